@@ -1,0 +1,176 @@
+#include "OS/Linux/machine_block.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/lifecycle.h"
+
+namespace vyr::os {
+namespace {
+
+using block::Layout;
+
+Shared g_private = kFreshShared; // used whenever no machine-wide block is mapped
+Shared* g_shared = &g_private;
+
+int g_fd = -1;
+Layout* g_map = nullptr;
+int g_slot = -1;
+
+bool ofdLock(int fd, short type, off_t byte, bool wait)
+{
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = byte;
+    fl.l_len = 1;
+    while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+// True when another open description holds any lock on the byte.
+bool heldElsewhere(int fd, off_t byte)
+{
+    struct flock fl;
+    std::memset(&fl, 0, sizeof fl);
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = byte;
+    fl.l_len = 1;
+    if (fcntl(fd, F_OFD_GETLK, &fl) != 0)
+        return true; // cannot tell: assume alive rather than discount a live process
+    return fl.l_type != F_UNLCK;
+}
+
+void takeBackDeadCounts(Layout* b, int fd)
+{
+    uint32_t high = b->slotHigh < block::kSlots ? b->slotHigh : block::kSlots;
+    for (uint32_t i = 0; i < high; ++i) {
+        if (b->slotCounted[i] && !heldElsewhere(fd, block::kSlotBase + i)) {
+            b->slotCounted[i] = 0;
+            __atomic_sub_fetch(&b->shared.attach, 1, __ATOMIC_SEQ_CST);
+        }
+    }
+}
+
+void attach()
+{
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        int fd = shm_open(block::kName, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return;
+        fchmod(fd, 0666); // every user shares the block, whatever the umask; fails harmlessly if not ours
+        if (!ofdLock(fd, F_WRLCK, block::kGateByte, true)) {
+            close(fd);
+            return;
+        }
+        struct stat st;
+        if (fstat(fd, &st) != 0) {
+            close(fd);
+            return;
+        }
+        if (st.st_nlink == 0) {
+            // The last process removed this object while we waited at the gate: open the new one.
+            close(fd);
+            continue;
+        }
+        if (static_cast<size_t>(st.st_size) < block::kObjectSize &&
+            ftruncate(fd, block::kObjectSize) != 0) {
+            close(fd);
+            return;
+        }
+        void* p = mmap(nullptr, block::kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p == MAP_FAILED) {
+            close(fd);
+            return;
+        }
+        auto* b = static_cast<Layout*>(p);
+        if (!heldElsewhere(fd, block::kAttachedByte)) {
+            // Nobody is attached: whatever the object holds is left from processes that died.
+            std::memset(b, 0, sizeof *b);
+            b->shared = kFreshShared;
+        } else {
+            takeBackDeadCounts(b, fd);
+        }
+        ofdLock(fd, F_RDLCK, block::kAttachedByte, false);
+        for (uint32_t i = 0; i < block::kSlots; ++i) {
+            if (b->slotCounted[i] || !ofdLock(fd, F_WRLCK, block::kSlotBase + i, false))
+                continue;
+            b->slotCounted[i] = 1;
+            if (b->slotHigh < i + 1)
+                b->slotHigh = i + 1;
+            g_slot = static_cast<int>(i);
+            break;
+        }
+        __atomic_add_fetch(&b->shared.attach, 1, __ATOMIC_SEQ_CST);
+        ofdLock(fd, F_UNLCK, block::kGateByte, false);
+        g_fd = fd;
+        g_map = b;
+        __atomic_store_n(&g_shared, &b->shared, __ATOMIC_RELEASE);
+        return;
+    }
+}
+
+void detach()
+{
+    if (g_fd < 0)
+        return;
+    int fd = g_fd;
+    Layout* b = g_map;
+    ofdLock(fd, F_WRLCK, block::kGateByte, true);
+    __atomic_store_n(&g_shared, &g_private, __ATOMIC_RELEASE);
+    if (g_slot >= 0) {
+        b->slotCounted[g_slot] = 0;
+        ofdLock(fd, F_UNLCK, block::kSlotBase + g_slot, false);
+    }
+    __atomic_sub_fetch(&b->shared.attach, 1, __ATOMIC_SEQ_CST);
+    ofdLock(fd, F_UNLCK, block::kAttachedByte, false);
+    takeBackDeadCounts(b, fd);
+    if (!heldElsewhere(fd, block::kAttachedByte))
+        shm_unlink(block::kName);
+    munmap(b, block::kObjectSize);
+    close(fd); // drops the gate with the description
+    g_fd = -1;
+    g_map = nullptr;
+    g_slot = -1;
+}
+
+// A forked child is a process of its own with the library loaded. Its inherited descriptor shares
+// the parent's locks, so it lets go of it and attaches with a description of its own.
+void attachForkedChild()
+{
+    if (g_fd < 0)
+        return;
+    __atomic_store_n(&g_shared, &g_private, __ATOMIC_RELEASE);
+    munmap(g_map, block::kObjectSize);
+    close(g_fd);
+    g_fd = -1;
+    g_map = nullptr;
+    g_slot = -1;
+    attach();
+}
+
+__attribute__((constructor(101))) void onLoad()
+{
+    if (!startProcess())
+        return;
+    attach();
+    pthread_atfork(nullptr, nullptr, attachForkedChild);
+}
+
+__attribute__((destructor(101))) void onUnload() { detach(); }
+
+} // namespace
+
+Shared* machineShared() { return __atomic_load_n(&g_shared, __ATOMIC_ACQUIRE); }
+
+} // namespace vyr::os

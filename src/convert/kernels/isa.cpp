@@ -1,0 +1,55 @@
+#include "convert/line.h"
+#include "convert/kernels/simd.h"
+#include "core/cpu.h"
+
+#if defined(VYR_X86_KERNELS)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
+namespace vyr::convert {
+namespace {
+
+#if defined(VYR_X86_KERNELS)
+__attribute__((target("xsave"))) uint64_t enabledRegisterState() { return _xgetbv(0); }
+
+Isa detect()
+{
+    if (!cpu::machine().isSSE2())
+        return kPlain;
+    uint32_t leaf1[4], leaf7[4] = {0, 0, 0, 0}, leaf0[4];
+    const cpu::Ops& ops = cpu::processorOps();
+    ops.cpuid(0, leaf0);
+    ops.cpuid(1, leaf1);
+    const bool ssse3 = (leaf1[2] >> 9) & 1;
+    const bool osxsave = (leaf1[2] >> 27) & 1;
+    const bool avx = (leaf1[2] >> 28) & 1;
+    if (leaf0[0] >= 7) {
+        // Leaf 7 takes its subleaf in ECX.
+        __cpuid_count(7, 0, leaf7[0], leaf7[1], leaf7[2], leaf7[3]);
+    }
+    const bool avx2 = (leaf7[1] >> 5) & 1;
+    // The system must save the XMM and YMM state (XCR0 bits 1 and 2) for AVX2 code to run.
+    if (avx2 && avx && osxsave && (enabledRegisterState() & 6) == 6)
+        return kAvx2;
+    return ssse3 ? kSsse3 : kSse2;
+}
+#else
+Isa detect() { return kPlain; }
+#endif
+
+} // namespace
+
+Isa processorIsa()
+{
+    static const Isa isa = detect();
+    return isa;
+}
+
+const char* isaName(Isa isa)
+{
+    static const char* const names[kIsaCount] = {"plain", "sse2", "ssse3", "avx2"};
+    return isa < kIsaCount ? names[isa] : "?";
+}
+
+} // namespace vyr::convert

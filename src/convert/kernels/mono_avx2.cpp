@@ -1,0 +1,93 @@
+#include <immintrin.h>
+
+#include "convert/kernels/mono_kernels.h"
+#include "convert/kernels/store.h"
+
+namespace vyr::kernels {
+namespace {
+
+// Shuffle masks for 256-bit registers: each 16-byte lane picks from its own lane.
+inline __m256i laneMask(int (*pick)(int lane, int byte))
+{
+    alignas(32) int8_t m[32];
+    for (int i = 0; i < 32; ++i)
+        m[i] = static_cast<int8_t>(pick(i / 16, i % 16));
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(m));
+}
+
+template <bool Stream>
+inline void store32(uint8_t* p, __m256i v)
+{
+    if (Stream) {
+        // 16-byte streaming stores need only the alignment the 16-byte head rules give.
+        _mm_stream_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(v, 1));
+    } else {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    }
+}
+
+inline __m256i broadcast16(const uint8_t* p)
+{
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+template <bool Stream>
+void mono8ToRgb8888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    // Output bytes 32c + i come from grey byte 8c + i / 4; both lanes hold all 16 grey bytes.
+    const __m256i m0 = laneMask([](int lane, int b) { return 4 * lane + b / 4; });
+    const __m256i m1 = laneMask([](int lane, int b) { return 8 + 4 * lane + b / 4; });
+    for (size_t i = 0; i < pixels; i += 16, dst += 64) {
+        const __m256i v = broadcast16(src + i);
+        store32<Stream>(dst, _mm256_shuffle_epi8(v, m0));
+        store32<Stream>(dst + 32, _mm256_shuffle_epi8(v, m1));
+    }
+    if (Stream)
+        _mm_sfence();
+    _mm256_zeroupper();
+}
+
+template <bool Stream>
+void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    // 32 pixels make 96 bytes: output byte j is grey byte j / 3. Output chunk 0 draws on grey
+    // 0..10, chunk 1 on 10..21, chunk 2 on 21..31; each lane shuffles only within itself.
+    const __m256i m0 = laneMask([](int lane, int b) { return (16 * lane + b) / 3; });
+    const __m256i m1 = laneMask([](int lane, int b) { return (32 + 16 * lane + b) / 3 - 16 * lane; });
+    const __m256i m2 = laneMask([](int lane, int b) { return (64 + 16 * lane + b) / 3 - 16; });
+    size_t i = 0;
+    for (; i + 32 <= pixels; i += 32, dst += 96) {
+        const __m256i first = broadcast16(src + i);
+        const __m256i both = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i second = broadcast16(src + i + 16);
+        store32<Stream>(dst, _mm256_shuffle_epi8(first, m0));
+        store32<Stream>(dst + 32, _mm256_shuffle_epi8(both, m1));
+        store32<Stream>(dst + 64, _mm256_shuffle_epi8(second, m2));
+    }
+    if (Stream)
+        _mm_sfence();
+    _mm256_zeroupper();
+    if (i < pixels)
+        mono8ToRgb888Ssse3(src + i, dst, pixels - i);
+}
+
+} // namespace
+
+void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    if (streamable(dst, pixels * 4))
+        mono8ToRgb8888Loop<true>(src, dst, pixels);
+    else
+        mono8ToRgb8888Loop<false>(src, dst, pixels);
+}
+
+void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    if (streamable(dst, pixels * 3))
+        mono8ToRgb888Loop<true>(src, dst, pixels);
+    else
+        mono8ToRgb888Loop<false>(src, dst, pixels);
+}
+
+} // namespace vyr::kernels

@@ -1,0 +1,23 @@
+// The machine-wide block: one copy for every process that has the library loaded.
+#pragma once
+
+#include <cstdint>
+
+namespace vyr {
+
+constexpr unsigned kCpuCacheWords = 8;
+
+struct Shared {
+    int32_t attach;                  // n - 1 with n processes attached; starts at -1
+    uint32_t cpu[kCpuCacheWords];    // CPU identification cache, see core/cpu.h
+};
+
+constexpr Shared kFreshShared = {-1, {}};
+
+namespace os {
+// The block this process uses. Valid at any time: before attaching (or when the platform cannot
+// provide a machine-wide block) it is a private block with the fresh values.
+Shared* machineShared();
+} // namespace os
+
+} // namespace vyr

@@ -1,0 +1,93 @@
+// LogPrintf's 255-character cut, the bounded string helpers and the in-process lifecycle pieces.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "VyrUtility.h"
+#include "core/lifecycle.h"
+#include "core/log.h"
+#include "core/strings.h"
+#include "log_capture.h"
+
+namespace vyr::test {
+namespace {
+
+class Logging : public LogCapture {};
+
+TEST_F(Logging, LineCarriesLevelZeroFileAndLine)
+{
+    LogPrintf("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= %#08lx)",
+              kFileSharedBuffer, 321, 2ul);
+    auto got = lines();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(0, got[0].level);
+    EXPECT_EQ("..\\..\\OS\\Windows\\sharedBuffer", got[0].file);
+    EXPECT_EQ(321, got[0].line);
+    EXPECT_EQ("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= 0x000002)",
+              got[0].text);
+}
+
+TEST_F(Logging, MessagesAreCutAt255Characters)
+{
+    const std::string exact(255, 'e');
+    const std::string longer = std::string(250, 'a') + std::string(50, 'b');
+    LogPrintf("%s", kFileAdjustProc, 1, exact.c_str());
+    LogPrintf("%s", kFileAdjustProc, 2, longer.c_str());
+    LogPrintf("%s%d", kFileAdjustProc, 3, std::string(253, 'x').c_str(), 12345); // cut inside an argument
+    auto got = texts();
+    ASSERT_EQ(3u, got.size());
+    EXPECT_EQ(exact, got[0]);
+    EXPECT_EQ(longer.substr(0, 255), got[1]);
+    EXPECT_EQ(std::string(253, 'x') + "12", got[2]);
+}
+
+TEST_F(Logging, StartUpStepSucceedsSilently)
+{
+    EXPECT_EQ(1, VyrUtilInitInstance());
+    EXPECT_TRUE(startProcess());
+    EXPECT_TRUE(lines().empty());
+}
+
+TEST(BoundedStrings, CopyKeepsCapacityMinusOneCharacters)
+{
+    char buf[8];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(kStringTruncated, boundedCopy(buf, 5, "GenuineIntel"));
+    EXPECT_STREQ("Genu", buf);
+    EXPECT_EQ('#', buf[5]);
+
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(kStringOk, boundedCopy(buf, 8, "1234567"));
+    EXPECT_STREQ("1234567", buf);
+
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(kStringInvalidCapacity, boundedCopy(buf, 0, "abc"));
+    EXPECT_EQ('#', buf[0]); // nothing written
+    EXPECT_EQ(kStringInvalidCapacity, boundedCopy(buf, 0x80000000u, "abc"));
+    EXPECT_EQ('\0', buf[0]);
+}
+
+TEST(BoundedStrings, FormatCutsAndTerminates)
+{
+    char name[260];
+    const std::string base(258, 'n');
+    EXPECT_EQ(kStringTruncated, boundedFormat(name, sizeof name, "%s_LOCK", base.c_str()));
+    EXPECT_EQ(259u, std::strlen(name));
+    EXPECT_EQ(base + "_", std::string(name));
+    EXPECT_EQ(kStringOk, boundedFormat(name, sizeof name, "%s_LOCK", "frame"));
+    EXPECT_STREQ("frame_LOCK", name);
+}
+
+TEST(FpgaFlag, KeepsTheValueUnchanged)
+{
+    const int32_t before = VyrUtilGetFpgaEmuEnabled();
+    VyrUtilSetFpgaEmuEnabled(5);
+    EXPECT_EQ(5, VyrUtilGetFpgaEmuEnabled());
+    VyrUtilSetFpgaEmuEnabled(-7);
+    EXPECT_EQ(-7, VyrUtilGetFpgaEmuEnabled());
+    VyrUtilSetFpgaEmuEnabled(before);
+}
+
+} // namespace
+} // namespace vyr::test

@@ -1,0 +1,50 @@
+#include "bytes.h"
+
+#include <cstdio>
+#include <string>
+
+namespace vyr::test {
+
+void fillRandom(uint8_t* p, size_t n, uint32_t seed)
+{
+    uint64_t x = 0x9E3779B97F4A7C15ull ^ (uint64_t(seed) * 0xBF58476D1CE4E5B9ull);
+    for (size_t i = 0; i < n; ++i) {
+        // splitmix64, one byte per step
+        x += 0x9E3779B97F4A7C15ull;
+        uint64_t z = x;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        p[i] = static_cast<uint8_t>((z ^ (z >> 31)) >> 24);
+    }
+}
+
+std::vector<uint8_t> randomBytes(size_t n, uint32_t seed)
+{
+    std::vector<uint8_t> v(n);
+    fillRandom(v.data(), n, seed);
+    return v;
+}
+
+::testing::AssertionResult sameBytes(const uint8_t* expected, const uint8_t* actual, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        if (expected[i] == actual[i])
+            continue;
+        const size_t from = i >= 6 ? i - 6 : 0;
+        const size_t to = i + 7 < n ? i + 7 : n;
+        std::string exp, act;
+        char hex[8];
+        for (size_t j = from; j < to; ++j) {
+            std::snprintf(hex, sizeof hex, j == i ? "[%02X]" : " %02X ", expected[j]);
+            exp += hex;
+            std::snprintf(hex, sizeof hex, j == i ? "[%02X]" : " %02X ", actual[j]);
+            act += hex;
+        }
+        return ::testing::AssertionFailure()
+               << "first difference at byte " << i << " of " << n << " (bytes " << from << ".."
+               << (to - 1) << ")\n  expected:" << exp << "\n  actual:  " << act;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace vyr::test

@@ -1,0 +1,41 @@
+// A buffer between two inaccessible pages: reading or writing past the end it is flush against
+// faults at once, and the bytes between the payload and the other guard are checked for writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vyr::test {
+
+enum class Flush { Front, Back };
+
+struct Placement {
+    Flush flush;
+    size_t gap; // bytes between the payload and the guard it is flush against (0: truly flush)
+};
+
+class GuardedBuffer {
+public:
+    GuardedBuffer(size_t size, Placement placement);
+    ~GuardedBuffer();
+    GuardedBuffer(const GuardedBuffer&) = delete;
+    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
+
+    uint8_t* data() { return payload_; }
+    const uint8_t* data() const { return payload_; }
+    size_t size() const { return size_; }
+
+    // The payload becomes read-only (a source run must not be written).
+    void makeReadOnly();
+    // The bytes around the payload hold what the constructor wrote.
+    bool surroundingsIntact() const;
+
+private:
+    uint8_t* base_ = nullptr;  // first accessible byte
+    size_t accessible_ = 0;    // accessible bytes between the guards
+    size_t page_ = 0;
+    uint8_t* payload_ = nullptr;
+    size_t size_ = 0;
+};
+
+} // namespace vyr::test

@@ -1,0 +1,35 @@
+// Collects every VyrLogPutLog line while a test runs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vyr::test {
+
+struct LogLine {
+    int32_t level;
+    std::string file;
+    int32_t line;
+    std::string text;
+};
+
+class LogCapture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::vector<LogLine> lines() const;
+    // The texts alone, in order.
+    std::vector<std::string> texts() const;
+
+private:
+    static void collect(void* self, int32_t level, const char* file, int32_t line, const char* text);
+    mutable std::mutex mutex_;
+    std::vector<LogLine> lines_;
+};
+
+} // namespace vyr::test
