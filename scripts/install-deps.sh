@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, only those that are missing.
+#   scripts/install-deps.sh            native build, tests, benchmarks and the tool
+#   scripts/install-deps.sh --cross    also the Windows (mingw-w64, wine64) and i386 (qemu) builds
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config binutils)
+if [[ "${1:-}" == "--cross" ]]; then
+  packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64
+             qemu-user-static g++-multilib)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

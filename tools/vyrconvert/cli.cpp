@@ -1,0 +1,270 @@
+#include "cli.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "demo.h"
+#include "error.h"
+#include "frame.h"
+#include "output_file.h"
+#include "png_io.h"
+#include "registry.h"
+
+namespace vyr::tool {
+namespace {
+
+constexpr uint32_t kMaxDimension = 1u << 20;
+constexpr unsigned kMaxThreads = 256;
+constexpr uint32_t kMaxUnusedBits = 15;
+constexpr const char* kDefaultRawSource = "MONO8";
+constexpr const char* kDefaultDestination = "RGB8888";
+
+struct Options {
+    bool help = false;
+    bool list = false;
+    bool demo = false;
+    std::string from;
+    std::string to;
+    std::optional<uint32_t> width;
+    std::optional<uint32_t> height;
+    std::optional<uint32_t> unusedBits;
+    unsigned threads = 1;
+    std::vector<std::string> files;
+};
+
+uint32_t parseNumber(const std::string& option, const std::string& text, uint32_t min, uint32_t max)
+{
+    const std::string range = "a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+    bool digitsOnly = !text.empty() && text.size() <= 10;
+    for (char c : text)
+        digitsOnly = digitsOnly && c >= '0' && c <= '9';
+    const unsigned long long value = digitsOnly ? std::strtoull(text.c_str(), nullptr, 10) : 0;
+    if (!digitsOnly || value < min || value > max)
+        throw UsageError(option + " '" + text + "' is not " + range);
+    return uint32_t(value);
+}
+
+Options parseOptions(const std::vector<std::string>& args)
+{
+    Options options;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            options.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        std::optional<std::string> inlineValue;
+        if (equals != std::string::npos)
+            inlineValue = arg.substr(equals + 1);
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                throw UsageError(name + " needs a value");
+            return args[++i];
+        };
+        auto flag = [&](bool& target) {
+            if (inlineValue)
+                throw UsageError(name + " takes no value");
+            target = true;
+        };
+
+        if (name == "-h" || name == "--help")
+            flag(options.help);
+        else if (name == "--list")
+            flag(options.list);
+        else if (name == "--demo")
+            flag(options.demo);
+        else if (name == "--from")
+            options.from = value();
+        else if (name == "--to")
+            options.to = value();
+        else if (name == "--width")
+            options.width = parseNumber(name, value(), 1, kMaxDimension);
+        else if (name == "--height")
+            options.height = parseNumber(name, value(), 1, kMaxDimension);
+        else if (name == "--threads")
+            options.threads = parseNumber(name, value(), 1, kMaxThreads);
+        else if (name == "--unused-bits")
+            options.unusedBits = parseNumber(name, value(), 0, kMaxUnusedBits);
+        else
+            throw UsageError("unknown option '" + name + "'");
+    }
+    return options;
+}
+
+void printHelp()
+{
+    std::printf(
+        "Usage: vyrconvert [options] INPUT OUTPUT\n"
+        "       vyrconvert [--demo [--threads N]]\n"
+        "       vyrconvert --list | --help\n"
+        "\n"
+        "Converts one frame with the VyrUtility line converters, one converter call per line.\n"
+        "\n"
+        "INPUT   a raw frame, which needs --width and --height; only its first WIDTH x HEIGHT\n"
+        "        pixels are read and any bytes after them are ignored. A name ending in .png\n"
+        "        (any case) is read as a PNG instead. PNG sources: %s\n"
+        "        (1, 2 and 4-bit grey are widened to 8 bits).\n"
+        "OUTPUT  the converted pixels, raw, in the --to format. A name ending in .png (any case)\n"
+        "        gets an 8-bit RGB PNG of them instead (blue, green, red bytes reordered; a fourth\n"
+        "        byte dropped). The file is written beside OUTPUT under a temporary name and\n"
+        "        renamed to OUTPUT only when complete.\n"
+        "\n"
+        "Options:\n"
+        "  --from FORMAT     source format. Default: %s for raw input; for PNG input the\n"
+        "                    format its pixel layout loads as.\n"
+        "  --to FORMAT       destination format. Default: %s.\n"
+        "  --width W         frame width in pixels, 1 to %u. Needed for raw input; for PNG\n"
+        "                    input it must match the PNG if given.\n"
+        "  --height H        frame height in lines, likewise.\n"
+        "  --threads N       split the lines into N bands converted in parallel, 1 to %u.\n"
+        "                    Default: 1. Also applies to --demo.\n"
+        "  --unused-bits N   unused high-order bits per sample, 0 to %u, for conversions that\n"
+        "                    take them (see --list). Default: 0.\n"
+        "  --demo            render a built-in 1280x720 test scene, convert it with every\n"
+        "                    conversion, write PNGs to ./vyrconvert-demo/ and print the\n"
+        "                    throughput of each. Running with no arguments does the same.\n"
+        "  --list            list the formats and conversions.\n"
+        "  -h, --help        show this help.\n"
+        "Options may also be written --option=VALUE; '--' ends the options.\n"
+        "\n"
+        "Formats (names are case-insensitive): %s\n"
+        "\n"
+        "Exit status: 0 on success; 2 on any error, reported as one line on standard error,\n"
+        "with no OUTPUT file written.\n",
+        pngSourceList().c_str(), kDefaultRawSource, kDefaultDestination, kMaxDimension, kMaxThreads,
+        kMaxUnusedBits, formatNameList().c_str());
+}
+
+void printList()
+{
+    std::printf("formats:\n");
+    for (const Format* format : allFormats())
+        std::printf("  %-10s %s\n", format->name, format->summary);
+    std::printf("conversions:\n");
+    for (const Conversion& conversion : allConversions()) {
+        std::printf("  %-22s %s -> %s%s\n", conversion.name().c_str(), conversion.from->name,
+                    conversion.to->name, conversion.usesUnusedBits ? ", takes --unused-bits" : "");
+    }
+}
+
+const Format& requireFormat(const std::string& name, const char* option)
+{
+    const Format* format = findFormat(name);
+    if (!format)
+        throw ToolError(std::string(option) + ": unknown format '" + name + "' (known: " + formatNameList() + ")");
+    return *format;
+}
+
+const Conversion& requireConversion(const Format& from, const Format& to)
+{
+    const Conversion* conversion = findConversion(from, to);
+    if (conversion)
+        return *conversion;
+    std::string targets;
+    for (const Conversion& candidate : allConversions()) {
+        if (candidate.from == &from)
+            targets += (targets.empty() ? "" : ", ") + std::string(candidate.to->name);
+    }
+    throw ToolError(std::string("no conversion from ") + from.name + " to " + to.name + " (" + from.name +
+                    (targets.empty() ? " converts to nothing" : " converts to " + targets) + ")");
+}
+
+void checkPngDimension(const char* option, const std::optional<uint32_t>& given, uint32_t actual)
+{
+    if (given && *given != actual) {
+        throw ToolError(std::string(option) + " " + std::to_string(*given) + " does not match the PNG's " +
+                        std::to_string(actual));
+    }
+}
+
+Frame loadPngSource(const std::string& path, const Format* requestedSource, const Options& options)
+{
+    const PngImage image = readPng(path);
+    const Format* source = requestedSource ? requestedSource : formatForPng(image.layout);
+    if (!source || !(source->pngSource == image.layout)) {
+        std::string wanted;
+        for (const Format* format : allFormats()) {
+            if (requestedSource ? format == requestedSource : format->pngSource.channels != PngChannels::None)
+                wanted += (wanted.empty() ? "" : " or ") + std::string(format->name);
+        }
+        throw ToolError("input '" + path + "' (" + describe(image.layout) + " PNG) is not a " + wanted +
+                        " source; PNG sources: " + pngSourceList());
+    }
+    checkPngDimension("--width", options.width, image.width);
+    checkPngDimension("--height", options.height, image.height);
+    return frameFromPng(image, *source);
+}
+
+int convertFile(const Options& options)
+{
+    if (options.files.size() < 2)
+        throw UsageError(options.files.empty() ? "missing INPUT and OUTPUT" : "missing OUTPUT");
+    if (options.files.size() > 2)
+        throw UsageError("unexpected argument '" + options.files[2] + "'");
+    const std::string& inputPath = options.files[0];
+    const std::string& outputPath = options.files[1];
+
+    const Format* requestedSource = options.from.empty() ? nullptr : &requireFormat(options.from, "--from");
+    const Format& destination = requireFormat(options.to.empty() ? kDefaultDestination : options.to, "--to");
+
+    Frame source;
+    if (hasPngExtension(inputPath)) {
+        source = loadPngSource(inputPath, requestedSource, options);
+    } else {
+        if (!options.width || !options.height)
+            throw UsageError("raw input '" + inputPath + "' needs --width and --height");
+        const Format& format = requestedSource ? *requestedSource : requireFormat(kDefaultRawSource, "--from");
+        requireConversion(format, destination); // before reading a possibly large file
+        source = readRawFrame(inputPath, format, *options.width, *options.height);
+    }
+
+    const Conversion& conversion = requireConversion(*source.format, destination);
+    if (options.unusedBits && !conversion.usesUnusedBits)
+        throw UsageError(conversion.name() + " takes no --unused-bits");
+
+    OutputFile output(outputPath);
+    Frame converted = makeFrame(destination, source.width, source.height);
+    convertFrame(conversion, source, converted, options.unusedBits.value_or(0), options.threads);
+    if (hasPngExtension(outputPath))
+        writePngFrame(converted, output);
+    else
+        writeRawFrame(converted, output);
+    output.commit();
+    return kExitSuccess;
+}
+
+} // namespace
+
+int run(int argc, char** argv)
+{
+    const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.help) {
+        printHelp();
+        return kExitSuccess;
+    }
+    if (options.list) {
+        printList();
+        return kExitSuccess;
+    }
+    if (options.demo || argc == 1) {
+        if (!options.files.empty() || !options.from.empty() || !options.to.empty() || options.width ||
+            options.height || options.unusedBits)
+            throw UsageError("--demo takes no options but --threads");
+        return runDemo(options.threads);
+    }
+    return convertFile(options);
+}
+
+} // namespace vyr::tool

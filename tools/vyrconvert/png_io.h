@@ -1,0 +1,33 @@
+// PNG input and output through libpng.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "registry.h"
+
+namespace vyr::tool {
+
+class OutputFile;
+struct Frame;
+
+struct PngImage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    PngLayout layout;
+    size_t bytesPerRow = 0;
+    std::vector<uint8_t> pixels; // rows packed as decoded
+};
+
+PngImage readPng(const std::string& path);
+// Loads the image as the given format, which must take PNGs of the image's layout.
+Frame frameFromPng(const PngImage& image, const Format& format);
+
+// An 8-bit RGB PNG; renderRow fills one row of width R,G,B triples.
+void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
+                 const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow);
+
+} // namespace vyr::tool
