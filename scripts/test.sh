@@ -3,6 +3,7 @@
 #   1. release build: all tests (unit and cross-process), benchmarks and the tool built
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
 #   3. Windows cross builds: the 32-bit DLL's export table; the 64-bit test suite under wine64
+#   4. 32-bit x86 Linux build: the test suite under qemu-i386-static
 # Warnings are errors in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,5 +38,10 @@ configure out/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -D
 ninja -C out/win64
 export WINEPREFIX="$PWD/out/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 (cd out/win64 && ctest --output-on-failure -j"$jobs")
+
+step "i386 under qemu"
+configure out/i386 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux-i386.cmake -DCMAKE_BUILD_TYPE=Release
+ninja -C out/i386
+(cd out/i386 && ctest --output-on-failure -j"$jobs")
 
 step "all passed"
