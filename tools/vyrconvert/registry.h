@@ -1,9 +1,11 @@
-// The formats the tool knows and the library converters between them. A new format is one Format
-// constant plus an entry in the format list; a new conversion is one line in the conversion list.
+// The formats the tool knows and the library converters between them. Each family registers its
+// own from a file of its own (family_<name>.cpp): a new format is one Format constant in a
+// Registration, a new conversion one line.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +49,12 @@ struct Conversion {
     std::string name() const; // as in the library: MONO8toRGB8888
 };
 
+// A file-scope Registration adds a family's formats and conversions at start-up.
+struct Registration {
+    Registration(std::initializer_list<const Format*> formats, std::initializer_list<Conversion> conversions);
+};
+
+// In registration order (files in link order).
 const std::vector<const Format*>& allFormats();
 const std::vector<Conversion>& allConversions();
 
