@@ -17,7 +17,16 @@
 
 namespace vyr::os::block {
 
+// One block per architecture, as 32- and 64-bit Windows load separate DLLs with separate
+// sections: a 32-bit process (perhaps under an emulator with its own CPUID) must not fill the
+// CPU cache that 64-bit processes read.
+#if defined(__x86_64__)
+constexpr const char* kName = "/VyrUtility.Shared.x86_64";
+#elif defined(__i386__)
+constexpr const char* kName = "/VyrUtility.Shared.i386";
+#else
 constexpr const char* kName = "/VyrUtility.Shared";
+#endif
 constexpr size_t kObjectSize = 4096;
 constexpr unsigned kSlots = 1024;
 
