@@ -85,6 +85,54 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB8888(const void* src, void* ds
 /* Grey v becomes the bytes v v v. unusedBits ignored. */
 VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB888(const void* src, void* dst, uint32_t count,
                                                       uint32_t unusedBits);
+/* v >> (8 - unusedBits), low 8 bits; unusedBits 0..8 (10-bit data: 6). No rounding. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* v >> (24 - unusedBits), low 8 bits; unusedBits 0..24. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO32toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* v << (8 - unusedBits), low 16 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toMONO16(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bit 7 inverted (INT8 v stands for MONO8 v + 128). unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toINT8(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Bit 7 inverted. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertINT8toMONO8(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* (v << (8 - unusedBits)) + 0x8000, low 16 bits; the offset does not scale. unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toINT16(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* unusedBits 0: floor(v / 256) + 128. 1..8: v / 2^(8 - unusedBits) truncated toward zero, + 128,
+ * clamped to 0..255 (samples beyond the declared depth saturate). */
+VYR_API uint32_t VYR_CALL VyrUtilConvertINT16toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* c = (v >> (11 - unusedBits)) & 31 in all three fields, bit 15 0; unusedBits 0..11. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB5551(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* g = (v >> (10 - unusedBits)) & 63, red and blue g >> 1; unusedBits 0..10. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB565(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* c = (v >> (8 - unusedBits)) & 255 in all four bytes; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB8888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* c = (v >> (8 - unusedBits)) & 255 in all three bytes; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB888(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* c = v >> (3 - unusedBits), unmasked (wider values spill into the next field), in all three fields;
+ * unusedBits 0..3. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB5551(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* Green v >> (2 - unusedBits), red and blue v >> (3 - unusedBits), unmasked; unusedBits 0..2. With
+ * unusedBits 0 and MMX the lowest green bit is always 0 (green = (v >> 3) << 1). */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB565(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* (117 B + 601 G + 306 R) >> 10, truncated. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* (117 B + 601 G + 306 R) >> 10; the fourth byte is not used. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toMONO8(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
 
 /* ---- Packed RGB ------------------------------------------------------------------------------ */
 

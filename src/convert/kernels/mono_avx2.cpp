@@ -69,12 +69,12 @@ void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
         _mm_sfence();
     _mm256_zeroupper();
     if (i < pixels)
-        mono8ToRgb888Ssse3(src + i, dst, pixels - i);
+        mono8ToRgb888Ssse3(src + i, dst, pixels - i, 0);
 }
 
 } // namespace
 
-void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 4))
         mono8ToRgb8888Loop<true>(src, dst, pixels);
@@ -82,7 +82,7 @@ void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
         mono8ToRgb8888Loop<false>(src, dst, pixels);
 }
 
-void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 3))
         mono8ToRgb888Loop<true>(src, dst, pixels);
