@@ -136,6 +136,71 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toMONO8(const void* src, void* ds
 
 /* ---- Packed RGB ------------------------------------------------------------------------------ */
 
+/* Colour bytes copied. The fourth byte: left as the destination held it without MMX, 0 with MMX.
+ * unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGB8888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Red-first bytes to blue, green, red. The fourth byte: unchanged without MMX, 0 with MMX.
+ * unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBR888toRGB8888(const void* src, void* dst, uint32_t count,
+                                                         uint32_t unusedBits);
+/* Bytes 0 and 2 of every pixel swapped. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBR888toRGB888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Colour bytes copied, the fourth byte dropped. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toRGB888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Top five bits of each byte; bit 15 is 0. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGB5551(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Channels >> (3 - unusedBits), green >> (2 - unusedBits), unmasked (wider values spill);
+ * unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGB565(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* Each field << (3 - unusedBits), low 8 bits, no bit replication; unusedBits 0..3. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB5551toRGB888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Red and blue << (3 - unusedBits), green << (2 - unusedBits), low 8 bits; unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB565toRGB888(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* Each 10-bit field >> (2 - unusedBits), low 8 bits; fourth byte 0; unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB8888(const void* src, void* dst, uint32_t count,
+                                                           uint32_t unusedBits);
+/* Each 10-bit field >> (2 - unusedBits), low 8 bits; unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB888(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* Each 10-bit field << (6 - unusedBits), low 16 bits; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB161616(const void* src, void* dst, uint32_t count,
+                                                             uint32_t unusedBits);
+/* As RGB101010toRGB161616, and a fourth word of 0; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB16161616(const void* src, void* dst, uint32_t count,
+                                                               uint32_t unusedBits);
+/* Each field (channel >> (6 - unusedBits)) & 0x3FF; bits 30-31 0; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGB101010(const void* src, void* dst, uint32_t count,
+                                                             uint32_t unusedBits);
+/* Each field (channel >> (6 - unusedBits)) & 0x3FF; the fourth word ignored; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toRGB101010(const void* src, void* dst, uint32_t count,
+                                                               uint32_t unusedBits);
+/* Each channel >> (8 - unusedBits), low 8 bits; fourth byte 0; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGB8888(const void* src, void* dst, uint32_t count,
+                                                           uint32_t unusedBits);
+/* Each channel >> (8 - unusedBits), low 8 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGB888(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* All four words >> (8 - unusedBits), low 8 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toRGB8888(const void* src, void* dst, uint32_t count,
+                                                             uint32_t unusedBits);
+/* Colour words >> (8 - unusedBits), low 8 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toRGB888(const void* src, void* dst, uint32_t count,
+                                                            uint32_t unusedBits);
+/* (1868 B + 9617 G + 4899 R) >> 14; the fourth word and unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toMONO16(const void* src, void* dst, uint32_t count,
+                                                            uint32_t unusedBits);
+/* (1868 B + 9617 G + 4899 R) >> 14 on the 10-bit fields, then << (6 - unusedBits), low 16
+ * bits; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toMONO16(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+
 /* ---- Planar RGB, merge, split and bit reversal ------------------------------------------------ */
 
 /* ---- Packed 4:2:2 YUV to RGB and MONO ------------------------------------------------------- */
