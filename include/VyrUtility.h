@@ -203,6 +203,42 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toMONO16(const void* src, void*
 
 /* ---- Planar RGB, merge, split and bit reversal ------------------------------------------------ */
 
+/* Planes red, green, blue of `count` bytes each, one after another in dst. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGBP8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Planes fourth byte, red, green, blue of `count` bytes each (fourth first). unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toRGBAP8(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Planes red, green, blue of `count` words: each 10-bit field << (6 - unusedBits); unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGBP16(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* Planes red, green, blue of `count` words, copied. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGBP16(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* Planes red, green, blue, width * height bytes apart, to `count` RGB8888 pixels with a 0 fourth byte.
+ * reserved1 and reserved2 are not read. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP8toRGB8888(const void* src, void* dst, uint32_t reserved1,
+                                                       uint32_t reserved2, uint32_t width, uint32_t height,
+                                                       uint32_t count);
+/* Planes red, green, blue, fourth byte (fourth last), width * height bytes apart. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBAP8toRGB8888(const void* src, void* dst, uint32_t reserved1,
+                                                        uint32_t reserved2, uint32_t width, uint32_t height,
+                                                        uint32_t count);
+/* 16-bit planes red, green, blue, width * height words apart: each >> (8 - unusedBits), low 8 bits;
+ * fourth byte 0; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP16toRGB8888(const void* src, void* dst, uint32_t reserved1,
+                                                        uint32_t reserved2, uint32_t width, uint32_t height,
+                                                        uint32_t count, uint32_t unusedBits);
+/* Words red << 16 | green << 8 | blue, fourth byte 0; a null plane contributes 0. */
+VYR_API uint32_t VYR_CALL VyrUtilMergeMONO8toRGB8888(const void* srcRed, const void* srcGreen,
+                                                    const void* srcBlue, void* dst, uint32_t count);
+/* Bytes 2, 1, 0 to the red, green, blue planes; a null plane is not written. */
+VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstRed, void* dstGreen,
+                                                    void* dstBlue, uint32_t count);
+/* Mirrors the bits of each of (count + 7) / 8 bytes (count in pixels, 32-bit arithmetic); the bits of
+ * the last byte beyond count are mirrored too. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+
 /* ---- Packed 4:2:2 YUV to RGB and MONO ------------------------------------------------------- */
 
 /* ---- RGB and MONO to YUV ---------------------------------------------------------------------- */
