@@ -72,7 +72,7 @@ TEST(PlanarValues, PlanesComeInTheirOrder)
 struct PlanesCase {
     const char* name;
     cv::PlanesFn path;
-    uint32_t (*exported)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
+    uint32_t(VYR_CALL* exported)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
     size_t sampleBytes;
     size_t planes;
     uint32_t maxUnusedBits;
