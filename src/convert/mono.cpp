@@ -82,7 +82,8 @@ const Paths kMono8ToRgb5551 =
 const Paths kMono8ToRgb565 =
     vectorPaths<Mono8ToRgb565, Mono8ToRgb565Doubled, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb565Sse2)>();
 const Paths kRgb8888ToMono8 =
-    vectorPaths<Rgb8888ToMono8, Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2)>();
+    vectorPaths<Rgb8888ToMono8, Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2), nullptr,
+                VYR_KERNEL(kernels::rgb8888ToMono8Avx2)>();
 
 const LineFn kMono32ToMono8 = line<Repack<Mono32, Mono8>>;
 const LineFn kMono8ToMono16 = line<Repack<Mono8, Mono16>>;

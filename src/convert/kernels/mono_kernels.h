@@ -27,5 +27,6 @@ void mono8ToRgb565Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 
 // RGB8888 to MONO8, block 8: (117 B + 601 G + 306 R) >> 10 by multiply-add of word pairs.
 void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
+void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
 
 } // namespace vyr::kernels
