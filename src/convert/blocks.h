@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "convert/formats.h"
 #include "convert/kernels/runner.h"
@@ -37,19 +38,21 @@ void rulePixels(const uint8_t* src, uint8_t* dst, size_t n, uint32_t a)
     fmt::eachPixel<Rule>(src, dst, n, a);
 }
 
-template <uint32_t B, HeadRule Head, class Rule, BlockKernel K>
+// K is a BlockKernel, or nullptr where there is none (told by its type: sanitizer builds do not
+// take a function's address compared with null as a constant).
+template <uint32_t B, HeadRule Head, class Rule, auto K>
 constexpr LineFn variant()
 {
-    if constexpr (K == nullptr)
+    if constexpr (std::is_same_v<decltype(K), std::nullptr_t>)
         return nullptr;
     else
         return blockLine<B, Head, Rule, K>;
 }
 
 // A converter's two paths: the scalar rule pixel by pixel; the vector rule in blocks of B pixels with
-// head rule Head, in plain C++ and through each SIMD kernel there is (null where there is none).
-template <class ScalarRule, class VectorRule, uint32_t B, HeadRule Head, BlockKernel Sse2,
-          BlockKernel Ssse3 = nullptr, BlockKernel Avx2 = nullptr>
+// head rule Head, in plain C++ and through each SIMD kernel there is (nullptr where there is none).
+template <class ScalarRule, class VectorRule, uint32_t B, HeadRule Head, auto Sse2, auto Ssse3 = nullptr,
+          auto Avx2 = nullptr>
 constexpr Paths vectorPaths()
 {
     return {fmt::line<ScalarRule>,
