@@ -265,41 +265,27 @@ TEST(Merge, EveryPathComposesTheWordsWithNullPlanesGivingZero)
     }
 }
 
+// Planes not given are null pointers: a write to one would fault.
 TEST(Split, EveryPathWritesOnlyTheGivenPlanes)
 {
     for (auto [name, path] : mergeSplitPaths(cv::kSplitRgb8888ToMono8)) {
         for (unsigned mask : allMasks()) {
             for (uint32_t count : mergeSplitCounts(mask)) {
                 const std::vector<uint8_t> src = randomBytes(4 * size_t(count), count);
-                std::array<std::vector<uint8_t>, 3> expected;
-                for (size_t k = 0; k < 3; ++k) {
-                    expected[k] = randomBytes(count, count + 100 * uint32_t(k));
-                    if (given(mask, k)) {
-                        for (size_t i = 0; i < count; ++i)
-                            expected[k][i] = src[4 * i + 2 - k];
-                    }
-                }
                 for (size_t placement = 0; placement < 8; ++placement) {
                     for (Flush flush : {Flush::Front, Flush::Back}) {
                         GuardedBuffer in(src.size(), {flush, placement});
                         std::copy(src.begin(), src.end(), in.data());
                         in.makeReadOnly();
                         GuardedPlanes dst(count, mask, placement + 1);
-                        for (size_t k = 0; k < 3; ++k) {
-                            if (dst[k])
-                                std::copy(expected[k].begin(), expected[k].end(), dst[k]); // overwritten where given
-                        }
-                        for (size_t k = 0; k < 3; ++k) {
-                            if (dst[k] && given(mask, k))
-                                std::fill(dst[k], dst[k] + count, 0xCC);
-                        }
                         path(in.data(), dst[0], dst[1], dst[2], count);
                         ASSERT_TRUE(dst.intact()) << name << ", mask " << mask << ", count " << count;
                         for (size_t k = 0; k < 3; ++k) {
-                            if (dst[k]) {
-                                ASSERT_TRUE(sameBytes(expected[k].data(), dst[k], count))
+                            for (size_t i = 0; dst[k] && i < count; ++i) {
+                                ASSERT_EQ(src[4 * i + 2 - k], dst[k][i])
                                     << name << ", planes given " << mask << ", plane " << k << ", count " << count
-                                    << ", source offset " << (reinterpret_cast<uintptr_t>(in.data()) & 7);
+                                    << ", pixel " << i << ", source offset "
+                                    << (reinterpret_cast<uintptr_t>(in.data()) & 7);
                             }
                         }
                     }
