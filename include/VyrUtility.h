@@ -85,10 +85,159 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB8888(const void* src, void* ds
 /* Grey v becomes the bytes v v v. unusedBits ignored. */
 VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB888(const void* src, void* dst, uint32_t count,
                                                       uint32_t unusedBits);
+/* v >> (8 - unusedBits), low 8 bits; unusedBits 0..8 (10-bit data: 6). No rounding. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* v >> (24 - unusedBits), low 8 bits; unusedBits 0..24. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO32toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* v << (8 - unusedBits), low 16 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toMONO16(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bit 7 inverted (INT8 v stands for MONO8 v + 128). unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toINT8(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Bit 7 inverted. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertINT8toMONO8(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* (v << (8 - unusedBits)) + 0x8000, low 16 bits; the offset does not scale. unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toINT16(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* unusedBits 0: floor(v / 256) + 128. 1..8: v / 2^(8 - unusedBits) truncated toward zero, + 128,
+ * clamped to 0..255 (samples beyond the declared depth saturate). */
+VYR_API uint32_t VYR_CALL VyrUtilConvertINT16toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* c = (v >> (11 - unusedBits)) & 31 in all three fields, bit 15 0; unusedBits 0..11. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB5551(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* g = (v >> (10 - unusedBits)) & 63, red and blue g >> 1; unusedBits 0..10. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB565(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* c = (v >> (8 - unusedBits)) & 255 in all four bytes; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB8888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* c = (v >> (8 - unusedBits)) & 255 in all three bytes; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB888(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* c = v >> (3 - unusedBits), unmasked (wider values spill into the next field), in all three fields;
+ * unusedBits 0..3. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB5551(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* Green v >> (2 - unusedBits), red and blue v >> (3 - unusedBits), unmasked; unusedBits 0..2. With
+ * unusedBits 0 and MMX the lowest green bit is always 0 (green = (v >> 3) << 1). */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB565(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* (117 B + 601 G + 306 R) >> 10, truncated. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toMONO8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* (117 B + 601 G + 306 R) >> 10; the fourth byte is not used. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toMONO8(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
 
 /* ---- Packed RGB ------------------------------------------------------------------------------ */
 
+/* Colour bytes copied. The fourth byte: left as the destination held it without MMX, 0 with MMX.
+ * unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGB8888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Red-first bytes to blue, green, red. The fourth byte: unchanged without MMX, 0 with MMX.
+ * unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBR888toRGB8888(const void* src, void* dst, uint32_t count,
+                                                         uint32_t unusedBits);
+/* Bytes 0 and 2 of every pixel swapped. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBR888toRGB888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Colour bytes copied, the fourth byte dropped. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toRGB888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Top five bits of each byte; bit 15 is 0. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGB5551(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Channels >> (3 - unusedBits), green >> (2 - unusedBits), unmasked (wider values spill);
+ * unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGB565(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* Each field << (3 - unusedBits), low 8 bits, no bit replication; unusedBits 0..3. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB5551toRGB888(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Red and blue << (3 - unusedBits), green << (2 - unusedBits), low 8 bits; unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB565toRGB888(const void* src, void* dst, uint32_t count,
+                                                       uint32_t unusedBits);
+/* Each 10-bit field >> (2 - unusedBits), low 8 bits; fourth byte 0; unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB8888(const void* src, void* dst, uint32_t count,
+                                                           uint32_t unusedBits);
+/* Each 10-bit field >> (2 - unusedBits), low 8 bits; unusedBits 0..2. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB888(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* Each 10-bit field << (6 - unusedBits), low 16 bits; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB161616(const void* src, void* dst, uint32_t count,
+                                                             uint32_t unusedBits);
+/* As RGB101010toRGB161616, and a fourth word of 0; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGB16161616(const void* src, void* dst, uint32_t count,
+                                                               uint32_t unusedBits);
+/* Each field (channel >> (6 - unusedBits)) & 0x3FF; bits 30-31 0; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGB101010(const void* src, void* dst, uint32_t count,
+                                                             uint32_t unusedBits);
+/* Each field (channel >> (6 - unusedBits)) & 0x3FF; the fourth word ignored; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toRGB101010(const void* src, void* dst, uint32_t count,
+                                                               uint32_t unusedBits);
+/* Each channel >> (8 - unusedBits), low 8 bits; fourth byte 0; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGB8888(const void* src, void* dst, uint32_t count,
+                                                           uint32_t unusedBits);
+/* Each channel >> (8 - unusedBits), low 8 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGB888(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* All four words >> (8 - unusedBits), low 8 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toRGB8888(const void* src, void* dst, uint32_t count,
+                                                             uint32_t unusedBits);
+/* Colour words >> (8 - unusedBits), low 8 bits; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toRGB888(const void* src, void* dst, uint32_t count,
+                                                            uint32_t unusedBits);
+/* (1868 B + 9617 G + 4899 R) >> 14; the fourth word and unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toMONO16(const void* src, void* dst, uint32_t count,
+                                                            uint32_t unusedBits);
+/* (1868 B + 9617 G + 4899 R) >> 14 on the 10-bit fields, then << (6 - unusedBits), low 16
+ * bits; unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toMONO16(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+
 /* ---- Planar RGB, merge, split and bit reversal ------------------------------------------------ */
+
+/* Planes red, green, blue of `count` bytes each, one after another in dst. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toRGBP8(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Planes fourth byte, red, green, blue of `count` bytes each (fourth first). unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toRGBAP8(const void* src, void* dst, uint32_t count,
+                                                        uint32_t unusedBits);
+/* Planes red, green, blue of `count` words: each 10-bit field << (6 - unusedBits); unusedBits 0..6. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB101010toRGBP16(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* Planes red, green, blue of `count` words, copied. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toRGBP16(const void* src, void* dst, uint32_t count,
+                                                          uint32_t unusedBits);
+/* Planes red, green, blue, width * height bytes apart, to `count` RGB8888 pixels with a 0 fourth byte.
+ * reserved1 and reserved2 are not read. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP8toRGB8888(const void* src, void* dst, uint32_t reserved1,
+                                                       uint32_t reserved2, uint32_t width, uint32_t height,
+                                                       uint32_t count);
+/* Planes red, green, blue, fourth byte (fourth last), width * height bytes apart. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBAP8toRGB8888(const void* src, void* dst, uint32_t reserved1,
+                                                        uint32_t reserved2, uint32_t width, uint32_t height,
+                                                        uint32_t count);
+/* 16-bit planes red, green, blue, width * height words apart: each >> (8 - unusedBits), low 8 bits;
+ * fourth byte 0; unusedBits 0..8. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP16toRGB8888(const void* src, void* dst, uint32_t reserved1,
+                                                        uint32_t reserved2, uint32_t width, uint32_t height,
+                                                        uint32_t count, uint32_t unusedBits);
+/* Words red << 16 | green << 8 | blue, fourth byte 0; a null plane contributes 0. */
+VYR_API uint32_t VYR_CALL VyrUtilMergeMONO8toRGB8888(const void* srcRed, const void* srcGreen,
+                                                    const void* srcBlue, void* dst, uint32_t count);
+/* Bytes 2, 1, 0 to the red, green, blue planes; a null plane is not written. */
+VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstRed, void* dstGreen,
+                                                    void* dstBlue, uint32_t count);
+/* Mirrors the bits of each of (count + 7) / 8 bytes (count in pixels, 32-bit arithmetic); the bits of
+ * the last byte beyond count are mirrored too. unusedBits ignored. */
+VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
 
 /* ---- Packed 4:2:2 YUV to RGB and MONO ------------------------------------------------------- */
 

@@ -1,94 +1,125 @@
 #include "convert/mono.h"
 
+#include "convert/blocks.h"
+#include "convert/formats.h"
 #include "convert/kernels/mono_kernels.h"
-#include "convert/kernels/runner.h"
-#include "convert/kernels/simd.h"
-
-#if defined(VYR_X86_KERNELS)
-#define VYR_X86_VARIANT(fn) fn
-#else
-#define VYR_X86_VARIANT(fn) nullptr
-#endif
 
 namespace vyr::convert {
 namespace {
 
-// ---- MONO8 to RGB8888: every byte of the pixel is the grey value -----------------------------
+using namespace fmt;
+using kernels::headTo8;
 
-inline void mono8ToRgb8888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
-{
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t v = src[i];
-        dst[4 * i + 0] = v;
-        dst[4 * i + 1] = v;
-        dst[4 * i + 2] = v;
-        dst[4 * i + 3] = v;
+// ---- Rules that are not a plain repack ------------------------------------------------------------
+
+// The sign bit flips: INT8 v stands for MONO8 v + 128, and back.
+struct FlipSign8 {
+    using Source = Mono8;
+    using Destination = Mono8;
+    static void pixel(const uint8_t* s, uint8_t* d, uint32_t) { d[0] = uint8_t(s[0] ^ 0x80u); }
+};
+
+// The offset does not scale with the depth: it is added whatever unusedBits is.
+struct Mono8ToInt16 {
+    using Source = Mono8;
+    using Destination = Mono16;
+    static void pixel(const uint8_t* s, uint8_t* d, uint32_t a)
+    {
+        put16(d, (uint32_t(s[0]) << ((8u - a) & 31u)) + 0x8000u);
     }
-}
+};
 
-void mono8ToRgb8888Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    mono8ToRgb8888Pixels(src, dst, n);
-}
-
-template <kernels::Kernel K>
-void mono8ToRgb8888Vector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    kernels::runBlocks<16, 1, 4>(src, dst, n, kernels::headTo8(dst), K);
-}
-
-// ---- MONO8 to RGB888: the three bytes of the pixel are the grey value -------------------------
-
-inline void mono8ToRgb888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
-{
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t v = src[i];
-        dst[3 * i + 0] = v;
-        dst[3 * i + 1] = v;
-        dst[3 * i + 2] = v;
+// Full depth: floor(v / 256) + 128, no clamping needed. Fewer bits: the quotient truncated toward
+// zero, then clamped, so samples beyond the declared depth saturate.
+struct Int16ToMono8 {
+    using Source = Mono16;
+    using Destination = Mono8;
+    static void pixel(const uint8_t* s, uint8_t* d, uint32_t a)
+    {
+        const int32_t v = int16_t(uint16_t(get16(s)));
+        if (a == 0) {
+            d[0] = uint8_t((v + 32768) >> 8);
+            return;
+        }
+        const uint32_t shift = (8u - a) & 31u;
+        const int32_t q = v >= 0 ? v >> shift : -((-v) >> shift);
+        const int32_t m = q + 128;
+        d[0] = uint8_t(m < 0 ? 0 : m > 255 ? 255 : m);
     }
-}
+};
 
-void mono8ToRgb888Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    mono8ToRgb888Pixels(src, dst, n);
-}
+// The vector rule of MONO8 to RGB565: fields cut from the byte doubled into a word, so the lowest
+// green bit is always 0.
+struct Mono8ToRgb565Doubled {
+    using Source = Mono8;
+    using Destination = Rgb565;
+    static void pixel(const uint8_t* s, uint8_t* d, uint32_t)
+    {
+        const uint32_t w = s[0] * 0x0101u;
+        put16(d, (w & 0xF800u) | (w >> 11) | ((w >> 5) & 0x07C0u));
+    }
+};
 
-template <kernels::Kernel K>
-void mono8ToRgb888Vector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    kernels::runBlocks<8, 1, 3>(src, dst, n, kernels::headTo8(dst), K);
-}
+using Mono8ToRgb8888 = Repack<Mono8, Rgb8888>;
+using Mono8ToRgb888 = Repack<Mono8, Rgb888>;
+using Mono16ToMono8 = Repack<Mono16, Mono8>;
+using Mono8ToRgb5551 = Repack<Mono8, Rgb5551, Separate, Fields::Spill>;
+using Mono8ToRgb565 = Repack<Mono8, Rgb565, Separate, Fields::Spill>;
+using Rgb8888ToMono8 = Repack<Rgb8888, Mono8, Luma8>;
 
 } // namespace
 
-const Paths kMono8ToRgb8888 = {
-    mono8ToRgb8888Scalar,
-    {mono8ToRgb8888Vector<mono8ToRgb8888Pixels>,
-     VYR_X86_VARIANT(mono8ToRgb8888Vector<kernels::mono8ToRgb8888Sse2>), nullptr,
-     VYR_X86_VARIANT(mono8ToRgb8888Vector<kernels::mono8ToRgb8888Avx2>)}};
+const Paths kMono8ToRgb8888 =
+    vectorPaths<Mono8ToRgb8888, Mono8ToRgb8888, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb8888Sse2), nullptr,
+                VYR_KERNEL(kernels::mono8ToRgb8888Avx2)>();
+const Paths kMono8ToRgb888 =
+    vectorPaths<Mono8ToRgb888, Mono8ToRgb888, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb888Sse2),
+                VYR_KERNEL(kernels::mono8ToRgb888Ssse3), VYR_KERNEL(kernels::mono8ToRgb888Avx2)>();
+const Paths kMono16ToMono8 =
+    vectorPaths<Mono16ToMono8, Mono16ToMono8, 16, headTo8, VYR_KERNEL(kernels::mono16ToMono8Sse2)>();
+const Paths kMono8ToRgb5551 =
+    vectorPaths<Mono8ToRgb5551, Mono8ToRgb5551, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb5551Sse2)>();
+const Paths kMono8ToRgb565 =
+    vectorPaths<Mono8ToRgb565, Mono8ToRgb565Doubled, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb565Sse2)>();
+const Paths kRgb8888ToMono8 =
+    vectorPaths<Rgb8888ToMono8, Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2), nullptr,
+                VYR_KERNEL(kernels::rgb8888ToMono8Avx2)>();
 
-const Paths kMono8ToRgb888 = {
-    mono8ToRgb888Scalar,
-    {mono8ToRgb888Vector<mono8ToRgb888Pixels>,
-     VYR_X86_VARIANT(mono8ToRgb888Vector<kernels::mono8ToRgb888Sse2>),
-     VYR_X86_VARIANT(mono8ToRgb888Vector<kernels::mono8ToRgb888Ssse3>),
-     VYR_X86_VARIANT(mono8ToRgb888Vector<kernels::mono8ToRgb888Avx2>)}};
+const LineFn kMono32ToMono8 = line<Repack<Mono32, Mono8>>;
+const LineFn kMono8ToMono16 = line<Repack<Mono8, Mono16>>;
+const LineFn kMono8ToInt8 = line<FlipSign8>;
+const LineFn kInt8ToMono8 = line<FlipSign8>;
+const LineFn kMono8ToInt16 = line<Mono8ToInt16>;
+const LineFn kInt16ToMono8 = line<Int16ToMono8>;
+const LineFn kMono16ToRgb5551 = line<Repack<Mono16, Rgb5551>>;
+const LineFn kMono16ToRgb565 = line<Repack<Mono16, Rgb565>>;
+const LineFn kMono16ToRgb8888 = line<Repack<Mono16, Rgb8888>>;
+const LineFn kMono16ToRgb888 = line<Repack<Mono16, Rgb888>>;
+const LineFn kRgb888ToMono8 = line<Repack<Rgb888, Mono8, Luma8>>;
 
 } // namespace vyr::convert
 
 extern "C" {
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB8888(const void* src, void* dst, uint32_t count,
-                                                       uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kMono8ToRgb8888, src, dst, count, unusedBits);
-}
+using namespace vyr::convert;
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB888(const void* src, void* dst, uint32_t count,
-                                                      uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kMono8ToRgb888, src, dst, count, unusedBits);
-}
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB8888, kMono8ToRgb8888, true)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB888, kMono8ToRgb888, true)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toMONO8, kMono16ToMono8, true)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB5551, kMono8ToRgb5551, unusedBits == 0)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB565, kMono8ToRgb565, unusedBits == 0)
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toMONO8, kRgb8888ToMono8, true)
+
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO32toMONO8, kMono32ToMono8)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO8toMONO16, kMono8ToMono16)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO8toINT8, kMono8ToInt8)
+VYR_SCALAR_EXPORT(VyrUtilConvertINT8toMONO8, kInt8ToMono8)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO8toINT16, kMono8ToInt16)
+VYR_SCALAR_EXPORT(VyrUtilConvertINT16toMONO8, kInt16ToMono8)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB5551, kMono16ToRgb5551)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB565, kMono16ToRgb565)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB8888, kMono16ToRgb8888)
+VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB888, kMono16ToRgb888)
+VYR_SCALAR_EXPORT(VyrUtilConvertRGB888toMONO8, kRgb888ToMono8)
 
 } // extern "C"

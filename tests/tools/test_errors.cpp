@@ -48,9 +48,9 @@ const ErrorCase kCases[] = {
      "'BAR'"},
     {"NoConversionBetweenKnownFormats",
      [](const fs::path& d) {
-         return withRawInput(d, join({"--from", "rgb888", "--to", "MONO8", "in.raw", "out.raw"}, kRawSize));
+         return withRawInput(d, join({"--from", "rgb565", "--to", "MONO8", "in.raw", "out.raw"}, kRawSize));
      },
-     "no conversion from RGB888 to MONO8"},
+     "no conversion from RGB565 to MONO8"},
     {"UnusedBitsForAConversionWithoutThem",
      [](const fs::path& d) { return withRawInput(d, join({"--unused-bits", "2", "in.raw", "out.raw"}, kRawSize)); },
      "--unused-bits"},
@@ -107,7 +107,7 @@ const ErrorCase kCases[] = {
          EXPECT_TRUE(writePng(d / "in.png", {3, 2, PNG_COLOR_TYPE_RGB, 8, false, std::vector<uint8_t>(18, 9)}));
          return Args{"in.png", "out.raw"};
      },
-     "not a MONO8 source"},
+     "(8-bit RGB PNG) is not a"},
     {"PngOfAnotherSizeThanGiven",
      [](const fs::path& d) {
          writeGreyPng(d / "in.png");

@@ -18,7 +18,7 @@ namespace {
 
 constexpr uint32_t kMaxDimension = 1u << 20;
 constexpr unsigned kMaxThreads = 256;
-constexpr uint32_t kMaxUnusedBits = 15;
+constexpr uint32_t kMaxUnusedBits = 24;
 constexpr const char* kDefaultRawSource = "MONO8";
 constexpr const char* kDefaultDestination = "RGB8888";
 
@@ -118,8 +118,9 @@ void printHelp()
         "        (1, 2 and 4-bit grey are widened to 8 bits).\n"
         "OUTPUT  the converted pixels, raw, in the --to format. A name ending in .png (any case)\n"
         "        gets an 8-bit RGB PNG of them instead (blue, green, red bytes reordered; a fourth\n"
-        "        byte dropped). The file is written beside OUTPUT under a temporary name and\n"
-        "        renamed to OUTPUT only when complete.\n"
+        "        byte dropped), or a 16-bit grey or RGB PNG for formats of more than 8 bits a\n"
+        "        sample, their significant bits moved to the top. The file is written beside\n"
+        "        OUTPUT under a temporary name and renamed to OUTPUT only when complete.\n"
         "\n"
         "Options:\n"
         "  --from FORMAT     source format. Default: %s for raw input; for PNG input the\n"
@@ -131,7 +132,9 @@ void printHelp()
         "  --threads N       split the lines into N bands converted in parallel, 1 to %u.\n"
         "                    Default: 1. Also applies to --demo.\n"
         "  --unused-bits N   unused high-order bits per sample, 0 to %u, for conversions that\n"
-        "                    take them (see --list). Default: 0.\n"
+        "                    take them (see --list): the samples of the deeper side hold that\n"
+        "                    many fewer bits (a 16-bit PNG source is shifted down to them).\n"
+        "                    Default: 0.\n"
         "  --demo            render a built-in 1280x720 test scene, convert it with every\n"
         "                    conversion, write PNGs to ./vyrconvert-demo/ and print the\n"
         "                    throughput of each. Running with no arguments does the same.\n"
@@ -151,11 +154,12 @@ void printList()
 {
     std::printf("formats:\n");
     for (const Format* format : allFormats())
-        std::printf("  %-10s %s\n", format->name, format->summary);
+        std::printf("  %-12s %s\n", format->name, format->summary);
     std::printf("conversions:\n");
     for (const Conversion& conversion : allConversions()) {
-        std::printf("  %-22s %s -> %s%s\n", conversion.name().c_str(), conversion.from->name,
-                    conversion.to->name, conversion.usesUnusedBits ? ", takes --unused-bits" : "");
+        std::printf("  %-22s %s -> %s%s%s%s\n", conversion.name().c_str(), conversion.from->name,
+                    conversion.to->name, conversion.usesUnusedBits ? ", takes --unused-bits" : "",
+                    conversion.note ? "; " : "", conversion.note ? conversion.note : "");
     }
 }
 
@@ -220,7 +224,8 @@ int convertFile(const Options& options)
     const Format& destination = requireFormat(options.to.empty() ? kDefaultDestination : options.to, "--to");
 
     Frame source;
-    if (hasPngExtension(inputPath)) {
+    const bool pngSource = hasPngExtension(inputPath);
+    if (pngSource) {
         source = loadPngSource(inputPath, requestedSource, options);
     } else {
         if (!options.width || !options.height)
@@ -236,7 +241,12 @@ int convertFile(const Options& options)
 
     OutputFile output(outputPath);
     Frame converted = makeFrame(destination, source.width, source.height);
-    convertFrame(conversion, source, converted, options.unusedBits.value_or(0), options.threads);
+    const uint32_t unusedBits = options.unusedBits.value_or(0);
+    if (!sourceIsDeeper(conversion))
+        converted.unusedBits = unusedBits;
+    else if (pngSource)
+        dropUnusedBits(source, unusedBits); // PNG samples are full depth
+    convertFrame(conversion, source, converted, unusedBits, options.threads);
     if (hasPngExtension(outputPath))
         writePngFrame(converted, output);
     else

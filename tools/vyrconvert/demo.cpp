@@ -53,7 +53,7 @@ double medianSecondsOfWholeFrame(const Conversion& conversion, const Frame& sour
     std::vector<double> seconds;
     for (int run = 0; run < kTimedRuns; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        convertFrame(conversion, source, destination, 0, threadCount);
+        convertFrame(conversion, source, destination, conversion.demoUnusedBits, threadCount);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         seconds.push_back(elapsed.count());
     }
@@ -76,22 +76,37 @@ int runDemo(unsigned threadCount)
     const Scene scene = renderScene(kSceneWidth, kSceneHeight);
     const std::string scenePath = kDirectory + "/scene.png";
     writeScenePng(scene, scenePath);
-    std::printf("vyrconvert demo: %ux%u scene written to %s; %u thread%s, median of %d runs\n\n",
+    std::printf("vyrconvert demo: %ux%u scene written to %s; %u thread%s, median of %d runs\n",
                 scene.width, scene.height, scenePath.c_str(), threadCount, threadCount == 1 ? "" : "s",
                 kTimedRuns);
+    for (const Conversion& conversion : allConversions()) {
+        if (conversion.demoUnusedBits) {
+            std::printf("%s runs with --unused-bits %u: its %s source holds %u-bit samples\n", conversion.name().c_str(),
+                        conversion.demoUnusedBits, conversion.from->name,
+                        conversion.from->sampleBits - conversion.demoUnusedBits);
+        }
+    }
+    std::printf("\n");
 
     Table table({"conversion", "output", "Mpix/s"});
-    std::map<const Format*, Frame> sources; // each source format is made from the scene once
+    // Each source format is made from the scene once for each number of unused bits it is shown with.
+    std::map<std::pair<const Format*, uint32_t>, Frame> sources;
     for (const Conversion& conversion : allConversions()) {
         const std::string name = conversion.name();
         if (!conversion.from->lineFromScene) {
             table.addRow({name, "-", "-"});
             continue;
         }
-        auto source = sources.find(conversion.from);
-        if (source == sources.end())
-            source = sources.emplace(conversion.from, frameFromScene(*conversion.from, scene)).first;
+        const uint32_t unusedBits = sourceIsDeeper(conversion) ? conversion.demoUnusedBits : 0;
+        auto source = sources.find({conversion.from, unusedBits});
+        if (source == sources.end()) {
+            Frame frame = frameFromScene(*conversion.from, scene);
+            dropUnusedBits(frame, unusedBits);
+            source = sources.emplace(std::pair(conversion.from, unusedBits), std::move(frame)).first;
+        }
         Frame destination = makeFrame(*conversion.to, scene.width, scene.height);
+        if (!sourceIsDeeper(conversion))
+            destination.unusedBits = conversion.demoUnusedBits;
         const double seconds = medianSecondsOfWholeFrame(conversion, source->second, destination, threadCount);
 
         const std::string outputPath = kDirectory + "/" + name + ".png";

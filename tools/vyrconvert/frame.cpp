@@ -57,6 +57,32 @@ struct Band {
     uint32_t endLine;
 };
 
+// ---- Planar frames: line functions see a line's samples of every plane, plane after plane -------
+
+size_t planeSampleBytes(const Frame& frame)
+{
+    return frame.bytesPerLine / (size_t(frame.format->planes) * frame.width);
+}
+
+// Calls use(line) with line y as the format's line functions see it; gathered from the planes
+// before (gather) and scattered back after (scatter).
+template <class Use>
+void withLine(const Frame& frame, uint32_t y, bool gather, bool scatter, std::vector<uint8_t>& scratch, Use&& use)
+{
+    if (frame.format->planes == 0) {
+        use(const_cast<uint8_t*>(frame.line(y)));
+        return;
+    }
+    const size_t run = planeSampleBytes(frame) * frame.width, plane = run * frame.height;
+    scratch.resize(frame.bytesPerLine);
+    uint8_t* bytes = const_cast<uint8_t*>(frame.bytes.data());
+    for (size_t k = 0; gather && k < frame.format->planes; ++k)
+        std::copy_n(bytes + k * plane + run * y, run, scratch.data() + k * run);
+    use(scratch.data());
+    for (size_t k = 0; scatter && k < frame.format->planes; ++k)
+        std::copy_n(scratch.data() + k * run, run, bytes + k * plane + run * y);
+}
+
 } // namespace
 
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
@@ -78,9 +104,29 @@ Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
 Frame frameFromScene(const Format& format, const Scene& scene)
 {
     Frame frame = makeFrame(format, scene.width, scene.height);
-    for (uint32_t y = 0; y < frame.height; ++y)
-        format.lineFromScene(scene.line(y), frame.width, frame.line(y));
+    std::vector<uint8_t> scratch;
+    for (uint32_t y = 0; y < frame.height; ++y) {
+        withLine(frame, y, false, true, scratch,
+                 [&](uint8_t* line) { format.lineFromScene(scene.line(y), frame.width, line); });
+    }
     return frame;
+}
+
+void dropUnusedBits(Frame& frame, uint32_t unusedBits)
+{
+    frame.unusedBits = unusedBits;
+    if (unusedBits == 0 || !frame.format->dropUnusedBits)
+        return;
+    std::vector<uint8_t> scratch;
+    for (uint32_t y = 0; y < frame.height; ++y) {
+        withLine(frame, y, true, true, scratch,
+                 [&](uint8_t* line) { frame.format->dropUnusedBits(line, frame.width, unusedBits); });
+    }
+}
+
+bool sourceIsDeeper(const Conversion& conversion)
+{
+    return conversion.from->sampleBits > conversion.to->sampleBits;
 }
 
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height)
@@ -109,8 +155,20 @@ void writeRawFrame(const Frame& frame, OutputFile& output)
 
 void writePngFrame(const Frame& frame, OutputFile& output)
 {
-    writeRgbPng(output, frame.width, frame.height, [&frame](uint32_t y, uint8_t* rgb) {
-        frame.format->lineToRgb8(frame.line(y), frame.width, rgb);
+    const Format& format = *frame.format;
+    std::vector<uint8_t> scratch;
+    if (format.lineToPng16) {
+        const unsigned significant = std::min(16u, format.sampleBits - std::min(frame.unusedBits, format.sampleBits));
+        writeDeepPng(output, frame.width, frame.height, format.pngOutput, significant,
+                     [&](uint32_t y, uint8_t* row) {
+                         withLine(frame, y, true, false, scratch, [&](uint8_t* line) {
+                             format.lineToPng16(line, frame.width, frame.unusedBits, row);
+                         });
+                     });
+        return;
+    }
+    writeRgbPng(output, frame.width, frame.height, [&](uint32_t y, uint8_t* rgb) {
+        withLine(frame, y, true, false, scratch, [&](uint8_t* line) { format.lineToRgb8(line, frame.width, rgb); });
     });
 }
 
@@ -118,17 +176,30 @@ void convertFrame(const Conversion& conversion, const Frame& source, Frame& dest
                   uint32_t unusedBits, unsigned threadCount)
 {
     std::atomic<uint32_t> failedResult{0};
+    // Into planes `count` samples apart: the whole frame is one run, one call.
+    const bool wholeFrame = destination.format->planes != 0;
+    if (wholeFrame && uint64_t(source.width) * source.height > UINT32_MAX)
+        throw ToolError(std::string("a frame of more than 2^32 - 1 pixels cannot be converted to ") +
+                        destination.format->name);
+    // From planes: one call per line, the planes width x height samples apart.
+    const size_t planarRun = source.format->planes ? planeSampleBytes(source) * source.width : 0;
     auto convertBand = [&](Band band) {
         for (uint32_t y = band.firstLine; y < band.endLine; ++y) {
-            const uint32_t result = conversion.convert(source.line(y), destination.line(y), source.width, unusedBits);
+            const uint32_t result =
+                wholeFrame ? conversion.convert(source.bytes.data(), destination.bytes.data(),
+                                                source.width * source.height, unusedBits)
+                : conversion.fromPlanes
+                    ? conversion.fromPlanes(source.bytes.data() + planarRun * y, destination.line(y), source.width,
+                                            source.height, source.width, unusedBits)
+                    : conversion.convert(source.line(y), destination.line(y), source.width, unusedBits);
             if (result != 0)
                 failedResult = result;
         }
     };
 
-    const uint32_t bands = std::max(1u, std::min<uint32_t>(threadCount, source.height));
+    const uint32_t bands = wholeFrame ? 1u : std::max(1u, std::min<uint32_t>(threadCount, source.height));
     if (bands == 1) {
-        convertBand({0, source.height});
+        convertBand({0, wholeFrame ? 1u : source.height});
     } else {
         std::vector<std::thread> workers;
         workers.reserve(bands);

@@ -108,13 +108,19 @@ public:
     bool created() const { return png_ && info_; }
     const char* errorText() const { return error_.text; }
 
-    bool writeHeader(uint32_t width, uint32_t height)
+    bool writeHeader(uint32_t width, uint32_t height, int bitDepth = 8, int colourType = PNG_COLOR_TYPE_RGB,
+                     unsigned significantBits = 0)
     {
         if (setjmp(png_jmpbuf(png_)))
             return false;
         png_init_io(png_, file_);
-        png_set_IHDR(png_, info_, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+        png_set_IHDR(png_, info_, width, height, bitDepth, colourType, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        if (significantBits) {
+            png_color_8 bits{};
+            bits.red = bits.green = bits.blue = bits.gray = png_byte(significantBits);
+            png_set_sBIT(png_, info_, &bits);
+        }
         // Faster than the default level at little cost in size for these images.
         png_set_compression_level(png_, 3);
         png_write_info(png_, info_);
@@ -199,6 +205,23 @@ Frame frameFromPng(const PngImage& image, const Format& format)
     return frame;
 }
 
+namespace {
+
+void writeRows(PngWriter& writer, OutputFile& output, uint32_t height, size_t rowBytes,
+               const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
+{
+    std::vector<uint8_t> row(rowBytes);
+    for (uint32_t y = 0; y < height; ++y) {
+        renderRow(y, row.data());
+        if (!writer.writeRow(row.data()))
+            output.fail(writer.errorText());
+    }
+    if (!writer.finish())
+        output.fail(writer.errorText());
+}
+
+} // namespace
+
 void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
                  const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow)
 {
@@ -207,14 +230,19 @@ void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
         output.fail("libpng could not start");
     if (!writer.writeHeader(width, height))
         output.fail(writer.errorText());
-    std::vector<uint8_t> row(size_t(3) * width);
-    for (uint32_t y = 0; y < height; ++y) {
-        renderRow(y, row.data());
-        if (!writer.writeRow(row.data()))
-            output.fail(writer.errorText());
-    }
-    if (!writer.finish())
+    writeRows(writer, output, height, size_t(3) * width, renderRow);
+}
+
+void writeDeepPng(OutputFile& output, uint32_t width, uint32_t height, const PngLayout& layout,
+                  unsigned significantBits, const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
+{
+    const bool grey = layout.channels == PngChannels::Grey;
+    PngWriter writer(output.stream());
+    if (!writer.created())
+        output.fail("libpng could not start");
+    if (!writer.writeHeader(width, height, 16, grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, significantBits))
         output.fail(writer.errorText());
+    writeRows(writer, output, height, size_t(grey ? 2 : 6) * width, renderRow);
 }
 
 } // namespace vyr::tool

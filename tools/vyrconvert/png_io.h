@@ -30,4 +30,9 @@ Frame frameFromPng(const PngImage& image, const Format& format);
 void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
                  const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow);
 
+// A 16-bit grey or RGB PNG (layout), its sBIT chunk naming the significant bits of every sample;
+// renderRow fills one row of big-endian samples.
+void writeDeepPng(OutputFile& output, uint32_t width, uint32_t height, const PngLayout& layout,
+                  unsigned significantBits, const std::function<void(uint32_t y, uint8_t* row)>& renderRow);
+
 } // namespace vyr::tool

@@ -36,15 +36,38 @@ struct Format {
     // PNGs decoding to this layout load as this format (None: not loadable from PNG).
     PngLayout pngSource;
     void (*lineFromPng)(const uint8_t* pngRow, uint32_t width, uint8_t* line);
+
+    // ---- Deep and planar formats; the defaults keep a format as above.
+    // Bits of a sample's container: with --unused-bits, the deeper side of a conversion (the one with
+    // more) holds that many fewer significant bits, right-aligned.
+    unsigned sampleBits = 8;
+    // PNG output in this layout (16-bit grey or RGB) through lineToPng16 instead of 8-bit RGB through
+    // lineToRgb8: big-endian samples with the significant bits moved to the top.
+    PngLayout pngOutput = {};
+    void (*lineToPng16)(const uint8_t* line, uint32_t width, uint32_t unusedBits, uint8_t* pngRow) = nullptr;
+    // Moves full-depth samples (of a PNG or the demo scene) down to their significant bits.
+    void (*dropUnusedBits)(uint8_t* line, uint32_t width, uint32_t unusedBits) = nullptr;
+    // Planar formats: the number of planes, each width x height samples, one after another in a frame.
+    // The line functions above see a line as its samples of every plane, plane after plane.
+    unsigned planes = 0;
 };
+
+// A converter that reads planes width x height samples apart (count pixels from each).
+using PlanesConverter = uint32_t (*)(const void* src, void* dst, uint32_t width, uint32_t height, uint32_t count,
+                                     uint32_t unusedBits);
 
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
 
 struct Conversion {
     const Format* from;
     const Format* to;
-    LineConverter convert;
+    LineConverter convert; // into a planar format: called once on the whole frame
     bool usesUnusedBits;
+
+    // ---- Added fields; the defaults keep a conversion as above.
+    PlanesConverter fromPlanes = nullptr; // from a planar format, in place of convert
+    const char* note = nullptr;           // for --list
+    uint32_t demoUnusedBits = 0;          // the demo's --unused-bits for it
 
     std::string name() const; // as in the library: MONO8toRGB8888
 };

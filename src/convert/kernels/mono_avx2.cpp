@@ -69,12 +69,48 @@ void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
         _mm_sfence();
     _mm256_zeroupper();
     if (i < pixels)
-        mono8ToRgb888Ssse3(src + i, dst, pixels - i);
+        mono8ToRgb888Ssse3(src + i, dst, pixels - i, 0);
+}
+
+// Eight RGB8888 pixels to eight 32-bit luminances (four per lane).
+inline __m256i luma8(const uint8_t* src)
+{
+    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+    const __m256i blueRed = _mm256_and_si256(pixels, _mm256_set1_epi16(0xFF));
+    const __m256i greenFourth = _mm256_srli_epi16(pixels, 8);
+    const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(blueRed, _mm256_set1_epi32(306 << 16 | 117)),
+                                         _mm256_madd_epi16(greenFourth, _mm256_set1_epi32(601)));
+    return _mm256_srli_epi32(sum, 10);
+}
+
+template <bool Stream>
+size_t rgb8888ToMono8Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    // The packs work per lane, leaving the four-pixel groups in the order 0, 2, 4, 6, 1, 3, 5, 7.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    size_t i = 0;
+    for (; i + 32 <= pixels; i += 32) {
+        const __m256i words0 = _mm256_packs_epi32(luma8(src + 4 * i), luma8(src + 4 * i + 32));
+        const __m256i words1 = _mm256_packs_epi32(luma8(src + 4 * i + 64), luma8(src + 4 * i + 96));
+        store32<Stream>(dst + i, _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words0, words1), order));
+    }
+    if (Stream)
+        _mm_sfence();
+    _mm256_zeroupper();
+    return i;
 }
 
 } // namespace
 
-void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
+void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
+{
+    const size_t done = streamable(dst, pixels) ? rgb8888ToMono8Loop<true>(src, dst, pixels)
+                                                : rgb8888ToMono8Loop<false>(src, dst, pixels);
+    if (done < pixels) // whole blocks of 8 left
+        rgb8888ToMono8Sse2(src + 4 * done, dst + done, pixels - done, 0);
+}
+
+void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 4))
         mono8ToRgb8888Loop<true>(src, dst, pixels);
@@ -82,7 +118,7 @@ void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
         mono8ToRgb8888Loop<false>(src, dst, pixels);
 }
 
-void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 3))
         mono8ToRgb888Loop<true>(src, dst, pixels);

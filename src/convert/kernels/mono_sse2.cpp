@@ -2,6 +2,7 @@
 
 #include "convert/kernels/mono_kernels.h"
 #include "convert/kernels/store.h"
+#include "convert/kernels/with_stores.h"
 
 namespace vyr::kernels {
 namespace {
@@ -68,7 +69,7 @@ void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
 
 } // namespace
 
-void mono8ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 4))
         mono8ToRgb8888Loop<true>(src, dst, pixels);
@@ -76,12 +77,98 @@ void mono8ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels)
         mono8ToRgb8888Loop<false>(src, dst, pixels);
 }
 
-void mono8ToRgb888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToRgb888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 3))
         mono8ToRgb888Loop<true>(src, dst, pixels);
     else
         mono8ToRgb888Loop<false>(src, dst, pixels);
+}
+
+void mono16ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t unusedBits)
+{
+    // A count above 15 (unusedBits beyond 8) shifts every bit out: some value, no fault.
+    const __m128i shift = _mm_cvtsi32_si128(int(8 - unusedBits));
+    const __m128i lowByte = _mm_set1_epi16(0xFF);
+    withStores(dst, pixels, [&](auto stores) {
+        for (size_t i = 0; i < pixels; i += 16) {
+            const __m128i a = _mm_and_si128(_mm_srl_epi16(load16(src + 2 * i), shift), lowByte);
+            const __m128i b = _mm_and_si128(_mm_srl_epi16(load16(src + 2 * i + 16), shift), lowByte);
+            store16<decltype(stores)::kStream>(dst + i, _mm_packus_epi16(a, b));
+        }
+    });
+}
+
+void mono8ToRgb5551Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
+{
+    auto grey = [](__m128i words) {
+        const __m128i c = _mm_srli_epi16(words, 3);
+        return _mm_or_si128(_mm_or_si128(c, _mm_slli_epi16(c, 5)), _mm_slli_epi16(c, 10));
+    };
+    withStores(dst, 2 * pixels, [&](auto stores) {
+        for (size_t i = 0; i < pixels; i += 16, dst += 32) {
+            const __m128i v = load16(src + i);
+            store16<decltype(stores)::kStream>(dst, grey(_mm_unpacklo_epi8(v, _mm_setzero_si128())));
+            store16<decltype(stores)::kStream>(dst + 16, grey(_mm_unpackhi_epi8(v, _mm_setzero_si128())));
+        }
+    });
+}
+
+namespace {
+
+// Eight grey bytes doubled into words v << 8 | v, cut into the three fields.
+inline __m128i rgb565Doubled(__m128i doubled)
+{
+    const __m128i red = _mm_and_si128(doubled, _mm_set1_epi16(int16_t(0xF800)));
+    const __m128i green = _mm_and_si128(_mm_srli_epi16(doubled, 5), _mm_set1_epi16(0x07C0));
+    return _mm_or_si128(_mm_or_si128(red, green), _mm_srli_epi16(doubled, 11));
+}
+
+// Four RGB8888 pixels to four 32-bit luminances.
+inline __m128i luma4(__m128i pixels)
+{
+    const __m128i blueRed = _mm_and_si128(pixels, _mm_set1_epi16(0xFF));
+    const __m128i greenFourth = _mm_srli_epi16(pixels, 8);
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(blueRed, _mm_set1_epi32(306 << 16 | 117)),
+                                      _mm_madd_epi16(greenFourth, _mm_set1_epi32(601)));
+    return _mm_srli_epi32(sum, 10);
+}
+
+// Eight pixels to eight luminance words.
+inline __m128i luma8(const uint8_t* src)
+{
+    return _mm_packs_epi32(luma4(load16(src)), luma4(load16(src + 16)));
+}
+
+} // namespace
+
+void mono8ToRgb565Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
+{
+    size_t i = 0;
+    withStores(dst, 2 * pixels, [&](auto stores) {
+        for (; i + 16 <= pixels; i += 16) {
+            const __m128i v = load16(src + i);
+            store16<decltype(stores)::kStream>(dst + 2 * i, rgb565Doubled(_mm_unpacklo_epi8(v, v)));
+            store16<decltype(stores)::kStream>(dst + 2 * i + 16, rgb565Doubled(_mm_unpackhi_epi8(v, v)));
+        }
+    });
+    if (i < pixels) { // one block left
+        const __m128i v = load8(src + i);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), rgb565Doubled(_mm_unpacklo_epi8(v, v)));
+    }
+}
+
+void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
+{
+    size_t i = 0;
+    withStores(dst, pixels, [&](auto stores) {
+        for (; i + 16 <= pixels; i += 16)
+            store16<decltype(stores)::kStream>(dst + i, _mm_packus_epi16(luma8(src + 4 * i), luma8(src + 4 * i + 32)));
+    });
+    if (i < pixels) { // one block left
+        const __m128i words = luma8(src + 4 * i);
+        put8(dst + i, _mm_packus_epi16(words, words));
+    }
 }
 
 } // namespace vyr::kernels

@@ -37,7 +37,7 @@ void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
 
 } // namespace
 
-void mono8ToRgb888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToRgb888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     if (streamable(dst, pixels * 3))
         mono8ToRgb888Loop<true>(src, dst, pixels);
