@@ -71,6 +71,10 @@ VYR_API VyrBool VYR_CALL VyrUtilIsE3DNow(void);
 
 /* ---- Fast memory copy ---------------------------------------------------------------------- */
 
+/* Copies size bytes and returns dst. The runs must not overlap. Heads are measured on src when the
+ * low byte of alignOnSrc is nonzero, else on dst; large aligned copies bypass the caches. */
+VYR_API void* VYR_CALL VyrUtilMemcpy(void* dst, const void* src, uint32_t size, uint32_t alignOnSrc);
+
 /* ---- Line converters ------------------------------------------------------------------------
  * uint32_t VyrUtilConvert<SRC>to<DST>(src, dst, count, unusedBits)
  *   count       pixels to convert; 0 touches nothing
