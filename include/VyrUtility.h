@@ -108,6 +108,23 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB888(const void* src, void* dst
 
 /* ---- Performance counters --------------------------------------------------------------------- */
 
+/* A caller-owned counter, released with VyrUtilFreePerfCounter. */
+typedef struct PerfCounter PerfCounter;
+
+/* 1 with a new, reset counter stored through counter; 0 (nothing written) when there is no memory
+ * or counter is null. */
+VYR_API uint32_t VYR_CALL VyrUtilAllocPerfCounter(PerfCounter** counter);
+/* 1 after releasing the counter; 0 for a null counter. */
+VYR_API uint32_t VYR_CALL VyrUtilFreePerfCounter(PerfCounter* counter);
+/* Restarts the interval; always 1. */
+VYR_API uint32_t VYR_CALL VyrUtilResetPerfCounter(PerfCounter* counter);
+/* Seconds since the last reset; a nonzero reset restarts the interval at the same reading. */
+VYR_API double VYR_CALL VyrUtilComputeTimePerfCounter(PerfCounter* counter, uint32_t reset);
+/* The platform counter's own time (not since the reset) in seconds, milliseconds, microseconds. */
+VYR_API double VYR_CALL VyrUtilGetTimePerfCounter(PerfCounter* counter);
+VYR_API double VYR_CALL VyrUtilGetTimeMilliPerfCounter(PerfCounter* counter);
+VYR_API double VYR_CALL VyrUtilGetTimeMicroPerfCounter(PerfCounter* counter);
+
 /* ---- CPU usage monitor ------------------------------------------------------------------------ */
 
 /* ---- Process privilege, working set and OS queries -------------------------------------------- */
