@@ -127,6 +127,20 @@ VYR_API double VYR_CALL VyrUtilGetTimeMicroPerfCounter(PerfCounter* counter);
 
 /* ---- CPU usage monitor ------------------------------------------------------------------------ */
 
+/* Starts the process's monitor thread, sampling every period milliseconds and averaging the long-term
+ * value over ltSamples periods (0 counts as 1). Starting a running monitor restarts it with the new
+ * values. A period in which the system time has not advanced leaves the statistics as they were.
+ * 1 when it runs, 0 when it cannot start. Statistics carry over from one run to the next. */
+VYR_API uint32_t VYR_CALL VyrUtilEnterCpuUsage(uint32_t period, uint32_t ltSamples);
+/* Stops the monitor and waits for its thread; always 1. */
+VYR_API uint32_t VYR_CALL VyrUtilLeaveCpuUsage(void);
+/* Machine-wide usage in percent (a fully busy machine reads 100.5): the last period, the smallest
+ * and largest seen (100.0 and 0.0 before any), and the long-term average (0.0 before any). */
+VYR_API double VYR_CALL VyrUtilGetAvgCpuUsage(void);
+VYR_API double VYR_CALL VyrUtilGetMinCpuUsage(void);
+VYR_API double VYR_CALL VyrUtilGetMaxCpuUsage(void);
+VYR_API double VYR_CALL VyrUtilGetLtAvgCpuUsage(void);
+
 /* ---- Process privilege, working set and OS queries -------------------------------------------- */
 
 /* ---- Shared buffers --------------------------------------------------------------------------- */

@@ -1,0 +1,239 @@
+// The CPU usage monitor on injected samples: the usage formula, the order of the statistics, the
+// long-term average, skipped cycles, the thread's start and stop, and what carries over between runs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "OS/cpuUsage.h"
+#include "VyrUtility.h"
+#include "bytes.h"
+
+namespace vyr::test {
+namespace {
+
+struct Sample {
+    bool ok;
+    uint64_t idle, now;
+    uint32_t processors;
+};
+
+// The statistics as the rules compute them, cycle by cycle.
+struct Reference {
+    double current = 0.0, minimum = 100.0, maximum = 0.0, longTerm = 0.0;
+    uint64_t idle = 0, now = 0;
+
+    void take(const Sample& s, uint32_t ltSamples)
+    {
+        if (!s.ok || s.processors == 0)
+            return;
+        if (idle != 0) {
+            const double dI = double(s.idle) - double(idle), dT = double(s.now) - double(now);
+            if (dT == 0.0)
+                return; // the next cycle measures from the older sample
+            if (dT > 0.0) {
+                const double usage = 100.0 - dI / dT * 100.0 / double(s.processors) + 0.5;
+                maximum = usage > maximum ? usage : maximum;
+                minimum = minimum > usage ? usage : minimum;
+                current = usage;
+                const double n = ltSamples ? ltSamples : 1;
+                longTerm = longTerm == 0.0 ? usage : (n - 1) * longTerm / n + usage / n;
+            }
+        }
+        idle = s.idle;
+        now = s.now;
+    }
+};
+
+::testing::AssertionResult same(const Reference& r, const usage::Monitor& m)
+{
+    if (r.current == m.current() && r.minimum == m.minimum() && r.maximum == m.maximum() &&
+        r.longTerm == m.longTerm())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "want " << r.current << " " << r.minimum << " " << r.maximum << " "
+                                         << r.longTerm << ", got " << m.current() << " " << m.minimum() << " "
+                                         << m.maximum() << " " << m.longTerm();
+}
+
+// ---- A platform whose samples, event and thread the test controls -----------------------------
+
+constexpr size_t kMaxSamples = 1 << 16;
+Sample g_samples[kMaxSamples];
+std::atomic<size_t> g_taken{0};
+bool g_available = true;
+bool g_eventFails = false, g_threadFails = false;
+int g_events = 0, g_eventsClosed = 0, g_threads = 0, g_joins = 0;
+
+bool fakeAvailable() { return g_available; }
+bool fakeTimes(os::SystemTimes* out)
+{
+    const size_t i = g_taken.load();
+    if (i >= kMaxSamples)
+        return false;
+    g_taken.store(i + 1);
+    const Sample& s = g_samples[i];
+    *out = {s.idle, s.now, s.processors};
+    return s.ok;
+}
+os::Handle fakeCreateEvent() { return g_eventFails ? 0 : os::Handle(++g_events); }
+void fakeCloseEvent(os::Handle) { ++g_eventsClosed; }
+os::Handle fakeStartThread(os::ThreadMain, void*) { return g_threadFails ? 0 : os::Handle(++g_threads); }
+void fakeJoin(os::Handle) { ++g_joins; }
+
+class InjectedSamples : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_taken = 0;
+        g_available = true;
+        g_eventFails = g_threadFails = false;
+        g_events = g_eventsClosed = g_threads = g_joins = 0;
+        platform_ = os::platform();
+        platform_.systemTimesAvailable = fakeAvailable;
+        platform_.systemTimes = fakeTimes;
+        manual_ = platform_;
+        manual_.createEvent = fakeCreateEvent;
+        manual_.setEvent = [](os::Handle) {};
+        manual_.closeEvent = fakeCloseEvent;
+        manual_.startThread = fakeStartThread;
+        manual_.joinThread = fakeJoin;
+    }
+    os::Platform platform_; // real thread and event
+    os::Platform manual_;   // no thread: the test runs the cycles
+};
+
+TEST(CpuUsageMonitor, GettersBeforeAnyStart)
+{
+    EXPECT_EQ(0.0, VyrUtilGetAvgCpuUsage());
+    EXPECT_EQ(100.0, VyrUtilGetMinCpuUsage());
+    EXPECT_EQ(0.0, VyrUtilGetMaxCpuUsage());
+    EXPECT_EQ(0.0, VyrUtilGetLtAvgCpuUsage());
+    EXPECT_EQ(1u, VyrUtilLeaveCpuUsage()); // nothing running
+}
+
+TEST_F(InjectedSamples, FormulaAndLongTermAverage)
+{
+    usage::Monitor m(manual_);
+    ASSERT_EQ(1u, m.enter(0, 10));
+    // Two processors, idle and system time both advancing by 1,000,000: 100 - 100 / 2 + 0.5.
+    g_samples[0] = {true, 5000000, 9000000, 2};
+    g_samples[1] = {true, 6000000, 10000000, 2};
+    m.cycle();
+    EXPECT_EQ(0.0, m.current()); // the first sample only sets the start
+    m.cycle();
+    EXPECT_EQ(50.5, m.current());
+    EXPECT_EQ(50.5, m.longTerm()); // an average of 0.0 takes the first value whole
+    // 40.5 next: the average moves by a tenth of the way (9 x 50.5 / 10 + 40.5 / 10).
+    g_samples[2] = {true, 7200000, 11000000, 2};
+    m.cycle();
+    EXPECT_EQ(40.5, m.current());
+    EXPECT_DOUBLE_EQ(49.5, m.longTerm());
+    EXPECT_EQ(40.5, m.minimum());
+    EXPECT_EQ(50.5, m.maximum());
+    // A fully busy machine reads 100.5: no rounding, no clamping.
+    g_samples[3] = {true, 7200000, 12000000, 2};
+    m.cycle();
+    EXPECT_EQ(100.5, m.maximum());
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(1, g_joins);
+    EXPECT_EQ(1, g_eventsClosed);
+}
+
+TEST_F(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
+{
+    for (uint32_t ltSamples : {0u, 1u, 3u, 10u}) {
+        usage::Monitor m(manual_);
+        ASSERT_EQ(1u, m.enter(0, ltSamples));
+        g_taken = 0;
+        Reference want;
+        const std::vector<uint8_t> noise = randomBytes(4 * 400, ltSamples + 1);
+        uint64_t idle = 0, now = 1000;
+        for (size_t i = 0; i < 400; ++i) {
+            const uint8_t* r = &noise[4 * i];
+            const uint32_t processors = 1u + r[0] % 8;
+            const uint64_t step = r[1] % 16 == 0 ? 0 : 1000u * r[1]; // some steps do not advance
+            idle += step * processors * r[2] / 255;
+            now += step;
+            // Some samples fail, a few go back in time.
+            g_samples[i] = {r[3] % 11 != 0, idle, r[3] % 37 == 1 ? now - 500 : now, r[3] == 2 ? 0 : processors};
+            m.cycle();
+            want.take(g_samples[i], ltSamples);
+            ASSERT_TRUE(same(want, m)) << "ltSamples " << ltSamples << ", cycle " << i;
+        }
+        EXPECT_NE(0.0, m.longTerm());
+        if (ltSamples <= 1) {
+            EXPECT_EQ(m.current(), m.longTerm()); // the average is the last value
+        }
+        m.leave();
+    }
+}
+
+TEST_F(InjectedSamples, FailedStartsLeaveNothingBehind)
+{
+    usage::Monitor m(manual_);
+    g_available = false;
+    EXPECT_EQ(0u, m.enter(10, 1));
+    EXPECT_EQ(0, g_events);
+    g_available = true;
+    g_eventFails = true;
+    EXPECT_EQ(0u, m.enter(10, 1));
+    EXPECT_EQ(0, g_threads);
+    g_eventFails = false;
+    g_threadFails = true;
+    EXPECT_EQ(0u, m.enter(10, 1));
+    EXPECT_EQ(1, g_events);
+    EXPECT_EQ(1, g_eventsClosed);
+    EXPECT_EQ(0, g_joins);
+    EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
+    EXPECT_EQ(1, g_eventsClosed);
+    // A start while running stops the first thread before the second starts.
+    g_threadFails = false;
+    EXPECT_EQ(1u, m.enter(10, 1));
+    EXPECT_EQ(1u, m.enter(20, 2));
+    EXPECT_EQ(1, g_joins);
+    EXPECT_EQ(2, g_eventsClosed);
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(2, g_joins);
+    EXPECT_EQ(3, g_eventsClosed);
+}
+
+// Waits until the monitor thread has taken n samples.
+bool waitForSamples(size_t n)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (g_taken.load() < n) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+TEST_F(InjectedSamples, ThreadSamplesEachPeriodAndStatisticsCarryOverBetweenRuns)
+{
+    const std::vector<uint8_t> noise = randomBytes(kMaxSamples, 99);
+    for (size_t i = 0; i < kMaxSamples; ++i)
+        g_samples[i] = {true, 10000 + 4000 * i - 15 * noise[i], 2000 * i, 2};
+    usage::Monitor m(platform_);
+    ASSERT_EQ(1u, m.enter(1, 4));
+    ASSERT_TRUE(waitForSamples(6));
+    EXPECT_EQ(1u, m.leave());
+    const size_t firstRun = g_taken.load();
+    Reference want;
+    for (size_t i = 0; i < firstRun; ++i)
+        want.take(g_samples[i], 4);
+    EXPECT_TRUE(same(want, m));
+
+    // The new run measures its first value from the last sample of the previous run.
+    ASSERT_EQ(1u, m.enter(1, 4));
+    ASSERT_TRUE(waitForSamples(firstRun + 1));
+    EXPECT_EQ(1u, m.leave());
+    for (size_t i = firstRun; i < g_taken.load(); ++i)
+        want.take(g_samples[i], 4);
+    EXPECT_TRUE(same(want, m));
+}
+
+} // namespace
+} // namespace vyr::test
