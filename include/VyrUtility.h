@@ -143,6 +143,19 @@ VYR_API double VYR_CALL VyrUtilGetLtAvgCpuUsage(void);
 
 /* ---- Process privilege, working set and OS queries -------------------------------------------- */
 
+/* Enables (enable nonzero) or disables a privilege by its Windows name, e.g. "SeLockMemoryPrivilege";
+ * 1 when it is now in that state, else 0 and a log line. On Linux the names stand for capabilities
+ * (SeLockMemoryPrivilege CAP_IPC_LOCK, SeIncreaseQuotaPrivilege CAP_SYS_RESOURCE, ...) of the calling
+ * thread: enabling raises a permitted one into the effective set, disabling lowers it. */
+VYR_API uint32_t VYR_CALL VyrUtilAdjustProcessPrivilege(const char* name, uint32_t enable);
+/* Enables SeIncreaseQuotaPrivilege, then sets the working-set sizes in bytes; nonzero on success.
+ * On Linux the sizes become the soft and hard limits of locked memory (RLIMIT_MEMLOCK). */
+VYR_API uint32_t VYR_CALL VyrUtilAdjustProcessWorkingSet(uint32_t minimum, uint32_t maximum);
+/* Nonzero when this 32-bit process runs on a 64-bit kernel; 0 in a 64-bit process. */
+VYR_API uint32_t VYR_CALL VyrUtilIs64BitKernel(void);
+/* 1 on Windows 8 (version 6.2) or later; 0 on older Windows and on Linux. */
+VYR_API uint32_t VYR_CALL VyrUtilIsWindows8AndGreater(void);
+
 /* ---- Shared buffers --------------------------------------------------------------------------- */
 
 /* ---- User physical-page buffers --------------------------------------------------------------- */
