@@ -3,6 +3,21 @@
 #include "VyrUtility.h"
 
 namespace vyr::usage {
+namespace {
+
+// One step of the arithmetic rounded to double. x87 code keeps wider intermediates, which would end
+// a bit away from what the same rule gives on any other processor.
+inline double step(double x)
+{
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    volatile double rounded = x;
+    return rounded;
+#else
+    return x;
+#endif
+}
+
+} // namespace
 
 uint32_t Monitor::enter(uint32_t period, uint32_t ltSamples)
 {
@@ -51,12 +66,13 @@ void Monitor::cycle()
     if (!platform_->systemTimes(&t) || t.processors == 0)
         return;
     if (previousIdle_ != 0) {
-        const double idle = double(t.idle) - double(previousIdle_);
-        const double elapsed = double(t.now) - double(previousTime_);
+        const double idle = step(step(double(t.idle)) - step(double(previousIdle_)));
+        const double elapsed = step(step(double(t.now)) - step(double(previousTime_)));
         if (elapsed == 0.0)
             return;
+        // 100 - idle / elapsed * 100 / processors + 0.5, step by step in this order
         if (elapsed > 0.0)
-            record(100.0 - idle / elapsed * 100.0 / double(t.processors) + 0.5);
+            record(step(step(100.0 - step(step(step(idle / elapsed) * 100.0) / double(t.processors))) + 0.5));
     }
     previousIdle_ = t.idle;
     previousTime_ = t.now;
@@ -75,7 +91,7 @@ void Monitor::record(double usage)
     } else {
         // An averaging length of 0 counts as 1: the average follows the current usage.
         const uint32_t n = ltSamples_ ? ltSamples_ : 1;
-        average = double(n - 1u) * average / double(n) + usage / double(n);
+        average = step(step(step(double(n - 1u) * average) / double(n)) + step(usage / double(n)));
     }
     longTerm_.store(average, std::memory_order_relaxed);
 }

@@ -20,6 +20,13 @@ struct Sample {
     uint32_t processors;
 };
 
+// Each operation of the rules in double precision (x87 code keeps wider intermediates otherwise).
+double d(double x)
+{
+    volatile double v = x;
+    return v;
+}
+
 // The statistics as the rules compute them, cycle by cycle.
 struct Reference {
     double current = 0.0, minimum = 100.0, maximum = 0.0, longTerm = 0.0;
@@ -30,16 +37,16 @@ struct Reference {
         if (!s.ok || s.processors == 0)
             return;
         if (idle != 0) {
-            const double dI = double(s.idle) - double(idle), dT = double(s.now) - double(now);
+            const double dI = d(d(double(s.idle)) - d(double(idle))), dT = d(d(double(s.now)) - d(double(now)));
             if (dT == 0.0)
                 return; // the next cycle measures from the older sample
             if (dT > 0.0) {
-                const double usage = 100.0 - dI / dT * 100.0 / double(s.processors) + 0.5;
+                const double usage = d(d(100.0 - d(d(d(dI / dT) * 100.0) / double(s.processors))) + 0.5);
                 maximum = usage > maximum ? usage : maximum;
                 minimum = minimum > usage ? usage : minimum;
                 current = usage;
                 const double n = ltSamples ? ltSamples : 1;
-                longTerm = longTerm == 0.0 ? usage : (n - 1) * longTerm / n + usage / n;
+                longTerm = longTerm == 0.0 ? usage : d(d(d((n - 1) * longTerm) / n) + d(usage / n));
             }
         }
         idle = s.idle;
