@@ -15,28 +15,23 @@
 namespace vyr::test {
 namespace {
 
-struct PathCase {
-    const char* name;
-    copy::Path path; // null: the export
-};
+using PathCase = std::pair<const char*, copy::Path>;
 
 void viaExport(const copy::Moves&, uint8_t* dst, const uint8_t* src, uint32_t size, bool alignOnSrc)
 {
     // 0x100 has a zero low byte: it must count as false.
-    const uint32_t flag = alignOnSrc ? 0x301u : 0x100u;
-    if (VyrUtilMemcpy(dst, src, size, flag) != dst)
+    if (VyrUtilMemcpy(dst, src, size, alignOnSrc ? 0x301u : 0x100u) != dst)
         ADD_FAILURE() << "result is not dst";
 }
 
 // The paths this processor runs, and the export.
 std::vector<PathCase> runnablePaths()
 {
-    std::vector<PathCase> out = {{"scalar", copy::scalarPath}};
+    std::vector<PathCase> out = {{"scalar", copy::scalarPath}, {"export", viaExport}};
     if (VyrUtilIsMMX())
         out.push_back({"mmx", copy::mmxPath});
     if (VyrUtilIsSSE())
         out.push_back({"sse", copy::ssePath});
-    out.push_back({"export", viaExport});
     return out;
 }
 
@@ -89,17 +84,16 @@ private:
 
 TEST(FastCopy, EveryPathCopiesEverySizeAtEveryOffsetPair)
 {
-    for (const PathCase& p : runnablePaths()) {
+    for (auto [name, path] : runnablePaths()) {
         Arena arena;
         for (size_t size = 0; size <= 300; ++size) {
             for (size_t srcOff = 0; srcOff < 32; ++srcOff)
                 for (size_t dstOff = 0; dstOff < 32; ++dstOff)
                     for (bool onSrc : {false, true})
                         for (bool back : {false, true}) {
-                            auto r = arena.check(p.path, size, srcOff, dstOff, onSrc, back);
-                            ASSERT_TRUE(r) << p.name << " path";
+                            ASSERT_TRUE(arena.check(path, size, srcOff, dstOff, onSrc, back)) << name;
                         }
-            ASSERT_TRUE(arena.untouched()) << p.name << " path wrote far outside at size " << size;
+            ASSERT_TRUE(arena.untouched()) << name << " wrote far outside at size " << size;
         }
     }
 }
@@ -111,7 +105,7 @@ TEST(FastCopy, LargeCopiesOnEveryPath)
         const std::vector<std::pair<size_t, size_t>> offsets =
             size > (1u << 20) ? std::vector<std::pair<size_t, size_t>>{{0, 0}, {4, 0}}
                               : std::vector<std::pair<size_t, size_t>>{{0, 0}, {4, 0}, {0, 4}, {3, 17}};
-        for (const PathCase& p : runnablePaths()) {
+        for (auto [name, path] : runnablePaths()) {
             for (auto [srcOff, dstOff] : offsets) {
                 GuardedBuffer src(size, {Flush::Back, (32 - srcOff) % 32});
                 GuardedBuffer dst(size, {Flush::Back, (32 - dstOff) % 32});
@@ -119,11 +113,11 @@ TEST(FastCopy, LargeCopiesOnEveryPath)
                 src.makeReadOnly();
                 for (bool onSrc : {false, true}) {
                     std::memset(dst.data(), 0x5A, size);
-                    p.path(copy::processorMoves(), dst.data(), src.data(), static_cast<uint32_t>(size), onSrc);
+                    path(copy::processorMoves(), dst.data(), src.data(), static_cast<uint32_t>(size), onSrc);
                     if (std::memcmp(source.data() + srcOff, dst.data(), size) != 0)
-                        ADD_FAILURE() << p.name << ", size " << size << ", offsets " << srcOff << "/"
+                        ADD_FAILURE() << name << ", size " << size << ", offsets " << srcOff << "/"
                                       << dstOff << ": " << sameBytes(source.data() + srcOff, dst.data(), size).message();
-                    EXPECT_TRUE(dst.surroundingsIntact()) << p.name << ", size " << size;
+                    EXPECT_TRUE(dst.surroundingsIntact()) << name << ", size " << size;
                 }
             }
         }
