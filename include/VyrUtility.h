@@ -71,6 +71,10 @@ VYR_API VyrBool VYR_CALL VyrUtilIsE3DNow(void);
 
 /* ---- Fast memory copy ---------------------------------------------------------------------- */
 
+/* Copies size bytes and returns dst. The runs must not overlap. Heads are measured on src when the
+ * low byte of alignOnSrc is nonzero, else on dst; large aligned copies bypass the caches. */
+VYR_API void* VYR_CALL VyrUtilMemcpy(void* dst, const void* src, uint32_t size, uint32_t alignOnSrc);
+
 /* ---- Line converters ------------------------------------------------------------------------
  * uint32_t VyrUtilConvert<SRC>to<DST>(src, dst, count, unusedBits)
  *   count       pixels to convert; 0 touches nothing
@@ -253,9 +257,53 @@ VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32
 
 /* ---- Performance counters --------------------------------------------------------------------- */
 
+/* A caller-owned counter, released with VyrUtilFreePerfCounter. */
+typedef struct PerfCounter PerfCounter;
+
+/* 1 with a new, reset counter stored through counter; 0 (nothing written) when there is no memory
+ * or counter is null. */
+VYR_API uint32_t VYR_CALL VyrUtilAllocPerfCounter(PerfCounter** counter);
+/* 1 after releasing the counter; 0 for a null counter. */
+VYR_API uint32_t VYR_CALL VyrUtilFreePerfCounter(PerfCounter* counter);
+/* Restarts the interval; always 1. */
+VYR_API uint32_t VYR_CALL VyrUtilResetPerfCounter(PerfCounter* counter);
+/* Seconds since the last reset; a nonzero reset restarts the interval at the same reading. */
+VYR_API double VYR_CALL VyrUtilComputeTimePerfCounter(PerfCounter* counter, uint32_t reset);
+/* The platform counter's own time (not since the reset) in seconds, milliseconds, microseconds. */
+VYR_API double VYR_CALL VyrUtilGetTimePerfCounter(PerfCounter* counter);
+VYR_API double VYR_CALL VyrUtilGetTimeMilliPerfCounter(PerfCounter* counter);
+VYR_API double VYR_CALL VyrUtilGetTimeMicroPerfCounter(PerfCounter* counter);
+
 /* ---- CPU usage monitor ------------------------------------------------------------------------ */
 
+/* Starts the process's monitor thread, sampling every period milliseconds and averaging the long-term
+ * value over ltSamples periods (0 counts as 1). Starting a running monitor restarts it with the new
+ * values. A period in which the system time has not advanced leaves the statistics as they were.
+ * 1 when it runs, 0 when it cannot start. Statistics carry over from one run to the next. */
+VYR_API uint32_t VYR_CALL VyrUtilEnterCpuUsage(uint32_t period, uint32_t ltSamples);
+/* Stops the monitor and waits for its thread; always 1. */
+VYR_API uint32_t VYR_CALL VyrUtilLeaveCpuUsage(void);
+/* Machine-wide usage in percent (a fully busy machine reads 100.5): the last period, the smallest
+ * and largest seen (100.0 and 0.0 before any), and the long-term average (0.0 before any). */
+VYR_API double VYR_CALL VyrUtilGetAvgCpuUsage(void);
+VYR_API double VYR_CALL VyrUtilGetMinCpuUsage(void);
+VYR_API double VYR_CALL VyrUtilGetMaxCpuUsage(void);
+VYR_API double VYR_CALL VyrUtilGetLtAvgCpuUsage(void);
+
 /* ---- Process privilege, working set and OS queries -------------------------------------------- */
+
+/* Enables (enable nonzero) or disables a privilege by its Windows name, e.g. "SeLockMemoryPrivilege";
+ * 1 when it is now in that state, else 0 and a log line. On Linux the names stand for capabilities
+ * (SeLockMemoryPrivilege CAP_IPC_LOCK, SeIncreaseQuotaPrivilege CAP_SYS_RESOURCE, ...) of the calling
+ * thread: enabling raises a permitted one into the effective set, disabling lowers it. */
+VYR_API uint32_t VYR_CALL VyrUtilAdjustProcessPrivilege(const char* name, uint32_t enable);
+/* Enables SeIncreaseQuotaPrivilege, then sets the working-set sizes in bytes; nonzero on success.
+ * On Linux the sizes become the soft and hard limits of locked memory (RLIMIT_MEMLOCK). */
+VYR_API uint32_t VYR_CALL VyrUtilAdjustProcessWorkingSet(uint32_t minimum, uint32_t maximum);
+/* Nonzero when this 32-bit process runs on a 64-bit kernel; 0 in a 64-bit process. */
+VYR_API uint32_t VYR_CALL VyrUtilIs64BitKernel(void);
+/* 1 on Windows 8 (version 6.2) or later; 0 on older Windows and on Linux. */
+VYR_API uint32_t VYR_CALL VyrUtilIsWindows8AndGreater(void);
 
 /* ---- Shared buffers --------------------------------------------------------------------------- */
 

@@ -1,0 +1,121 @@
+#include "OS/cpuUsage.h"
+
+#include "VyrUtility.h"
+
+namespace vyr::usage {
+namespace {
+
+// One step of the arithmetic rounded to double. x87 code keeps wider intermediates, which would end
+// a bit away from what the same rule gives on any other processor.
+inline double step(double x)
+{
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    volatile double rounded = x;
+    return rounded;
+#else
+    return x;
+#endif
+}
+
+} // namespace
+
+uint32_t Monitor::enter(uint32_t period, uint32_t ltSamples)
+{
+    if (!platform_->systemTimesAvailable())
+        return 0;
+    leave(); // one event and one thread per process
+    period_ = period;
+    ltSamples_ = ltSamples;
+    stop_ = platform_->createEvent();
+    if (!stop_) {
+        leave();
+        return 0;
+    }
+    thread_ = platform_->startThread(run, this);
+    if (!thread_) {
+        leave();
+        return 0;
+    }
+    return 1;
+}
+
+uint32_t Monitor::leave()
+{
+    if (!stop_)
+        return 1;
+    if (thread_) {
+        platform_->setEvent(stop_);
+        platform_->joinThread(thread_);
+        thread_ = 0;
+    }
+    platform_->closeEvent(stop_);
+    stop_ = 0;
+    return 1;
+}
+
+void Monitor::run(void* self)
+{
+    auto* m = static_cast<Monitor*>(self);
+    while (!m->platform_->waitEvent(m->stop_, m->period_))
+        m->cycle();
+}
+
+void Monitor::cycle()
+{
+    os::SystemTimes t;
+    if (!platform_->systemTimes(&t) || t.processors == 0)
+        return;
+    if (previousIdle_ != 0) {
+        const double idle = step(step(double(t.idle)) - step(double(previousIdle_)));
+        const double elapsed = step(step(double(t.now)) - step(double(previousTime_)));
+        if (elapsed == 0.0)
+            return;
+        // 100 - idle / elapsed * 100 / processors + 0.5, step by step in this order
+        if (elapsed > 0.0)
+            record(step(step(100.0 - step(step(step(idle / elapsed) * 100.0) / double(t.processors))) + 0.5));
+    }
+    previousIdle_ = t.idle;
+    previousTime_ = t.now;
+}
+
+void Monitor::record(double usage)
+{
+    if (usage > maximum())
+        maximum_.store(usage, std::memory_order_relaxed);
+    if (minimum() > usage)
+        minimum_.store(usage, std::memory_order_relaxed);
+    current_.store(usage, std::memory_order_relaxed);
+    double average = longTerm();
+    if (average == 0.0) {
+        average = usage;
+    } else {
+        // An averaging length of 0 counts as 1: the average follows the current usage.
+        const uint32_t n = ltSamples_ ? ltSamples_ : 1;
+        average = step(step(step(double(n - 1u) * average) / double(n)) + step(usage / double(n)));
+    }
+    longTerm_.store(average, std::memory_order_relaxed);
+}
+
+Monitor& processMonitor()
+{
+    static Monitor monitor(os::platform());
+    return monitor;
+}
+
+} // namespace vyr::usage
+
+extern "C" {
+
+using vyr::usage::processMonitor;
+
+VYR_API uint32_t VYR_CALL VyrUtilEnterCpuUsage(uint32_t period, uint32_t ltSamples)
+{
+    return processMonitor().enter(period, ltSamples);
+}
+VYR_API uint32_t VYR_CALL VyrUtilLeaveCpuUsage(void) { return processMonitor().leave(); }
+VYR_API double VYR_CALL VyrUtilGetAvgCpuUsage(void) { return processMonitor().current(); }
+VYR_API double VYR_CALL VyrUtilGetMinCpuUsage(void) { return processMonitor().minimum(); }
+VYR_API double VYR_CALL VyrUtilGetMaxCpuUsage(void) { return processMonitor().maximum(); }
+VYR_API double VYR_CALL VyrUtilGetLtAvgCpuUsage(void) { return processMonitor().longTerm(); }
+
+} // extern "C"

@@ -1,0 +1,221 @@
+// The CPU usage monitor on injected samples: the usage formula, the order of the statistics, the
+// long-term average, skipped cycles, the thread's start and stop, and what carries over between runs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "OS/cpuUsage.h"
+#include "VyrUtility.h"
+#include "bytes.h"
+
+namespace vyr::test {
+namespace {
+
+// Each operation in double precision (x87 code keeps wider intermediates otherwise).
+double d(double x)
+{
+    volatile double v = x;
+    return v;
+}
+
+struct Sample {
+    bool ok;
+    uint64_t idle, now;
+    uint32_t processors;
+};
+
+// The statistics as the rules compute them, cycle by cycle.
+struct Reference {
+    double current = 0.0, minimum = 100.0, maximum = 0.0, longTerm = 0.0;
+    uint64_t idle = 0, now = 0;
+
+    void take(const Sample& s, uint32_t ltSamples)
+    {
+        if (!s.ok || s.processors == 0)
+            return;
+        if (idle != 0) {
+            const double dI = d(d(double(s.idle)) - d(double(idle))), dT = d(d(double(s.now)) - d(double(now)));
+            if (dT == 0.0)
+                return; // the next cycle measures from the older sample
+            if (dT > 0.0) {
+                const double usage = d(d(100.0 - d(d(d(dI / dT) * 100.0) / double(s.processors))) + 0.5);
+                maximum = usage > maximum ? usage : maximum;
+                minimum = minimum > usage ? usage : minimum;
+                current = usage;
+                const double n = ltSamples ? ltSamples : 1;
+                longTerm = longTerm == 0.0 ? usage : d(d(d((n - 1) * longTerm) / n) + d(usage / n));
+            }
+        }
+        idle = s.idle;
+        now = s.now;
+    }
+};
+
+::testing::AssertionResult same(const Reference& r, const usage::Monitor& m)
+{
+    if (r.current == m.current() && r.minimum == m.minimum() && r.maximum == m.maximum() &&
+        r.longTerm == m.longTerm())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "want " << r.current << " " << r.minimum << " " << r.maximum << " "
+                                         << r.longTerm << ", got " << m.current() << " " << m.minimum() << " "
+                                         << m.maximum() << " " << m.longTerm();
+}
+
+// A platform whose samples, event and thread the test controls.
+constexpr size_t kMaxSamples = 1 << 16;
+Sample g_samples[kMaxSamples];
+std::atomic<size_t> g_taken{0};
+bool g_available, g_eventFails, g_threadFails;
+int g_events, g_eventsClosed, g_threads, g_joins;
+
+bool fakeTimes(os::SystemTimes* out)
+{
+    const size_t i = g_taken.load();
+    if (i >= kMaxSamples)
+        return false;
+    g_taken.store(i + 1);
+    *out = {g_samples[i].idle, g_samples[i].now, g_samples[i].processors};
+    return g_samples[i].ok;
+}
+
+class InjectedSamples : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_taken = 0;
+        g_available = true;
+        g_eventFails = g_threadFails = false;
+        g_events = g_eventsClosed = g_threads = g_joins = 0;
+        threaded_ = os::platform();
+        threaded_.systemTimesAvailable = [] { return g_available; };
+        threaded_.systemTimes = fakeTimes;
+        manual_ = threaded_;
+        manual_.createEvent = [] { return g_eventFails ? os::Handle(0) : os::Handle(++g_events); };
+        manual_.setEvent = [](os::Handle) {};
+        manual_.closeEvent = [](os::Handle) { ++g_eventsClosed; };
+        manual_.startThread = [](os::ThreadMain, void*) { return g_threadFails ? 0 : os::Handle(++g_threads); };
+        manual_.joinThread = [](os::Handle) { ++g_joins; };
+    }
+    os::Platform threaded_; // a real thread and event
+    os::Platform manual_;   // no thread: the test runs the cycles
+};
+
+TEST(CpuUsageMonitor, GettersBeforeAnyStart)
+{
+    EXPECT_EQ(0.0, VyrUtilGetAvgCpuUsage());
+    EXPECT_EQ(100.0, VyrUtilGetMinCpuUsage());
+    EXPECT_EQ(0.0, VyrUtilGetMaxCpuUsage());
+    EXPECT_EQ(0.0, VyrUtilGetLtAvgCpuUsage());
+    EXPECT_EQ(1u, VyrUtilLeaveCpuUsage()); // nothing running
+}
+
+TEST_F(InjectedSamples, FormulaAndLongTermAverage)
+{
+    usage::Monitor m(manual_);
+    ASSERT_EQ(1u, m.enter(0, 10));
+    // Two processors, idle and system time both advancing by 1,000,000: 100 - 100 / 2 + 0.5.
+    g_samples[0] = {true, 5000000, 9000000, 2};
+    g_samples[1] = {true, 6000000, 10000000, 2};
+    g_samples[2] = {true, 7200000, 11000000, 2};
+    g_samples[3] = {true, 7200000, 12000000, 2};
+    m.cycle();
+    EXPECT_EQ(0.0, m.current()); // the first sample only sets the start
+    m.cycle();
+    EXPECT_EQ(50.5, m.current());
+    EXPECT_EQ(50.5, m.longTerm()); // an average of 0.0 takes the first value whole
+    m.cycle(); // 40.5: the average moves a tenth of the way, 9 x 50.5 / 10 + 40.5 / 10
+    EXPECT_EQ(40.5, m.current());
+    EXPECT_DOUBLE_EQ(49.5, m.longTerm());
+    EXPECT_EQ(40.5, m.minimum());
+    m.cycle(); // a fully busy machine: no rounding, no clamping
+    EXPECT_EQ(100.5, m.maximum());
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(1, g_joins);
+    EXPECT_EQ(1, g_eventsClosed);
+}
+
+TEST_F(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
+{
+    for (uint32_t ltSamples : {0u, 1u, 3u, 10u}) {
+        usage::Monitor m(manual_);
+        ASSERT_EQ(1u, m.enter(0, ltSamples));
+        g_taken = 0;
+        Reference want;
+        const std::vector<uint8_t> noise = randomBytes(4 * 400, ltSamples + 1);
+        uint64_t idle = 0, now = 1000;
+        for (size_t i = 0; i < 400; ++i) {
+            const uint8_t* r = &noise[4 * i];
+            const uint32_t processors = 1u + r[0] % 8;
+            const uint64_t step = r[1] % 16 == 0 ? 0 : 1000u * r[1]; // some steps do not advance
+            idle += step * processors * r[2] / 255;
+            now += step;
+            // Some samples fail, some count no processors, a few go back in time.
+            g_samples[i] = {r[3] % 11 != 0, idle, r[3] % 37 == 1 ? now - 500 : now, r[3] == 2 ? 0 : processors};
+            m.cycle();
+            want.take(g_samples[i], ltSamples);
+            ASSERT_TRUE(same(want, m)) << "ltSamples " << ltSamples << ", cycle " << i;
+        }
+        EXPECT_NE(0.0, m.longTerm());
+        EXPECT_EQ(ltSamples <= 1, m.current() == m.longTerm()); // N of 0 or 1: the last value
+        m.leave();
+    }
+}
+
+TEST_F(InjectedSamples, FailedStartsLeaveNothingBehind)
+{
+    usage::Monitor m(manual_);
+    g_available = false;
+    EXPECT_EQ(0u, m.enter(10, 1));
+    EXPECT_EQ(0, g_events);
+    g_available = true;
+    g_eventFails = true;
+    EXPECT_EQ(0u, m.enter(10, 1));
+    EXPECT_EQ(0, g_threads);
+    g_eventFails = false;
+    g_threadFails = true;
+    EXPECT_EQ(0u, m.enter(10, 1));
+    EXPECT_EQ(1, g_eventsClosed);
+    EXPECT_EQ(0, g_joins);
+    EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
+    EXPECT_EQ(1, g_eventsClosed);
+    // A start while running stops the first thread before the second starts.
+    g_threadFails = false;
+    EXPECT_EQ(1u, m.enter(10, 1));
+    EXPECT_EQ(1u, m.enter(20, 2));
+    EXPECT_EQ(1, g_joins);
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(2, g_joins);
+    EXPECT_EQ(3, g_eventsClosed);
+}
+
+bool waitForSamples(size_t n)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (g_taken.load() < n && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return g_taken.load() >= n;
+}
+
+TEST_F(InjectedSamples, ThreadSamplesEachPeriodAndStatisticsCarryOverBetweenRuns)
+{
+    const std::vector<uint8_t> noise = randomBytes(kMaxSamples, 99);
+    for (size_t i = 0; i < kMaxSamples; ++i)
+        g_samples[i] = {true, 10000 + 4000 * i - 15 * noise[i], 2000 * i, 2};
+    usage::Monitor m(threaded_);
+    Reference want;
+    for (int run = 0; run < 2; ++run) {
+        // The second run measures its first value from the last sample of the first.
+        const size_t from = g_taken.load();
+        ASSERT_EQ(1u, m.enter(1, 4));
+        ASSERT_TRUE(waitForSamples(from + 3));
+        EXPECT_EQ(1u, m.leave());
+        for (size_t i = from; i < g_taken.load(); ++i)
+            want.take(g_samples[i], 4);
+        EXPECT_TRUE(same(want, m)) << "run " << run;
+    }
+}
+
+} // namespace
+} // namespace vyr::test

@@ -1,0 +1,104 @@
+// Performance counters: the arithmetic on injected tick values, and the real counter.
+#include <gtest/gtest.h>
+
+#include "OS/perfCounter.h"
+
+namespace vyr::test {
+namespace {
+
+uint64_t g_ticks = 0, g_frequency = 0;
+int g_readings = 0;
+bool g_refuseHeap = false;
+
+class InjectedTicks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        p_ = os::platform();
+        p_.counter = [] { return ++g_readings, g_ticks; };
+        p_.counterFrequency = [] { return g_frequency; };
+        p_.heapAlloc = [](size_t n) { return g_refuseHeap ? nullptr : os::platform().heapAlloc(n); };
+        g_refuseHeap = false;
+        g_readings = 0;
+    }
+    PerfCounter* make(uint64_t frequency, uint64_t start)
+    {
+        g_frequency = frequency;
+        g_ticks = start;
+        PerfCounter* c = nullptr;
+        EXPECT_EQ(1u, perf::allocate(p_, &c));
+        return c;
+    }
+    os::Platform p_;
+};
+
+TEST_F(InjectedTicks, IntervalsRestartAtTheReadingTheyReturn)
+{
+    PerfCounter* c = make(10000000, 777);
+    EXPECT_EQ(10000000u, c->frequency);
+    EXPECT_EQ(777u, c->startCount); // allocation resets
+    const uint64_t readings[] = {25000777, 25000777, 40000777, 42500777};
+    const double want[] = {2.5, 2.5, 1.5, 1.75};
+    for (int i = 0; i < 4; ++i) {
+        g_ticks = readings[i];
+        EXPECT_EQ(want[i], perf::computeTime(p_, c, i % 2)) << i; // restart on odd calls
+    }
+    EXPECT_EQ(42500777u, c->startCount);
+    EXPECT_EQ(1 + 4, g_readings); // one reading per call serves result and restart
+    g_ticks = 9000;
+    EXPECT_EQ(1u, perf::reset(p_, c));
+    EXPECT_EQ(9000u, c->startCount);
+    EXPECT_EQ(1u, perf::release(p_, c));
+}
+
+TEST_F(InjectedTicks, TicksAreUnsigned64BitAndScaledFromOneReading)
+{
+    PerfCounter* c = make(4, UINT64_MAX - 5);
+    g_ticks = 10; // wrapped: 16 ticks
+    EXPECT_EQ(4.0, perf::computeTime(p_, c, 0));
+    g_ticks = (uint64_t(1) << 63) + 4096; // converts as an unsigned value
+    EXPECT_EQ(9223372036854779904.0 / 4.0, perf::seconds(p_, c));
+    perf::release(p_, c);
+
+    // A reading where scaling by 1000 twice and by 10^6 once round differently tells them apart.
+    c = make(7, 0);
+    for (g_ticks = 1; g_ticks < 100000; ++g_ticks)
+        if ((double(g_ticks) / 7.0) * 1000.0 * 1000.0 != (double(g_ticks) / 7.0) * 1e6)
+            break;
+    const double s = double(g_ticks) / 7.0;
+    EXPECT_EQ(s, perf::seconds(p_, c));
+    EXPECT_EQ(s * 1000.0, perf::milliseconds(p_, c));
+    EXPECT_EQ(s * 1000.0 * 1000.0, perf::microseconds(p_, c));
+    EXPECT_NE(s * 1e6, perf::microseconds(p_, c));
+    EXPECT_EQ(0u, c->startCount); // absolute readings neither use nor move the start
+    perf::release(p_, c);
+}
+
+TEST_F(InjectedTicks, RefusedHeapWritesNothing)
+{
+    g_refuseHeap = true;
+    PerfCounter* untouched = reinterpret_cast<PerfCounter*>(uintptr_t(0x1234));
+    EXPECT_EQ(0u, perf::allocate(p_, &untouched));
+    EXPECT_EQ(reinterpret_cast<PerfCounter*>(uintptr_t(0x1234)), untouched);
+    EXPECT_EQ(0, g_readings);
+}
+
+TEST(RealCounter, ExportsMeasureForwardAndCheckTheirArguments)
+{
+    EXPECT_EQ(0u, VyrUtilAllocPerfCounter(nullptr));
+    EXPECT_EQ(0u, VyrUtilFreePerfCounter(nullptr));
+    PerfCounter* c = nullptr;
+    ASSERT_EQ(1u, VyrUtilAllocPerfCounter(&c));
+    const double first = VyrUtilComputeTimePerfCounter(c, 0);
+    EXPECT_GE(first, 0.0);
+    EXPECT_LT(first, 5.0);
+    EXPECT_GE(VyrUtilComputeTimePerfCounter(c, 1), first);
+    const double seconds = VyrUtilGetTimePerfCounter(c), milli = VyrUtilGetTimeMilliPerfCounter(c);
+    EXPECT_GE(milli, seconds * 1000.0);
+    EXPECT_LT(milli, seconds * 1000.0 + 5000.0);
+    EXPECT_GE(VyrUtilGetTimeMicroPerfCounter(c), milli * 1000.0);
+    EXPECT_EQ(1u, VyrUtilFreePerfCounter(c));
+}
+
+} // namespace
+} // namespace vyr::test

@@ -1,0 +1,94 @@
+// The CPU usage monitor on the real machine: with a busy child process on every processor it reads
+// a usage well above the idle baseline it read before (or nearly full, when the machine was busy
+// already with other work).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "VyrUtility.h"
+#include "child_process.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace vyr::test {
+namespace {
+
+// Burns a processor until its input ends.
+VYR_CHILD_MAIN(spin)
+{
+    static std::atomic<bool> stop{false};
+    std::thread([] {
+        volatile uint64_t x = 0;
+        while (!stop.load(std::memory_order_relaxed))
+            x = x + 1;
+    }).detach();
+    reply("spinning");
+    while (nextCommand()) {
+    }
+    stop = true;
+    return 0;
+}
+
+// The mean of the monitor's current usage, read once per period.
+double meanUsage(int periods, int periodMs)
+{
+    double sum = 0;
+    for (int i = 0; i < periods; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(periodMs));
+        sum += VyrUtilGetAvgCpuUsage();
+    }
+    return sum / periods;
+}
+
+bool underWine()
+{
+#if defined(_WIN32)
+    const HMODULE ntdll = GetModuleHandleA("ntdll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
+TEST(CpuUsageRun, SeesBusyChildrenAboveTheIdleBaseline)
+{
+    constexpr int kPeriod = 100;
+    ASSERT_EQ(1u, VyrUtilEnterCpuUsage(kPeriod, 5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * kPeriod)); // the first value takes two periods
+    if (VyrUtilGetMaxCpuUsage() == 0.0 && VyrUtilGetMinCpuUsage() == 100.0 && underWine()) {
+        VyrUtilLeaveCpuUsage();
+        GTEST_SKIP() << "wine answers no system-information query the monitor samples";
+    }
+    const double idle = meanUsage(15, kPeriod);
+
+    const uint32_t processors = std::max(1u, VyrUtilGetProcessorCount());
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (uint32_t i = 0; i < processors; ++i) {
+        children.push_back(std::make_unique<ChildProcess>("spin"));
+        ASSERT_EQ(std::optional<std::string>("spinning"), children.back()->readLine());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * kPeriod));
+    const double busy = meanUsage(15, kPeriod);
+    children.clear(); // ends their input: they stop
+    EXPECT_EQ(1u, VyrUtilLeaveCpuUsage());
+
+    // One busy processor in every one adds 100 / processors points per child. Other work on the
+    // machine can only have raised the baseline, so ask for half of what one child adds, or near
+    // full use where the baseline leaves less room than that.
+    EXPECT_GE(busy, std::min(90.0, idle + 50.0 / processors)) << "idle baseline " << idle;
+    const double minimum = VyrUtilGetMinCpuUsage(), maximum = VyrUtilGetMaxCpuUsage();
+    EXPECT_LE(minimum, idle);
+    EXPECT_GE(maximum, busy);
+    EXPECT_GE(VyrUtilGetLtAvgCpuUsage(), minimum);
+    EXPECT_LE(VyrUtilGetLtAvgCpuUsage(), maximum);
+}
+
+} // namespace
+} // namespace vyr::test
