@@ -99,6 +99,28 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB888(const void* src, void* dst
 /* ---- HSI, HSV and LAB ------------------------------------------------------------------------- */
 
 /* ---- Bayer demosaicing ------------------------------------------------------------------------ */
+/* Bayer lines: Bayer8 one byte per site, Bayer15 one little-endian 16-bit word per site (0..32767).
+ * phase names the colours of the 2x2 cell at column 0 of src0 (first line) and src1 (second line):
+ * 0 GBRG, 1 BGGR, 2 RGGB, 3 GRBG; the next line pair takes phase ^ 2. Planar outputs are three
+ * independent planes of width samples (bytes for Bayer8, 16-bit words for Bayer15). */
+
+/* 2x2 demosaic: red and blue copied from the cell at each column, green their rounded mean
+ * (noInterpolation nonzero: the first line's green). rightBorder zero reads column width of both
+ * lines; nonzero reads only columns 0..width-1 and builds the last pixel from the cell to its
+ * left (width 1 with rightBorder set writes nothing). Byte 3 of RGB8888 is written as 0. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toRGB8888(const void* src0, const void* src1, void* dst,
+                                                            uint32_t width, uint32_t phase,
+                                                            uint32_t noInterpolation, uint32_t rightBorder);
+/* As above into three 8-bit planes. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
+                                                              void* dstGreen, void* dstBlue, uint32_t width,
+                                                              uint32_t phase, uint32_t noInterpolation,
+                                                              uint32_t rightBorder);
+/* As above into three 16-bit planes; with MMX the averaged run gives results above 32767 as 32767. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
+                                                               void* dstGreen, void* dstBlue, uint32_t width,
+                                                               uint32_t phase, uint32_t noInterpolation,
+                                                               uint32_t rightBorder);
 
 /* ---- Bicolor ---------------------------------------------------------------------------------- */
 
