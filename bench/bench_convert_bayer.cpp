@@ -14,6 +14,7 @@
 
 #include "bench_support.h"
 #include "convert/bayer2x2.h"
+#include "convert/malvar.h"
 
 namespace vyr::bench {
 namespace {
@@ -123,10 +124,30 @@ void register2x2(const std::string& name, const convert::Bayer2x2Paths& paths, s
     add("scalar", paths.scalar);
 }
 
+// Every path of a Malvar converter on lines inside the image, with border handling.
+void registerMalvar(const std::string& name, const convert::MalvarPaths& paths, size_t sampleBytes, size_t outputs,
+                    size_t outputBytes)
+{
+    auto add = [&](const std::string& path, convert::MalvarFn fn) {
+        registerSensorBench({name + "/" + path, sampleBytes, 5, outputs, outputBytes,
+                             [fn](const uint8_t* const* lines, const OutputLine& out, uint32_t width) {
+                                 fn(lines, out, width, 2, 0, 1);
+                             }});
+    };
+    for (unsigned i = convert::processorIsa(); i > convert::kPlain; --i) {
+        if (paths.variants[i] && paths.variants[i] != paths.scalar)
+            add(convert::isaName(convert::Isa(i)), paths.variants[i]);
+    }
+    add("scalar", paths.scalar);
+}
+
 const bool registered = [] {
     register2x2("Bayer8_2x2toRGB8888", convert::kBayer8_2x2ToRgb8888, 1, 1, 4);
     register2x2("Bayer8_2x2toPlanarRGB", convert::kBayer8_2x2ToPlanar, 1, 3, 1);
     register2x2("Bayer15_2x2toPlanarRGB", convert::kBayer15_2x2ToPlanar, 2, 3, 2);
+    registerMalvar("Bayer8_MalvartoRGB8888", convert::kBayer8MalvarToRgb8888, 1, 1, 4);
+    registerMalvar("Bayer8_MalvartoPlanarRGB", convert::kBayer8MalvarToPlanar, 1, 3, 1);
+    registerMalvar("Bayer15_MalvartoPlanarRGB", convert::kBayer15MalvarToPlanar, 2, 3, 2);
     return true;
 }();
 

@@ -122,6 +122,31 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0,
                                                                uint32_t phase, uint32_t noInterpolation,
                                                                uint32_t rightBorder);
 
+/* Malvar demosaic from five lines: src0, src1 two and one above the output line src2, src3 and src4
+ * one and two below; phase is that of the cell at column 0 of src2 (second line src3). Results:
+ * 0 done, 1 rowBorder not 0, -1 or -2, 2 width below 4 (both only with border set; nothing is
+ * written then). border zero reads src2 columns -2..width+1, src1 and src3 -1..width, src0 and src4
+ * 0..width-1, and ignores rowBorder. border nonzero reads columns 0..width-1, reflects columns
+ * about the line's ends and, for rowBorder -1 (second image line), takes src4 for src0, for -2
+ * (first image line) also src3 for src1: those lines are not read. The output must not alias any
+ * input line. Byte 3 of RGB8888 is left unchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0, const void* src1, const void* src2,
+                                                               const void* src3, const void* src4, void* dst,
+                                                               uint32_t width, uint32_t phase, int32_t rowBorder,
+                                                               uint32_t border);
+/* As above into three 8-bit planes. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(const void* src0, const void* src1,
+                                                                 const void* src2, const void* src3,
+                                                                 const void* src4, void* dstRed, void* dstGreen,
+                                                                 void* dstBlue, uint32_t width, uint32_t phase,
+                                                                 int32_t rowBorder, uint32_t border);
+/* As above into three 16-bit planes of 0..32767. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(const void* src0, const void* src1,
+                                                                  const void* src2, const void* src3,
+                                                                  const void* src4, void* dstRed, void* dstGreen,
+                                                                  void* dstBlue, uint32_t width, uint32_t phase,
+                                                                  int32_t rowBorder, uint32_t border);
+
 /* ---- Bicolor ---------------------------------------------------------------------------------- */
 
 /* ---- Performance counters --------------------------------------------------------------------- */

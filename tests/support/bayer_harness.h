@@ -27,13 +27,14 @@ struct NamedPath {
     bool vectorRule;
 };
 
-// The scalar path, then every vector-rule variant this processor runs.
+// The scalar path, then every vector-rule variant this processor runs (not the scalar path again
+// where it is also the vector rule).
 template <class Fn>
 std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
 {
     std::vector<NamedPath<Fn>> out = {{"scalar", paths.scalar, false}};
     for (unsigned isa = convert::kPlain; isa <= convert::processorIsa(); ++isa) {
-        if (paths.variants[isa])
+        if (paths.variants[isa] && paths.variants[isa] != paths.scalar)
             out.push_back({convert::isaName(convert::Isa(isa)), paths.variants[isa], true});
     }
     return out;
