@@ -9,6 +9,7 @@
 #include <map>
 
 #include "error.h"
+#include "family_bayer.h"
 #include "frame.h"
 #include "output_file.h"
 #include "png_io.h"
@@ -48,12 +49,12 @@ void writeScenePng(const Scene& scene, const std::string& path)
 
 // The median of several runs, so one descheduled run does not skew the figure.
 double medianSecondsOfWholeFrame(const Conversion& conversion, const Frame& source, Frame& destination,
-                                 unsigned threadCount)
+                                 const FrameOptions& options)
 {
     std::vector<double> seconds;
     for (int run = 0; run < kTimedRuns; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        convertFrame(conversion, source, destination, 0, threadCount);
+        convertFrame(conversion, source, destination, options);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         seconds.push_back(elapsed.count());
     }
@@ -79,20 +80,25 @@ int runDemo(unsigned threadCount)
     std::printf("vyrconvert demo: %ux%u scene written to %s; %u thread%s, median of %d runs\n\n",
                 scene.width, scene.height, scenePath.c_str(), threadCount, threadCount == 1 ? "" : "s",
                 kTimedRuns);
+    printDemosaicQuality(scene, threadCount, stdout);
+    std::printf("\n");
 
+    // Defaults for the conversions that take options (Bayer pattern RGGB, Malvar, red first).
+    FrameOptions options;
+    options.threads = threadCount;
     Table table({"conversion", "output", "Mpix/s"});
     std::map<const Format*, Frame> sources; // each source format is made from the scene once
     for (const Conversion& conversion : allConversions()) {
         const std::string name = conversion.name();
-        if (!conversion.from->lineFromScene) {
+        if (!conversion.from->lineFromScene && !conversion.from->lineFromSceneWith) {
             table.addRow({name, "-", "-"});
             continue;
         }
         auto source = sources.find(conversion.from);
         if (source == sources.end())
-            source = sources.emplace(conversion.from, frameFromScene(*conversion.from, scene)).first;
+            source = sources.emplace(conversion.from, frameFromScene(*conversion.from, scene, options)).first;
         Frame destination = makeFrame(*conversion.to, scene.width, scene.height);
-        const double seconds = medianSecondsOfWholeFrame(conversion, source->second, destination, threadCount);
+        const double seconds = medianSecondsOfWholeFrame(conversion, source->second, destination, options);
 
         const std::string outputPath = kDirectory + "/" + name + ".png";
         OutputFile output(outputPath);

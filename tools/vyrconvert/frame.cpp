@@ -52,11 +52,6 @@ size_t readUpTo(int fd, uint8_t* data, size_t size, const std::string& path)
     return done;
 }
 
-struct Band {
-    uint32_t firstLine;
-    uint32_t endLine;
-};
-
 } // namespace
 
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
@@ -75,11 +70,43 @@ Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
     return frame;
 }
 
-Frame frameFromScene(const Format& format, const Scene& scene)
+uint8_t* Frame::planeLine(uint32_t k, uint32_t y)
+{
+    return const_cast<uint8_t*>(static_cast<const Frame*>(this)->planeLine(k, y));
+}
+
+const uint8_t* Frame::planeLine(uint32_t k, uint32_t y) const
+{
+    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    return bytes.data() + planeBytesPerLine * (size_t(height) * k + y);
+}
+
+void Frame::copyLineOut(uint32_t y, uint8_t* out) const
+{
+    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    for (uint32_t k = 0; k < format->planes; ++k)
+        std::copy_n(planeLine(k, y), planeBytesPerLine, out + planeBytesPerLine * k);
+}
+
+void Frame::copyLineIn(uint32_t y, const uint8_t* in)
+{
+    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    for (uint32_t k = 0; k < format->planes; ++k)
+        std::copy_n(in + planeBytesPerLine * k, planeBytesPerLine, planeLine(k, y));
+}
+
+Frame frameFromScene(const Format& format, const Scene& scene, const FrameOptions& options)
 {
     Frame frame = makeFrame(format, scene.width, scene.height);
-    for (uint32_t y = 0; y < frame.height; ++y)
-        format.lineFromScene(scene.line(y), frame.width, frame.line(y));
+    frame.options = options;
+    std::vector<uint8_t> line(frame.bytesPerLine);
+    for (uint32_t y = 0; y < frame.height; ++y) {
+        if (format.lineFromSceneWith)
+            format.lineFromSceneWith(scene.line(y), frame.width, y, options, line.data());
+        else
+            format.lineFromScene(scene.line(y), frame.width, line.data());
+        frame.copyLineIn(y, line.data());
+    }
     return frame;
 }
 
@@ -107,45 +134,70 @@ void writeRawFrame(const Frame& frame, OutputFile& output)
     output.write(frame.bytes.data(), frame.bytes.size());
 }
 
+void lineToRgb8(const Frame& frame, uint32_t y, uint8_t* rgb)
+{
+    std::vector<uint8_t> line(frame.bytesPerLine);
+    frame.copyLineOut(y, line.data());
+    if (frame.format->lineToRgb8With)
+        frame.format->lineToRgb8With(line.data(), frame.width, y, frame.options, rgb);
+    else
+        frame.format->lineToRgb8(line.data(), frame.width, rgb);
+}
+
 void writePngFrame(const Frame& frame, OutputFile& output)
 {
-    writeRgbPng(output, frame.width, frame.height, [&frame](uint32_t y, uint8_t* rgb) {
-        frame.format->lineToRgb8(frame.line(y), frame.width, rgb);
-    });
+    writeRgbPng(output, frame.width, frame.height,
+                [&frame](uint32_t y, uint8_t* rgb) { lineToRgb8(frame, y, rgb); });
+}
+
+void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(uint32_t, uint32_t)>& body)
+{
+    const uint32_t bands = std::max(1u, std::min<uint32_t>(threadCount, lines));
+    if (bands == 1) {
+        body(0, lines);
+        return;
+    }
+    std::vector<std::thread> workers;
+    workers.reserve(bands);
+    try {
+        for (uint32_t i = 0; i < bands; ++i) {
+            workers.emplace_back(body, uint32_t(uint64_t(lines) * i / bands), uint32_t(uint64_t(lines) * (i + 1) / bands));
+        }
+    } catch (...) {
+        for (std::thread& worker : workers)
+            worker.join();
+        throw;
+    }
+    for (std::thread& worker : workers)
+        worker.join();
 }
 
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
                   uint32_t unusedBits, unsigned threadCount)
 {
+    FrameOptions options = source.options;
+    options.unusedBits = unusedBits;
+    options.threads = threadCount;
+    convertFrame(conversion, source, destination, options);
+}
+
+void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
+                  const FrameOptions& options)
+{
+    if (conversion.frameConverter) {
+        conversion.frameConverter(source, destination, options);
+        return;
+    }
+    destination.options = options;
     std::atomic<uint32_t> failedResult{0};
-    auto convertBand = [&](Band band) {
-        for (uint32_t y = band.firstLine; y < band.endLine; ++y) {
-            const uint32_t result = conversion.convert(source.line(y), destination.line(y), source.width, unusedBits);
+    forEachBand(source.height, options.threads, [&](uint32_t firstLine, uint32_t endLine) {
+        for (uint32_t y = firstLine; y < endLine; ++y) {
+            const uint32_t result =
+                conversion.convert(source.line(y), destination.line(y), source.width, options.unusedBits);
             if (result != 0)
                 failedResult = result;
         }
-    };
-
-    const uint32_t bands = std::max(1u, std::min<uint32_t>(threadCount, source.height));
-    if (bands == 1) {
-        convertBand({0, source.height});
-    } else {
-        std::vector<std::thread> workers;
-        workers.reserve(bands);
-        try {
-            for (uint32_t i = 0; i < bands; ++i) {
-                const Band band{uint32_t(uint64_t(source.height) * i / bands),
-                                uint32_t(uint64_t(source.height) * (i + 1) / bands)};
-                workers.emplace_back(convertBand, band);
-            }
-        } catch (...) {
-            for (std::thread& worker : workers)
-                worker.join();
-            throw;
-        }
-        for (std::thread& worker : workers)
-            worker.join();
-    }
+    });
     if (failedResult != 0) {
         throw ToolError("the library converter " + conversion.name() + " returned " +
                         std::to_string(failedResult.load()));

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,22 +19,39 @@ struct Frame {
     uint32_t width = 0;
     uint32_t height = 0;
     size_t bytesPerLine = 0;
-    std::vector<uint8_t> bytes; // lines packed, no padding
+    std::vector<uint8_t> bytes; // lines packed, no padding; planar formats plane after plane
+    FrameOptions options;       // what the pixels mean beyond the format
 
+    // Packed formats only.
     uint8_t* line(uint32_t y) { return bytes.data() + bytesPerLine * y; }
     const uint8_t* line(uint32_t y) const { return bytes.data() + bytesPerLine * y; }
+
+    // Line y of plane k (packed formats: plane 0 is the frame).
+    uint8_t* planeLine(uint32_t k, uint32_t y);
+    const uint8_t* planeLine(uint32_t k, uint32_t y) const;
+    // A whole line of any format in bytesPerLine bytes: for planar formats its samples of each plane in turn.
+    void copyLineOut(uint32_t y, uint8_t* out) const;
+    void copyLineIn(uint32_t y, const uint8_t* in);
 };
 
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height);
-Frame frameFromScene(const Format& format, const Scene& scene);
+Frame frameFromScene(const Format& format, const Scene& scene, const FrameOptions& options = {});
 
 // The first width x height pixels of the file; bytes after them are ignored.
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height);
 void writeRawFrame(const Frame& frame, OutputFile& output);
+// Line y as 8-bit R,G,B triples, as the frame's PNG shows it.
+void lineToRgb8(const Frame& frame, uint32_t y, uint8_t* rgb);
 void writePngFrame(const Frame& frame, OutputFile& output);
 
-// One converter call per line; the lines are split into contiguous bands, one per thread.
+// One converter call per line, or the conversion's frame converter; the lines are split into
+// contiguous bands, one per thread.
+void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
+                  const FrameOptions& options);
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
                   uint32_t unusedBits, unsigned threadCount);
+
+// Runs body(firstLine, endLine) over contiguous bands of the lines, one thread each.
+void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(uint32_t, uint32_t)>& body);
 
 } // namespace vyr::tool

@@ -22,6 +22,20 @@ struct PngLayout {
     int bitDepth = 0; // 8 or 16; 16-bit samples stay big-endian as PNG stores them
 };
 
+struct Frame;
+
+enum class Demosaic { TwoByTwo, Malvar };
+
+// What a frame's pixels mean beyond their format, and the choices of conversions that need more
+// than the pixels: the Bayer pattern and method, the Bicolor colour order.
+struct FrameOptions {
+    uint32_t unusedBits = 0;
+    uint32_t phase = 2;                 // Bayer colours of the top-left 2x2 cell: 0 GBRG, 1 BGGR, 2 RGGB, 3 GRBG
+    Demosaic method = Demosaic::Malvar; // Bayer demosaicing
+    bool blueFirst = false;             // Bicolor: pixel 0 of every line carries blue, not red
+    unsigned threads = 1;
+};
+
 bool operator==(const PngLayout& a, const PngLayout& b);
 std::string describe(const PngLayout& layout); // "8-bit grey"
 
@@ -36,15 +50,33 @@ struct Format {
     // PNGs decoding to this layout load as this format (None: not loadable from PNG).
     PngLayout pngSource;
     void (*lineFromPng)(const uint8_t* pngRow, uint32_t width, uint8_t* line);
+    // Where set, used instead of lineFromScene and lineToRgb8: for formats whose lines depend on
+    // their position or the frame's options (Bayer mosaics, Bicolor colour order, sample depth).
+    void (*lineFromSceneWith)(const uint16_t* sceneRgb16, uint32_t width, uint32_t y, const FrameOptions& options,
+                              uint8_t* line) = nullptr;
+    void (*lineToRgb8With)(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options,
+                           uint8_t* rgb) = nullptr;
+    // Planar formats: the frame is this many planes one after another (red, green, blue), each of
+    // width x height samples; a "line" (bytesPerLine) is that line's samples of every plane in turn.
+    uint32_t planes = 1;
 };
 
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+// Converts a whole frame where one line converter call per line does not fit (several source lines
+// per output line, planar frames, more arguments); it sets the destination's options and throws
+// ToolError when the library refuses.
+using FrameConverter = void (*)(const Frame& source, Frame& destination, const FrameOptions& options);
+
+// Options of FrameOptions that a conversion takes from the command line.
+enum ConversionOption : unsigned { kTakesPattern = 1, kTakesMethod = 2, kTakesBlueFirst = 4 };
 
 struct Conversion {
     const Format* from;
     const Format* to;
-    LineConverter convert;
+    LineConverter convert; // may be null where frameConverter is set
     bool usesUnusedBits;
+    FrameConverter frameConverter = nullptr;
+    unsigned options = 0; // ConversionOption bits
 
     std::string name() const; // as in the library: MONO8toRGB8888
 };
