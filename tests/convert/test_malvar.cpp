@@ -60,7 +60,8 @@ uint32_t referenceMalvar(const uint8_t* const* src, const OutputLine& out, Layou
         int sum = 0;
         for (int r = 0; r < 5; ++r)
             for (int c = 0; c < 5; ++c)
-                sum += mask[r][c] * sample(r, x + c - 2);
+                if (mask[r][c]) // sites of weight 0 may lie outside the readable columns
+                    sum += mask[r][c] * sample(r, x + c - 2);
         return std::clamp(floorOver16(sum), 0, layout.maximum);
     };
     for (uint32_t x = 0; x < width; ++x) {
