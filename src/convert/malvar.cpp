@@ -117,25 +117,29 @@ uint32_t malvar(const uint8_t* const* src, const OutputLine& out, uint32_t width
 template <class S, class Out, uint32_t Block, class Kernel>
 constexpr MalvarFn kernelPath = malvar<S, Out, KernelRun<S, Out, Block, Kernel>>;
 
+template <class S, class Out>
+constexpr MalvarFn scalarPath = malvar<S, Out, ScalarRun<S, Out>>;
+
 } // namespace
 
 const MalvarPaths kBayer8MalvarToRgb8888 = {
-    malvar<Bayer8, PackedOut<false>, ScalarRun<Bayer8, PackedOut<false>>>,
-    {malvar<Bayer8, PackedOut<false>, ScalarRun<Bayer8, PackedOut<false>>>,
+    scalarPath<Bayer8, PackedOut<false>>,
+    {scalarPath<Bayer8, PackedOut<false>>,
      VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 8, PackedKernel<kernels::malvar8ToRgb8888Sse2>>)), nullptr,
-     nullptr}};
+     VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 16, PackedKernel<kernels::malvar8ToRgb8888Avx2>>))}};
 
 const MalvarPaths kBayer8MalvarToPlanar = {
-    malvar<Bayer8, PlanarOut<Bayer8>, ScalarRun<Bayer8, PlanarOut<Bayer8>>>,
-    {malvar<Bayer8, PlanarOut<Bayer8>, ScalarRun<Bayer8, PlanarOut<Bayer8>>>,
+    scalarPath<Bayer8, PlanarOut<Bayer8>>,
+    {scalarPath<Bayer8, PlanarOut<Bayer8>>,
      VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 8, PlanarKernel<kernels::malvar8ToPlanarSse2>>)), nullptr,
-     nullptr}};
+     VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 16, PlanarKernel<kernels::malvar8ToPlanarAvx2>>))}};
 
 const MalvarPaths kBayer15MalvarToPlanar = {
-    malvar<Bayer15, PlanarOut<Bayer15>, ScalarRun<Bayer15, PlanarOut<Bayer15>>>,
-    {malvar<Bayer15, PlanarOut<Bayer15>, ScalarRun<Bayer15, PlanarOut<Bayer15>>>,
+    scalarPath<Bayer15, PlanarOut<Bayer15>>,
+    {scalarPath<Bayer15, PlanarOut<Bayer15>>,
      VYR_X86_ONLY((kernelPath<Bayer15, PlanarOut<Bayer15>, 4, PlanarKernel<kernels::malvar15ToPlanarSse2>>)),
-     nullptr, nullptr}};
+     nullptr,
+     VYR_X86_ONLY((kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>))}};
 
 } // namespace vyr::convert
 

@@ -34,12 +34,17 @@ constexpr MalvarAssignment kMalvarAssignments[4] = {
     {kLeftRight, kCentre, kUpDown},
 };
 
-// pixels a multiple of 8; the fourth byte of each RGB8888 pixel keeps its value
+// pixels a multiple of 8 (SSE2) or 16 (AVX2); the fourth byte of each RGB8888 pixel keeps its value
 void malvar8ToRgb8888Sse2(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels, uint32_t phase);
 void malvar8ToPlanarSse2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
                          size_t pixels, uint32_t phase);
-// pixels a multiple of 4
+void malvar8ToRgb8888Avx2(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels, uint32_t phase);
+void malvar8ToPlanarAvx2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                         size_t pixels, uint32_t phase);
+// pixels a multiple of 4 (SSE2) or 8 (AVX2)
 void malvar15ToPlanarSse2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                          size_t pixels, uint32_t phase);
+void malvar15ToPlanarAvx2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
                           size_t pixels, uint32_t phase);
 
 } // namespace vyr::kernels
