@@ -162,8 +162,8 @@ TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
     for (uint32_t flag : c.flag ? std::vector<uint32_t>{0, 1, 0x10000} : std::vector<uint32_t>{0}) {
         for (uint32_t shift : c.shifts ? std::vector<uint32_t>{0, 3, 15, 20, 35} : std::vector<uint32_t>{0}) {
             lastResult = 0;
-            const LineSpec spec{bytesPerPixel(c.srcBpp), bytesPerPixel(c.dstBpp), flag << 8 | shift};
-            EXPECT_TRUE(matchesReference(spec, c.exported, c.reference, counts)) << "flag " << flag << ", shift " << shift;
+            const LineSpec lines{bytesPerPixel(c.srcBpp), bytesPerPixel(c.dstBpp), flag << 8 | shift};
+            EXPECT_TRUE(matchesReference(lines, c.exported, c.reference, counts)) << "flag " << flag << ", shift " << shift;
             EXPECT_EQ(0u, lastResult);
         }
     }

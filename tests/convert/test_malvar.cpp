@@ -348,25 +348,6 @@ TEST_P(Malvar, WorkedEstimatesAndTheirClamps)
     }
 }
 
-// The first image line, told by -2, is the line with its lines above mirrored from below.
-TEST_P(Malvar, FirstLineEqualsTheMirroredNeighbourhood)
-{
-    const Converter& c = GetParam();
-    const SensorShape shape = shapeOf(c, 40, 0, 1);
-    const SensorInput input = inputFor(c, shape, 99);
-    for (const auto& path : runnablePaths(*c.paths)) {
-        for (uint32_t phase = 0; phase < 4; ++phase) {
-            const SensorCall mirrored = [&](const uint8_t* const* lines, const OutputLine& out) {
-                const uint8_t* substituted[5] = {lines[4], lines[3], lines[2], lines[3], lines[4]};
-                return path.fn(substituted, out, 40, phase, 0, 1);
-            };
-            EXPECT_TRUE(matchesSensorReference(shapeOf(c, 40, -2, 1), {{}, {}, input[2], input[3], input[4]},
-                                               callPath(path.fn, 40, phase, -2, 1), mirrored, phase))
-                << path.name << ", phase " << phase;
-        }
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Converters, Malvar, ::testing::ValuesIn(kConverters),
                          [](const auto& info) { return std::string(info.param.name); });
 
