@@ -252,8 +252,132 @@ VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32
 /* ---- HSI, HSV and LAB ------------------------------------------------------------------------- */
 
 /* ---- Bayer demosaicing ------------------------------------------------------------------------ */
+/* Bayer lines: Bayer8 one byte per site, Bayer15 one little-endian 16-bit word per site (0..32767).
+ * phase names the colours of the 2x2 cell at column 0 of src0 (first line) and src1 (second line):
+ * 0 GBRG, 1 BGGR, 2 RGGB, 3 GRBG; the next line pair takes phase ^ 2. Planar outputs are three
+ * independent planes of width samples (bytes for Bayer8, 16-bit words for Bayer15). */
+
+/* 2x2 demosaic: red and blue copied from the cell at each column, green their rounded mean
+ * (noInterpolation nonzero: the first line's green). rightBorder zero reads column width of both
+ * lines; nonzero reads only columns 0..width-1 and builds the last pixel from the cell to its
+ * left (width 1 with rightBorder set writes nothing). Byte 3 of RGB8888 is written as 0. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toRGB8888(const void* src0, const void* src1, void* dst,
+                                                            uint32_t width, uint32_t phase,
+                                                            uint32_t noInterpolation, uint32_t rightBorder);
+/* As above into three 8-bit planes. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
+                                                              void* dstGreen, void* dstBlue, uint32_t width,
+                                                              uint32_t phase, uint32_t noInterpolation,
+                                                              uint32_t rightBorder);
+/* As above into three 16-bit planes; with MMX the averaged run gives results above 32767 as 32767. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
+                                                               void* dstGreen, void* dstBlue, uint32_t width,
+                                                               uint32_t phase, uint32_t noInterpolation,
+                                                               uint32_t rightBorder);
+
+/* Malvar demosaic from five lines: src0, src1 two and one above the output line src2, src3 and src4
+ * one and two below; phase is that of the cell at column 0 of src2 (second line src3). Results:
+ * 0 done, 1 rowBorder not 0, -1 or -2, 2 width below 4 (both only with border set; nothing is
+ * written then). border zero reads src2 columns -2..width+1, src1 and src3 -1..width, src0 and src4
+ * 0..width-1, and ignores rowBorder. border nonzero reads columns 0..width-1, reflects columns
+ * about the line's ends and, for rowBorder -1 (second image line), takes src4 for src0, for -2
+ * (first image line) also src3 for src1: those lines are not read. The output must not alias any
+ * input line. Byte 3 of RGB8888 is left unchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0, const void* src1, const void* src2,
+                                                               const void* src3, const void* src4, void* dst,
+                                                               uint32_t width, uint32_t phase, int32_t rowBorder,
+                                                               uint32_t border);
+/* As above into three 8-bit planes. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(const void* src0, const void* src1,
+                                                                 const void* src2, const void* src3,
+                                                                 const void* src4, void* dstRed, void* dstGreen,
+                                                                 void* dstBlue, uint32_t width, uint32_t phase,
+                                                                 int32_t rowBorder, uint32_t border);
+/* As above into three 16-bit planes of 0..32767. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(const void* src0, const void* src1,
+                                                                  const void* src2, const void* src3,
+                                                                  const void* src4, void* dstRed, void* dstGreen,
+                                                                  void* dstBlue, uint32_t width, uint32_t phase,
+                                                                  int32_t rowBorder, uint32_t border);
 
 /* ---- Bicolor ---------------------------------------------------------------------------------- */
+
+/* Bicolor88: per pixel a colour byte (red or blue) then a green byte; Bicolor1616 the same as
+ * 16-bit little-endian words. The colour samples alternate along the run: red on pixels 0, 2, 4, ...
+ * and blue on the odd pixels when blueFirst is 0, the other way round when it is nonzero; the
+ * pattern restarts at every call. shift (where present) shifts every 16-bit sample a function
+ * outputs right, taken modulo 32. Source and destination must not overlap. */
+
+/* To RGB: each pixel's missing colour is the mean (rounded down) of its neighbours' samples, the
+ * one neighbour's at the ends; a run of 1 gets 0, of 2 pixel 1 gets pixel 0's sample and pixel 0
+ * gets 0. 16-bit outputs of Bicolor88 hold the byte unscaled; 8-bit outputs of Bicolor1616 keep
+ * the low 8 bits of the shifted value (the mean is formed before the shift). The fourth byte or
+ * word of RGB8888 and RGB16161616 is left unchanged. */
+/* Bytes blue, green, red; byte 3 of each pixel left unchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toRGB8888(const void* src, void* dst, uint32_t count,
+                                                           uint32_t blueFirst);
+/* Bytes blue, green, red. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toRGB888(const void* src, void* dst, uint32_t count,
+                                                          uint32_t blueFirst);
+/* Bytes red, green, blue. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toRGBR888(const void* src, void* dst, uint32_t count,
+                                                           uint32_t blueFirst);
+/* Words blue, green, red holding the byte values unscaled. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toRGB161616(const void* src, void* dst, uint32_t count,
+                                                             uint32_t blueFirst);
+/* As RGB161616; the fourth word of each pixel left unchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toRGB16161616(const void* src, void* dst, uint32_t count,
+                                                               uint32_t blueFirst);
+/* Low 8 bits of each shifted value; byte 3 of each pixel left unchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toRGB8888(const void* src, void* dst, uint32_t count,
+                                                             uint32_t shift, uint32_t blueFirst);
+/* Low 8 bits of each shifted value: blue, green, red. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toRGB888(const void* src, void* dst, uint32_t count,
+                                                            uint32_t shift, uint32_t blueFirst);
+/* Low 8 bits of each shifted value: red, green, blue. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toRGBR888(const void* src, void* dst, uint32_t count,
+                                                             uint32_t shift, uint32_t blueFirst);
+/* Shifted words blue, green, red. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toRGB161616(const void* src, void* dst, uint32_t count,
+                                                               uint32_t shift, uint32_t blueFirst);
+/* Shifted words; the fourth word of each pixel left unchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toRGB16161616(const void* src, void* dst, uint32_t count,
+                                                                 uint32_t shift, uint32_t blueFirst);
+/* From RGB: each pixel keeps its green and the colour the pattern gives it (the other colour is
+ * dropped); bytes go into 16-bit words unscaled, 16-bit samples are shifted. The fourth byte or word
+ * of a source pixel is ignored. */
+/* Source bytes blue, green, red. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toBicolor88(const void* src, void* dst, uint32_t count,
+                                                          uint32_t blueFirst);
+/* Source bytes blue, green, red and an ignored fourth byte. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toBicolor88(const void* src, void* dst, uint32_t count,
+                                                           uint32_t blueFirst);
+/* Source bytes red, green, blue. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBR888toBicolor88(const void* src, void* dst, uint32_t count,
+                                                           uint32_t blueFirst);
+/* Source bytes blue, green, red; their values in words, unscaled. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                            uint32_t blueFirst);
+/* As RGB888 with an ignored fourth byte. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                             uint32_t blueFirst);
+/* Source bytes red, green, blue; their values in words, unscaled. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGBR888toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                             uint32_t blueFirst);
+/* Source words blue, green, red, each shifted. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB161616toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                               uint32_t shift, uint32_t blueFirst);
+/* As RGB161616 with an ignored fourth word. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB16161616toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                                 uint32_t shift, uint32_t blueFirst);
+/* The two bytes of every pixel exchanged. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toBicolor88(const void* src, void* dst, uint32_t count);
+/* Bytes into words unscaled; swapSamples nonzero exchanges the two samples of every pixel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                               uint32_t swapSamples);
+/* Every word shifted; keepOrder zero (the opposite sense to swapSamples) exchanges the two words. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toBicolor1616(const void* src, void* dst, uint32_t count,
+                                                                 uint32_t shift, uint32_t keepOrder);
 
 /* ---- Performance counters --------------------------------------------------------------------- */
 

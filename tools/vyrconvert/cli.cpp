@@ -31,9 +31,32 @@ struct Options {
     std::optional<uint32_t> width;
     std::optional<uint32_t> height;
     std::optional<uint32_t> unusedBits;
+    std::optional<uint32_t> pattern;
+    std::optional<Demosaic> method;
+    bool blueFirst = false;
     unsigned threads = 1;
     std::vector<std::string> files;
 };
+
+const char* const kPatternNames[4] = {"GBRG", "BGGR", "RGGB", "GRBG"}; // by phase
+
+uint32_t parsePattern(const std::string& option, const std::string& text)
+{
+    for (uint32_t phase = 0; phase < 4; ++phase) {
+        if (sameNameIgnoringCase(text, kPatternNames[phase]))
+            return phase;
+    }
+    throw UsageError(option + " '" + text + "' is not GBRG, BGGR, RGGB or GRBG");
+}
+
+Demosaic parseMethod(const std::string& option, const std::string& text)
+{
+    if (sameNameIgnoringCase(text, "2x2"))
+        return Demosaic::TwoByTwo;
+    if (sameNameIgnoringCase(text, "malvar"))
+        return Demosaic::Malvar;
+    throw UsageError(option + " '" + text + "' is not 2x2 or malvar");
+}
 
 uint32_t parseNumber(const std::string& option, const std::string& text, uint32_t min, uint32_t max)
 {
@@ -97,6 +120,12 @@ Options parseOptions(const std::vector<std::string>& args)
             options.threads = parseNumber(name, value(), 1, kMaxThreads);
         else if (name == "--unused-bits")
             options.unusedBits = parseNumber(name, value(), 0, kMaxUnusedBits);
+        else if (name == "--pattern")
+            options.pattern = parsePattern(name, value());
+        else if (name == "--method")
+            options.method = parseMethod(name, value());
+        else if (name == "--blue-first")
+            flag(options.blueFirst);
         else
             throw UsageError("unknown option '" + name + "'");
     }
@@ -110,7 +139,8 @@ void printHelp()
         "       vyrconvert [--demo [--threads N]]\n"
         "       vyrconvert --list | --help\n"
         "\n"
-        "Converts one frame with the VyrUtility line converters, one converter call per line.\n"
+        "Converts one frame with the VyrUtility line converters, one converter call per line\n"
+        "(Bayer sources: per output line, from the sensor lines around it).\n"
         "\n"
         "INPUT   a raw frame, which needs --width and --height; only its first WIDTH x HEIGHT\n"
         "        pixels are read and any bytes after them are ignored. A name ending in .png\n"
@@ -118,9 +148,10 @@ void printHelp()
         "        (1, 2 and 4-bit grey are widened to 8 bits).\n"
         "OUTPUT  the converted pixels, raw, in the --to format. A name ending in .png (any case)\n"
         "        gets an 8-bit RGB PNG of them instead (blue, green, red bytes reordered; a fourth\n"
-        "        byte dropped), or a 16-bit grey or RGB PNG for formats of more than 8 bits a\n"
-        "        sample, their significant bits moved to the top. The file is written beside\n"
-        "        OUTPUT under a temporary name and renamed to OUTPUT only when complete.\n"
+        "        byte dropped), or a 16-bit grey or RGB PNG for the grey, RGB and planar\n"
+        "        formats of more than 8 bits a sample, their significant bits moved to the top.\n"
+        "        The file is written beside OUTPUT under a temporary name and renamed to OUTPUT\n"
+        "        only when complete.\n"
         "\n"
         "Options:\n"
         "  --from FORMAT     source format. Default: %s for raw input; for PNG input the\n"
@@ -134,13 +165,33 @@ void printHelp()
         "  --unused-bits N   unused high-order bits per sample, 0 to %u, for conversions that\n"
         "                    take them (see --list): the samples of the deeper side hold that\n"
         "                    many fewer bits (a 16-bit PNG source is shifted down to them).\n"
-        "                    Default: 0.\n"
+        "                    Default: 0. Bicolor1616 to 8-bit RGB shifts its samples right by\n"
+        "                    8 - N, so N is at most 8 there.\n"
+        "  --pattern P       Bayer sources: the colours of the frame's top-left 2x2 cell, GBRG,\n"
+        "                    BGGR, RGGB or GRBG (first line, then second). Required for them.\n"
+        "  --method M        Bayer sources: 2x2 or malvar. Default: malvar.\n"
+        "                    2x2: each pixel from the 2x2 cell at its top-left corner; output\n"
+        "                    line y takes sensor lines y and y+1, the last line takes the line\n"
+        "                    above it as its second line, and the last column is built from\n"
+        "                    the cell to its left. Frames of at least 2x2 pixels.\n"
+        "                    malvar: each pixel from the 5x5 neighbourhood centred on it;\n"
+        "                    columns beyond the edges are mirrored about the edge column and\n"
+        "                    missing lines about the output line y (line y+d stands for the\n"
+        "                    missing y-d at the top, y-d for the missing y+d at the bottom; in\n"
+        "                    frames too short for that, mirrored about the last line). Frames\n"
+        "                    of at least 4x2 pixels.\n"
+        "  --blue-first      Bicolor frames: pixel 0 of every line carries blue and the odd\n"
+        "                    pixels red (default: red first).\n"
         "  --demo            render a built-in 1280x720 test scene, convert it with every\n"
         "                    conversion, write PNGs to ./vyrconvert-demo/ and print the\n"
-        "                    throughput of each. Running with no arguments does the same.\n"
+        "                    throughput of each (conversions with options: pattern RGGB,\n"
+        "                    malvar, red first). Before that, mosaic the scene in every\n"
+        "                    pattern, demosaic it both ways and print the PSNR against the\n"
+        "                    scene. Running with no arguments does the same.\n"
         "  --list            list the formats and conversions.\n"
         "  -h, --help        show this help.\n"
-        "Options may also be written --option=VALUE; '--' ends the options.\n"
+        "Options may also be written --option=VALUE; '--' ends the options. A conversion takes only\n"
+        "the options --list names for it.\n"
         "\n"
         "Formats (names are case-insensitive): %s\n"
         "\n"
@@ -148,6 +199,21 @@ void printHelp()
         "with no OUTPUT file written.\n",
         pngSourceList().c_str(), kDefaultRawSource, kDefaultDestination, kMaxDimension, kMaxThreads,
         kMaxUnusedBits, formatNameList().c_str());
+}
+
+// ", takes --a, --b" for the options a conversion takes beyond the frame.
+std::string takenOptions(const Conversion& conversion)
+{
+    std::string taken;
+    auto add = [&taken](bool takes, const char* option) {
+        if (takes)
+            taken += (taken.empty() ? ", takes " : ", ") + std::string(option);
+    };
+    add(conversion.usesUnusedBits, "--unused-bits");
+    add(conversion.options & kTakesPattern, "--pattern");
+    add(conversion.options & kTakesMethod, "--method");
+    add(conversion.options & kTakesBlueFirst, "--blue-first");
+    return taken;
 }
 
 void printList()
@@ -158,9 +224,33 @@ void printList()
     std::printf("conversions:\n");
     for (const Conversion& conversion : allConversions()) {
         std::printf("  %-22s %s -> %s%s%s%s\n", conversion.name().c_str(), conversion.from->name,
-                    conversion.to->name, conversion.usesUnusedBits ? ", takes --unused-bits" : "",
-                    conversion.note ? "; " : "", conversion.note ? conversion.note : "");
+                    conversion.to->name, takenOptions(conversion).c_str(), conversion.note ? "; " : "",
+                    conversion.note ? conversion.note : "");
     }
+}
+
+// The options of the command line that the conversion takes, and none that it does not.
+FrameOptions frameOptions(const Conversion& conversion, const Options& options)
+{
+    if (options.unusedBits && !conversion.usesUnusedBits)
+        throw UsageError(conversion.name() + " takes no --unused-bits");
+    auto refuse = [&](bool given, unsigned option, const char* name) {
+        if (given && !(conversion.options & option))
+            throw UsageError(conversion.name() + " takes no " + name);
+    };
+    refuse(options.pattern.has_value(), kTakesPattern, "--pattern");
+    refuse(options.method.has_value(), kTakesMethod, "--method");
+    refuse(options.blueFirst, kTakesBlueFirst, "--blue-first");
+    if ((conversion.options & kTakesPattern) && !options.pattern)
+        throw UsageError(conversion.name() + " needs --pattern (GBRG, BGGR, RGGB or GRBG)");
+
+    FrameOptions frame;
+    frame.unusedBits = options.unusedBits.value_or(0);
+    frame.phase = options.pattern.value_or(frame.phase);
+    frame.method = options.method.value_or(frame.method);
+    frame.blueFirst = options.blueFirst;
+    frame.threads = options.threads;
+    return frame;
 }
 
 const Format& requireFormat(const std::string& name, const char* option)
@@ -231,22 +321,22 @@ int convertFile(const Options& options)
         if (!options.width || !options.height)
             throw UsageError("raw input '" + inputPath + "' needs --width and --height");
         const Format& format = requestedSource ? *requestedSource : requireFormat(kDefaultRawSource, "--from");
-        requireConversion(format, destination); // before reading a possibly large file
+        frameOptions(requireConversion(format, destination), options); // before reading a possibly large file
         source = readRawFrame(inputPath, format, *options.width, *options.height);
     }
 
     const Conversion& conversion = requireConversion(*source.format, destination);
-    if (options.unusedBits && !conversion.usesUnusedBits)
-        throw UsageError(conversion.name() + " takes no --unused-bits");
+    const FrameOptions conversionOptions = frameOptions(conversion, options);
+    // The unused bits describe the source only as the deeper side.
+    source.options = conversionOptions;
+    if (!sourceIsDeeper(conversion))
+        source.options.unusedBits = 0;
+    else if (pngSource)
+        dropUnusedBits(source, conversionOptions.unusedBits); // PNG samples are full depth
 
     OutputFile output(outputPath);
     Frame converted = makeFrame(destination, source.width, source.height);
-    const uint32_t unusedBits = options.unusedBits.value_or(0);
-    if (!sourceIsDeeper(conversion))
-        converted.unusedBits = unusedBits;
-    else if (pngSource)
-        dropUnusedBits(source, unusedBits); // PNG samples are full depth
-    convertFrame(conversion, source, converted, unusedBits, options.threads);
+    convertFrame(conversion, source, converted, conversionOptions);
     if (hasPngExtension(outputPath))
         writePngFrame(converted, output);
     else
@@ -270,7 +360,7 @@ int run(int argc, char** argv)
     }
     if (options.demo || argc == 1) {
         if (!options.files.empty() || !options.from.empty() || !options.to.empty() || options.width ||
-            options.height || options.unusedBits)
+            options.height || options.unusedBits || options.pattern || options.method || options.blueFirst)
             throw UsageError("--demo takes no options but --threads");
         return runDemo(options.threads);
     }

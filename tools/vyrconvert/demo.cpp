@@ -9,6 +9,7 @@
 #include <map>
 
 #include "error.h"
+#include "family_bayer.h"
 #include "frame.h"
 #include "output_file.h"
 #include "png_io.h"
@@ -48,12 +49,12 @@ void writeScenePng(const Scene& scene, const std::string& path)
 
 // The median of several runs, so one descheduled run does not skew the figure.
 double medianSecondsOfWholeFrame(const Conversion& conversion, const Frame& source, Frame& destination,
-                                 unsigned threadCount)
+                                 const FrameOptions& options)
 {
     std::vector<double> seconds;
     for (int run = 0; run < kTimedRuns; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        convertFrame(conversion, source, destination, conversion.demoUnusedBits, threadCount);
+        convertFrame(conversion, source, destination, options);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         seconds.push_back(elapsed.count());
     }
@@ -87,27 +88,32 @@ int runDemo(unsigned threadCount)
         }
     }
     std::printf("\n");
+    printDemosaicQuality(scene, threadCount, stdout);
+    std::printf("\n");
 
     Table table({"conversion", "output", "Mpix/s"});
     // Each source format is made from the scene once for each number of unused bits it is shown with.
     std::map<std::pair<const Format*, uint32_t>, Frame> sources;
     for (const Conversion& conversion : allConversions()) {
         const std::string name = conversion.name();
-        if (!conversion.from->lineFromScene) {
+        if (!conversion.from->lineFromScene && !conversion.from->lineFromSceneWith) {
             table.addRow({name, "-", "-"});
             continue;
         }
-        const uint32_t unusedBits = sourceIsDeeper(conversion) ? conversion.demoUnusedBits : 0;
-        auto source = sources.find({conversion.from, unusedBits});
+        // Conversions that take options run with the defaults: Bayer pattern RGGB, Malvar, red first.
+        FrameOptions options;
+        options.threads = threadCount;
+        options.unusedBits = conversion.demoUnusedBits;
+        FrameOptions sourceOptions = options;
+        if (!sourceIsDeeper(conversion))
+            sourceOptions.unusedBits = 0;
+        auto source = sources.find({conversion.from, sourceOptions.unusedBits});
         if (source == sources.end()) {
-            Frame frame = frameFromScene(*conversion.from, scene);
-            dropUnusedBits(frame, unusedBits);
-            source = sources.emplace(std::pair(conversion.from, unusedBits), std::move(frame)).first;
+            source = sources.emplace(std::pair(conversion.from, sourceOptions.unusedBits),
+                                     frameFromScene(*conversion.from, scene, sourceOptions)).first;
         }
         Frame destination = makeFrame(*conversion.to, scene.width, scene.height);
-        if (!sourceIsDeeper(conversion))
-            destination.unusedBits = conversion.demoUnusedBits;
-        const double seconds = medianSecondsOfWholeFrame(conversion, source->second, destination, threadCount);
+        const double seconds = medianSecondsOfWholeFrame(conversion, source->second, destination, options);
 
         const std::string outputPath = kDirectory + "/" + name + ".png";
         OutputFile output(outputPath);

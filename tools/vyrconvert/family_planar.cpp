@@ -56,15 +56,35 @@ using Rgbp8 = PlanarLine<1, 3>;
 using Rgbp16 = PlanarLine<2, 3>;
 using Rgbap8 = PlanarLine<1, 4>;
 
+void rgbp16DropUnusedBits(uint8_t* line, uint32_t width, uint32_t unusedBits)
+{
+    shiftSamples16(line, size_t(3) * width, unusedBits);
+}
+
+// Rounded from the significant bits, so a demosaiced 15-bit frame compares fairly with the scene.
+void rgbp16ToRgb8With(const uint8_t* line, uint32_t width, uint32_t, const FrameOptions& options, uint8_t* rgb)
+{
+    for (uint32_t x = 0; x < width; ++x) {
+        for (size_t c = 0; c < 3; ++c)
+            rgb[3 * x + c] = significantTo8Bit(Rgbp16::sample(line, width, c, x), options.unusedBits);
+    }
+}
+
+const Format kRgbap8 = {"RGBAP8", "8-bit planes red, green, blue, fourth, each width x height bytes",
+                        fixedBytesPerLine<4>, Rgbap8::toRgb8, Rgbap8::fromScene, {}, nullptr,
+                        8, {}, nullptr, nullptr, 4};
+
+} // namespace
+
 const Format kRgbp8 = {"RGBP8", "8-bit planes red, green, blue, each width x height bytes",
                        fixedBytesPerLine<3>, Rgbp8::toRgb8, Rgbp8::fromScene, {}, nullptr,
                        8, {}, nullptr, nullptr, 3};
 const Format kRgbp16 = {"RGBP16", "16-bit planes red, green, blue, each width x height words (right-aligned bits)",
                         fixedBytesPerLine<6>, Rgbp16::toRgb8, Rgbp16::fromScene, {}, nullptr,
-                        16, {PngChannels::Rgb, 16}, Rgbp16::toPng16, nullptr, 3};
-const Format kRgbap8 = {"RGBAP8", "8-bit planes red, green, blue, fourth, each width x height bytes",
-                        fixedBytesPerLine<4>, Rgbap8::toRgb8, Rgbap8::fromScene, {}, nullptr,
-                        8, {}, nullptr, nullptr, 4};
+                        16, {PngChannels::Rgb, 16}, Rgbp16::toPng16, rgbp16DropUnusedBits, 3,
+                        nullptr, rgbp16ToRgb8With};
+
+namespace {
 
 // The planar-source converters with the tool's argument list: the reserved arguments are 0.
 uint32_t rgbp8ToRgb8888(const void* src, void* dst, uint32_t width, uint32_t height, uint32_t count, uint32_t)
@@ -83,13 +103,13 @@ uint32_t rgbp16ToRgb8888(const void* src, void* dst, uint32_t width, uint32_t he
 
 const Registration kPlanarConversions({&kRgbp8, &kRgbp16, &kRgbap8}, {
     {&kRgb888, &kRgbp8, VyrUtilConvertRGB888toRGBP8, false},
-    {&kRgb8888, &kRgbap8, VyrUtilConvertRGB8888toRGBAP8, false, nullptr,
+    {&kRgb8888, &kRgbap8, VyrUtilConvertRGB8888toRGBAP8, false, nullptr, 0, nullptr,
      "writes the planes fourth, red, green, blue: the fourth first, unlike RGBAP8 read"},
     {&kRgb101010, &kRgbp16, VyrUtilConvertRGB101010toRGBP16, true},
     {&kRgb161616, &kRgbp16, VyrUtilConvertRGB161616toRGBP16, false},
-    {&kRgbp8, &kRgb8888, nullptr, false, rgbp8ToRgb8888},
-    {&kRgbap8, &kRgb8888, nullptr, false, rgbap8ToRgb8888},
-    {&kRgbp16, &kRgb8888, nullptr, true, rgbp16ToRgb8888},
+    {&kRgbp8, &kRgb8888, nullptr, false, nullptr, 0, rgbp8ToRgb8888},
+    {&kRgbap8, &kRgb8888, nullptr, false, nullptr, 0, rgbap8ToRgb8888},
+    {&kRgbp16, &kRgb8888, nullptr, true, nullptr, 0, rgbp16ToRgb8888},
 });
 
 } // namespace

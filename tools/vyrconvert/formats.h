@@ -11,6 +11,9 @@ namespace vyr::tool {
 extern const Format kMono8;
 extern const Format kRgb8888;
 extern const Format kRgb888;
+// Planar red, green and blue, of the planar family; Bayer mosaics demosaic into them too.
+extern const Format kRgbp8;
+extern const Format kRgbp16;
 
 template <size_t BytesPerPixel>
 size_t fixedBytesPerLine(uint32_t width)

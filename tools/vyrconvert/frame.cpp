@@ -52,37 +52,6 @@ size_t readUpTo(int fd, uint8_t* data, size_t size, const std::string& path)
     return done;
 }
 
-struct Band {
-    uint32_t firstLine;
-    uint32_t endLine;
-};
-
-// ---- Planar frames: line functions see a line's samples of every plane, plane after plane -------
-
-size_t planeSampleBytes(const Frame& frame)
-{
-    return frame.bytesPerLine / (size_t(frame.format->planes) * frame.width);
-}
-
-// Calls use(line) with line y as the format's line functions see it; gathered from the planes
-// before (gather) and scattered back after (scatter).
-template <class Use>
-void withLine(const Frame& frame, uint32_t y, bool gather, bool scatter, std::vector<uint8_t>& scratch, Use&& use)
-{
-    if (frame.format->planes == 0) {
-        use(const_cast<uint8_t*>(frame.line(y)));
-        return;
-    }
-    const size_t run = planeSampleBytes(frame) * frame.width, plane = run * frame.height;
-    scratch.resize(frame.bytesPerLine);
-    uint8_t* bytes = const_cast<uint8_t*>(frame.bytes.data());
-    for (size_t k = 0; gather && k < frame.format->planes; ++k)
-        std::copy_n(bytes + k * plane + run * y, run, scratch.data() + k * run);
-    use(scratch.data());
-    for (size_t k = 0; scatter && k < frame.format->planes; ++k)
-        std::copy_n(scratch.data() + k * run, run, bytes + k * plane + run * y);
-}
-
 } // namespace
 
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
@@ -101,26 +70,57 @@ Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
     return frame;
 }
 
-Frame frameFromScene(const Format& format, const Scene& scene)
+uint8_t* Frame::planeLine(uint32_t k, uint32_t y)
+{
+    return const_cast<uint8_t*>(static_cast<const Frame*>(this)->planeLine(k, y));
+}
+
+const uint8_t* Frame::planeLine(uint32_t k, uint32_t y) const
+{
+    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    return bytes.data() + planeBytesPerLine * (size_t(height) * k + y);
+}
+
+void Frame::copyLineOut(uint32_t y, uint8_t* out) const
+{
+    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    for (uint32_t k = 0; k < format->planes; ++k)
+        std::copy_n(planeLine(k, y), planeBytesPerLine, out + planeBytesPerLine * k);
+}
+
+void Frame::copyLineIn(uint32_t y, const uint8_t* in)
+{
+    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    for (uint32_t k = 0; k < format->planes; ++k)
+        std::copy_n(in + planeBytesPerLine * k, planeBytesPerLine, planeLine(k, y));
+}
+
+Frame frameFromScene(const Format& format, const Scene& scene, const FrameOptions& options)
 {
     Frame frame = makeFrame(format, scene.width, scene.height);
-    std::vector<uint8_t> scratch;
+    frame.options = options;
+    std::vector<uint8_t> line(frame.bytesPerLine);
     for (uint32_t y = 0; y < frame.height; ++y) {
-        withLine(frame, y, false, true, scratch,
-                 [&](uint8_t* line) { format.lineFromScene(scene.line(y), frame.width, line); });
+        if (format.lineFromSceneWith)
+            format.lineFromSceneWith(scene.line(y), frame.width, y, options, line.data());
+        else
+            format.lineFromScene(scene.line(y), frame.width, line.data());
+        frame.copyLineIn(y, line.data());
     }
+    dropUnusedBits(frame, options.unusedBits);
     return frame;
 }
 
 void dropUnusedBits(Frame& frame, uint32_t unusedBits)
 {
-    frame.unusedBits = unusedBits;
+    frame.options.unusedBits = unusedBits;
     if (unusedBits == 0 || !frame.format->dropUnusedBits)
         return;
-    std::vector<uint8_t> scratch;
+    std::vector<uint8_t> line(frame.bytesPerLine);
     for (uint32_t y = 0; y < frame.height; ++y) {
-        withLine(frame, y, true, true, scratch,
-                 [&](uint8_t* line) { frame.format->dropUnusedBits(line, frame.width, unusedBits); });
+        frame.copyLineOut(y, line.data());
+        frame.format->dropUnusedBits(line.data(), frame.width, unusedBits);
+        frame.copyLineIn(y, line.data());
     }
 }
 
@@ -153,70 +153,91 @@ void writeRawFrame(const Frame& frame, OutputFile& output)
     output.write(frame.bytes.data(), frame.bytes.size());
 }
 
+void lineToRgb8(const Frame& frame, uint32_t y, uint8_t* rgb)
+{
+    std::vector<uint8_t> line(frame.bytesPerLine);
+    frame.copyLineOut(y, line.data());
+    if (frame.format->lineToRgb8With)
+        frame.format->lineToRgb8With(line.data(), frame.width, y, frame.options, rgb);
+    else
+        frame.format->lineToRgb8(line.data(), frame.width, rgb);
+}
+
 void writePngFrame(const Frame& frame, OutputFile& output)
 {
     const Format& format = *frame.format;
-    std::vector<uint8_t> scratch;
     if (format.lineToPng16) {
-        const unsigned significant = std::min(16u, format.sampleBits - std::min(frame.unusedBits, format.sampleBits));
+        const uint32_t unusedBits = frame.options.unusedBits;
+        const unsigned significant = std::min(16u, format.sampleBits - std::min(unusedBits, format.sampleBits));
+        std::vector<uint8_t> line(frame.bytesPerLine);
         writeDeepPng(output, frame.width, frame.height, format.pngOutput, significant,
                      [&](uint32_t y, uint8_t* row) {
-                         withLine(frame, y, true, false, scratch, [&](uint8_t* line) {
-                             format.lineToPng16(line, frame.width, frame.unusedBits, row);
-                         });
+                         frame.copyLineOut(y, line.data());
+                         format.lineToPng16(line.data(), frame.width, unusedBits, row);
                      });
         return;
     }
-    writeRgbPng(output, frame.width, frame.height, [&](uint32_t y, uint8_t* rgb) {
-        withLine(frame, y, true, false, scratch, [&](uint8_t* line) { format.lineToRgb8(line, frame.width, rgb); });
-    });
+    writeRgbPng(output, frame.width, frame.height,
+                [&frame](uint32_t y, uint8_t* rgb) { lineToRgb8(frame, y, rgb); });
+}
+
+void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(uint32_t, uint32_t)>& body)
+{
+    const uint32_t bands = std::max(1u, std::min<uint32_t>(threadCount, lines));
+    if (bands == 1) {
+        body(0, lines);
+        return;
+    }
+    std::vector<std::thread> workers;
+    workers.reserve(bands);
+    try {
+        for (uint32_t i = 0; i < bands; ++i) {
+            workers.emplace_back(body, uint32_t(uint64_t(lines) * i / bands), uint32_t(uint64_t(lines) * (i + 1) / bands));
+        }
+    } catch (...) {
+        for (std::thread& worker : workers)
+            worker.join();
+        throw;
+    }
+    for (std::thread& worker : workers)
+        worker.join();
 }
 
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
-                  uint32_t unusedBits, unsigned threadCount)
+                  const FrameOptions& options)
 {
-    std::atomic<uint32_t> failedResult{0};
+    destination.options = options;
+    if (sourceIsDeeper(conversion))
+        destination.options.unusedBits = 0;
+    if (conversion.frameConverter) {
+        conversion.frameConverter(source, destination, options);
+        return;
+    }
     // Into planes `count` samples apart: the whole frame is one run, one call.
-    const bool wholeFrame = destination.format->planes != 0;
+    const bool wholeFrame = destination.format->planes > 1;
     if (wholeFrame && uint64_t(source.width) * source.height > UINT32_MAX)
         throw ToolError(std::string("a frame of more than 2^32 - 1 pixels cannot be converted to ") +
                         destination.format->name);
-    // From planes: one call per line, the planes width x height samples apart.
-    const size_t planarRun = source.format->planes ? planeSampleBytes(source) * source.width : 0;
-    auto convertBand = [&](Band band) {
-        for (uint32_t y = band.firstLine; y < band.endLine; ++y) {
-            const uint32_t result =
-                wholeFrame ? conversion.convert(source.bytes.data(), destination.bytes.data(),
-                                                source.width * source.height, unusedBits)
-                : conversion.fromPlanes
-                    ? conversion.fromPlanes(source.bytes.data() + planarRun * y, destination.line(y), source.width,
-                                            source.height, source.width, unusedBits)
-                    : conversion.convert(source.line(y), destination.line(y), source.width, unusedBits);
+    auto convertLine = [&](uint32_t y) {
+        if (wholeFrame) {
+            return conversion.convert(source.bytes.data(), destination.bytes.data(), source.width * source.height,
+                                      options.unusedBits);
+        }
+        // From planes: one call per line, the planes width x height samples apart.
+        if (conversion.fromPlanes) {
+            return conversion.fromPlanes(source.planeLine(0, y), destination.line(y), source.width, source.height,
+                                         source.width, options.unusedBits);
+        }
+        return conversion.convert(source.line(y), destination.line(y), source.width, options.unusedBits);
+    };
+    std::atomic<uint32_t> failedResult{0};
+    forEachBand(wholeFrame ? 1u : source.height, options.threads, [&](uint32_t firstLine, uint32_t endLine) {
+        for (uint32_t y = firstLine; y < endLine; ++y) {
+            const uint32_t result = convertLine(y);
             if (result != 0)
                 failedResult = result;
         }
-    };
-
-    const uint32_t bands = wholeFrame ? 1u : std::max(1u, std::min<uint32_t>(threadCount, source.height));
-    if (bands == 1) {
-        convertBand({0, wholeFrame ? 1u : source.height});
-    } else {
-        std::vector<std::thread> workers;
-        workers.reserve(bands);
-        try {
-            for (uint32_t i = 0; i < bands; ++i) {
-                const Band band{uint32_t(uint64_t(source.height) * i / bands),
-                                uint32_t(uint64_t(source.height) * (i + 1) / bands)};
-                workers.emplace_back(convertBand, band);
-            }
-        } catch (...) {
-            for (std::thread& worker : workers)
-                worker.join();
-            throw;
-        }
-        for (std::thread& worker : workers)
-            worker.join();
-    }
+    });
     if (failedResult != 0) {
         throw ToolError("the library converter " + conversion.name() + " returned " +
                         std::to_string(failedResult.load()));

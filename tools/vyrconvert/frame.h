@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,32 +19,46 @@ struct Frame {
     uint32_t width = 0;
     uint32_t height = 0;
     size_t bytesPerLine = 0;
-    std::vector<uint8_t> bytes; // lines packed, no padding (planar formats: whole planes)
-    uint32_t unusedBits = 0;    // high-order bits of each sample that hold no data
+    std::vector<uint8_t> bytes; // lines packed, no padding; planar formats whole planes, one after another
+    FrameOptions options;       // what the pixels mean beyond the format
 
-    // A line of a packed format.
+    // Packed formats only.
     uint8_t* line(uint32_t y) { return bytes.data() + bytesPerLine * y; }
     const uint8_t* line(uint32_t y) const { return bytes.data() + bytesPerLine * y; }
+
+    // Line y of plane k (packed formats: plane 0 is the frame).
+    uint8_t* planeLine(uint32_t k, uint32_t y);
+    const uint8_t* planeLine(uint32_t k, uint32_t y) const;
+    // A whole line of any format in bytesPerLine bytes: for planar formats its samples of each plane in turn.
+    void copyLineOut(uint32_t y, uint8_t* out) const;
+    void copyLineIn(uint32_t y, const uint8_t* in);
 };
 
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height);
-Frame frameFromScene(const Format& format, const Scene& scene);
+Frame frameFromScene(const Format& format, const Scene& scene, const FrameOptions& options = {});
 
 // The first width x height pixels of the file; bytes after them are ignored.
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height);
 void writeRawFrame(const Frame& frame, OutputFile& output);
+// Line y as 8-bit R,G,B triples, as the frame's PNG shows it.
+void lineToRgb8(const Frame& frame, uint32_t y, uint8_t* rgb);
 void writePngFrame(const Frame& frame, OutputFile& output);
 
-// Samples at full depth (from a PNG or the scene) moved down to the frame's significant bits.
+// Samples at full depth (from a PNG or the scene) moved down to the significant bits the frame's
+// unused bits leave.
 void dropUnusedBits(Frame& frame, uint32_t unusedBits);
 
 // The unusedBits of a conversion belong to its deeper side: the source's as it is read, the
 // destination's as it is written (and shown in PNG output).
 bool sourceIsDeeper(const Conversion& conversion);
 
-// One converter call per line; the lines are split into contiguous bands, one per thread. Into a
-// planar format: one call for the whole frame.
+// One converter call per line, or the conversion's frame converter; the lines are split into
+// contiguous bands, one per thread. Into a planar format: one call for the whole frame. The
+// destination takes the options, its unused bits by the rule above.
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
-                  uint32_t unusedBits, unsigned threadCount);
+                  const FrameOptions& options);
+
+// Runs body(firstLine, endLine) over contiguous bands of the lines, one thread each.
+void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(uint32_t, uint32_t)>& body);
 
 } // namespace vyr::tool

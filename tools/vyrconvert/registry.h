@@ -22,6 +22,20 @@ struct PngLayout {
     int bitDepth = 0; // 8 or 16; 16-bit samples stay big-endian as PNG stores them
 };
 
+struct Frame;
+
+enum class Demosaic { TwoByTwo, Malvar };
+
+// What a frame's pixels mean beyond their format, and the choices of conversions that need more
+// than the pixels: the Bayer pattern and method, the Bicolor colour order.
+struct FrameOptions {
+    uint32_t unusedBits = 0;            // high-order bits of each sample that hold no data
+    uint32_t phase = 2;                 // Bayer colours of the top-left 2x2 cell: 0 GBRG, 1 BGGR, 2 RGGB, 3 GRBG
+    Demosaic method = Demosaic::Malvar; // Bayer demosaicing
+    bool blueFirst = false;             // Bicolor: pixel 0 of every line carries blue, not red
+    unsigned threads = 1;
+};
+
 bool operator==(const PngLayout& a, const PngLayout& b);
 std::string describe(const PngLayout& layout); // "8-bit grey"
 
@@ -47,9 +61,17 @@ struct Format {
     void (*lineToPng16)(const uint8_t* line, uint32_t width, uint32_t unusedBits, uint8_t* pngRow) = nullptr;
     // Moves full-depth samples (of a PNG or the demo scene) down to their significant bits.
     void (*dropUnusedBits)(uint8_t* line, uint32_t width, uint32_t unusedBits) = nullptr;
-    // Planar formats: the number of planes, each width x height samples, one after another in a frame.
-    // The line functions above see a line as its samples of every plane, plane after plane.
-    unsigned planes = 0;
+    // Planar formats: the frame is this many planes one after another (red, green, blue first), each
+    // of width x height samples; a line as the line functions see it (bytesPerLine) is that line's
+    // samples of every plane in turn. A packed format is one plane.
+    unsigned planes = 1;
+
+    // ---- Formats whose lines depend on their position or the frame's options (Bayer mosaics,
+    // Bicolor colour order, sample depth): where set, used instead of lineFromScene and lineToRgb8.
+    void (*lineFromSceneWith)(const uint16_t* sceneRgb16, uint32_t width, uint32_t y, const FrameOptions& options,
+                              uint8_t* line) = nullptr;
+    void (*lineToRgb8With)(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options,
+                           uint8_t* rgb) = nullptr;
 };
 
 // A converter that reads planes width x height samples apart (count pixels from each).
@@ -57,6 +79,13 @@ using PlanesConverter = uint32_t (*)(const void* src, void* dst, uint32_t width,
                                      uint32_t unusedBits);
 
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+// Converts a whole frame where one line converter call per line does not fit (several source lines
+// per output line, planar frames, more arguments); it sets the destination's options and throws
+// ToolError when the library refuses.
+using FrameConverter = void (*)(const Frame& source, Frame& destination, const FrameOptions& options);
+
+// Options of FrameOptions that a conversion takes from the command line.
+enum ConversionOption : unsigned { kTakesPattern = 1, kTakesMethod = 2, kTakesBlueFirst = 4 };
 
 struct Conversion {
     const Format* from;
@@ -65,7 +94,9 @@ struct Conversion {
     bool usesUnusedBits;
 
     // ---- Added fields; the defaults keep a conversion as above.
-    PlanesConverter fromPlanes = nullptr; // from a planar format, in place of convert
+    FrameConverter frameConverter = nullptr; // in place of convert
+    unsigned options = 0;                    // ConversionOption bits
+    PlanesConverter fromPlanes = nullptr;    // from a planar format, in place of convert
     const char* note = nullptr;           // for --list
     uint32_t demoUnusedBits = 0;          // the demo's --unused-bits for it
 

@@ -2,6 +2,7 @@
 // grey, packed RGB and planar families.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +27,13 @@ inline void putBe16(uint8_t* p, uint32_t v)
 {
     p[0] = uint8_t(v >> 8);
     p[1] = uint8_t(v);
+}
+
+// A sample of (16 - unusedBits) significant bits, rounded to 8 bits (larger values count as the maximum).
+inline uint8_t significantTo8Bit(uint32_t value, uint32_t unusedBits)
+{
+    const uint32_t maximum = 0xFFFFu >> unusedBits;
+    return uint8_t((std::min(value, maximum) * 255 + maximum / 2) / maximum);
 }
 
 // The top `bits` bits of a 16-bit scene value.
