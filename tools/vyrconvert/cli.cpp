@@ -38,8 +38,6 @@ struct Options {
     std::vector<std::string> files;
 };
 
-const char* const kPatternNames[4] = {"GBRG", "BGGR", "RGGB", "GRBG"}; // by phase
-
 uint32_t parsePattern(const std::string& option, const std::string& text)
 {
     for (uint32_t phase = 0; phase < 4; ++phase) {

@@ -1,7 +1,6 @@
 // Bayer mosaics, demosaiced as whole frames by the 2x2 or the Malvar converters.
 #include "family_bayer.h"
 
-#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -19,7 +18,7 @@ namespace {
 // The colour (0 red, 1 green, 2 blue) of the site at (x, y) when the top-left 2x2 cell has this phase.
 uint32_t siteColour(uint32_t phase, uint32_t x, uint32_t y)
 {
-    static const uint8_t kTopLeft[4] = {1, 2, 0, 1}; // GBRG, BGGR, RGGB, GRBG
+    static const uint8_t kTopLeft[4] = {1, 2, 0, 1}; // as kPatternNames
     return kTopLeft[(phase ^ (x & 1) ^ ((y & 1) << 1)) & 3];
 }
 
@@ -27,7 +26,7 @@ uint32_t siteColour(uint32_t phase, uint32_t x, uint32_t y)
 
 uint32_t siteSample(const uint8_t* line, size_t bytes, uint32_t x)
 {
-    return bytes == 1 ? line[x] : uint32_t(line[2 * x] | line[2 * x + 1] << 8);
+    return bytes == 1 ? line[x] : getLe16(line + 2 * x);
 }
 
 // The mosaic as it is: each site's sample in its own colour.
@@ -41,16 +40,6 @@ void mosaicToRgb8With(const uint8_t* line, uint32_t width, uint32_t y, const Fra
     }
 }
 
-// Without a pattern to place the colours: the samples as grey.
-template <size_t Bytes>
-void mosaicToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
-{
-    for (uint32_t x = 0; x < width; ++x) {
-        const uint32_t v = siteSample(line, Bytes, x);
-        rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = Bytes == 1 ? uint8_t(v) : significantTo8Bit(v, 1);
-    }
-}
-
 // Each site keeps the scene's sample of its colour: 8 bits rounded, or 15 bits rounded.
 template <size_t Bytes>
 void mosaicFromSceneWith(const uint16_t* scene, uint32_t width, uint32_t y, const FrameOptions& options,
@@ -58,13 +47,10 @@ void mosaicFromSceneWith(const uint16_t* scene, uint32_t width, uint32_t y, cons
 {
     for (uint32_t x = 0; x < width; ++x) {
         const uint16_t v = scene[3 * x + siteColour(options.phase, x, y)];
-        if (Bytes == 1) {
+        if (Bytes == 1)
             line[x] = to8Bit(v);
-        } else {
-            const uint32_t v15 = (uint32_t(v) * 32767 + 32767) / 65535;
-            line[2 * x] = uint8_t(v15);
-            line[2 * x + 1] = uint8_t(v15 >> 8);
-        }
+        else
+            putLe16(line + 2 * x, (uint32_t(v) * 32767 + 32767) / 65535);
     }
 }
 
@@ -97,8 +83,8 @@ uint32_t substituteBelow(int64_t row, uint32_t y, uint32_t height)
     return uint32_t(row);
 }
 
-void demosaic(const Frame& source, Frame& destination, const FrameOptions& options, const LineCalls& calls,
-              uint32_t sampleUnusedBits)
+uint32_t demosaic(const Frame& source, Frame& destination, const FrameOptions& options, const LineCalls& calls,
+                  uint32_t sampleUnusedBits)
 {
     const bool malvar = options.method == Demosaic::Malvar;
     const uint32_t minimumWidth = malvar ? 4 : 2;
@@ -107,39 +93,29 @@ void demosaic(const Frame& source, Frame& destination, const FrameOptions& optio
                         std::to_string(minimumWidth) + "x2 pixels; the frame is " + std::to_string(source.width) +
                         "x" + std::to_string(source.height));
     }
-    destination.options = options;
     destination.options.unusedBits = sampleUnusedBits;
     const uint32_t height = source.height;
-    std::atomic<uint32_t> failedResult{0};
-    forEachBand(height, options.threads, [&](uint32_t firstLine, uint32_t endLine) {
-        for (uint32_t y = firstLine; y < endLine; ++y) {
-            OutputLines out{};
-            for (uint32_t k = 0; k < destination.format->planes; ++k)
-                out.at[k] = destination.planeLine(k, y);
-            // Every other line starts with the other row of the pattern.
-            const uint32_t phase = options.phase ^ ((y & 1) << 1);
-            uint32_t result;
-            if (!malvar) {
-                // The last line has no line below: the line above stands in, with the same colours.
-                result = calls.twoByTwo(source.line(y), source.line(y + 1 < height ? y + 1 : y - 1), out,
-                                        source.width, phase);
-            } else {
-                // The library substitutes the missing lines above the first two; those below the last
-                // two are substituted here.
-                const int32_t rowBorder = y == 0 ? -2 : y == 1 ? -1 : 0;
-                const uint8_t* lines[5];
-                for (int i = 0; i < 5; ++i) {
-                    const int64_t row = int64_t(y) + i - 2;
-                    lines[i] = row < 0 ? nullptr : source.line(substituteBelow(row, y, height));
-                }
-                result = calls.malvar(lines, out, source.width, phase, rowBorder);
-            }
-            if (result != 0)
-                failedResult = result;
+    return convertLines(height, options.threads, [&](uint32_t y) {
+        OutputLines out{};
+        for (uint32_t k = 0; k < destination.format->planes; ++k)
+            out.at[k] = destination.planeLine(k, y);
+        // Every other line starts with the other row of the pattern.
+        const uint32_t phase = options.phase ^ ((y & 1) << 1);
+        if (!malvar) {
+            // The last line has no line below: the line above stands in, with the same colours.
+            return calls.twoByTwo(source.line(y), source.line(y + 1 < height ? y + 1 : y - 1), out, source.width,
+                                  phase);
         }
+        // The library substitutes the missing lines above the first two; those below the last two are
+        // substituted here.
+        const int32_t rowBorder = y == 0 ? -2 : y == 1 ? -1 : 0;
+        const uint8_t* lines[5];
+        for (int i = 0; i < 5; ++i) {
+            const int64_t row = int64_t(y) + i - 2;
+            lines[i] = row < 0 ? nullptr : source.line(substituteBelow(row, y, height));
+        }
+        return calls.malvar(lines, out, source.width, phase, rowBorder);
     });
-    if (failedResult != 0)
-        throw ToolError("the library's demosaicing returned " + std::to_string(failedResult.load()));
 }
 
 const LineCalls kBayer8ToRgb8888 = {
@@ -171,10 +147,10 @@ const LineCalls kBayer15ToPlanar = {
 } // namespace
 
 const Format kBayer8 = {"Bayer8", "8-bit Bayer mosaic, 1 byte per site (see --pattern)", fixedBytesPerLine<1>,
-                        mosaicToRgb8<1>, nullptr, {}, nullptr, 8, {}, nullptr, nullptr, 1, mosaicFromSceneWith<1>,
+                        nullptr, nullptr, {}, nullptr, 8, {}, nullptr, nullptr, 1, mosaicFromSceneWith<1>,
                         mosaicToRgb8With<1>};
 const Format kBayer15 = {"Bayer15", "15-bit Bayer mosaic, a 16-bit little-endian word per site (see --pattern)",
-                         fixedBytesPerLine<2>, mosaicToRgb8<2>, nullptr, {}, nullptr, 16, {}, nullptr, nullptr, 1,
+                         fixedBytesPerLine<2>, nullptr, nullptr, {}, nullptr, 16, {}, nullptr, nullptr, 1,
                          mosaicFromSceneWith<2>, mosaicToRgb8With<2>};
 
 namespace {
@@ -185,13 +161,13 @@ const Registration kBayerConversions(
     {&kBayer8, &kBayer15},
     {
         {&kBayer8, &kRgb8888, nullptr, false,
-         [](const Frame& s, Frame& d, const FrameOptions& o) { demosaic(s, d, o, kBayer8ToRgb8888, 0); },
+         [](const Frame& s, Frame& d, const FrameOptions& o) { return demosaic(s, d, o, kBayer8ToRgb8888, 0); },
          kBayerOptions},
         {&kBayer8, &kRgbp8, nullptr, false,
-         [](const Frame& s, Frame& d, const FrameOptions& o) { demosaic(s, d, o, kBayer8ToPlanar, 0); },
+         [](const Frame& s, Frame& d, const FrameOptions& o) { return demosaic(s, d, o, kBayer8ToPlanar, 0); },
          kBayerOptions},
         {&kBayer15, &kRgbp16, nullptr, false,
-         [](const Frame& s, Frame& d, const FrameOptions& o) { demosaic(s, d, o, kBayer15ToPlanar, 1); },
+         [](const Frame& s, Frame& d, const FrameOptions& o) { return demosaic(s, d, o, kBayer15ToPlanar, 1); },
          kBayerOptions},
     });
 
@@ -222,8 +198,7 @@ double psnrAgainstScene(const Frame& frame, const Scene& scene)
 
 void printDemosaicQuality(const Scene& scene, unsigned threadCount, std::FILE* out)
 {
-    static const char* const kPatterns[4] = {"GBRG", "BGGR", "RGGB", "GRBG"};
-    Table table({"demosaic", "method", kPatterns[0], kPatterns[1], kPatterns[2], kPatterns[3]});
+    Table table({"demosaic", "method", kPatternNames[0], kPatternNames[1], kPatternNames[2], kPatternNames[3]});
     for (const Conversion& conversion : allConversions()) {
         if (conversion.from != &kBayer8 && conversion.from != &kBayer15)
             continue;

@@ -5,6 +5,7 @@
 #include "error.h"
 #include "formats.h"
 #include "frame.h"
+#include "samples.h"
 #include "scene.h"
 
 namespace vyr::tool {
@@ -12,7 +13,7 @@ namespace {
 
 bool carriesRed(uint32_t x, const FrameOptions& options) { return (x % 2 == 0) != options.blueFirst; }
 
-// 8-bit samples: the scene rounded; 16-bit samples: the scene's top (16 - unusedBits) bits.
+// 8-bit samples: the scene rounded; 16-bit samples: the scene's.
 template <size_t Bytes>
 void bicolorFromSceneWith(const uint16_t* scene, uint32_t width, uint32_t, const FrameOptions& options,
                           uint8_t* line)
@@ -20,22 +21,17 @@ void bicolorFromSceneWith(const uint16_t* scene, uint32_t width, uint32_t, const
     for (uint32_t x = 0; x < width; ++x) {
         const uint16_t samples[2] = {scene[3 * x + (carriesRed(x, options) ? 0 : 2)], scene[3 * x + 1]};
         for (int k = 0; k < 2; ++k) {
-            uint8_t* p = line + Bytes * (2 * x + k);
-            if (Bytes == 1) {
-                p[0] = to8Bit(samples[k]);
-            } else {
-                const uint32_t v = samples[k] >> options.unusedBits;
-                p[0] = uint8_t(v);
-                p[1] = uint8_t(v >> 8);
-            }
+            if (Bytes == 1)
+                line[2 * x + k] = to8Bit(samples[k]);
+            else
+                putLe16(line + 2 * (2 * x + k), samples[k]);
         }
     }
 }
 
-template <size_t Bytes>
-void bicolorFromScene(const uint16_t* scene, uint32_t width, uint8_t* line)
+void bicolor1616DropUnusedBits(uint8_t* line, uint32_t width, uint32_t unusedBits)
 {
-    bicolorFromSceneWith<Bytes>(scene, width, 0, FrameOptions{}, line);
+    shiftSamples16(line, size_t(2) * width, unusedBits);
 }
 
 // Through the library, the missing colours interpolated: RGBR888 is the R,G,B order of the view.
@@ -49,16 +45,6 @@ void bicolor1616ToRgb8With(const uint8_t* line, uint32_t width, uint32_t, const 
     VyrUtilConvertBicolor1616toRGBR888(line, rgb, width, 8 - std::min(options.unusedBits, 8u), options.blueFirst);
 }
 
-void bicolor88ToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
-{
-    bicolor88ToRgb8With(line, width, 0, FrameOptions{}, rgb);
-}
-
-void bicolor1616ToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
-{
-    bicolor1616ToRgb8With(line, width, 0, FrameOptions{}, rgb);
-}
-
 // ---- Whole frames, one library call per line with the colour order --------------------------------
 
 using FlagExport = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t flag);
@@ -66,52 +52,49 @@ using ShiftExport = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t cou
 
 // destinationUnusedBits: 8 where 8-bit samples widen to Bicolor1616 words.
 template <class LineCall>
-void bicolorFrame(const Frame& source, Frame& destination, const FrameOptions& options,
-                  uint32_t destinationUnusedBits, LineCall call)
+uint32_t bicolorFrame(const Frame& source, Frame& destination, const FrameOptions& options,
+                      uint32_t destinationUnusedBits, LineCall call)
 {
-    destination.options = options;
     destination.options.unusedBits = destinationUnusedBits;
-    forEachBand(source.height, options.threads, [&](uint32_t firstLine, uint32_t endLine) {
-        for (uint32_t y = firstLine; y < endLine; ++y)
-            call(source.line(y), destination.line(y), source.width);
-    });
+    return convertLines(source.height, options.threads,
+                        [&](uint32_t y) { return call(source.line(y), destination.line(y), source.width); });
 }
 
 template <FlagExport Convert, uint32_t DestinationUnusedBits>
-void inColourOrder(const Frame& source, Frame& destination, const FrameOptions& options)
+uint32_t inColourOrder(const Frame& source, Frame& destination, const FrameOptions& options)
 {
-    bicolorFrame(source, destination, options, DestinationUnusedBits,
-                 [&](const uint8_t* s, uint8_t* d, uint32_t w) { Convert(s, d, w, options.blueFirst); });
+    return bicolorFrame(source, destination, options, DestinationUnusedBits,
+                        [&](const uint8_t* s, uint8_t* d, uint32_t w) { return Convert(s, d, w, options.blueFirst); });
 }
 
 // Bicolor88 to Bicolor1616 keeps the sample order (and the frame's colour order).
-void bicolor88ToBicolor1616Frame(const Frame& source, Frame& destination, const FrameOptions& options)
+uint32_t bicolor88ToBicolor1616Frame(const Frame& source, Frame& destination, const FrameOptions& options)
 {
-    bicolorFrame(source, destination, options, 8, [](const uint8_t* s, uint8_t* d, uint32_t w) {
-        VyrUtilConvertBicolor88toBicolor1616(s, d, w, 0);
+    return bicolorFrame(source, destination, options, 8, [](const uint8_t* s, uint8_t* d, uint32_t w) {
+        return VyrUtilConvertBicolor88toBicolor1616(s, d, w, 0);
     });
 }
 
 // Bicolor1616 to 8-bit RGB: the top 8 of the significant bits.
 template <ShiftExport Convert>
-void bicolor1616ToRgb8Frame(const Frame& source, Frame& destination, const FrameOptions& options)
+uint32_t bicolor1616ToRgb8Frame(const Frame& source, Frame& destination, const FrameOptions& options)
 {
     if (options.unusedBits > 8)
         throw UsageError("Bicolor1616 to 8-bit RGB takes --unused-bits 0 to 8");
-    bicolorFrame(source, destination, options, 0, [&](const uint8_t* s, uint8_t* d, uint32_t w) {
-        Convert(s, d, w, 8 - options.unusedBits, options.blueFirst);
+    return bicolorFrame(source, destination, options, 0, [&](const uint8_t* s, uint8_t* d, uint32_t w) {
+        return Convert(s, d, w, 8 - options.unusedBits, options.blueFirst);
     });
 }
 
 } // namespace
 
 const Format kBicolor88 = {"Bicolor88", "8-bit colour (red or blue by turns) and green, 2 bytes per pixel",
-                           fixedBytesPerLine<2>, bicolor88ToRgb8, bicolorFromScene<1>, {}, nullptr,
-                           8, {}, nullptr, nullptr, 1, bicolorFromSceneWith<1>, bicolor88ToRgb8With};
+                           fixedBytesPerLine<2>, nullptr, nullptr, {}, nullptr, 8, {}, nullptr, nullptr, 1,
+                           bicolorFromSceneWith<1>, bicolor88ToRgb8With};
 const Format kBicolor1616 = {"Bicolor1616",
                              "16-bit little-endian colour (red or blue by turns) and green, 4 bytes per pixel",
-                             fixedBytesPerLine<4>, bicolor1616ToRgb8, bicolorFromScene<2>, {}, nullptr,
-                             16, {}, nullptr, nullptr, 1, bicolorFromSceneWith<2>, bicolor1616ToRgb8With};
+                             fixedBytesPerLine<4>, nullptr, nullptr, {}, nullptr, 16, {}, nullptr,
+                             bicolor1616DropUnusedBits, 1, bicolorFromSceneWith<2>, bicolor1616ToRgb8With};
 
 namespace {
 

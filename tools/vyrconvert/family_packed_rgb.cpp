@@ -136,9 +136,9 @@ const Format kRgb161616 = {"RGB161616", "16-bit blue, green, red, 6 bytes per pi
 namespace {
 
 const Registration kPackedRgbConversions({&kRgbr888, &kRgb5551, &kRgb565, &kRgb101010, &kRgb161616, &kRgb16161616}, {
-    {&kRgb888, &kRgb8888, VyrUtilConvertRGB888toRGB8888, false, nullptr, 0, nullptr,
+    {&kRgb888, &kRgb8888, VyrUtilConvertRGB888toRGB8888, false, nullptr, 0,
      "with MMX the fourth byte is 0, without it is left as it was"},
-    {&kRgbr888, &kRgb8888, VyrUtilConvertRGBR888toRGB8888, false, nullptr, 0, nullptr,
+    {&kRgbr888, &kRgb8888, VyrUtilConvertRGBR888toRGB8888, false, nullptr, 0,
      "with MMX the fourth byte is 0, without it is left as it was"},
     {&kRgbr888, &kRgb888, VyrUtilConvertRGBR888toRGB888, false},
     {&kRgb8888, &kRgb888, VyrUtilConvertRGB8888toRGB888, false},

@@ -181,18 +181,27 @@ void writePngFrame(const Frame& frame, OutputFile& output)
                 [&frame](uint32_t y, uint8_t* rgb) { lineToRgb8(frame, y, rgb); });
 }
 
-void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(uint32_t, uint32_t)>& body)
+uint32_t convertLines(uint32_t lines, unsigned threadCount, const std::function<uint32_t(uint32_t y)>& convertLine)
 {
+    std::atomic<uint32_t> failedResult{0};
+    auto convertBand = [&](uint32_t firstLine, uint32_t endLine) {
+        for (uint32_t y = firstLine; y < endLine; ++y) {
+            const uint32_t result = convertLine(y);
+            if (result != 0)
+                failedResult = result;
+        }
+    };
     const uint32_t bands = std::max(1u, std::min<uint32_t>(threadCount, lines));
     if (bands == 1) {
-        body(0, lines);
-        return;
+        convertBand(0, lines);
+        return failedResult;
     }
     std::vector<std::thread> workers;
     workers.reserve(bands);
     try {
         for (uint32_t i = 0; i < bands; ++i) {
-            workers.emplace_back(body, uint32_t(uint64_t(lines) * i / bands), uint32_t(uint64_t(lines) * (i + 1) / bands));
+            workers.emplace_back(convertBand, uint32_t(uint64_t(lines) * i / bands),
+                                 uint32_t(uint64_t(lines) * (i + 1) / bands));
         }
     } catch (...) {
         for (std::thread& worker : workers)
@@ -201,6 +210,7 @@ void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(
     }
     for (std::thread& worker : workers)
         worker.join();
+    return failedResult;
 }
 
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
@@ -209,39 +219,14 @@ void convertFrame(const Conversion& conversion, const Frame& source, Frame& dest
     destination.options = options;
     if (sourceIsDeeper(conversion))
         destination.options.unusedBits = 0;
-    if (conversion.frameConverter) {
-        conversion.frameConverter(source, destination, options);
-        return;
-    }
-    // Into planes `count` samples apart: the whole frame is one run, one call.
-    const bool wholeFrame = destination.format->planes > 1;
-    if (wholeFrame && uint64_t(source.width) * source.height > UINT32_MAX)
-        throw ToolError(std::string("a frame of more than 2^32 - 1 pixels cannot be converted to ") +
-                        destination.format->name);
-    auto convertLine = [&](uint32_t y) {
-        if (wholeFrame) {
-            return conversion.convert(source.bytes.data(), destination.bytes.data(), source.width * source.height,
-                                      options.unusedBits);
-        }
-        // From planes: one call per line, the planes width x height samples apart.
-        if (conversion.fromPlanes) {
-            return conversion.fromPlanes(source.planeLine(0, y), destination.line(y), source.width, source.height,
-                                         source.width, options.unusedBits);
-        }
-        return conversion.convert(source.line(y), destination.line(y), source.width, options.unusedBits);
-    };
-    std::atomic<uint32_t> failedResult{0};
-    forEachBand(wholeFrame ? 1u : source.height, options.threads, [&](uint32_t firstLine, uint32_t endLine) {
-        for (uint32_t y = firstLine; y < endLine; ++y) {
-            const uint32_t result = convertLine(y);
-            if (result != 0)
-                failedResult = result;
-        }
-    });
-    if (failedResult != 0) {
-        throw ToolError("the library converter " + conversion.name() + " returned " +
-                        std::to_string(failedResult.load()));
-    }
+    const uint32_t result =
+        conversion.frameConverter
+            ? conversion.frameConverter(source, destination, options)
+            : convertLines(source.height, options.threads, [&](uint32_t y) {
+                  return conversion.convert(source.line(y), destination.line(y), source.width, options.unusedBits);
+              });
+    if (result != 0)
+        throw ToolError("the library converter " + conversion.name() + " returned " + std::to_string(result));
 }
 
 } // namespace vyr::tool

@@ -52,13 +52,13 @@ void dropUnusedBits(Frame& frame, uint32_t unusedBits);
 // destination's as it is written (and shown in PNG output).
 bool sourceIsDeeper(const Conversion& conversion);
 
-// One converter call per line, or the conversion's frame converter; the lines are split into
-// contiguous bands, one per thread. Into a planar format: one call for the whole frame. The
-// destination takes the options, its unused bits by the rule above.
+// The conversion's frame converter, or one line converter call per line (see convertLines). The
+// destination takes the options, its unused bits by the rule above; a library refusal throws.
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
                   const FrameOptions& options);
 
-// Runs body(firstLine, endLine) over contiguous bands of the lines, one thread each.
-void forEachBand(uint32_t lines, unsigned threadCount, const std::function<void(uint32_t, uint32_t)>& body);
+// Calls convertLine(y) for lines 0 to lines - 1, split into contiguous bands, one thread each.
+// Returns 0, or a nonzero result of one of the calls.
+uint32_t convertLines(uint32_t lines, unsigned threadCount, const std::function<uint32_t(uint32_t y)>& convertLine);
 
 } // namespace vyr::tool

@@ -26,11 +26,14 @@ struct Frame;
 
 enum class Demosaic { TwoByTwo, Malvar };
 
+// The Bayer patterns by phase: the colours of a 2x2 cell, first line then second.
+inline constexpr const char* kPatternNames[4] = {"GBRG", "BGGR", "RGGB", "GRBG"};
+
 // What a frame's pixels mean beyond their format, and the choices of conversions that need more
 // than the pixels: the Bayer pattern and method, the Bicolor colour order.
 struct FrameOptions {
     uint32_t unusedBits = 0;            // high-order bits of each sample that hold no data
-    uint32_t phase = 2;                 // Bayer colours of the top-left 2x2 cell: 0 GBRG, 1 BGGR, 2 RGGB, 3 GRBG
+    uint32_t phase = 2;                 // Bayer colours of the top-left 2x2 cell: kPatternNames[phase]
     Demosaic method = Demosaic::Malvar; // Bayer demosaicing
     bool blueFirst = false;             // Bicolor: pixel 0 of every line carries blue, not red
     unsigned threads = 1;
@@ -43,9 +46,11 @@ struct Format {
     const char* name;
     const char* summary; // one line for --help and --list
     size_t (*bytesPerLine)(uint32_t width);
-    // Writes width pixels as 8-bit R,G,B triples (for PNG output). Every format has one.
+    // Writes width pixels as 8-bit R,G,B triples (for PNG output). Every format has it or
+    // lineToRgb8With.
     void (*lineToRgb8)(const uint8_t* line, uint32_t width, uint8_t* rgb);
-    // Builds a line of this format from a scene line of 16-bit R,G,B triples (demo sources).
+    // Builds a line of this format from a scene line of 16-bit R,G,B triples (demo sources), at full
+    // depth. Formats without it or lineFromSceneWith are not shown in the demo.
     void (*lineFromScene)(const uint16_t* sceneRgb16, uint32_t width, uint8_t* line);
     // PNGs decoding to this layout load as this format (None: not loadable from PNG).
     PngLayout pngSource;
@@ -66,23 +71,20 @@ struct Format {
     // samples of every plane in turn. A packed format is one plane.
     unsigned planes = 1;
 
-    // ---- Formats whose lines depend on their position or the frame's options (Bayer mosaics,
-    // Bicolor colour order, sample depth): where set, used instead of lineFromScene and lineToRgb8.
+    // ---- In place of lineFromScene and lineToRgb8, for formats whose lines depend on their position
+    // or the frame's options (Bayer mosaics, Bicolor colour order, significant bits).
     void (*lineFromSceneWith)(const uint16_t* sceneRgb16, uint32_t width, uint32_t y, const FrameOptions& options,
                               uint8_t* line) = nullptr;
     void (*lineToRgb8With)(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options,
                            uint8_t* rgb) = nullptr;
 };
 
-// A converter that reads planes width x height samples apart (count pixels from each).
-using PlanesConverter = uint32_t (*)(const void* src, void* dst, uint32_t width, uint32_t height, uint32_t count,
-                                     uint32_t unusedBits);
-
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
 // Converts a whole frame where one line converter call per line does not fit (several source lines
-// per output line, planar frames, more arguments); it sets the destination's options and throws
-// ToolError when the library refuses.
-using FrameConverter = void (*)(const Frame& source, Frame& destination, const FrameOptions& options);
+// per output line, planar frames, more arguments). Returns 0, or what a library call that refused
+// returned; throws ToolError for frames the conversion cannot take. The destination has the
+// options already (see convertFrame); it sets what differs.
+using FrameConverter = uint32_t (*)(const Frame& source, Frame& destination, const FrameOptions& options);
 
 // Options of FrameOptions that a conversion takes from the command line.
 enum ConversionOption : unsigned { kTakesPattern = 1, kTakesMethod = 2, kTakesBlueFirst = 4 };
@@ -90,15 +92,14 @@ enum ConversionOption : unsigned { kTakesPattern = 1, kTakesMethod = 2, kTakesBl
 struct Conversion {
     const Format* from;
     const Format* to;
-    LineConverter convert; // into a planar format: called once on the whole frame
+    LineConverter convert; // null where frameConverter is set
     bool usesUnusedBits;
 
     // ---- Added fields; the defaults keep a conversion as above.
     FrameConverter frameConverter = nullptr; // in place of convert
     unsigned options = 0;                    // ConversionOption bits
-    PlanesConverter fromPlanes = nullptr;    // from a planar format, in place of convert
-    const char* note = nullptr;           // for --list
-    uint32_t demoUnusedBits = 0;          // the demo's --unused-bits for it
+    const char* note = nullptr;              // for --list
+    uint32_t demoUnusedBits = 0;             // the demo's --unused-bits for it
 
     std::string name() const; // as in the library: MONO8toRGB8888
 };
