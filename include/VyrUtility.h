@@ -91,6 +91,48 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toRGB888(const void* src, void* dst
 /* ---- Planar RGB, merge, split and bit reversal ------------------------------------------------ */
 
 /* ---- Packed 4:2:2 YUV to RGB and MONO ------------------------------------------------------- */
+/* A cell of 4 bytes holds two pixels and the U and V they share: UYVY U Y0 V Y1, YUY2 Y0 U Y1 V,
+ * YVYU Y0 V Y1 U. Y is full range, U and V are centred on 128; B = Y + 1.7790 (U - 128),
+ * G = Y - 0.3455 (U - 128) - 0.7169 (V - 128), R = Y + 1.4075 (V - 128) in 14-bit fixed point,
+ * truncated and clamped to 0..255. YUV is 4:4:4, bytes V U Y X. unusedBits is ignored.
+ * Odd counts: the last pixel's cell is incomplete, so converters to RGB and YUV convert count - 1
+ * pixels and leave the last destination pixel as it was; to MONO8 every pixel is converted. None
+ * reads or writes beyond count pixels. "X kept" leaves the fourth destination byte as it was; "X
+ * 0 with MMX" writes 0 there when VyrUtilIsMMX is true and keeps it otherwise.                  */
+
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The cell's U and V repeated for both pixels; X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The cell's U and V repeated for both pixels; X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The cell's U and V repeated for both pixels; X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
 
 /* ---- RGB and MONO to YUV ---------------------------------------------------------------------- */
 
