@@ -135,6 +135,39 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoYUV(const void* src, void* dst, ui
                                                   uint32_t unusedBits);
 
 /* ---- RGB and MONO to YUV ---------------------------------------------------------------------- */
+/* Y = (306 R + 601 G + 117 B) / 1024, cu = (512 B - 339 G - 173 R) / 1024 and
+ * cv = (512 R - 429 G - 83 B) / 1024, each rounded down; U = 128 + cu * 229 / 255 and
+ * V = 128 + cv * 229 / 255, truncated towards zero. A 4:2:2 cell takes U and V from its first
+ * pixel alone. RGB888 source bytes B G R, RGB8888 B G R X (X ignored). Odd counts: the last
+ * pixel fills the first half of a cell (U Y0, Y0 U or Y0 V), so exactly count pixels are read and
+ * 2 * count bytes written. unusedBits is ignored unless noted.                                   */
+
+/* Cells U Y0 V Y1. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toUYVY(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Cells Y0 U Y1 V. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toYUY2(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Cells Y0 V Y1 U. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toYVYU(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Cells U Y0 V Y1. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toUYVY(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Cells Y0 U Y1 V. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toYUY2(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes V U Y 0 per pixel. With MMX U and V are 128 + (c * 29426 >> 15), c being cu or cv: one
+ * lower wherever c is negative. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toYUV(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Grey p becomes p, 128; exactly count pixels. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toYUY2(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* Y = the low byte of p >> (8 - unusedBits), U = V = 128; unusedBits 0..8, above 8 every Y is 0.
+ * An odd count converts count - 1 pixels and leaves the last destination pixel alone. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toYUY2(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
 
 /* ---- Y411, IYU2 and YUV 4:4:4 ------------------------------------------------------------------ */
 

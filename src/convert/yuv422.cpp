@@ -103,63 +103,16 @@ const Paths kYvyuToYuv = scalarPaths<Yvyu, ToYuv<Fourth::Keep>>();
 
 extern "C" {
 
-using vyr::convert::dispatch;
-using vyr::convert::scalarOnly;
-
-VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoMONO8(const void* src, void* dst, uint32_t count,
-                                                    uint32_t unusedBits)
-{
-    return dispatch(vyr::convert::kUyvyToMono8, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoRGB8888(const void* src, void* dst, uint32_t count,
-                                                      uint32_t unusedBits)
-{
-    return dispatch(vyr::convert::kUyvyToRgb8888, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoRGB888(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return scalarOnly(vyr::convert::kUyvyToRgb888, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoYUV(const void* src, void* dst, uint32_t count,
-                                                  uint32_t unusedBits)
-{
-    return scalarOnly(vyr::convert::kUyvyToYuv, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toMONO8(const void* src, void* dst, uint32_t count,
-                                                    uint32_t unusedBits)
-{
-    return dispatch(vyr::convert::kYuy2ToMono8, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toRGB8888(const void* src, void* dst, uint32_t count,
-                                                      uint32_t unusedBits)
-{
-    return dispatch(vyr::convert::kYuy2ToRgb8888, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toRGB888(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return scalarOnly(vyr::convert::kYuy2ToRgb888, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toYUV(const void* src, void* dst, uint32_t count,
-                                                  uint32_t unusedBits)
-{
-    return dispatch(vyr::convert::kYuy2ToYuv, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoRGB8888(const void* src, void* dst, uint32_t count,
-                                                      uint32_t unusedBits)
-{
-    return scalarOnly(vyr::convert::kYvyuToRgb8888, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoRGB888(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return scalarOnly(vyr::convert::kYvyuToRgb888, src, dst, count, unusedBits);
-}
-VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoYUV(const void* src, void* dst, uint32_t count,
-                                                  uint32_t unusedBits)
-{
-    return scalarOnly(vyr::convert::kYvyuToYuv, src, dst, count, unusedBits);
-}
+VYR_YUV_EXPORT(UYVYtoMONO8, dispatch, kUyvyToMono8)
+VYR_YUV_EXPORT(UYVYtoRGB8888, dispatch, kUyvyToRgb8888)
+VYR_YUV_EXPORT(UYVYtoRGB888, scalarOnly, kUyvyToRgb888)
+VYR_YUV_EXPORT(UYVYtoYUV, scalarOnly, kUyvyToYuv)
+VYR_YUV_EXPORT(YUY2toMONO8, dispatch, kYuy2ToMono8)
+VYR_YUV_EXPORT(YUY2toRGB8888, dispatch, kYuy2ToRgb8888)
+VYR_YUV_EXPORT(YUY2toRGB888, scalarOnly, kYuy2ToRgb888)
+VYR_YUV_EXPORT(YUY2toYUV, dispatch, kYuy2ToYuv)
+VYR_YUV_EXPORT(YVYUtoRGB8888, scalarOnly, kYvyuToRgb8888)
+VYR_YUV_EXPORT(YVYUtoRGB888, scalarOnly, kYvyuToRgb888)
+VYR_YUV_EXPORT(YVYUtoYUV, scalarOnly, kYvyuToYuv)
 
 } // extern "C"

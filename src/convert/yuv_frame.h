@@ -32,3 +32,11 @@ inline uint32_t scalarOnly(const Paths& paths, const void* src, void* dst, uint3
 }
 
 } // namespace vyr::convert
+
+// An export of the line frame that hands its run to `how` (dispatch or scalarOnly) with `paths`.
+#define VYR_YUV_EXPORT(Name, how, paths)                                                                     \
+    VYR_API uint32_t VYR_CALL VyrUtilConvert##Name(const void* src, void* dst, uint32_t count,               \
+                                                   uint32_t unusedBits)                                      \
+    {                                                                                                        \
+        return vyr::convert::how(vyr::convert::paths, src, dst, count, unusedBits);                          \
+    }

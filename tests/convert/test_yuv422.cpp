@@ -12,7 +12,6 @@ namespace vyr::test
 namespace
 {
 
-using convert::isaName;
 using convert::Paths;
 
 // Byte offsets of Y0, U, Y1, V within a cell.
@@ -34,8 +33,6 @@ void ref422(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         putPixel<O, Fourth>(dst + outBytes(O) * i, cell[i % 2 ? L.y1 : L.y0], cell[L.u], cell[L.v]);
     }
 }
-
-using Export = uint32_t (*)(const void*, void*, uint32_t, uint32_t);
 
 struct Case {
     const char* name;
@@ -77,47 +74,19 @@ class Yuv422 : public ::testing::TestWithParam<Case>
     LineSpec spec() const { return {bytesPerPixel(2), bytesPerPixel(outBytes(GetParam().out))}; }
 };
 
-TEST_P(Yuv422, EveryPathFollowsItsRuleAtEveryCountAndPlacement)
+TEST_P(Yuv422, EveryPathFollowsItsRule)
 {
     const Case& c = GetParam();
-    const auto counts = countsUpTo(40, {63, 64, 65, 255, 1000, 4099});
-    EXPECT_TRUE(matchesReference(spec(), c.paths->scalar, c.scalarReference, counts)) << "scalar path";
-    const auto variants = runnableVariants(*c.paths);
-    EXPECT_EQ(c.vectorReference == nullptr, variants.empty())
-        << "a vector path exactly where the rules give one";
-    for (auto [isa, path] : variants) {
-        EXPECT_TRUE(matchesReference(spec(), path, c.vectorReference, counts)) << isaName(isa);
-        EXPECT_TRUE(matchesAtEveryOffset(spec(), path, c.vectorReference, {3, 34, 67}))
-            << isaName(isa);
-    }
+    expectEveryPathFollowsItsRule(spec(), *c.paths, c.scalarReference, c.vectorReference, outBytes(c.out));
 }
 
-// Long enough for the streaming stores, aligned and not.
-TEST_P(Yuv422, LongRunsFollowTheRule)
+// The fourth argument is ignored.
+TEST_P(Yuv422, ExportTakesTheProcessorsPath)
 {
     const Case& c = GetParam();
-    for (auto [isa, path] : runnableVariants(*c.paths)) {
-        if (isa != convert::kPlain) {
-            EXPECT_TRUE(matchesOnLongRuns(spec(), path, c.vectorReference, outBytes(c.out))) << isaName(isa);
-        }
-    }
-}
-
-TEST_P(Yuv422, ExportTakesThePathTheProcessorOffersAndReturnsZero)
-{
-    const Case& c = GetParam();
-    const uint32_t count = 91;
-    const std::vector<uint8_t> src = randomBytes(2 * count, 3);
-    const size_t dstBytes = outBytes(c.out) * count;
-    std::vector<uint8_t> expected(dstBytes, 0x5A), actual(dstBytes, 0x5A);
-    const LineFn reference = VyrUtilIsMMX() && c.vectorReference ? c.vectorReference : c.scalarReference;
-    reference(src.data(), expected.data(), count, 0);
-    EXPECT_EQ(0u, c.exported(src.data(), actual.data(), count, 7)); // the fourth argument is ignored
-    EXPECT_TRUE(sameBytes(expected.data(), actual.data(), dstBytes));
-
-    GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0));
-    EXPECT_TRUE(none.surroundingsIntact());
+    LineSpec withUnusedBits = spec();
+    withUnusedBits.unusedBits = 7;
+    expectExportTakesTheProcessorsPath(c.exported, withUnusedBits, c.scalarReference, c.vectorReference);
 }
 
 INSTANTIATE_TEST_SUITE_P(Converters, Yuv422, ::testing::ValuesIn(kCases),
