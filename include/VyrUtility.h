@@ -170,6 +170,43 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toYUY2(const void* src, void* dst,
                                                      uint32_t unusedBits);
 
 /* ---- Y411, IYU2 and YUV 4:4:4 ------------------------------------------------------------------ */
+/* Y411 units of 6 bytes, U Y0 Y1 V Y2 Y3, hold four pixels that share U and V; a run of count
+ * pixels is count * 3 / 2 bytes (rounded up). IYU2 is U Y V, YUV is V U Y X (X ignored when read).
+ * RGB follows the equations of the 4:2:2 converters. unusedBits is ignored. Y411 counts that are
+ * not a multiple of 4: converters to RGB and YUV convert the whole units only and leave the last
+ * count % 4 destination pixels as they were; to MONO8 every pixel is converted. None reads or
+ * writes beyond count pixels.                                                                   */
+
+/* Lumas of every pixel, reading only the run's bytes. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X 0 where the processor has MMX and SSE, kept otherwise. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The unit's U and V repeated for its four pixels; X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUVtoMONO8(const void* src, void* dst, uint32_t count,
+                                                   uint32_t unusedBits);
+/* X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUVtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
 
 /* ---- HSI, HSV and LAB ------------------------------------------------------------------------- */
 

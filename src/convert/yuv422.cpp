@@ -63,11 +63,6 @@ template <kernels::Kernel K> void yuy2LumaVector(const uint8_t* src, uint8_t* ds
     kernels::runBlocks<16, 2, 1>(src, dst, count, headTo16(dst, 1), K);
 }
 
-template <class Cell, class Dst> constexpr Paths scalarPaths()
-{
-    return {decodeScalar<Cell, Dst>, {nullptr, nullptr, nullptr, nullptr}};
-}
-
 } // namespace
 
 const Paths kUyvyToMono8 = {lumaScalar<Uyvy>,
@@ -92,12 +87,12 @@ const Paths kYuy2ToYuv = {decodeScalar<Yuy2, ToYuv<Fourth::Keep>>,
                            VYR_YUV_KERNEL((cellsVector<kernels::yuy2ToYuvSse2, 8>)), nullptr,
                            VYR_YUV_KERNEL((cellsVector<kernels::yuy2ToYuvAvx2, 8>))}};
 
-const Paths kUyvyToRgb888 = scalarPaths<Uyvy, ToRgb888>();
-const Paths kUyvyToYuv = scalarPaths<Uyvy, ToYuv<Fourth::Keep>>();
-const Paths kYuy2ToRgb888 = scalarPaths<Yuy2, ToRgb888>();
-const Paths kYvyuToRgb8888 = scalarPaths<Yvyu, ToRgb8888<Fourth::Keep>>();
-const Paths kYvyuToRgb888 = scalarPaths<Yvyu, ToRgb888>();
-const Paths kYvyuToYuv = scalarPaths<Yvyu, ToYuv<Fourth::Keep>>();
+const Paths kUyvyToRgb888 = scalarPaths(decodeScalar<Uyvy, ToRgb888>);
+const Paths kUyvyToYuv = scalarPaths(decodeScalar<Uyvy, ToYuv<Fourth::Keep>>);
+const Paths kYuy2ToRgb888 = scalarPaths(decodeScalar<Yuy2, ToRgb888>);
+const Paths kYvyuToRgb8888 = scalarPaths(decodeScalar<Yvyu, ToRgb8888<Fourth::Keep>>);
+const Paths kYvyuToRgb888 = scalarPaths(decodeScalar<Yvyu, ToRgb888>);
+const Paths kYvyuToYuv = scalarPaths(decodeScalar<Yvyu, ToYuv<Fourth::Keep>>);
 
 } // namespace vyr::convert
 

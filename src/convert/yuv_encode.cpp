@@ -109,11 +109,6 @@ void mono16ToYuy2Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32
                                 [shift](const uint8_t* s, uint8_t* d, size_t n) { K(s, d, n, shift); });
 }
 
-constexpr Paths scalarPaths(LineFn scalar)
-{
-    return {scalar, {nullptr, nullptr, nullptr, nullptr}};
-}
-
 } // namespace
 
 const Paths kRgb888ToUyvy = scalarPaths(rgbToCells<3, Uyvy>);

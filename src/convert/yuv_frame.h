@@ -23,6 +23,12 @@ inline uint32_t headTo16(const void* dst, uint32_t unitBytes)
     return ((0u - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(dst))) & 15u) / unitBytes;
 }
 
+// A converter whose only path is the scalar one.
+constexpr Paths scalarPaths(LineFn scalar)
+{
+    return {scalar, {nullptr, nullptr, nullptr, nullptr}};
+}
+
 inline uint32_t scalarOnly(const Paths& paths, const void* src, void* dst, uint32_t count,
                            uint32_t unusedBits)
 {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/yuv422.h"
+#include "convert/yuv444.h"
 #include "yuv_support.h"
 
 namespace vyr::test
@@ -39,6 +40,22 @@ void packYvyu(const uint8_t* y, uint8_t u, uint8_t v, uint8_t* c)
     std::memcpy(c, cell, 4);
 }
 
+void packY411(const uint8_t* y, uint8_t u, uint8_t v, uint8_t* c)
+{
+    const uint8_t unit[6] = {u, y[0], y[1], v, y[2], y[3]};
+    std::memcpy(c, unit, 6);
+}
+void packIyu2(const uint8_t* y, uint8_t u, uint8_t v, uint8_t* c)
+{
+    const uint8_t pixel[3] = {u, y[0], v};
+    std::memcpy(c, pixel, 3);
+}
+void packYuv(const uint8_t* y, uint8_t u, uint8_t v, uint8_t* c)
+{
+    const uint8_t pixel[4] = {v, u, y[0], uint8_t(y[0] ^ u)};
+    std::memcpy(c, pixel, 4);
+}
+
 const Decoder kDecoders[] = {
     {"UYVYtoRGB8888", &convert::kUyvyToRgb8888, 2, 4, packUyvy, 4},
     {"UYVYtoRGB888", &convert::kUyvyToRgb888, 2, 4, packUyvy, 3},
@@ -46,6 +63,11 @@ const Decoder kDecoders[] = {
     {"YUY2toRGB888", &convert::kYuy2ToRgb888, 2, 4, packYuy2, 3},
     {"YVYUtoRGB8888", &convert::kYvyuToRgb8888, 2, 4, packYvyu, 4},
     {"YVYUtoRGB888", &convert::kYvyuToRgb888, 2, 4, packYvyu, 3},
+    {"Y411toRGB8888", &convert::kY411ToRgb8888, 4, 6, packY411, 4},
+    {"Y411toRGB888", &convert::kY411ToRgb888, 4, 6, packY411, 3},
+    {"IYU2toRGB8888", &convert::kIyu2ToRgb8888, 1, 3, packIyu2, 4},
+    {"IYU2toRGB888", &convert::kIyu2ToRgb888, 1, 3, packIyu2, 3},
+    {"YUVtoRGB8888", &convert::kYuvToRgb8888, 1, 4, packYuv, 4},
 };
 
 // One job per U: every V that the stride keeps (all of them natively), each with all 256 lumas in
