@@ -5,16 +5,15 @@
 #include "convert/yuv_frame.h"
 #include "convert/yuv_rules.h"
 
-namespace vyr::convert
-{
-namespace
-{
+namespace vyr::convert {
+namespace {
 
 using namespace yuv;
 
 // ---- The rules: a cell's U and V serve both of its pixels; MONO8 takes the lumas alone --------
 
-template <class Cell, class Dst> void decodeCells(const uint8_t* src, uint8_t* dst, size_t cells)
+template <class Cell, class Dst>
+void decodeCells(const uint8_t* src, uint8_t* dst, size_t cells)
 {
     for (size_t k = 0; k < cells; ++k, src += 4, dst += 2 * Dst::kBytes) {
         const Chroma c = chroma(src[Cell::u], src[Cell::v]);
@@ -24,19 +23,22 @@ template <class Cell, class Dst> void decodeCells(const uint8_t* src, uint8_t* d
 }
 
 // Luma of pixel i sits at byte 2i + y0 in every 4:2:2 layout (y1 = y0 + 2).
-template <class Cell> void lumaPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
+template <class Cell>
+void lumaPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     for (size_t i = 0; i < pixels; ++i)
         dst[i] = src[2 * i + Cell::y0];
 }
 
 // An odd last pixel has no V (or U) of its own inside the run: it is left alone.
-template <class Cell, class Dst> void decodeScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <class Cell, class Dst>
+void decodeScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     decodeCells<Cell, Dst>(src, dst, count / 2);
 }
 
-template <class Cell> void lumaScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <class Cell>
+void lumaScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     lumaPixels<Cell>(src, dst, count);
 }
@@ -50,7 +52,8 @@ void cellsVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 }
 
 // Blocks of 16 straight from the start, then the rest one by one.
-template <kernels::Kernel K> void uyvyLumaVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <kernels::Kernel K>
+void uyvyLumaVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     const uint32_t blocks = count / 16 * 16;
     if (blocks)
@@ -58,7 +61,8 @@ template <kernels::Kernel K> void uyvyLumaVector(const uint8_t* src, uint8_t* ds
     lumaPixels<Uyvy>(src + 2 * size_t(blocks), dst + blocks, count - blocks);
 }
 
-template <kernels::Kernel K> void yuy2LumaVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <kernels::Kernel K>
+void yuy2LumaVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     kernels::runBlocks<16, 2, 1>(src, dst, count, headTo16(dst, 1), K);
 }

@@ -3,8 +3,7 @@
 
 #include "convert/line.h"
 
-namespace vyr::convert
-{
+namespace vyr::convert {
 
 extern const Paths kUyvyToMono8;
 extern const Paths kUyvyToRgb8888;

@@ -5,10 +5,8 @@
 #include "convert/yuv_frame.h"
 #include "convert/yuv_rules.h"
 
-namespace vyr::convert
-{
-namespace
-{
+namespace vyr::convert {
+namespace {
 
 using namespace yuv;
 
@@ -16,7 +14,8 @@ using namespace yuv;
 
 constexpr size_t kY411Luma[4] = {1, 2, 4, 5};
 
-template <class Dst> void y411Units(const uint8_t* src, uint8_t* dst, size_t units)
+template <class Dst>
+void y411Units(const uint8_t* src, uint8_t* dst, size_t units)
 {
     for (size_t k = 0; k < units; ++k, src += 6, dst += 4 * Dst::kBytes) {
         const Chroma c = chroma(src[0], src[3]);
@@ -26,7 +25,8 @@ template <class Dst> void y411Units(const uint8_t* src, uint8_t* dst, size_t uni
 }
 
 // Pixels of an incomplete last unit lack their V (or a unit to convert as a whole): left alone.
-template <class Dst> void y411Scalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <class Dst>
+void y411Scalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     y411Units<Dst>(src, dst, count / 4);
 }
@@ -38,7 +38,8 @@ void y411ToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         dst[i] = src[6 * (i / 4) + kY411Luma[i % 4]];
 }
 
-template <kernels::Kernel K> void y411Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <kernels::Kernel K>
+void y411Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     kernels::runBlocks<4, 6, 16>(src, dst, count / 4, 0, K);
 }
@@ -58,8 +59,10 @@ void scalar444(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
     pixels444<SrcBpp, Y, U, V, Dst>(src, dst, count);
 }
 
-template <class Dst> constexpr LineFn kIyu2 = scalar444<3, 1, 0, 2, Dst>;
-template <class Dst> constexpr LineFn kYuv = scalar444<4, 2, 1, 0, Dst>;
+template <class Dst>
+constexpr LineFn kIyu2 = scalar444<3, 1, 0, 2, Dst>;
+template <class Dst>
+constexpr LineFn kYuv = scalar444<4, 2, 1, 0, Dst>;
 
 template <kernels::Kernel K>
 void yuvToRgb8888Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
@@ -73,7 +76,8 @@ const Paths kY411ToMono8 = scalarPaths(y411ToMono8);
 const Paths kY411ToRgb8888 = {y411Scalar<ToRgb8888<Fourth::Keep>>,
                               {y411Vector<y411Units<ToRgb8888<Fourth::Zero>>>,
                                VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Sse2>),
-                               VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Ssse3>), nullptr}};
+                               VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Ssse3>),
+                               VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Avx2>)}};
 const Paths kY411ToRgb888 = scalarPaths(y411Scalar<ToRgb888>);
 const Paths kY411ToYuv = scalarPaths(y411Scalar<ToYuv<Fourth::Keep>>);
 const Paths kIyu2ToMono8 = scalarPaths(kIyu2<ToMono8>);

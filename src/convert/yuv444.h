@@ -3,8 +3,7 @@
 
 #include "convert/line.h"
 
-namespace vyr::convert
-{
+namespace vyr::convert {
 
 extern const Paths kY411ToMono8;
 extern const Paths kY411ToRgb8888; // vector path only where the SSE integer extension is present

@@ -7,10 +7,8 @@
 #include "convert/yuv_frame.h"
 #include "convert/yuv_rules.h"
 
-namespace vyr::convert
-{
-namespace
-{
+namespace vyr::convert {
+namespace {
 
 using namespace yuv;
 
@@ -35,7 +33,8 @@ void rgbToCells(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 
 // ---- RGB8888 to YUV, pixel by pixel; the paths differ in the chroma rule ------------------------
 
-template <bool Vector> void rgb8888ToYuvPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
+template <bool Vector>
+void rgb8888ToYuvPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     for (size_t i = 0; i < pixels; ++i, src += 4, dst += 4) {
         const Yuv p = toYuv<Vector>(src[0], src[1], src[2]);

@@ -3,8 +3,7 @@
 
 #include "convert/line.h"
 
-namespace vyr::convert
-{
+namespace vyr::convert {
 
 extern const Paths kRgb888ToUyvy;
 extern const Paths kRgb888ToYuy2;

@@ -13,8 +13,7 @@
 #define VYR_YUV_KERNEL(fn) nullptr
 #endif
 
-namespace vyr::convert
-{
+namespace vyr::convert {
 
 // Units of unitBytes destination bytes up to the next 16-byte boundary (whole units only: with a
 // destination that no whole unit aligns, the head is short and only speed suffers).

@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::convert::yuv
-{
+namespace vyr::convert::yuv {
 
 // ---- YUV to RGB: 14 fraction bits, truncated, clamped -------------------------------------------
 
@@ -70,7 +69,8 @@ struct Yuv {
     uint8_t y, u, v;
 };
 
-template <bool Vector> inline Yuv toYuv(uint8_t b, uint8_t g, uint8_t r)
+template <bool Vector>
+inline Yuv toYuv(uint8_t b, uint8_t g, uint8_t r)
 {
     const int32_t cu = blueDifference(r, g, b), cv = redDifference(r, g, b);
     if constexpr (Vector)
@@ -97,7 +97,8 @@ struct Yvyu {
 enum class Fourth { Keep, Zero };
 
 // B, G, R and, in four-byte pixels, the fourth byte.
-template <size_t Bytes, Fourth X> struct ToBgr {
+template <size_t Bytes, Fourth X>
+struct ToBgr {
     static constexpr size_t kBytes = Bytes;
     static void put(uint8_t* p, uint8_t y, const Chroma& c)
     {
@@ -109,10 +110,12 @@ template <size_t Bytes, Fourth X> struct ToBgr {
             p[3] = 0;
     }
 };
-template <Fourth X> using ToRgb8888 = ToBgr<4, X>;
+template <Fourth X>
+using ToRgb8888 = ToBgr<4, X>;
 using ToRgb888 = ToBgr<3, Fourth::Keep>;
 
-template <Fourth X> struct ToYuv {
+template <Fourth X>
+struct ToYuv {
     static constexpr size_t kBytes = 4;
     static void put(uint8_t* p, uint8_t y, const Chroma& c)
     {

@@ -7,10 +7,8 @@
 #include "line_harness.h"
 #include "yuv_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using convert::Paths;
 
@@ -68,8 +66,7 @@ void PrintTo(const Case& c, std::ostream* os)
     *os << c.name;
 }
 
-class Yuv422 : public ::testing::TestWithParam<Case>
-{
+class Yuv422 : public ::testing::TestWithParam<Case> {
   protected:
     LineSpec spec() const { return {bytesPerPixel(2), bytesPerPixel(outBytes(GetParam().out))}; }
 };

@@ -7,16 +7,15 @@
 #include "line_harness.h"
 #include "yuv_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using convert::Paths;
 
 // Y411 pixel i: unit i / 4, luma at byte 1, 2, 4 or 5 of it; U at byte 0 and V at byte 3.
 // MONO8 takes every pixel, the other destinations whole units only.
-template <Out O, X Fourth> void refY411(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <Out O, X Fourth>
+void refY411(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     const uint32_t pixels = O == Out::Mono8 ? count : count - count % 4;
     for (uint32_t i = 0; i < pixels; ++i) {
@@ -26,13 +25,15 @@ template <Out O, X Fourth> void refY411(const uint8_t* src, uint8_t* dst, uint32
     }
 }
 
-template <Out O> void refIyu2(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <Out O>
+void refIyu2(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     for (uint32_t i = 0; i < count; ++i)
         putPixel<O, X::Keep>(dst + outBytes(O) * i, src[3 * i + 1], src[3 * i], src[3 * i + 2]);
 }
 
-template <Out O, X Fourth> void refYuv(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <Out O, X Fourth>
+void refYuv(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     for (uint32_t i = 0; i < count; ++i)
         putPixel<O, Fourth>(dst + outBytes(O) * i, src[4 * i + 2], src[4 * i + 1], src[4 * i]);
@@ -90,8 +91,7 @@ void PrintTo(const Case& c, std::ostream* os)
     *os << c.name;
 }
 
-class Yuv444 : public ::testing::TestWithParam<Case>
-{
+class Yuv444 : public ::testing::TestWithParam<Case> {
   protected:
     LineSpec spec() const { return {GetParam().srcBytes, bytesPerPixel(outBytes(GetParam().out))}; }
 };

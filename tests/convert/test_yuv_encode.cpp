@@ -8,10 +8,8 @@
 #include "line_harness.h"
 #include "yuv_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using convert::isaName;
 using convert::Paths;
@@ -61,7 +59,8 @@ void refRgbToCells(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
     }
 }
 
-template <bool Vector> void refRgb8888ToYuv(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+template <bool Vector>
+void refRgb8888ToYuv(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* p = src + 4 * i;
@@ -131,8 +130,7 @@ void PrintTo(const Case& c, std::ostream* os)
     *os << c.name;
 }
 
-class YuvEncode : public ::testing::TestWithParam<Case>
-{
+class YuvEncode : public ::testing::TestWithParam<Case> {
   protected:
     LineSpec spec() const
     {

@@ -7,10 +7,8 @@
 #include "convert/yuv444.h"
 #include "yuv_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using convert::Paths;
 

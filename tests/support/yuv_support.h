@@ -15,8 +15,7 @@
 #include "guarded_buffer.h"
 #include "line_harness.h"
 
-namespace vyr::test
-{
+namespace vyr::test {
 
 // ---- The equations, written from their definitions -------------------------------------------
 
@@ -55,7 +54,8 @@ constexpr size_t outBytes(Out o)
     return o == Out::Mono8 ? 1 : o == Out::Rgb888 ? 3 : 4;
 }
 
-template <Out O, X Fourth> void putPixel(uint8_t* p, int y, int u, int v)
+template <Out O, X Fourth>
+void putPixel(uint8_t* p, int y, int u, int v)
 {
     if constexpr (O == Out::Mono8) {
         p[0] = uint8_t(y);
@@ -92,7 +92,8 @@ constexpr unsigned kExhaustiveStride = 1;
 #endif
 
 // Runs job(i) for i in [0, n) on all processors; the failures the jobs report are gathered.
-template <class Job>::testing::AssertionResult inParallel(unsigned n, Job job)
+template <class Job>
+::testing::AssertionResult inParallel(unsigned n, Job job)
 {
     const unsigned threads = std::max(1u, std::min(n, std::thread::hardware_concurrency()));
     std::vector<std::string> failures(threads);

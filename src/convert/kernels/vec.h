@@ -12,19 +12,22 @@
 
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels
-{
-namespace
-{
+namespace vyr::kernels {
+namespace {
 
 struct V128 {
     using V = __m128i;
     static constexpr size_t kBytes = 16;
 
     static V load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    template <bool Stream> static void store(uint8_t* p, V v) { store16<Stream>(p, v); }
+    template <bool Stream>
+    static void store(uint8_t* p, V v)
+    {
+        store16<Stream>(p, v);
+    }
     // a holds the first half of every lane's result, b the second.
-    template <bool Stream> static void storeLanes(uint8_t* p, V a, V b)
+    template <bool Stream>
+    static void storeLanes(uint8_t* p, V a, V b)
     {
         store16<Stream>(p, a);
         store16<Stream>(p + 16, b);
@@ -46,12 +49,36 @@ struct V128 {
     static V add32(V a, V b) { return _mm_add_epi32(a, b); }
     static V mulhi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
     static V madd16(V a, V b) { return _mm_madd_epi16(a, b); }
-    template <int N> static V slli16(V a) { return _mm_slli_epi16(a, N); }
-    template <int N> static V srli16(V a) { return _mm_srli_epi16(a, N); }
-    template <int N> static V srai16(V a) { return _mm_srai_epi16(a, N); }
-    template <int N> static V slli32(V a) { return _mm_slli_epi32(a, N); }
-    template <int N> static V srli32(V a) { return _mm_srli_epi32(a, N); }
-    template <int N> static V srai32(V a) { return _mm_srai_epi32(a, N); }
+    template <int N>
+    static V slli16(V a)
+    {
+        return _mm_slli_epi16(a, N);
+    }
+    template <int N>
+    static V srli16(V a)
+    {
+        return _mm_srli_epi16(a, N);
+    }
+    template <int N>
+    static V srai16(V a)
+    {
+        return _mm_srai_epi16(a, N);
+    }
+    template <int N>
+    static V slli32(V a)
+    {
+        return _mm_slli_epi32(a, N);
+    }
+    template <int N>
+    static V srli32(V a)
+    {
+        return _mm_srli_epi32(a, N);
+    }
+    template <int N>
+    static V srai32(V a)
+    {
+        return _mm_srai_epi32(a, N);
+    }
     static V srl16(V a, __m128i count) { return _mm_srl_epi16(a, count); }
     static V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm_packus_epi16(a, b); }
@@ -62,7 +89,8 @@ struct V128 {
     static V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
     static V unpackhi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
     // The same word pattern in both 8-byte halves of every lane.
-    template <int Imm> static V shuffle16(V a)
+    template <int Imm>
+    static V shuffle16(V a)
     {
         return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, Imm), Imm);
     }
@@ -74,13 +102,15 @@ struct V256 {
     static constexpr size_t kBytes = 32;
 
     static V load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-    template <bool Stream> static void store(uint8_t* p, V v)
+    template <bool Stream>
+    static void store(uint8_t* p, V v)
     {
         // 16-byte streaming stores need only the alignment the 16-byte head rules give.
         store16<Stream>(p, _mm256_castsi256_si128(v));
         store16<Stream>(p + 16, _mm256_extracti128_si256(v, 1));
     }
-    template <bool Stream> static void storeLanes(uint8_t* p, V a, V b)
+    template <bool Stream>
+    static void storeLanes(uint8_t* p, V a, V b)
     {
         store<Stream>(p, _mm256_permute2x128_si256(a, b, 0x20));
         store<Stream>(p + 32, _mm256_permute2x128_si256(a, b, 0x31));
@@ -102,12 +132,36 @@ struct V256 {
     static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
     static V mulhi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
     static V madd16(V a, V b) { return _mm256_madd_epi16(a, b); }
-    template <int N> static V slli16(V a) { return _mm256_slli_epi16(a, N); }
-    template <int N> static V srli16(V a) { return _mm256_srli_epi16(a, N); }
-    template <int N> static V srai16(V a) { return _mm256_srai_epi16(a, N); }
-    template <int N> static V slli32(V a) { return _mm256_slli_epi32(a, N); }
-    template <int N> static V srli32(V a) { return _mm256_srli_epi32(a, N); }
-    template <int N> static V srai32(V a) { return _mm256_srai_epi32(a, N); }
+    template <int N>
+    static V slli16(V a)
+    {
+        return _mm256_slli_epi16(a, N);
+    }
+    template <int N>
+    static V srli16(V a)
+    {
+        return _mm256_srli_epi16(a, N);
+    }
+    template <int N>
+    static V srai16(V a)
+    {
+        return _mm256_srai_epi16(a, N);
+    }
+    template <int N>
+    static V slli32(V a)
+    {
+        return _mm256_slli_epi32(a, N);
+    }
+    template <int N>
+    static V srli32(V a)
+    {
+        return _mm256_srli_epi32(a, N);
+    }
+    template <int N>
+    static V srai32(V a)
+    {
+        return _mm256_srai_epi32(a, N);
+    }
     static V srl16(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
     static V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
@@ -116,7 +170,8 @@ struct V256 {
     static V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
     static V unpackhi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
-    template <int Imm> static V shuffle16(V a)
+    template <int Imm>
+    static V shuffle16(V a)
     {
         return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, Imm), Imm);
     }

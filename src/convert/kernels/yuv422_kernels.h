@@ -5,8 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels
-{
+namespace vyr::kernels {
 
 void uyvyToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t cells);
 void yuy2ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t cells);

@@ -4,13 +4,12 @@
 
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels
-{
-namespace
-{
+namespace vyr::kernels {
+namespace {
 
 // UYVY holds luma in the high byte of each 16-bit half cell, YUY2 in the low byte.
-template <class O, bool LumaHigh> inline typename O::V lumaOfCells(typename O::V x)
+template <class O, bool LumaHigh>
+inline typename O::V lumaOfCells(typename O::V x)
 {
     return LumaHigh ? O::template srli16<8>(x) : O::and_(x, O::set16(0xFF));
 }
@@ -29,7 +28,8 @@ inline void cellsToRgb8888(const uint8_t* src, uint8_t* dst, size_t cells)
 }
 
 // Each cell Y0 U Y1 V becomes V U Y0 0 V U Y1 0.
-template <class Wide> inline void yuy2ToYuv(const uint8_t* src, uint8_t* dst, size_t cells)
+template <class Wide>
+inline void yuy2ToYuv(const uint8_t* src, uint8_t* dst, size_t cells)
 {
     walk<Wide, 16, 32>(src, dst, cells / 4, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
         using O = decltype(o);
@@ -42,7 +42,8 @@ template <class Wide> inline void yuy2ToYuv(const uint8_t* src, uint8_t* dst, si
     });
 }
 
-template <class Wide, bool LumaHigh> inline void cellsToMono8(const uint8_t* src, uint8_t* dst, size_t pixels)
+template <class Wide, bool LumaHigh>
+inline void cellsToMono8(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     walk<Wide, 32, 16>(src, dst, pixels / 16, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
         using O = decltype(o);
@@ -57,8 +58,7 @@ template <class Wide, bool LumaHigh> inline void cellsToMono8(const uint8_t* src
 
 // The exported kernels of one instruction set, over its widest register.
 #define VYR_YUV422_KERNELS(Isa, Wide)                                                                        \
-    namespace vyr::kernels                                                                                   \
-    {                                                                                                        \
+    namespace vyr::kernels {                                                                                 \
     void uyvyToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t cells)                                      \
     {                                                                                                        \
         cellsToRgb8888<Wide, true>(s, d, cells);                                                             \

@@ -1,10 +1,8 @@
 #include "convert/kernels/yuv444_kernels.h"
 #include "convert/kernels/yuv444_steps.h"
 
-namespace vyr::kernels
-{
-namespace
-{
+namespace vyr::kernels {
+namespace {
 
 // Two units: the eight lumas and each unit's U and V twice (once per two-pixel cell), gathered
 // word by word.

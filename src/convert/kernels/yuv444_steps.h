@@ -4,15 +4,14 @@
 
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels
-{
-namespace
-{
+namespace vyr::kernels {
+namespace {
 
 // Eight pixels per lane from two loads. The lumas and the V | U << 8 words are packed from the
 // 32-bit pixels in lane order, so `first` holds the pixels of the first load and `second` those of
 // the second, each in memory order.
-template <class Wide> inline void yuvToRgb8888(const uint8_t* src, uint8_t* dst, size_t pixels)
+template <class Wide>
+inline void yuvToRgb8888(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     walk<Wide, 32, 32>(src, dst, pixels / 8, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
         using O = decltype(o);

@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels
-{
+namespace vyr::kernels {
 
 // Multiples of 4 pixels: B, G, R, X to V, U, Y, 0 with the vector chroma rule.
 void rgb8888ToYuvSse2(const uint8_t* src, uint8_t* dst, size_t pixels);

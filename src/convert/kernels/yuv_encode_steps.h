@@ -4,13 +4,12 @@
 
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels
-{
-namespace
-{
+namespace vyr::kernels {
+namespace {
 
 // Four pixels per lane. Every product fits 32 bits: the sums are exact before their shifts.
-template <class Wide> inline void rgb8888ToYuv(const uint8_t* src, uint8_t* dst, size_t pixels)
+template <class Wide>
+inline void rgb8888ToYuv(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     walk<Wide, 16, 16>(src, dst, pixels / 4, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
         using O = decltype(o);
@@ -34,7 +33,8 @@ template <class Wide> inline void rgb8888ToYuv(const uint8_t* src, uint8_t* dst,
     });
 }
 
-template <class Wide> inline void mono8ToYuy2(const uint8_t* src, uint8_t* dst, size_t pixels)
+template <class Wide>
+inline void mono8ToYuy2(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     walk<Wide, 16, 32>(src, dst, pixels / 16, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
         using O = decltype(o);
@@ -60,8 +60,7 @@ inline void mono16ToYuy2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32
 
 // The exported kernels of one instruction set, over its widest register.
 #define VYR_YUV_ENCODE_KERNELS(Isa, Wide)                                                                    \
-    namespace vyr::kernels                                                                                   \
-    {                                                                                                        \
+    namespace vyr::kernels {                                                                                 \
     void rgb8888ToYuv##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
         rgb8888ToYuv<Wide>(s, d, pixels);                                                                    \

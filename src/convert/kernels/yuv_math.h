@@ -8,10 +8,8 @@
 
 #include "convert/kernels/vec.h"
 
-namespace vyr::kernels
-{
-namespace
-{
+namespace vyr::kernels {
+namespace {
 
 template <bool On>
 struct Streaming {
@@ -40,11 +38,13 @@ inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, Body body)
 }
 
 // 4 * (b - 128) in 16-bit lanes, b being the low or the high byte of each lane.
-template <class O> inline typename O::V lowByteTimes4(typename O::V x)
+template <class O>
+inline typename O::V lowByteTimes4(typename O::V x)
 {
     return O::template srai16<6>(O::xor_(O::template slli16<8>(x), O::set16(-32768)));
 }
-template <class O> inline typename O::V highByteTimes4(typename O::V x)
+template <class O>
+inline typename O::V highByteTimes4(typename O::V x)
 {
     return O::template srai16<6>(O::xor_(O::and_(x, O::set16(-256)), O::set16(-32768)));
 }
