@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -12,6 +13,7 @@
 #include "frame.h"
 #include "output_file.h"
 #include "png_io.h"
+#include "quality.h"
 #include "registry.h"
 #include "scene.h"
 #include "table.h"
@@ -61,6 +63,23 @@ double medianSecondsOfWholeFrame(const Conversion& conversion, const Frame& sour
     return seconds[kTimedRuns / 2];
 }
 
+// Through the conversion and its reverse, where the library has one, against the source.
+std::string roundTripPsnr(const Conversion& conversion, const Frame& source, const Frame& destination,
+                          unsigned threadCount)
+{
+    const Conversion* back = findConversion(*conversion.to, *conversion.from);
+    if (!back)
+        return "-";
+    Frame returned = makeFrame(*conversion.from, source.width, source.height);
+    convertFrame(*back, destination, returned, 0, threadCount);
+    const double db = psnr(source, returned);
+    if (std::isinf(db))
+        return "lossless";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", db);
+    return text;
+}
+
 std::string megapixelsPerSecond(uint32_t width, uint32_t height, double seconds)
 {
     char text[32];
@@ -80,12 +99,12 @@ int runDemo(unsigned threadCount)
                 scene.width, scene.height, scenePath.c_str(), threadCount, threadCount == 1 ? "" : "s",
                 kTimedRuns);
 
-    Table table({"conversion", "output", "Mpix/s"});
+    Table table({"conversion", "output", "Mpix/s", "round-trip PSNR dB"});
     std::map<const Format*, Frame> sources; // each source format is made from the scene once
     for (const Conversion& conversion : allConversions()) {
         const std::string name = conversion.name();
         if (!conversion.from->lineFromScene) {
-            table.addRow({name, "-", "-"});
+            table.addRow({name, "-", "-", "-"});
             continue;
         }
         auto source = sources.find(conversion.from);
@@ -98,7 +117,8 @@ int runDemo(unsigned threadCount)
         OutputFile output(outputPath);
         writePngFrame(destination, output);
         output.commit();
-        table.addRow({name, outputPath, megapixelsPerSecond(scene.width, scene.height, seconds)});
+        table.addRow({name, outputPath, megapixelsPerSecond(scene.width, scene.height, seconds),
+                      roundTripPsnr(conversion, source->second, destination, threadCount)});
     }
     table.print(stdout);
     return kExitSuccess;
