@@ -244,10 +244,122 @@ VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstR
 VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
 
 /* ---- Packed 4:2:2 YUV to RGB and MONO ------------------------------------------------------- */
+/* A cell of 4 bytes holds two pixels and the U and V they share: UYVY U Y0 V Y1, YUY2 Y0 U Y1 V,
+ * YVYU Y0 V Y1 U. Y is full range, U and V are centred on 128; B = Y + 1.7790 (U - 128),
+ * G = Y - 0.3455 (U - 128) - 0.7169 (V - 128), R = Y + 1.4075 (V - 128) in 14-bit fixed point,
+ * truncated and clamped to 0..255. YUV is 4:4:4, bytes V U Y X. unusedBits is ignored.
+ * Odd counts: the last pixel's cell is incomplete, so converters to RGB and YUV convert count - 1
+ * pixels and leave the last destination pixel as it was; to MONO8 every pixel is converted. None
+ * reads or writes beyond count pixels. "X kept" leaves the fourth destination byte as it was; "X
+ * 0 with MMX" writes 0 there when VyrUtilIsMMX is true and keeps it otherwise.                  */
+
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The cell's U and V repeated for both pixels; X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertUYVYtoYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The cell's U and V repeated for both pixels; X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUY2toYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The cell's U and V repeated for both pixels; X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYVYUtoYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
 
 /* ---- RGB and MONO to YUV ---------------------------------------------------------------------- */
+/* Y = (306 R + 601 G + 117 B) / 1024, cu = (512 B - 339 G - 173 R) / 1024 and
+ * cv = (512 R - 429 G - 83 B) / 1024, each rounded down; U = 128 + cu * 229 / 255 and
+ * V = 128 + cv * 229 / 255, truncated towards zero. A 4:2:2 cell takes U and V from its first
+ * pixel alone. RGB888 source bytes B G R, RGB8888 B G R X (X ignored). Odd counts: the last
+ * pixel fills the first half of a cell (U Y0, Y0 U or Y0 V), so exactly count pixels are read and
+ * 2 * count bytes written. unusedBits is ignored unless noted.                                   */
+
+/* Cells U Y0 V Y1. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toUYVY(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Cells Y0 U Y1 V. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toYUY2(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Cells Y0 V Y1 U. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB888toYVYU(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Cells U Y0 V Y1. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toUYVY(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Cells Y0 U Y1 V. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toYUY2(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes V U Y 0 per pixel. With MMX U and V are 128 + (c * 29426 >> 15), c being cu or cv: one
+ * lower wherever c is negative. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toYUV(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* Grey p becomes p, 128; exactly count pixels. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toYUY2(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* Y = the low byte of p >> (8 - unusedBits), U = V = 128; unusedBits 0..8, above 8 every Y is 0.
+ * An odd count converts count - 1 pixels and leaves the last destination pixel alone. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toYUY2(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
 
 /* ---- Y411, IYU2 and YUV 4:4:4 ------------------------------------------------------------------ */
+/* Y411 units of 6 bytes, U Y0 Y1 V Y2 Y3, hold four pixels that share U and V; a run of count
+ * pixels is count * 3 / 2 bytes (rounded up). IYU2 is U Y V, YUV is V U Y X (X ignored when read).
+ * RGB follows the equations of the 4:2:2 converters. unusedBits is ignored. Y411 counts that are
+ * not a multiple of 4: converters to RGB and YUV convert the whole units only and leave the last
+ * count % 4 destination pixels as they were; to MONO8 every pixel is converted. None reads or
+ * writes beyond count pixels.                                                                   */
+
+/* Lumas of every pixel, reading only the run's bytes. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X 0 where the processor has MMX and SSE, kept otherwise. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The unit's U and V repeated for its four pixels; X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertY411toYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toMONO8(const void* src, void* dst, uint32_t count,
+                                                    uint32_t unusedBits);
+/* X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toRGB8888(const void* src, void* dst, uint32_t count,
+                                                      uint32_t unusedBits);
+/* Bytes B G R. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toRGB888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* X kept. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertIYU2toYUV(const void* src, void* dst, uint32_t count,
+                                                  uint32_t unusedBits);
+/* Lumas only. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUVtoMONO8(const void* src, void* dst, uint32_t count,
+                                                   uint32_t unusedBits);
+/* X 0 with MMX. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertYUVtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
 
 /* ---- HSI, HSV and LAB ------------------------------------------------------------------------- */
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -13,6 +14,7 @@
 #include "frame.h"
 #include "output_file.h"
 #include "png_io.h"
+#include "quality.h"
 #include "registry.h"
 #include "scene.h"
 #include "table.h"
@@ -62,6 +64,29 @@ double medianSecondsOfWholeFrame(const Conversion& conversion, const Frame& sour
     return seconds[kTimedRuns / 2];
 }
 
+// Through the conversion and its reverse, where the library has one, against the source. The reverse
+// takes the same options but for the unused bits: those of its deeper side, the frame it reads or the
+// source it rebuilds.
+std::string roundTripPsnr(const Conversion& conversion, const Frame& source, const Frame& destination,
+                          const FrameOptions& options)
+{
+    const Conversion* back = findConversion(*conversion.to, *conversion.from);
+    if (!back)
+        return "-";
+    FrameOptions backOptions = options;
+    backOptions.unusedBits = !back->usesUnusedBits    ? 0
+                             : sourceIsDeeper(*back) ? destination.options.unusedBits
+                                                     : source.options.unusedBits;
+    Frame returned = makeFrame(*conversion.from, source.width, source.height);
+    convertFrame(*back, destination, returned, backOptions);
+    const double db = psnr(source, returned);
+    if (std::isinf(db))
+        return "lossless";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", db);
+    return text;
+}
+
 std::string megapixelsPerSecond(uint32_t width, uint32_t height, double seconds)
 {
     char text[32];
@@ -91,13 +116,13 @@ int runDemo(unsigned threadCount)
     printDemosaicQuality(scene, threadCount, stdout);
     std::printf("\n");
 
-    Table table({"conversion", "output", "Mpix/s"});
+    Table table({"conversion", "output", "Mpix/s", "round-trip PSNR dB"});
     // Each source format is made from the scene once for each number of unused bits it is shown with.
     std::map<std::pair<const Format*, uint32_t>, Frame> sources;
     for (const Conversion& conversion : allConversions()) {
         const std::string name = conversion.name();
         if (!conversion.from->lineFromScene && !conversion.from->lineFromSceneWith) {
-            table.addRow({name, "-", "-"});
+            table.addRow({name, "-", "-", "-"});
             continue;
         }
         // Conversions that take options run with the defaults: Bayer pattern RGGB, Malvar, red first.
@@ -119,7 +144,8 @@ int runDemo(unsigned threadCount)
         OutputFile output(outputPath);
         writePngFrame(destination, output);
         output.commit();
-        table.addRow({name, outputPath, megapixelsPerSecond(scene.width, scene.height, seconds)});
+        table.addRow({name, outputPath, megapixelsPerSecond(scene.width, scene.height, seconds),
+                      roundTripPsnr(conversion, source->second, destination, options)});
     }
     table.print(stdout);
     return kExitSuccess;
