@@ -1,13 +1,13 @@
 // Bayer mosaics, demosaiced as whole frames by the 2x2 or the Malvar converters.
 #include "family_bayer.h"
 
-#include <cmath>
 #include <string>
 #include <vector>
 
 #include "error.h"
 #include "formats.h"
 #include "frame.h"
+#include "quality.h"
 #include "samples.h"
 #include "scene.h"
 #include "table.h"
@@ -172,32 +172,10 @@ const Registration kBayerConversions(
     });
 
 } // namespace
-} // namespace vyr::tool
-
-namespace vyr::tool {
-namespace {
-
-// Peak signal-to-noise ratio of the frame's 8-bit view against the scene rounded to 8 bits.
-double psnrAgainstScene(const Frame& frame, const Scene& scene)
-{
-    std::vector<uint8_t> rgb(size_t(3) * frame.width);
-    double squares = 0;
-    for (uint32_t y = 0; y < frame.height; ++y) {
-        lineToRgb8(frame, y, rgb.data());
-        const uint16_t* expected = scene.line(y);
-        for (size_t i = 0; i < rgb.size(); ++i) {
-            const double d = double(rgb[i]) - to8Bit(expected[i]);
-            squares += d * d;
-        }
-    }
-    const double mse = squares / (3.0 * frame.width * frame.height);
-    return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
-} // namespace
 
 void printDemosaicQuality(const Scene& scene, unsigned threadCount, std::FILE* out)
 {
+    const Frame reference = frameFromScene(kRgb888, scene); // the scene rounded to 8 bits
     Table table({"demosaic", "method", kPatternNames[0], kPatternNames[1], kPatternNames[2], kPatternNames[3]});
     for (const Conversion& conversion : allConversions()) {
         if (conversion.from != &kBayer8 && conversion.from != &kBayer15)
@@ -213,7 +191,7 @@ void printDemosaicQuality(const Scene& scene, unsigned threadCount, std::FILE* o
                 Frame result = makeFrame(*conversion.to, scene.width, scene.height);
                 convertFrame(conversion, mosaic, result, options);
                 char cell[32];
-                std::snprintf(cell, sizeof cell, "%.2f", psnrAgainstScene(result, scene));
+                std::snprintf(cell, sizeof cell, "%.2f", psnr(reference, result));
                 row.push_back(cell);
             }
             table.addRow(row);

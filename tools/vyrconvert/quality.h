@@ -1,4 +1,4 @@
-// How closely one frame matches another, for the demo's round trips.
+// How closely one frame matches another, for the demo's round trips and demosaicing.
 #pragma once
 
 #include "frame.h"
