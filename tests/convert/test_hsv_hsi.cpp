@@ -1,0 +1,404 @@
+// HSV and HSI: RGB8888 to HSV and HSI and back, and the value plane, on every path against
+// references written here from the rules: the double-precision rule of the scalar paths, the
+// integer rule of the vector paths, and the differences between them.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+
+#include "bytes.h"
+#include "colour_sweep.h"
+#include "convert/hsi.h"
+#include "convert/hsv.h"
+#include "convert/kernels/hexcone_kernels.h"
+#include "convert/kernels/simd.h"
+#include "line_harness.h"
+
+namespace vyr::test {
+namespace {
+
+using convert::isaName;
+using convert::LineFn;
+using convert::Paths;
+
+uint8_t limitedByte(double x) // x * 255 + 0.5, limited to 0..255, truncated
+{
+    const double v = x * 255.0 + 0.5;
+    return uint8_t(v > 255.0 ? 255.0 : v < 0.0 ? 0.0 : v);
+}
+
+// ---- References -----------------------------------------------------------------------------
+
+// Bytes (V or I), S, H, 0; the third channel is V = max, or I = the mean (b + r + g) / 3.
+template <bool Intensity>
+void refHexconeScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    const DoubleArithmetic arithmetic;
+    for (uint32_t i = 0; i < count; ++i) {
+        const double b = src[4 * i] / 255.0, g = src[4 * i + 1] / 255.0, r = src[4 * i + 2] / 255.0;
+        const double max = std::max(r, std::max(g, b)), min = std::min(r, std::min(g, b));
+        double h = 0, s = 0;
+        if (max > 0) {
+            const double d = max - min;
+            s = d / max;
+            if (s > 0) {
+                const double rc = (max - r) / d, gc = (max - g) / d, bc = (max - b) / d;
+                h = r == max ? bc - gc : g == max ? 2 + rc - bc : 4 + gc - rc;
+                h /= 6;
+                if (h < 0)
+                    h += 1;
+            }
+        }
+        const double level = Intensity ? (b + r + g) / 3 : max;
+        const uint8_t out[4] = {limitedByte(level), limitedByte(s), limitedByte(h), 0};
+        std::copy(out, out + 4, dst + 4 * i);
+    }
+}
+
+// x * 255 / n rounded as the table does it: with w = ceil(32640 * 32768 / n), (x w + 2^21) >> 22.
+uint32_t tableQuotient(uint32_t x, uint32_t n)
+{
+    static const std::vector<uint64_t> w = [] {
+        std::vector<uint64_t> out(256, 0);
+        for (uint64_t k = 1; k < 256; ++k)
+            out[k] = (uint64_t(32640) * 32768 + k - 1) / k;
+        return out;
+    }();
+    return uint32_t((x * w[n] + (1u << 21)) >> 22);
+}
+
+template <bool Intensity>
+void refHexconeVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        const int b = src[4 * i], g = src[4 * i + 1], r = src[4 * i + 2];
+        const int max = std::max(r, std::max(g, b)), d = max - std::min(r, std::min(g, b));
+        const int n = r == max ? g - b : g == max ? b - r : r - g;
+        const int offset = r == max ? 1530 : g == max ? 510 : 1020;
+        const int q = int(tableQuotient(uint32_t(std::abs(n)), uint32_t(d)));
+        const int x = (n < 0 ? -q : q) + offset;
+        const int h = ((((x * 21846) >> 16) + 1) >> 1) & 255;
+        const int level = Intensity ? ((b + g + r) * 21846) >> 16 : max;
+        const uint8_t out[4] = {uint8_t(level), uint8_t(tableQuotient(uint32_t(d), uint32_t(max))), uint8_t(h), 0};
+        std::copy(out, out + 4, dst + 4 * i);
+    }
+}
+
+void refHsvToRgbScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    const DoubleArithmetic arithmetic;
+    for (uint32_t i = 0; i < count; ++i) {
+        const double v = src[4 * i] / 255.0, s = src[4 * i + 1] / 255.0, h = src[4 * i + 2] / 255.0;
+        double rgb[3] = {v, v, v};
+        if (s != 0) {
+            int sector = int(6 * h);
+            double f = 6 * h - sector;
+            if (sector == 6)
+                sector = 5, f = 1;
+            const double p = (1 - s) * v, q = (1 - f * s) * v, t = (1 - (1 - f) * s) * v;
+            const double table[6][3] = {{v, t, p}, {q, v, p}, {p, v, t}, {p, q, v}, {t, p, v}, {v, p, q}};
+            std::copy(table[sector], table[sector] + 3, rgb);
+        }
+        const uint8_t out[4] = {limitedByte(rgb[2]), limitedByte(rgb[1]), limitedByte(rgb[0]), 0};
+        std::copy(out, out + 4, dst + 4 * i);
+    }
+}
+
+void refHsvToRgbVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        const int64_t v = src[4 * i], s = src[4 * i + 1], h = src[4 * i + 2];
+        int sector = 0;
+        for (int threshold : {42, 84, 127, 169, 212})
+            sector += h > threshold;
+        const int64_t f = 6 * h - 255 * sector, fPrime = sector % 2 ? f : 255 - f;
+        const int64_t p = ((255 - s) * v * 257 + 128) >> 16;
+        const int64_t y = v * (65025 - s * fPrime);
+        const int64_t ramp = std::min<int64_t>(
+            255, (2 * y + 515 * (y >> 15) + ((515 * (y & 32767)) >> 15) + 65536) >> 17);
+        const int64_t table[6][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp},
+                                     {p, ramp, v}, {ramp, p, v}, {v, p, ramp}};
+        const int64_t* rgb = table[sector];
+        const uint8_t out[4] = {uint8_t(s ? rgb[2] : v), uint8_t(s ? rgb[1] : v), uint8_t(s ? rgb[0] : v), 0};
+        std::copy(out, out + 4, dst + 4 * i);
+    }
+}
+
+// I read as the largest channel; S = 0 is the grey of level I.
+void refHsiToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    const DoubleArithmetic arithmetic;
+    for (uint32_t k = 0; k < count; ++k) {
+        const double i = src[4 * k] / 255.0, s = src[4 * k + 1] / 255.0, h = src[4 * k + 2] / 255.0;
+        double rgb[3] = {i, i, i};
+        if (s > 0 && i == 0) {
+            rgb[0] = rgb[1] = rgb[2] = 0;
+        } else if (s > 0) {
+            const double m = (1 - s) * i, c = i - m;
+            int sector = int(6 * h);
+            double f = 6 * h - sector;
+            if (sector == 6)
+                sector = 5, f = 1;
+            const double a = c * f, q = i - a;
+            const double table[6][3] = {{i, a + m, m}, {q, i, m}, {m, i, a + m},
+                                        {m, q, i}, {a + m, m, i}, {i, m, q}};
+            std::copy(table[sector], table[sector] + 3, rgb);
+        }
+        const uint8_t out[4] = {limitedByte(rgb[2]), limitedByte(rgb[1]), limitedByte(rgb[0]), 0};
+        std::copy(out, out + 4, dst + 4 * k);
+    }
+}
+
+void refHsvToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        dst[i] = src[4 * i];
+}
+
+// ---- Every path over counts, placements and long runs -------------------------------------------
+
+struct Case {
+    const char* name;
+    const Paths* paths;
+    size_t dstBpp;
+    LineFn scalarReference;
+    LineFn vectorReference; // null: no vector path
+    uint32_t(VYR_CALL* exported)(const void*, void*, uint32_t, uint32_t);
+};
+
+const Case kCases[] = {
+    {"RGB8888toHSV", &convert::kRgb8888ToHsv, 4, refHexconeScalar<false>, refHexconeVector<false>,
+     VyrUtilConvertRGB8888toHSV},
+    {"HSVtoRGB8888", &convert::kHsvToRgb8888, 4, refHsvToRgbScalar, refHsvToRgbVector,
+     VyrUtilConvertHSVtoRGB8888},
+    {"RGB8888toHSI", &convert::kRgb8888ToHsi, 4, refHexconeScalar<true>, refHexconeVector<true>,
+     VyrUtilConvertRGB8888toHSI},
+    {"HSItoRGB8888", &convert::kHsiToRgb8888, 4, refHsiToRgb, nullptr, VyrUtilConvertHSItoRGB8888},
+    {"HSVtoMONO8", &convert::kHsvToMono8, 1, refHsvToMono8, nullptr, VyrUtilConvertHSVtoMONO8},
+};
+
+class Hexcone : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Hexcone, EveryPathFollowsItsRuleAtEveryCountAndPlacement)
+{
+    const Case& c = GetParam();
+    const LineSpec spec{bytesPerPixel(4), bytesPerPixel(c.dstBpp)};
+    const auto counts = countsUpTo(40, {63, 64, 65, 1000, 4099});
+    EXPECT_TRUE(matchesReference(spec, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
+    for (auto [isa, path] : runnableVariants(*c.paths))
+        EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, counts)) << isaName(isa);
+    // Long enough for the streaming stores, aligned and not.
+    const uint32_t n = uint32_t(kernels::kStreamingBytes / 4 + 37);
+    for (auto [isa, path] : runnableVariants(*c.paths))
+        EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, {n, n + 5})) << isaName(isa);
+}
+
+TEST_P(Hexcone, ExportTakesTheVectorPathWithMmxAndReturnsZero)
+{
+    const Case& c = GetParam();
+    const std::vector<uint8_t> src = randomBytes(4 * 77, 7);
+    std::vector<uint8_t> expected(77 * c.dstBpp, 0x11), actual(77 * c.dstBpp, 0x11);
+    const bool vector = c.vectorReference && VyrUtilIsMMX();
+    (vector ? c.vectorReference : c.scalarReference)(src.data(), expected.data(), 77, 0);
+    EXPECT_EQ(0u, c.exported(src.data(), actual.data(), 77, 5)); // unusedBits is ignored
+    EXPECT_TRUE(sameBytes(expected.data(), actual.data(), expected.size()));
+
+    GuardedBuffer none(0, {Flush::Front, 0});
+    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0));
+    EXPECT_TRUE(none.surroundingsIntact());
+}
+
+INSTANTIATE_TEST_SUITE_P(Converters, Hexcone, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Every colour -------------------------------------------------------------------------------
+
+std::vector<std::pair<std::string, LineFn>> vectorPaths(const Paths& paths)
+{
+    std::vector<std::pair<std::string, LineFn>> out;
+    for (auto [isa, path] : runnableVariants(paths))
+        out.emplace_back(isaName(isa), path);
+    return out;
+}
+
+TEST(HexconeSweep, EveryColourOnEveryPath)
+{
+    for (const Case& c : kCases) {
+        if (c.dstBpp != 4)
+            continue;
+        EXPECT_TRUE(sweepMatches({{"scalar", c.paths->scalar}}, c.scalarReference, 4)) << c.name;
+        if (c.vectorReference) {
+            EXPECT_TRUE(sweepMatches(vectorPaths(*c.paths), c.vectorReference, 4)) << c.name;
+        }
+    }
+}
+
+// V agrees; S by at most one, rarely; H one lower (mod 256) or equal where red is the maximum and
+// G >= B, else equal or one higher.
+TEST(HexconeSweep, RgbToHsvPathsDifferOnlyAsStated)
+{
+    std::atomic<uint32_t> saturationDiffers{0}, inputs{0};
+    EXPECT_TRUE(sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
+        std::vector<uint8_t> scalar(4 * line.count), vector(4 * line.count);
+        convert::kRgb8888ToHsv.scalar(line.pixels, scalar.data(), line.count, 0);
+        convert::kRgb8888ToHsv.vector()(line.pixels, vector.data(), line.count, 0);
+        for (uint32_t i = 0; i < line.count; ++i) {
+            const uint8_t* p = line.pixels + 4 * i;
+            const int b = p[0], g = p[1], r = p[2];
+            const int sDiff = vector[4 * i + 1] - scalar[4 * i + 1];
+            const int hDiff = (vector[4 * i + 2] - scalar[4 * i + 2] + 256) % 256;
+            const bool redTowardsYellow = r >= g && r >= b && g >= b;
+            const bool hueAsStated = redTowardsYellow ? hDiff == 255 || hDiff == 0 : hDiff <= 1;
+            saturationDiffers += sDiff != 0;
+            if (vector[4 * i] != scalar[4 * i] || std::abs(sDiff) > 1 || !hueAsStated)
+                return ::testing::AssertionFailure() << "R, G, B " << r << ", " << g << ", " << b << ": H "
+                                                     << int(scalar[4 * i + 2]) << " scalar, "
+                                                     << int(vector[4 * i + 2]) << " vector";
+        }
+        inputs += line.count;
+        return ::testing::AssertionSuccess();
+    }));
+    EXPECT_LT(saturationDiffers.load(), inputs.load() / 100) << "S differences are rare";
+}
+
+// At most one per channel; greys and fully saturated primaries agree.
+TEST(HexconeSweep, HsvToRgbPathsDifferByAtMostOne)
+{
+    EXPECT_TRUE(sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
+        std::vector<uint8_t> scalar(4 * line.count), vector(4 * line.count);
+        convert::kHsvToRgb8888.scalar(line.pixels, scalar.data(), line.count, 0);
+        convert::kHsvToRgb8888.vector()(line.pixels, vector.data(), line.count, 0);
+        for (uint32_t i = 0; i < line.count; ++i) {
+            const uint8_t* p = line.pixels + 4 * i;
+            const bool mustAgree = p[1] == 0 || (p[1] == 255 && (p[2] == 0 || p[2] == 85 || p[2] == 170));
+            for (int k = 0; k < 3; ++k) {
+                const int diff = std::abs(vector[4 * i + k] - scalar[4 * i + k]);
+                if (diff > 1 || (mustAgree && diff != 0))
+                    return ::testing::AssertionFailure() << "H, S, V " << int(p[2]) << ", " << int(p[1]) << ", "
+                                                         << int(p[0]) << " channel " << k;
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }));
+}
+
+// The vector path's I is the mean rounded down: one lower where the scalar path rounds up.
+TEST(HexconeSweep, RgbToHsiIntensityRoundsDown)
+{
+    EXPECT_TRUE(sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
+        std::vector<uint8_t> scalar(4 * line.count), vector(4 * line.count);
+        convert::kRgb8888ToHsi.scalar(line.pixels, scalar.data(), line.count, 0);
+        convert::kRgb8888ToHsi.vector()(line.pixels, vector.data(), line.count, 0);
+        for (uint32_t i = 0; i < line.count; ++i) {
+            const uint8_t* p = line.pixels + 4 * i;
+            const int sum = p[0] + p[1] + p[2];
+            if (vector[4 * i] != scalar[4 * i] - (sum % 3 == 2))
+                return ::testing::AssertionFailure() << "sum " << sum << ": I " << int(scalar[4 * i])
+                                                     << " scalar, " << int(vector[4 * i]) << " vector";
+        }
+        return ::testing::AssertionSuccess();
+    }));
+}
+
+// ---- Telling values -----------------------------------------------------------------------------
+
+struct Known {
+    uint8_t in[3];     // R, G, B or H, S, V
+    uint8_t scalar[3]; // H, S, V or R, G, B
+    uint8_t vector[3];
+};
+
+// One pixel through a path: in[0..2] are the bytes 2, 1, 0 of the source pixel.
+std::array<uint8_t, 3> convertOne(LineFn path, const uint8_t in[3])
+{
+    const uint8_t src[4] = {in[2], in[1], in[0], 0x5A};
+    uint8_t dst[4] = {1, 2, 3, 4};
+    path(src, dst, 1, 0);
+    EXPECT_EQ(0, dst[3]);
+    return {dst[2], dst[1], dst[0]};
+}
+
+void expectKnown(const Paths& paths, const std::vector<Known>& known)
+{
+    for (const Known& k : known) {
+        const std::string in = std::to_string(k.in[0]) + ", " + std::to_string(k.in[1]) + ", " + std::to_string(k.in[2]);
+        const std::array<uint8_t, 3> scalar = convertOne(paths.scalar, k.in);
+        EXPECT_TRUE(sameBytes(k.scalar, scalar.data(), 3)) << "scalar, " << in;
+        for (auto [isa, path] : runnableVariants(paths)) {
+            const std::array<uint8_t, 3> vector = convertOne(path, k.in);
+            EXPECT_TRUE(sameBytes(k.vector, vector.data(), 3)) << isaName(isa) << ", " << in;
+        }
+    }
+}
+
+TEST(HexconeKnown, RgbToHsv)
+{
+    expectKnown(convert::kRgb8888ToHsv, {
+        {{255, 0, 0}, {0, 255, 255}, {255, 255, 255}},       // red: hue wraps on the vector path
+        {{0, 255, 0}, {85, 255, 255}, {85, 255, 255}},
+        {{0, 0, 255}, {170, 255, 255}, {170, 255, 255}},
+        {{255, 255, 0}, {43, 255, 255}, {42, 255, 255}},     // yellow
+        {{0, 255, 255}, {128, 255, 255}, {128, 255, 255}},
+        {{255, 0, 255}, {213, 255, 255}, {213, 255, 255}},
+        {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}},       // greys are hue 255 on the vector path
+        {{0, 0, 0}, {0, 0, 0}, {255, 0, 0}},
+        {{255, 255, 255}, {0, 0, 255}, {255, 0, 255}},
+        {{200, 100, 50}, {14, 191, 200}, {13, 191, 200}},
+        {{255, 0, 10}, {253, 255, 255}, {253, 255, 255}},    // just short of a full turn
+    });
+}
+
+TEST(HexconeKnown, HsvToRgb)
+{
+    expectKnown(convert::kHsvToRgb8888, {
+        {{0, 255, 255}, {255, 0, 0}, {255, 0, 0}},
+        {{43, 255, 255}, {252, 255, 0}, {252, 255, 0}},
+        {{128, 255, 255}, {0, 252, 255}, {0, 252, 255}},
+        {{255, 255, 255}, {255, 0, 0}, {255, 0, 0}},         // 255 is red again
+        {{14, 191, 200}, {200, 100, 50}, {200, 100, 50}},
+        {{20, 128, 200}, {200, 147, 100}, {200, 147, 99}},
+        {{77, 0, 200}, {200, 200, 200}, {200, 200, 200}},    // S = 0: grey V whatever H
+    });
+}
+
+TEST(HexconeKnown, RgbToHsi)
+{
+    expectKnown(convert::kRgb8888ToHsi, {
+        {{255, 0, 0}, {0, 255, 85}, {255, 255, 85}},
+        {{0, 255, 0}, {85, 255, 85}, {85, 255, 85}},
+        {{0, 255, 255}, {128, 255, 170}, {128, 255, 170}},
+        {{1, 1, 0}, {43, 255, 1}, {42, 255, 0}},          // mean 2/3: rounded up, and down
+        {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}},
+        {{200, 100, 50}, {14, 191, 117}, {13, 191, 116}},
+    });
+}
+
+TEST(HexconeKnown, HsiToRgb)
+{
+    expectKnown(convert::kHsiToRgb8888, {
+        {{0, 255, 85}, {85, 0, 0}, {}},                   // pure red returns brighter
+        {{85, 255, 255}, {0, 255, 0}, {}},
+        {{255, 255, 255}, {255, 0, 0}, {}},
+        {{40, 200, 0}, {0, 0, 0}, {}},                    // I = 0, S > 0: black
+        {{77, 0, 200}, {200, 200, 200}, {}},              // S = 0: the grey of level I
+        {{77, 0, 0}, {0, 0, 0}, {}},
+    });
+}
+
+// The table's entries as they are stated, each split into the halves the multiply-adds take.
+TEST(HexconeReciprocals, EntriesAsStated)
+{
+    const uint32_t* table = kernels::kHexconeReciprocals.entry;
+    EXPECT_EQ(0u, table[0]);
+    EXPECT_EQ(32640u, table[1]);
+    EXPECT_EQ(4662u | 28087u << 16, table[7]);
+    EXPECT_EQ(128u, table[255]);
+    for (uint32_t n = 1; n < 256; ++n) {
+        const uint64_t w = uint64_t(table[n] & 0xFFFF) * 32768 + (table[n] >> 16);
+        EXPECT_EQ((uint64_t(32640) * 32768 + n - 1) / n, w) << "entry " << n;
+    }
+}
+
+} // namespace
+} // namespace vyr::test

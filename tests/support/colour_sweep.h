@@ -1,0 +1,179 @@
+// Sweeps of colour converters over every 24-bit input: the three low bytes of each 4-byte source
+// pixel take every value (B, G, R of RGB8888; V, S, H of HSV), the fourth byte varies. Lines
+// run on several threads, each source and destination in guard-page buffers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bytes.h"
+#include "convert/line.h"
+#include "guarded_buffer.h"
+
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+#include <fpu_control.h>
+#endif
+
+namespace vyr::test {
+
+// Natively every input. Under qemu (the i386 build) and AddressSanitizer every 61st: 61 is odd, so
+// each of the three bytes still takes all 256 values, in 275,000 mixed colours.
+inline uint32_t colourSweepStride()
+{
+#if defined(__i386__) || defined(__SANITIZE_ADDRESS__)
+    return 61;
+#else
+    return 1;
+#endif
+}
+
+constexpr uint32_t kColourInputs = 1u << 24;
+constexpr uint32_t kSweepLinePixels = 4096;
+
+// A line of the sweep: its pixels and the input number of each, and the guard-page destination
+// buffer of its thread.
+struct SweepLine {
+    const uint8_t* pixels;
+    uint32_t count;
+    std::vector<uint32_t> inputs;
+    std::unique_ptr<GuardedBuffer>* destination;
+
+    // A destination run of count pixels flush against its guard page, its bytes a fixed pattern.
+    uint8_t* freshDestination(size_t dstBpp) const
+    {
+        if (!*destination || (*destination)->size() != dstBpp * count)
+            *destination = std::make_unique<GuardedBuffer>(dstBpp * count, Placement{Flush::Back, 0});
+        std::fill((*destination)->data(), (*destination)->data() + dstBpp * count, uint8_t(0xC3));
+        return (*destination)->data();
+    }
+};
+
+// Calls check on every line of the sweep, spread over threads; the failure of the earliest
+// failing line is returned.
+inline ::testing::AssertionResult sweepColours(const std::function<::testing::AssertionResult(const SweepLine&)>& check)
+{
+    const uint32_t stride = colourSweepStride();
+    const uint32_t inputs = (kColourInputs + stride - 1) / stride;
+    const uint32_t lines = (inputs + kSweepLinePixels - 1) / kSweepLinePixels;
+    const unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    std::vector<uint32_t> firstFailure(threads, lines);
+    std::vector<std::string> messages(threads);
+
+    auto work = [&](unsigned t) {
+        std::unique_ptr<GuardedBuffer> src, dst;
+        for (uint32_t line = t; line < lines && line < firstFailure[t]; line += threads) {
+            SweepLine sweep{nullptr, std::min(kSweepLinePixels, inputs - line * kSweepLinePixels), {}, &dst};
+            if (!src || src->size() != size_t(4) * sweep.count)
+                src = std::make_unique<GuardedBuffer>(size_t(4) * sweep.count, Placement{Flush::Back, 0});
+            for (uint32_t i = 0; i < sweep.count; ++i) {
+                const uint32_t input = (line * kSweepLinePixels + i) * stride;
+                sweep.inputs.push_back(input);
+                uint8_t* p = src->data() + 4 * i;
+                p[0] = uint8_t(input);
+                p[1] = uint8_t(input >> 8);
+                p[2] = uint8_t(input >> 16);
+                p[3] = uint8_t((input * 2654435761u) >> 24);
+            }
+            sweep.pixels = src->data();
+            const ::testing::AssertionResult result = check(sweep);
+            if (!result) {
+                firstFailure[t] = line;
+                messages[t] = result.message();
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < threads; ++t)
+        pool.emplace_back(work, t);
+    for (std::thread& thread : pool)
+        thread.join();
+    const size_t worst = size_t(std::min_element(firstFailure.begin(), firstFailure.end()) - firstFailure.begin());
+    if (firstFailure[worst] == lines)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "line " << firstFailure[worst] << ": " << messages[worst];
+}
+
+// The destination a path writes for a sweep line, checked to stay inside its run.
+inline const uint8_t* convertGuarded(convert::LineFn path, const SweepLine& line, size_t dstBpp,
+                                     bool& wroteOutside)
+{
+    uint8_t* dst = line.freshDestination(dstBpp);
+    path(line.pixels, dst, line.count, 0);
+    wroteOutside = !(*line.destination)->surroundingsIntact();
+    return dst;
+}
+
+// Every path leaves, for every input, the bytes the reference gives.
+inline ::testing::AssertionResult sweepMatches(const std::vector<std::pair<std::string, convert::LineFn>>& paths,
+                                               convert::LineFn reference, size_t dstBpp)
+{
+    return sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
+        std::vector<uint8_t> expected(dstBpp * line.count);
+        reference(line.pixels, expected.data(), line.count, 0);
+        for (const auto& [name, path] : paths) {
+            bool outside = false;
+            const uint8_t* actual = convertGuarded(path, line, dstBpp, outside);
+            if (outside)
+                return ::testing::AssertionFailure() << name << " wrote outside its run";
+            for (uint32_t i = 0; i < line.count; ++i) {
+                if (!std::equal(actual + dstBpp * i, actual + dstBpp * (i + 1), expected.begin() + dstBpp * i)) {
+                    std::ostringstream s;
+                    s << name << ", input 0x" << std::hex << line.inputs[i] << std::dec << ": bytes";
+                    for (size_t k = 0; k < dstBpp; ++k)
+                        s << " " << int(actual[dstBpp * i + k]);
+                    s << ", expected";
+                    for (size_t k = 0; k < dstBpp; ++k)
+                        s << " " << int(expected[dstBpp * i + k]);
+                    return ::testing::AssertionFailure() << s.str();
+                }
+            }
+        }
+        return ::testing::AssertionSuccess();
+    });
+}
+
+// References stated in double precision compute in it on the x87 too (precision control 53 bits),
+// and call the C runtime's functions in the mode they were written for.
+class DoubleArithmetic {
+public:
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    DoubleArithmetic()
+    {
+        _FPU_GETCW(saved_);
+        set((saved_ & ~_FPU_EXTENDED) | _FPU_DOUBLE);
+    }
+    ~DoubleArithmetic() { set(saved_); }
+    template <class F>
+    double inCallerMode(F f) const
+    {
+        fpu_control_t own;
+        _FPU_GETCW(own);
+        set(saved_);
+        const double result = f();
+        set(own);
+        return result;
+    }
+
+private:
+    static void set(fpu_control_t cw) { _FPU_SETCW(cw); }
+    fpu_control_t saved_;
+#else
+    DoubleArithmetic() {}
+    ~DoubleArithmetic() {}
+    template <class F>
+    double inCallerMode(F f) const
+    {
+        return f();
+    }
+#endif
+};
+
+} // namespace vyr::test
