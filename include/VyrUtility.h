@@ -122,6 +122,18 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toHSI(const void* src, void* dst,
 VYR_API uint32_t VYR_CALL VyrUtilConvertHSItoRGB8888(const void* src, void* dst, uint32_t count,
                                                      uint32_t unusedBits);
 
+/* LAB pixels are the bytes b, a, L, 0: L* scaled to 0..255 and a*, b* offset by 128, from the RGB
+ * bytes taken as linear light with no reference white (white is L 254, a 120, b 123). Computed in
+ * double precision with the C runtime's pow; no integer path. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toLAB(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* LAB to B, G, R, 0 in single precision; a round trip loses a few units per channel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertLABtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The L byte of each LAB pixel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertLABtoMONO8(const void* src, void* dst, uint32_t count,
+                                                   uint32_t unusedBits);
+
 /* ---- Bayer demosaicing ------------------------------------------------------------------------ */
 
 /* ---- Bicolor ---------------------------------------------------------------------------------- */

@@ -164,7 +164,7 @@ struct Case {
     size_t dstBpp;
     LineFn scalarReference;
     LineFn vectorReference; // null: no vector path
-    uint32_t(VYR_CALL* exported)(const void*, void*, uint32_t, uint32_t);
+    ExportFn exported;
 };
 
 const Case kCases[] = {
@@ -197,16 +197,8 @@ TEST_P(Hexcone, EveryPathFollowsItsRuleAtEveryCountAndPlacement)
 TEST_P(Hexcone, ExportTakesTheVectorPathWithMmxAndReturnsZero)
 {
     const Case& c = GetParam();
-    const std::vector<uint8_t> src = randomBytes(4 * 77, 7);
-    std::vector<uint8_t> expected(77 * c.dstBpp, 0x11), actual(77 * c.dstBpp, 0x11);
     const bool vector = c.vectorReference && VyrUtilIsMMX();
-    (vector ? c.vectorReference : c.scalarReference)(src.data(), expected.data(), 77, 0);
-    EXPECT_EQ(0u, c.exported(src.data(), actual.data(), 77, 5)); // unusedBits is ignored
-    EXPECT_TRUE(sameBytes(expected.data(), actual.data(), expected.size()));
-
-    GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0));
-    EXPECT_TRUE(none.surroundingsIntact());
+    expectExportFollows(c.exported, vector ? c.vectorReference : c.scalarReference, c.dstBpp);
 }
 
 INSTANTIATE_TEST_SUITE_P(Converters, Hexcone, ::testing::ValuesIn(kCases),

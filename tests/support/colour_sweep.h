@@ -111,6 +111,25 @@ inline const uint8_t* convertGuarded(convert::LineFn path, const SweepLine& line
     return dst;
 }
 
+// The first pixel of a sweep line whose bytes differ, with its input.
+inline ::testing::AssertionResult sameSweepPixels(const std::string& name, const SweepLine& line,
+                                                  const uint8_t* actual, const uint8_t* expected, size_t dstBpp)
+{
+    for (uint32_t i = 0; i < line.count; ++i) {
+        if (std::equal(actual + dstBpp * i, actual + dstBpp * (i + 1), expected + dstBpp * i))
+            continue;
+        std::ostringstream s;
+        s << name << ", input 0x" << std::hex << line.inputs[i] << std::dec << ": bytes";
+        for (size_t k = 0; k < dstBpp; ++k)
+            s << " " << int(actual[dstBpp * i + k]);
+        s << ", expected";
+        for (size_t k = 0; k < dstBpp; ++k)
+            s << " " << int(expected[dstBpp * i + k]);
+        return ::testing::AssertionFailure() << s.str();
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // Every path leaves, for every input, the bytes the reference gives.
 inline ::testing::AssertionResult sweepMatches(const std::vector<std::pair<std::string, convert::LineFn>>& paths,
                                                convert::LineFn reference, size_t dstBpp)
@@ -123,21 +142,29 @@ inline ::testing::AssertionResult sweepMatches(const std::vector<std::pair<std::
             const uint8_t* actual = convertGuarded(path, line, dstBpp, outside);
             if (outside)
                 return ::testing::AssertionFailure() << name << " wrote outside its run";
-            for (uint32_t i = 0; i < line.count; ++i) {
-                if (!std::equal(actual + dstBpp * i, actual + dstBpp * (i + 1), expected.begin() + dstBpp * i)) {
-                    std::ostringstream s;
-                    s << name << ", input 0x" << std::hex << line.inputs[i] << std::dec << ": bytes";
-                    for (size_t k = 0; k < dstBpp; ++k)
-                        s << " " << int(actual[dstBpp * i + k]);
-                    s << ", expected";
-                    for (size_t k = 0; k < dstBpp; ++k)
-                        s << " " << int(expected[dstBpp * i + k]);
-                    return ::testing::AssertionFailure() << s.str();
-                }
-            }
+            const ::testing::AssertionResult same = sameSweepPixels(name, line, actual, expected.data(), dstBpp);
+            if (!same)
+                return same;
         }
         return ::testing::AssertionSuccess();
     });
+}
+
+using ExportFn = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+
+// The export converts 4-byte source pixels as the reference does, ignores unusedBits, returns 0,
+// and touches nothing for a count of 0.
+inline void expectExportFollows(ExportFn exported, convert::LineFn reference, size_t dstBpp)
+{
+    const std::vector<uint8_t> src = randomBytes(4 * 77, 7);
+    std::vector<uint8_t> expected(77 * dstBpp, 0x11), actual(77 * dstBpp, 0x11);
+    reference(src.data(), expected.data(), 77, 0);
+    EXPECT_EQ(0u, exported(src.data(), actual.data(), 77, 5));
+    EXPECT_TRUE(sameBytes(expected.data(), actual.data(), expected.size()));
+
+    GuardedBuffer none(0, {Flush::Front, 0});
+    EXPECT_EQ(0u, exported(none.data(), none.data(), 0, 0));
+    EXPECT_TRUE(none.surroundingsIntact());
 }
 
 // References stated in double precision compute in it on the x87 too (precision control 53 bits),
