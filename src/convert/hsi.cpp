@@ -6,6 +6,12 @@
 #include "convert/kernels/runner.h"
 #include "convert/kernels/simd.h"
 
+#if defined(VYR_X86_KERNELS)
+#define VYR_X86_VARIANT(fn) fn
+#else
+#define VYR_X86_VARIANT(fn) nullptr
+#endif
+
 namespace vyr::convert {
 namespace {
 
@@ -84,15 +90,10 @@ void hsiToRgb8888Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const Paths kRgb8888ToHsi = {
-    rgb8888ToHsiScalar,
-    {rgb8888ToHsiVector<rgb8888ToHsiPixels>,
-#if defined(VYR_X86_KERNELS)
-     rgb8888ToHsiVector<kernels::rgb8888ToHsiSse2>,
-#else
-     nullptr,
-#endif
-     nullptr, nullptr}};
+const Paths kRgb8888ToHsi = {rgb8888ToHsiScalar,
+                             {rgb8888ToHsiVector<rgb8888ToHsiPixels>,
+                              VYR_X86_VARIANT(rgb8888ToHsiVector<kernels::rgb8888ToHsiSse2>), nullptr,
+                              VYR_X86_VARIANT(rgb8888ToHsiVector<kernels::rgb8888ToHsiAvx2>)}};
 
 const Paths kHsiToRgb8888 = {hsiToRgb8888Scalar, {nullptr, nullptr, nullptr, nullptr}};
 

@@ -64,7 +64,8 @@ void labToRgb8888Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
         const Single fy = (Single{float(src[2])} / Single{kLightnessScale} + Single{16.0f}) / Single{116.0f};
         const Single fx = Single{float(src[1] - 128)} / Single{500.0f} + fy;
         const Single fz = fy - Single{float(src[0] - 128)} / Single{200.0f};
-        const Single x{float(cubeOnByteScale(fx))}, y{float(cubeOnByteScale(fy))}, z{float(cubeOnByteScale(fz))};
+        const Single x{float(cubeOnByteScale(fx))}, y{float(cubeOnByteScale(fy))},
+            z{float(cubeOnByteScale(fz))};
         dst[0] = truncatedByte(Single{0.0557f} * x - Single{0.2040f} * y + Single{1.0570f} * z);
         dst[1] = truncatedByte(Single{1.8758f} * y - Single{0.9689f} * x + Single{0.0415f} * z);
         dst[2] = truncatedByte(Single{3.2406f} * x - Single{1.5372f} * y - Single{0.4986f} * z);

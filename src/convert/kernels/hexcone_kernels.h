@@ -16,9 +16,12 @@ extern const ReciprocalTable kHexconeReciprocals;
 
 // RGB8888 to HSV (bytes V, S, H, 0) and to HSI (bytes I, S, H, 0), block 4.
 void rgb8888ToHsvSse2(const uint8_t* src, uint8_t* dst, size_t pixels);
+void rgb8888ToHsvAvx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 void rgb8888ToHsiSse2(const uint8_t* src, uint8_t* dst, size_t pixels);
+void rgb8888ToHsiAvx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 
 // HSV to RGB8888 (bytes B, G, R, 0), block 8.
 void hsvToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels);
+void hsvToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 
 } // namespace vyr::kernels
