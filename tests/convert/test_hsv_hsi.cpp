@@ -80,7 +80,8 @@ void refHexconeVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t
         const int x = (n < 0 ? -q : q) + offset;
         const int h = ((((x * 21846) >> 16) + 1) >> 1) & 255;
         const int level = Intensity ? ((b + g + r) * 21846) >> 16 : max;
-        const uint8_t out[4] = {uint8_t(level), uint8_t(tableQuotient(uint32_t(d), uint32_t(max))), uint8_t(h), 0};
+        const uint8_t out[4] = {uint8_t(level), uint8_t(tableQuotient(uint32_t(d), uint32_t(max))),
+                                uint8_t(h), 0};
         std::copy(out, out + 4, dst + 4 * i);
     }
 }
@@ -267,8 +268,8 @@ TEST(HexconeSweep, HsvToRgbPathsDifferByAtMostOne)
             for (int k = 0; k < 3; ++k) {
                 const int diff = std::abs(vector[4 * i + k] - scalar[4 * i + k]);
                 if (diff > 1 || (mustAgree && diff != 0))
-                    return ::testing::AssertionFailure() << "H, S, V " << int(p[2]) << ", " << int(p[1]) << ", "
-                                                         << int(p[0]) << " channel " << k;
+                    return ::testing::AssertionFailure() << "H, S, V " << int(p[2]) << ", " << int(p[1])
+                                                         << ", " << int(p[0]) << " channel " << k;
             }
         }
         return ::testing::AssertionSuccess();
@@ -314,7 +315,8 @@ std::array<uint8_t, 3> convertOne(LineFn path, const uint8_t in[3])
 void expectKnown(const Paths& paths, const std::vector<Known>& known)
 {
     for (const Known& k : known) {
-        const std::string in = std::to_string(k.in[0]) + ", " + std::to_string(k.in[1]) + ", " + std::to_string(k.in[2]);
+        const std::string in =
+            std::to_string(k.in[0]) + ", " + std::to_string(k.in[1]) + ", " + std::to_string(k.in[2]);
         const std::array<uint8_t, 3> scalar = convertOne(paths.scalar, k.in);
         EXPECT_TRUE(sameBytes(k.scalar, scalar.data(), 3)) << "scalar, " << in;
         for (auto [isa, path] : runnableVariants(paths)) {

@@ -44,7 +44,8 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const double fx = arithmetic.inCallerMode([&] { return std::pow(x, third); });
         const double fy = arithmetic.inCallerMode([&] { return std::pow(y, third); });
         const double fz = arithmetic.inCallerMode([&] { return std::pow(z, third); });
-        const uint8_t out[4] = {clampedByte(128 + int(200 * (fy - fz))), clampedByte(128 + int(500 * (fx - fy))),
+        const uint8_t out[4] = {clampedByte(128 + int(200 * (fy - fz))),
+                                clampedByte(128 + int(500 * (fx - fy))),
                                 clampedByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
         std::copy(out, out + 4, dst + 4 * i);
     }
@@ -157,7 +158,8 @@ TEST(LabSweep, InputsThatTellFusedArithmeticGiveTheUnfusedBytes)
         uint8_t expected[4], fused[4], actual[4];
         refLabToRgb(src, expected, fused, 1);
         convert::kLabToRgb8888.scalar(src, actual, 1, 0);
-        EXPECT_FALSE(std::equal(expected, expected + 4, fused)) << "L, a, b " << int(in[0]) << ", " << int(in[1]);
+        EXPECT_FALSE(std::equal(expected, expected + 4, fused))
+            << "L, a, b " << int(in[0]) << ", " << int(in[1]);
         EXPECT_TRUE(sameBytes(expected, actual, 4)) << "L, a, b " << int(in[0]) << ", " << int(in[1]);
     }
 }

@@ -58,7 +58,8 @@ struct SweepLine {
 
 // Calls check on every line of the sweep, spread over threads; the failure of the earliest
 // failing line is returned.
-inline ::testing::AssertionResult sweepColours(const std::function<::testing::AssertionResult(const SweepLine&)>& check)
+inline ::testing::AssertionResult
+sweepColours(const std::function<::testing::AssertionResult(const SweepLine&)>& check)
 {
     const uint32_t stride = colourSweepStride();
     const uint32_t inputs = (kColourInputs + stride - 1) / stride;
@@ -95,7 +96,8 @@ inline ::testing::AssertionResult sweepColours(const std::function<::testing::As
         pool.emplace_back(work, t);
     for (std::thread& thread : pool)
         thread.join();
-    const size_t worst = size_t(std::min_element(firstFailure.begin(), firstFailure.end()) - firstFailure.begin());
+    const size_t worst =
+        size_t(std::min_element(firstFailure.begin(), firstFailure.end()) - firstFailure.begin());
     if (firstFailure[worst] == lines)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "line " << firstFailure[worst] << ": " << messages[worst];
@@ -113,7 +115,8 @@ inline const uint8_t* convertGuarded(convert::LineFn path, const SweepLine& line
 
 // The first pixel of a sweep line whose bytes differ, with its input.
 inline ::testing::AssertionResult sameSweepPixels(const std::string& name, const SweepLine& line,
-                                                  const uint8_t* actual, const uint8_t* expected, size_t dstBpp)
+                                                  const uint8_t* actual, const uint8_t* expected,
+                                                  size_t dstBpp)
 {
     for (uint32_t i = 0; i < line.count; ++i) {
         if (std::equal(actual + dstBpp * i, actual + dstBpp * (i + 1), expected + dstBpp * i))
@@ -131,8 +134,9 @@ inline ::testing::AssertionResult sameSweepPixels(const std::string& name, const
 }
 
 // Every path leaves, for every input, the bytes the reference gives.
-inline ::testing::AssertionResult sweepMatches(const std::vector<std::pair<std::string, convert::LineFn>>& paths,
-                                               convert::LineFn reference, size_t dstBpp)
+inline ::testing::AssertionResult
+sweepMatches(const std::vector<std::pair<std::string, convert::LineFn>>& paths, convert::LineFn reference,
+             size_t dstBpp)
 {
     return sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
         std::vector<uint8_t> expected(dstBpp * line.count);
@@ -142,7 +146,8 @@ inline ::testing::AssertionResult sweepMatches(const std::vector<std::pair<std::
             const uint8_t* actual = convertGuarded(path, line, dstBpp, outside);
             if (outside)
                 return ::testing::AssertionFailure() << name << " wrote outside its run";
-            const ::testing::AssertionResult same = sameSweepPixels(name, line, actual, expected.data(), dstBpp);
+            const ::testing::AssertionResult same =
+                sameSweepPixels(name, line, actual, expected.data(), dstBpp);
             if (!same)
                 return same;
         }
