@@ -108,12 +108,12 @@ public:
     bool created() const { return png_ && info_; }
     const char* errorText() const { return error_.text; }
 
-    bool writeHeader(uint32_t width, uint32_t height)
+    bool writeHeader(uint32_t width, uint32_t height, int colourType = PNG_COLOR_TYPE_RGB)
     {
         if (setjmp(png_jmpbuf(png_)))
             return false;
         png_init_io(png_, file_);
-        png_set_IHDR(png_, info_, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+        png_set_IHDR(png_, info_, width, height, 8, colourType, PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         // Faster than the default level at little cost in size for these images.
         png_set_compression_level(png_, 3);
@@ -199,15 +199,17 @@ Frame frameFromPng(const PngImage& image, const Format& format)
     return frame;
 }
 
-void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
-                 const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow)
+namespace {
+
+void writePng(OutputFile& output, uint32_t width, uint32_t height, int colourType, size_t samplesPerPixel,
+              const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
 {
     PngWriter writer(output.stream());
     if (!writer.created())
         output.fail("libpng could not start");
-    if (!writer.writeHeader(width, height))
+    if (!writer.writeHeader(width, height, colourType))
         output.fail(writer.errorText());
-    std::vector<uint8_t> row(size_t(3) * width);
+    std::vector<uint8_t> row(samplesPerPixel * width);
     for (uint32_t y = 0; y < height; ++y) {
         renderRow(y, row.data());
         if (!writer.writeRow(row.data()))
@@ -215,6 +217,20 @@ void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
     }
     if (!writer.finish())
         output.fail(writer.errorText());
+}
+
+} // namespace
+
+void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
+                 const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow)
+{
+    writePng(output, width, height, PNG_COLOR_TYPE_RGB, 3, renderRow);
+}
+
+void writeGreyPng(OutputFile& output, uint32_t width, uint32_t height,
+                  const std::function<void(uint32_t y, uint8_t* grey)>& renderRow)
+{
+    writePng(output, width, height, PNG_COLOR_TYPE_GRAY, 1, renderRow);
 }
 
 } // namespace vyr::tool

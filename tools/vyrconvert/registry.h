@@ -25,6 +25,13 @@ struct PngLayout {
 bool operator==(const PngLayout& a, const PngLayout& b);
 std::string describe(const PngLayout& layout); // "8-bit grey"
 
+// One byte of each pixel of a format, shown on its own as a grey picture.
+struct GreyPlane {
+    const char* name;    // "H"
+    size_t byteInPixel;  // which byte of the pixel
+    size_t bytesPerPixel;
+};
+
 struct Format {
     const char* name;
     const char* summary; // one line for --help and --list
@@ -36,6 +43,8 @@ struct Format {
     // PNGs decoding to this layout load as this format (None: not loadable from PNG).
     PngLayout pngSource;
     void (*lineFromPng)(const uint8_t* pngRow, uint32_t width, uint8_t* line);
+    // Planes the demo also writes as grey PNGs, beside the converted frame.
+    std::vector<GreyPlane> demoPlanes = {};
 };
 
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
