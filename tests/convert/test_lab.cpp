@@ -2,7 +2,6 @@
 // precision, and the lightness plane, against references written here from the rules.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <cmath>
 
@@ -41,9 +40,8 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const double x = (double(0.3576f) * g + double(0.4124f) * r + double(0.1805f) * b) / 255;
         const double y = (double(0.7152f) * g + double(0.2126f) * r + double(0.0722f) * b) / 255;
         const double z = (double(0.1192f) * g + double(0.0193f) * r + double(0.9505f) * b) / 255;
-        const double fx = arithmetic.inCallerMode([&] { return std::pow(x, third); });
-        const double fy = arithmetic.inCallerMode([&] { return std::pow(y, third); });
-        const double fz = arithmetic.inCallerMode([&] { return std::pow(z, third); });
+        const double fx = arithmetic.pow(x, third), fy = arithmetic.pow(y, third),
+                     fz = arithmetic.pow(z, third);
         const uint8_t out[4] = {clampedByte(128 + int(200 * (fy - fz))),
                                 clampedByte(128 + int(500 * (fx - fy))),
                                 clampedByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
@@ -136,10 +134,7 @@ TEST(LabSweep, EveryLabColourGivesTheUnfusedBytes)
     EXPECT_TRUE(sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
         std::vector<uint8_t> expected(4 * line.count), fused(4 * line.count);
         refLabToRgb(line.pixels, expected.data(), fused.data(), line.count);
-        bool outside = false;
-        const uint8_t* actual = convertGuarded(convert::kLabToRgb8888.scalar, line, 4, outside);
-        if (outside)
-            return ::testing::AssertionFailure() << "wrote outside its run";
+        const uint8_t* actual = convertGuarded(convert::kLabToRgb8888.scalar, line, 4);
         for (uint32_t i = 0; i < 4 * line.count; i += 4)
             fusedDiffers += !std::equal(&expected[i], &expected[i] + 4, &fused[i]);
         return sameSweepPixels("scalar", line, actual, expected.data(), 4);
@@ -164,37 +159,25 @@ TEST(LabSweep, InputsThatTellFusedArithmeticGiveTheUnfusedBytes)
     }
 }
 
-// in[] and out[] in the order R, G, B or L, a, b: the bytes 2, 1, 0 of a pixel.
-void expectKnown(const Paths& paths, std::initializer_list<std::array<uint8_t, 6>> known)
-{
-    for (const auto& k : known) {
-        const uint8_t src[4] = {k[2], k[1], k[0], 0xA5};
-        uint8_t dst[4] = {9, 9, 9, 9};
-        paths.scalar(src, dst, 1, 0);
-        const uint8_t want[4] = {k[5], k[4], k[3], 0};
-        EXPECT_TRUE(sameBytes(want, dst, 4)) << int(k[0]) << ", " << int(k[1]) << ", " << int(k[2]);
-    }
-}
-
 TEST(LabKnown, RgbToLab)
 {
     expectKnown(convert::kRgb8888ToLab, {
-        {255, 255, 255, 254, 120, 123}, // no reference white: 100 * 2.55f is just below 255
-        {0, 0, 0, 0, 128, 128},         // L = -40.8 limited to 0
-        {128, 128, 128, 194, 122, 124},
-        {255, 0, 0, 135, 201, 193},
-        {0, 255, 0, 223, 36, 208},
-        {0, 0, 255, 82, 202, 15},
+        {{255, 255, 255}, {254, 120, 123}, {}}, // no reference white: 100 * 2.55f is just below 255
+        {{0, 0, 0}, {0, 128, 128}, {}},         // L = -40.8 limited to 0
+        {{128, 128, 128}, {194, 122, 124}, {}},
+        {{255, 0, 0}, {135, 201, 193}, {}},
+        {{0, 255, 0}, {223, 36, 208}, {}},
+        {{0, 0, 255}, {82, 202, 15}, {}},
     });
 }
 
 TEST(LabKnown, LabToRgb)
 {
     expectKnown(convert::kLabToRgb8888, {
-        {255, 128, 128, 255, 241, 231},
-        {0, 128, 128, 0, 0, 0},
-        {128, 128, 128, 56, 44, 42},
-        {0, 128, 255, 15, 0, 0}, // Z' is negative
+        {{255, 128, 128}, {255, 241, 231}, {}},
+        {{0, 128, 128}, {0, 0, 0}, {}},
+        {{128, 128, 128}, {56, 44, 42}, {}},
+        {{0, 128, 255}, {15, 0, 0}, {}}, // Z' is negative
     });
 }
 
