@@ -66,8 +66,12 @@ void refLabToRgb(const uint8_t* src, uint8_t* dst, uint8_t* fused, uint32_t coun
                                 sum(single(3.2406f * x), single(-1.5372f * y), single(-0.4986f * z)), 0};
         std::copy(out, out + 4, dst + 4 * i);
         if (fused) {
-            auto fusedSum = [](float p, float a, float q, float b, float r, float c) {
-                return clampedByte(int(single(std::fma(c, r, single(std::fma(a, p, single(b * q)))))));
+            // a * p + t rounded once. Not the runtime's fmaf, which not every runtime fuses: the
+            // product of two floats is exact in double, and so is its sum with a float here (the
+            // constants' exponents lie within 6 of each other, the channels below 2^11).
+            auto fma = [](float a, float p, float t) { return single(float(double(a) * p + t)); };
+            auto fusedSum = [&](float p, float a, float q, float b, float r, float c) {
+                return clampedByte(int(fma(c, r, fma(a, p, single(b * q)))));
             };
             const uint8_t alt[4] = {fusedSum(x, 0.0557f, y, -0.2040f, z, 1.0570f),
                                     fusedSum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
