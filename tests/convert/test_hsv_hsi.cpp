@@ -179,6 +179,8 @@ const Case kCases[] = {
     {"HSVtoMONO8", &convert::kHsvToMono8, 1, refHsvToMono8, nullptr, VyrUtilConvertHSVtoMONO8},
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class Hexcone : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Hexcone, EveryPathFollowsItsRuleAtEveryCountAndPlacement)
@@ -189,10 +191,13 @@ TEST_P(Hexcone, EveryPathFollowsItsRuleAtEveryCountAndPlacement)
     EXPECT_TRUE(matchesReference(spec, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
     for (auto [isa, path] : runnableVariants(*c.paths))
         EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, counts)) << isaName(isa);
-    // Long enough for the streaming stores, aligned and not.
+    // Long enough for the kernels' streaming stores, aligned and not.
     const uint32_t n = uint32_t(kernels::kStreamingBytes / 4 + 37);
-    for (auto [isa, path] : runnableVariants(*c.paths))
-        EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, {n, n + 5})) << isaName(isa);
+    for (auto [isa, path] : runnableVariants(*c.paths)) {
+        if (isa != convert::kPlain) {
+            EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, {n, n + 5})) << isaName(isa);
+        }
+    }
 }
 
 TEST_P(Hexcone, ExportTakesTheVectorPathWithMmxAndReturnsZero)

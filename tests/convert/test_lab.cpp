@@ -106,6 +106,8 @@ const Case kCases[] = {
     {"LABtoMONO8", &convert::kLabToMono8, 1, refLabToMono8, VyrUtilConvertLABtoMONO8},
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class Lab : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Lab, FollowsTheRuleAtEveryCountAndPlacement)
