@@ -22,7 +22,7 @@ struct Avx2 {
     static R set32(int32_t x) { return _mm256_set1_epi32(x); }
     static R and_(R a, R b) { return _mm256_and_si256(a, b); }
     static R or_(R a, R b) { return _mm256_or_si256(a, b); }
-    static R andnot(R a, R b) { return _mm256_andnot_si256(a, b); }
+    static R select(R mask, R ifSet, R ifClear) { return _mm256_blendv_epi8(ifClear, ifSet, mask); }
     static R xor_(R a, R b) { return _mm256_xor_si256(a, b); }
     template <int N> static R srl16(R a) { return _mm256_srli_epi16(a, N); }
     template <int N> static R sll16(R a) { return _mm256_slli_epi16(a, N); }

@@ -3,7 +3,8 @@
 // lives in an anonymous namespace, so each instruction set keeps its own copies.
 //
 // V holds V::kPixels 4-byte pixels per register and supplies:
-//   R, load, store<Stream>, zero, set16, set32, and_, or_, andnot, xor_, srl16<N>, sll16<N>,
+//   R, load, store<Stream>, zero, set16, set32, and_, or_, xor_, select(mask, ifSet, ifClear),
+//   srl16<N>, sll16<N>,
 //   srl32<N>, sll32<N>, packs32 and unpacklo16/unpackhi16 (within 128-bit lanes, so that
 //   packing two registers and unpacking again gives the pixels back in order), add16, sub16,
 //   max16, min16, eq16, gt16, mullo16, mulhi16, mulhiu16, madd16, add32,
@@ -18,12 +19,6 @@
 
 namespace vyr::kernels {
 namespace {
-
-template <class V>
-inline typename V::R select(typename V::R mask, typename V::R ifSet, typename V::R ifClear)
-{
-    return V::or_(V::and_(mask, ifSet), V::andnot(mask, ifClear));
-}
 
 // Bytes 0, 1 and 2 of the pixels of two registers, as 16-bit lanes.
 template <class V>
@@ -71,8 +66,8 @@ inline void hexconePass(const uint8_t* src, uint8_t* dst)
     // Sector by the first channel equal to the maximum, in the order R, G, B.
     const R rIsMax = V::eq16(r, max);
     const R gIsMax = V::eq16(g, max);
-    const R n = select<V>(rIsMax, V::sub16(g, b), select<V>(gIsMax, V::sub16(b, r), V::sub16(r, g)));
-    const R offset = select<V>(rIsMax, V::set16(1530), select<V>(gIsMax, V::set16(510), V::set16(1020)));
+    const R n = V::select(rIsMax, V::sub16(g, b), V::select(gIsMax, V::sub16(b, r), V::sub16(r, g)));
+    const R offset = V::select(rIsMax, V::set16(1530), V::select(gIsMax, V::set16(510), V::set16(1020)));
     const R negative = V::gt16(V::zero(), n);
     const R magnitude = V::sub16(V::xor_(n, negative), negative);
     const R q = V::quotient16(magnitude, d);
@@ -122,7 +117,7 @@ inline void hsvToRgbPass(const uint8_t* src, uint8_t* dst)
         sector = V::sub16(sector, V::gt16(h, V::set16(thresholds[t])));
     const R f = V::sub16(V::mullo16(h, V::set16(6)), V::mullo16(sector, V::set16(255)));
     const R odd = V::eq16(V::and_(sector, V::set16(1)), V::set16(1));
-    const R rising = select<V>(odd, f, V::sub16(V::set16(255), f));
+    const R rising = V::select(odd, f, V::sub16(V::set16(255), f));
 
     const R p = divideBy255<V>(V::mullo16(V::sub16(V::set16(255), s), v));
     // y = V (65025 - S F'): both factors fit 16 unsigned bits, the product 24.
@@ -138,9 +133,9 @@ inline void hsvToRgbPass(const uint8_t* src, uint8_t* dst)
     // (R, G, B) by sector: 0 (V, ramp, P), 1 (ramp, V, P), 2 (P, V, ramp), 3 (P, ramp, V),
     // 4 (ramp, P, V), 5 (V, P, ramp); grey (S = 0) is V in all three.
     const R grey = V::eq16(s, V::zero());
-    const R red = select<V>(V::or_(grey, in(0, 5)), v, select<V>(in(1, 4), ramp, p));
-    const R green = select<V>(V::or_(grey, in(1, 2)), v, select<V>(in(0, 3), ramp, p));
-    const R blue = select<V>(V::or_(grey, in(3, 4)), v, select<V>(in(2, 5), ramp, p));
+    const R red = V::select(V::or_(grey, in(0, 5)), v, V::select(in(1, 4), ramp, p));
+    const R green = V::select(V::or_(grey, in(1, 2)), v, V::select(in(0, 3), ramp, p));
+    const R blue = V::select(V::or_(grey, in(3, 4)), v, V::select(in(2, 5), ramp, p));
 
     storePixels<V, Stream>(dst, V::or_(blue, V::template sll16<8>(green)), red);
 }

@@ -17,7 +17,10 @@ struct Sse2 {
     static R set32(int32_t x) { return _mm_set1_epi32(x); }
     static R and_(R a, R b) { return _mm_and_si128(a, b); }
     static R or_(R a, R b) { return _mm_or_si128(a, b); }
-    static R andnot(R a, R b) { return _mm_andnot_si128(a, b); }
+    static R select(R mask, R ifSet, R ifClear)
+    {
+        return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
+    }
     static R xor_(R a, R b) { return _mm_xor_si128(a, b); }
     template <int N> static R srl16(R a) { return _mm_srli_epi16(a, N); }
     template <int N> static R sll16(R a) { return _mm_slli_epi16(a, N); }
