@@ -4,8 +4,8 @@
 // registers and rounds to the declared type only where the compiler happens to store a value, so
 // one expression can give another double than on SSE2. While a DoubleRounding lives, the x87
 // rounds every result to a 53-bit mantissa as double arithmetic does; single-precision results
-// are rounded one operation at a time with roundToFloat (rounding a 64-bit mantissa to 24 bits
-// then gives the correctly rounded float). Elsewhere both cost nothing.
+// are rounded one operation at a time with roundToFloat (a result rounded first to 53 or 64 bits,
+// then to 24, is still the correctly rounded float). Elsewhere both cost nothing.
 #pragma once
 
 #include <cmath>
