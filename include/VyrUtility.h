@@ -363,6 +363,42 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertYUVtoRGB8888(const void* src, void* dst,
 
 /* ---- HSI, HSV and LAB ------------------------------------------------------------------------- */
 
+/* HSV pixels are the bytes V, S, H, 0: value (largest channel), saturation, and hue on a 255-step
+ * circle (red 0, green 85, blue 170). With MMX the integer path runs; it may give one more or
+ * one less than the double-precision path in S and H (reds towards yellow, and greys, come out
+ * one lower in H: pure red and every grey give H = 255 instead of 0). The fourth byte is 0.
+ * unusedBits is ignored by every HSI, HSV and LAB converter. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toHSV(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* HSV to B, G, R, 0. S = 0 gives the grey V; the integer path may differ by one per channel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertHSVtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The V byte of each HSV pixel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertHSVtoMONO8(const void* src, void* dst, uint32_t count,
+                                                   uint32_t unusedBits);
+
+/* HSI pixels are the bytes I, S, H, 0: intensity (the mean of R, G, B) with the saturation and hue
+ * of HSV. The integer path may give I one lower than the double-precision path (it rounds the
+ * mean down), and S and H differ as for HSV. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toHSI(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* HSI to B, G, R, 0, reading I as the largest channel (a colour returns brighter than it went in).
+ * S = 0 gives the grey of level I, black for I = 0 (not white). No integer path. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertHSItoRGB8888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+
+/* LAB pixels are the bytes b, a, L, 0: L* scaled to 0..255 and a*, b* offset by 128, from the RGB
+ * bytes taken as linear light with no reference white (white is L 254, a 120, b 123). Computed in
+ * double precision with the C runtime's pow; no integer path. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toLAB(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* LAB to B, G, R, 0 in single precision; a round trip loses a few units per channel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertLABtoRGB8888(const void* src, void* dst, uint32_t count,
+                                                     uint32_t unusedBits);
+/* The L byte of each LAB pixel. */
+VYR_API uint32_t VYR_CALL VyrUtilConvertLABtoMONO8(const void* src, void* dst, uint32_t count,
+                                                   uint32_t unusedBits);
+
 /* ---- Bayer demosaicing ------------------------------------------------------------------------ */
 /* Bayer lines: Bayer8 one byte per site, Bayer15 one little-endian 16-bit word per site (0..32767).
  * phase names the colours of the 2x2 cell at column 0 of src0 (first line) and src1 (second line):

@@ -103,7 +103,10 @@ TEST(Demo, WritesScenePngAndOnePngAndTableRowPerConversion)
     EXPECT_EQ(720u, scene->height);
     EXPECT_TRUE(hasColour(*scene));
 
-    const auto rows = tableRows(demo.out);
+    // Rows named <conversion>:<plane> hold grey PNGs of one byte of a conversion's pixels.
+    std::vector<std::vector<std::string>> rows, planeRows;
+    for (std::vector<std::string>& row : tableRows(demo.out))
+        (row[0].find(':') == std::string::npos ? rows : planeRows).push_back(std::move(row));
     ASSERT_EQ(conversions.size(), rows.size()) << demo.out;
     std::set<std::string> written = {"vyrconvert-demo", "vyrconvert-demo/scene.png"};
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -128,6 +131,17 @@ TEST(Demo, WritesScenePngAndOnePngAndTableRowPerConversion)
         if (row[0] == "MONO8toYUY2") {
             EXPECT_EQ("lossless", row[3]);
         }
+    }
+    for (const std::vector<std::string>& row : planeRows) {
+        // The table's columns, with neither a speed nor a round trip of their own.
+        ASSERT_EQ(4u, row.size()) << demo.out;
+        EXPECT_EQ("-", row[2]) << row[0];
+        EXPECT_EQ("-", row[3]) << row[0];
+        written.insert(row[1]);
+        const std::optional<RgbPicture> plane = readPngAsRgb(dir.path() / row[1]);
+        ASSERT_TRUE(plane) << row[1];
+        EXPECT_FALSE(plane->storedAs8BitRgb) << row[1];
+        EXPECT_FALSE(hasColour(*plane)) << row[1];
     }
     EXPECT_EQ(written, listTree(dir.path())) << "outputs differ from the table, or a temporary was left";
 }

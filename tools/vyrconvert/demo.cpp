@@ -49,6 +49,17 @@ void writeScenePng(const Scene& scene, const std::string& path)
     output.commit();
 }
 
+void writePlanePng(const Frame& frame, const GreyPlane& plane, const std::string& path)
+{
+    OutputFile output(path);
+    writeGreyPng(output, frame.width, frame.height, [&](uint32_t y, uint8_t* grey) {
+        const uint8_t* line = frame.line(y);
+        for (uint32_t x = 0; x < frame.width; ++x)
+            grey[x] = line[plane.bytesPerPixel * x + plane.byteInPixel];
+    });
+    output.commit();
+}
+
 // The median of several runs, so one descheduled run does not skew the figure.
 double medianSecondsOfWholeFrame(const Conversion& conversion, const Frame& source, Frame& destination,
                                  const FrameOptions& options)
@@ -146,6 +157,11 @@ int runDemo(unsigned threadCount)
         output.commit();
         table.addRow({name, outputPath, megapixelsPerSecond(scene.width, scene.height, seconds),
                       roundTripPsnr(conversion, source->second, destination, options)});
+        for (const GreyPlane& plane : conversion.to->demoPlanes) {
+            const std::string planePath = kDirectory + "/" + name + "." + plane.name + ".png";
+            writePlanePng(destination, plane, planePath);
+            table.addRow({name + ":" + plane.name, planePath, "-", "-"});
+        }
     }
     table.print(stdout);
     return kExitSuccess;

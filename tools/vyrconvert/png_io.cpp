@@ -108,8 +108,8 @@ public:
     bool created() const { return png_ && info_; }
     const char* errorText() const { return error_.text; }
 
-    bool writeHeader(uint32_t width, uint32_t height, int bitDepth = 8, int colourType = PNG_COLOR_TYPE_RGB,
-                     unsigned significantBits = 0)
+    // significantBits 0: no sBIT chunk.
+    bool writeHeader(uint32_t width, uint32_t height, int bitDepth, int colourType, unsigned significantBits)
     {
         if (setjmp(png_jmpbuf(png_)))
             return false;
@@ -207,10 +207,17 @@ Frame frameFromPng(const PngImage& image, const Format& format)
 
 namespace {
 
-void writeRows(PngWriter& writer, OutputFile& output, uint32_t height, size_t rowBytes,
-               const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
+// Rows of samplesPerPixel samples of bitDepth bits (8 or 16) a pixel.
+void writePng(OutputFile& output, uint32_t width, uint32_t height, int bitDepth, int colourType,
+              size_t samplesPerPixel, unsigned significantBits,
+              const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
 {
-    std::vector<uint8_t> row(rowBytes);
+    PngWriter writer(output.stream());
+    if (!writer.created())
+        output.fail("libpng could not start");
+    if (!writer.writeHeader(width, height, bitDepth, colourType, significantBits))
+        output.fail(writer.errorText());
+    std::vector<uint8_t> row(samplesPerPixel * size_t(bitDepth / 8) * width);
     for (uint32_t y = 0; y < height; ++y) {
         renderRow(y, row.data());
         if (!writer.writeRow(row.data()))
@@ -225,24 +232,21 @@ void writeRows(PngWriter& writer, OutputFile& output, uint32_t height, size_t ro
 void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
                  const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow)
 {
-    PngWriter writer(output.stream());
-    if (!writer.created())
-        output.fail("libpng could not start");
-    if (!writer.writeHeader(width, height))
-        output.fail(writer.errorText());
-    writeRows(writer, output, height, size_t(3) * width, renderRow);
+    writePng(output, width, height, 8, PNG_COLOR_TYPE_RGB, 3, 0, renderRow);
+}
+
+void writeGreyPng(OutputFile& output, uint32_t width, uint32_t height,
+                  const std::function<void(uint32_t y, uint8_t* grey)>& renderRow)
+{
+    writePng(output, width, height, 8, PNG_COLOR_TYPE_GRAY, 1, 0, renderRow);
 }
 
 void writeDeepPng(OutputFile& output, uint32_t width, uint32_t height, const PngLayout& layout,
                   unsigned significantBits, const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
 {
     const bool grey = layout.channels == PngChannels::Grey;
-    PngWriter writer(output.stream());
-    if (!writer.created())
-        output.fail("libpng could not start");
-    if (!writer.writeHeader(width, height, 16, grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, significantBits))
-        output.fail(writer.errorText());
-    writeRows(writer, output, height, size_t(grey ? 2 : 6) * width, renderRow);
+    writePng(output, width, height, 16, grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, grey ? 1 : 3, significantBits,
+             renderRow);
 }
 
 } // namespace vyr::tool

@@ -29,6 +29,9 @@ Frame frameFromPng(const PngImage& image, const Format& format);
 // An 8-bit RGB PNG; renderRow fills one row of width R,G,B triples.
 void writeRgbPng(OutputFile& output, uint32_t width, uint32_t height,
                  const std::function<void(uint32_t y, uint8_t* rgb)>& renderRow);
+// An 8-bit grey PNG; renderRow fills one row of width samples.
+void writeGreyPng(OutputFile& output, uint32_t width, uint32_t height,
+                  const std::function<void(uint32_t y, uint8_t* grey)>& renderRow);
 
 // A 16-bit grey or RGB PNG (layout), its sBIT chunk naming the significant bits of every sample;
 // renderRow fills one row of big-endian samples.

@@ -42,6 +42,13 @@ struct FrameOptions {
 bool operator==(const PngLayout& a, const PngLayout& b);
 std::string describe(const PngLayout& layout); // "8-bit grey"
 
+// One byte of each pixel of a format, shown on its own as a grey picture.
+struct GreyPlane {
+    const char* name;    // "H"
+    size_t byteInPixel;  // which byte of the pixel
+    size_t bytesPerPixel;
+};
+
 struct Format {
     const char* name;
     const char* summary; // one line for --help and --list
@@ -77,6 +84,9 @@ struct Format {
                               uint8_t* line) = nullptr;
     void (*lineToRgb8With)(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options,
                            uint8_t* rgb) = nullptr;
+
+    // Planes the demo also writes as grey PNGs, beside the converted frame.
+    std::vector<GreyPlane> demoPlanes = {};
 };
 
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);

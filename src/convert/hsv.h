@@ -1,0 +1,12 @@
+// HSV converters: pixels of bytes V, S, H, 0 (value, saturation, hue on a 255-step circle).
+#pragma once
+
+#include "convert/line.h"
+
+namespace vyr::convert {
+
+extern const Paths kRgb8888ToHsv; // scalar in double precision; vector in integers, block 4
+extern const Paths kHsvToRgb8888; // scalar in double precision; vector in integers, block 8
+extern const Paths kHsvToMono8;   // scalar only
+
+} // namespace vyr::convert

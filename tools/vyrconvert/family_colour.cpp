@@ -1,0 +1,80 @@
+// Colour spaces: HSV, HSI and LAB in and out. Their frames are made from the scene through the
+// library's RGB8888 converters, and shown as PNG in the colours they stand for, through the
+// library's readers.
+#include <vector>
+
+#include "formats.h"
+#include "scene.h"
+
+namespace vyr::tool {
+namespace {
+
+template <LineConverter FromRgb8888>
+void colourFromScene(const uint16_t* scene, uint32_t width, uint8_t* line)
+{
+    std::vector<uint8_t> rgb8888(size_t(4) * width);
+    kRgb8888.lineFromScene(scene, width, rgb8888.data());
+    FromRgb8888(rgb8888.data(), line, width, 0);
+}
+
+template <LineConverter ToRgb8888>
+void colourToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
+{
+    std::vector<uint8_t> rgb8888(size_t(4) * width);
+    ToRgb8888(line, rgb8888.data(), width, 0);
+    kRgb8888.lineToRgb8(rgb8888.data(), width, rgb);
+}
+
+const Format kHsv = {"HSV",
+                     "bytes V, S, H, 0: value, saturation, hue (red 0, green 85, blue 170); "
+                     "as PNG, the colours",
+                     fixedBytesPerLine<4>,
+                     colourToRgb8<VyrUtilConvertHSVtoRGB8888>,
+                     colourFromScene<VyrUtilConvertRGB8888toHSV>,
+                     {},
+                     nullptr,
+                     8,
+                     {},
+                     nullptr,
+                     nullptr,
+                     1,
+                     nullptr,
+                     nullptr,
+                     {{"H", 2, 4}, {"S", 1, 4}, {"V", 0, 4}}};
+const Format kHsi = {"HSI",
+                     "bytes I, S, H, 0: intensity (mean of R, G, B), saturation, hue; as PNG, the colours",
+                     fixedBytesPerLine<4>,
+                     colourToRgb8<VyrUtilConvertHSItoRGB8888>,
+                     colourFromScene<VyrUtilConvertRGB8888toHSI>,
+                     {},
+                     nullptr};
+const Format kLab = {"LAB",
+                     "bytes b, a, L, 0: L* scaled to 0..255, a* and b* offset by 128; as PNG, the colours",
+                     fixedBytesPerLine<4>,
+                     colourToRgb8<VyrUtilConvertLABtoRGB8888>,
+                     colourFromScene<VyrUtilConvertRGB8888toLAB>,
+                     {},
+                     nullptr,
+                     8,
+                     {},
+                     nullptr,
+                     nullptr,
+                     1,
+                     nullptr,
+                     nullptr,
+                     {{"L", 2, 4}}};
+
+const Registration kColourConversions({&kHsv, &kHsi, &kLab},
+                                      {
+                                          {&kRgb8888, &kHsv, VyrUtilConvertRGB8888toHSV, false},
+                                          {&kHsv, &kRgb8888, VyrUtilConvertHSVtoRGB8888, false},
+                                          {&kHsv, &kMono8, VyrUtilConvertHSVtoMONO8, false},
+                                          {&kRgb8888, &kHsi, VyrUtilConvertRGB8888toHSI, false},
+                                          {&kHsi, &kRgb8888, VyrUtilConvertHSItoRGB8888, false},
+                                          {&kRgb8888, &kLab, VyrUtilConvertRGB8888toLAB, false},
+                                          {&kLab, &kRgb8888, VyrUtilConvertLABtoRGB8888, false},
+                                          {&kLab, &kMono8, VyrUtilConvertLABtoMONO8, false},
+                                      });
+
+} // namespace
+} // namespace vyr::tool
