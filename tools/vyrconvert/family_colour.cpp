@@ -1,6 +1,7 @@
 // Colour spaces: HSV, HSI and LAB in and out. Their frames are made from the scene through the
 // library's RGB8888 converters, and shown as PNG in the colours they stand for, through the
 // library's readers.
+#include <utility>
 #include <vector>
 
 #include "formats.h"
@@ -25,44 +26,23 @@ void colourToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
     kRgb8888.lineToRgb8(rgb8888.data(), width, rgb);
 }
 
-const Format kHsv = {"HSV",
-                     "bytes V, S, H, 0: value, saturation, hue (red 0, green 85, blue 170); "
-                     "as PNG, the colours",
-                     fixedBytesPerLine<4>,
-                     colourToRgb8<VyrUtilConvertHSVtoRGB8888>,
-                     colourFromScene<VyrUtilConvertRGB8888toHSV>,
-                     {},
-                     nullptr,
-                     8,
-                     {},
-                     nullptr,
-                     nullptr,
-                     1,
-                     nullptr,
-                     nullptr,
-                     {{"H", 2, 4}, {"S", 1, 4}, {"V", 0, 4}}};
-const Format kHsi = {"HSI",
-                     "bytes I, S, H, 0: intensity (mean of R, G, B), saturation, hue; as PNG, the colours",
-                     fixedBytesPerLine<4>,
-                     colourToRgb8<VyrUtilConvertHSItoRGB8888>,
-                     colourFromScene<VyrUtilConvertRGB8888toHSI>,
-                     {},
-                     nullptr};
-const Format kLab = {"LAB",
-                     "bytes b, a, L, 0: L* scaled to 0..255, a* and b* offset by 128; as PNG, the colours",
-                     fixedBytesPerLine<4>,
-                     colourToRgb8<VyrUtilConvertLABtoRGB8888>,
-                     colourFromScene<VyrUtilConvertRGB8888toLAB>,
-                     {},
-                     nullptr,
-                     8,
-                     {},
-                     nullptr,
-                     nullptr,
-                     1,
-                     nullptr,
-                     nullptr,
-                     {{"L", 2, 4}}};
+// Four bytes a pixel; of the fields after lineFromPng, only the demo's planes are set.
+template <LineConverter ToRgb8888, LineConverter FromRgb8888>
+Format colourFormat(const char* name, const char* summary, std::vector<GreyPlane> demoPlanes = {})
+{
+    Format format = {name, summary, fixedBytesPerLine<4>, colourToRgb8<ToRgb8888>, colourFromScene<FromRgb8888>,
+                     {},   nullptr};
+    format.demoPlanes = std::move(demoPlanes);
+    return format;
+}
+
+const Format kHsv = colourFormat<VyrUtilConvertHSVtoRGB8888, VyrUtilConvertRGB8888toHSV>(
+    "HSV", "bytes V, S, H, 0: value, saturation, hue (red 0, green 85, blue 170); as PNG, the colours",
+    {{"H", 2, 4}, {"S", 1, 4}, {"V", 0, 4}});
+const Format kHsi = colourFormat<VyrUtilConvertHSItoRGB8888, VyrUtilConvertRGB8888toHSI>(
+    "HSI", "bytes I, S, H, 0: intensity (mean of R, G, B), saturation, hue; as PNG, the colours");
+const Format kLab = colourFormat<VyrUtilConvertLABtoRGB8888, VyrUtilConvertRGB8888toLAB>(
+    "LAB", "bytes b, a, L, 0: L* scaled to 0..255, a* and b* offset by 128; as PNG, the colours", {{"L", 2, 4}});
 
 const Registration kColourConversions({&kHsv, &kHsi, &kLab},
                                       {

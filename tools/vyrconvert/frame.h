@@ -35,12 +35,13 @@ struct Frame {
 };
 
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height);
+// The scene at full depth, moved down to the bits options.unusedBits leave.
 Frame frameFromScene(const Format& format, const Scene& scene, const FrameOptions& options = {});
 
 // The first width x height pixels of the file; bytes after them are ignored.
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height);
 void writeRawFrame(const Frame& frame, OutputFile& output);
-// Line y as 8-bit R,G,B triples, as the frame's PNG shows it.
+// Line y as 8-bit R,G,B triples: the PNG of formats without 16-bit ones, and what the demo compares.
 void lineToRgb8(const Frame& frame, uint32_t y, uint8_t* rgb);
 void writePngFrame(const Frame& frame, OutputFile& output);
 
