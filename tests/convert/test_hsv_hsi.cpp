@@ -186,16 +186,16 @@ class Hexcone : public ::testing::TestWithParam<Case> {};
 TEST_P(Hexcone, EveryPathFollowsItsRuleAtEveryCountAndPlacement)
 {
     const Case& c = GetParam();
-    const LineSpec spec{bytesPerPixel(4), bytesPerPixel(c.dstBpp)};
+    const LineSpec shape{bytesPerPixel(4), bytesPerPixel(c.dstBpp)};
     const auto counts = countsUpTo(40, {63, 64, 65, 1000, 4099});
-    EXPECT_TRUE(matchesReference(spec, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
+    EXPECT_TRUE(matchesReference(shape, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
     for (auto [isa, path] : runnableVariants(*c.paths))
-        EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, counts)) << isaName(isa);
+        EXPECT_TRUE(matchesReference(shape, path, c.vectorReference, counts)) << isaName(isa);
     // Long enough for the kernels' streaming stores, aligned and not.
     const uint32_t n = uint32_t(kernels::kStreamingBytes / 4 + 37);
     for (auto [isa, path] : runnableVariants(*c.paths)) {
         if (isa != convert::kPlain) {
-            EXPECT_TRUE(matchesReference(spec, path, c.vectorReference, {n, n + 5})) << isaName(isa);
+            EXPECT_TRUE(matchesReference(shape, path, c.vectorReference, {n, n + 5})) << isaName(isa);
         }
     }
 }

@@ -46,21 +46,21 @@ class Mono8ToRgb : public ::testing::TestWithParam<Case> {};
 TEST_P(Mono8ToRgb, EveryPathFollowsTheRuleAtEveryCountAndPlacement)
 {
     const Case& c = GetParam();
-    LineSpec spec{bytesPerPixel(1), bytesPerPixel(c.dstBpp)};
+    LineSpec shape{bytesPerPixel(1), bytesPerPixel(c.dstBpp)};
     const auto counts = countsUpTo(40, {63, 64, 65, 1000, 4099});
-    EXPECT_TRUE(matchesReference(spec, c.paths->scalar, c.reference, counts)) << "scalar path";
+    EXPECT_TRUE(matchesReference(shape, c.paths->scalar, c.reference, counts)) << "scalar path";
     for (auto [isa, path] : runnableVariants(*c.paths))
-        EXPECT_TRUE(matchesReference(spec, path, c.reference, counts)) << "vector path, " << isaName(isa);
+        EXPECT_TRUE(matchesReference(shape, path, c.reference, counts)) << "vector path, " << isaName(isa);
 }
 
 // Runs long enough to take the streaming stores, aligned and not.
 TEST_P(Mono8ToRgb, LongRunsFollowTheRule)
 {
     const Case& c = GetParam();
-    LineSpec spec{bytesPerPixel(1), bytesPerPixel(c.dstBpp)};
+    LineSpec shape{bytesPerPixel(1), bytesPerPixel(c.dstBpp)};
     const uint32_t n = static_cast<uint32_t>(kernels::kStreamingBytes / c.dstBpp + 37);
     for (auto [isa, path] : runnableVariants(*c.paths))
-        EXPECT_TRUE(matchesReference(spec, path, c.reference, {n, n + 5})) << isaName(isa);
+        EXPECT_TRUE(matchesReference(shape, path, c.reference, {n, n + 5})) << isaName(isa);
 }
 
 TEST_P(Mono8ToRgb, ExportConvertsAndReturnsZero)

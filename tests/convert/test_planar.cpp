@@ -349,9 +349,9 @@ void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
 
 TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
 {
-    const LineSpec spec{[](uint32_t count) { return (size_t(count) + 7) / 8; },
+    const LineSpec shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
                         [](uint32_t count) { return (size_t(count) + 7) / 8; }};
-    EXPECT_TRUE(matchesReference(spec, cv::kReverseMono1, reverseReference, countsUpTo(40, {1000, 2047})));
+    EXPECT_TRUE(matchesReference(shape, cv::kReverseMono1, reverseReference, countsUpTo(40, {1000, 2047})));
     GuardedBuffer two(2, {Flush::Back, 0});
     const uint8_t nine[2] = {0x01, 0xF0};
     EXPECT_EQ(0u, VyrUtilReverseMONO1(nine, two.data(), 9, 0));

@@ -70,20 +70,20 @@ void PrintTo(const Case& c, std::ostream* os)
 
 class Yuv422 : public ::testing::TestWithParam<Case> {
   protected:
-    LineSpec spec() const { return {bytesPerPixel(2), bytesPerPixel(outBytes(GetParam().out))}; }
+    LineSpec shape() const { return {bytesPerPixel(2), bytesPerPixel(outBytes(GetParam().out))}; }
 };
 
 TEST_P(Yuv422, EveryPathFollowsItsRule)
 {
     const Case& c = GetParam();
-    expectEveryPathFollowsItsRule(spec(), *c.paths, c.scalarReference, c.vectorReference, outBytes(c.out));
+    expectEveryPathFollowsItsRule(shape(), *c.paths, c.scalarReference, c.vectorReference, outBytes(c.out));
 }
 
 // The fourth argument is ignored.
 TEST_P(Yuv422, ExportTakesTheProcessorsPath)
 {
     const Case& c = GetParam();
-    LineSpec withUnusedBits = spec();
+    LineSpec withUnusedBits = shape();
     withUnusedBits.unusedBits = 7;
     expectExportTakesTheProcessorsPath(c.exported, withUnusedBits, c.scalarReference, c.vectorReference);
 }

@@ -93,13 +93,13 @@ void PrintTo(const Case& c, std::ostream* os)
 
 class Yuv444 : public ::testing::TestWithParam<Case> {
   protected:
-    LineSpec spec() const { return {GetParam().srcBytes, bytesPerPixel(outBytes(GetParam().out))}; }
+    LineSpec shape() const { return {GetParam().srcBytes, bytesPerPixel(outBytes(GetParam().out))}; }
 };
 
 TEST_P(Yuv444, EveryPathFollowsItsRule)
 {
     const Case& c = GetParam();
-    expectEveryPathFollowsItsRule(spec(), *c.paths, c.scalarReference, c.vectorReference, outBytes(c.out));
+    expectEveryPathFollowsItsRule(shape(), *c.paths, c.scalarReference, c.vectorReference, outBytes(c.out));
 }
 
 // The Y411 kernels need the SSE integer extension as well as MMX.
@@ -107,7 +107,7 @@ TEST_P(Yuv444, ExportTakesTheProcessorsPath)
 {
     const Case& c = GetParam();
     const bool y411 = c.srcBytes == y411Bytes;
-    expectExportTakesTheProcessorsPath(c.exported, spec(), c.scalarReference, c.vectorReference,
+    expectExportTakesTheProcessorsPath(c.exported, shape(), c.scalarReference, c.vectorReference,
                                        !y411 || VyrUtilIsSSE());
 }
 

@@ -132,7 +132,7 @@ void PrintTo(const Case& c, std::ostream* os)
 
 class YuvEncode : public ::testing::TestWithParam<Case> {
   protected:
-    LineSpec spec() const
+    LineSpec shape() const
     {
         const Case& c = GetParam();
         return {bytesPerPixel(c.srcBpp), bytesPerPixel(c.dstBpp), c.unusedBits};
@@ -142,13 +142,13 @@ class YuvEncode : public ::testing::TestWithParam<Case> {
 TEST_P(YuvEncode, EveryPathFollowsItsRule)
 {
     const Case& c = GetParam();
-    expectEveryPathFollowsItsRule(spec(), *c.paths, c.scalarReference, c.vectorReference, c.dstBpp);
+    expectEveryPathFollowsItsRule(shape(), *c.paths, c.scalarReference, c.vectorReference, c.dstBpp);
 }
 
 TEST_P(YuvEncode, ExportTakesTheProcessorsPath)
 {
     const Case& c = GetParam();
-    expectExportTakesTheProcessorsPath(c.exported, spec(), c.scalarReference, c.vectorReference);
+    expectExportTakesTheProcessorsPath(c.exported, shape(), c.scalarReference, c.vectorReference);
 }
 
 INSTANTIATE_TEST_SUITE_P(Converters, YuvEncode, ::testing::ValuesIn(kCases),

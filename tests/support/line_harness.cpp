@@ -39,7 +39,7 @@ std::string describe(const Placement& p)
 
 } // namespace
 
-::testing::AssertionResult matchesReference(const LineSpec& spec, LineFn path, LineFn reference,
+::testing::AssertionResult matchesReference(const LineSpec& shape, LineFn path, LineFn reference,
                                             const std::vector<uint32_t>& counts)
 {
     const Placement sources[] = {{Flush::Front, 0}, {Flush::Back, 0}, {Flush::Front, 3}};
@@ -49,17 +49,17 @@ std::string describe(const Placement& p)
         destinations.push_back({Flush::Back, gap});
     }
     for (uint32_t count : counts) {
-        const size_t srcBytes = spec.srcBytes(count);
-        const size_t dstBytes = spec.dstBytes(count);
+        const size_t srcBytes = shape.srcBytes(count);
+        const size_t dstBytes = shape.dstBytes(count);
         std::vector<uint8_t> source(srcBytes);
-        if (spec.fillSource)
-            spec.fillSource(source.data(), srcBytes, count);
+        if (shape.fillSource)
+            shape.fillSource(source.data(), srcBytes, count);
         else
             fillRandom(source.data(), srcBytes, count);
         const std::vector<uint8_t> before = randomBytes(dstBytes, count ^ 0x5555u);
         std::vector<uint8_t> expected = before;
         if (count)
-            reference(source.data(), expected.data(), count, spec.unusedBits);
+            reference(source.data(), expected.data(), count, shape.unusedBits);
 
         for (const Placement& sp : sources) {
             GuardedBuffer src(srcBytes, sp);
@@ -70,7 +70,7 @@ std::string describe(const Placement& p)
                 GuardedBuffer dst(dstBytes, dp);
                 if (dstBytes)
                     std::copy(before.begin(), before.end(), dst.data());
-                path(src.data(), dst.data(), count, spec.unusedBits);
+                path(src.data(), dst.data(), count, shape.unusedBits);
                 auto where = [&] {
                     std::ostringstream s;
                     s << "count " << count << ", source " << describe(sp) << ", destination "

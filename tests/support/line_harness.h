@@ -36,7 +36,7 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {2
 // destination flush against either guard at gaps 0..7 (so every address mod 8 occurs, and both
 // ends are tested right at a guard). Path and reference start from the same destination bytes,
 // must leave the same bytes, and the path must touch nothing around either run.
-::testing::AssertionResult matchesReference(const LineSpec& spec, LineFn path, LineFn reference,
+::testing::AssertionResult matchesReference(const LineSpec& shape, LineFn path, LineFn reference,
                                             const std::vector<uint32_t>& counts);
 
 } // namespace vyr::test

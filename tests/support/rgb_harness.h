@@ -78,20 +78,20 @@ inline std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampl
 
 // Every source offset 0..7 from the front guard against every destination offset (the destination
 // flush against the back guard at gaps 0..7, so its end is tested right at a guard).
-inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& spec, LineFn path, LineFn reference,
+inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& shape, LineFn path, LineFn reference,
                                                    const std::vector<uint32_t>& counts)
 {
     for (uint32_t count : counts) {
-        const size_t srcBytes = spec.srcBytes(count), dstBytes = spec.dstBytes(count);
+        const size_t srcBytes = shape.srcBytes(count), dstBytes = shape.dstBytes(count);
         std::vector<uint8_t> source(srcBytes);
-        if (spec.fillSource)
-            spec.fillSource(source.data(), srcBytes, count + 77);
+        if (shape.fillSource)
+            shape.fillSource(source.data(), srcBytes, count + 77);
         else
             fillRandom(source.data(), srcBytes, count + 77);
         const std::vector<uint8_t> before = randomBytes(dstBytes, count ^ 0x3C3Cu);
         std::vector<uint8_t> expected = before;
         if (count)
-            reference(source.data(), expected.data(), count, spec.unusedBits);
+            reference(source.data(), expected.data(), count, shape.unusedBits);
 
         std::vector<std::unique_ptr<GuardedBuffer>> sources;
         for (size_t offset = 0; offset < 8; ++offset) {
@@ -103,7 +103,7 @@ inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& spec, LineFn 
             GuardedBuffer dst(dstBytes, {Flush::Back, gap});
             for (size_t offset = 0; offset < 8; ++offset) {
                 std::copy(before.begin(), before.end(), dst.data());
-                path(sources[offset]->data(), dst.data(), count, spec.unusedBits);
+                path(sources[offset]->data(), dst.data(), count, shape.unusedBits);
                 const bool intact = dst.surroundingsIntact();
                 const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), dstBytes);
                 if (!intact || !same) {
@@ -119,23 +119,23 @@ inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& spec, LineFn 
 }
 
 // A run long enough for streaming stores, into a 16-byte aligned destination and an unaligned one.
-inline ::testing::AssertionResult matchesOnLongRun(const LineSpec& spec, LineFn path, LineFn reference)
+inline ::testing::AssertionResult matchesOnLongRun(const LineSpec& shape, LineFn path, LineFn reference)
 {
-    const size_t dstBpp = std::max<size_t>(1, spec.dstBytes(1));
+    const size_t dstBpp = std::max<size_t>(1, shape.dstBytes(1));
     const uint32_t count = uint32_t(kernels::kStreamingBytes / dstBpp + 37);
-    const size_t srcBytes = spec.srcBytes(count), dstBytes = spec.dstBytes(count);
+    const size_t srcBytes = shape.srcBytes(count), dstBytes = shape.dstBytes(count);
     GuardedBuffer src(srcBytes, {Flush::Back, 0});
-    if (spec.fillSource)
-        spec.fillSource(src.data(), srcBytes, 5);
+    if (shape.fillSource)
+        shape.fillSource(src.data(), srcBytes, 5);
     else
         fillRandom(src.data(), srcBytes, 5);
     src.makeReadOnly();
     std::vector<uint8_t> expected(dstBytes, 0x5A);
-    reference(src.data(), expected.data(), count, spec.unusedBits);
+    reference(src.data(), expected.data(), count, shape.unusedBits);
     for (size_t offset : {0, 3}) {
         GuardedBuffer dst(dstBytes, {Flush::Front, offset});
         std::fill(dst.data(), dst.data() + dstBytes, 0x5A);
-        path(src.data(), dst.data(), count, spec.unusedBits);
+        path(src.data(), dst.data(), count, shape.unusedBits);
         if (!dst.surroundingsIntact())
             return ::testing::AssertionFailure() << "long run wrote outside its destination, offset " << offset;
         auto same = sameBytes(expected.data(), dst.data(), dstBytes);
@@ -162,7 +162,7 @@ struct LineCase {
     bool ignoresUnusedBits = false;
     bool vectorNeedsZeroBits = false; // the export takes the vector path only with unusedBits 0
 
-    LineSpec spec(uint32_t unusedBits) const
+    LineSpec shape(uint32_t unusedBits) const
     {
         return {bytesPerPixel(srcBpp), bytesPerPixel(dstBpp), unusedBits, mixedSamples(sampleBytes)};
     }
@@ -207,7 +207,7 @@ TEST_P(LineConverter, ScalarPathFollowsTheRuleForEveryValidUnusedBits)
     const LineCase& c = GetParam();
     const std::vector<uint32_t> counts = {0, 1, 2, 3, 5, 8, 13, 31, 257};
     for (uint32_t a : c.unusedBitsToTest())
-        EXPECT_TRUE(matchesReference(c.spec(a), c.scalar, c.reference, counts)) << "unusedBits " << a;
+        EXPECT_TRUE(matchesReference(c.shape(a), c.scalar, c.reference, counts)) << "unusedBits " << a;
 }
 
 TEST_P(VectorLineConverter, VectorPathsFollowTheirRuleAtEveryCountAndOffset)
@@ -219,13 +219,13 @@ TEST_P(VectorLineConverter, VectorPathsFollowTheirRuleAtEveryCountAndOffset)
     for (auto [isa, path] : runnableVariants(*c.paths)) {
         for (uint32_t a : bits) {
             const bool edge = a == bits.front() || a == bits.back();
-            const LineSpec spec = c.spec(a);
-            EXPECT_TRUE(matchesReference(spec, path, c.vectorRule(), edge ? all : few))
+            const LineSpec shape = c.shape(a);
+            EXPECT_TRUE(matchesReference(shape, path, c.vectorRule(), edge ? all : few))
                 << convert::isaName(isa) << ", unusedBits " << a;
-            EXPECT_TRUE(matchesAtOffsets(spec, path, c.vectorRule(), edge ? all : few))
+            EXPECT_TRUE(matchesAtOffsets(shape, path, c.vectorRule(), edge ? all : few))
                 << convert::isaName(isa) << ", unusedBits " << a;
         }
-        EXPECT_TRUE(matchesOnLongRun(c.spec(bits.back()), path, c.vectorRule())) << convert::isaName(isa);
+        EXPECT_TRUE(matchesOnLongRun(c.shape(bits.back()), path, c.vectorRule())) << convert::isaName(isa);
     }
 }
 

@@ -118,17 +118,17 @@ template <class Job>
 
 // The path leaves what the reference leaves, and nothing around either run, with the source and
 // the destination at each of the given offsets from a page start.
-inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& spec, LineFn path, LineFn reference,
+inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& shape, LineFn path, LineFn reference,
                                                    const std::vector<uint32_t>& counts,
                                                    const std::vector<size_t>& srcOffsets,
                                                    const std::vector<size_t>& dstOffsets)
 {
     for (uint32_t count : counts) {
-        const size_t srcBytes = spec.srcBytes(count), dstBytes = spec.dstBytes(count);
+        const size_t srcBytes = shape.srcBytes(count), dstBytes = shape.dstBytes(count);
         const std::vector<uint8_t> source = randomBytes(srcBytes, count + 101);
         const std::vector<uint8_t> before = randomBytes(dstBytes, count + 202);
         std::vector<uint8_t> expected = before;
-        reference(source.data(), expected.data(), count, spec.unusedBits);
+        reference(source.data(), expected.data(), count, shape.unusedBits);
         for (size_t so : srcOffsets) {
             GuardedBuffer src(srcBytes, {Flush::Front, so});
             std::copy(source.begin(), source.end(), src.data());
@@ -136,7 +136,7 @@ inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& spec, LineFn 
             for (size_t dof : dstOffsets) {
                 GuardedBuffer dst(dstBytes, {Flush::Front, dof});
                 std::copy(before.begin(), before.end(), dst.data());
-                path(src.data(), dst.data(), count, spec.unusedBits);
+                path(src.data(), dst.data(), count, shape.unusedBits);
                 std::ostringstream where;
                 where << "count " << count << ", source offset " << so << ", destination offset " << dof;
                 if (!dst.surroundingsIntact())
@@ -159,18 +159,18 @@ inline std::vector<size_t> offsetsUpTo(size_t n)
 }
 
 // Destinations at every offset 0..31 from a page start (every 16- and 32-byte phase), sources at 0..1.
-inline ::testing::AssertionResult matchesAtEveryOffset(const LineSpec& spec, LineFn path, LineFn reference,
+inline ::testing::AssertionResult matchesAtEveryOffset(const LineSpec& shape, LineFn path, LineFn reference,
                                                        const std::vector<uint32_t>& counts)
 {
-    return matchesAtOffsets(spec, path, reference, counts, offsetsUpTo(2), offsetsUpTo(32));
+    return matchesAtOffsets(shape, path, reference, counts, offsetsUpTo(2), offsetsUpTo(32));
 }
 
 // Runs long enough for streaming stores, into an aligned destination and two that are not.
-inline ::testing::AssertionResult matchesOnLongRuns(const LineSpec& spec, LineFn path, LineFn reference,
+inline ::testing::AssertionResult matchesOnLongRuns(const LineSpec& shape, LineFn path, LineFn reference,
                                                     size_t dstBytesPerPixel)
 {
     const uint32_t n = uint32_t(kernels::kStreamingBytes / dstBytesPerPixel + 38);
-    return matchesAtOffsets(spec, path, reference, {n, n + 5}, {0, 1}, {0, 4, 8});
+    return matchesAtOffsets(shape, path, reference, {n, n + 5}, {0, 1}, {0, 4, 8});
 }
 
 // ---- What every YUV converter is held to ---------------------------------------------------
@@ -178,20 +178,20 @@ inline ::testing::AssertionResult matchesOnLongRuns(const LineSpec& spec, LineFn
 // The scalar path follows the scalar rule; kernel variants exist exactly where the converter has a
 // vector path, and each follows the vector rule at every count, placement and offset, and on runs
 // long enough for streaming stores.
-inline void expectEveryPathFollowsItsRule(const LineSpec& spec, const convert::Paths& paths,
+inline void expectEveryPathFollowsItsRule(const LineSpec& shape, const convert::Paths& paths,
                                           LineFn scalarReference, LineFn vectorReference,
                                           size_t dstBytesPerPixel)
 {
     const auto counts = countsUpTo(40, {63, 64, 65, 255, 1000, 4099});
-    EXPECT_TRUE(matchesReference(spec, paths.scalar, scalarReference, counts)) << "scalar path";
+    EXPECT_TRUE(matchesReference(shape, paths.scalar, scalarReference, counts)) << "scalar path";
     const auto variants = runnableVariants(paths);
     EXPECT_EQ(vectorReference == nullptr, variants.empty())
         << "a vector path exactly where the rules give one";
     for (auto [isa, path] : variants) {
-        EXPECT_TRUE(matchesReference(spec, path, vectorReference, counts)) << convert::isaName(isa);
-        EXPECT_TRUE(matchesAtEveryOffset(spec, path, vectorReference, {3, 34, 67})) << convert::isaName(isa);
+        EXPECT_TRUE(matchesReference(shape, path, vectorReference, counts)) << convert::isaName(isa);
+        EXPECT_TRUE(matchesAtEveryOffset(shape, path, vectorReference, {3, 34, 67})) << convert::isaName(isa);
         if (isa != convert::kPlain) {
-            EXPECT_TRUE(matchesOnLongRuns(spec, path, vectorReference, dstBytesPerPixel))
+            EXPECT_TRUE(matchesOnLongRuns(shape, path, vectorReference, dstBytesPerPixel))
                 << convert::isaName(isa);
         }
     }
@@ -201,20 +201,20 @@ using Export = uint32_t (*)(const void*, void*, uint32_t, uint32_t);
 
 // The export runs the vector rule where the processor reports MMX (and meets the converter's own
 // condition) and the scalar rule elsewhere, returns 0, and with a count of 0 touches nothing.
-inline void expectExportTakesTheProcessorsPath(Export exported, const LineSpec& spec, LineFn scalarReference,
+inline void expectExportTakesTheProcessorsPath(Export exported, const LineSpec& shape, LineFn scalarReference,
                                                LineFn vectorReference, bool vectorCondition = true)
 {
     const uint32_t count = 91;
-    const std::vector<uint8_t> src = randomBytes(spec.srcBytes(count), 5);
-    std::vector<uint8_t> expected(spec.dstBytes(count), 0x3C), actual(spec.dstBytes(count), 0x3C);
+    const std::vector<uint8_t> src = randomBytes(shape.srcBytes(count), 5);
+    std::vector<uint8_t> expected(shape.dstBytes(count), 0x3C), actual(shape.dstBytes(count), 0x3C);
     const LineFn reference =
         VyrUtilIsMMX() && vectorCondition && vectorReference ? vectorReference : scalarReference;
-    reference(src.data(), expected.data(), count, spec.unusedBits);
-    EXPECT_EQ(0u, exported(src.data(), actual.data(), count, spec.unusedBits));
+    reference(src.data(), expected.data(), count, shape.unusedBits);
+    EXPECT_EQ(0u, exported(src.data(), actual.data(), count, shape.unusedBits));
     EXPECT_TRUE(sameBytes(expected.data(), actual.data(), expected.size()));
 
     GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, exported(none.data(), none.data(), 0, spec.unusedBits));
+    EXPECT_EQ(0u, exported(none.data(), none.data(), 0, shape.unusedBits));
     EXPECT_TRUE(none.surroundingsIntact());
 }
 
