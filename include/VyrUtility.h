@@ -307,6 +307,39 @@ VYR_API uint32_t VYR_CALL VyrUtilIsWindows8AndGreater(void);
 
 /* ---- Shared buffers --------------------------------------------------------------------------- */
 
+/* A buffer that processes share by name, with a named lock ("<name>_LOCK"), and one mapped view of
+ * it. Failures return 0 (null for the map) after a log line. On Linux both are POSIX shared-memory
+ * objects of mode 0666 named after the buffer ('/' and '%' become "%2F" and "%25"). As on Windows, a
+ * name lives while a handle of it is open in any process (a view keeps its memory, not the name); an
+ * object of the name that no process holds counts as gone. The lock's layout is the architecture's:
+ * 32- and 64-bit processes cannot share one. */
+typedef struct SharedBuffer SharedBuffer;
+typedef struct SharedBufferMap SharedBufferMap;
+
+/* Creates bufSize bytes (zeroed) under the name, or opens the existing buffer with its own size. An
+ * empty name gives memory of this process alone. */
+VYR_API uint32_t VYR_CALL VyrUtilAllocSharedBuffer(uint64_t bufSize, const char* szBufObjectName,
+                                                   SharedBuffer** ppBufferObj);
+/* Opens a buffer that exists; its size is not known, so its views are not bound-checked here. */
+VYR_API uint32_t VYR_CALL VyrUtilOpenSharedBuffer(const char* szBufObjectName, SharedBuffer** ppSharedObject);
+/* Closes the handles (views stay usable until unmapped); 1, also for a null object. */
+VYR_API uint32_t VYR_CALL VyrUtilFreeSharedBuffer(SharedBuffer* pBufObject);
+/* 1 when this object's allocate call created the memory (so the caller initialises it). */
+VYR_API uint32_t VYR_CALL VyrUtilHasCreatedSharedBuffer(SharedBuffer* pBufObject);
+/* Takes the lock for the calling thread, waiting at most timeout ms (0xFFFFFFFF: for ever); a thread
+ * may take it again, each take needing its own unlock. A lock whose owner ended without unlocking is
+ * taken and reported as 1. */
+VYR_API uint32_t VYR_CALL VyrUtilLockSharedBuffer(SharedBuffer* pBufObject, uint32_t timeout);
+/* Releases one take by the calling thread; 1 whatever the release reports (0 for a null object). */
+VYR_API uint32_t VYR_CALL VyrUtilUnlockSharedBuffer(SharedBuffer* pBufObject);
+/* Maps bufMapSize bytes from bufOffset (0: to the end) and returns the byte at bufOffset. The view
+ * starts at the page below bufOffset; Windows wants that at a multiple of its allocation granularity
+ * (64 KB). A 64-bit process maps any length, a 32-bit one the low 32 bits of it. */
+VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
+                                              SharedBufferMap** ppBufMapObject);
+/* 1 after unmapping the view, also for a null object; 0 (object kept) when the view cannot be unmapped. */
+VYR_API uint32_t VYR_CALL VyrUtilUnmapSharedBuffer(SharedBufferMap* pBufMapObject);
+
 /* ---- User physical-page buffers --------------------------------------------------------------- */
 
 #ifdef __cplusplus
