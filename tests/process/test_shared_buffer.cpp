@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -20,6 +21,7 @@
 #else
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -345,6 +347,31 @@ TEST_F(SharedBuffers, ObjectsEndWithTheLastHandle)
         EXPECT_EQ("1", ask(child, "unmap"));
     }
     expectGone(name);
+    // A process that ends with its handles open closes them.
+    {
+        ChildProcess child("buffer");
+        EXPECT_EQ("1 1", ask(child, "alloc 8192 " + name));
+        EXPECT_EQ(0, child.wait());
+    }
+    expectGone(name);
+#if !defined(_WIN32)
+    // A forked child's copies of the handles remove nothing, freed or left at its exit.
+    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(8192, name.c_str(), &mine));
+    for (bool freed : {true, false}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (freed)
+                VyrUtilFreeSharedBuffer(mine);
+            std::exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_EQ(1u, VyrUtilOpenSharedBuffer(name.c_str(), &again));
+        VyrUtilFreeSharedBuffer(again);
+    }
+    VyrUtilFreeSharedBuffer(mine);
+    expectGone(name);
+#endif
     // A process killed while holding the only handle leaves nothing that can be opened.
     {
         ChildProcess child("buffer");

@@ -5,9 +5,10 @@
 // A name lives as long as a handle of it, as Windows keeps a name while a handle is open (a view
 // keeps its memory, not the name). The count follows OFD locks (see ofd.h): every handle holds a
 // read lock on the byte of its kind (memory or lock); the gate byte serialises opening and the last
-// close. The last closer, who finds no other holder under the gate, removes the name. An object
-// that nobody holds was left by processes that ended without closing: it counts as gone and is
-// removed by whoever finds it.
+// close. The last closer, who finds no other holder under the gate, removes the name; a process
+// that exits with handles open does the same for them. An object that nobody holds was left by a
+// process that was killed: it counts as gone and is removed by whoever finds it. A forked child's
+// copies of the handles never remove a name (the parent's descriptions are the same).
 //
 // The lock object holds a robust, recursive, process-shared mutex: the owner is the locking
 // thread, and a waiter after an owner that died gets it (made consistent) as abandoned.
@@ -48,8 +49,20 @@ struct Object {
     int fd;
     LockObject* lock;          // the lock's mapping
     std::atomic<int32_t> held; // takes through this handle not yet released
+    Object* next;              // in the list of this process's named handles
+    bool inherited;            // a forked child's copy
     char name[kNameCapacity];  // empty for unnamed memory
 };
+
+pthread_mutex_t g_namedLock = PTHREAD_MUTEX_INITIALIZER;
+Object* g_named = nullptr;
+pthread_once_t g_forkHandler = PTHREAD_ONCE_INIT;
+
+void markInherited()
+{
+    for (Object* o = g_named; o; o = o->next)
+        o->inherited = true;
+}
 
 Object* object(Handle h) { return reinterpret_cast<Object*>(h); }
 
@@ -165,18 +178,49 @@ Object* newObject(int fd, const char* posixName)
     o->fd = fd;
     o->held.store(0);
     std::strcpy(o->name, posixName);
+    if (posixName[0]) {
+        pthread_once(&g_forkHandler, [] { pthread_atfork(nullptr, nullptr, markInherited); });
+        pthread_mutex_lock(&g_namedLock);
+        o->next = g_named;
+        g_named = o;
+        pthread_mutex_unlock(&g_namedLock);
+    }
     return o;
+}
+
+// Removes the name when no other description holds the object.
+void removeIfLast(const Object* o)
+{
+    ofd::lock(o->fd, F_WRLCK, kGateByte, true);
+    struct stat64 st;
+    if (!ofd::heldElsewhere(o->fd, kMemory) && !ofd::heldElsewhere(o->fd, kLock) && fstat64(o->fd, &st) == 0 &&
+        st.st_nlink > 0)
+        shm_unlink(o->name);
+    ofd::lock(o->fd, F_UNLCK, kGateByte, false);
+}
+
+__attribute__((destructor)) void removeNamesAtExit()
+{
+    pthread_mutex_lock(&g_namedLock);
+    for (Object* o = g_named; o; o = o->next) {
+        if (!o->inherited)
+            removeIfLast(o);
+    }
+    pthread_mutex_unlock(&g_namedLock);
 }
 
 // Closes the handle; the last in any process removes the name.
 void release(Object* o)
 {
     if (o->name[0]) {
-        ofd::lock(o->fd, F_WRLCK, kGateByte, true);
-        struct stat64 st;
-        if (!ofd::heldElsewhere(o->fd, kMemory) && !ofd::heldElsewhere(o->fd, kLock) && fstat64(o->fd, &st) == 0 &&
-            st.st_nlink > 0)
-            shm_unlink(o->name);
+        pthread_mutex_lock(&g_namedLock);
+        Object** link = &g_named;
+        while (*link != o)
+            link = &(*link)->next;
+        *link = o->next;
+        pthread_mutex_unlock(&g_namedLock);
+        if (!o->inherited)
+            removeIfLast(o);
     }
     // A lock still held by a thread of this process stays on that thread's robust list, which the
     // kernel reads when the thread ends: its page must stay mapped.
