@@ -342,6 +342,45 @@ VYR_API uint32_t VYR_CALL VyrUtilUnmapSharedBuffer(SharedBufferMap* pBufMapObjec
 
 /* ---- User physical-page buffers --------------------------------------------------------------- */
 
+/* A buffer of locked physical pages and a mapping of a range of it. Failures return 0 (null for the
+ * maps) after log lines. On Linux the pages come from a locked memory pool of the process, named by
+ * the frame numbers /proc/self/pagemap shows (which needs CAP_SYS_ADMIN; allocation also enables
+ * SeLockMemoryPrivilege, that is CAP_IPC_LOCK). */
+typedef struct UserBuffer UserBuffer;
+typedef struct UserBufferMap UserBufferMap;
+
+/* One page for a device: its physical address (frame number x page size, cut to 32 bits) and length. */
+typedef struct UserBufferSgEntry {
+    uint32_t physicalAddress;
+    uint32_t length;
+} UserBufferSgEntry;
+
+/* Allocates *bufSize bytes of whole pages; when fewer pages are granted, *bufSize becomes what was
+ * granted (else it stays as asked, not rounded up). */
+VYR_API uint32_t VYR_CALL VyrUtilAllocUserBuffer(uint64_t* bufSize, UserBuffer** pBufObject);
+/* Returns the pages; on failure the object stays for another try. */
+VYR_API uint32_t VYR_CALL VyrUtilFreeUserBuffer(UserBuffer* pBufObject);
+/* Writes one entry per page into sgList (room for nSgEntry; a null list has none); 0 at the first
+ * page at or above 4 GB, with the entries before it written. */
+VYR_API uint32_t VYR_CALL VyrUtilGetPagesUserBuffer(UserBuffer* pBufObject, UserBufferSgEntry* sgList,
+                                                    uint32_t nSgEntry);
+/* 1 when every page lies below 4 GB (frame number below 0x100000). */
+VYR_API uint32_t VYR_CALL VyrUtilIsAllPagesBelow4GUserBuffer(UserBuffer* pBufObject);
+/* Swaps pages at or above 4 GB for low pages of spare buffers (at least 8192 pages each, repeated
+ * while high pages remain); 1 when all pages end below 4 GB. Do it before listing or mapping. */
+VYR_API uint32_t VYR_CALL VyrUtilReplacePagesAbove4GUserBuffer(UserBuffer* pBufObject);
+/* Maps the pages holding [bufOffset, bufOffset + bufMapSize) into a range the library reserves and
+ * returns the byte at bufOffset. */
+VYR_API void* VYR_CALL VyrUtilMapUserBuffer(UserBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
+                                            UserBufferMap** ppBufMapObject);
+/* The same into the caller's range at mapAddress when not null: page-aligned, reserved for physical
+ * pages (Windows: VirtualAlloc MEM_RESERVE | MEM_PHYSICAL; Linux: mmap PROT_NONE, MAP_PRIVATE |
+ * MAP_ANONYMOUS) and long enough; it stays reserved after the unmap. */
+VYR_API void* VYR_CALL VyrUtilMapUserBufferEx(UserBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
+                                              void* mapAddress, UserBufferMap** ppBufMapObject);
+/* Unmaps and, for a range the library reserved, releases it; the result is that of the last step. */
+VYR_API uint32_t VYR_CALL VyrUtilUnmapUserBuffer(UserBufferMap* pBufMapObject);
+
 #ifdef __cplusplus
 }
 #endif

@@ -214,13 +214,13 @@ int32_t mapLocked(uint8_t* address, uintptr_t count, const FrameNumber* frames, 
             return 0;
         }
     }
-    // Runs of consecutive pool pages go in one mapping.
+    // Runs of consecutive pool pages go in one mapping, present at once as the pages are.
     for (uintptr_t i = 0; i < count;) {
         const uint64_t start = poolPage(find(frames[i]));
         uintptr_t run = 1;
         while (i + run < count && poolPage(find(frames[i + run])) == start + run)
             ++run;
-        if (mmap64(address + i * p, run * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, g_pool,
+        if (mmap64(address + i * p, run * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED | MAP_POPULATE, g_pool,
                    off64_t(start * p)) == MAP_FAILED) {
             *lastError = uint32_t(errno);
             mmap(address, i * p, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);
