@@ -98,11 +98,17 @@ std::vector<uint64_t> framesAt(const void* address, size_t pages)
     return entries;
 }
 
+// The kernel shows frame numbers to this process, for its own addresses (an emulator's guest
+// addresses are not the kernel's): a new page has none until it is touched, and then one.
 bool frameNumbersVisible()
 {
-    volatile uint64_t probe = 1; // written, so its page is present
-    probe = probe + 1;
-    return framesAt(const_cast<uint64_t*>(&probe), 1)[0] != 0;
+    auto* page = static_cast<volatile uint8_t*>(
+        mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    const uint64_t untouched = framesAt(const_cast<uint8_t*>(page), 1)[0];
+    page[0] = 1;
+    const uint64_t touched = framesAt(const_cast<uint8_t*>(page), 1)[0];
+    munmap(const_cast<uint8_t*>(page), 4096);
+    return untouched == 0 && touched != 0;
 }
 
 bool stillReserved(void* address, size_t bytes)
