@@ -579,7 +579,79 @@ VYR_API uint32_t VYR_CALL VyrUtilIsWindows8AndGreater(void);
 
 /* ---- Shared buffers --------------------------------------------------------------------------- */
 
+/* A buffer that processes share by name, with a named lock ("<name>_LOCK"), and one mapped view of
+ * it. Failures return 0 (null for the map) after a log line. On Linux both are POSIX shared-memory
+ * objects of mode 0666 named after the buffer ('/' and '%' become "%2F" and "%25"). As on Windows, a
+ * name lives while a handle of it is open in any process (a view keeps its memory, not the name); an
+ * object of the name that no process holds counts as gone. The lock's layout is the architecture's:
+ * 32- and 64-bit processes cannot share one. */
+typedef struct SharedBuffer SharedBuffer;
+typedef struct SharedBufferMap SharedBufferMap;
+
+/* Creates bufSize bytes (zeroed) under the name, or opens the existing buffer with its own size. An
+ * empty name gives memory of this process alone. */
+VYR_API uint32_t VYR_CALL VyrUtilAllocSharedBuffer(uint64_t bufSize, const char* szBufObjectName,
+                                                   SharedBuffer** ppBufferObj);
+/* Opens a buffer that exists; its size is not known, so its views are not bound-checked here. */
+VYR_API uint32_t VYR_CALL VyrUtilOpenSharedBuffer(const char* szBufObjectName, SharedBuffer** ppSharedObject);
+/* Closes the handles (views stay usable until unmapped); 1, also for a null object. */
+VYR_API uint32_t VYR_CALL VyrUtilFreeSharedBuffer(SharedBuffer* pBufObject);
+/* 1 when this object's allocate call created the memory (so the caller initialises it). */
+VYR_API uint32_t VYR_CALL VyrUtilHasCreatedSharedBuffer(SharedBuffer* pBufObject);
+/* Takes the lock for the calling thread, waiting at most timeout ms (0xFFFFFFFF: for ever); a thread
+ * may take it again, each take needing its own unlock. A lock whose owner ended without unlocking is
+ * taken and reported as 1. */
+VYR_API uint32_t VYR_CALL VyrUtilLockSharedBuffer(SharedBuffer* pBufObject, uint32_t timeout);
+/* Releases one take by the calling thread; 1 whatever the release reports (0 for a null object). */
+VYR_API uint32_t VYR_CALL VyrUtilUnlockSharedBuffer(SharedBuffer* pBufObject);
+/* Maps bufMapSize bytes from bufOffset (0: to the end) and returns the byte at bufOffset. The view
+ * starts at the page below bufOffset; Windows wants that at a multiple of its allocation granularity
+ * (64 KB). A 64-bit process maps any length, a 32-bit one the low 32 bits of it. */
+VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
+                                              SharedBufferMap** ppBufMapObject);
+/* 1 after unmapping the view, also for a null object; 0 (object kept) when the view cannot be unmapped. */
+VYR_API uint32_t VYR_CALL VyrUtilUnmapSharedBuffer(SharedBufferMap* pBufMapObject);
+
 /* ---- User physical-page buffers --------------------------------------------------------------- */
+
+/* A buffer of locked physical pages and a mapping of a range of it. Failures return 0 (null for the
+ * maps) after log lines. On Linux the pages come from a locked memory pool of the process, named by
+ * the frame numbers /proc/self/pagemap shows (which needs CAP_SYS_ADMIN; allocation also enables
+ * SeLockMemoryPrivilege, that is CAP_IPC_LOCK). */
+typedef struct UserBuffer UserBuffer;
+typedef struct UserBufferMap UserBufferMap;
+
+/* One page for a device: its physical address (frame number x page size, cut to 32 bits) and length. */
+typedef struct UserBufferSgEntry {
+    uint32_t physicalAddress;
+    uint32_t length;
+} UserBufferSgEntry;
+
+/* Allocates *bufSize bytes of whole pages; when fewer pages are granted, *bufSize becomes what was
+ * granted (else it stays as asked, not rounded up). */
+VYR_API uint32_t VYR_CALL VyrUtilAllocUserBuffer(uint64_t* bufSize, UserBuffer** pBufObject);
+/* Returns the pages; on failure the object stays for another try. */
+VYR_API uint32_t VYR_CALL VyrUtilFreeUserBuffer(UserBuffer* pBufObject);
+/* Writes one entry per page into sgList (room for nSgEntry; a null list has none); 0 at the first
+ * page at or above 4 GB, with the entries before it written. */
+VYR_API uint32_t VYR_CALL VyrUtilGetPagesUserBuffer(UserBuffer* pBufObject, UserBufferSgEntry* sgList,
+                                                    uint32_t nSgEntry);
+/* 1 when every page lies below 4 GB (frame number below 0x100000). */
+VYR_API uint32_t VYR_CALL VyrUtilIsAllPagesBelow4GUserBuffer(UserBuffer* pBufObject);
+/* Swaps pages at or above 4 GB for low pages of spare buffers (at least 8192 pages each, repeated
+ * while high pages remain); 1 when all pages end below 4 GB. Do it before listing or mapping. */
+VYR_API uint32_t VYR_CALL VyrUtilReplacePagesAbove4GUserBuffer(UserBuffer* pBufObject);
+/* Maps the pages holding [bufOffset, bufOffset + bufMapSize) into a range the library reserves and
+ * returns the byte at bufOffset. */
+VYR_API void* VYR_CALL VyrUtilMapUserBuffer(UserBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
+                                            UserBufferMap** ppBufMapObject);
+/* The same into the caller's range at mapAddress when not null: page-aligned, reserved for physical
+ * pages (Windows: VirtualAlloc MEM_RESERVE | MEM_PHYSICAL; Linux: mmap PROT_NONE, MAP_PRIVATE |
+ * MAP_ANONYMOUS) and long enough; it stays reserved after the unmap. */
+VYR_API void* VYR_CALL VyrUtilMapUserBufferEx(UserBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
+                                              void* mapAddress, UserBufferMap** ppBufMapObject);
+/* Unmaps and, for a range the library reserved, releases it; the result is that of the last step. */
+VYR_API uint32_t VYR_CALL VyrUtilUnmapUserBuffer(UserBufferMap* pBufMapObject);
 
 #ifdef __cplusplus
 }

@@ -33,6 +33,19 @@ struct SystemTimes {
 
 using ThreadMain = void (*)(void* arg);
 
+// Security attributes that give every user full access to a named object, in storage of the
+// caller's that the platform fills.
+struct SharingAttributes {
+    alignas(8) unsigned char storage[96];
+};
+
+// How a wait on a named lock ended. Abandoned: the previous owner ended without releasing it, and
+// the waiter now owns it.
+enum class LockWait { Acquired, Abandoned, TimedOut, Failed };
+
+// A physical page frame number, as wide as the platform's.
+using FrameNumber = uintptr_t;
+
 struct Platform {
     // Process heap: zeroed blocks (null when refused).
     void* (*heapAlloc)(size_t bytes);
@@ -74,6 +87,44 @@ struct Platform {
     Handle (*startThread)(ThreadMain main, void* arg);
     // Waits for the thread to end and releases it.
     void (*joinThread)(Handle thread);
+
+    // Releases a heap block; false when the heap refuses it.
+    bool (*heapRelease)(void* block);
+    // The system page size in bytes.
+    uint32_t (*pageSize)();
+
+    // Named memory and named locks. Names are never null. The objects live while any process holds
+    // a handle (or, for memory, a view) of them.
+    bool (*prepareSharing)(SharingAttributes* sharing);
+    // Creates named memory of size bytes, or opens it (with its own size) when the name exists.
+    int32_t (*createMapping)(const char* name, uint64_t size, const SharingAttributes* sharing, Handle* mapping,
+                             bool* existed, uint32_t* lastError);
+    int32_t (*openMapping)(const char* name, Handle* mapping, uint32_t* lastError);
+    // A read/write view of length bytes at offset (length 0: to the end); null on failure.
+    void* (*mapView)(Handle mapping, uint64_t offset, size_t length, uint32_t* lastError);
+    int32_t (*unmapView)(void* view, uint32_t* lastError);
+    void (*closeMapping)(Handle mapping);
+    // Creates the named lock or opens it when the name exists; the caller does not hold it after.
+    int32_t (*createLock)(const char* name, const SharingAttributes* sharing, Handle* lock, uint32_t* lastError);
+    int32_t (*openLock)(const char* name, Handle* lock, uint32_t* lastError);
+    // Waits at most ms milliseconds (0xFFFFFFFF: without limit). The lock is owned by the calling
+    // thread and may be taken again by it; each take needs its own release.
+    LockWait (*waitLock)(Handle lock, uint32_t ms);
+    void (*releaseLock)(Handle lock);
+    void (*closeLock)(Handle lock);
+
+    // Locked physical pages: whether the platform offers them (looked up once), allocation of
+    // *count pages (updated to the number granted) with their frame numbers, their release by frame
+    // number (*count updated to the number freed), and their mapping at page-aligned addresses of a
+    // range reserved for them (null frames unmap, leaving the range reserved).
+    bool (*physicalPagesAvailable)();
+    int32_t (*allocatePhysicalPages)(uintptr_t* count, FrameNumber* frames, uint32_t* lastError);
+    int32_t (*freePhysicalPages)(uintptr_t* count, FrameNumber* frames, uint32_t* lastError);
+    int32_t (*mapPhysicalPages)(void* address, uintptr_t count, const FrameNumber* frames, uint32_t* lastError);
+    // Reserves bytes of address space for physical pages (null on failure) and releases a
+    // reservation by its start and size.
+    void* (*reservePhysicalRange)(size_t bytes, uint32_t* lastError);
+    int32_t (*releasePhysicalRange)(void* address, size_t bytes, uint32_t* lastError);
 };
 
 // The platform this build runs on.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "OS/Linux/ofd.h"
 #include "core/lifecycle.h"
 
 namespace vyr::os {
@@ -22,40 +23,11 @@ int g_fd = -1;
 Layout* g_map = nullptr;
 int g_slot = -1;
 
-bool ofdLock(int fd, short type, off_t byte, bool wait)
-{
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    fl.l_type = type;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = byte;
-    fl.l_len = 1;
-    while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
-}
-
-// True when another open description holds any lock on the byte.
-bool heldElsewhere(int fd, off_t byte)
-{
-    struct flock fl;
-    std::memset(&fl, 0, sizeof fl);
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = byte;
-    fl.l_len = 1;
-    if (fcntl(fd, F_OFD_GETLK, &fl) != 0)
-        return true; // cannot tell: assume alive rather than discount a live process
-    return fl.l_type != F_UNLCK;
-}
-
 void takeBackDeadCounts(Layout* b, int fd)
 {
     uint32_t high = b->slotHigh < block::kSlots ? b->slotHigh : block::kSlots;
     for (uint32_t i = 0; i < high; ++i) {
-        if (b->slotCounted[i] && !heldElsewhere(fd, block::kSlotBase + i)) {
+        if (b->slotCounted[i] && !ofd::heldElsewhere(fd, block::kSlotBase + i)) {
             b->slotCounted[i] = 0;
             __atomic_sub_fetch(&b->shared.attach, 1, __ATOMIC_SEQ_CST);
         }
@@ -69,7 +41,7 @@ void attach()
         if (fd < 0)
             return;
         fchmod(fd, 0666); // every user shares the block, whatever the umask; fails harmlessly if not ours
-        if (!ofdLock(fd, F_WRLCK, block::kGateByte, true)) {
+        if (!ofd::lock(fd, F_WRLCK, block::kGateByte, true)) {
             close(fd);
             return;
         }
@@ -94,16 +66,16 @@ void attach()
             return;
         }
         auto* b = static_cast<Layout*>(p);
-        if (!heldElsewhere(fd, block::kAttachedByte)) {
+        if (!ofd::heldElsewhere(fd, block::kAttachedByte)) {
             // Nobody is attached: whatever the object holds is left from processes that died.
             std::memset(b, 0, sizeof *b);
             b->shared = kFreshShared;
         } else {
             takeBackDeadCounts(b, fd);
         }
-        ofdLock(fd, F_RDLCK, block::kAttachedByte, false);
+        ofd::lock(fd, F_RDLCK, block::kAttachedByte, false);
         for (uint32_t i = 0; i < block::kSlots; ++i) {
-            if (b->slotCounted[i] || !ofdLock(fd, F_WRLCK, block::kSlotBase + i, false))
+            if (b->slotCounted[i] || !ofd::lock(fd, F_WRLCK, block::kSlotBase + i, false))
                 continue;
             b->slotCounted[i] = 1;
             if (b->slotHigh < i + 1)
@@ -112,7 +84,7 @@ void attach()
             break;
         }
         __atomic_add_fetch(&b->shared.attach, 1, __ATOMIC_SEQ_CST);
-        ofdLock(fd, F_UNLCK, block::kGateByte, false);
+        ofd::lock(fd, F_UNLCK, block::kGateByte, false);
         g_fd = fd;
         g_map = b;
         __atomic_store_n(&g_shared, &b->shared, __ATOMIC_RELEASE);
@@ -126,16 +98,16 @@ void detach()
         return;
     int fd = g_fd;
     Layout* b = g_map;
-    ofdLock(fd, F_WRLCK, block::kGateByte, true);
+    ofd::lock(fd, F_WRLCK, block::kGateByte, true);
     __atomic_store_n(&g_shared, &g_private, __ATOMIC_RELEASE);
     if (g_slot >= 0) {
         b->slotCounted[g_slot] = 0;
-        ofdLock(fd, F_UNLCK, block::kSlotBase + g_slot, false);
+        ofd::lock(fd, F_UNLCK, block::kSlotBase + g_slot, false);
     }
     __atomic_sub_fetch(&b->shared.attach, 1, __ATOMIC_SEQ_CST);
-    ofdLock(fd, F_UNLCK, block::kAttachedByte, false);
+    ofd::lock(fd, F_UNLCK, block::kAttachedByte, false);
     takeBackDeadCounts(b, fd);
-    if (!heldElsewhere(fd, block::kAttachedByte))
+    if (!ofd::heldElsewhere(fd, block::kAttachedByte))
         shm_unlink(block::kName);
     munmap(b, block::kObjectSize);
     close(fd); // drops the gate with the description

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "OS/Linux/services.h"
+#include "OS/buffer_services.h"
 
 namespace vyr::os {
 namespace {
@@ -109,6 +110,14 @@ Handle startThread(ThreadMain main, void* arg)
 
 void joinThread(Handle thread) { pthread_join(pthread_t(thread), nullptr); }
 
+bool heapRelease(void* block)
+{
+    std::free(block);
+    return true;
+}
+
+uint32_t pageSize() { return uint32_t(sysconf(_SC_PAGESIZE)); }
+
 const Platform kLinux = {
     heapAlloc,
     heapFree,
@@ -129,6 +138,9 @@ const Platform kLinux = {
     closeEvent,
     startThread,
     joinThread,
+    heapRelease,
+    pageSize,
+    VYR_BUFFER_SERVICES,
 };
 
 } // namespace

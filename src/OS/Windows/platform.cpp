@@ -3,7 +3,7 @@
 #include <cstring>
 #include <process.h>
 
-#include "OS/os.h"
+#include "OS/buffer_services.h"
 
 namespace vyr::os {
 namespace {
@@ -169,11 +169,24 @@ void joinThread(Handle thread)
     CloseHandle(asHandle(thread));
 }
 
+bool heapRelease(void* block) { return HeapFree(GetProcessHeap(), 0, block) != 0; }
+
+uint32_t pageSize()
+{
+    SYSTEM_INFO info;
+    ZeroMemory(&info, sizeof info);
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+}
+
 const Platform kWindows = {
     heapAlloc,     heapFree,      counter,        counterFrequency, systemTimesAvailable,
     systemTimes,   openProcessToken, lookupPrivilege, adjustPrivilege, closeToken,
     setWorkingSet, is64BitKernel, windowsVersion, createEvent,      setEvent,
     waitEvent,     closeEvent,    startThread,    joinThread,
+    heapRelease,
+    pageSize,
+    VYR_BUFFER_SERVICES,
 };
 
 } // namespace

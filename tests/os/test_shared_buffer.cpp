@@ -1,0 +1,242 @@
+// Shared-buffer rules on a platform that records every call and fails where the test says: each
+// step's message, exactly, what reaches the platform, and every acquisition released on each path.
+#include <gtest/gtest.h>
+
+#include "OS/sharedBuffer.h"
+#include "buffer_rules.h"
+
+namespace vyr::test {
+namespace {
+
+struct Script {
+    bool sharing = true, lock = true, mapping = true, view = true, unmap = true, existed = false;
+    uint32_t error = 0;
+    os::LockWait wait = os::LockWait::Acquired;
+};
+Script g;
+uint8_t g_memory[4096];
+
+int32_t opened(const std::string& call, os::Handle* h, os::Handle value, bool ok, uint32_t* e)
+{
+    record(call);
+    *h = value;
+    *e = g.error;
+    return ok;
+}
+
+class SharedBufferRules : public BufferRules {
+protected:
+    SharedBufferRules() : BufferRules("..\\..\\OS\\Windows\\sharedBuffer") {}
+    void SetUp() override
+    {
+        BufferRules::SetUp();
+        g = Script();
+        p_.prepareSharing = [](os::SharingAttributes*) { return g.sharing; };
+        p_.createLock = [](const char* name, const os::SharingAttributes*, os::Handle* h, uint32_t* e) {
+            return opened("createLock " + std::string(name), h, 7, g.lock, e);
+        };
+        p_.openLock = [](const char* name, os::Handle* h, uint32_t* e) {
+            return opened("openLock " + std::string(name), h, 7, g.lock, e);
+        };
+        p_.createMapping = [](const char* name, uint64_t size, const os::SharingAttributes*, os::Handle* h,
+                              bool* existed, uint32_t* e) {
+            *existed = g.existed;
+            return opened("createMapping " + std::string(name) + " " + std::to_string(size), h, 9, g.mapping, e);
+        };
+        p_.openMapping = [](const char* name, os::Handle* h, uint32_t* e) {
+            return opened("openMapping " + std::string(name), h, 9, g.mapping, e);
+        };
+        p_.mapView = [](os::Handle h, uint64_t offset, size_t length, uint32_t* e) -> void* {
+            record("mapView " + std::to_string(h) + " " + std::to_string(offset) + " " + std::to_string(length));
+            *e = g.error;
+            return g.view ? g_memory : nullptr;
+        };
+        p_.unmapView = [](void* view, uint32_t* e) -> int32_t {
+            record(std::string("unmapView ") + (view == g_memory ? "base" : "other"));
+            *e = g.error;
+            return g.unmap;
+        };
+        p_.closeMapping = [](os::Handle h) { record("closeMapping " + std::to_string(h)); };
+        p_.closeLock = [](os::Handle h) { record("closeLock " + std::to_string(h)); };
+        p_.waitLock = [](os::Handle h, uint32_t ms) {
+            record("waitLock " + std::to_string(h) + " " + std::to_string(ms));
+            return g.wait;
+        };
+        p_.releaseLock = [](os::Handle h) { record("releaseLock " + std::to_string(h)); };
+    }
+};
+
+SharedBuffer* const kUntouched = reinterpret_cast<SharedBuffer*>(uintptr_t(0x5A5A5A5A));
+
+TEST_F(SharedBufferRules, NullArguments)
+{
+    SharedBuffer* out = kUntouched;
+    SharedBufferMap* map = nullptr;
+    SharedBuffer buffer = {9, 1, 7, 64};
+    EXPECT_EQ(0u, shared::allocate(p_, 64, "n", nullptr));
+    EXPECT_EQ(0u, shared::allocate(p_, 64, nullptr, &out));
+    EXPECT_EQ(0u, shared::open(p_, "n", nullptr));
+    EXPECT_EQ(0u, shared::open(p_, nullptr, &out));
+    EXPECT_EQ(1u, shared::release(p_, nullptr));
+    EXPECT_EQ(0u, shared::hasCreated(nullptr));
+    EXPECT_EQ(0u, shared::lock(p_, nullptr, 0));
+    EXPECT_EQ(0u, shared::unlock(p_, nullptr));
+    EXPECT_EQ(nullptr, shared::map(p_, nullptr, 0, 0, &map));
+    EXPECT_EQ(nullptr, shared::map(p_, &buffer, 0, 0, nullptr));
+    EXPECT_EQ(1u, shared::unmap(p_, nullptr));
+    EXPECT_EQ(kUntouched, out);
+    EXPECT_EQ(nullptr, map);
+    const std::string invalid = " => Invalid argument (";
+    EXPECT_EQ(Lines({"VyrUtilAllocSharedBuffer" + invalid + "ppBufferObj == NULL)",
+                     "VyrUtilAllocSharedBuffer" + invalid + "szBufObjectName == NULL)",
+                     "VyrUtilOpenSharedBuffer" + invalid + "ppSharedObject == NULL)",
+                     "VyrUtilOpenSharedBuffer" + invalid + "szBufObjectName == NULL)",
+                     "VyrUtilFreeSharedBuffer" + invalid + "pBufObject == NULL)",
+                     "VyrUtilHasCreatedSharedBuffer" + invalid + "pBufObject == NULL)",
+                     "VyrUtilLockSharedBuffer" + invalid + "pBufObject == NULL)",
+                     "VyrUtilUnlockSharedBuffer" + invalid + "pBufObject == NULL)",
+                     "VyrUtilMapSharedBuffer" + invalid + "pBufObject == NULL)",
+                     "VyrUtilMapSharedBuffer" + invalid + "ppBufMapObject == NULL)",
+                     "VyrUtilUnmapSharedBuffer" + invalid + "pBufMapObject == NULL)"}),
+              logged());
+    EXPECT_TRUE(calls().empty());
+}
+
+// Each step that fails, the calls made up to it (and the undoing), and the one message.
+TEST_F(SharedBufferRules, AllocateAndOpenFailures)
+{
+    struct Case {
+        bool open;
+        void (*fail)();
+        uint32_t error;
+        Lines calls;
+        Lines messages;
+    };
+    const std::string alloc = "VyrUtilAllocSharedBuffer => ", open = "VyrUtilOpenSharedBuffer => ";
+    const Case cases[] = {
+        {false, [] { g_recorder.heapRefusedIn = 0; }, 0, {}, {alloc + "Unable to allocate internal storage"}},
+        {false, [] { g.sharing = false; }, 0, {}, {}},
+        {false, [] { g.lock = false; }, 5, {"createLock cam_LOCK"},
+         {alloc + "Unable to create synchronization object (lastError: 0x5)"}},
+        {false, [] { g.mapping = false; }, 0x5AF, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"},
+         {alloc + "Unable to create file mapping (lastError= 0x0005af)"}},
+        {false, [] { g.mapping = false; }, 0, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"},
+         {alloc + "Unable to create file mapping (lastError= 00000000)"}},
+        {true, [] { g_recorder.heapRefusedIn = 0; }, 0, {}, {open + "Unable to allocate internal storage"}},
+        {true, [] { g.lock = false; }, 2, {"openLock cam_LOCK"},
+         {open + "Unable to create synchronization object (lastError: 0x2)"}},
+        {true, [] { g.mapping = false; }, 2, {"openLock cam_LOCK", "openMapping cam", "closeLock 7"},
+         {open + "Unable to create file mapping (lastError= 0x000002)"}},
+    };
+    for (const Case& c : cases) {
+        g = Script();
+        c.fail();
+        g.error = c.error;
+        SharedBuffer* out = kUntouched;
+        EXPECT_EQ(0u, c.open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
+        EXPECT_EQ(kUntouched, out);
+        EXPECT_EQ(c.calls, calls());
+        EXPECT_EQ(c.messages, logged());
+    }
+}
+
+TEST_F(SharedBufferRules, CreatedFlagSizeAndHandles)
+{
+    for (bool existed : {false, true}) {
+        g.existed = existed;
+        SharedBuffer* out = nullptr;
+        ASSERT_EQ(1u, shared::allocate(p_, 64, "cam", &out));
+        EXPECT_EQ(existed ? 0u : 1u, shared::hasCreated(out));
+        EXPECT_EQ(64u, out->bufSize);
+        EXPECT_EQ(1u, shared::release(p_, out));
+        EXPECT_EQ(Lines({"createLock cam_LOCK", "createMapping cam 64", "closeMapping 9", "closeLock 7"}), calls());
+    }
+    SharedBuffer* out = nullptr;
+    ASSERT_EQ(1u, shared::open(p_, "cam", &out));
+    EXPECT_EQ(0u, shared::hasCreated(out));
+    EXPECT_EQ(0u, out->bufSize);
+    out->hMapping = 0; // free closes only the handles the object holds
+    EXPECT_EQ(1u, shared::release(p_, out));
+    EXPECT_EQ(Lines({"openLock cam_LOCK", "openMapping cam", "closeLock 7"}), calls());
+    // The lock name is formatted into 260 characters: a long name cuts the suffix, then itself.
+    for (size_t length : {250u, 254u, 255u, 300u}) {
+        const std::string name(length, 'n');
+        ASSERT_EQ(1u, shared::allocate(p_, 64, name.c_str(), &out));
+        EXPECT_EQ("createLock " + (name + "_LOCK").substr(0, 259), calls()[0]) << length;
+        shared::release(p_, out);
+        calls();
+    }
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
+{
+    SharedBuffer allocated = {9, 1, 7, 65536}, opened = {9, 0, 7, 0};
+    struct Case {
+        SharedBuffer* buffer;
+        uint64_t offset, size;
+        std::string view; // what the platform is asked for; empty: refused by the bound test
+    };
+    const Case cases[] = {
+        {&allocated, 4096, 61440, "mapView 9 4096 61440"},
+        {&allocated, 4096, 61441, ""},
+        {&allocated, 5000, 100, "mapView 9 4096 1004"},
+        {&allocated, 0, 0, "mapView 9 0 0"},
+        {&allocated, 65537, 0, ""},
+        {&opened, 1ull << 40 | 4097, 1ull << 33, "mapView 9 1099511631872 " + std::to_string(size_t((1ull << 33) + 1))},
+        {&opened, 8191, 0, "mapView 9 4096 0"},
+    };
+    for (const Case& c : cases) {
+        SharedBufferMap* map = nullptr;
+        auto* p = static_cast<uint8_t*>(shared::map(p_, c.buffer, c.offset, c.size, &map));
+        if (c.view.empty()) {
+            EXPECT_EQ(nullptr, p);
+            EXPECT_EQ(Lines({"VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)"}),
+                      logged());
+            EXPECT_TRUE(calls().empty());
+            continue;
+        }
+        EXPECT_EQ(g_memory + c.offset % 4096, p) << c.view;
+        EXPECT_EQ(1u, shared::unmap(p_, map));
+        EXPECT_EQ(Lines({c.view, "unmapView base"}), calls()); // the view base, not the pointer handed out
+    }
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(SharedBufferRules, MapUnmapAndLockResults)
+{
+    SharedBuffer buffer = {9, 1, 7, 65536};
+    SharedBufferMap* map = nullptr;
+    g_recorder.heapRefusedIn = 0;
+    EXPECT_EQ(nullptr, shared::map(p_, &buffer, 0, 0, &map));
+    g.view = false;
+    g.error = 0x46C;
+    EXPECT_EQ(nullptr, shared::map(p_, &buffer, 4096, 0, &map));
+    EXPECT_EQ(nullptr, map);
+    g.view = true;
+    ASSERT_NE(nullptr, shared::map(p_, &buffer, 4096, 0, &map));
+    g.unmap = false;
+    g.error = 0x1E7;
+    EXPECT_EQ(0u, shared::unmap(p_, map)); // the object is kept for another try
+    g.unmap = true;
+    EXPECT_EQ(1u, shared::unmap(p_, map));
+    EXPECT_EQ(Lines({"VyrUtilMapSharedBuffer => Unable to allocate internal storage",
+                     "VyrUtilMapSharedBuffer => Unable to map view of file (0x00046c)\n",
+                     "VyrUtilUnmapSharedBuffer => Unable to unmap view of file (lastError= 0x1e7)\n"}),
+              logged());
+    calls();
+    // An abandoned lock is the waiter's now: it counts as taken.
+    const std::pair<os::LockWait, uint32_t> waits[] = {
+        {os::LockWait::Acquired, 1}, {os::LockWait::Abandoned, 1}, {os::LockWait::TimedOut, 0}, {os::LockWait::Failed, 0}};
+    for (const auto& w : waits) {
+        g.wait = w.first;
+        EXPECT_EQ(w.second, shared::lock(p_, &buffer, 0xFFFFFFFFu));
+    }
+    EXPECT_EQ(1u, shared::unlock(p_, &buffer));
+    Lines expected(4, "waitLock 7 4294967295");
+    expected.push_back("releaseLock 7");
+    EXPECT_EQ(expected, calls());
+}
+
+} // namespace
+} // namespace vyr::test

@@ -1,0 +1,410 @@
+// User-buffer rules on a fake page provider whose frame numbers, shortages and refusals the test
+// chooses: page arithmetic, the scatter-gather list, the 4 GB test, the replacement and its
+// repetition, mapping ranges, each message exactly, and no page or heap block left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "OS/userBuffer.h"
+#include "buffer_rules.h"
+
+namespace vyr::test {
+namespace {
+
+using Frame = os::FrameNumber;
+constexpr Frame kHigh = 0x100000; // the first frame at 4 GB
+
+// The fake page provider: it hands out the supply in order and frees only frames it handed out.
+struct Fake {
+    bool available = true, privilege = true, allocate = true, map = true, unmap = true, reserve = true,
+         release = true;
+    size_t freeRefusedAt = SIZE_MAX; // frees this many pages, then refuses
+    size_t grantLimit = SIZE_MAX;
+    uint32_t error = 0;
+    std::deque<Frame> supply;
+    std::set<Frame> owned;
+};
+Fake g;
+uint8_t* const kRange = reinterpret_cast<uint8_t*>(uintptr_t(0x40000000)); // never touched
+
+std::string where(void* address) { return std::to_string(static_cast<uint8_t*>(address) - kRange); }
+
+class UserBufferRules : public BufferRules {
+protected:
+    UserBufferRules() : BufferRules("..\\..\\OS\\Windows\\userBuffer") {}
+    void SetUp() override
+    {
+        BufferRules::SetUp();
+        g = Fake();
+        p_.openProcessToken = [](os::Handle* t) { return int32_t(*t = 1); };
+        p_.lookupPrivilege = [](const char*, uint64_t* id) { return int32_t(*id = 1); };
+        p_.adjustPrivilege = [](os::Handle, uint64_t, bool, uint32_t* e) -> int32_t {
+            *e = g.privilege ? 0 : 1300; // not held by the account
+            return 1;
+        };
+        p_.closeToken = [](os::Handle) {};
+        p_.physicalPagesAvailable = [] { return g.available; };
+        p_.allocatePhysicalPages = [](uintptr_t* count, Frame* frames, uint32_t* e) -> int32_t {
+            record("allocate " + std::to_string(*count));
+            *e = g.error;
+            const size_t n = std::min<size_t>({*count, g.grantLimit, g.supply.size()});
+            if (!g.allocate || n == 0)
+                return 0;
+            for (size_t i = 0; i < n; ++i) {
+                frames[i] = g.supply.front();
+                g.supply.pop_front();
+                g.owned.insert(frames[i]);
+            }
+            *count = n;
+            return 1;
+        };
+        p_.freePhysicalPages = [](uintptr_t* count, Frame* frames, uint32_t*) -> int32_t {
+            record("free " + std::to_string(*count));
+            for (uintptr_t i = 0; i < *count; ++i) {
+                if (i == g.freeRefusedAt || g.owned.erase(frames[i]) != 1) {
+                    *count = i;
+                    return 0;
+                }
+            }
+            return 1;
+        };
+        p_.mapPhysicalPages = [](void* address, uintptr_t count, const Frame* frames, uint32_t* e) -> int32_t {
+            std::string call = (frames ? "map " : "unmap ") + where(address) + " " + std::to_string(count);
+            for (uintptr_t i = 0; frames && i < count; ++i)
+                call += " " + std::to_string(frames[i]);
+            record(call);
+            *e = g.error;
+            return frames ? g.map : g.unmap;
+        };
+        p_.reservePhysicalRange = [](size_t bytes, uint32_t*) -> void* {
+            record("reserve " + std::to_string(bytes));
+            return g.reserve ? kRange : nullptr;
+        };
+        p_.releasePhysicalRange = [](void* address, size_t bytes, uint32_t*) -> int32_t {
+            record("release " + where(address) + " " + std::to_string(bytes));
+            return g.release;
+        };
+    }
+    void TearDown() override
+    {
+        EXPECT_TRUE(g.owned.empty()) << g.owned.size() << " pages left";
+        BufferRules::TearDown();
+    }
+    // A buffer of the given frames, through the allocation.
+    UserBuffer* buffer(const std::vector<Frame>& frames, uint64_t size = 0)
+    {
+        g.supply.assign(frames.begin(), frames.end());
+        size = size ? size : frames.size() * 4096;
+        UserBuffer* b = nullptr;
+        EXPECT_EQ(1u, user::allocate(p_, &size, &b));
+        calls();
+        return b;
+    }
+    std::vector<Frame> frames(const UserBuffer* b) { return {b->pfnArray, b->pfnArray + b->numberOfPages}; }
+};
+
+UserBuffer* const kUntouched = reinterpret_cast<UserBuffer*>(uintptr_t(0x5A5A5A5A));
+
+TEST_F(UserBufferRules, AllocationArithmeticAndGrants)
+{
+    for (size_t limit : {size_t(3), size_t(2)}) {
+        g.grantLimit = limit;
+        g.supply = {11, 12, 13};
+        uint64_t size = 10000;
+        UserBuffer* b = nullptr;
+        ASSERT_EQ(1u, user::allocate(p_, &size, &b));
+        EXPECT_EQ(Lines({"allocate 3"}), calls());
+        EXPECT_EQ(limit == 3 ? 10000u : 8192u, size); // not rounded up when all are granted
+        EXPECT_EQ(size, b->bufSize);
+        EXPECT_EQ(limit == 3 ? std::vector<Frame>({11, 12, 13}) : std::vector<Frame>({11, 12}), frames(b));
+        EXPECT_EQ(1u, user::release(p_, b));
+        EXPECT_EQ(Lines({"free " + std::to_string(limit)}), calls());
+    }
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(UserBufferRules, AllocationRefusals)
+{
+    UserBuffer* out = kUntouched;
+    uint64_t size = 5 * 1048576 + 1, zero = 0;
+    g.available = false;
+    EXPECT_EQ(0u, user::allocate(p_, nullptr, nullptr)); // checked before the arguments
+    g.available = true;
+    EXPECT_EQ(0u, user::allocate(p_, &size, nullptr));
+    EXPECT_EQ(0u, user::allocate(p_, nullptr, &out));
+    EXPECT_EQ(0u, user::allocate(p_, &zero, &out));
+    g_recorder.heapRefusedIn = 0;
+    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    g_recorder.heapRefusedIn = 1;
+    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    g.privilege = false;
+    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    EXPECT_TRUE(calls().empty());
+    g.privilege = true;
+    g.error = 0x5AF;
+    g.allocate = false;
+    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    EXPECT_EQ(Lines({"allocate 1281"}), calls());
+    EXPECT_EQ(kUntouched, out);
+    EXPECT_EQ(5u * 1048576 + 1, size);
+    const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
+    EXPECT_EQ(Lines({"VyrUtilAllocUserBuffer=> Not available",
+                     "VyrUtilAllocUserBuffer=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilAllocUserBuffer=> Argument invalid ( bufSize == NULL)",
+                     "VyrUtilAllocUserBuffer=> Argument invalid ( *bufSize == 0)",
+                     "VyrUtilAllocUserBuffer=> Unable to allocate internal storage",
+                     "VyrUtilAllocUserBuffer => Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes +
+                         " Bytes)",
+                     "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, please "
+                     "check the local policy",
+                     "VyrUtilAllocUserBuffer => Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
+                     "VyrUtilAllocUserBuffer => lastError: 0x5af"}),
+              logged());
+}
+
+TEST_F(UserBufferRules, FreeRefusalsKeepWhatIsLeft)
+{
+    UserBuffer* b = buffer({21, 22, 23, 24});
+    g.freeRefusedAt = 1;
+    EXPECT_EQ(0u, user::release(p_, b));
+    EXPECT_EQ(std::vector<Frame>({22, 23, 24}), frames(b)); // a second try frees what is left
+    g.freeRefusedAt = SIZE_MAX;
+    g_recorder.releaseRefused = true;
+    EXPECT_EQ(0u, user::release(p_, b));
+    g_recorder.releaseRefused = false;
+    EXPECT_EQ(Lines({"free 4", "free 3"}), calls());
+    EXPECT_EQ(0u, user::release(p_, nullptr));
+    EXPECT_EQ(Lines({"VyrUtilFreeUserBuffer=> Cannot free physical memory ( 1 pages)",
+                     "VyrUtilFreeUserBuffer=> Cannot free the user PFN array",
+                     "VyrUtilFreeUserBuffer=> Argument invalid ( pBufObject == NULL)"}),
+              logged());
+    // The pages are back: another try releases the array and the object without the platform.
+    EXPECT_EQ(1u, user::release(p_, b));
+    EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(UserBufferRules, ScatterGatherListAndThe4GTest)
+{
+    UserBuffer* b = buffer({5, kHigh - 1, 0x7FFFF});
+    UserBufferSgEntry entries[4];
+    std::fill(std::begin(entries), std::end(entries), UserBufferSgEntry{0xAAAAAAAA, 0xBBBBBBBB});
+    EXPECT_EQ(0u, user::pages(p_, b, entries, 2));
+    EXPECT_EQ(0u, user::pages(p_, b, nullptr, 3));
+    EXPECT_EQ(0xAAAAAAAAu, entries[0].physicalAddress);
+    ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
+    const uint32_t want[3] = {0x5000, 0xFFFFF000, 0x7FFFF000};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(want[i], entries[i].physicalAddress);
+        EXPECT_EQ(4096u, entries[i].length);
+    }
+    EXPECT_EQ(0xAAAAAAAAu, entries[3].physicalAddress);
+    EXPECT_EQ(1u, user::allBelow4G(b));
+    b->pfnArray[2] = kHigh; // the third page at 4 GB: two entries written, then the message
+    std::fill(std::begin(entries), std::end(entries), UserBufferSgEntry{0xAAAAAAAA, 0xBBBBBBBB});
+    EXPECT_EQ(0u, user::pages(p_, b, entries, 4));
+    EXPECT_EQ(0xFFFFF000u, entries[1].physicalAddress);
+    EXPECT_EQ(0xAAAAAAAAu, entries[2].physicalAddress);
+    EXPECT_EQ(0u, user::allBelow4G(b));
+    EXPECT_EQ(0u, user::allBelow4G(nullptr));
+    EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 4));
+    EXPECT_EQ(Lines({"VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
+                     "VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
+                     "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
+                     "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)"}),
+              logged());
+    b->pfnArray[2] = 0x7FFFF;
+    user::release(p_, b);
+}
+
+// count frames from first, each above or below 4 GB.
+std::vector<Frame> run(size_t count, Frame first)
+{
+    std::vector<Frame> out(count);
+    for (size_t i = 0; i < count; ++i)
+        out[i] = first + i;
+    return out;
+}
+void append(std::deque<Frame>& to, const std::vector<Frame>& frames) { to.insert(to.end(), frames.begin(), frames.end()); }
+
+TEST_F(UserBufferRules, ReplacementSwapsHighPagesForSpareLowOnes)
+{
+    UserBuffer* low = buffer(run(2, 10));
+    EXPECT_EQ(1u, user::replaceAbove4G(p_, low)) << "all low: nothing asked";
+    EXPECT_TRUE(calls().empty());
+    user::release(p_, low);
+    std::vector<Frame> target = run(100, 1000);
+    target[3] = kHigh + 3;
+    target[50] = kHigh + 50;
+    target[99] = kHigh + 99;
+    UserBuffer* b = buffer(target);
+    // The spare buffer starts with two high pages, then low ones 7000, 7001, ...
+    append(g.supply, run(2, kHigh + 500));
+    append(g.supply, run(8190, 7000));
+    ASSERT_EQ(1u, user::replaceAbove4G(p_, b));
+    EXPECT_EQ(Lines({"allocate 8192", "free 8192"}), calls());
+    std::vector<Frame> want = target;
+    want[3] = 7000;
+    want[50] = 7001;
+    want[99] = 7002;
+    EXPECT_EQ(want, frames(b));
+    // Only the target's pages are still allocated: its high ones went back with the spare buffer.
+    EXPECT_EQ(std::set<Frame>(want.begin(), want.end()), g.owned);
+    EXPECT_EQ(100u, b->numberOfPages);
+    EXPECT_EQ(409600u, b->bufSize);
+    EXPECT_TRUE(logged().empty());
+    user::release(p_, b);
+}
+
+// A spare buffer with too few low pages leaves some high: the next level, holding a spare buffer
+// of its own beside this one's, takes over until none is left or a spare buffer falls short.
+TEST_F(UserBufferRules, ReplacementRepeatsAndStopsShort)
+{
+    std::vector<Frame> target = run(9000, 100);
+    for (size_t i : {0u, 4000u, 8999u})
+        target[i] = kHigh + i;
+    for (bool enough : {true, false}) {
+        UserBuffer* b = buffer(target);
+        append(g.supply, run(8999, kHigh + 10000)); // level 1: one low page, at the end
+        append(g.supply, {20000});
+        append(g.supply, run(9000, kHigh + 30000)); // level 2: none
+        append(g.supply, run(enough ? 9000 : 8999, 50000)); // level 3: all low, or one short
+        EXPECT_EQ(enough ? 1u : 0u, user::replaceAbove4G(p_, b));
+        EXPECT_EQ(Lines({"allocate 9000", "allocate 9000", "allocate 9000", enough ? "free 9000" : "free 8999",
+                         "free 9000", "free 9000"}),
+                  calls());
+        std::vector<Frame> want = target;
+        want[0] = 20000;
+        if (enough) {
+            want[4000] = 50000;
+            want[8999] = 50001;
+        }
+        EXPECT_EQ(want, frames(b));
+        EXPECT_EQ(std::set<Frame>(want.begin(), want.end()), g.owned);
+        EXPECT_EQ(1u, user::release(p_, b));
+        calls();
+    }
+    EXPECT_TRUE(logged().empty());
+}
+
+TEST_F(UserBufferRules, ReplacementRefusals)
+{
+    UserBuffer* b = buffer({kHigh});
+    g_recorder.heapRefusedIn = 0;
+    EXPECT_EQ(0u, user::replaceAbove4G(p_, b));
+    g.error = 8;
+    EXPECT_EQ(0u, user::replaceAbove4G(p_, b)); // the spare allocation fails
+    EXPECT_EQ(0u, user::replaceAbove4G(p_, nullptr));
+    EXPECT_EQ(Lines({"allocate 8192"}), calls());
+    EXPECT_EQ(Lines({"VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure",
+                     "VyrUtilAllocUserBuffer => Cannot allocate physical memory ( 8192 pages ==> 32 MBytes)",
+                     "VyrUtilAllocUserBuffer => lastError: 0x8",
+                     "VyrUtilReplacePagesAbove4GUserBuffer=> Argument invalid (pBufObject == NULL)"}),
+              logged());
+    EXPECT_EQ(std::vector<Frame>({kHigh}), frames(b));
+    user::release(p_, b);
+}
+
+UserBufferMap* const kNoMap = reinterpret_cast<UserBufferMap*>(uintptr_t(0x5A5A5A5A));
+
+TEST_F(UserBufferRules, MappingRanges)
+{
+    UserBuffer* b = buffer({31, 32, 33}, 10000);
+    struct Case {
+        uint64_t offset, size;
+        void* address;
+        Lines mapCalls, unmapCalls;
+        size_t inPage;
+    };
+    uint8_t* const caller = kRange + 0x100000;
+    const Case cases[] = {
+        {5000, 4000, nullptr, {"reserve 8192", "map 0 2 32 33"}, {"unmap 0 2", "release 0 8192"}, 904},
+        {0, 10000, nullptr, {"reserve 12288", "map 0 3 31 32 33"}, {"unmap 0 3", "release 0 12288"}, 0},
+        {8192, 1, caller, {"map 1048576 1 33"}, {"unmap 1048576 1"}, 0},
+        {4097, 0, caller, {"map 1048576 1 32"}, {"unmap 1048576 1"}, 1},
+    };
+    for (const Case& c : cases) {
+        UserBufferMap* m = nullptr;
+        auto* p = static_cast<uint8_t*>(user::map(p_, b, c.offset, c.size, c.address, &m));
+        EXPECT_EQ((c.address ? caller : kRange) + c.inPage, p);
+        EXPECT_EQ(c.mapCalls, calls());
+        ASSERT_NE(nullptr, m);
+        EXPECT_EQ(c.size, m->bufMapSize);
+        EXPECT_EQ(1u, user::unmap(p_, m));
+        EXPECT_EQ(c.unmapCalls, calls()); // the caller's range stays reserved
+    }
+    UserBufferMap* m = kNoMap;
+    EXPECT_EQ(nullptr, user::map(p_, b, 0, 10001, nullptr, &m));
+    EXPECT_EQ(nullptr, user::map(p_, b, 9999, 2, nullptr, &m));
+    EXPECT_EQ(nullptr, user::map(p_, nullptr, 0, 1, nullptr, &m));
+    EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, nullptr));
+    EXPECT_EQ(0u, user::unmap(p_, nullptr));
+    g_recorder.heapRefusedIn = 0;
+    EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
+    // A size beyond 2^32 pages kept only the low 32 bits of its page count: no range past the pages.
+    const uint64_t size = b->bufSize;
+    b->bufSize = (uint64_t(1) << 44) + 10000;
+    EXPECT_EQ(nullptr, user::map(p_, b, 12288, 1, nullptr, &m));
+    b->bufSize = size;
+    EXPECT_EQ(kNoMap, m);
+    EXPECT_TRUE(calls().empty());
+    const std::string outOfRange = "VyrUtilMapUserBufferEx=> Argument out of range ( bufOffset + bufMapSize > bufSize)";
+    EXPECT_EQ(Lines({outOfRange, outOfRange, "VyrUtilMapUserBufferEx=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilMapUserBufferEx=> Argument invalid ( ppBufMapObject == NULL)",
+                     "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
+                     "VyrUtilMapUserBufferEx=> Unable to allocate internal storage", outOfRange}),
+              logged());
+    user::release(p_, b);
+}
+
+TEST_F(UserBufferRules, MappingRefusals)
+{
+    UserBuffer* b = buffer({31, 32, 33}, 10000);
+    UserBufferMap* m = kNoMap;
+    g.error = 0x57;
+    g.reserve = false;
+    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
+    g.reserve = true;
+    g.map = false;
+    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
+    g.release = false;
+    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
+    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, kRange, &m)); // the caller's range is not released
+    EXPECT_EQ(kNoMap, m);
+    EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "reserve 8192",
+                     "map 0 2 32 33", "release 0 8192", "map 0 2 32 33"}),
+              calls());
+    const Lines refused = {"VyrUtilMapUserBufferEx=> Cannot map physical memory ( 2 pages)",
+                           "VyrUtilMapUserBufferEx=> lastError= 0x57"};
+    Lines want = {"VyrUtilMapUserBufferEx=> Cannot reserve virtual memory ( 8 KBytes)"};
+    want.insert(want.end(), refused.begin(), refused.end());
+    want.insert(want.end(), refused.begin(), refused.end());
+    want.push_back("VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)");
+    want.insert(want.end(), refused.begin(), refused.end());
+    EXPECT_EQ(want, logged());
+    // Unmapping goes on after a refusal; its result is that of the last step.
+    g.map = true;
+    for (void* address : {static_cast<void*>(nullptr), static_cast<void*>(kRange)}) {
+        for (bool released : {true, false}) {
+            g.release = released;
+            g.unmap = false;
+            ASSERT_NE(nullptr, user::map(p_, b, 0, 1, address, &m));
+            calls();
+            EXPECT_EQ(address || !released ? 0u : 1u, user::unmap(p_, m));
+            EXPECT_EQ(address ? Lines({"unmap 0 1"}) : Lines({"unmap 0 1", "release 0 4096"}), calls());
+            Lines expected = {"VyrUtilUnmapUserBuffer => Cannot unmap physical memory ( 1 pages)",
+                              "VyrUtilUnmapUserBuffer => lastError= 0x57"};
+            if (!address && !released)
+                expected.push_back("VyrUtilUnmapUserBuffer => Cannot free virtual memory ( 1 pages)");
+            EXPECT_EQ(expected, logged());
+        }
+    }
+    user::release(p_, b);
+}
+
+} // namespace
+} // namespace vyr::test

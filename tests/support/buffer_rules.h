@@ -1,0 +1,86 @@
+// A platform for the buffer services' rule tests: its heap counts the blocks it hands out and
+// refuses when told, the test's fakes record their calls as lines, and every line logged is checked
+// for its level and source file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "OS/os.h"
+#include "log_capture.h"
+
+namespace vyr::test {
+
+using Lines = std::vector<std::string>;
+
+struct Recorder {
+    Lines calls;
+    int blocks = 0;
+    int heapRefusedIn = -1; // the heap refuses the allocation this many from now (0: the next)
+    bool releaseRefused = false;
+};
+inline Recorder g_recorder;
+
+inline void record(const std::string& call) { g_recorder.calls.push_back(call); }
+
+class BufferRules : public LogCapture {
+protected:
+    explicit BufferRules(const char* file) : file_(file) {}
+    void SetUp() override
+    {
+        LogCapture::SetUp();
+        g_recorder = Recorder();
+        p_ = os::platform();
+        p_.heapAlloc = [](size_t n) -> void* {
+            if (g_recorder.heapRefusedIn >= 0 && g_recorder.heapRefusedIn-- == 0)
+                return nullptr;
+            ++g_recorder.blocks;
+            return os::platform().heapAlloc(n);
+        };
+        p_.heapFree = [](void* b) {
+            --g_recorder.blocks;
+            os::platform().heapFree(b);
+        };
+        p_.heapRelease = [](void* b) {
+            if (g_recorder.releaseRefused)
+                return false;
+            --g_recorder.blocks;
+            return os::platform().heapRelease(b);
+        };
+        p_.pageSize = []() -> uint32_t { return 4096; };
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, g_recorder.blocks) << "heap blocks left";
+        LogCapture::TearDown();
+    }
+    // The calls since the last look.
+    Lines calls()
+    {
+        Lines out;
+        out.swap(g_recorder.calls);
+        return out;
+    }
+    // The lines logged since the last look; the privilege step's come from its own file.
+    Lines logged()
+    {
+        Lines out;
+        const auto all = lines();
+        for (size_t i = seen_; i < all.size(); ++i) {
+            const bool privilege = all[i].text.rfind("VyrUtilAdjustProcessPrivilege", 0) == 0;
+            EXPECT_EQ(privilege ? "..\\..\\OS\\Windows\\adjustProc" : file_, all[i].file);
+            EXPECT_EQ(0, all[i].level);
+            out.push_back(all[i].text);
+        }
+        seen_ = all.size();
+        return out;
+    }
+
+    os::Platform p_;
+
+private:
+    std::string file_;
+    size_t seen_ = 0;
+};
+
+} // namespace vyr::test
