@@ -2,19 +2,11 @@
 // precision, and the lightness plane, against references written here from the rules.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cmath>
-
-#include "bytes.h"
 #include "colour_sweep.h"
 #include "convert/lab.h"
-#include "line_harness.h"
 
 namespace vyr::test {
 namespace {
-
-using convert::LineFn;
-using convert::Paths;
 
 uint8_t clampedByte(int x) { return uint8_t(std::min(255, std::max(0, x))); }
 
@@ -49,10 +41,19 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
     }
 }
 
-// Writes the plain bytes to dst, and to fused (if not null) those with the multiply-adds of the
-// matrix fused.
-void refLabToRgb(const uint8_t* src, uint8_t* dst, uint8_t* fused, uint32_t count)
+// The matrix's sums of products as written, or (Fused) with each multiply-add rounded once.
+template <bool Fused>
+void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
+    // Not the runtime's fmaf, which not every runtime fuses: the product of two floats is exact in
+    // double, and so is its sum with a float here (the constants' exponents lie within 6 of each
+    // other, the channels below 2^11).
+    auto fma = [](float a, float p, float t) { return single(float(double(a) * p + t)); };
+    auto sum = [&](float p, float a, float q, float b, float r, float c) {
+        if (Fused)
+            return clampedByte(int(fma(c, r, fma(a, p, single(b * q)))));
+        return clampedByte(int(single(single(single(a * p) + single(b * q)) + single(c * r))));
+    };
     for (uint32_t i = 0; i < count; ++i) {
         const float fy = single(single(single(src[4 * i + 2] / 2.55f) + 16) / 116);
         const float fx = single(single((src[4 * i + 1] - 128) / 500.0f) + fy);
@@ -60,30 +61,11 @@ void refLabToRgb(const uint8_t* src, uint8_t* dst, uint8_t* fused, uint32_t coun
         const float x = float(int(double(single(single(fx * fx) * fx)) * 255));
         const float y = float(int(double(single(single(fy * fy) * fy)) * 255));
         const float z = float(int(double(single(single(fz * fz) * fz)) * 255));
-        auto sum = [](float p, float q, float r) { return clampedByte(int(single(single(p + q) + r))); };
-        const uint8_t out[4] = {sum(single(0.0557f * x), single(-0.2040f * y), single(1.0570f * z)),
-                                sum(single(1.8758f * y), single(-0.9689f * x), single(0.0415f * z)),
-                                sum(single(3.2406f * x), single(-1.5372f * y), single(-0.4986f * z)), 0};
+        const uint8_t out[4] = {sum(x, 0.0557f, y, -0.2040f, z, 1.0570f),
+                                sum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
+                                sum(x, 3.2406f, y, -1.5372f, z, -0.4986f), 0};
         std::copy(out, out + 4, dst + 4 * i);
-        if (fused) {
-            // a * p + t rounded once. Not the runtime's fmaf, which not every runtime fuses: the
-            // product of two floats is exact in double, and so is its sum with a float here (the
-            // constants' exponents lie within 6 of each other, the channels below 2^11).
-            auto fma = [](float a, float p, float t) { return single(float(double(a) * p + t)); };
-            auto fusedSum = [&](float p, float a, float q, float b, float r, float c) {
-                return clampedByte(int(fma(c, r, fma(a, p, single(b * q)))));
-            };
-            const uint8_t alt[4] = {fusedSum(x, 0.0557f, y, -0.2040f, z, 1.0570f),
-                                    fusedSum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
-                                    fusedSum(x, 3.2406f, y, -1.5372f, z, -0.4986f), 0};
-            std::copy(alt, alt + 4, fused + 4 * i);
-        }
     }
-}
-
-void refLabToRgbLine(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
-{
-    refLabToRgb(src, dst, nullptr, count);
 }
 
 void refLabToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
@@ -92,80 +74,43 @@ void refLabToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         dst[i] = src[4 * i + 2];
 }
 
-struct Case {
-    const char* name;
-    const Paths* paths;
-    size_t dstBpp;
-    LineFn reference;
-    ExportFn exported;
+const Converter kCases[] = {
+    {"RGB8888toLAB", &convert::kRgb8888ToLab, perPixel<4>, 4, refRgbToLab, nullptr,
+     VyrUtilConvertRGB8888toLAB, 5},
+    {"LABtoRGB8888", &convert::kLabToRgb8888, perPixel<4>, 4, refLabToRgb<false>, nullptr,
+     VyrUtilConvertLABtoRGB8888, 5},
+    {"LABtoMONO8", &convert::kLabToMono8, perPixel<4>, 1, refLabToMono8, nullptr, VyrUtilConvertLABtoMONO8,
+     5},
 };
 
-const Case kCases[] = {
-    {"RGB8888toLAB", &convert::kRgb8888ToLab, 4, refRgbToLab, VyrUtilConvertRGB8888toLAB},
-    {"LABtoRGB8888", &convert::kLabToRgb8888, 4, refLabToRgbLine, VyrUtilConvertLABtoRGB8888},
-    {"LABtoMONO8", &convert::kLabToMono8, 1, refLabToMono8, VyrUtilConvertLABtoMONO8},
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-class Lab : public ::testing::TestWithParam<Case> {};
-
-TEST_P(Lab, FollowsTheRuleAtEveryCountAndPlacement)
-{
-    const Case& c = GetParam();
-    EXPECT_TRUE(runnableVariants(*c.paths).empty()) << "no vector path";
-    EXPECT_TRUE(matchesReference({bytesPerPixel(4), bytesPerPixel(c.dstBpp)}, c.paths->scalar, c.reference,
-                                 countsUpTo(24, {255, 1000})));
-}
-
-TEST_P(Lab, ExportConvertsAndReturnsZero)
-{
-    expectExportFollows(GetParam().exported, GetParam().reference, GetParam().dstBpp);
-}
-
-INSTANTIATE_TEST_SUITE_P(Converters, Lab, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Lab, Converters, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LabSweep, EveryRgbColour)
+TEST(Lab, EveryInput)
 {
-    EXPECT_TRUE(sweepMatches({{"scalar", convert::kRgb8888ToLab.scalar}}, refRgbToLab, 4));
+    for (const Converter& c : kCases)
+        EXPECT_TRUE(sweepEveryInput(c));
 }
 
-// Every input; where fusing a multiply and an add would change a pixel, the library must not have
-// (lab.cpp is compiled without contraction on every instruction set). In RGB to LAB the sums of
-// products are exact and fusing 116 fy - 16 changes no pixel, so only this direction can tell.
-TEST(LabSweep, EveryLabColourGivesTheUnfusedBytes)
-{
-    std::atomic<uint32_t> fusedDiffers{0};
-    EXPECT_TRUE(sweepColours([&](const SweepLine& line) -> ::testing::AssertionResult {
-        std::vector<uint8_t> expected(4 * line.count), fused(4 * line.count);
-        refLabToRgb(line.pixels, expected.data(), fused.data(), line.count);
-        const uint8_t* actual = convertGuarded(convert::kLabToRgb8888.scalar, line, 4);
-        for (uint32_t i = 0; i < 4 * line.count; i += 4)
-            fusedDiffers += !std::equal(&expected[i], &expected[i] + 4, &fused[i]);
-        return sameSweepPixels("scalar", line, actual, expected.data(), 4);
-    }));
-    if (colourSweepStride() == 1) {
-        EXPECT_GT(fusedDiffers.load(), 0u) << "no input tells fused from unfused arithmetic";
-    }
-}
-
-// Three of the 255 inputs that tell, for the builds that sweep only a subset.
-TEST(LabSweep, InputsThatTellFusedArithmeticGiveTheUnfusedBytes)
+// Where fusing a multiply and an add would change a pixel, the library must not have (lab.cpp is
+// compiled without contraction). In RGB to LAB the sums of products are exact and fusing
+// 116 fy - 16 changes no pixel, so only this direction can tell; these are three of its 255 inputs.
+TEST(Lab, InputsThatTellFusedArithmeticGiveTheUnfusedBytes)
 {
     const uint8_t lab[3][3] = {{27, 244, 44}, {36, 235, 29}, {45, 134, 47}};
     for (const auto& in : lab) {
         const uint8_t src[4] = {in[2], in[1], in[0], 0};
         uint8_t expected[4], fused[4], actual[4];
-        refLabToRgb(src, expected, fused, 1);
+        refLabToRgb<false>(src, expected, 1, 0);
+        refLabToRgb<true>(src, fused, 1, 0);
         convert::kLabToRgb8888.scalar(src, actual, 1, 0);
-        EXPECT_FALSE(std::equal(expected, expected + 4, fused))
-            << "L, a, b " << int(in[0]) << ", " << int(in[1]);
-        EXPECT_TRUE(sameBytes(expected, actual, 4)) << "L, a, b " << int(in[0]) << ", " << int(in[1]);
+        EXPECT_FALSE(std::equal(expected, expected + 4, fused)) << "L " << int(in[0]) << ", a " << int(in[1]);
+        EXPECT_TRUE(sameBytes(expected, actual, 4)) << "L " << int(in[0]) << ", a " << int(in[1]);
     }
 }
 
-TEST(LabKnown, RgbToLab)
+// In and out in the order R, G, B; L, a, b.
+TEST(Lab, KnownRgbToLab)
 {
     expectKnown(convert::kRgb8888ToLab, {
         {{255, 255, 255}, {254, 120, 123}, {}}, // no reference white: 100 * 2.55f is just below 255
@@ -177,7 +122,7 @@ TEST(LabKnown, RgbToLab)
     });
 }
 
-TEST(LabKnown, LabToRgb)
+TEST(Lab, KnownLabToRgb)
 {
     expectKnown(convert::kLabToRgb8888, {
         {{255, 128, 128}, {255, 241, 231}, {}},
