@@ -35,7 +35,7 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs vyrconvert in dir with the words of args (split at spaces) as its arguments.
+// Runs vyrconvert in dir with args (words without shell syntax) as its arguments.
 ToolRun runTool(const std::string& args, const fs::path& dir);
 // Runs it and returns the file named by the last argument; fails the test unless it succeeds silently.
 std::vector<uint8_t> converted(const std::string& args, const fs::path& dir);
