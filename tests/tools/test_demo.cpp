@@ -9,10 +9,8 @@
 
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using Words = std::vector<std::string>;
 
@@ -57,10 +55,7 @@ Words listed(const std::string& heading)
 }
 
 // BT.601 luma of 8-bit R, G, B.
-double luma(const uint8_t* rgb)
-{
-    return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
-}
+double luma(const uint8_t* rgb) { return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2]; }
 
 bool hasColour(const std::vector<uint8_t>& rgb)
 {
@@ -156,10 +151,7 @@ void checkQuantised(const DemoRun& demo)
     }
 }
 
-int circularDistance(int a, int b)
-{
-    return std::min((a - b + 256) % 256, (b - a + 256) % 256);
-}
+int circularDistance(int a, int b) { return std::min((a - b + 256) % 256, (b - a + 256) % 256); }
 
 // Each plane holds its quantity of the scene pixel, within the one step the integer and the
 // floating-point paths may differ by (L is truncated, and computed with other constants: 1.5).

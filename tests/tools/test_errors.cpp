@@ -6,10 +6,8 @@
 #include "bytes.h"
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 // What the directory holds before the run; every setup but None and InputDirectory has in.raw, a
 // random frame large enough for every conversion at 7x5.

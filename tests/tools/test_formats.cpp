@@ -7,10 +7,8 @@
 #include "bytes.h"
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using Bytes = std::vector<uint8_t>;
 

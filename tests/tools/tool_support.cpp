@@ -5,13 +5,12 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
-namespace vyr::test
-{
+namespace vyr::test {
 
 ScratchDirectory::ScratchDirectory()
 {
@@ -105,8 +104,7 @@ std::vector<uint8_t> Png::rgbBytes() const
     return out;
 }
 
-namespace
-{
+namespace {
 
 // libpng's state lives behind a pointer, so a longjmp out of it leaves no local stale.
 struct PngJob {

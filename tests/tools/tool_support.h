@@ -10,14 +10,12 @@
 #include <string>
 #include <vector>
 
-namespace vyr::test
-{
+namespace vyr::test {
 
 namespace fs = std::filesystem;
 
 // A fresh directory under the system temporary directory, removed with everything in it.
-class ScratchDirectory
-{
+class ScratchDirectory {
   public:
     ScratchDirectory();
     ~ScratchDirectory();
