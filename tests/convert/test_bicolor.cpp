@@ -1,8 +1,8 @@
 // Bicolor conversions: every export against a reference written from the format descriptions,
-// over counts, flags, shifts and guard-page placements, and the worked values.
+// over counts, flags, shifts and guard-page placements, and the rules on telling values.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <functional>
 
 #include "bytes.h"
 #include "line_harness.h"
@@ -10,16 +10,14 @@
 namespace vyr::test {
 namespace {
 
-// ---- Formats -----------------------------------------------------------------------------------
-
 struct RgbFormat {
     size_t sampleBytes;
     size_t samples;    // per pixel; a fourth one is neither written nor read
     const char* order; // colour of each of the first three samples
 };
 
-constexpr RgbFormat kRgb888{1, 3, "BGR"}, kRgb8888{1, 4, "BGR"}, kRgbr888{1, 3, "RGB"}, kRgb161616{2, 3, "BGR"},
-    kRgb16161616{2, 4, "BGR"};
+constexpr RgbFormat kRgb888{1, 3, "BGR"}, kRgb8888{1, 4, "BGR"}, kRgbr888{1, 3, "RGB"},
+    kRgb161616{2, 3, "BGR"}, kRgb16161616{2, 4, "BGR"};
 
 uint32_t getLE(const uint8_t* p, size_t bytes) { return bytes == 1 ? p[0] : uint32_t(p[0] | p[1] << 8); }
 
@@ -35,8 +33,6 @@ uint32_t shiftOf(uint32_t arg) { return (arg & 0xFF) % 32; }
 uint32_t flagOf(uint32_t arg) { return arg >> 8; }
 
 bool redAt(uint32_t i, uint32_t blueFirst) { return blueFirst ? i % 2 == 1 : i % 2 == 0; }
-
-// ---- References ---------------------------------------------------------------------------------
 
 template <size_t SrcBytes, const RgbFormat& Dst>
 void refBicolorToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t arg)
@@ -90,8 +86,6 @@ void refBicolorToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint3
     }
 }
 
-// ---- The exports as line functions ----------------------------------------------------------------
-
 using Export3 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t);
 using Export4 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t);
 using Export5 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t, uint32_t);
@@ -104,52 +98,49 @@ template <Export4 F>
 void call4(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) { lastResult |= F(s, d, n, flagOf(arg)); }
 // The shift goes in unreduced, so values of 32 and more show that it is taken modulo 32.
 template <Export5 F>
-void call5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) { lastResult |= F(s, d, n, arg & 0xFF, flagOf(arg)); }
+void call5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg)
+{
+    lastResult |= F(s, d, n, arg & 0xFF, flagOf(arg));
+}
 
 struct Case {
     const char* name;
     LineFn exported;
     LineFn reference;
     size_t srcBpp, dstBpp;
-    bool shifts, flag;
+    int args; // of the export: 3 (no flag), 4 (a flag) or 5 (a shift and a flag)
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
+// The reference last: its template arguments hold commas.
+#define CASE(name, args, srcBpp, dstBpp, ...) \
+    {#name, call##args<VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args}
+
 const Case kCases[] = {
-    {"Bicolor88toRGB8888", call4<VyrUtilConvertBicolor88toRGB8888>, refBicolorToRgb<1, kRgb8888>, 2, 4, false, true},
-    {"Bicolor88toRGB888", call4<VyrUtilConvertBicolor88toRGB888>, refBicolorToRgb<1, kRgb888>, 2, 3, false, true},
-    {"Bicolor88toRGBR888", call4<VyrUtilConvertBicolor88toRGBR888>, refBicolorToRgb<1, kRgbr888>, 2, 3, false, true},
-    {"Bicolor88toRGB161616", call4<VyrUtilConvertBicolor88toRGB161616>, refBicolorToRgb<1, kRgb161616>, 2, 6, false,
-     true},
-    {"Bicolor88toRGB16161616", call4<VyrUtilConvertBicolor88toRGB16161616>, refBicolorToRgb<1, kRgb16161616>, 2, 8,
-     false, true},
-    {"Bicolor1616toRGB8888", call5<VyrUtilConvertBicolor1616toRGB8888>, refBicolorToRgb<2, kRgb8888>, 4, 4, true, true},
-    {"Bicolor1616toRGB888", call5<VyrUtilConvertBicolor1616toRGB888>, refBicolorToRgb<2, kRgb888>, 4, 3, true, true},
-    {"Bicolor1616toRGBR888", call5<VyrUtilConvertBicolor1616toRGBR888>, refBicolorToRgb<2, kRgbr888>, 4, 3, true, true},
-    {"Bicolor1616toRGB161616", call5<VyrUtilConvertBicolor1616toRGB161616>, refBicolorToRgb<2, kRgb161616>, 4, 6, true,
-     true},
-    {"Bicolor1616toRGB16161616", call5<VyrUtilConvertBicolor1616toRGB16161616>, refBicolorToRgb<2, kRgb16161616>, 4, 8,
-     true, true},
-    {"RGB888toBicolor88", call4<VyrUtilConvertRGB888toBicolor88>, refRgbToBicolor<kRgb888, 1>, 3, 2, false, true},
-    {"RGB8888toBicolor88", call4<VyrUtilConvertRGB8888toBicolor88>, refRgbToBicolor<kRgb8888, 1>, 4, 2, false, true},
-    {"RGBR888toBicolor88", call4<VyrUtilConvertRGBR888toBicolor88>, refRgbToBicolor<kRgbr888, 1>, 3, 2, false, true},
-    {"RGB888toBicolor1616", call4<VyrUtilConvertRGB888toBicolor1616>, refRgbToBicolor<kRgb888, 2>, 3, 4, false, true},
-    {"RGB8888toBicolor1616", call4<VyrUtilConvertRGB8888toBicolor1616>, refRgbToBicolor<kRgb8888, 2>, 4, 4, false,
-     true},
-    {"RGBR888toBicolor1616", call4<VyrUtilConvertRGBR888toBicolor1616>, refRgbToBicolor<kRgbr888, 2>, 3, 4, false,
-     true},
-    {"RGB161616toBicolor1616", call5<VyrUtilConvertRGB161616toBicolor1616>, refRgbToBicolor<kRgb161616, 2>, 6, 4, true,
-     true},
-    {"RGB16161616toBicolor1616", call5<VyrUtilConvertRGB16161616toBicolor1616>, refRgbToBicolor<kRgb16161616, 2>, 8,
-     4, true, true},
-    {"Bicolor88toBicolor88", call3<VyrUtilConvertBicolor88toBicolor88>, refBicolorToBicolor<1, 1, Exchange::Always>,
-     2, 2, false, false},
-    {"Bicolor88toBicolor1616", call4<VyrUtilConvertBicolor88toBicolor1616>,
-     refBicolorToBicolor<1, 2, Exchange::WhenFlagSet>, 2, 4, false, true},
-    {"Bicolor1616toBicolor1616", call5<VyrUtilConvertBicolor1616toBicolor1616>,
-     refBicolorToBicolor<2, 2, Exchange::WhenFlagClear>, 4, 4, true, true},
+    CASE(Bicolor88toRGB8888, 4, 2, 4, refBicolorToRgb<1, kRgb8888>),
+    CASE(Bicolor88toRGB888, 4, 2, 3, refBicolorToRgb<1, kRgb888>),
+    CASE(Bicolor88toRGBR888, 4, 2, 3, refBicolorToRgb<1, kRgbr888>),
+    CASE(Bicolor88toRGB161616, 4, 2, 6, refBicolorToRgb<1, kRgb161616>),
+    CASE(Bicolor88toRGB16161616, 4, 2, 8, refBicolorToRgb<1, kRgb16161616>),
+    CASE(Bicolor1616toRGB8888, 5, 4, 4, refBicolorToRgb<2, kRgb8888>),
+    CASE(Bicolor1616toRGB888, 5, 4, 3, refBicolorToRgb<2, kRgb888>),
+    CASE(Bicolor1616toRGBR888, 5, 4, 3, refBicolorToRgb<2, kRgbr888>),
+    CASE(Bicolor1616toRGB161616, 5, 4, 6, refBicolorToRgb<2, kRgb161616>),
+    CASE(Bicolor1616toRGB16161616, 5, 4, 8, refBicolorToRgb<2, kRgb16161616>),
+    CASE(RGB888toBicolor88, 4, 3, 2, refRgbToBicolor<kRgb888, 1>),
+    CASE(RGB8888toBicolor88, 4, 4, 2, refRgbToBicolor<kRgb8888, 1>),
+    CASE(RGBR888toBicolor88, 4, 3, 2, refRgbToBicolor<kRgbr888, 1>),
+    CASE(RGB888toBicolor1616, 4, 3, 4, refRgbToBicolor<kRgb888, 2>),
+    CASE(RGB8888toBicolor1616, 4, 4, 4, refRgbToBicolor<kRgb8888, 2>),
+    CASE(RGBR888toBicolor1616, 4, 3, 4, refRgbToBicolor<kRgbr888, 2>),
+    CASE(RGB161616toBicolor1616, 5, 6, 4, refRgbToBicolor<kRgb161616, 2>),
+    CASE(RGB16161616toBicolor1616, 5, 8, 4, refRgbToBicolor<kRgb16161616, 2>),
+    CASE(Bicolor88toBicolor88, 3, 2, 2, refBicolorToBicolor<1, 1, Exchange::Always>),
+    CASE(Bicolor88toBicolor1616, 4, 2, 4, refBicolorToBicolor<1, 2, Exchange::WhenFlagSet>),
+    CASE(Bicolor1616toBicolor1616, 5, 4, 4, refBicolorToBicolor<2, 2, Exchange::WhenFlagClear>),
 };
+#undef CASE
 
 class Bicolor : public ::testing::TestWithParam<Case> {};
 
@@ -159,11 +150,14 @@ TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 {
     const Case& c = GetParam();
     const auto counts = countsUpTo(20, {255, 1001});
-    for (uint32_t flag : c.flag ? std::vector<uint32_t>{0, 1, 0x10000} : std::vector<uint32_t>{0}) {
-        for (uint32_t shift : c.shifts ? std::vector<uint32_t>{0, 3, 15, 20, 35} : std::vector<uint32_t>{0}) {
+    const std::vector<uint32_t> none = {0}, flags = {0, 1, 0x10000}, shifts = {0, 3, 15, 20, 35};
+    for (uint32_t flag : c.args >= 4 ? flags : none) {
+        for (uint32_t shift : c.args == 5 ? shifts : none) {
             lastResult = 0;
-            const LineSpec lines{bytesPerPixel(c.srcBpp), bytesPerPixel(c.dstBpp), flag << 8 | shift};
-            EXPECT_TRUE(matchesReference(lines, c.exported, c.reference, counts)) << "flag " << flag << ", shift " << shift;
+            const uint32_t arg = flag << 8 | shift;
+            EXPECT_TRUE(matchesReference({bytesPerPixel(c.srcBpp), bytesPerPixel(c.dstBpp), arg}, c.exported,
+                                         c.reference, counts))
+                << "flag " << flag << ", shift " << shift;
             EXPECT_EQ(0u, lastResult);
         }
     }
@@ -171,16 +165,6 @@ TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 
 INSTANTIATE_TEST_SUITE_P(Converters, Bicolor, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// ---- Worked values ---------------------------------------------------------------------------------
-
-template <size_t N>
-std::array<uint8_t, N> asArray(const uint8_t (&bytes)[N])
-{
-    std::array<uint8_t, N> out;
-    std::copy(bytes, bytes + N, out.begin());
-    return out;
-}
 
 std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
 {
@@ -190,66 +174,65 @@ std::vector<uint8_t> words(std::initializer_list<uint32_t> values)
     return out;
 }
 
-TEST(BicolorValues, MissingColoursOfTheWorkedLine)
+struct Told {
+    const char* rule;
+    std::vector<uint8_t> src;
+    uint32_t count;
+    std::function<uint32_t(const uint8_t* src, uint8_t* dst, uint32_t count)> call;
+    std::vector<uint8_t> want; // the destination starts as bytes 0xC3
+};
+
+TEST(BicolorValues, TellingRules)
 {
-    const uint8_t src[8] = {10, 100, 20, 110, 30, 120, 40, 130};
-    std::vector<uint8_t> dst(16, 0xC3);
-    EXPECT_EQ(0u, VyrUtilConvertBicolor88toRGB8888(src, dst.data(), 4, 0));
-    // blue, green, red, untouched fourth byte
-    EXPECT_EQ((std::vector<uint8_t>{20, 100, 10, 0xC3, 20, 110, 20, 0xC3, 30, 120, 30, 0xC3, 40, 130, 30, 0xC3}), dst);
-
-    const uint8_t odd[6] = {11, 0, 99, 0, 20, 0};
-    uint8_t rgb[9];
-    VyrUtilConvertBicolor88toRGBR888(odd, rgb, 3, 0);
-    EXPECT_EQ(15, rgb[3]) << "the mean of 11 and 20 rounds down";
-
-    uint8_t one[3] = {1, 1, 1}, two[6];
-    VyrUtilConvertBicolor88toRGB888(src, one, 1, 0);
-    EXPECT_EQ((std::array<uint8_t, 3>{0, 100, 10}), asArray(one));
-    VyrUtilConvertBicolor88toRGB888(src, two, 2, 1);
-    EXPECT_EQ((std::array<uint8_t, 6>{10, 100, 0, 10, 110, 20}), asArray(two));
-}
-
-TEST(BicolorValues, ShiftsComeAfterTheMeanAndNarrowToTheLowByte)
-{
-    const std::vector<uint8_t> sample = words({291, 291});
-    uint8_t bgrx[4] = {0, 0, 0, 0};
-    VyrUtilConvertBicolor1616toRGB8888(sample.data(), bgrx, 1, 0, 0);
-    EXPECT_EQ(35, bgrx[2]);
-    VyrUtilConvertBicolor1616toRGB8888(sample.data(), bgrx, 1, 4, 0);
-    EXPECT_EQ(18, bgrx[2]);
-
-    const std::vector<uint8_t> line = words({3, 0, 9, 0, 5, 0});
-    std::vector<uint8_t> out(18);
-    VyrUtilConvertBicolor1616toRGB161616(line.data(), out.data(), 3, 1, 0);
-    EXPECT_EQ(2u, getLE(&out[10], 2)) << "(3 + 5) / 2 >> 1, not the mean of the shifted samples";
-}
-
-TEST(BicolorValues, RgbSelectsByPatternAndRoundTripsKeepOwnSamples)
-{
-    const uint8_t bgr[9] = {0xB0, 0x60, 0xA0, 0xB1, 0x61, 0xA1, 0xB2, 0x62, 0xA2};
-    const uint8_t rgbr[9] = {0xA0, 0x60, 0xB0, 0xA1, 0x61, 0xB1, 0xA2, 0x62, 0xB2};
-    uint8_t bicolor[6], fromRgbr[6];
-    VyrUtilConvertRGB888toBicolor88(bgr, bicolor, 3, 0);
-    EXPECT_EQ((std::array<uint8_t, 6>{0xA0, 0x60, 0xB1, 0x61, 0xA2, 0x62}), asArray(bicolor));
-    VyrUtilConvertRGBR888toBicolor88(rgbr, fromRgbr, 3, 0);
-    EXPECT_EQ(asArray(bicolor), asArray(fromRgbr));
-    VyrUtilConvertRGB888toBicolor88(bgr, bicolor, 3, 1);
-    EXPECT_EQ((std::array<uint8_t, 6>{0xB0, 0x60, 0xA1, 0x61, 0xB2, 0x62}), asArray(bicolor));
-
-    // Back to RGB: greens and each pixel's own colour survive.
-    uint8_t back[9];
-    VyrUtilConvertBicolor88toRGB888(bicolor, back, 3, 1);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(bgr[3 * i + 1], back[3 * i + 1]) << "green of pixel " << i;
-        const int own = i % 2 ? 2 : 0; // blue first: pixels 0 and 2 keep blue, pixel 1 red
-        EXPECT_EQ(bgr[3 * i + own], back[3 * i + own]) << "own colour of pixel " << i;
+    const std::vector<uint8_t> line = {10, 100, 20, 110, 30, 120, 40, 130};
+    const std::vector<uint8_t> bgr = {0xB0, 0x60, 0xA0, 0xB1, 0x61, 0xA1, 0xB2, 0x62, 0xA2};
+    const Told told[] = {
+        {"neighbours' mean, the one neighbour at the ends, fourth byte kept", line, 4,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toRGB8888(s, d, n, 0); },
+         {20, 100, 10, 0xC3, 20, 110, 20, 0xC3, 30, 120, 30, 0xC3, 40, 130, 30, 0xC3}},
+        {"the mean of 11 and 20 rounds down", {11, 0, 99, 0, 20, 0}, 3,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toRGBR888(s, d, n, 0); },
+         {11, 0, 99, 15, 0, 99, 20, 0, 99}},
+        {"a run of 1 misses 0", line, 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toRGB888(s, d, n, 0); }, {0, 100, 10}},
+        {"a run of 2: pixel 0 misses 0, pixel 1 gets pixel 0's", line, 2,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toRGB888(s, d, n, 1); },
+         {10, 100, 0, 10, 110, 20}},
+        {"8-bit outputs keep the low byte", words({291, 291}), 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor1616toRGB8888(s, d, n, 0, 0); },
+         {0, 35, 35, 0xC3}},
+        {"shift 36 is shift 4", words({291, 291}), 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor1616toRGB8888(s, d, n, 36, 0); },
+         {0, 18, 18, 0xC3}},
+        {"the shift comes after the mean: (3 + 5) / 2 >> 1", words({3, 0, 9, 0, 5, 0}), 3,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor1616toRGB161616(s, d, n, 1, 0); },
+         words({4, 0, 1, 4, 0, 2, 4, 0, 2})},
+        {"red first keeps red, then blue", bgr, 3,
+         [](auto s, auto d, auto n) { return VyrUtilConvertRGB888toBicolor88(s, d, n, 0); },
+         {0xA0, 0x60, 0xB1, 0x61, 0xA2, 0x62}},
+        {"blue first", bgr, 3,
+         [](auto s, auto d, auto n) { return VyrUtilConvertRGB888toBicolor88(s, d, n, 7); },
+         {0xB0, 0x60, 0xA1, 0x61, 0xB2, 0x62}},
+        {"88 to 88 exchanges", {1, 2, 3, 4}, 2,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toBicolor88(s, d, n); }, {2, 1, 4, 3}},
+        {"88 to 1616 keeps the order without swapSamples", {1, 2}, 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toBicolor1616(s, d, n, 0); },
+         words({1, 2})},
+        {"and exchanges with it", {1, 2}, 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor88toBicolor1616(s, d, n, 2); },
+         words({2, 1})},
+        {"1616 to 1616 keeps the order with keepOrder", words({1, 2}), 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor1616toBicolor1616(s, d, n, 0, 7); },
+         words({1, 2})},
+        {"and exchanges without it", words({1, 2}), 1,
+         [](auto s, auto d, auto n) { return VyrUtilConvertBicolor1616toBicolor1616(s, d, n, 0, 0); },
+         words({2, 1})},
+    };
+    for (const Told& t : told) {
+        std::vector<uint8_t> dst(t.want.size(), 0xC3);
+        EXPECT_EQ(0u, t.call(t.src.data(), dst.data(), t.count)) << t.rule;
+        EXPECT_EQ(t.want, dst) << t.rule;
     }
-
-    const std::vector<uint8_t> pairs = randomBytes(400, 5);
-    std::vector<uint8_t> copy(400);
-    VyrUtilConvertBicolor1616toBicolor1616(pairs.data(), copy.data(), 100, 0, 7);
-    EXPECT_EQ(pairs, copy);
 }
 
 } // namespace

@@ -1,14 +1,12 @@
-// Checks a converter that reads several sensor lines and writes one output line (RGB8888) or three
-// planes against an independent reference, with every input line between guard pages placed
-// exactly at the columns the converter may read and every output flush against a guard.
+// Checks a converter that reads several sensor lines and writes an RGB8888 line or three planes
+// against a reference, each input line between guard pages at exactly the columns it may read.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <array>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,17 +18,45 @@ namespace vyr::test {
 
 using convert::OutputLine;
 
-template <class Fn>
-struct NamedPath {
+// Colours of the 2x2 cell whose phase is the index: the first line's two sites, then the second's.
+inline const char kCellNames[4][5] = {"GBRG", "BGGR", "RGGB", "GRBG"};
+
+struct SensorLayout {
+    size_t sampleBytes; // of the input lines and the planes: 1 or 2
+    size_t outputs;     // 1 (an RGB8888 line) or 3 (red, green, blue planes)
+    size_t outputBytes(uint32_t width) const { return width * (outputs == 1 ? 4 : sampleBytes); }
+};
+
+inline uint32_t sampleAt(const uint8_t* line, int64_t x, size_t bytes)
+{
+    return bytes == 1 ? line[x] : uint32_t(line[2 * x] | line[2 * x + 1] << 8);
+}
+
+// Pixel x as blue, green, red (and 0 as the fourth byte when zeroFourth), or into the three planes.
+inline void putRgb(const OutputLine& out, SensorLayout l, size_t x, uint32_t r, uint32_t g, uint32_t b,
+                   bool zeroFourth)
+{
+    if (l.outputs == 1) {
+        uint8_t* p = out.at[0] + 4 * x;
+        p[0] = uint8_t(b), p[1] = uint8_t(g), p[2] = uint8_t(r);
+        if (zeroFourth)
+            p[3] = 0;
+        return;
+    }
+    const uint32_t rgb[3] = {r, g, b};
+    for (int k = 0; k < 3; ++k)
+        for (size_t i = 0; i < l.sampleBytes; ++i)
+            out.at[k][l.sampleBytes * x + i] = uint8_t(rgb[k] >> (8 * i));
+}
+
+template <class Fn> struct NamedPath {
     std::string name;
     Fn fn;
     bool vectorRule;
 };
 
-// The scalar path, then every vector-rule variant this processor runs (not the scalar path again
-// where it is also the vector rule).
-template <class Fn>
-std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
+// The scalar path, then every vector-rule variant this processor runs that is not the scalar one.
+template <class Fn> std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
 {
     std::vector<NamedPath<Fn>> out = {{"scalar", paths.scalar, false}};
     for (unsigned isa = convert::kPlain; isa <= convert::processorIsa(); ++isa) {
@@ -40,23 +66,20 @@ std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
     return out;
 }
 
-// Columns a converter may read from one line, inclusive; a line it must not read at all is
-// unreadable (count 0): the converter receives a null pointer for it.
+// Columns a converter may read from one line; count 0: it must not read the line (gets null).
 struct ColumnRange {
     int64_t first = 0;
     int64_t count = 0;
 };
 
 struct SensorShape {
-    size_t sampleBytes;                // of the input lines: 1 or 2
-    std::vector<ColumnRange> reads;    // per input line
-    size_t outputs;                    // 1 (an RGB8888 line) or 3 (red, green, blue planes)
-    size_t outputBytes;                // bytes of each output
+    SensorLayout layout;
+    std::vector<ColumnRange> reads; // per input line
+    uint32_t width;
 };
 
 // Input line i points at its column 0, which may lie before or after the first readable column.
 using SensorCall = std::function<uint32_t(const uint8_t* const* lines, const OutputLine& out)>;
-
 // The bytes of each input line's readable columns.
 using SensorInput = std::vector<std::vector<uint8_t>>;
 
@@ -64,82 +87,107 @@ inline SensorInput randomInput(const SensorShape& shape, uint32_t seed)
 {
     SensorInput input;
     for (const ColumnRange& r : shape.reads)
-        input.push_back(randomBytes(size_t(r.count) * shape.sampleBytes, seed++));
+        input.push_back(randomBytes(size_t(r.count) * shape.layout.sampleBytes, seed++));
     return input;
 }
-
-namespace detail {
 
 inline const uint8_t* columnZero(const uint8_t* first, const ColumnRange& r, size_t sampleBytes)
 {
     return r.count ? first - r.first * int64_t(sampleBytes) : nullptr;
 }
 
-inline std::string describe(Placement p)
-{
-    std::ostringstream s;
-    s << (p.flush == Flush::Front ? "front" : "back") << "+" << p.gap;
-    return s.str();
-}
-
-} // namespace detail
-
-// For each placement pair: inputs flush against their leading guard (and outputs against their
-// trailing one), then the reverse, then both a few bytes off so that the addresses are unaligned.
-// The path must return what the reference returns, write the same bytes and nothing around them.
+// Inputs flush against their leading guard and outputs against their trailing one, the reverse,
+// then both a few bytes off: the path must return and write what the reference does, and no more.
 inline ::testing::AssertionResult matchesSensorReference(const SensorShape& shape, const SensorInput& input,
                                                          const SensorCall& path, const SensorCall& reference,
                                                          uint32_t seed)
 {
+    const SensorLayout l = shape.layout;
+    const size_t outBytes = l.outputBytes(shape.width);
     std::vector<std::vector<uint8_t>> before, expected;
-    for (size_t k = 0; k < shape.outputs; ++k)
-        before.push_back(randomBytes(shape.outputBytes, seed * 3 + uint32_t(k)));
+    for (size_t k = 0; k < l.outputs; ++k)
+        before.push_back(randomBytes(outBytes, seed * 3 + uint32_t(k)));
     expected = before;
     std::vector<const uint8_t*> plainLines;
     for (size_t i = 0; i < shape.reads.size(); ++i)
-        plainLines.push_back(detail::columnZero(input[i].data(), shape.reads[i], shape.sampleBytes));
+        plainLines.push_back(columnZero(input[i].data(), shape.reads[i], l.sampleBytes));
     OutputLine plainOut{};
-    for (size_t k = 0; k < shape.outputs; ++k)
+    for (size_t k = 0; k < l.outputs; ++k)
         plainOut.at[k] = expected[k].data();
     const uint32_t expectedResult = reference(plainLines.data(), plainOut);
 
     const size_t skew = 1 + seed % 7;
-    const std::pair<Placement, Placement> placements[] = {
-        {{Flush::Front, 0}, {Flush::Back, 0}},
-        {{Flush::Back, 0}, {Flush::Front, 0}},
-        {{Flush::Front, skew}, {Flush::Back, 8 - skew}},
-    };
-    for (const auto& [inPlace, outPlace] : placements) {
+    const std::pair<Placement, Placement> placements[] = {{{Flush::Front, 0}, {Flush::Back, 0}},
+                                                          {{Flush::Back, 0}, {Flush::Front, 0}},
+                                                          {{Flush::Front, skew}, {Flush::Back, 8 - skew}}};
+    for (size_t p = 0; p < 3; ++p) {
+        const auto& [inPlace, outPlace] = placements[p];
         std::vector<std::unique_ptr<GuardedBuffer>> inputs, outputs;
         std::vector<const uint8_t*> lines;
         for (size_t i = 0; i < shape.reads.size(); ++i) {
             inputs.push_back(std::make_unique<GuardedBuffer>(input[i].size(), inPlace));
             std::copy(input[i].begin(), input[i].end(), inputs.back()->data());
             inputs.back()->makeReadOnly();
-            lines.push_back(detail::columnZero(inputs.back()->data(), shape.reads[i], shape.sampleBytes));
+            lines.push_back(columnZero(inputs.back()->data(), shape.reads[i], l.sampleBytes));
         }
         OutputLine out{};
-        for (size_t k = 0; k < shape.outputs; ++k) {
-            outputs.push_back(std::make_unique<GuardedBuffer>(shape.outputBytes, outPlace));
+        for (size_t k = 0; k < l.outputs; ++k) {
+            outputs.push_back(std::make_unique<GuardedBuffer>(outBytes, outPlace));
             std::copy(before[k].begin(), before[k].end(), outputs.back()->data());
             out.at[k] = outputs.back()->data();
         }
         const uint32_t result = path(lines.data(), out);
-        auto where = [&] {
-            return "inputs " + detail::describe(inPlace) + ", outputs " + detail::describe(outPlace);
-        };
         if (result != expectedResult)
-            return ::testing::AssertionFailure() << "returned " << result << ", expected " << expectedResult
-                                                 << " (" << where() << ")";
-        for (size_t k = 0; k < shape.outputs; ++k) {
+            return ::testing::AssertionFailure()
+                   << "returned " << result << ", expected " << expectedResult << " (placement " << p << ")";
+        for (size_t k = 0; k < l.outputs; ++k) {
             if (!outputs[k]->surroundingsIntact())
-                return ::testing::AssertionFailure() << "wrote outside output " << k << " (" << where() << ")";
-            auto same = sameBytes(expected[k].data(), outputs[k]->data(), shape.outputBytes);
+                return ::testing::AssertionFailure()
+                       << "wrote outside output " << k << " (placement " << p << ")";
+            auto same = sameBytes(expected[k].data(), outputs[k]->data(), outBytes);
             if (!same)
-                return ::testing::AssertionFailure() << "output " << k << " (" << where() << "): " << same.message();
+                return ::testing::AssertionFailure()
+                       << "output " << k << " (placement " << p << "): " << same.message();
         }
     }
     return ::testing::AssertionSuccess();
+}
+
+// Red, green, blue and (RGB8888 only, else 0x5A) the fourth byte of one output pixel.
+using Pixel = std::array<uint32_t, 4>;
+
+// Runs call on lines of samples whose column 0 is at index origin; every output byte starts as 0x5A.
+inline std::vector<Pixel> runOnSamples(SensorLayout l, const SensorCall& call,
+                                       const std::vector<std::vector<uint32_t>>& samples, size_t origin,
+                                       uint32_t width)
+{
+    std::vector<std::vector<uint8_t>> lines,
+        outputs(l.outputs, std::vector<uint8_t>(l.outputBytes(width), 0x5A));
+    std::vector<const uint8_t*> starts;
+    for (const auto& line : samples) {
+        lines.emplace_back();
+        for (uint32_t v : line)
+            for (size_t i = 0; i < l.sampleBytes; ++i)
+                lines.back().push_back(uint8_t(v >> (8 * i)));
+    }
+    for (const auto& line : lines)
+        starts.push_back(line.data() + origin * l.sampleBytes);
+    OutputLine out{};
+    for (size_t k = 0; k < l.outputs; ++k)
+        out.at[k] = outputs[k].data();
+    EXPECT_EQ(0u, call(starts.data(), out));
+    std::vector<Pixel> pixels(width);
+    for (uint32_t x = 0; x < width; ++x) {
+        if (l.outputs == 1) {
+            const uint8_t* p = &outputs[0][4 * x];
+            pixels[x] = {p[2], p[1], p[0], p[3]};
+        } else {
+            for (size_t k = 0; k < 3; ++k)
+                pixels[x][k] = sampleAt(outputs[k].data(), x, l.sampleBytes);
+            pixels[x][3] = 0x5A;
+        }
+    }
+    return pixels;
 }
 
 } // namespace vyr::test

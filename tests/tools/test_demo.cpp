@@ -1,130 +1,105 @@
-// vyrconvert's demo, --list and --help.
+// vyrconvert's demo (run once for all its tests), --list and --help.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
-#include "png16_files.h"
-#include "png_files.h"
-#include "tool_process.h"
+#include "tool_support.h"
 
 namespace vyr::test {
 namespace {
 
-std::vector<std::string> words(const std::string& line)
+using Words = std::vector<std::string>;
+
+Words words(const std::string& line)
 {
     std::istringstream in(line);
-    std::vector<std::string> tokens;
+    Words tokens;
     for (std::string token; in >> token;)
         tokens.push_back(token);
     return tokens;
 }
 
-// The first word of each indented line under a "heading:" line of --list.
-std::vector<std::string> listedNames(const std::string& list, const std::string& heading)
+// The words of each line after the first line whose first word is `first`, up to an empty line.
+std::vector<Words> tableAfter(const std::string& text, const std::string& first)
 {
-    std::istringstream in(list);
-    std::vector<std::string> names;
-    bool inSection = false;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line[0] != ' ')
-            inSection = line == heading + ":";
-        else if (inSection && !words(line).empty())
-            names.push_back(words(line)[0]);
-    }
-    return names;
-}
-
-// The rows after the table's heading line, split into words.
-std::vector<std::vector<std::string>> tableRows(const std::string& out)
-{
-    std::istringstream in(out);
-    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    std::vector<Words> rows;
     bool inTable = false;
     for (std::string line; std::getline(in, line);) {
-        if (inTable && !line.empty())
+        if (inTable && line.empty())
+            break;
+        if (inTable)
             rows.push_back(words(line));
-        inTable = inTable || line.rfind("conversion ", 0) == 0;
+        inTable = inTable || (!words(line).empty() && words(line)[0] == first);
     }
     return rows;
 }
 
+// The first word of each indented line under a "heading:" line of --list.
+Words listed(const std::string& heading)
+{
+    ScratchDirectory dir;
+    const ToolRun list = runTool("--list", dir.path());
+    EXPECT_EQ(0, list.exitCode) << list.err;
+    Words names;
+    for (const Words& row : tableAfter(list.out, heading + ":")) {
+        if (row[0].back() == ':')
+            break;
+        names.push_back(row[0]);
+    }
+    return names;
+}
+
 // BT.601 luma of 8-bit R, G, B.
-double luma(const uint8_t* rgb)
-{
-    return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
-}
+double luma(const uint8_t* rgb) { return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2]; }
 
-// The output is grey, and its grey is the scene's luminance within 8-bit rounding of both.
-::testing::AssertionResult isLuminanceOf(const RgbPicture& grey, const RgbPicture& scene)
+bool hasColour(const std::vector<uint8_t>& rgb)
 {
-    if (grey.width != scene.width || grey.height != scene.height)
-        return ::testing::AssertionFailure() << "size " << grey.width << "x" << grey.height;
-    for (size_t i = 0; i < grey.rgb.size(); i += 3) {
-        const uint8_t* pixel = &grey.rgb[i];
-        if (pixel[0] != pixel[1] || pixel[1] != pixel[2])
-            return ::testing::AssertionFailure() << "pixel " << i / 3 << " is not grey";
-        if (std::abs(pixel[0] - luma(&scene.rgb[i])) > 1.5) {
-            return ::testing::AssertionFailure() << "pixel " << i / 3 << " is " << int(pixel[0])
-                                                 << ", the scene's luminance " << luma(&scene.rgb[i]);
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-bool hasColour(const RgbPicture& picture)
-{
-    for (size_t i = 0; i < picture.rgb.size(); i += 3) {
-        if (picture.rgb[i] != picture.rgb[i + 1] || picture.rgb[i + 1] != picture.rgb[i + 2])
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        if (rgb[i] != rgb[i + 1] || rgb[i + 1] != rgb[i + 2])
             return true;
-    }
     return false;
 }
 
-TEST(Demo, WritesScenePngAndOnePngAndTableRowPerConversion)
-{
+// The demo, run once for every check below (each run takes seconds).
+struct DemoRun {
     ScratchDirectory dir;
-    const ToolRun list = runTool({"--list"}, dir.path());
-    ASSERT_EQ(0, list.exitCode) << list.err;
-    const std::vector<std::string> conversions = listedNames(list.out, "conversions");
-    for (const char* known : {"MONO8toRGB8888", "MONO8toRGB888"})
-        EXPECT_NE(conversions.end(), std::find(conversions.begin(), conversions.end(), known)) << known;
+    ToolRun run;
+    std::vector<uint8_t> scene; // R, G, B
 
-    const ToolRun demo = runTool({}, dir.path());
-    ASSERT_EQ(0, demo.exitCode) << demo.err;
-    EXPECT_EQ("", demo.err);
+    // The R, G, B bytes of an 8-bit output of the scene's size, named by its conversion.
+    std::vector<uint8_t> picture(const std::string& name) const
+    {
+        const auto png = readPng(dir.path() / "vyrconvert-demo" / (name + ".png"));
+        EXPECT_TRUE(png && png->bitDepth == 8 && png->rgbBytes().size() == scene.size()) << name;
+        return png ? png->rgbBytes() : std::vector<uint8_t>(scene.size());
+    }
+};
 
-    const std::optional<RgbPicture> scene = readPngAsRgb(dir.path() / "vyrconvert-demo/scene.png");
-    ASSERT_TRUE(scene);
-    EXPECT_TRUE(scene->storedAs8BitRgb);
-    EXPECT_EQ(1280u, scene->width);
-    EXPECT_EQ(720u, scene->height);
-    EXPECT_TRUE(hasColour(*scene));
-
-    // Rows named <conversion>:<plane> hold grey PNGs of one byte of a conversion's pixels.
-    std::vector<std::vector<std::string>> rows, planeRows;
-    for (std::vector<std::string>& row : tableRows(demo.out))
+// Rows named <conversion>:<plane> hold grey PNGs of one byte of a conversion's pixels.
+void checkTable(const DemoRun& demo)
+{
+    const Words conversions = listed("conversions");
+    std::vector<Words> rows, planeRows;
+    for (Words& row : tableAfter(demo.run.out, "conversion"))
         (row[0].find(':') == std::string::npos ? rows : planeRows).push_back(std::move(row));
-    ASSERT_EQ(conversions.size(), rows.size()) << demo.out;
+    ASSERT_EQ(conversions.size(), rows.size()) << demo.run.out;
     std::set<std::string> written = {"vyrconvert-demo", "vyrconvert-demo/scene.png"};
     for (size_t i = 0; i < rows.size(); ++i) {
-        const std::vector<std::string>& row = rows[i];
-        ASSERT_EQ(4u, row.size()) << "row " << i << " of\n" << demo.out;
+        const Words& row = rows[i];
+        ASSERT_EQ(4u, row.size()) << demo.run.out;
         EXPECT_EQ(conversions[i], row[0]);
         EXPECT_GT(std::strtod(row[2].c_str(), nullptr), 0.0) << row[0] << " Mpix/s: " << row[2];
         written.insert(row[1]);
-        const std::optional<RgbPicture> output = readPngAsRgb(dir.path() / row[1]);
-        ASSERT_TRUE(output) << row[1];
-        // Formats of more than 8 bits a sample are shown as 16-bit PNGs.
-        EXPECT_TRUE(output->storedAs8BitRgb || readPng16(dir.path() / row[1])) << row[1];
-        // Conversions of MONO8 that keep every grey level.
-        if (row[0] == "MONO8toRGB8888" || row[0] == "MONO8toRGB888" || row[0] == "MONO8toINT8") {
-            EXPECT_TRUE(isLuminanceOf(*output, *scene)) << row[1];
-        }
-        // Round trips: the scene through YUY2 and back keeps its picture (the chroma scale of the
-        // library's encoder caps it near 32 dB); grey through YUY2 loses nothing.
+        // Formats of more than 8 bits a sample show as 16-bit PNGs.
+        const auto png = readPng(demo.dir.path() / row[1]);
+        ASSERT_TRUE(png && (png->bitDepth == 16 || png->rgb)) << row[1];
+        // The scene through YUY2 and back keeps its picture (the library's chroma scale caps it near
+        // 32 dB); grey through YUY2 loses nothing.
         if (row[0] == "RGB888toYUY2") {
             EXPECT_GT(std::strtod(row[3].c_str(), nullptr), 30.0) << row[0] << " PSNR: " << row[3];
         }
@@ -132,34 +107,149 @@ TEST(Demo, WritesScenePngAndOnePngAndTableRowPerConversion)
             EXPECT_EQ("lossless", row[3]);
         }
     }
-    for (const std::vector<std::string>& row : planeRows) {
-        // The table's columns, with neither a speed nor a round trip of their own.
-        ASSERT_EQ(4u, row.size()) << demo.out;
-        EXPECT_EQ("-", row[2]) << row[0];
-        EXPECT_EQ("-", row[3]) << row[0];
+    for (const Words& row : planeRows) {
+        ASSERT_EQ((Words{row[0], row[1], "-", "-"}), row) << "planes have neither speed nor round trip";
         written.insert(row[1]);
-        const std::optional<RgbPicture> plane = readPngAsRgb(dir.path() / row[1]);
+        const auto plane = readPng(demo.dir.path() / row[1]);
         ASSERT_TRUE(plane) << row[1];
-        EXPECT_FALSE(plane->storedAs8BitRgb) << row[1];
-        EXPECT_FALSE(hasColour(*plane)) << row[1];
+        EXPECT_FALSE(plane->rgb) << row[1];
     }
-    EXPECT_EQ(written, listTree(dir.path())) << "outputs differ from the table, or a temporary was left";
+    EXPECT_EQ(written, listTree(demo.dir.path())) << "outputs differ from the table, or a temporary was left";
 }
 
-TEST(Help, DocumentsEveryOptionAndFormat)
+// Conversions of MONO8 that keep every grey level show the scene's luminance, within 8-bit
+// rounding of both; the 10-bit source cut to 8 bits differs by little more.
+void checkGreys(const DemoRun& demo)
+{
+    for (const auto& [name, tolerance] : {std::pair{"MONO8toRGB8888", 1.5},
+                                          {"MONO8toRGB888", 1.5},
+                                          {"MONO8toINT8", 1.5},
+                                          {"MONO16toMONO8", 2.5}}) {
+        const std::vector<uint8_t> grey = demo.picture(name);
+        for (size_t i = 0; i < grey.size(); i += 3) {
+            ASSERT_TRUE(grey[i] == grey[i + 1] && grey[i + 1] == grey[i + 2]) << name << " pixel " << i / 3;
+            ASSERT_LE(std::abs(grey[i] - luma(&demo.scene[i])), tolerance) << name << " pixel " << i / 3;
+        }
+    }
+    EXPECT_NE(std::string::npos, demo.run.out.find("MONO16toMONO8 runs with --unused-bits 6"))
+        << demo.run.out;
+    EXPECT_NE(std::string::npos, demo.run.out.find("10-bit samples")) << demo.run.out;
+}
+
+// 5-bit fields shown shifted up, without bit replication: levels step by 8 (6-bit green by 4).
+void checkQuantised(const DemoRun& demo)
+{
+    for (const auto& [name, greenStep] : {std::pair{"RGB888toRGB565", 4}, {"RGB888toRGB5551", 8}}) {
+        const std::vector<uint8_t> quantised = demo.picture(name);
+        std::set<int> levels;
+        for (size_t i = 0; i < quantised.size(); i += 3) {
+            ASSERT_EQ(0, quantised[i] % 8 + quantised[i + 1] % greenStep + quantised[i + 2] % 8) << name;
+            ASSERT_LT(demo.scene[i] - quantised[i], 8 + 1) << name << " pixel " << i / 3;
+            levels.insert(quantised[i]);
+        }
+        EXPECT_EQ(32u, levels.size()) << name << ": every red level appears in the ramps";
+    }
+}
+
+int circularDistance(int a, int b) { return std::min((a - b + 256) % 256, (b - a + 256) % 256); }
+
+// Each plane holds its quantity of the scene pixel, within the one step the integer and the
+// floating-point paths may differ by (L is truncated, and computed with other constants: 1.5).
+void checkPlanes(const DemoRun& demo)
+{
+    const auto h = demo.picture("RGB8888toHSV.H"), s = demo.picture("RGB8888toHSV.S");
+    const auto v = demo.picture("RGB8888toHSV.V"), l = demo.picture("RGB8888toLAB.L");
+    size_t wrong = 0;
+    for (size_t i = 0; i < demo.scene.size() && wrong < 5; i += 3) {
+        const double r = demo.scene[i], g = demo.scene[i + 1], b = demo.scene[i + 2];
+        const double max = std::max({r, g, b}), d = max - std::min({r, g, b});
+        double hue = 0;
+        if (d > 0)
+            hue = max == r ? (g - b) / d : max == g ? 2 + (b - r) / d : 4 + (r - g) / d;
+        const double y = (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255;
+        const double lightness = (116 * std::cbrt(y) - 16) * 2.55;
+        const bool right = v[i] == max && std::abs(s[i] - (max ? 255 * d / max : 0)) <= 1 &&
+                           circularDistance(h[i], int(std::lround(std::fmod(hue / 6 + 1, 1) * 255))) <= 1 &&
+                           std::abs(l[i] - std::max(0.0, lightness)) < 1.5;
+        if (right)
+            continue;
+        ++wrong;
+        ADD_FAILURE() << "pixel " << i / 3 << " R, G, B " << r << ", " << g << ", " << b << ": H, S, V "
+                      << int(h[i]) << ", " << int(s[i]) << ", " << int(v[i]) << ", L " << int(l[i]);
+    }
+}
+
+void checkDemosaic(const DemoRun& demo)
+{
+    std::map<std::string, std::map<std::string, Words>> psnr; // conversion, method: one a pattern
+    const std::vector<Words> table = tableAfter(demo.run.out, "demosaic");
+    for (const Words& row : table) {
+        ASSERT_EQ(6u, row.size()) << demo.run.out;
+        psnr[row[0]][row[1]] = Words(row.begin() + 2, row.end());
+    }
+    EXPECT_NE(std::string::npos, demo.run.out.find("demosaic         method  GBRG   BGGR   RGGB   GRBG"));
+    ASSERT_EQ(3u, psnr.size()) << demo.run.out;
+    for (auto& [conversion, methods] : psnr) {
+        ASSERT_EQ(2u, methods.size()) << conversion;
+        for (size_t p = 0; p < 4; ++p) {
+            const double twoByTwo = std::strtod(methods["2x2"].at(p).c_str(), nullptr);
+            EXPECT_GT(twoByTwo, 10.0) << conversion << ", pattern " << p;
+            EXPECT_GT(std::strtod(methods["malvar"].at(p).c_str(), nullptr), twoByTwo)
+                << conversion << ", " << p;
+        }
+    }
+}
+
+TEST(Demo, WritesItsPicturesAndTables)
+{
+    DemoRun demo;
+    demo.run = runTool("", demo.dir.path()); // no arguments: the demo
+    ASSERT_EQ(0, demo.run.exitCode) << demo.run.err;
+    EXPECT_EQ("", demo.run.err);
+    const auto scene = readPng(demo.dir.path() / "vyrconvert-demo/scene.png");
+    ASSERT_TRUE(scene && scene->rgb && scene->bitDepth == 8);
+    EXPECT_TRUE(scene->width == 1280 && scene->height == 720);
+    demo.scene = scene->rgbBytes();
+    EXPECT_TRUE(hasColour(demo.scene));
+    checkTable(demo);
+    checkGreys(demo);
+    checkQuantised(demo);
+    checkPlanes(demo);
+    checkDemosaic(demo);
+}
+
+TEST(Help, DocumentsEveryOptionFormatAndEdgeChoice)
 {
     ScratchDirectory dir;
-    const ToolRun help = runTool({"--help"}, dir.path());
+    const ToolRun help = runTool("--help", dir.path());
     ASSERT_EQ(0, help.exitCode);
     EXPECT_EQ("", help.err);
-    for (const char* option : {"--from", "--to", "--width", "--height", "--threads", "--unused-bits", "--demo",
-                               "--list", "--help", "Usage: vyrconvert"})
-        EXPECT_NE(std::string::npos, help.out.find(option)) << option;
-
-    const std::vector<std::string> formats = listedNames(runTool({"--list"}, dir.path()).out, "formats");
+    Words texts = {"Usage: vyrconvert",
+                   "--from",
+                   "--to",
+                   "--width",
+                   "--height",
+                   "--threads",
+                   "--unused-bits",
+                   "--demo",
+                   "--list",
+                   "--help",
+                   "--pattern",
+                   "--method",
+                   "--blue-first",
+                   "GBRG",
+                   "BGGR",
+                   "RGGB",
+                   "GRBG",
+                   "2x2",
+                   "malvar",
+                   "last line",
+                   "mirrored"};
+    const Words formats = listed("formats");
     EXPECT_FALSE(formats.empty());
-    for (const std::string& format : formats)
-        EXPECT_NE(std::string::npos, help.out.find(format)) << format;
+    texts.insert(texts.end(), formats.begin(), formats.end());
+    for (const std::string& text : texts)
+        EXPECT_NE(std::string::npos, help.out.find(text)) << text;
     EXPECT_TRUE(listTree(dir.path()).empty());
 }
 
