@@ -102,59 +102,55 @@ TEST_F(SharedBufferRules, NullArguments)
     EXPECT_TRUE(calls().empty());
 }
 
-// Each step that fails, the calls made up to it (and the undoing), and the one message.
-TEST_F(SharedBufferRules, AllocateAndOpenFailures)
+// Each step, the calls made up to it (with the undoing, or the release by free), and the message.
+TEST_F(SharedBufferRules, AllocateAndOpenSteps)
 {
     struct Case {
         bool open;
-        void (*fail)();
-        uint32_t error;
+        void (*script)();
+        uint32_t error, result, created;
         Lines calls;
-        Lines messages;
+        std::string message; // after the function's prefix
     };
-    const std::string alloc = "VyrUtilAllocSharedBuffer => ", open = "VyrUtilOpenSharedBuffer => ";
+    const char* lock = "Unable to create synchronization object (lastError: ";
+    const char* mapping = "Unable to create file mapping (lastError= ";
     const Case cases[] = {
-        {false, [] { g_recorder.heapRefusedIn = 0; }, 0, {}, {alloc + "Unable to allocate internal storage"}},
-        {false, [] { g.sharing = false; }, 0, {}, {}},
-        {false, [] { g.lock = false; }, 5, {"createLock cam_LOCK"},
-         {alloc + "Unable to create synchronization object (lastError: 0x5)"}},
-        {false, [] { g.mapping = false; }, 0x5AF, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"},
-         {alloc + "Unable to create file mapping (lastError= 0x0005af)"}},
-        {false, [] { g.mapping = false; }, 0, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"},
-         {alloc + "Unable to create file mapping (lastError= 00000000)"}},
-        {true, [] { g_recorder.heapRefusedIn = 0; }, 0, {}, {open + "Unable to allocate internal storage"}},
-        {true, [] { g.lock = false; }, 2, {"openLock cam_LOCK"},
-         {open + "Unable to create synchronization object (lastError: 0x2)"}},
-        {true, [] { g.mapping = false; }, 2, {"openLock cam_LOCK", "openMapping cam", "closeLock 7"},
-         {open + "Unable to create file mapping (lastError= 0x000002)"}},
+        {false, [] {}, 0, 1, 1, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeMapping 9", "closeLock 7"}, ""},
+        {false, [] { g.existed = true; }, 0, 1, 0,
+         {"createLock cam_LOCK", "createMapping cam 4886718345", "closeMapping 9", "closeLock 7"}, ""},
+        {true, [] {}, 0, 1, 0, {"openLock cam_LOCK", "openMapping cam", "closeMapping 9", "closeLock 7"}, ""},
+        {false, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
+        {false, [] { g.sharing = false; }, 0, 0, 0, {}, ""},
+        {false, [] { g.lock = false; }, 5, 0, 0, {"createLock cam_LOCK"}, lock + std::string("0x5)")},
+        {false, [] { g.mapping = false; }, 0x5AF, 0, 0,
+         {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"}, mapping + std::string("0x0005af)")},
+        {false, [] { g.mapping = false; }, 0, 0, 0,
+         {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"}, mapping + std::string("00000000)")},
+        {true, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
+        {true, [] { g.lock = false; }, 2, 0, 0, {"openLock cam_LOCK"}, lock + std::string("0x2)")},
+        {true, [] { g.mapping = false; }, 2, 0, 0, {"openLock cam_LOCK", "openMapping cam", "closeLock 7"},
+         mapping + std::string("0x000002)")},
     };
     for (const Case& c : cases) {
         g = Script();
-        c.fail();
+        c.script();
         g.error = c.error;
         SharedBuffer* out = kUntouched;
-        EXPECT_EQ(0u, c.open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
-        EXPECT_EQ(kUntouched, out);
+        EXPECT_EQ(c.result, c.open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
+        if (c.result) {
+            EXPECT_EQ(c.created, shared::hasCreated(out));
+            EXPECT_EQ(c.open ? 0u : 0x123456789ull, out->bufSize); // an opened buffer has no bound
+            EXPECT_EQ(1u, shared::release(p_, out));
+        } else {
+            EXPECT_EQ(kUntouched, out);
+        }
         EXPECT_EQ(c.calls, calls());
-        EXPECT_EQ(c.messages, logged());
+        const std::string prefix = c.open ? "VyrUtilOpenSharedBuffer => " : "VyrUtilAllocSharedBuffer => ";
+        EXPECT_EQ(c.message.empty() ? Lines() : Lines({prefix + c.message}), logged());
     }
-}
-
-TEST_F(SharedBufferRules, CreatedFlagSizeAndHandles)
-{
-    for (bool existed : {false, true}) {
-        g.existed = existed;
-        SharedBuffer* out = nullptr;
-        ASSERT_EQ(1u, shared::allocate(p_, 64, "cam", &out));
-        EXPECT_EQ(existed ? 0u : 1u, shared::hasCreated(out));
-        EXPECT_EQ(64u, out->bufSize);
-        EXPECT_EQ(1u, shared::release(p_, out));
-        EXPECT_EQ(Lines({"createLock cam_LOCK", "createMapping cam 64", "closeMapping 9", "closeLock 7"}), calls());
-    }
+    g = Script();
     SharedBuffer* out = nullptr;
     ASSERT_EQ(1u, shared::open(p_, "cam", &out));
-    EXPECT_EQ(0u, shared::hasCreated(out));
-    EXPECT_EQ(0u, out->bufSize);
     out->hMapping = 0; // free closes only the handles the object holds
     EXPECT_EQ(1u, shared::release(p_, out));
     EXPECT_EQ(Lines({"openLock cam_LOCK", "openMapping cam", "closeLock 7"}), calls());
@@ -166,7 +162,6 @@ TEST_F(SharedBufferRules, CreatedFlagSizeAndHandles)
         shared::release(p_, out);
         calls();
     }
-    EXPECT_TRUE(logged().empty());
 }
 
 TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
