@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <vector>
 
 #include "VyrLog.h"
 
@@ -41,7 +42,7 @@ ChildRegistration::ChildRegistration(const char* name, ChildMain main) { registr
 
 bool runChildIfAsked(int argc, char** argv, int& exitCode)
 {
-    if (argc < 3 || std::strcmp(argv[1], kChildFlag) != 0)
+    if (argc != 3 || std::strcmp(argv[1], kChildFlag) != 0)
         return false;
     auto it = registry().find(argv[2]);
     if (it == registry().end()) {
@@ -49,7 +50,7 @@ bool runChildIfAsked(int argc, char** argv, int& exitCode)
         exitCode = 99;
         return true;
     }
-    exitCode = it->second(std::vector<std::string>(argv + 3, argv + argc));
+    exitCode = it->second();
     return true;
 }
 
@@ -135,13 +136,13 @@ int ChildProcess::wait()
 
 static HANDLE handle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
-std::string selfExecutable()
+static std::string selfExecutable()
 {
     char path[MAX_PATH];
     return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
 }
 
-ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::string>& args)
+ChildProcess::ChildProcess(const std::string& mode)
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE childIn = nullptr, parentOut = nullptr, parentIn = nullptr, childOut = nullptr;
@@ -150,8 +151,6 @@ ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::strin
     SetHandleInformation(parentOut, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(parentIn, HANDLE_FLAG_INHERIT, 0);
     std::string cmd = "\"" + selfExecutable() + "\" " + kChildFlag + " " + mode;
-    for (const std::string& a : args)
-        cmd += " \"" + a + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -221,14 +220,14 @@ void ChildProcess::kill()
 
 #else
 
-std::string selfExecutable()
+static std::string selfExecutable()
 {
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     return n > 0 ? std::string(path, size_t(n)) : std::string();
 }
 
-ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::string>& args)
+ChildProcess::ChildProcess(const std::string& mode)
 {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
@@ -238,7 +237,6 @@ ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::strin
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     std::vector<std::string> argvStore = {selfExecutable(), kChildFlag, mode};
-    argvStore.insert(argvStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& s : argvStore)
         argv.push_back(s.data());

@@ -6,20 +6,19 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace vyr::test {
 
-using ChildMain = int (*)(const std::vector<std::string>& args);
+using ChildMain = int (*)();
 
 struct ChildRegistration {
     ChildRegistration(const char* name, ChildMain main);
 };
 
 #define VYR_CHILD_MAIN(name)                                                                   \
-    static int name##ChildMain(const std::vector<std::string>& args);                         \
+    static int name##ChildMain();                                                              \
     static const ::vyr::test::ChildRegistration name##ChildRegistration(#name, name##ChildMain); \
-    static int name##ChildMain([[maybe_unused]] const std::vector<std::string>& args)
+    static int name##ChildMain()
 
 // Called first in main: runs the child mode the command line asks for, if any.
 bool runChildIfAsked(int argc, char** argv, int& exitCode);
@@ -33,12 +32,11 @@ void replyLogged(std::string result);
 
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::string& mode, const std::vector<std::string>& args = {});
+    explicit ChildProcess(const std::string& mode);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return started_; }
     bool send(const std::string& line);
     // The next line the child writes, or nullopt after timeoutMs or at its end of output.
     std::optional<std::string> readLine(int timeoutMs = 20000);
@@ -59,7 +57,5 @@ private:
     std::string pending_;
     intptr_t process_ = -1, toChild_ = -1, fromChild_ = -1; // pid and descriptors, or handles
 };
-
-std::string selfExecutable();
 
 } // namespace vyr::test
