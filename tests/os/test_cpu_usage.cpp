@@ -109,15 +109,6 @@ protected:
     os::Platform manual_;   // no thread: the test runs the cycles
 };
 
-TEST(CpuUsageMonitor, GettersBeforeAnyStart)
-{
-    EXPECT_EQ(0.0, VyrUtilGetAvgCpuUsage());
-    EXPECT_EQ(100.0, VyrUtilGetMinCpuUsage());
-    EXPECT_EQ(0.0, VyrUtilGetMaxCpuUsage());
-    EXPECT_EQ(0.0, VyrUtilGetLtAvgCpuUsage());
-    EXPECT_EQ(1u, VyrUtilLeaveCpuUsage()); // nothing running
-}
-
 // Steps that do not advance, idle that does not move (100.5: no clamping), failed samples, samples
 // without processors and samples back in time, for averaging lengths where 0 counts as 1.
 TEST_F(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
