@@ -18,150 +18,124 @@
 namespace vyr::test {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 struct Answers {
     int32_t open = 1, lookup = 1, adjust = 1, workingSet = 1;
     uint32_t adjustError = 0, workingSetError = 0;
     bool versionOk = true;
     uint32_t major = 0, minor = 0;
 };
-Answers g_answers;
-int g_opened, g_closed, g_workingSetCalls, g_versionCalls;
-std::vector<std::string> g_adjusted; // "<id>:<enable>" for each apply step
-size_t g_minimum, g_maximum;
+Answers g;
+int g_opened, g_closed, g_versionCalls;
+Lines g_calls; // "<token>/<id>:<enable>" for each apply step, "set <min> <max>" for the working set
 
 class AdjustProc : public LogCapture {
 protected:
     void SetUp() override
     {
         LogCapture::SetUp();
-        g_answers = Answers();
-        g_opened = g_closed = g_workingSetCalls = g_versionCalls = 0;
-        g_adjusted.clear();
+        g = Answers();
+        g_opened = g_closed = g_versionCalls = 0;
+        g_calls.clear();
         p_ = os::platform();
         p_.openProcessToken = [](os::Handle* token) {
-            g_opened += g_answers.open == 1;
+            g_opened += g.open == 1;
             *token = 42;
-            return g_answers.open;
+            return g.open;
         };
         // The identifier is the name's length, so the apply step shows which name it got.
         p_.lookupPrivilege = [](const char* name, uint64_t* id) {
             *id = std::string(name).size();
-            return g_answers.lookup;
+            return g.lookup;
         };
         p_.adjustPrivilege = [](os::Handle token, uint64_t id, bool enable, uint32_t* lastError) {
-            g_adjusted.push_back(std::to_string(token) + "/" + std::to_string(id) + (enable ? ":1" : ":0"));
-            *lastError = g_answers.adjustError;
-            return g_answers.adjust;
+            g_calls.push_back(std::to_string(token) + "/" + std::to_string(id) + (enable ? ":1" : ":0"));
+            *lastError = g.adjustError;
+            return g.adjust;
         };
         p_.closeToken = [](os::Handle token) { g_closed += token == 42; };
         p_.setWorkingSet = [](size_t minimum, size_t maximum, uint32_t* lastError) {
-            ++g_workingSetCalls;
-            g_minimum = minimum;
-            g_maximum = maximum;
-            *lastError = g_answers.workingSetError;
-            return g_answers.workingSet;
+            g_calls.push_back("set " + std::to_string(minimum) + " " + std::to_string(maximum));
+            *lastError = g.workingSetError;
+            return g.workingSet;
         };
         p_.windowsVersion = [](uint32_t* major, uint32_t* minor) {
             ++g_versionCalls;
-            *major = g_answers.major;
-            *minor = g_answers.minor;
-            return g_answers.versionOk;
+            *major = g.major;
+            *minor = g.minor;
+            return g.versionOk;
         };
     }
     void TearDown() override
     {
         EXPECT_EQ(g_opened, g_closed) << "a token was left open";
+        for (const LogLine& line : lines()) {
+            EXPECT_EQ(0, line.level);
+            EXPECT_EQ("..\\..\\OS\\Windows\\adjustProc", line.file);
+        }
         LogCapture::TearDown();
-    }
-    // The one line logged, with the adjustProc file at level 0.
-    std::string onlyLine()
-    {
-        const auto got = lines();
-        if (got.size() != 1)
-            return "(" + std::to_string(got.size()) + " lines)";
-        EXPECT_EQ(0, got[0].level);
-        EXPECT_EQ("..\\..\\OS\\Windows\\adjustProc", got[0].file);
-        EXPECT_GT(got[0].line, 0);
-        return got[0].text;
     }
     os::Platform p_;
 };
 
 const std::string kPrefix = "VyrUtilAdjustProcessPrivilege => ";
 
-TEST_F(AdjustProc, EnablingAndDisablingAHeldPrivilegeSucceedSilently)
+TEST_F(AdjustProc, EachStepAndItsMessage)
 {
-    EXPECT_EQ(1u, proc::adjustPrivilege(p_, "SeLockMemoryPrivilege", 1));
-    EXPECT_EQ(1u, proc::adjustPrivilege(p_, "SeLockMemoryPrivilege", 0));
-    EXPECT_EQ(1u, proc::adjustPrivilege(p_, "SeLockMemoryPrivilege", 0x100)); // any nonzero enables
-    EXPECT_EQ(std::vector<std::string>({"42/21:1", "42/21:0", "42/21:1"}), g_adjusted);
-    EXPECT_TRUE(lines().empty());
-}
-
-TEST_F(AdjustProc, TokenThatCannotBeOpened)
-{
-    for (int32_t result : {0, 2}) { // only exactly 1 is success
-        g_answers.open = result;
-        EXPECT_EQ(0u, proc::adjustPrivilege(p_, "SeLockMemoryPrivilege", 1));
+    struct Case {
+        int32_t open, lookup, adjust;
+        uint32_t adjustError;
+        const char* name;
+        uint32_t enable, result;
+        const char* call;    // the apply step's, or none
+        std::string message; // after the prefix, or none
+    };
+    const char* lock = "SeLockMemoryPrivilege"; // 21 characters
+    const std::string policy = " \"SeLockMemoryPrivilege\" privilege, please check the local policy";
+    const std::string value = "Cannot get privilege value for ";
+    const Case cases[] = {
+        {1, 1, 1, 0, lock, 1, 1, "42/21:1", ""},
+        {1, 1, 1, 0, lock, 0, 1, "42/21:0", ""},
+        {1, 1, 1, 0, lock, 0x100, 1, "42/21:1", ""}, // any nonzero enables
+        {0, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"},
+        {2, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"}, // only exactly 1 succeeds
+        {1, 0, 1, 0, "SeNoSuchPrivilege", 1, 0, nullptr, value + "SeNoSuchPrivilege"},
+        {1, 1, 1, 0, nullptr, 1, 0, nullptr, value + "(null)"},
+        {1, 1, 0, 6, "SeDebugPrivilege", 1, 0, "42/16:1", "Cannot adjust token privileges, error 6"},
+        // Applied, but the account does not hold the privilege.
+        {1, 1, 1, 1300, lock, 1, 0, "42/21:1", "Cannot enable" + policy},
+        {1, 1, 1, 1300, lock, 0, 0, "42/21:0", "Cannot disable" + policy},
+    };
+    for (const Case& c : cases) {
+        g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
+        g_calls.clear();
+        const size_t before = texts().size();
+        EXPECT_EQ(c.result, proc::adjustPrivilege(p_, c.name, c.enable)) << (c.name ? c.name : "null");
+        EXPECT_EQ(c.call ? Lines({c.call}) : Lines(), g_calls);
+        const Lines all = texts();
+        EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}),
+                  Lines(all.begin() + std::ptrdiff_t(before), all.end()));
     }
-    EXPECT_EQ(std::vector<std::string>(2, kPrefix + "Cannot open process token"), texts());
-    EXPECT_TRUE(g_adjusted.empty());
-}
-
-TEST_F(AdjustProc, UnknownAndNullNames)
-{
-    g_answers.lookup = 0;
-    EXPECT_EQ(0u, proc::adjustPrivilege(p_, "SeNoSuchPrivilege", 1));
-    g_answers.lookup = 1;
-    EXPECT_EQ(0u, proc::adjustPrivilege(p_, nullptr, 1));
-    EXPECT_EQ(std::vector<std::string>({kPrefix + "Cannot get privilege value for SeNoSuchPrivilege",
-                                        kPrefix + "Cannot get privilege value for (null)"}),
-              texts());
-    EXPECT_TRUE(g_adjusted.empty());
-    EXPECT_EQ(2, g_closed);
-}
-
-TEST_F(AdjustProc, ApplyStepFailures)
-{
-    g_answers.adjust = 0;
-    g_answers.adjustError = 6;
-    EXPECT_EQ(0u, proc::adjustPrivilege(p_, "SeDebugPrivilege", 1));
-    // Applied, but the account does not hold the privilege.
-    g_answers.adjust = 1;
-    g_answers.adjustError = 1300;
-    EXPECT_EQ(0u, proc::adjustPrivilege(p_, "SeLockMemoryPrivilege", 1));
-    EXPECT_EQ(0u, proc::adjustPrivilege(p_, "SeLockMemoryPrivilege", 0));
-    EXPECT_EQ(std::vector<std::string>(
-                  {kPrefix + "Cannot adjust token privileges, error 6",
-                   kPrefix + "Cannot enable \"SeLockMemoryPrivilege\" privilege, please check the local policy",
-                   kPrefix + "Cannot disable \"SeLockMemoryPrivilege\" privilege, please check the local policy"}),
-              texts());
-    EXPECT_EQ(3, g_closed);
 }
 
 TEST_F(AdjustProc, WorkingSetNeedsTheQuotaPrivilegeFirst)
 {
-    g_answers.adjustError = 1300;
+    g.adjustError = 1300;
     EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 1 << 20, 2 << 20));
-    EXPECT_EQ(0, g_workingSetCalls);
-    EXPECT_EQ(kPrefix + "Cannot enable \"SeIncreaseQuotaPrivilege\" privilege, please check the local policy",
-              onlyLine());
-}
-
-TEST_F(AdjustProc, WorkingSetResults)
-{
-    g_answers.workingSet = 7; // the platform's own success value comes back
+    g.adjustError = 0;
+    g.workingSet = 7; // the platform's own success value comes back
     EXPECT_EQ(7u, proc::adjustWorkingSet(p_, 4096, 0xFFFFFFFFu));
-    EXPECT_EQ(4096u, g_minimum);
-    EXPECT_EQ(0xFFFFFFFFu, g_maximum);
-    EXPECT_EQ(std::vector<std::string>({"42/24:1"}), g_adjusted); // strlen("SeIncreaseQuotaPrivilege")
-    EXPECT_TRUE(lines().empty());
-
-    g_answers.workingSet = 0;
-    g_answers.workingSetError = 0x5A;
+    g.workingSet = 0;
+    g.workingSetError = 0x5A;
     EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 8192, 4096));
-    EXPECT_EQ("VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a min: 8192 max: 4096 )",
-              onlyLine());
+    EXPECT_EQ(Lines({"42/24:1", "42/24:1", "set 4096 4294967295", "42/24:1", "set 8192 4096"}), g_calls);
+    EXPECT_EQ(
+        Lines(
+            {kPrefix + "Cannot enable \"SeIncreaseQuotaPrivilege\" privilege, please check the local policy",
+             "VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a min: 8192 "
+             "max: 4096 )"}),
+        texts());
 }
 
 TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
@@ -170,16 +144,16 @@ TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
         bool ok;
         uint32_t major, minor, want;
     };
-    const Case cases[] = {{true, 6, 1, 0}, {true, 6, 2, 1}, {true, 6, 3, 1}, {true, 10, 0, 1},
+    const Case cases[] = {{true, 6, 1, 0}, {true, 6, 2, 1}, {true, 6, 3, 1},  {true, 10, 0, 1},
                           {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
     for (const Case& c : cases) {
         proc::VersionRecord record;
-        g_answers.versionOk = c.ok;
-        g_answers.major = c.major;
-        g_answers.minor = c.minor;
+        g.versionOk = c.ok;
+        g.major = c.major;
+        g.minor = c.minor;
         g_versionCalls = 0;
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
-        g_answers.major = c.want ? 5 : 10; // a second reading would flip the answer
+        g.major = c.want ? 5 : 10; // a second reading would flip the answer
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         EXPECT_EQ(1, g_versionCalls);
     }
@@ -190,8 +164,8 @@ TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
 TEST_F(AdjustProc, RealSystemQuestions)
 {
 #if defined(_WIN32)
-    // The true version; the version query the library uses reports at most 6.2 to programs that do
-    // not declare newer systems, which does not change the answer.
+    // The true version: the query the library uses reports at most 6.2 to programs that do not
+    // declare newer systems, which does not change the answer.
     using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     const auto rtlGetVersion = reinterpret_cast<GetVersionFn>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion")));

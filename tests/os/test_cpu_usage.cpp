@@ -1,20 +1,30 @@
-// The CPU usage monitor on injected samples: the usage formula, the order of the statistics, the
-// long-term average, skipped cycles, the thread's start and stop, and what carries over between runs.
+// The CPU usage monitor on injected samples against the rules computed cycle by cycle (formula,
+// statistics, long-term average, skipped cycles), its thread's start and stop, and the platform's
+// real samples against the system's own reports, read another way.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "OS/cpuUsage.h"
 #include "VyrUtility.h"
 #include "bytes.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fstream>
+#include <sstream>
+#include <time.h>
+#include <unistd.h>
+#endif
+
 namespace vyr::test {
 namespace {
 
-// Each operation in double precision (x87 code keeps wider intermediates otherwise).
-double d(double x)
+double d(double x) // each operation in double precision (x87 code keeps wider intermediates)
 {
     volatile double v = x;
     return v;
@@ -26,7 +36,7 @@ struct Sample {
     uint32_t processors;
 };
 
-// The statistics as the rules compute them, cycle by cycle.
+// The statistics as the rules compute them.
 struct Reference {
     double current = 0.0, minimum = 100.0, maximum = 0.0, longTerm = 0.0;
     uint64_t idle = 0, now = 0;
@@ -70,16 +80,6 @@ std::atomic<size_t> g_taken{0};
 bool g_available, g_eventFails, g_threadFails;
 int g_events, g_eventsClosed, g_threads, g_joins;
 
-bool fakeTimes(os::SystemTimes* out)
-{
-    const size_t i = g_taken.load();
-    if (i >= kMaxSamples)
-        return false;
-    g_taken.store(i + 1);
-    *out = {g_samples[i].idle, g_samples[i].now, g_samples[i].processors};
-    return g_samples[i].ok;
-}
-
 class InjectedSamples : public ::testing::Test {
 protected:
     void SetUp() override
@@ -90,7 +90,14 @@ protected:
         g_events = g_eventsClosed = g_threads = g_joins = 0;
         threaded_ = os::platform();
         threaded_.systemTimesAvailable = [] { return g_available; };
-        threaded_.systemTimes = fakeTimes;
+        threaded_.systemTimes = [](os::SystemTimes* out) {
+            const size_t i = g_taken.load();
+            if (i >= kMaxSamples)
+                return false;
+            g_taken.store(i + 1);
+            *out = {g_samples[i].idle, g_samples[i].now, g_samples[i].processors};
+            return g_samples[i].ok;
+        };
         manual_ = threaded_;
         manual_.createEvent = [] { return g_eventFails ? os::Handle(0) : os::Handle(++g_events); };
         manual_.setEvent = [](os::Handle) {};
@@ -102,40 +109,8 @@ protected:
     os::Platform manual_;   // no thread: the test runs the cycles
 };
 
-TEST(CpuUsageMonitor, GettersBeforeAnyStart)
-{
-    EXPECT_EQ(0.0, VyrUtilGetAvgCpuUsage());
-    EXPECT_EQ(100.0, VyrUtilGetMinCpuUsage());
-    EXPECT_EQ(0.0, VyrUtilGetMaxCpuUsage());
-    EXPECT_EQ(0.0, VyrUtilGetLtAvgCpuUsage());
-    EXPECT_EQ(1u, VyrUtilLeaveCpuUsage()); // nothing running
-}
-
-TEST_F(InjectedSamples, FormulaAndLongTermAverage)
-{
-    usage::Monitor m(manual_);
-    ASSERT_EQ(1u, m.enter(0, 10));
-    // Two processors, idle and system time both advancing by 1,000,000: 100 - 100 / 2 + 0.5.
-    g_samples[0] = {true, 5000000, 9000000, 2};
-    g_samples[1] = {true, 6000000, 10000000, 2};
-    g_samples[2] = {true, 7200000, 11000000, 2};
-    g_samples[3] = {true, 7200000, 12000000, 2};
-    m.cycle();
-    EXPECT_EQ(0.0, m.current()); // the first sample only sets the start
-    m.cycle();
-    EXPECT_EQ(50.5, m.current());
-    EXPECT_EQ(50.5, m.longTerm()); // an average of 0.0 takes the first value whole
-    m.cycle(); // 40.5: the average moves a tenth of the way, 9 x 50.5 / 10 + 40.5 / 10
-    EXPECT_EQ(40.5, m.current());
-    EXPECT_DOUBLE_EQ(49.5, m.longTerm());
-    EXPECT_EQ(40.5, m.minimum());
-    m.cycle(); // a fully busy machine: no rounding, no clamping
-    EXPECT_EQ(100.5, m.maximum());
-    EXPECT_EQ(1u, m.leave());
-    EXPECT_EQ(1, g_joins);
-    EXPECT_EQ(1, g_eventsClosed);
-}
-
+// Steps that do not advance, idle that does not move (100.5: no clamping), failed samples, samples
+// without processors and samples back in time, for averaging lengths where 0 counts as 1.
 TEST_F(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
 {
     for (uint32_t ltSamples : {0u, 1u, 3u, 10u}) {
@@ -148,19 +123,20 @@ TEST_F(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
         for (size_t i = 0; i < 400; ++i) {
             const uint8_t* r = &noise[4 * i];
             const uint32_t processors = 1u + r[0] % 8;
-            const uint64_t step = r[1] % 16 == 0 ? 0 : 1000u * r[1]; // some steps do not advance
+            const uint64_t step = r[1] % 16 == 0 ? 0 : 1000u * r[1];
             idle += step * processors * r[2] / 255;
             now += step;
-            // Some samples fail, some count no processors, a few go back in time.
             g_samples[i] = {r[3] % 11 != 0, idle, r[3] % 37 == 1 ? now - 500 : now, r[3] == 2 ? 0 : processors};
             m.cycle();
             want.take(g_samples[i], ltSamples);
             ASSERT_TRUE(same(want, m)) << "ltSamples " << ltSamples << ", cycle " << i;
         }
-        EXPECT_NE(0.0, m.longTerm());
+        EXPECT_EQ(100.5, m.maximum());
         EXPECT_EQ(ltSamples <= 1, m.current() == m.longTerm()); // N of 0 or 1: the last value
-        m.leave();
+        EXPECT_EQ(1u, m.leave());
     }
+    EXPECT_EQ(4, g_joins);
+    EXPECT_EQ(4, g_eventsClosed);
 }
 
 TEST_F(InjectedSamples, FailedStartsLeaveNothingBehind)
@@ -180,22 +156,13 @@ TEST_F(InjectedSamples, FailedStartsLeaveNothingBehind)
     EXPECT_EQ(0, g_joins);
     EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
     EXPECT_EQ(1, g_eventsClosed);
-    // A start while running stops the first thread before the second starts.
-    g_threadFails = false;
+    g_threadFails = false; // a start while running stops the first thread before the second starts
     EXPECT_EQ(1u, m.enter(10, 1));
     EXPECT_EQ(1u, m.enter(20, 2));
     EXPECT_EQ(1, g_joins);
     EXPECT_EQ(1u, m.leave());
     EXPECT_EQ(2, g_joins);
     EXPECT_EQ(3, g_eventsClosed);
-}
-
-bool waitForSamples(size_t n)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (g_taken.load() < n && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return g_taken.load() >= n;
 }
 
 TEST_F(InjectedSamples, ThreadSamplesEachPeriodAndStatisticsCarryOverBetweenRuns)
@@ -205,16 +172,79 @@ TEST_F(InjectedSamples, ThreadSamplesEachPeriodAndStatisticsCarryOverBetweenRuns
         g_samples[i] = {true, 10000 + 4000 * i - 15 * noise[i], 2000 * i, 2};
     usage::Monitor m(threaded_);
     Reference want;
-    for (int run = 0; run < 2; ++run) {
-        // The second run measures its first value from the last sample of the first.
+    for (int run = 0; run < 2; ++run) { // the second run measures from the last sample of the first
         const size_t from = g_taken.load();
         ASSERT_EQ(1u, m.enter(1, 4));
-        ASSERT_TRUE(waitForSamples(from + 3));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (g_taken.load() < from + 3 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_EQ(1u, m.leave());
+        ASSERT_GE(g_taken.load(), from + 3);
         for (size_t i = from; i < g_taken.load(); ++i)
             want.take(g_samples[i], 4);
         EXPECT_TRUE(same(want, m)) << "run " << run;
     }
+}
+
+struct Reading {
+    uint64_t idle, now, frequency;
+    uint32_t processors;
+};
+
+#if defined(_WIN32)
+uint64_t ticks(const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; }
+// Idle time summed over processors and the system time, both in 100 ns.
+Reading reference()
+{
+    FILETIME idle, kernel, user, now;
+    GetSystemTimes(&idle, &kernel, &user);
+    GetSystemTimeAsFileTime(&now);
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return {ticks(idle), ticks(now), uint64_t(frequency.QuadPart), info.dwNumberOfProcessors};
+}
+constexpr uint64_t kSlack = 200000; // 20 ms: the two ways may be updated on different ticks
+#else
+// /proc/stat's idle and I/O-wait ticks in nanoseconds, and the monotonic clock.
+Reading reference()
+{
+    std::ifstream stat("/proc/stat");
+    std::string line;
+    Reading r = {0, 0, 1000000000u, 0};
+    while (std::getline(stat, line) && line.rfind("cpu", 0) == 0) {
+        std::istringstream fields(line.substr(3));
+        uint64_t user, nice, system, idle, iowait;
+        if (line[3] != ' ')
+            ++r.processors;
+        else if (fields >> user >> nice >> system >> idle >> iowait)
+            r.idle = (idle + iowait) * (1000000000u / uint64_t(sysconf(_SC_CLK_TCK)));
+    }
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    r.now = uint64_t(ts.tv_sec) * 1000000000u + uint64_t(ts.tv_nsec);
+    return r;
+}
+constexpr uint64_t kSlack = 0;
+#endif
+
+TEST(Platform, SystemTimesAndCounterAgreeWithTheSystem)
+{
+    const os::Platform& real = os::platform();
+    ASSERT_TRUE(real.systemTimesAvailable());
+    const Reading before = reference();
+    const uint64_t count = real.counter();
+    os::SystemTimes t;
+    ASSERT_TRUE(real.systemTimes(&t));
+    const Reading after = reference();
+    EXPECT_EQ(before.processors, t.processors);
+    EXPECT_GE(t.idle + kSlack, before.idle);
+    EXPECT_LE(t.idle, after.idle + kSlack);
+    EXPECT_GE(t.now + kSlack, before.now);
+    EXPECT_LE(t.now, after.now + kSlack);
+    EXPECT_EQ(before.frequency, real.counterFrequency());
+    EXPECT_GE(real.counter(), count);
 }
 
 } // namespace

@@ -41,13 +41,15 @@ protected:
         p_.createMapping = [](const char* name, uint64_t size, const os::SharingAttributes*, os::Handle* h,
                               bool* existed, uint32_t* e) {
             *existed = g.existed;
-            return opened("createMapping " + std::string(name) + " " + std::to_string(size), h, 9, g.mapping, e);
+            const std::string call = "createMapping " + std::string(name) + " " + std::to_string(size);
+            return opened(call, h, 9, g.mapping, e);
         };
         p_.openMapping = [](const char* name, os::Handle* h, uint32_t* e) {
             return opened("openMapping " + std::string(name), h, 9, g.mapping, e);
         };
         p_.mapView = [](os::Handle h, uint64_t offset, size_t length, uint32_t* e) -> void* {
-            record("mapView " + std::to_string(h) + " " + std::to_string(offset) + " " + std::to_string(length));
+            record("mapView " + std::to_string(h) + " " + std::to_string(offset) + " " +
+                   std::to_string(length));
             *e = g.error;
             return g.view ? g_memory : nullptr;
         };
@@ -65,6 +67,12 @@ protected:
         p_.releaseLock = [](os::Handle h) { record("releaseLock " + std::to_string(h)); };
     }
 };
+
+Lines operator+(Lines a, const Lines& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 SharedBuffer* const kUntouched = reinterpret_cast<SharedBuffer*>(uintptr_t(0x5A5A5A5A));
 
@@ -102,59 +110,54 @@ TEST_F(SharedBufferRules, NullArguments)
     EXPECT_TRUE(calls().empty());
 }
 
-// Each step that fails, the calls made up to it (and the undoing), and the one message.
-TEST_F(SharedBufferRules, AllocateAndOpenFailures)
+// Each step, the calls made up to it (with the undoing, or the release by free), and the message.
+TEST_F(SharedBufferRules, AllocateAndOpenSteps)
 {
     struct Case {
         bool open;
-        void (*fail)();
-        uint32_t error;
+        void (*script)();
+        uint32_t error, result, created;
         Lines calls;
-        Lines messages;
+        std::string message; // after the function's prefix
     };
-    const std::string alloc = "VyrUtilAllocSharedBuffer => ", open = "VyrUtilOpenSharedBuffer => ";
+    const std::string lock = "Unable to create synchronization object (lastError: ",
+                      mapping = "Unable to create file mapping (lastError= ";
+    const Lines made = {"createLock cam_LOCK", "createMapping cam 4886718345"},
+                found = {"openLock cam_LOCK", "openMapping cam"}, closed = {"closeMapping 9", "closeLock 7"};
     const Case cases[] = {
-        {false, [] { g_recorder.heapRefusedIn = 0; }, 0, {}, {alloc + "Unable to allocate internal storage"}},
-        {false, [] { g.sharing = false; }, 0, {}, {}},
-        {false, [] { g.lock = false; }, 5, {"createLock cam_LOCK"},
-         {alloc + "Unable to create synchronization object (lastError: 0x5)"}},
-        {false, [] { g.mapping = false; }, 0x5AF, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"},
-         {alloc + "Unable to create file mapping (lastError= 0x0005af)"}},
-        {false, [] { g.mapping = false; }, 0, {"createLock cam_LOCK", "createMapping cam 4886718345", "closeLock 7"},
-         {alloc + "Unable to create file mapping (lastError= 00000000)"}},
-        {true, [] { g_recorder.heapRefusedIn = 0; }, 0, {}, {open + "Unable to allocate internal storage"}},
-        {true, [] { g.lock = false; }, 2, {"openLock cam_LOCK"},
-         {open + "Unable to create synchronization object (lastError: 0x2)"}},
-        {true, [] { g.mapping = false; }, 2, {"openLock cam_LOCK", "openMapping cam", "closeLock 7"},
-         {open + "Unable to create file mapping (lastError= 0x000002)"}},
+        {false, [] {}, 0, 1, 1, made + closed, ""},
+        {false, [] { g.existed = true; }, 0, 1, 0, made + closed, ""},
+        {true, [] {}, 0, 1, 0, found + closed, ""},
+        {false, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
+        {false, [] { g.sharing = false; }, 0, 0, 0, {}, ""},
+        {false, [] { g.lock = false; }, 5, 0, 0, {"createLock cam_LOCK"}, lock + "0x5)"},
+        {false, [] { g.mapping = false; }, 0x5AF, 0, 0, made + Lines{"closeLock 7"}, mapping + "0x0005af)"},
+        {false, [] { g.mapping = false; }, 0, 0, 0, made + Lines{"closeLock 7"}, mapping + "00000000)"},
+        {true, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
+        {true, [] { g.lock = false; }, 2, 0, 0, {"openLock cam_LOCK"}, lock + "0x2)"},
+        {true, [] { g.mapping = false; }, 2, 0, 0, found + Lines{"closeLock 7"}, mapping + "0x000002)"},
     };
     for (const Case& c : cases) {
         g = Script();
-        c.fail();
+        c.script();
         g.error = c.error;
         SharedBuffer* out = kUntouched;
-        EXPECT_EQ(0u, c.open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
-        EXPECT_EQ(kUntouched, out);
+        EXPECT_EQ(c.result,
+                  c.open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
+        if (c.result) {
+            EXPECT_EQ(c.created, shared::hasCreated(out));
+            EXPECT_EQ(c.open ? 0u : 0x123456789ull, out->bufSize); // an opened buffer has no bound
+            EXPECT_EQ(1u, shared::release(p_, out));
+        } else {
+            EXPECT_EQ(kUntouched, out);
+        }
         EXPECT_EQ(c.calls, calls());
-        EXPECT_EQ(c.messages, logged());
+        const std::string prefix = c.open ? "VyrUtilOpenSharedBuffer => " : "VyrUtilAllocSharedBuffer => ";
+        EXPECT_EQ(c.message.empty() ? Lines() : Lines({prefix + c.message}), logged());
     }
-}
-
-TEST_F(SharedBufferRules, CreatedFlagSizeAndHandles)
-{
-    for (bool existed : {false, true}) {
-        g.existed = existed;
-        SharedBuffer* out = nullptr;
-        ASSERT_EQ(1u, shared::allocate(p_, 64, "cam", &out));
-        EXPECT_EQ(existed ? 0u : 1u, shared::hasCreated(out));
-        EXPECT_EQ(64u, out->bufSize);
-        EXPECT_EQ(1u, shared::release(p_, out));
-        EXPECT_EQ(Lines({"createLock cam_LOCK", "createMapping cam 64", "closeMapping 9", "closeLock 7"}), calls());
-    }
+    g = Script();
     SharedBuffer* out = nullptr;
     ASSERT_EQ(1u, shared::open(p_, "cam", &out));
-    EXPECT_EQ(0u, shared::hasCreated(out));
-    EXPECT_EQ(0u, out->bufSize);
     out->hMapping = 0; // free closes only the handles the object holds
     EXPECT_EQ(1u, shared::release(p_, out));
     EXPECT_EQ(Lines({"openLock cam_LOCK", "openMapping cam", "closeLock 7"}), calls());
@@ -166,7 +169,6 @@ TEST_F(SharedBufferRules, CreatedFlagSizeAndHandles)
         shared::release(p_, out);
         calls();
     }
-    EXPECT_TRUE(logged().empty());
 }
 
 TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
@@ -183,7 +185,8 @@ TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
         {&allocated, 5000, 100, "mapView 9 4096 1004"},
         {&allocated, 0, 0, "mapView 9 0 0"},
         {&allocated, 65537, 0, ""},
-        {&opened, 1ull << 40 | 4097, 1ull << 33, "mapView 9 1099511631872 " + std::to_string(size_t((1ull << 33) + 1))},
+        {&opened, 1ull << 40 | 4097, 1ull << 33,
+         "mapView 9 1099511631872 " + std::to_string(size_t((1ull << 33) + 1))},
         {&opened, 8191, 0, "mapView 9 4096 0"},
     };
     for (const Case& c : cases) {
@@ -191,7 +194,8 @@ TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
         auto* p = static_cast<uint8_t*>(shared::map(p_, c.buffer, c.offset, c.size, &map));
         if (c.view.empty()) {
             EXPECT_EQ(nullptr, p);
-            EXPECT_EQ(Lines({"VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)"}),
+            EXPECT_EQ(Lines({"VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > "
+                             "bufSize)"}),
                       logged());
             EXPECT_TRUE(calls().empty());
             continue;
@@ -200,7 +204,6 @@ TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
         EXPECT_EQ(1u, shared::unmap(p_, map));
         EXPECT_EQ(Lines({c.view, "unmapView base"}), calls()); // the view base, not the pointer handed out
     }
-    EXPECT_TRUE(logged().empty());
 }
 
 TEST_F(SharedBufferRules, MapUnmapAndLockResults)
@@ -227,7 +230,8 @@ TEST_F(SharedBufferRules, MapUnmapAndLockResults)
     calls();
     // An abandoned lock is the waiter's now: it counts as taken.
     const std::pair<os::LockWait, uint32_t> waits[] = {
-        {os::LockWait::Acquired, 1}, {os::LockWait::Abandoned, 1}, {os::LockWait::TimedOut, 0}, {os::LockWait::Failed, 0}};
+        {os::LockWait::Acquired, 1}, {os::LockWait::Abandoned, 1},
+        {os::LockWait::TimedOut, 0}, {os::LockWait::Failed, 0}};
     for (const auto& w : waits) {
         g.wait = w.first;
         EXPECT_EQ(w.second, shared::lock(p_, &buffer, 0xFFFFFFFFu));

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ namespace vyr::test {
 namespace {
 
 using Frame = os::FrameNumber;
+using Frames = std::vector<Frame>;
 constexpr Frame kHigh = 0x100000; // the first frame at 4 GB
 
 // The fake page provider: it hands out the supply in order and frees only frames it handed out.
@@ -32,6 +34,21 @@ Fake g;
 uint8_t* const kRange = reinterpret_cast<uint8_t*>(uintptr_t(0x40000000)); // never touched
 
 std::string where(void* address) { return std::to_string(static_cast<uint8_t*>(address) - kRange); }
+
+// count frames from first.
+Frames run(size_t count, Frame first)
+{
+    Frames out(count);
+    for (size_t i = 0; i < count; ++i)
+        out[i] = first + i;
+    return out;
+}
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 class UserBufferRules : public BufferRules {
 protected:
@@ -95,7 +112,7 @@ protected:
         BufferRules::TearDown();
     }
     // A buffer of the given frames, through the allocation.
-    UserBuffer* buffer(const std::vector<Frame>& frames, uint64_t size = 0)
+    UserBuffer* buffer(const Frames& frames, uint64_t size = 0)
     {
         g.supply.assign(frames.begin(), frames.end());
         size = size ? size : frames.size() * 4096;
@@ -104,12 +121,13 @@ protected:
         calls();
         return b;
     }
-    std::vector<Frame> frames(const UserBuffer* b) { return {b->pfnArray, b->pfnArray + b->numberOfPages}; }
+    Frames frames(const UserBuffer* b) { return {b->pfnArray, b->pfnArray + b->numberOfPages}; }
 };
 
 UserBuffer* const kUntouched = reinterpret_cast<UserBuffer*>(uintptr_t(0x5A5A5A5A));
+const std::string kAlloc = "VyrUtilAllocUserBuffer=> ", kFree = "VyrUtilFreeUserBuffer=> ";
 
-TEST_F(UserBufferRules, AllocationArithmeticAndGrants)
+TEST_F(UserBufferRules, AllocationArithmeticGrantsAndRefusals)
 {
     for (size_t limit : {size_t(3), size_t(2)}) {
         g.grantLimit = limit;
@@ -117,18 +135,12 @@ TEST_F(UserBufferRules, AllocationArithmeticAndGrants)
         uint64_t size = 10000;
         UserBuffer* b = nullptr;
         ASSERT_EQ(1u, user::allocate(p_, &size, &b));
-        EXPECT_EQ(Lines({"allocate 3"}), calls());
-        EXPECT_EQ(limit == 3 ? 10000u : 8192u, size); // not rounded up when all are granted
+        EXPECT_EQ(limit == 3 ? 10000u : 8192u, size); // written back only when fewer are granted
         EXPECT_EQ(size, b->bufSize);
-        EXPECT_EQ(limit == 3 ? std::vector<Frame>({11, 12, 13}) : std::vector<Frame>({11, 12}), frames(b));
+        EXPECT_EQ(limit == 3 ? Frames({11, 12, 13}) : Frames({11, 12}), frames(b));
         EXPECT_EQ(1u, user::release(p_, b));
-        EXPECT_EQ(Lines({"free " + std::to_string(limit)}), calls());
+        EXPECT_EQ(Lines({"allocate 3", "free " + std::to_string(limit)}), calls());
     }
-    EXPECT_TRUE(logged().empty());
-}
-
-TEST_F(UserBufferRules, AllocationRefusals)
-{
     UserBuffer* out = kUntouched;
     uint64_t size = 5 * 1048576 + 1, zero = 0;
     g.available = false;
@@ -152,11 +164,10 @@ TEST_F(UserBufferRules, AllocationRefusals)
     EXPECT_EQ(kUntouched, out);
     EXPECT_EQ(5u * 1048576 + 1, size);
     const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
-    EXPECT_EQ(Lines({"VyrUtilAllocUserBuffer=> Not available",
-                     "VyrUtilAllocUserBuffer=> Argument invalid ( pBufObject == NULL)",
-                     "VyrUtilAllocUserBuffer=> Argument invalid ( bufSize == NULL)",
-                     "VyrUtilAllocUserBuffer=> Argument invalid ( *bufSize == 0)",
-                     "VyrUtilAllocUserBuffer=> Unable to allocate internal storage",
+    EXPECT_EQ(Lines({kAlloc + "Not available", kAlloc + "Argument invalid ( pBufObject == NULL)",
+                     kAlloc + "Argument invalid ( bufSize == NULL)",
+                     kAlloc + "Argument invalid ( *bufSize == 0)",
+                     kAlloc + "Unable to allocate internal storage",
                      "VyrUtilAllocUserBuffer => Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes +
                          " Bytes)",
                      "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, please "
@@ -171,19 +182,18 @@ TEST_F(UserBufferRules, FreeRefusalsKeepWhatIsLeft)
     UserBuffer* b = buffer({21, 22, 23, 24});
     g.freeRefusedAt = 1;
     EXPECT_EQ(0u, user::release(p_, b));
-    EXPECT_EQ(std::vector<Frame>({22, 23, 24}), frames(b)); // a second try frees what is left
+    EXPECT_EQ(Frames({22, 23, 24}), frames(b)); // a second try frees what is left
     g.freeRefusedAt = SIZE_MAX;
     g_recorder.releaseRefused = true;
     EXPECT_EQ(0u, user::release(p_, b));
     g_recorder.releaseRefused = false;
     EXPECT_EQ(Lines({"free 4", "free 3"}), calls());
     EXPECT_EQ(0u, user::release(p_, nullptr));
-    EXPECT_EQ(Lines({"VyrUtilFreeUserBuffer=> Cannot free physical memory ( 1 pages)",
-                     "VyrUtilFreeUserBuffer=> Cannot free the user PFN array",
-                     "VyrUtilFreeUserBuffer=> Argument invalid ( pBufObject == NULL)"}),
+    EXPECT_EQ(Lines({kFree + "Cannot free physical memory ( 1 pages)",
+                     kFree + "Cannot free the user PFN array",
+                     kFree + "Argument invalid ( pBufObject == NULL)"}),
               logged());
-    // The pages are back: another try releases the array and the object without the platform.
-    EXPECT_EQ(1u, user::release(p_, b));
+    EXPECT_EQ(1u, user::release(p_, b)); // the pages are back: the array and object go without the platform
     EXPECT_TRUE(calls().empty());
 }
 
@@ -196,12 +206,11 @@ TEST_F(UserBufferRules, ScatterGatherListAndThe4GTest)
     EXPECT_EQ(0u, user::pages(p_, b, nullptr, 3));
     EXPECT_EQ(0xAAAAAAAAu, entries[0].physicalAddress);
     ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
-    const uint32_t want[3] = {0x5000, 0xFFFFF000, 0x7FFFF000};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(want[i], entries[i].physicalAddress);
-        EXPECT_EQ(4096u, entries[i].length);
+    const uint32_t want[4] = {0x5000, 0xFFFFF000, 0x7FFFF000, 0xAAAAAAAA};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(want[i], entries[i].physicalAddress) << i;
+        EXPECT_EQ(i < 3 ? 4096u : 0xBBBBBBBBu, entries[i].length) << i;
     }
-    EXPECT_EQ(0xAAAAAAAAu, entries[3].physicalAddress);
     EXPECT_EQ(1u, user::allBelow4G(b));
     b->pfnArray[2] = kHigh; // the third page at 4 GB: two entries written, then the message
     std::fill(std::begin(entries), std::end(entries), UserBufferSgEntry{0xAAAAAAAA, 0xBBBBBBBB});
@@ -211,9 +220,8 @@ TEST_F(UserBufferRules, ScatterGatherListAndThe4GTest)
     EXPECT_EQ(0u, user::allBelow4G(b));
     EXPECT_EQ(0u, user::allBelow4G(nullptr));
     EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 4));
-    EXPECT_EQ(Lines({"VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
-                     "VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
-                     "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
+    const std::string fewer = "VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)";
+    EXPECT_EQ(Lines({fewer, fewer, "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
                      "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
                      "VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)"}),
               logged());
@@ -221,74 +229,49 @@ TEST_F(UserBufferRules, ScatterGatherListAndThe4GTest)
     user::release(p_, b);
 }
 
-// count frames from first, each above or below 4 GB.
-std::vector<Frame> run(size_t count, Frame first)
+// The high pages of the target are swapped, in order, for the low pages of a spare buffer of at
+// least 8192 pages, whose high pages go back with it; a spare buffer with too few low pages leaves
+// some high, and the next level, holding a spare buffer of its own beside this one's, takes over
+// until none is left or a spare buffer falls short.
+TEST_F(UserBufferRules, ReplacementSwapsHighPagesAndRepeats)
 {
-    std::vector<Frame> out(count);
-    for (size_t i = 0; i < count; ++i)
-        out[i] = first + i;
-    return out;
-}
-void append(std::deque<Frame>& to, const std::vector<Frame>& frames) { to.insert(to.end(), frames.begin(), frames.end()); }
-
-TEST_F(UserBufferRules, ReplacementSwapsHighPagesForSpareLowOnes)
-{
-    UserBuffer* low = buffer(run(2, 10));
-    EXPECT_EQ(1u, user::replaceAbove4G(p_, low)) << "all low: nothing asked";
-    EXPECT_TRUE(calls().empty());
-    user::release(p_, low);
-    std::vector<Frame> target = run(100, 1000);
-    target[3] = kHigh + 3;
-    target[50] = kHigh + 50;
-    target[99] = kHigh + 99;
-    UserBuffer* b = buffer(target);
-    // The spare buffer starts with two high pages, then low ones 7000, 7001, ...
-    append(g.supply, run(2, kHigh + 500));
-    append(g.supply, run(8190, 7000));
-    ASSERT_EQ(1u, user::replaceAbove4G(p_, b));
-    EXPECT_EQ(Lines({"allocate 8192", "free 8192"}), calls());
-    std::vector<Frame> want = target;
-    want[3] = 7000;
-    want[50] = 7001;
-    want[99] = 7002;
-    EXPECT_EQ(want, frames(b));
-    // Only the target's pages are still allocated: its high ones went back with the spare buffer.
-    EXPECT_EQ(std::set<Frame>(want.begin(), want.end()), g.owned);
-    EXPECT_EQ(100u, b->numberOfPages);
-    EXPECT_EQ(409600u, b->bufSize);
-    EXPECT_TRUE(logged().empty());
-    user::release(p_, b);
-}
-
-// A spare buffer with too few low pages leaves some high: the next level, holding a spare buffer
-// of its own beside this one's, takes over until none is left or a spare buffer falls short.
-TEST_F(UserBufferRules, ReplacementRepeatsAndStopsShort)
-{
-    std::vector<Frame> target = run(9000, 100);
-    for (size_t i : {0u, 4000u, 8999u})
-        target[i] = kHigh + i;
-    for (bool enough : {true, false}) {
-        UserBuffer* b = buffer(target);
-        append(g.supply, run(8999, kHigh + 10000)); // level 1: one low page, at the end
-        append(g.supply, {20000});
-        append(g.supply, run(9000, kHigh + 30000)); // level 2: none
-        append(g.supply, run(enough ? 9000 : 8999, 50000)); // level 3: all low, or one short
-        EXPECT_EQ(enough ? 1u : 0u, user::replaceAbove4G(p_, b));
-        EXPECT_EQ(Lines({"allocate 9000", "allocate 9000", "allocate 9000", enough ? "free 9000" : "free 8999",
-                         "free 9000", "free 9000"}),
-                  calls());
-        std::vector<Frame> want = target;
-        want[0] = 20000;
-        if (enough) {
-            want[4000] = 50000;
-            want[8999] = 50001;
-        }
+    const auto high = [](Frames frames, std::vector<size_t> at) {
+        for (size_t i : at)
+            frames[i] = kHigh + i;
+        return frames;
+    };
+    struct Case {
+        Frames target, spares;
+        uint32_t result;
+        Lines calls;
+        std::map<size_t, Frame> swapped;
+    };
+    const Frames big = high(run(9000, 100), {0, 4000, 8999});
+    const Frames levels = run(8999, kHigh + 10000) + Frames{20000} + run(9000, kHigh + 30000);
+    const Lines three = {"allocate 9000", "allocate 9000", "allocate 9000"};
+    const Case cases[] = {
+        {run(2, 10), {}, 1, {}, {}}, // all low: nothing asked
+        {high(run(100, 1000), {3, 50, 99}), run(2, kHigh + 500) + run(8190, 7000), 1,
+         {"allocate 8192", "free 8192"}, {{3, 7000}, {50, 7001}, {99, 7002}}},
+        {big, levels + run(9000, 50000), 1, three + Lines{"free 9000", "free 9000", "free 9000"},
+         {{0, 20000}, {4000, 50000}, {8999, 50001}}},
+        {big, levels + run(8999, 50000), 0, three + Lines{"free 8999", "free 9000", "free 9000"},
+         {{0, 20000}}},
+    };
+    for (const Case& c : cases) {
+        UserBuffer* b = buffer(c.target);
+        g.supply.insert(g.supply.end(), c.spares.begin(), c.spares.end());
+        EXPECT_EQ(c.result, user::replaceAbove4G(p_, b));
+        EXPECT_EQ(c.calls, calls());
+        Frames want = c.target;
+        for (const auto& [i, frame] : c.swapped)
+            want[i] = frame;
         EXPECT_EQ(want, frames(b));
-        EXPECT_EQ(std::set<Frame>(want.begin(), want.end()), g.owned);
+        EXPECT_EQ(std::set<Frame>(want.begin(), want.end()), g.owned); // the rest went back
+        EXPECT_EQ(c.target.size() * 4096, b->bufSize);
         EXPECT_EQ(1u, user::release(p_, b));
         calls();
     }
-    EXPECT_TRUE(logged().empty());
 }
 
 TEST_F(UserBufferRules, ReplacementRefusals)
@@ -305,11 +288,12 @@ TEST_F(UserBufferRules, ReplacementRefusals)
                      "VyrUtilAllocUserBuffer => lastError: 0x8",
                      "VyrUtilReplacePagesAbove4GUserBuffer=> Argument invalid (pBufObject == NULL)"}),
               logged());
-    EXPECT_EQ(std::vector<Frame>({kHigh}), frames(b));
+    EXPECT_EQ(Frames({kHigh}), frames(b));
     user::release(p_, b);
 }
 
 UserBufferMap* const kNoMap = reinterpret_cast<UserBufferMap*>(uintptr_t(0x5A5A5A5A));
+const std::string kMap = "VyrUtilMapUserBufferEx=> ";
 
 TEST_F(UserBufferRules, MappingRanges)
 {
@@ -324,7 +308,7 @@ TEST_F(UserBufferRules, MappingRanges)
     const Case cases[] = {
         {5000, 4000, nullptr, {"reserve 8192", "map 0 2 32 33"}, {"unmap 0 2", "release 0 8192"}, 904},
         {0, 10000, nullptr, {"reserve 12288", "map 0 3 31 32 33"}, {"unmap 0 3", "release 0 12288"}, 0},
-        {8192, 1, caller, {"map 1048576 1 33"}, {"unmap 1048576 1"}, 0},
+        {8192, 1, caller, {"map 1048576 1 33"}, {"unmap 1048576 1"}, 0}, // the caller's range stays reserved
         {4097, 0, caller, {"map 1048576 1 32"}, {"unmap 1048576 1"}, 1},
     };
     for (const Case& c : cases) {
@@ -335,7 +319,7 @@ TEST_F(UserBufferRules, MappingRanges)
         ASSERT_NE(nullptr, m);
         EXPECT_EQ(c.size, m->bufMapSize);
         EXPECT_EQ(1u, user::unmap(p_, m));
-        EXPECT_EQ(c.unmapCalls, calls()); // the caller's range stays reserved
+        EXPECT_EQ(c.unmapCalls, calls());
     }
     UserBufferMap* m = kNoMap;
     EXPECT_EQ(nullptr, user::map(p_, b, 0, 10001, nullptr, &m));
@@ -346,17 +330,15 @@ TEST_F(UserBufferRules, MappingRanges)
     g_recorder.heapRefusedIn = 0;
     EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
     // A size beyond 2^32 pages kept only the low 32 bits of its page count: no range past the pages.
-    const uint64_t size = b->bufSize;
     b->bufSize = (uint64_t(1) << 44) + 10000;
     EXPECT_EQ(nullptr, user::map(p_, b, 12288, 1, nullptr, &m));
-    b->bufSize = size;
     EXPECT_EQ(kNoMap, m);
     EXPECT_TRUE(calls().empty());
-    const std::string outOfRange = "VyrUtilMapUserBufferEx=> Argument out of range ( bufOffset + bufMapSize > bufSize)";
-    EXPECT_EQ(Lines({outOfRange, outOfRange, "VyrUtilMapUserBufferEx=> Argument invalid ( pBufObject == NULL)",
-                     "VyrUtilMapUserBufferEx=> Argument invalid ( ppBufMapObject == NULL)",
+    const std::string outOfRange = kMap + "Argument out of range ( bufOffset + bufMapSize > bufSize)";
+    EXPECT_EQ(Lines({outOfRange, outOfRange, kMap + "Argument invalid ( pBufObject == NULL)",
+                     kMap + "Argument invalid ( ppBufMapObject == NULL)",
                      "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
-                     "VyrUtilMapUserBufferEx=> Unable to allocate internal storage", outOfRange}),
+                     kMap + "Unable to allocate internal storage", outOfRange}),
               logged());
     user::release(p_, b);
 }
@@ -378,14 +360,11 @@ TEST_F(UserBufferRules, MappingRefusals)
     EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "reserve 8192",
                      "map 0 2 32 33", "release 0 8192", "map 0 2 32 33"}),
               calls());
-    const Lines refused = {"VyrUtilMapUserBufferEx=> Cannot map physical memory ( 2 pages)",
-                           "VyrUtilMapUserBufferEx=> lastError= 0x57"};
-    Lines want = {"VyrUtilMapUserBufferEx=> Cannot reserve virtual memory ( 8 KBytes)"};
-    want.insert(want.end(), refused.begin(), refused.end());
-    want.insert(want.end(), refused.begin(), refused.end());
-    want.push_back("VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)");
-    want.insert(want.end(), refused.begin(), refused.end());
-    EXPECT_EQ(want, logged());
+    const std::string refused = kMap + "Cannot map physical memory ( 2 pages)";
+    const std::string error = kMap + "lastError= 0x57";
+    EXPECT_EQ(Lines({kMap + "Cannot reserve virtual memory ( 8 KBytes)", refused, error, refused, error,
+                     "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", refused, error}),
+              logged());
     // Unmapping goes on after a refusal; its result is that of the last step.
     g.map = true;
     for (void* address : {static_cast<void*>(nullptr), static_cast<void*>(kRange)}) {

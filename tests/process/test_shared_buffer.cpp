@@ -1,9 +1,10 @@
 // Shared buffers between real processes: one creator among racing allocators, data through views at
 // offsets, the lock's timeouts, recursion and owner, an owner killed while holding it, and the
-// objects' end with their last handle and view. Names carry the pid, so parallel runs never meet.
+// objects' end with their last handle. Names carry the pid, so parallel runs never meet.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -11,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "VyrLog.h"
 #include "VyrUtility.h"
 #include "child_process.h"
 #include "log_capture.h"
@@ -28,134 +28,180 @@
 namespace vyr::test {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 #if defined(_WIN32)
 uint64_t processId() { return GetCurrentProcessId(); }
-// View offsets must be multiples of this.
-uint64_t granularity()
+uint64_t granularity() // view offsets must be multiples of this
 {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     return info.dwAllocationGranularity;
 }
+bool fileOf(const std::string&) { return false; }
 #else
 uint64_t processId() { return uint64_t(getpid()); }
 uint64_t granularity() { return uint64_t(sysconf(_SC_PAGESIZE)); }
-// The object's file, or "" when it does not exist; else its mode.
-std::string shmFile(const std::string& posixName)
+bool fileOf(const std::string& name)
 {
     struct stat st;
-    if (stat(("/dev/shm/" + posixName).c_str(), &st) != 0)
-        return "";
-    std::ostringstream mode;
-    mode << std::oct << (st.st_mode & 0777);
-    return mode.str();
+    return stat(("/dev/shm/" + name).c_str(), &st) == 0;
 }
 #endif
 
-std::string uniqueName(const std::string& tag) { return "VyrTest." + std::to_string(processId()) + "." + tag; }
+std::string uniqueName(const std::string& tag)
+{
+    return "VyrTest." + std::to_string(processId()) + "." + tag;
+}
+std::string n(uint64_t value) { return std::to_string(value) + " "; }
 
-// The pattern written and checked: byte k of the buffer for a seed.
 uint8_t pattern(uint64_t k, uint32_t seed) { return uint8_t((k * 2654435761u + seed * 40503u) >> 11); }
 
-std::string firstDifference(const uint8_t* p, uint64_t from, uint64_t length, uint32_t seed)
-{
-    for (uint64_t i = 0; i < length; ++i) {
-        if (p[i] != pattern(from + i, seed))
-            return "differs at " + std::to_string(from + i);
-    }
-    return "same";
-}
-
-uint64_t zeroBytes(const uint8_t* p, uint64_t length)
-{
-    uint64_t n = 0;
-    while (n < length && p[n] == 0)
-        ++n;
-    return n;
-}
-
-std::vector<std::string> g_childLog;
-void collect(void*, int32_t, const char*, int32_t, const char* text) { g_childLog.push_back(text); }
-
-// One buffer and one view at a time. Replies are "<result>" followed by "|<log line>" for each line.
-VYR_CHILD_MAIN(buffer)
-{
-    VyrLogSetHandler(collect, nullptr);
-    SharedBuffer* buffer = nullptr;
-    SharedBufferMap* map = nullptr;
-    uint8_t* view = nullptr;
-    uint64_t viewOffset = 0;
-    while (auto command = nextCommand()) {
-        std::istringstream in(*command);
+// One buffer and one view at a time, driven by command lines; offsets are the buffer's. Children run
+// it on their input, this process directly.
+class Session {
+public:
+    std::string run(const std::string& command)
+    {
+        std::istringstream in(command);
         std::string verb, name;
-        uint64_t a = 0, b = 0, c = 0;
         in >> verb;
-        g_childLog.clear();
-        std::string out;
+        std::vector<std::string> words;
+        for (std::string word; in >> word;)
+            words.push_back(word);
+        const auto number = [&](size_t i) {
+            return i < words.size() ? std::strtoull(words[i].c_str(), nullptr, 10) : 0ull;
+        };
+        const uint64_t a = number(0), b = number(1), c = number(2);
         if (verb == "alloc") {
-            in >> a >> name;
-            const uint32_t r = VyrUtilAllocSharedBuffer(a, name.c_str(), &buffer);
-            out = std::to_string(r) + (r ? " " + std::to_string(VyrUtilHasCreatedSharedBuffer(buffer)) : "");
-        } else if (verb == "open") {
-            in >> name;
-            out = std::to_string(VyrUtilOpenSharedBuffer(name.c_str(), &buffer));
-        } else if (verb == "map") {
-            in >> viewOffset >> a;
-            view = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(buffer, viewOffset, a, &map));
-            out = view ? "1" : "0";
-        } else if (verb == "check" || verb == "fill") {
-            in >> a >> b >> c;
-            uint8_t* p = view + (a - viewOffset);
+            name = words.size() > 1 ? words[1] : "";
+            const uint32_t r = VyrUtilAllocSharedBuffer(a, name.c_str(), &buffer_);
+            return std::to_string(r) +
+                   (r ? " " + std::to_string(VyrUtilHasCreatedSharedBuffer(buffer_)) : "");
+        }
+        if (verb == "open")
+            return std::to_string(VyrUtilOpenSharedBuffer(words.at(0).c_str(), &buffer_));
+        if (verb == "gone") { // opening fails; on Linux " +memory", " +lock" tell the files left
+            SharedBuffer* other = nullptr;
+            name = words.at(0);
+            const uint32_t r = VyrUtilOpenSharedBuffer(name.c_str(), &other);
+            return std::to_string(r) + (other ? " +object" : "") + (fileOf(name) ? " +memory" : "") +
+                   (fileOf(name + "_LOCK") ? " +lock" : "");
+        }
+        if (verb == "map") { // "1 @<the pointer's offset in its page>"
+            viewOffset_ = a;
+            view_ = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(buffer_, a, b, &map_));
+            return view_ ? "1 @" + std::to_string(uintptr_t(view_) % 4096) : "0";
+        }
+        if (verb == "check" || verb == "fill" || verb == "zero") { // at a, b bytes, pattern c
+            uint8_t* p = view_ + (a - viewOffset_);
             for (uint64_t i = 0; verb == "fill" && i < b; ++i)
                 p[i] = pattern(a + i, uint32_t(c));
-            out = firstDifference(p, a, b, uint32_t(c));
-        } else if (verb == "lock") {
-            in >> a;
-            out = std::to_string(VyrUtilLockSharedBuffer(buffer, uint32_t(a)));
-        } else if (verb == "unlock") {
-            out = std::to_string(VyrUtilUnlockSharedBuffer(buffer));
-        } else if (verb == "unmap") {
-            out = std::to_string(VyrUtilUnmapSharedBuffer(map));
-        } else if (verb == "free") {
-            out = std::to_string(VyrUtilFreeSharedBuffer(buffer));
-#if !defined(_WIN32)
-        } else if (verb == "umask") {
-            umask(077);
-            out = "1";
-#endif
+            for (uint64_t i = 0; i < b; ++i) {
+                if (p[i] != (verb == "zero" ? 0 : pattern(a + i, uint32_t(c))))
+                    return "differs at " + std::to_string(a + i);
+            }
+            return "same";
         }
-        for (const std::string& line : g_childLog)
-            out += "|" + line;
-        reply(out);
+        if (verb == "lock") { // " after timeout" when a refusal took the whole timeout
+            const auto start = std::chrono::steady_clock::now();
+            const uint32_t r = VyrUtilLockSharedBuffer(buffer_, uint32_t(a));
+            const auto ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+            // A timer tick may end it a little early on Windows.
+            return std::to_string(r) + (!r && a && ms.count() >= 0.8 * double(a) ? " after timeout" : "");
+        }
+        if (verb == "threadlock") { // from another thread of this process
+            uint32_t r = 2;
+            std::thread([&] { r = VyrUtilLockSharedBuffer(buffer_, uint32_t(a)); }).join();
+            return std::to_string(r);
+        }
+        if (verb == "unlock")
+            return std::to_string(VyrUtilUnlockSharedBuffer(buffer_));
+        if (verb == "unmap")
+            return std::to_string(VyrUtilUnmapSharedBuffer(map_));
+        if (verb == "free")
+            return std::to_string(VyrUtilFreeSharedBuffer(buffer_));
+#if !defined(_WIN32)
+        if (verb == "umask") {
+            umask(077);
+            return "1";
+        }
+        if (verb == "fork") { // a forked child frees its copy (a = 1) or leaves it at its exit
+            const pid_t pid = fork();
+            if (pid == 0) {
+                if (a)
+                    VyrUtilFreeSharedBuffer(buffer_);
+                std::exit(0);
+            }
+            return std::to_string(waitpid(pid, nullptr, 0) == pid);
+        }
+#endif
+        return "unknown " + verb;
     }
+
+private:
+    SharedBuffer* buffer_ = nullptr;
+    SharedBufferMap* map_ = nullptr;
+    uint8_t* view_ = nullptr;
+    uint64_t viewOffset_ = 0;
+};
+
+VYR_CHILD_MAIN(buffer)
+{
+    collectChildLog();
+    Session session;
+    while (auto command = nextCommand())
+        replyLogged(session.run(*command));
     return 0;
 }
 
-std::string ask(ChildProcess& child, const std::string& command) { return child.request(command).value_or("none"); }
+const std::string kGone =
+    "0|VyrUtilOpenSharedBuffer => Unable to create synchronization object (lastError: 0x2)";
 
-const std::string kNotFound = "VyrUtilOpenSharedBuffer => Unable to create synchronization object (lastError: 0x2)";
+// Actors: P and Q are sessions of this process, A, B and C child processes.
+enum Actor { P, Q, A, B, C };
+struct Step {
+    Actor who;
+    std::string command, reply; // replies carry "|<log line>" for each line logged
+};
 
 class SharedBuffers : public LogCapture {
 protected:
-    // Open must fail as for a name nobody allocated; on Linux the files are gone too, unless a killed
-    // process left them (they go when the name is next used).
-    void expectGone(const std::string& name, bool filesGone = true)
+    // A child's "(end)" closes its input and answers its exit code; "(kill)" ends it at once first.
+    std::string at(Actor who, const std::string& command)
     {
-        SharedBuffer* b = nullptr;
-        const size_t before = texts().size();
-        EXPECT_EQ(0u, VyrUtilOpenSharedBuffer(name.c_str(), &b)) << name;
-        EXPECT_EQ(nullptr, b);
-        const auto all = texts();
-        EXPECT_EQ(std::vector<std::string>({kNotFound}), std::vector<std::string>(all.begin() + before, all.end()));
-#if !defined(_WIN32)
-        EXPECT_TRUE(!filesGone || shmFile(name) == "") << name;
-        EXPECT_EQ("", shmFile(name + "_LOCK"));
-#else
-        (void)filesGone;
-#endif
+        if (who >= A) {
+            auto& child = children_[who - A];
+            if (!child)
+                child = std::make_unique<ChildProcess>("buffer");
+            if (command == "(kill)")
+                child->kill();
+            if (command[0] == '(')
+                return std::to_string(child->wait());
+            return child->request(command).value_or("none");
+        }
+        std::string out = here_[who].run(command);
+        const Lines all = texts();
+        for (size_t i = seen_; i < all.size(); ++i)
+            out += "|" + all[i];
+        seen_ = all.size();
+        return out;
     }
+    void play(const std::vector<Step>& steps)
+    {
+        for (const Step& s : steps)
+            ASSERT_EQ(s.reply, at(s.who, s.command)) << "actor "
+                                                     << "PQABC"[s.who] << ": " << s.command;
+    }
+
+    Session here_[2];
+    std::unique_ptr<ChildProcess> children_[3];
+    size_t seen_ = 0;
 };
 
+// Steps that belong together share a line.
+// clang-format off
 TEST_F(SharedBuffers, OneCreatorAmongRacingAllocators)
 {
     std::vector<std::unique_ptr<ChildProcess>> children;
@@ -172,14 +218,10 @@ TEST_F(SharedBuffers, OneCreatorAmongRacingAllocators)
             created += got == "1 1";
         }
         EXPECT_EQ(1, created) << "round " << round;
-        // A second allocation in this process finds it too.
-        SharedBuffer* mine = nullptr;
-        ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(8192, name.c_str(), &mine));
-        EXPECT_EQ(0u, VyrUtilHasCreatedSharedBuffer(mine));
-        VyrUtilFreeSharedBuffer(mine);
+        play({{P, "alloc 8192 " + name, "1 0"}, {P, "free", "1"}}); // a later allocation finds it too
         for (auto& child : children)
-            EXPECT_EQ("1", ask(*child, "free"));
-        expectGone(name);
+            EXPECT_EQ("1", child->request("free"));
+        play({{P, "gone " + name, kGone}});
     }
 }
 
@@ -187,258 +229,124 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
 {
     const uint64_t g = granularity(), size = 3 * g + 100;
     const std::string name = uniqueName("data");
-    SharedBuffer* buffer = nullptr;
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(size, name.c_str(), &buffer));
-    EXPECT_EQ(1u, VyrUtilHasCreatedSharedBuffer(buffer));
-    SharedBufferMap* map = nullptr;
-    auto* whole = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(buffer, 0, 0, &map));
-    ASSERT_NE(nullptr, whole);
-    EXPECT_EQ(size, zeroBytes(whole, size)); // fresh memory is zeroed
-    for (uint64_t k = 0; k < size; ++k)
-        whole[k] = pattern(k, 1);
-    {
-        ChildProcess allocating("buffer"), opening("buffer");
-        // Asked for more, it gets the memory that exists, with its own size.
-        EXPECT_EQ("1 0", ask(allocating, "alloc " + std::to_string(2 * size) + " " + name));
-        EXPECT_EQ("1", ask(allocating, "map " + std::to_string(g + 904) + " " + std::to_string(g)));
-        EXPECT_EQ("same", ask(allocating, "check " + std::to_string(g + 904) + " " + std::to_string(g) + " 1"));
-        EXPECT_EQ("same", ask(allocating, "fill " + std::to_string(g + 904) + " 100 2"));
-        EXPECT_EQ("1", ask(allocating, "unmap"));
-        EXPECT_EQ("1", ask(allocating, "map " + std::to_string(2 * g + 17) + " 0"));
-        EXPECT_EQ("same", ask(allocating, "check " + std::to_string(2 * g + 17) + " " + std::to_string(g + 83) + " 1"));
-        EXPECT_EQ("1", ask(opening, "open " + name));
-        EXPECT_EQ("1", ask(opening, "map 0 0"));
-        EXPECT_EQ("same", ask(opening, "check " + std::to_string(g + 1004) + " " + std::to_string(2 * g - 904) + " 1"));
-        EXPECT_EQ("same", ask(opening, "check " + std::to_string(g + 904) + " 100 2"));
-    }
-    EXPECT_EQ("same", firstDifference(whole, 0, g + 904, 1));
-    EXPECT_EQ("same", firstDifference(whole + g + 904, g + 904, 100, 2));
-    EXPECT_EQ(1u, VyrUtilUnmapSharedBuffer(map));
-    EXPECT_EQ(1u, VyrUtilFreeSharedBuffer(buffer));
-    EXPECT_TRUE(texts().empty());
-    expectGone(name);
-}
-
-// How long a lock call took, and its result.
-struct Timed {
-    uint32_t result;
-    double ms;
-};
-Timed timedLock(SharedBuffer* buffer, uint32_t timeout)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const uint32_t r = VyrUtilLockSharedBuffer(buffer, timeout);
-    return {r, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count()};
-}
-
-// A buffer this process creates and the child allocates too.
-SharedBuffer* shareWith(ChildProcess& child, const std::string& name)
-{
-    SharedBuffer* buffer = nullptr;
-    EXPECT_EQ(1u, VyrUtilAllocSharedBuffer(4096, name.c_str(), &buffer));
-    EXPECT_EQ(1u, VyrUtilHasCreatedSharedBuffer(buffer));
-    EXPECT_EQ("1 0", ask(child, "alloc 4096 " + name));
-    return buffer;
+    play({{P, "alloc " + n(size) + name, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 " + n(size), "same"},
+          {P, "fill 0 " + n(size) + "1", "same"},
+          // Asked for more, it gets the memory that exists.
+          {A, "alloc " + n(2 * size) + name, "1 0"}, {A, "map " + n(g + 904) + n(g), "1 @904"},
+          {A, "check " + n(g + 904) + n(g) + "1", "same"}, {A, "fill " + n(g + 904) + "100 2", "same"},
+          {A, "unmap", "1"}, {A, "map " + n(2 * g + 17) + "0", "1 @17"},
+          {A, "check " + n(2 * g + 17) + n(g + 83) + "1", "same"},
+          {B, "open " + name, "1"}, {B, "map 0 0", "1 @0"},
+          {B, "check " + n(g + 1004) + n(2 * g - 904) + "1", "same"},
+          {B, "check " + n(g + 904) + "100 2", "same"},
+          {P, "check 0 " + n(g + 904) + "1", "same"}, {P, "check " + n(g + 904) + "100 2", "same"},
+          {A, "free", "1"}, {B, "free", "1"}, {P, "unmap", "1"}, {P, "free", "1"},
+          {P, "gone " + name, kGone}});
 }
 
 TEST_F(SharedBuffers, LockTimeoutsRecursionAndOwner)
 {
-    ChildProcess child("buffer");
-    SharedBuffer* buffer = shareWith(child, uniqueName("lock"));
-    EXPECT_EQ("1", ask(child, "lock 0"));
-    const Timed now = timedLock(buffer, 0), later = timedLock(buffer, 50);
-    EXPECT_EQ(0u, now.result);
-    EXPECT_EQ(0u, later.result);
-    EXPECT_GE(later.ms, 40.0); // a timer tick may end it a little early on Windows
-    EXPECT_EQ(1u, VyrUtilUnlockSharedBuffer(buffer)); // not the owner: reports 1, releases nothing
-    EXPECT_EQ(0u, VyrUtilLockSharedBuffer(buffer, 0));
-    EXPECT_EQ("1", ask(child, "unlock"));
-    EXPECT_EQ(1u, timedLock(buffer, 50).result);
-    EXPECT_EQ(1u, VyrUtilLockSharedBuffer(buffer, 0xFFFFFFFFu)); // again, by the owner
-    EXPECT_EQ(1u, VyrUtilUnlockSharedBuffer(buffer));
-    EXPECT_EQ("0", ask(child, "lock 0")); // one take is still held
-    // Another thread of the owner's process waits like any other.
-    uint32_t fromThread = 2;
-    std::thread([&] { fromThread = VyrUtilLockSharedBuffer(buffer, 0); }).join();
-    EXPECT_EQ(0u, fromThread);
-    EXPECT_EQ(1u, VyrUtilUnlockSharedBuffer(buffer));
-    EXPECT_EQ("1", ask(child, "lock 0"));
-    EXPECT_EQ("1", ask(child, "unlock"));
-    EXPECT_EQ("1", ask(child, "free"));
-    VyrUtilFreeSharedBuffer(buffer);
-    EXPECT_TRUE(texts().empty());
+    const std::string name = uniqueName("lock");
+    play({{P, "alloc 4096 " + name, "1 1"}, {A, "alloc 4096 " + name, "1 0"},
+          {A, "lock 0", "1"}, {P, "lock 0", "0"}, {P, "lock 50", "0 after timeout"},
+          {P, "unlock", "1"}, {P, "lock 0", "0"}, // not the owner: reports 1, releases nothing
+          {A, "unlock", "1"}, {P, "lock 50", "1"},
+          {P, "lock 4294967295", "1"}, {P, "unlock", "1"}, {A, "lock 0", "0"}, // recursion: one take left
+          {P, "threadlock 0", "0"}, // another thread of the owner's process waits like any other
+          {P, "unlock", "1"}, {A, "lock 0", "1"}, {A, "unlock", "1"}, {A, "free", "1"}, {P, "free", "1"}});
 }
-
-#if !defined(_WIN32)
-// Under an emulator without robust futexes (qemu-user) the kernel cannot mark a dead owner.
-bool robustLocksWork()
-{
-    void* head = nullptr;
-    size_t length = 0;
-    return syscall(SYS_get_robust_list, 0, &head, &length) == 0;
-}
-#else
-bool robustLocksWork() { return true; }
-#endif
 
 TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
 {
-    if (!robustLocksWork())
-        GTEST_SKIP() << "this system cannot tell waiters that a lock's owner died (no robust futexes)";
+#if !defined(_WIN32)
+    void* head = nullptr;
+    size_t length = 0;
+    if (syscall(SYS_get_robust_list, 0, &head, &length) != 0) // qemu-user has no robust futexes
+        GTEST_SKIP() << "this system cannot tell waiters that a lock's owner died";
+#endif
     const std::string name = uniqueName("killed");
-    ChildProcess owner("buffer");
-    SharedBuffer* buffer = shareWith(owner, name);
-    EXPECT_EQ("1", ask(owner, "lock 4294967295"));
-    Timed waited = {2, 0};
+    play({{P, "alloc 4096 " + name, "1 1"}, {A, "alloc 4096 " + name, "1 0"}, {A, "lock 4294967295", "1"}});
+    std::string waited;
     std::thread waiter([&] {
-        waited = timedLock(buffer, 20000);
-        if (waited.result)
-            VyrUtilUnlockSharedBuffer(buffer);
+        waited = here_[Q].run("open " + name);
+        waited += here_[Q].run("lock 20000");
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    owner.kill();
-    EXPECT_EQ(137, owner.wait());
+    const auto killed = std::chrono::steady_clock::now();
+    play({{A, "(kill)", "137"}});
     waiter.join();
-    EXPECT_EQ(1u, waited.result);
-    EXPECT_LT(waited.ms, 15000.0);
-    // Nothing stays held: another process takes it at once.
-    ChildProcess next("buffer");
-    EXPECT_EQ("1", ask(next, "open " + name));
-    EXPECT_EQ("1", ask(next, "lock 0"));
-    EXPECT_EQ("1", ask(next, "unlock"));
-    EXPECT_EQ("1", ask(next, "free"));
-    VyrUtilFreeSharedBuffer(buffer);
-    EXPECT_TRUE(texts().empty());
+    EXPECT_EQ("11", waited);
+    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(15));
+    // It is the waiter's now; once released, nothing stays held.
+    play({{Q, "unlock", "1"}, {Q, "free", "1"}, {B, "open " + name, "1"}, {B, "lock 0", "1"},
+          {B, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"}});
 }
 
-// Allocates the name anew: this call must create it, and it must start zeroed.
-SharedBuffer* allocateFresh(const std::string& name, SharedBufferMap** map)
-{
-    SharedBuffer* buffer = nullptr;
-    EXPECT_EQ(1u, VyrUtilAllocSharedBuffer(8192, name.c_str(), &buffer));
-    EXPECT_EQ(1u, VyrUtilHasCreatedSharedBuffer(buffer));
-    auto* p = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(buffer, 0, 0, map));
-    EXPECT_EQ(8192u, p ? zeroBytes(p, 8192) : 0);
-    return buffer;
-}
-
+// A name lives while a handle of it does; a view keeps its memory, not the name.
 TEST_F(SharedBuffers, ObjectsEndWithTheLastHandle)
 {
     const std::string name = uniqueName("end");
-    expectGone(name);
-    SharedBuffer *mine = nullptr, *again = nullptr;
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(8192, name.c_str(), &mine));
-    {
-        ChildProcess child("buffer");
-        EXPECT_EQ("1", ask(child, "open " + name));
-        EXPECT_EQ(1u, VyrUtilFreeSharedBuffer(mine));
-        ASSERT_EQ(1u, VyrUtilOpenSharedBuffer(name.c_str(), &again)); // the child still holds it
-        EXPECT_EQ(1u, VyrUtilFreeSharedBuffer(again));
-        EXPECT_EQ("1", ask(child, "map 0 0"));
-        EXPECT_EQ("same", ask(child, "fill 0 8192 3"));
-        EXPECT_EQ("1", ask(child, "free"));
-        // The name went with the last handle; the view keeps its memory, apart from any new buffer.
-        expectGone(name);
-        SharedBufferMap* map = nullptr;
-        again = allocateFresh(name, &map);
-        EXPECT_EQ("same", ask(child, "check 0 8192 3"));
-        VyrUtilUnmapSharedBuffer(map);
-        VyrUtilFreeSharedBuffer(again);
-        EXPECT_EQ("1", ask(child, "unmap"));
-    }
-    expectGone(name);
-    // A process that ends with its handles open closes them.
-    {
-        ChildProcess child("buffer");
-        EXPECT_EQ("1 1", ask(child, "alloc 8192 " + name));
-        EXPECT_EQ(0, child.wait());
-    }
-    expectGone(name);
+    play({{P, "alloc 8192 " + name, "1 1"}, {A, "open " + name, "1"}, {P, "free", "1"},
+          {P, "open " + name, "1"}, {P, "free", "1"}, // the child still holds it
+          // The last handle goes with a view of its process left: a new buffer is fresh memory.
+          {A, "map 0 0", "1 @0"}, {A, "fill 0 8192 3", "same"}, {A, "free", "1"}, {P, "gone " + name, kGone},
+          {P, "alloc 8192 " + name, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 8192", "same"},
+          {A, "check 0 8192 3", "same"}, {A, "unmap", "1"},
+          // The last handle goes with a view of another process left.
+          {B, "open " + name, "1"}, {B, "map 0 0", "1 @0"}, {B, "fill 0 8192 5", "same"}, {B, "free", "1"},
+          {P, "unmap", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
+          {P, "alloc 8192 " + name, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 8192", "same"},
+          {B, "check 0 8192 5", "same"}, {P, "unmap", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
+          // A process that ends with its handles open closes them.
+          {B, "alloc 8192 " + name, "1 1"}, {B, "(end)", "0"}, {P, "gone " + name, kGone}});
 #if !defined(_WIN32)
     // A forked child's copies of the handles remove nothing, freed or left at its exit.
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(8192, name.c_str(), &mine));
-    for (bool freed : {true, false}) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (freed)
-                VyrUtilFreeSharedBuffer(mine);
-            std::exit(0);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_EQ(1u, VyrUtilOpenSharedBuffer(name.c_str(), &again));
-        VyrUtilFreeSharedBuffer(again);
-    }
-    VyrUtilFreeSharedBuffer(mine);
-    expectGone(name);
+    play({{P, "alloc 8192 " + name, "1 1"}, {P, "fork 1", "1"}, {P, "fork 0", "1"},
+          {Q, "open " + name, "1"}, {Q, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
 #endif
-    // A process killed while holding the only handle leaves nothing that can be opened.
-    {
-        ChildProcess child("buffer");
-        EXPECT_EQ("1 1", ask(child, "alloc 8192 " + name));
-        EXPECT_EQ("1", ask(child, "map 0 0"));
-        EXPECT_EQ("same", ask(child, "fill 0 8192 4"));
-        child.kill();
-        child.wait();
-    }
-    expectGone(name, false);
-    SharedBufferMap* map = nullptr;
-    mine = allocateFresh(name, &map);
-    VyrUtilUnmapSharedBuffer(map);
-    VyrUtilFreeSharedBuffer(mine);
-    expectGone(name);
+    // Killed holding the only handle: nothing can be opened (on Linux the memory's file stays until
+    // the name is next used).
+    play({{C, "alloc 8192 " + name, "1 1"}, {C, "map 0 0", "1 @0"}, {C, "fill 0 8192 4", "same"},
+          {C, "(kill)", "137"}});
+    const std::string gone = at(P, "gone " + name);
+    EXPECT_TRUE(gone == kGone || gone == "0 +memory" + kGone.substr(1)) << gone;
+    play({{P, "alloc 8192 " + name, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 8192", "same"},
+          {P, "unmap", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
+}
+
+std::string mapRefused(uint32_t error)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "0|VyrUtilMapSharedBuffer => Unable to map view of file (%#08x)\n",
+                  error);
+    return text;
 }
 
 TEST_F(SharedBuffers, BoundsOnRealObjects)
 {
     const std::string name = uniqueName("bounds");
-    SharedBuffer *allocated = nullptr, *opened = nullptr;
-    const uint64_t g = granularity(), size = 2 * g;
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(size, name.c_str(), &allocated));
-    ASSERT_EQ(1u, VyrUtilOpenSharedBuffer(name.c_str(), &opened));
-    SharedBufferMap* map = nullptr;
-    auto* p = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(allocated, g, size - g, &map));
-    ASSERT_NE(nullptr, p);
-    p[size - g - 1] = 1; // the last byte is there
-    VyrUtilUnmapSharedBuffer(map);
-    EXPECT_EQ(nullptr, VyrUtilMapSharedBuffer(allocated, g, size - g + 1, &map));
-    // The opened object has no size to test against; the platform refuses bytes past the end.
-    EXPECT_EQ(nullptr, VyrUtilMapSharedBuffer(opened, 0, size + 4096, &map));
+    const uint64_t g = granularity();
+    play({{P, "alloc " + n(2 * g) + name, "1 1"}, {Q, "open " + name, "1"},
+          {P, "map " + n(g) + n(g), "1 @0"}, {P, "fill " + n(2 * g - 1) + "1 5", "same"}, {P, "unmap", "1"},
+          {P, "map " + n(g) + n(g + 1),
+           "0|VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)"}});
 #if defined(_WIN32)
-    // What Windows says about a view past the end and at an offset off its granularity, asked directly.
+    // What Windows says about a view past the end and off its granularity, asked directly.
     const HANDLE h = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
     ASSERT_NE(nullptr, h);
-    uint32_t pastEnd = 0, misaligned = 0;
-    if (!MapViewOfFile(h, FILE_MAP_WRITE, 0, 0, size + 4096))
-        pastEnd = GetLastError();
+    const uint32_t pastEnd = MapViewOfFile(h, FILE_MAP_WRITE, 0, 0, 2 * g + 4096) ? 0 : GetLastError();
     void* direct = MapViewOfFile(h, FILE_MAP_WRITE, 0, 4096, 10);
-    if (!direct)
-        misaligned = GetLastError();
-    else
+    const uint32_t misaligned = direct ? 0 : GetLastError();
+    if (direct)
         UnmapViewOfFile(direct);
     CloseHandle(h);
 #else
     const uint32_t pastEnd = 6, misaligned = 0; // ENXIO; any page offset maps
 #endif
-    char expected[128];
-    std::snprintf(expected, sizeof expected, "VyrUtilMapSharedBuffer => Unable to map view of file (%#08x)\n",
-                  unsigned(pastEnd));
-    const std::vector<std::string> bounds = {
-        "VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)", expected};
-    EXPECT_EQ(bounds, texts());
-    p = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(opened, 4096 + 5, 10, &map));
-    EXPECT_EQ(misaligned == 0, p != nullptr);
-    if (p) {
-        EXPECT_EQ(5u, uintptr_t(p) % 4096);
-        VyrUtilUnmapSharedBuffer(map);
-    } else {
-        std::snprintf(expected, sizeof expected, "VyrUtilMapSharedBuffer => Unable to map view of file (%#08x)\n",
-                      unsigned(misaligned));
-        EXPECT_EQ(expected, texts().back());
-    }
-    VyrUtilFreeSharedBuffer(opened);
-    VyrUtilFreeSharedBuffer(allocated);
-    expectGone(name);
+    // The opened object has no size to test against: the platform refuses bytes past the end.
+    play({{Q, "map 0 " + n(2 * g + 4096), mapRefused(pastEnd)},
+          {Q, "map 4101 10", misaligned ? mapRefused(misaligned) : "1 @5"},
+          {Q, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
 }
 
 // Every name has objects of its own: one that is another buffer's lock is refused, and one without
@@ -446,48 +354,30 @@ TEST_F(SharedBuffers, BoundsOnRealObjects)
 TEST_F(SharedBuffers, NamesOfTheirOwn)
 {
     const std::string name = uniqueName("a/b%c"), escaped = uniqueName("a%2Fb%25c");
-    ChildProcess child("buffer");
 #if !defined(_WIN32)
-    EXPECT_EQ("1", ask(child, "umask"));
-#endif
-    EXPECT_EQ("1 1", ask(child, "alloc 4096 " + name));
-#if !defined(_WIN32)
-    EXPECT_EQ("666", shmFile(escaped)); // every user, whatever the creator's umask
-    EXPECT_EQ("666", shmFile(escaped + "_LOCK"));
     const uint32_t inUse = 17; // EEXIST
+    play({{A, "umask", "1"}, {A, "alloc 4096 " + name, "1 1"}});
+    for (const std::string& file : {escaped, escaped + "_LOCK"}) { // every user, whatever the umask
+        struct stat st;
+        ASSERT_EQ(0, stat(("/dev/shm/" + file).c_str(), &st)) << file;
+        EXPECT_EQ(0666u, st.st_mode & 0777) << file;
+    }
 #else
     const uint32_t inUse = 6; // ERROR_INVALID_HANDLE: a mutex holds the name
+    play({{A, "alloc 4096 " + name, "1 1"}});
 #endif
-    SharedBuffer *other = nullptr, *lockName = nullptr;
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(4096, escaped.c_str(), &other));
-    EXPECT_EQ(1u, VyrUtilHasCreatedSharedBuffer(other));
-    EXPECT_EQ(0u, VyrUtilAllocSharedBuffer(4096, (name + "_LOCK").c_str(), &lockName));
-    char expected[128];
-    std::snprintf(expected, sizeof expected, "VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= %#08x)",
-                  unsigned(inUse));
-    EXPECT_EQ(std::vector<std::string>({expected}), texts());
-    EXPECT_EQ(nullptr, lockName);
-    EXPECT_EQ("1", ask(child, "free"));
-    VyrUtilFreeSharedBuffer(other);
-    expectGone(name);
-    expectGone(escaped);
-    expectGone(name + "_LOCK");
-
-    SharedBuffer *first = nullptr, *second = nullptr;
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(4096, "", &first));
-    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(4096, "", &second));
-    EXPECT_EQ(1u, VyrUtilHasCreatedSharedBuffer(second));
-    SharedBufferMap *m1 = nullptr, *m2 = nullptr;
-    auto* p1 = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(first, 0, 0, &m1));
-    auto* p2 = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(second, 0, 0, &m2));
-    ASSERT_TRUE(p1 && p2);
-    p1[0] = 1;
-    EXPECT_EQ(0, p2[0]);
-    VyrUtilUnmapSharedBuffer(m1);
-    VyrUtilUnmapSharedBuffer(m2);
-    VyrUtilFreeSharedBuffer(first);
-    VyrUtilFreeSharedBuffer(second);
+    char refused[128];
+    std::snprintf(refused, sizeof refused,
+                  "0|VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= %#08x)", inUse);
+    play({{P, "alloc 4096 " + escaped, "1 1"}, {Q, "alloc 4096 " + name + "_LOCK", refused},
+          {A, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}, {P, "gone " + escaped, kGone},
+          {P, "gone " + name + "_LOCK", kGone},
+          {P, "alloc 4096 ", "1 1"}, {Q, "alloc 4096 ", "1 1"},
+          {P, "map 0 0", "1 @0"}, {Q, "map 0 0", "1 @0"},
+          {P, "fill 0 1 7", "same"}, {Q, "zero 0 4096", "same"},
+          {P, "unmap", "1"}, {Q, "unmap", "1"}, {P, "free", "1"}, {Q, "free", "1"}});
 }
+// clang-format on
 
 } // namespace
 } // namespace vyr::test

@@ -1,5 +1,5 @@
 // A platform for the buffer services' rule tests: its heap counts the blocks it hands out and
-// refuses when told, the test's fakes record their calls as lines, and every line logged is checked
+// refuses when told, the tests' fakes record their calls as lines, and every line logged is checked
 // for its level and source file.
 #pragma once
 
@@ -52,26 +52,25 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(0, g_recorder.blocks) << "heap blocks left";
+        EXPECT_EQ(Lines(), logged()) << "lines no check looked at";
+        for (const LogLine& line : lines()) { // the privilege step's lines come from its own file
+            const bool privilege = line.text.rfind("VyrUtilAdjustProcessPrivilege", 0) == 0;
+            EXPECT_EQ(privilege ? "..\\..\\OS\\Windows\\adjustProc" : file_, line.file) << line.text;
+            EXPECT_EQ(0, line.level) << line.text;
+        }
         LogCapture::TearDown();
     }
-    // The calls since the last look.
+    // The calls and the lines logged since the last look.
     Lines calls()
     {
         Lines out;
         out.swap(g_recorder.calls);
         return out;
     }
-    // The lines logged since the last look; the privilege step's come from its own file.
     Lines logged()
     {
-        Lines out;
-        const auto all = lines();
-        for (size_t i = seen_; i < all.size(); ++i) {
-            const bool privilege = all[i].text.rfind("VyrUtilAdjustProcessPrivilege", 0) == 0;
-            EXPECT_EQ(privilege ? "..\\..\\OS\\Windows\\adjustProc" : file_, all[i].file);
-            EXPECT_EQ(0, all[i].level);
-            out.push_back(all[i].text);
-        }
+        const Lines all = texts();
+        const Lines out(all.begin() + std::ptrdiff_t(seen_), all.end());
         seen_ = all.size();
         return out;
     }

@@ -1,15 +1,18 @@
 #include "child_process.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <vector>
+
+#include "VyrLog.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -29,6 +32,9 @@ std::map<std::string, ChildMain>& registry()
 }
 
 constexpr const char* kChildFlag = "--vyr-child";
+std::vector<std::string> g_childLog;
+
+void VYRLOG_CDECL collect(void*, int32_t, const char*, int32_t, const char* text) { g_childLog.push_back(text); }
 
 } // namespace
 
@@ -36,16 +42,15 @@ ChildRegistration::ChildRegistration(const char* name, ChildMain main) { registr
 
 bool runChildIfAsked(int argc, char** argv, int& exitCode)
 {
-    if (argc < 3 || std::strcmp(argv[1], kChildFlag) != 0)
+    if (argc != 3 || std::strcmp(argv[1], kChildFlag) != 0)
         return false;
     auto it = registry().find(argv[2]);
     if (it == registry().end()) {
-        std::fprintf(stderr, "unknown child mode %s\n", argv[2]);
+        std::cerr << "unknown child mode " << argv[2] << std::endl;
         exitCode = 99;
         return true;
     }
-    std::vector<std::string> args(argv + 3, argv + argc);
-    exitCode = it->second(args);
+    exitCode = it->second();
     return true;
 }
 
@@ -61,6 +66,16 @@ std::optional<std::string> nextCommand()
 
 void reply(const std::string& line) { std::cout << line << std::endl; }
 
+void collectChildLog() { VyrLogSetHandler(collect, nullptr); }
+
+void replyLogged(std::string result)
+{
+    for (const std::string& line : g_childLog)
+        result += "|" + line;
+    g_childLog.clear();
+    reply(result);
+}
+
 std::optional<std::string> ChildProcess::request(const std::string& line, int timeoutMs)
 {
     if (!send(line))
@@ -68,16 +83,66 @@ std::optional<std::string> ChildProcess::request(const std::string& line, int ti
     return readLine(timeoutMs);
 }
 
-#if defined(_WIN32)
-
-std::string selfExecutable()
+std::optional<std::string> ChildProcess::readLine(int timeoutMs)
 {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n);
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+    for (;;) {
+        const size_t eol = pending_.find('\n');
+        if (eol != std::string::npos) {
+            std::string line = pending_.substr(0, eol);
+            pending_.erase(0, eol + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return line;
+        }
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+        char buffer[512];
+        const long got = left > 0 ? readSome(buffer, sizeof buffer, int(left)) : -1;
+        if (got <= 0)
+            return std::nullopt;
+        pending_.append(buffer, size_t(got));
+    }
 }
 
-ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::string>& args)
+ChildProcess::~ChildProcess()
+{
+    if (!started_)
+        return;
+    // End of input first, so a child in its command loop can leave cleanly; then the hard way.
+    closeInput();
+    if (!reaped_ && !reap(2000))
+        kill();
+    wait();
+#if defined(_WIN32)
+    CloseHandle(reinterpret_cast<HANDLE>(fromChild_));
+    CloseHandle(reinterpret_cast<HANDLE>(process_));
+#else
+    close(int(fromChild_));
+#endif
+}
+
+int ChildProcess::wait()
+{
+    if (!started_)
+        return -1;
+    closeInput();
+    if (!reaped_)
+        reap(-1);
+    return status_;
+}
+
+#if defined(_WIN32)
+
+static HANDLE handle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+static std::string selfExecutable()
+{
+    char path[MAX_PATH];
+    return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+}
+
+ChildProcess::ChildProcess(const std::string& mode)
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE childIn = nullptr, parentOut = nullptr, parentIn = nullptr, childOut = nullptr;
@@ -86,19 +151,14 @@ ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::strin
     SetHandleInformation(parentOut, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(parentIn, HANDLE_FLAG_INHERIT, 0);
     std::string cmd = "\"" + selfExecutable() + "\" " + kChildFlag + " " + mode;
-    for (const std::string& a : args)
-        cmd += " \"" + a + "\"";
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof si);
+    STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = childIn;
     si.hStdOutput = childOut;
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi;
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
-    BOOL ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(childIn);
     CloseHandle(childOut);
     if (!ok) {
@@ -107,126 +167,82 @@ ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::strin
         return;
     }
     CloseHandle(pi.hThread);
-    process_ = pi.hProcess;
-    toChild_ = parentOut;
-    fromChild_ = parentIn;
+    process_ = reinterpret_cast<intptr_t>(pi.hProcess);
+    toChild_ = reinterpret_cast<intptr_t>(parentOut);
+    fromChild_ = reinterpret_cast<intptr_t>(parentIn);
     started_ = true;
-}
-
-ChildProcess::~ChildProcess()
-{
-    if (!started_)
-        return;
-    if (!reaped_) {
-        // End of input first, so a child in its command loop can leave cleanly; then the hard way.
-        CloseHandle(static_cast<HANDLE>(toChild_));
-        toChild_ = INVALID_HANDLE_VALUE;
-        if (WaitForSingleObject(static_cast<HANDLE>(process_), 2000) != WAIT_OBJECT_0)
-            kill();
-        wait();
-    }
-    if (toChild_ != INVALID_HANDLE_VALUE)
-        CloseHandle(static_cast<HANDLE>(toChild_));
-    CloseHandle(static_cast<HANDLE>(fromChild_));
-    CloseHandle(static_cast<HANDLE>(process_));
 }
 
 bool ChildProcess::send(const std::string& line)
 {
-    std::string data = line + "\n";
+    const std::string data = line + "\n";
     DWORD written = 0;
-    return started_ && WriteFile(static_cast<HANDLE>(toChild_), data.data(),
-                                 static_cast<DWORD>(data.size()), &written, nullptr) &&
-           written == data.size();
+    return started_ && toChild_ != -1 &&
+           WriteFile(handle(toChild_), data.data(), DWORD(data.size()), &written, nullptr) && written == data.size();
 }
 
-std::optional<std::string> ChildProcess::readLine(int timeoutMs)
+long ChildProcess::readSome(char* buffer, size_t size, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        size_t eol = pending_.find('\n');
-        if (eol != std::string::npos) {
-            std::string line = pending_.substr(0, eol);
-            pending_.erase(0, eol + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            return line;
-        }
-        DWORD avail = 0;
-        if (!PeekNamedPipe(static_cast<HANDLE>(fromChild_), nullptr, 0, nullptr, &avail, nullptr))
-            return std::nullopt;
-        if (avail == 0) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return std::nullopt;
-            Sleep(1);
-            continue;
-        }
-        char buf[512];
-        DWORD got = 0;
-        if (!ReadFile(static_cast<HANDLE>(fromChild_), buf, avail < sizeof buf ? avail : sizeof buf, &got,
-                      nullptr) ||
-            got == 0)
-            return std::nullopt;
-        pending_.append(buf, got);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    DWORD avail = 0, got = 0;
+    while (PeekNamedPipe(handle(fromChild_), nullptr, 0, nullptr, &avail, nullptr) && avail == 0) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return -1;
+        Sleep(1);
     }
+    if (avail == 0 || !ReadFile(handle(fromChild_), buffer, DWORD(std::min<size_t>(avail, size)), &got, nullptr))
+        return 0;
+    return long(got);
+}
+
+bool ChildProcess::reap(int timeoutMs)
+{
+    if (WaitForSingleObject(handle(process_), timeoutMs < 0 ? INFINITE : DWORD(timeoutMs)) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(handle(process_), &code);
+    status_ = int(code);
+    return reaped_ = true;
+}
+
+void ChildProcess::closeInput()
+{
+    if (toChild_ != -1)
+        CloseHandle(handle(toChild_));
+    toChild_ = -1;
 }
 
 void ChildProcess::kill()
 {
     if (started_ && !reaped_)
-        TerminateProcess(static_cast<HANDLE>(process_), 137);
-}
-
-int ChildProcess::wait()
-{
-    if (!started_)
-        return -1;
-    if (!reaped_) {
-        if (toChild_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(static_cast<HANDLE>(toChild_));
-            toChild_ = INVALID_HANDLE_VALUE;
-        }
-        WaitForSingleObject(static_cast<HANDLE>(process_), INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(static_cast<HANDLE>(process_), &code);
-        status_ = static_cast<int>(code);
-        reaped_ = true;
-    }
-    return status_;
+        TerminateProcess(handle(process_), 137);
 }
 
 #else
 
-std::string selfExecutable()
+static std::string selfExecutable()
 {
     char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, size_t(n)) : std::string();
 }
 
-ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::string>& args)
+ChildProcess::ChildProcess(const std::string& mode)
 {
     int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0)
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
         return;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
-        return;
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::string exe = selfExecutable();
-    std::vector<std::string> argvStore = {exe, kChildFlag, mode};
-    argvStore.insert(argvStore.end(), args.begin(), args.end());
+    std::vector<std::string> argvStore = {selfExecutable(), kChildFlag, mode};
     std::vector<char*> argv;
     for (std::string& s : argvStore)
         argv.push_back(s.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
@@ -235,99 +251,55 @@ ChildProcess::ChildProcess(const std::string& mode, const std::vector<std::strin
         close(out[0]);
         return;
     }
-    pid_ = pid;
+    process_ = pid;
     toChild_ = in[1];
     fromChild_ = out[0];
     started_ = true;
     signal(SIGPIPE, SIG_IGN); // a child that died must show as a failed send, not end the test
 }
 
-ChildProcess::~ChildProcess()
-{
-    if (!started_)
-        return;
-    if (!reaped_) {
-        // End of input first, so a child in its command loop can leave cleanly; then the hard way.
-        if (toChild_ >= 0) {
-            close(toChild_);
-            toChild_ = -1;
-        }
-        for (int i = 0; i < 200 && !reaped_; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                reaped_ = true;
-            } else {
-                usleep(10000);
-            }
-        }
-        kill();
-        wait();
-    }
-    if (toChild_ >= 0)
-        close(toChild_);
-    close(fromChild_);
-}
-
 bool ChildProcess::send(const std::string& line)
 {
-    if (!started_ || toChild_ < 0)
-        return false;
-    std::string data = line + "\n";
-    return write(toChild_, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+    const std::string data = line + "\n";
+    return started_ && toChild_ >= 0 && write(int(toChild_), data.data(), data.size()) == ssize_t(data.size());
 }
 
-std::optional<std::string> ChildProcess::readLine(int timeoutMs)
+long ChildProcess::readSome(char* buffer, size_t size, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        size_t eol = pending_.find('\n');
-        if (eol != std::string::npos) {
-            std::string line = pending_.substr(0, eol);
-            pending_.erase(0, eol + 1);
-            return line;
-        }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0)
-            return std::nullopt;
-        pollfd p = {fromChild_, POLLIN, 0};
-        int r = poll(&p, 1, static_cast<int>(left));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return std::nullopt;
-        char buf[512];
-        ssize_t got = read(fromChild_, buf, sizeof buf);
-        if (got <= 0)
-            return std::nullopt;
-        pending_.append(buf, static_cast<size_t>(got));
+    pollfd p = {int(fromChild_), POLLIN, 0};
+    int ready;
+    while ((ready = poll(&p, 1, timeoutMs)) < 0 && errno == EINTR) {
     }
+    return ready <= 0 ? -1 : long(read(int(fromChild_), buffer, size));
+}
+
+bool ChildProcess::reap(int timeoutMs)
+{
+    int status = 0;
+    for (int waited = 0;; waited += 10) {
+        const pid_t r = waitpid(pid_t(process_), &status, timeoutMs < 0 ? 0 : WNOHANG);
+        if (r == pid_t(process_))
+            break;
+        if ((r < 0 && errno != EINTR) || (timeoutMs >= 0 && waited >= timeoutMs))
+            return false;
+        if (r == 0)
+            usleep(10000);
+    }
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return reaped_ = true;
+}
+
+void ChildProcess::closeInput()
+{
+    if (toChild_ >= 0)
+        close(int(toChild_)); // end of input lets a child in its command loop finish
+    toChild_ = -1;
 }
 
 void ChildProcess::kill()
 {
     if (started_ && !reaped_)
-        ::kill(pid_, SIGKILL);
-}
-
-int ChildProcess::wait()
-{
-    if (!started_)
-        return -1;
-    if (!reaped_) {
-        if (toChild_ >= 0) {
-            close(toChild_); // end of input lets a child in its command loop finish
-            toChild_ = -1;
-        }
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        reaped_ = true;
-    }
-    return status_;
+        ::kill(pid_t(process_), SIGKILL);
 }
 
 #endif

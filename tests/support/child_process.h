@@ -1,25 +1,24 @@
 // Child processes for cross-process tests. A test binary registers child modes with
-// VYR_CHILD_MAIN; a test starts one with ChildProcess, which runs the same binary in that mode and
-// talks to it line by line over its standard input and output.
+// VYR_CHILD_MAIN; ChildProcess runs the same binary in that mode and talks to it line by line over
+// its standard input and output.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace vyr::test {
 
-using ChildMain = int (*)(const std::vector<std::string>& args);
+using ChildMain = int (*)();
 
 struct ChildRegistration {
     ChildRegistration(const char* name, ChildMain main);
 };
 
 #define VYR_CHILD_MAIN(name)                                                                   \
-    static int name##ChildMain(const std::vector<std::string>& args);                         \
+    static int name##ChildMain();                                                              \
     static const ::vyr::test::ChildRegistration name##ChildRegistration(#name, name##ChildMain); \
-    static int name##ChildMain([[maybe_unused]] const std::vector<std::string>& args)
+    static int name##ChildMain()
 
 // Called first in main: runs the child mode the command line asks for, if any.
 bool runChildIfAsked(int argc, char** argv, int& exitCode);
@@ -27,15 +26,17 @@ bool runChildIfAsked(int argc, char** argv, int& exitCode);
 // For child modes: the next command line from the parent (nullopt at end of input), and a reply.
 std::optional<std::string> nextCommand();
 void reply(const std::string& line);
+// Collects the library's log lines; replyLogged answers "<result>|<line>|..." with those since the last.
+void collectChildLog();
+void replyLogged(std::string result);
 
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::string& mode, const std::vector<std::string>& args = {});
+    explicit ChildProcess(const std::string& mode);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return started_; }
     bool send(const std::string& line);
     // The next line the child writes, or nullopt after timeoutMs or at its end of output.
     std::optional<std::string> readLine(int timeoutMs = 20000);
@@ -46,21 +47,15 @@ public:
     int wait();
 
 private:
+    long readSome(char* buffer, size_t size, int timeoutMs); // bytes; 0 at the end; -1 on timeout
+    bool reap(int timeoutMs);                                 // -1: without limit
+    void closeInput();
+
     bool started_ = false;
     bool reaped_ = false;
     int status_ = -1;
     std::string pending_;
-#if defined(_WIN32)
-    void* process_ = nullptr;
-    void* toChild_ = nullptr;
-    void* fromChild_ = nullptr;
-#else
-    int pid_ = -1;
-    int toChild_ = -1;
-    int fromChild_ = -1;
-#endif
+    intptr_t process_ = -1, toChild_ = -1, fromChild_ = -1; // pid and descriptors, or handles
 };
-
-std::string selfExecutable();
 
 } // namespace vyr::test

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -390,9 +391,21 @@ void* mapView(Handle mapping, uint64_t offset, size_t length, uint32_t* lastErro
         *lastError = ENOMEM;
         return nullptr;
     }
-    void* p = mmap64(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, o->fd, off64_t(offset));
+    // A named object's view maps a description of its own: a mapping keeps its description, and so
+    // that description's reference lock, after the handle closes, and a view must not hold the name.
+    int fd = o->fd;
+    if (o->name[0]) {
+        char path[32];
+        std::snprintf(path, sizeof path, "/proc/self/fd/%d", o->fd);
+        fd = open(path, O_RDWR | O_CLOEXEC);
+    }
+    void* p = fd < 0 ? MAP_FAILED
+                     : mmap64(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, off64_t(offset));
+    const int error = errno;
+    if (fd >= 0 && fd != o->fd)
+        close(fd);
     if (p == MAP_FAILED) {
-        *lastError = uint32_t(errno);
+        *lastError = uint32_t(error);
         std::free(view);
         return nullptr;
     }
