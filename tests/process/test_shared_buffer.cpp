@@ -279,7 +279,7 @@ TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
     EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(15));
     // It is the waiter's now; once released, nothing stays held.
     play({{Q, "unlock", "1"}, {Q, "free", "1"}, {B, "open " + name, "1"}, {B, "lock 0", "1"},
-          {B, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"}});
+          {B, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
 }
 
 // A name lives while a handle of it does; a view keeps its memory, not the name.

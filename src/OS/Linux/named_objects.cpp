@@ -189,10 +189,13 @@ Object* newObject(int fd, const char* posixName)
     return o;
 }
 
-// Removes the name when no other description holds the object.
+// Removes the name when no other description holds the object. This handle's reference goes
+// first, under the gate: a lock's mapping can outlive the handle (see release), and its description
+// would otherwise keep the name.
 void removeIfLast(const Object* o)
 {
     ofd::lock(o->fd, F_WRLCK, kGateByte, true);
+    ofd::lock(o->fd, F_UNLCK, o->lock ? kLock : kMemory, false);
     struct stat64 st;
     if (!ofd::heldElsewhere(o->fd, kMemory) && !ofd::heldElsewhere(o->fd, kLock) && fstat64(o->fd, &st) == 0 &&
         st.st_nlink > 0)
