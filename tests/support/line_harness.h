@@ -34,10 +34,9 @@ std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Pat
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
 
-// Placements: the source flush against either guard and once at an odd address, or also at every
-// offset 0..7 from the front guard; the destination flush against either guard at gaps 0..7 (so
-// every address mod 8 occurs, and both ends are tested right at a guard). For long runs, one
-// source and the destination 16-byte aligned and not.
+// Placements: the source flush against either guard and once at an odd address (or at every offset
+// 0..7 from the front guard); the destination flush against either guard at gaps 0..7, so every
+// address mod 8 occurs and both ends are tested right at a guard (for long runs only at gaps 0 and 3).
 enum class Sweep { Flush, EveryOffset, LongRun };
 
 // For every count and placement, path and reference start from the same destination bytes, must
