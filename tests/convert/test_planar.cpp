@@ -140,6 +140,20 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
     }
 }
 
+// The fourth plane is read last; 16-bit samples keep their top bits; a part byte of MONO1 is mirrored whole.
+TEST(PlanarValues, FourthPlaneSixteenBitSamplesAndPartBytes)
+{
+    std::vector<uint8_t> out(4);
+    VyrUtilConvertRGBAP8toRGB8888(std::vector<uint8_t>{1, 2, 3, 4}.data(), out.data(), 0, 0, 1, 1, 1);
+    EXPECT_EQ((std::vector<uint8_t>{3, 2, 1, 4}), out);
+    const std::vector<uint8_t> planes16 = {0xFF, 0x0F, 0x00, 0x08, 0x10, 0x00}; // red, green, blue
+    VyrUtilConvertRGBP16toRGB8888(planes16.data(), out.data(), 0, 0, 1, 1, 1, 4);
+    EXPECT_EQ((std::vector<uint8_t>{0x01, 0x80, 0xFF, 0x00}), out);
+    VyrUtilReverseMONO1(std::vector<uint8_t>{0x01, 0xF0}.data(), out.data(), 9, 0);
+    EXPECT_EQ(0x80, out[0]);
+    EXPECT_EQ(0x0F, out[1]);
+}
+
 // ---- Merge and split ------------------------------------------------------------------------------------
 
 // Three guarded planes, red first, each at its own placement; null where not given (bit k: plane k).
