@@ -18,17 +18,12 @@ struct Bgr {
     uint32_t b, g, r;
 };
 
-void putBytes(Out d, const Bgr& c)
+// Each channel in `bytes` little-endian bytes, blue first.
+void put(Out d, const Bgr& c, size_t bytes = 1)
 {
-    d[0] = uint8_t(c.b);
-    d[1] = uint8_t(c.g);
-    d[2] = uint8_t(c.r);
-}
-void putWords(Out d, const Bgr& c)
-{
-    storeLe(d, 2, c.b);
-    storeLe(d + 2, 2, c.g);
-    storeLe(d + 4, 2, c.r);
+    storeLe(d, bytes, c.b);
+    storeLe(d + bytes, bytes, c.g);
+    storeLe(d + 2 * bytes, bytes, c.r);
 }
 void put101010(Out d, const Bgr& c) { storeLe(d, 4, c.r << 20 | c.g << 10 | c.b); }
 Bgr words(In s) { return {loadLe(s, 2), loadLe(s + 2, 2), loadLe(s + 4, 2)}; }
@@ -46,8 +41,8 @@ Bgr shifted(const Bgr& c, int right) // a negative count shifts left
 }
 
 // The first three bytes, in their order or with red and blue swapped; a fourth byte is kept.
-void keepOrder(In s, Out d, uint32_t) { putBytes(d, {s[0], s[1], s[2]}); }
-void swapRedBlue(In s, Out d, uint32_t) { putBytes(d, {s[2], s[1], s[0]}); }
+void keepOrder(In s, Out d, uint32_t) { put(d, {s[0], s[1], s[2]}); }
+void swapRedBlue(In s, Out d, uint32_t) { put(d, {s[2], s[1], s[0]}); }
 // The vector rules write the fourth byte as 0.
 void rgb888ToRgb8888Vector(In s, Out d, uint32_t) { storeLe(d, 4, loadLe(s, 3)); }
 void rgbr888ToRgb8888Vector(In s, Out d, uint32_t) { storeLe(d, 4, s[0] << 16 | s[1] << 8 | s[2]); }
@@ -60,29 +55,22 @@ void rgb888ToRgb565(In s, Out d, uint32_t a)
 {
     storeLe(d, 2, (s[2] >> (3 - a)) << 11 | (s[1] >> (2 - a)) << 5 | (s[0] >> (3 - a)));
 }
-void rgb5551ToRgb888(In s, Out d, uint32_t a)
-{
-    putBytes(d, shifted(fields(loadLe(s, 2), 5, 31), int(a) - 3));
-}
+void rgb5551ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(fields(loadLe(s, 2), 5, 31), int(a) - 3)); }
 void rgb565ToRgb888(In s, Out d, uint32_t a)
 {
     const uint32_t w = loadLe(s, 2);
-    putBytes(d, {(w & 31) << (3 - a), ((w >> 5) & 63) << (2 - a), (w >> 11) << (3 - a)});
+    put(d, {(w & 31) << (3 - a), ((w >> 5) & 63) << (2 - a), (w >> 11) << (3 - a)});
 }
 
 // The shift-then-mask form of the 8-bit cut, against the field form of rgb101010ToRgb888.
 void rgb101010ToRgb8888(In s, Out d, uint32_t a)
 {
-    putBytes(d, fields(loadLe(s, 4) >> (2 - a), 10, 255));
+    put(d, fields(loadLe(s, 4) >> (2 - a), 10, 255));
     d[3] = 0;
 }
-void rgb101010ToRgb888(In s, Out d, uint32_t a) { putBytes(d, shifted(fields101010(s), 2 - a)); }
-void rgb101010ToRgb161616(In s, Out d, uint32_t a) { putWords(d, shifted(fields101010(s), int(a) - 6)); }
-void rgb101010ToRgb16161616(In s, Out d, uint32_t a)
-{
-    rgb101010ToRgb161616(s, d, a);
-    storeLe(d + 6, 2, 0);
-}
+void rgb101010ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(fields101010(s), 2 - a)); }
+void rgb101010ToRgb161616(In s, Out d, uint32_t a) { put(d, shifted(fields101010(s), int(a) - 6), 2); }
+void rgb101010ToRgb16161616(In s, Out d, uint32_t a) { rgb101010ToRgb161616(s, d, a); storeLe(d + 6, 2, 0); }
 
 // The mask form of the rule.
 void rgb161616ToRgb101010(In s, Out d, uint32_t a)
@@ -98,12 +86,8 @@ void rgb16161616ToRgb101010(In s, Out d, uint32_t a)
     put101010(d, {c.b & 0x3FF, c.g & 0x3FF, c.r & 0x3FF});
 }
 
-void rgb161616ToRgb888(In s, Out d, uint32_t a) { putBytes(d, shifted(words(s), 8 - a)); }
-void rgb161616ToRgb8888(In s, Out d, uint32_t a)
-{
-    rgb161616ToRgb888(s, d, a);
-    d[3] = 0;
-}
+void rgb161616ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(words(s), 8 - a)); }
+void rgb161616ToRgb8888(In s, Out d, uint32_t a) { rgb161616ToRgb888(s, d, a); d[3] = 0; }
 void rgb16161616ToRgb8888(In s, Out d, uint32_t a)
 {
     rgb161616ToRgb888(s, d, a);

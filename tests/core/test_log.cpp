@@ -44,7 +44,8 @@ TEST_F(Logging, StartUpStepSucceedsSilently)
     EXPECT_TRUE(lines().empty());
 }
 
-TEST(BoundedStrings, CopyKeepsCapacityMinusOneCharacters)
+// Both keep capacity - 1 characters and a terminator; a capacity of 0 or past 2^31 - 1 is refused.
+TEST(BoundedStrings, CopyAndFormatCutAndTerminate)
 {
     char buf[8];
     std::memset(buf, '#', sizeof buf);
@@ -53,16 +54,12 @@ TEST(BoundedStrings, CopyKeepsCapacityMinusOneCharacters)
     EXPECT_EQ('#', buf[5]);
     EXPECT_EQ(kStringOk, boundedCopy(buf, 8, "1234567"));
     EXPECT_STREQ("1234567", buf);
-
     std::memset(buf, '#', sizeof buf);
     EXPECT_EQ(kStringInvalidCapacity, boundedCopy(buf, 0, "abc"));
     EXPECT_EQ('#', buf[0]); // nothing written
     EXPECT_EQ(kStringInvalidCapacity, boundedCopy(buf, 0x80000000u, "abc"));
     EXPECT_EQ('\0', buf[0]);
-}
 
-TEST(BoundedStrings, FormatCutsAndTerminates)
-{
     char name[260];
     const std::string base(258, 'n');
     EXPECT_EQ(kStringTruncated, boundedFormat(name, sizeof name, "%s_LOCK", base.c_str()));
