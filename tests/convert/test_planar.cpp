@@ -64,9 +64,6 @@ TEST(PlanarValues, PlanesComeInTheirOrder)
 
 // ---- Planar sources: planes width x height samples apart ----------------------------------------------
 
-using PlanesExport = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t reserved1, uint32_t reserved2,
-                                         uint32_t width, uint32_t height, uint32_t count, uint32_t unused);
-
 // The 8-bit exports take no unusedBits.
 template <uint32_t(VYR_CALL* Export)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)>
 uint32_t VYR_CALL withoutUnusedBits(const void* s, void* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h,
@@ -77,7 +74,7 @@ uint32_t VYR_CALL withoutUnusedBits(const void* s, void* d, uint32_t r1, uint32_
 
 struct PlanesCase {
     const char* name;
-    PlanesExport exported;
+    decltype(&VyrUtilConvertRGBP16toRGB8888) exported;
     size_t sampleBytes, planes;
     uint32_t maxUnusedBits;
 };
@@ -88,29 +85,14 @@ const PlanesCase kPlanesCases[] = {
     {"RGBP16toRGB8888", VyrUtilConvertRGBP16toRGB8888, 2, 3, 8},
 };
 
-// Blue, green, red, fourth of each pixel from planes red, green, blue (and fourth), `plane` apart.
-std::vector<uint8_t> gathered(const PlanesCase& c, const std::vector<uint8_t>& src, size_t plane,
-                              uint32_t count, uint32_t a, std::vector<uint8_t> dst)
-{
-    auto sample = [&](size_t k, size_t i) {
-        const uint32_t v = loadLe(&src[(k * plane + i) * c.sampleBytes], c.sampleBytes);
-        return uint8_t(c.sampleBytes == 2 ? v >> (8 - a) : v);
-    };
-    for (size_t i = 0; i < count; ++i) {
-        for (size_t k = 0; k < 3; ++k)
-            dst[4 * i + k] = sample(2 - k, i);
-        dst[4 * i + 3] = c.planes == 4 ? sample(3, i) : 0;
-    }
-    return dst;
-}
-
 class PlanarSource : public ::testing::TestWithParam<PlanesCase> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Only the first `count` samples of each plane are read, from planes exactly as long as the buffer
 // allows (the last plane flush against a guard), and only `count` pixels written. Width and height
-// count only as their product; the reserved arguments are not read.
+// count only as their product; the reserved arguments are not read. Each pixel's blue, green, red
+// (and fourth) come from planes red, green, blue (and fourth); a 16-bit sample gives bits 8 - a up.
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     const PlanesCase& c = GetParam();
@@ -121,7 +103,14 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
                 std::vector<uint8_t> src(c.planes * plane * c.sampleBytes);
                 mixedSamples(c.sampleBytes)(src.data(), src.size(), count * 7 + a);
                 const std::vector<uint8_t> before = randomBytes(4 * count, count);
-                const std::vector<uint8_t> expected = gathered(c, src, plane, count, a, before);
+                std::vector<uint8_t> expected = before;
+                for (size_t i = 0; i < count; ++i) {
+                    expected[4 * i + 3] = 0;
+                    for (size_t k = 0; k < c.planes; ++k) {
+                        const uint32_t v = loadLe(&src[(k * plane + i) * c.sampleBytes], c.sampleBytes);
+                        expected[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c.sampleBytes - 1) * (8 - a));
+                    }
+                }
                 for (size_t gap = 0; gap < 8; ++gap) {
                     GuardedBuffer in(src.size(), {gap % 2 ? Flush::Back : Flush::Front, gap});
                     std::copy(src.begin(), src.end(), in.data());
