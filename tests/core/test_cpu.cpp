@@ -115,26 +115,20 @@ TEST_F(InjectedCpu, HyperThreadingNeedsPentium4IntelAndTheFlag)
     }
 }
 
+// The identifier needs 12 bytes and gets no terminator; the string needs 13. A refusal writes nothing.
 TEST_F(InjectedCpu, VendorBuffersOfElevenTwelveAndThirteen)
 {
     Machine m = machine(0x00000F29);
-    uint8_t id[14];
-    std::memset(id, '#', sizeof id);
-    EXPECT_FALSE(m.vendorId(id, 11));
-    EXPECT_EQ('#', id[0]);
-    EXPECT_TRUE(m.vendorId(id, 12));
-    EXPECT_EQ(0, std::memcmp(id, "GenuineIntel", 12));
-    EXPECT_TRUE(m.vendorId(id, 13));
-    EXPECT_EQ('#', id[12]); // no terminator
-
-    char name[16];
-    std::memset(name, '#', sizeof name);
-    EXPECT_FALSE(m.vendorString(name, 11));
-    EXPECT_FALSE(m.vendorString(name, 12));
-    EXPECT_EQ('#', name[0]);
-    EXPECT_TRUE(m.vendorString(name, 13));
-    EXPECT_STREQ("GenuineIntel", name);
-    EXPECT_EQ('#', name[13]);
+    for (uint32_t size : {11u, 12u, 13u}) {
+        char id[16], name[16];
+        std::memset(id, '#', sizeof id);
+        std::memset(name, '#', sizeof name);
+        EXPECT_EQ(size >= 12, m.vendorId(reinterpret_cast<uint8_t*>(id), size)) << size;
+        EXPECT_EQ(size >= 12 ? "GenuineIntel####" : std::string(16, '#'), std::string(id, 16)) << size;
+        EXPECT_EQ(size == 13, m.vendorString(name, size)) << size;
+        const std::string terminated("GenuineIntel\0###", 16);
+        EXPECT_EQ(size == 13 ? terminated : std::string(16, '#'), std::string(name, 16)) << size;
+    }
 }
 
 // Each instruction set counts only when the processor reports it and its trial instruction runs; the
