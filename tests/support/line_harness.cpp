@@ -27,15 +27,6 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
     return counts;
 }
 
-namespace {
-
-std::string describe(const Placement& p)
-{
-    return std::string(p.flush == Flush::Front ? "front+" : "back+") + std::to_string(p.gap);
-}
-
-} // namespace
-
 ::testing::AssertionResult matchesReference(const LineSpec& shape, LineFn path, LineFn reference,
                                             const std::vector<uint32_t>& counts, Sweep sweep)
 {
@@ -48,6 +39,9 @@ std::string describe(const Placement& p)
     }
     if (sweep == Sweep::LongRun)
         destinations = {{Flush::Front, 0}, {Flush::Front, 3}};
+    const auto describe = [](const Placement& p) {
+        return std::string(p.flush == Flush::Front ? "front+" : "back+") + std::to_string(p.gap);
+    };
     for (uint32_t count : counts) {
         const size_t srcBytes = shape.srcBytes(count);
         const size_t dstBytes = shape.dstBytes(count);
