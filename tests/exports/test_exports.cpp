@@ -48,16 +48,13 @@ std::set<std::string> listNames()
 std::set<std::string> dynamicSymbols()
 {
     std::set<std::string> names;
-    FILE* p = popen((std::string("nm -D --defined-only '") + VYR_SHARED_LIBRARY_PATH + "'").c_str(), "r");
-    if (!p)
-        return names;
-    char line[512];
-    std::string address, type, name;
-    while (std::fgets(line, sizeof line, p)) {
-        if (std::istringstream(line) >> address >> type >> name)
-            names.insert(name);
-    }
-    pclose(p);
+    const std::string library = VYR_SHARED_LIBRARY_PATH;
+    FILE* p = popen(("nm -D --defined-only --format=just-symbols '" + library + "'").c_str(), "r");
+    char name[512];
+    while (p && std::fscanf(p, "%511s", name) == 1)
+        names.insert(name);
+    if (p)
+        pclose(p);
     return names;
 }
 
