@@ -126,15 +126,15 @@ void refHsvToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 
 // The fourth argument is ignored (5 here).
 const Converter kCases[] = {
-    {"RGB8888toHSV", &convert::kRgb8888ToHsv, perPixel<4>, 4, refHexconeScalar<false>,
+    {"RGB8888toHSV", &convert::kRgb8888ToHsv, bytesPer<4>, 4, refHexconeScalar<false>,
      refHexconeVector<false>, VyrUtilConvertRGB8888toHSV, 5},
-    {"HSVtoRGB8888", &convert::kHsvToRgb8888, perPixel<4>, 4, refToRgbScalar<false>, refHsvToRgbVector,
+    {"HSVtoRGB8888", &convert::kHsvToRgb8888, bytesPer<4>, 4, refToRgbScalar<false>, refHsvToRgbVector,
      VyrUtilConvertHSVtoRGB8888, 5},
-    {"RGB8888toHSI", &convert::kRgb8888ToHsi, perPixel<4>, 4, refHexconeScalar<true>, refHexconeVector<true>,
+    {"RGB8888toHSI", &convert::kRgb8888ToHsi, bytesPer<4>, 4, refHexconeScalar<true>, refHexconeVector<true>,
      VyrUtilConvertRGB8888toHSI, 5},
-    {"HSItoRGB8888", &convert::kHsiToRgb8888, perPixel<4>, 4, refToRgbScalar<true>, nullptr,
+    {"HSItoRGB8888", &convert::kHsiToRgb8888, bytesPer<4>, 4, refToRgbScalar<true>, nullptr,
      VyrUtilConvertHSItoRGB8888, 5},
-    {"HSVtoMONO8", &convert::kHsvToMono8, perPixel<4>, 1, refHsvToMono8, nullptr, VyrUtilConvertHSVtoMONO8,
+    {"HSVtoMONO8", &convert::kHsvToMono8, bytesPer<4>, 1, refHsvToMono8, nullptr, VyrUtilConvertHSVtoMONO8,
      5},
 };
 

@@ -75,11 +75,11 @@ void refLabToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 }
 
 const Converter kCases[] = {
-    {"RGB8888toLAB", &convert::kRgb8888ToLab, perPixel<4>, 4, refRgbToLab, nullptr,
+    {"RGB8888toLAB", &convert::kRgb8888ToLab, bytesPer<4>, 4, refRgbToLab, nullptr,
      VyrUtilConvertRGB8888toLAB, 5},
-    {"LABtoRGB8888", &convert::kLabToRgb8888, perPixel<4>, 4, refLabToRgb<false>, nullptr,
+    {"LABtoRGB8888", &convert::kLabToRgb8888, bytesPer<4>, 4, refLabToRgb<false>, nullptr,
      VyrUtilConvertLABtoRGB8888, 5},
-    {"LABtoMONO8", &convert::kLabToMono8, perPixel<4>, 1, refLabToMono8, nullptr, VyrUtilConvertLABtoMONO8,
+    {"LABtoMONO8", &convert::kLabToMono8, bytesPer<4>, 1, refLabToMono8, nullptr, VyrUtilConvertLABtoMONO8,
      5},
 };
 

@@ -5,23 +5,28 @@
 #include <cmath>
 
 #include "convert/mono.h"
-#include "rgb_harness.h"
+#include "line_harness.h"
 
 namespace vyr::test {
 namespace {
 
 namespace cv = convert;
+using In = const uint8_t*; // a source pixel
+using Out = uint8_t*;      // a destination pixel
 
 // ---- Independent references, one pixel each, written from the rules -------------------------------
 
-void mono16ToMono8(const uint8_t* s, uint8_t* d, uint32_t a) { d[0] = uint8_t(le16(s) >> (8 - a)); }
-void mono32ToMono8(const uint8_t* s, uint8_t* d, uint32_t a) { d[0] = uint8_t(le32(s) >> (24 - a)); }
-void mono8ToMono16(const uint8_t* s, uint8_t* d, uint32_t a) { setLe16(d, uint32_t(s[0]) << (8 - a)); }
-void mono8ToInt8(const uint8_t* s, uint8_t* d, uint32_t) { d[0] = uint8_t((s[0] + 128) % 256); }
-void int8ToMono8(const uint8_t* s, uint8_t* d, uint32_t) { d[0] = uint8_t((s[0] + 256 - 128) % 256); }
-void mono8ToInt16(const uint8_t* s, uint8_t* d, uint32_t a) { setLe16(d, (uint32_t(s[0]) << (8 - a)) + 0x8000); }
+uint32_t le16(const uint8_t* p) { return loadLe(p, 2); }
+void setLe16(uint8_t* p, uint32_t v) { storeLe(p, 2, v); }
 
-void int16ToMono8(const uint8_t* s, uint8_t* d, uint32_t a)
+void mono16ToMono8(In s, Out d, uint32_t a) { d[0] = uint8_t(le16(s) >> (8 - a)); }
+void mono32ToMono8(In s, Out d, uint32_t a) { d[0] = uint8_t(loadLe(s, 4) >> (24 - a)); }
+void mono8ToMono16(In s, Out d, uint32_t a) { setLe16(d, uint32_t(s[0]) << (8 - a)); }
+void mono8ToInt8(In s, Out d, uint32_t) { d[0] = uint8_t((s[0] + 128) % 256); }
+void int8ToMono8(In s, Out d, uint32_t) { d[0] = uint8_t((s[0] + 256 - 128) % 256); }
+void mono8ToInt16(In s, Out d, uint32_t a) { setLe16(d, (uint32_t(s[0]) << (8 - a)) + 0x8000); }
+
+void int16ToMono8(In s, Out d, uint32_t a)
 {
     const int v = int16_t(le16(s));
     if (a == 0) {
@@ -32,191 +37,89 @@ void int16ToMono8(const uint8_t* s, uint8_t* d, uint32_t a)
     d[0] = uint8_t(std::clamp(q + 128, 0, 255));
 }
 
-void mono16ToRgb5551(const uint8_t* s, uint8_t* d, uint32_t a)
-{
-    const uint32_t c = (le16(s) >> (11 - a)) & 31;
-    setLe16(d, c << 10 | c << 5 | c);
-}
+// A field value in every field (uncut: it spills into the next); RGB565's red and blue drop green's low bit.
+void setRgb5551(uint8_t* d, uint32_t c) { setLe16(d, c << 10 | c << 5 | c); }
+void setRgb565(uint8_t* d, uint32_t g) { setLe16(d, (g >> 1) << 11 | g << 5 | g >> 1); }
 
-void mono16ToRgb565(const uint8_t* s, uint8_t* d, uint32_t a)
-{
-    const uint32_t g = (le16(s) >> (10 - a)) & 63, c = g >> 1;
-    setLe16(d, c << 11 | g << 5 | c);
-}
-
-void mono16ToRgb8888(const uint8_t* s, uint8_t* d, uint32_t a)
-{
-    setLe32(d, ((le16(s) >> (8 - a)) & 255) * 0x01010101u);
-}
-
-void mono16ToRgb888(const uint8_t* s, uint8_t* d, uint32_t a)
-{
-    d[0] = d[1] = d[2] = uint8_t(le16(s) >> (8 - a));
-}
-
-void mono8ToRgb5551(const uint8_t* s, uint8_t* d, uint32_t a)
-{
-    const uint32_t c = s[0] >> (3 - a);
-    setLe16(d, c << 10 | c << 5 | c);
-}
-
-void mono8ToRgb565(const uint8_t* s, uint8_t* d, uint32_t a)
-{
-    const uint32_t g = s[0] >> (2 - a), c = g >> 1;
-    setLe16(d, c << 11 | g << 5 | c);
-}
-
+void mono16ToRgb5551(In s, Out d, uint32_t a) { setRgb5551(d, (le16(s) >> (11 - a)) & 31); }
+void mono16ToRgb565(In s, Out d, uint32_t a) { setRgb565(d, (le16(s) >> (10 - a)) & 63); }
+void mono16ToRgb888(In s, Out d, uint32_t a) { d[0] = d[1] = d[2] = uint8_t(le16(s) >> (8 - a)); }
+void mono16ToRgb8888(In s, Out d, uint32_t a) { storeLe(d, 4, ((le16(s) >> (8 - a)) & 255) * 0x01010101u); }
+void mono8ToRgb5551(In s, Out d, uint32_t a) { setRgb5551(d, s[0] >> (3 - a)); }
+void mono8ToRgb565(In s, Out d, uint32_t a) { setRgb565(d, s[0] >> (2 - a)); }
 // The vector rule: green is the 5-bit value doubled, so its lowest bit is 0.
-void mono8ToRgb565Vector(const uint8_t* s, uint8_t* d, uint32_t)
-{
-    const uint32_t c = s[0] >> 3;
-    setLe16(d, c << 11 | (c << 1) << 5 | c);
-}
+void mono8ToRgb565Vector(In s, Out d, uint32_t) { setRgb565(d, (s[0] >> 3) << 1); }
+void mono8ToRgb8888(In s, Out d, uint32_t) { d[0] = d[1] = d[2] = d[3] = s[0]; }
+void mono8ToRgb888(In s, Out d, uint32_t) { d[0] = d[1] = d[2] = s[0]; }
 
-uint8_t luma8(uint32_t b, uint32_t g, uint32_t r) { return uint8_t((117 * b + 601 * g + 306 * r) >> 10); }
-void rgb888ToMono8(const uint8_t* s, uint8_t* d, uint32_t) { d[0] = luma8(s[0], s[1], s[2]); }
-void rgb8888ToMono8(const uint8_t* s, uint8_t* d, uint32_t) { d[0] = luma8(s[0], s[1], s[2]); }
+void rgbToMono8(In s, Out d, uint32_t) { d[0] = uint8_t((117 * s[0] + 601 * s[1] + 306 * s[2]) >> 10); }
 
-template <PixelRule R, size_t S, size_t D>
-constexpr LineFn ref = everyPixel<R, S, D>;
+// The converter's name and its export.
+#define CONVERTER(name) #name, VyrUtilConvert##name
 
-const LineCase kCases[] = {
-    {"MONO16toMONO8", VyrUtilConvertMONO16toMONO8, cv::kMono16ToMono8.scalar, &cv::kMono16ToMono8,
-     ref<mono16ToMono8, 2, 1>, nullptr, 2, 1, 2, 8},
-    {"MONO32toMONO8", VyrUtilConvertMONO32toMONO8, cv::kMono32ToMono8, nullptr, ref<mono32ToMono8, 4, 1>,
-     nullptr, 4, 1, 4, 24},
-    {"MONO8toMONO16", VyrUtilConvertMONO8toMONO16, cv::kMono8ToMono16, nullptr, ref<mono8ToMono16, 1, 2>,
-     nullptr, 1, 2, 1, 8},
-    {"MONO8toINT8", VyrUtilConvertMONO8toINT8, cv::kMono8ToInt8, nullptr, ref<mono8ToInt8, 1, 1>, nullptr,
-     1, 1, 1, 0, true},
-    {"INT8toMONO8", VyrUtilConvertINT8toMONO8, cv::kInt8ToMono8, nullptr, ref<int8ToMono8, 1, 1>, nullptr,
-     1, 1, 1, 0, true},
-    {"MONO8toINT16", VyrUtilConvertMONO8toINT16, cv::kMono8ToInt16, nullptr, ref<mono8ToInt16, 1, 2>,
-     nullptr, 1, 2, 1, 8},
-    {"INT16toMONO8", VyrUtilConvertINT16toMONO8, cv::kInt16ToMono8, nullptr, ref<int16ToMono8, 2, 1>,
-     nullptr, 2, 1, 2, 8},
-    {"MONO16toRGB5551", VyrUtilConvertMONO16toRGB5551, cv::kMono16ToRgb5551, nullptr,
-     ref<mono16ToRgb5551, 2, 2>, nullptr, 2, 2, 2, 11},
-    {"MONO16toRGB565", VyrUtilConvertMONO16toRGB565, cv::kMono16ToRgb565, nullptr, ref<mono16ToRgb565, 2, 2>,
-     nullptr, 2, 2, 2, 10},
-    {"MONO16toRGB8888", VyrUtilConvertMONO16toRGB8888, cv::kMono16ToRgb8888, nullptr,
-     ref<mono16ToRgb8888, 2, 4>, nullptr, 2, 4, 2, 8},
-    {"MONO16toRGB888", VyrUtilConvertMONO16toRGB888, cv::kMono16ToRgb888, nullptr, ref<mono16ToRgb888, 2, 3>,
-     nullptr, 2, 3, 2, 8},
-    {"MONO8toRGB5551", VyrUtilConvertMONO8toRGB5551, cv::kMono8ToRgb5551.scalar, &cv::kMono8ToRgb5551,
-     ref<mono8ToRgb5551, 1, 2>, nullptr, 1, 2, 1, 3, false, true},
-    {"MONO8toRGB565", VyrUtilConvertMONO8toRGB565, cv::kMono8ToRgb565.scalar, &cv::kMono8ToRgb565,
-     ref<mono8ToRgb565, 1, 2>, ref<mono8ToRgb565Vector, 1, 2>, 1, 2, 1, 2, false, true},
-    {"RGB888toMONO8", VyrUtilConvertRGB888toMONO8, cv::kRgb888ToMono8, nullptr, ref<rgb888ToMono8, 3, 1>,
-     nullptr, 3, 1, 1, 0, true},
-    {"RGB8888toMONO8", VyrUtilConvertRGB8888toMONO8, cv::kRgb8888ToMono8.scalar, &cv::kRgb8888ToMono8,
-     ref<rgb8888ToMono8, 4, 1>, nullptr, 4, 1, 1, 0, true},
+const std::vector<LineCase> kCases = {
+    {CONVERTER(MONO16toMONO8), cv::kMono16ToMono8, perPixel<mono16ToMono8, 2, 1>, 2, 8},
+    {CONVERTER(MONO32toMONO8), cv::kMono32ToMono8, perPixel<mono32ToMono8, 4, 1>, 4, 24},
+    {CONVERTER(MONO8toMONO16), cv::kMono8ToMono16, perPixel<mono8ToMono16, 1, 2>, 1, 8},
+    {CONVERTER(MONO8toINT8), cv::kMono8ToInt8, perPixel<mono8ToInt8, 1, 1>, 1, kAnyUnusedBits},
+    {CONVERTER(INT8toMONO8), cv::kInt8ToMono8, perPixel<int8ToMono8, 1, 1>, 1, kAnyUnusedBits},
+    {CONVERTER(MONO8toINT16), cv::kMono8ToInt16, perPixel<mono8ToInt16, 1, 2>, 1, 8},
+    {CONVERTER(INT16toMONO8), cv::kInt16ToMono8, perPixel<int16ToMono8, 2, 1>, 2, 8},
+    {CONVERTER(MONO16toRGB5551), cv::kMono16ToRgb5551, perPixel<mono16ToRgb5551, 2, 2>, 2, 11},
+    {CONVERTER(MONO16toRGB565), cv::kMono16ToRgb565, perPixel<mono16ToRgb565, 2, 2>, 2, 10},
+    {CONVERTER(MONO16toRGB8888), cv::kMono16ToRgb8888, perPixel<mono16ToRgb8888, 2, 4>, 2, 8},
+    {CONVERTER(MONO16toRGB888), cv::kMono16ToRgb888, perPixel<mono16ToRgb888, 2, 3>, 2, 8},
+    {CONVERTER(MONO8toRGB5551), cv::kMono8ToRgb5551, perPixel<mono8ToRgb5551, 1, 2>, 1, 3, nullptr, true},
+    {CONVERTER(MONO8toRGB565), cv::kMono8ToRgb565, perPixel<mono8ToRgb565, 1, 2>, 1, 2,
+     everyPixel<mono8ToRgb565Vector, 1, 2>, true},
+    {CONVERTER(MONO8toRGB8888), cv::kMono8ToRgb8888, perPixel<mono8ToRgb8888, 1, 4>, 1, kAnyUnusedBits},
+    {CONVERTER(MONO8toRGB888), cv::kMono8ToRgb888, perPixel<mono8ToRgb888, 1, 3>, 1, kAnyUnusedBits},
+    {CONVERTER(RGB888toMONO8), cv::kRgb888ToMono8, perPixel<rgbToMono8, 3, 1>, 1, kAnyUnusedBits},
+    {CONVERTER(RGB8888toMONO8), cv::kRgb8888ToMono8, perPixel<rgbToMono8, 4, 1>, 1, kAnyUnusedBits},
 };
 
-INSTANTIATE_TEST_SUITE_P(Mono, LineConverter, ::testing::ValuesIn(kCases), caseName);
-INSTANTIATE_TEST_SUITE_P(Mono, VectorLineConverter, ::testing::ValuesIn(withVectorPaths(kCases)), caseName);
+class Mono : public ::testing::TestWithParam<LineCase> {};
+TEST_P(Mono, EveryPathFollowsItsRule) { expectFollowsItsRules(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Converters, Mono, ::testing::ValuesIn(kCases), caseName);
 
-// ---- Telling values -----------------------------------------------------------------------------------
-
-struct Example {
-    const char* what;
-    LineFn path;
-    uint32_t unusedBits;
-    size_t srcBpp;
-    std::vector<uint8_t> src;
-    std::vector<uint8_t> want;
-};
-
-void expectExamples(const std::vector<Example>& examples)
+// Full scale, zero, values spilling past the declared depth, saturation and the path difference.
+TEST(MonoValues, TellingValues)
 {
-    for (const Example& e : examples)
-        EXPECT_TRUE(converts(e.path, e.unusedBits, e.src, e.srcBpp, e.want)) << e.what;
-}
-
-// Both paths of a converter, or its one path.
-std::vector<LineFn> bothPaths(const cv::Paths& paths) { return {paths.scalar, paths.vector()}; }
-
-TEST(MonoDepth, SixteenAndThirtyTwoBitGreyKeepTheirTopSignificantBits)
-{
-    for (LineFn path : bothPaths(cv::kMono16ToMono8)) {
-        expectExamples({
-            {"0x1234, full depth: the high byte", path, 0, 2, {0x34, 0x12}, {0x12}},
-            {"0x1234, 8 unused bits: the low byte", path, 8, 2, {0x34, 0x12}, {0x34}},
-            {"10-bit 1020..1023 all give 255, 0..3 give 0", path, 6, 2,
-             {0xFC, 3, 0xFD, 3, 0xFE, 3, 0xFF, 3, 0, 0, 3, 0}, {255, 255, 255, 255, 0, 0}},
-            {"10-bit 1024 spills past the depth: its low byte", path, 6, 2, {0x00, 0x04}, {0x00}},
-        });
-    }
-    expectExamples({
-        {"MONO32 full depth: the top byte", cv::kMono32ToMono8, 0, 4, {0x44, 0x33, 0x22, 0x11}, {0x11}},
-        {"MONO32 24 unused bits: the low byte", cv::kMono32ToMono8, 24, 4, {0x44, 0x33, 0x22, 0x11}, {0x44}},
-        {"MONO8 to MONO16 full depth", cv::kMono8ToMono16, 0, 1, {0xFF, 0x01}, {0x00, 0xFF, 0x00, 0x01}},
-        {"MONO8 to 10-bit MONO16", cv::kMono8ToMono16, 6, 1, {0xFF}, {0xFC, 0x03}},
+    expectTellingValues(kCases, {
+        {"MONO16toMONO8", 0, {0x34, 0x12}, {0x12}},
+        {"MONO16toMONO8", 8, {0x34, 0x12}, {0x34}},
+        {"MONO16toMONO8", 6, {0xFF, 3, 0xFC, 3, 3, 0, 0x00, 0x04}, {255, 255, 0, 0}}, // 1024 spills
+        {"MONO32toMONO8", 0, {0x44, 0x33, 0x22, 0x11}, {0x11}},
+        {"MONO32toMONO8", 24, {0x44, 0x33, 0x22, 0x11}, {0x44}},
+        {"MONO8toMONO16", 0, {0xFF, 0x01}, {0x00, 0xFF, 0x00, 0x01}},
+        {"MONO8toMONO16", 6, {0xFF}, {0xFC, 0x03}},
+        {"MONO8toINT8", 0, {0x00, 0xFF, 0x80}, {0x80, 0x7F, 0x00}},
+        {"INT8toMONO8", 0, {0x80, 0x7F, 0x00}, {0x00, 0xFF, 0x80}},
+        {"MONO8toINT16", 0, {0, 128, 255}, {0x00, 0x80, 0x00, 0x00, 0x00, 0x7F}},
+        {"MONO8toINT16", 4, {0xFF}, {0xF0, 0x8F}},
+        // -32768, 0, 32767, -1; with 1 unused bit -1 truncates toward 0
+        {"INT16toMONO8", 0, {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
+        {"INT16toMONO8", 1, {0xFF, 0xFF}, {128}},
+        // 2047, 2048 saturates, -2048, -3000 saturates
+        {"INT16toMONO8", 4, {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
+        {"INT16toMONO8", 8, {0x80, 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x7F, 0xFF}, {0, 255, 255, 0}},
+        {"MONO16toRGB5551", 6, {0xFF, 0x03, 0xFF, 0x07}, {0xFF, 0x7F, 0xFF, 0x7F}}, // 2047 is cut
+        {"MONO16toRGB565", 6, {0xFF, 0x03}, {0xFF, 0xFF}},
+        {"MONO16toRGB8888", 0, {0x00, 0x80}, {0x80, 0x80, 0x80, 0x80}},
+        {"MONO16toRGB888", 4, {0xFF, 0x0F}, {0xFF, 0xFF, 0xFF}},
+        {"MONO8toRGB5551", 0, {0xFF, 0x08, 0x00}, {0xFF, 0x7F, 0x21, 0x04, 0x00, 0x00}},
+        {"MONO8toRGB5551", 3, {31, 32}, {0xFF, 0x7F, 0x20, 0x84}}, // 32 spills into green and bit 15
+        {"MONO8toRGB565", 2, {64}, {0x20, 0x08}},
+        // The vector path cuts green from the doubled byte: grey with bit 2 set loses green bit 0.
+        {"MONO8toRGB565", 0, {4, 255, 8}, {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08},
+         {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
+        {"MONO8toRGB8888", 0, {0x00, 0x80, 0xFF}, {0, 0, 0, 0, 0x80, 0x80, 0x80, 0x80, 255, 255, 255, 255}},
+        {"MONO8toRGB888", 0, {1, 2}, {1, 1, 1, 2, 2, 2}},
+        // red, green, blue, white (with fourth bytes)
+        {"RGB888toMONO8", 0, {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255}, {76, 149, 29, 255}},
+        {"RGB8888toMONO8", 0, {0, 0, 255, 0x12, 0, 255, 0, 0xFF, 255, 0, 0, 0x80, 255, 255, 255, 0x00},
+         {76, 149, 29, 255}},
     });
-}
-
-TEST(MonoSign, IntegerConversionsMoveTheOffsetAndSaturateOnlyWithFewerBits)
-{
-    expectExamples({
-        {"MONO8 to INT8", cv::kMono8ToInt8, 0, 1, {0x00, 0xFF, 0x80}, {0x80, 0x7F, 0x00}},
-        {"INT8 to MONO8", cv::kInt8ToMono8, 0, 1, {0x80, 0x7F, 0x00}, {0x00, 0xFF, 0x80}},
-        {"MONO8 to INT16 full depth: 0, 128, 255", cv::kMono8ToInt16, 0, 1, {0, 128, 255},
-         {0x00, 0x80, 0x00, 0x00, 0x00, 0x7F}},
-        {"MONO8 to INT16, 4 unused bits: the offset stays 0x8000", cv::kMono8ToInt16, 4, 1, {0xFF},
-         {0xF0, 0x8F}},
-        {"INT16 full depth: -32768, 0, 32767, -1", cv::kInt16ToMono8, 0, 2,
-         {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
-        {"INT16, 1 unused bit: -1 truncates to 0", cv::kInt16ToMono8, 1, 2, {0xFF, 0xFF}, {128}},
-        {"INT16, 4 unused bits: 2047, 2048 saturates, -2048, -3000 saturates", cv::kInt16ToMono8, 4, 2,
-         {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
-        {"INT16, 8 unused bits: -128..127 pass, beyond saturates", cv::kInt16ToMono8, 8, 2,
-         {0x80, 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x7F, 0xFF}, {0, 255, 255, 0}},
-    });
-}
-
-TEST(MonoToRgb, SixteenBitGreyFillsEveryFieldWithItsTopBits)
-{
-    expectExamples({
-        {"RGB565 of 10-bit 1023", cv::kMono16ToRgb565, 6, 2, {0xFF, 0x03}, {0xFF, 0xFF}},
-        {"RGB5551 of 10-bit 1023: bit 15 stays 0", cv::kMono16ToRgb5551, 6, 2, {0xFF, 0x03}, {0xFF, 0x7F}},
-        {"RGB5551 of 10-bit 2047 beyond the depth: fields cut", cv::kMono16ToRgb5551, 6, 2, {0xFF, 0x07},
-         {0xFF, 0x7F}},
-        {"RGB8888 of 0x8000", cv::kMono16ToRgb8888, 0, 2, {0x00, 0x80}, {0x80, 0x80, 0x80, 0x80}},
-        {"RGB888 of 12-bit 0xFFF", cv::kMono16ToRgb888, 4, 2, {0xFF, 0x0F}, {0xFF, 0xFF, 0xFF}},
-    });
-}
-
-TEST(MonoToRgb, EightBitGreySpillsPastItsDepthUncut)
-{
-    for (LineFn path : bothPaths(cv::kMono8ToRgb5551))
-        expectExamples({{"RGB5551 of 255", path, 0, 1, {0xFF}, {0xFF, 0x7F}},
-                        {"RGB5551 of 8", path, 0, 1, {0x08}, {0x21, 0x04}}});
-    expectExamples({
-        {"RGB5551 of 5-bit 31", cv::kMono8ToRgb5551.scalar, 3, 1, {31}, {0xFF, 0x7F}},
-        {"RGB5551 of 5-bit 32 spills into green and bit 15", cv::kMono8ToRgb5551.scalar, 3, 1, {32},
-         {0x20, 0x84}},
-        {"RGB565 of 6-bit 64 spills", cv::kMono8ToRgb565.scalar, 2, 1, {64}, {0x20, 0x08}},
-    });
-}
-
-// The vector path cuts green from the doubled byte: grey values with bit 2 set lose green bit 0.
-TEST(MonoToRgb, Rgb565GreenDiffersOnTheVectorPathOnly)
-{
-    const LineFn scalar = cv::kMono8ToRgb565.scalar;
-    expectExamples({{"scalar 4, 255, 8", scalar, 0, 1, {4, 255, 8}, {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08}}});
-    for (auto [isa, path] : runnableVariants(cv::kMono8ToRgb565))
-        expectExamples({{cv::isaName(isa), path, 0, 1, {4, 255, 8}, {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}}});
-}
-
-TEST(Luminance, EightBitRgbTruncatesTheWeightedSum)
-{
-    for (LineFn path : bothPaths(cv::kRgb8888ToMono8)) {
-        expectExamples({{"red, green, blue, white, each with a fourth byte", path, 0, 4,
-                         {0, 0, 255, 0x12, 0, 255, 0, 0xFF, 255, 0, 0, 0x80, 255, 255, 255, 0x00},
-                         {76, 149, 29, 255}}});
-    }
-    expectExamples({{"RGB888 red, green, blue, white", cv::kRgb888ToMono8, 0, 3,
-                     {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255}, {76, 149, 29, 255}}});
 }
 
 } // namespace

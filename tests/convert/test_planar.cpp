@@ -2,10 +2,14 @@
 // planes, and the bit reversal of MONO1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
 
+#include "bytes.h"
 #include "convert/planar.h"
-#include "rgb_harness.h"
+#include "guarded_buffer.h"
+#include "line_harness.h"
 
 namespace vyr::test {
 namespace {
@@ -14,118 +18,108 @@ namespace cv = convert;
 
 // ---- Planar destinations: one buffer of planes `count` samples apart --------------------------------
 
-// Spreads one pixel's samples: sample k of `samples` goes to plane k at pixel index i.
-template <size_t SampleBytes, size_t Planes>
-void spread(uint8_t* dst, uint32_t count, uint32_t i, const std::array<uint32_t, Planes>& samples)
+// Samples of a pixel, blue first: bytes, 16-bit words or 10-bit fields widened to 16 bits.
+using Sample = uint32_t (*)(const uint8_t* pixel, size_t k, uint32_t unusedBits);
+uint32_t byteAt(const uint8_t* s, size_t k, uint32_t) { return s[k]; }
+uint32_t wordAt(const uint8_t* s, size_t k, uint32_t) { return loadLe(s + 2 * k, 2); }
+uint32_t field101010(const uint8_t* s, size_t k, uint32_t a)
 {
-    for (size_t k = 0; k < Planes; ++k)
-        setLe(dst + (k * count + i) * SampleBytes, SampleBytes, samples[k]);
+    return ((loadLe(s, 4) >> 10 * k) & 0x3FF) << (6 - a);
 }
 
-void rgb888ToRgbp8(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t)
+// Plane k of the destination takes the pixels' samples in reverse order: red (or the fourth) first.
+template <Sample S, size_t SampleBytes, size_t Planes, size_t PixelBytes>
+void spread(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t a)
 {
-    for (uint32_t i = 0; i < n; ++i, s += 3)
-        spread<1, 3>(d, n, i, {s[2], s[1], s[0]});
-}
-
-void rgb8888ToRgbap8(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t)
-{
-    for (uint32_t i = 0; i < n; ++i, s += 4)
-        spread<1, 4>(d, n, i, {s[3], s[2], s[1], s[0]});
-}
-
-void rgb101010ToRgbp16(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t a)
-{
-    for (uint32_t i = 0; i < n; ++i, s += 4) {
-        const uint32_t w = le32(s);
-        spread<2, 3>(d, n, i, {((w >> 20) & 0x3FF) << (6 - a), ((w >> 10) & 0x3FF) << (6 - a), (w & 0x3FF) << (6 - a)});
+    for (uint32_t i = 0; i < n; ++i, s += PixelBytes) {
+        for (size_t k = 0; k < Planes; ++k)
+            storeLe(d + (k * n + i) * SampleBytes, SampleBytes, S(s, Planes - 1 - k, a));
     }
 }
 
-void rgb161616ToRgbp16(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t)
-{
-    for (uint32_t i = 0; i < n; ++i, s += 6)
-        spread<2, 3>(d, n, i, {le16(s + 4), le16(s + 2), le16(s)});
-}
+// The converter's name and its export.
+#define CONVERTER(name) #name, VyrUtilConvert##name
 
-const LineCase kCases[] = {
-    {"RGB888toRGBP8", VyrUtilConvertRGB888toRGBP8, cv::kRgb888ToRgbp8, nullptr, rgb888ToRgbp8, nullptr, 3, 3, 1,
-     0, true},
-    {"RGB8888toRGBAP8", VyrUtilConvertRGB8888toRGBAP8, cv::kRgb8888ToRgbap8, nullptr, rgb8888ToRgbap8, nullptr, 4,
-     4, 1, 0, true},
-    {"RGB101010toRGBP16", VyrUtilConvertRGB101010toRGBP16, cv::kRgb101010ToRgbp16, nullptr, rgb101010ToRgbp16,
-     nullptr, 4, 6, 4, 6},
-    {"RGB161616toRGBP16", VyrUtilConvertRGB161616toRGBP16, cv::kRgb161616ToRgbp16, nullptr, rgb161616ToRgbp16,
-     nullptr, 6, 6, 2, 0, true},
+const std::vector<LineCase> kCases = {
+    {CONVERTER(RGB888toRGBP8), cv::kRgb888ToRgbp8, {spread<byteAt, 1, 3, 3>, 3, 3}, 1, kAnyUnusedBits},
+    {CONVERTER(RGB8888toRGBAP8), cv::kRgb8888ToRgbap8, {spread<byteAt, 1, 4, 4>, 4, 4}, 1, kAnyUnusedBits},
+    {CONVERTER(RGB101010toRGBP16), cv::kRgb101010ToRgbp16, {spread<field101010, 2, 3, 4>, 4, 6}, 4, 6},
+    {CONVERTER(RGB161616toRGBP16), cv::kRgb161616ToRgbp16, {spread<wordAt, 2, 3, 6>, 6, 6}, 2,
+     kAnyUnusedBits},
 };
 
-INSTANTIATE_TEST_SUITE_P(Planar, LineConverter, ::testing::ValuesIn(kCases), caseName);
+class Planar : public ::testing::TestWithParam<LineCase> {};
+TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Converters, Planar, ::testing::ValuesIn(kCases), caseName);
 
 TEST(PlanarValues, PlanesComeInTheirOrder)
 {
-    EXPECT_TRUE(converts(cv::kRgb888ToRgbp8, 0, {1, 2, 3, 4, 5, 6}, 3, {3, 6, 2, 5, 1, 4}));
-    EXPECT_TRUE(converts(cv::kRgb8888ToRgbap8, 0, {1, 2, 3, 4}, 4, {4, 3, 2, 1}));
+    expectTellingValues(kCases, {
+        {"RGB888toRGBP8", 0, {1, 2, 3, 4, 5, 6}, {3, 6, 2, 5, 1, 4}},
+        {"RGB8888toRGBAP8", 0, {1, 2, 3, 4}, {4, 3, 2, 1}},
+        {"RGB101010toRGBP16", 6, {0xFF, 0x03, 0x00, 0x20}, {0x00, 0x02, 0x00, 0x00, 0xFF, 0x03}},
+        {"RGB161616toRGBP16", 0, {1, 2, 3, 4, 5, 6}, {5, 6, 3, 4, 1, 2}},
+    });
 }
 
 // ---- Planar sources: planes width x height samples apart ----------------------------------------------
 
+// The 8-bit exports take no unusedBits.
+template <uint32_t(VYR_CALL* Export)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)>
+uint32_t VYR_CALL withoutUnusedBits(const void* s, void* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h,
+                                    uint32_t n, uint32_t)
+{
+    return Export(s, d, r1, r2, w, h, n);
+}
+
 struct PlanesCase {
     const char* name;
-    cv::PlanesFn path;
-    uint32_t(VYR_CALL* exported)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
-    size_t sampleBytes;
-    size_t planes;
+    decltype(&VyrUtilConvertRGBP16toRGB8888) exported;
+    size_t sampleBytes, planes;
     uint32_t maxUnusedBits;
 };
 
-uint32_t VYR_CALL rgbp8(const void* s, void* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h, uint32_t n, uint32_t)
-{
-    return VyrUtilConvertRGBP8toRGB8888(s, d, r1, r2, w, h, n);
-}
-uint32_t VYR_CALL rgbap8(const void* s, void* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h, uint32_t n, uint32_t)
-{
-    return VyrUtilConvertRGBAP8toRGB8888(s, d, r1, r2, w, h, n);
-}
-
-// Blue, green, red, fourth of pixel i from planes red, green, blue (and fourth), P samples apart.
-std::vector<uint8_t> gathered(const PlanesCase& c, const std::vector<uint8_t>& src, size_t plane, uint32_t count,
-                              uint32_t a, std::vector<uint8_t> dst)
-{
-    auto sample = [&](size_t k, size_t i) {
-        const uint32_t v = le(&src[(k * plane + i) * c.sampleBytes], c.sampleBytes);
-        return uint8_t(c.sampleBytes == 2 ? v >> (8 - a) : v);
-    };
-    for (size_t i = 0; i < count; ++i) {
-        dst[4 * i + 0] = sample(2, i);
-        dst[4 * i + 1] = sample(1, i);
-        dst[4 * i + 2] = sample(0, i);
-        dst[4 * i + 3] = c.planes == 4 ? sample(3, i) : 0;
-    }
-    return dst;
-}
+const PlanesCase kPlanesCases[] = {
+    {"RGBP8toRGB8888", withoutUnusedBits<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
+    {"RGBAP8toRGB8888", withoutUnusedBits<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
+    {"RGBP16toRGB8888", VyrUtilConvertRGBP16toRGB8888, 2, 3, 8},
+};
 
 class PlanarSource : public ::testing::TestWithParam<PlanesCase> {};
+INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Only the first `count` samples of each plane are read, from planes exactly as long as the buffer
-// allows (the last plane flush against a guard), and only `count` pixels written.
+// allows (the last plane flush against a guard), and only `count` pixels written. Width and height
+// count only as their product; the reserved arguments are not read. Each pixel's blue, green, red
+// (and fourth) come from planes red, green, blue (and fourth); a 16-bit sample gives bits 8 - a up.
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     const PlanesCase& c = GetParam();
     for (uint32_t a = 0; a <= c.maxUnusedBits; ++a) {
         for (uint32_t count : countsUpTo(20, {257})) {
-            for (uint32_t spare : {0u, 3u}) {
-                const size_t plane = count + spare;
+            for (uint32_t height : {1u, 2u}) { // planes count or 2 x (count + 2) samples apart
+                const uint32_t width = height == 1 ? count : count + 2, plane = width * height;
                 std::vector<uint8_t> src(c.planes * plane * c.sampleBytes);
                 mixedSamples(c.sampleBytes)(src.data(), src.size(), count * 7 + a);
                 const std::vector<uint8_t> before = randomBytes(4 * count, count);
-                const std::vector<uint8_t> expected = gathered(c, src, plane, count, a, before);
+                std::vector<uint8_t> expected = before;
+                for (size_t i = 0; i < count; ++i) {
+                    expected[4 * i + 3] = 0;
+                    for (size_t k = 0; k < c.planes; ++k) {
+                        const uint32_t v = loadLe(&src[(k * plane + i) * c.sampleBytes], c.sampleBytes);
+                        expected[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c.sampleBytes - 1) * (8 - a));
+                    }
+                }
                 for (size_t gap = 0; gap < 8; ++gap) {
                     GuardedBuffer in(src.size(), {gap % 2 ? Flush::Back : Flush::Front, gap});
                     std::copy(src.begin(), src.end(), in.data());
                     in.makeReadOnly();
                     GuardedBuffer out(before.size(), {gap % 2 ? Flush::Front : Flush::Back, gap});
                     std::copy(before.begin(), before.end(), out.data());
-                    c.path(in.data(), out.data(), plane, count, a);
+                    const bool turned = gap % 2;
+                    EXPECT_EQ(0u, c.exported(in.data(), out.data(), 0xDEADBEEF, 1234, turned ? height : width,
+                                             turned ? width : height, count, a));
                     EXPECT_TRUE(out.surroundingsIntact()) << "count " << count;
                     EXPECT_TRUE(sameBytes(expected.data(), out.data(), expected.size()))
                         << "count " << count << ", plane " << plane << ", unusedBits " << a;
@@ -135,237 +129,123 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
     }
 }
 
-// Width and height count only as their product; the reserved arguments are not read.
-TEST_P(PlanarSource, ExportTakesThePlaneDistanceFromWidthTimesHeight)
+// The fourth plane is read last; 16-bit samples keep their top bits; a part byte of MONO1 is mirrored whole.
+TEST(PlanarValues, FourthPlaneSixteenBitSamplesAndPartBytes)
 {
-    const PlanesCase& c = GetParam();
-    const uint32_t count = 10, width = 4, height = 3; // planes 12 samples apart
-    std::vector<uint8_t> src(c.planes * width * height * c.sampleBytes);
-    mixedSamples(c.sampleBytes)(src.data(), src.size(), 9);
-    const std::vector<uint8_t> expected = gathered(c, src, width * height, count, c.maxUnusedBits,
-                                                   std::vector<uint8_t>(4 * count, 0xEE));
-    const std::pair<uint32_t, uint32_t> shapes[] = {{width, height}, {height, width}, {width * height, 1}};
-    for (auto [w, h] : shapes) {
-        std::vector<uint8_t> dst(4 * count, 0xEE);
-        EXPECT_EQ(0u, c.exported(src.data(), dst.data(), 0xDEADBEEF, 0x12345678, w, h, count, c.maxUnusedBits));
-        EXPECT_EQ(expected, dst) << w << " x " << h;
-    }
-    GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0, 7, 5, 0, 0));
-    EXPECT_TRUE(none.surroundingsIntact());
-}
-
-const PlanesCase kPlanesCases[] = {
-    {"RGBP8toRGB8888", cv::kRgbp8ToRgb8888, rgbp8, 1, 3, 0},
-    {"RGBAP8toRGB8888", cv::kRgbap8ToRgb8888, rgbap8, 1, 4, 0},
-    {"RGBP16toRGB8888", cv::kRgbp16ToRgb8888, VyrUtilConvertRGBP16toRGB8888, 2, 3, 8},
-};
-
-INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(PlanarValues, FourthPlaneIsReadLastAndSixteenBitSamplesKeepTheirTopBits)
-{
-    std::vector<uint8_t> pixel(4);
-    VyrUtilConvertRGBAP8toRGB8888(std::vector<uint8_t>{1, 2, 3, 4}.data(), pixel.data(), 0, 0, 1, 1, 1);
-    EXPECT_EQ((std::vector<uint8_t>{3, 2, 1, 4}), pixel);
+    std::vector<uint8_t> out(4);
+    VyrUtilConvertRGBAP8toRGB8888(std::vector<uint8_t>{1, 2, 3, 4}.data(), out.data(), 0, 0, 1, 1, 1);
+    EXPECT_EQ((std::vector<uint8_t>{3, 2, 1, 4}), out);
     const std::vector<uint8_t> planes16 = {0xFF, 0x0F, 0x00, 0x08, 0x10, 0x00}; // red, green, blue
-    VyrUtilConvertRGBP16toRGB8888(planes16.data(), pixel.data(), 0, 0, 1, 1, 1, 4);
-    EXPECT_EQ((std::vector<uint8_t>{0x01, 0x80, 0xFF, 0x00}), pixel);
+    VyrUtilConvertRGBP16toRGB8888(planes16.data(), out.data(), 0, 0, 1, 1, 1, 4);
+    EXPECT_EQ((std::vector<uint8_t>{0x01, 0x80, 0xFF, 0x00}), out);
+    VyrUtilReverseMONO1(std::vector<uint8_t>{0x01, 0xF0}.data(), out.data(), 9, 0);
+    EXPECT_EQ(0x80, out[0]);
+    EXPECT_EQ(0x0F, out[1]);
 }
 
 // ---- Merge and split ------------------------------------------------------------------------------------
 
-// Which planes are given: bit 0 red, bit 1 green, bit 2 blue.
-bool given(unsigned mask, size_t plane) { return (mask >> plane) & 1; }
-
-std::vector<uint8_t> merged(const std::array<std::vector<uint8_t>, 3>& planes, unsigned mask, uint32_t count)
-{
-    std::vector<uint8_t> dst(4 * size_t(count));
-    for (size_t i = 0; i < count; ++i) {
-        dst[4 * i + 0] = given(mask, 2) ? planes[2][i] : 0;
-        dst[4 * i + 1] = given(mask, 1) ? planes[1][i] : 0;
-        dst[4 * i + 2] = given(mask, 0) ? planes[0][i] : 0;
-        dst[4 * i + 3] = 0;
-    }
-    return dst;
-}
-
-// Three guarded planes, each at its own placement; a null where a plane is not given.
+// Three guarded planes, red first, each at its own placement; null where not given (bit k: plane k).
 struct GuardedPlanes {
     std::array<std::unique_ptr<GuardedBuffer>, 3> buffers;
 
-    GuardedPlanes(uint32_t count, unsigned mask, size_t placement)
+    GuardedPlanes(uint32_t count, unsigned given, size_t placement)
     {
         for (size_t k = 0; k < 3; ++k) {
-            if (given(mask, k)) {
-                const size_t gap = (placement + 3 * k) % 8;
-                buffers[k] = std::make_unique<GuardedBuffer>(count, Placement{(gap + k) % 2 ? Flush::Back : Flush::Front, gap});
-            }
+            const size_t gap = (placement + 3 * k) % 8;
+            if ((given >> k) & 1)
+                buffers[k] = std::make_unique<GuardedBuffer>(count, Placement{Flush((gap + k) % 2), gap});
         }
     }
     uint8_t* operator[](size_t k) { return buffers[k] ? buffers[k]->data() : nullptr; }
     bool intact() const
     {
-        for (const auto& b : buffers) {
-            if (b && !b->surroundingsIntact())
-                return false;
-        }
-        return true;
+        const auto intact = [](const auto& b) { return !b || b->surroundingsIntact(); };
+        return std::all_of(buffers.begin(), buffers.end(), intact);
     }
 };
 
-std::vector<unsigned> allMasks() { return {7, 0, 1, 2, 3, 4, 5, 6}; }
-
-template <class Fn>
-std::vector<std::pair<std::string, Fn>> mergeSplitPaths(const cv::PathsOf<Fn>& paths)
+void mergeExport(const uint8_t* r, const uint8_t* g, const uint8_t* b, uint8_t* dst, uint32_t count)
 {
-    std::vector<std::pair<std::string, Fn>> out = {{"scalar", paths.scalar}};
-    for (unsigned i = cv::kPlain; i <= cv::processorIsa(); ++i) {
-        if (paths.variants[i])
-            out.emplace_back(std::string("vector ") + cv::isaName(cv::Isa(i)), paths.variants[i]);
-    }
-    return out;
+    EXPECT_EQ(0u, VyrUtilMergeMONO8toRGB8888(r, g, b, dst, count));
+}
+void splitExport(const uint8_t* src, uint8_t* r, uint8_t* g, uint8_t* b, uint32_t count)
+{
+    EXPECT_EQ(0u, VyrUtilSplitRGB8888toMONO8(src, r, g, b, count));
 }
 
-// Counts up to a few blocks at every destination offset for all planes given; fewer counts for the
-// null-plane cases, which every path runs by the scalar rule.
-std::vector<uint32_t> mergeSplitCounts(unsigned mask)
+// The export, the scalar path and every vector path, for every set of given planes: merge composes
+// the words with null planes giving 0, split writes only the given planes (a write to a null one would
+// fault). Up to a few blocks with all planes given, fewer counts with null planes (which every path
+// runs by the scalar rule); every plane and the packed run flush against a guard or at an offset 0..7.
+TEST(MergeAndSplit, EveryPathEveryCountPlacementAndNullPlane)
 {
-    return mask == 7 ? countsUpTo(48, {255, 1000, 4099}) : countsUpTo(20, {1000});
-}
-
-TEST(Merge, EveryPathComposesTheWordsWithNullPlanesGivingZero)
-{
-    for (auto [name, path] : mergeSplitPaths(cv::kMergeMono8ToRgb8888)) {
-        for (unsigned mask : allMasks()) {
-            for (uint32_t count : mergeSplitCounts(mask)) {
-                std::array<std::vector<uint8_t>, 3> planes;
-                for (size_t k = 0; k < 3; ++k)
-                    planes[k] = randomBytes(count, count * 3 + uint32_t(k));
-                const std::vector<uint8_t> expected = merged(planes, mask, count);
-                for (size_t placement = 0; placement < 8; ++placement) {
-                    GuardedPlanes src(count, mask, placement);
+    const auto& merges = cv::kMergeMono8ToRgb8888;
+    const auto& splits = cv::kSplitRgb8888ToMono8;
+    for (int p = -2; p <= int(cv::processorIsa()); ++p) {
+        const cv::MergeFn merge = p == -2 ? mergeExport : p == -1 ? merges.scalar : merges.variants[p];
+        const cv::SplitFn split = p == -2 ? splitExport : p == -1 ? splits.scalar : splits.variants[p];
+        const std::string name = p == -2 ? "export" : p == -1 ? "scalar" : cv::isaName(cv::Isa(p));
+        for (unsigned given = 0; given < 8; ++given) {
+            for (uint32_t count : given == 7 ? countsUpTo(48, {255, 1000, 4099}) : countsUpTo(20, {1000})) {
+                for (size_t placement = 0; placement < 16; ++placement) {
+                    SCOPED_TRACE(name + ", planes given " + std::to_string(given) + ", count " +
+                                 std::to_string(count) + ", placement " + std::to_string(placement));
+                    const auto packed = randomBytes(4 * size_t(count), count * 16 + uint32_t(placement));
+                    std::vector<uint8_t> merged(packed.size());
+                    GuardedPlanes planes(count, given, placement);
+                    GuardedBuffer run(packed.size(), {Flush(placement / 8), placement % 8});
                     for (size_t k = 0; k < 3; ++k) {
-                        if (src[k])
-                            std::copy(planes[k].begin(), planes[k].end(), src[k]);
+                        for (size_t i = 0; planes[k] && i < count; ++i)
+                            planes[k][i] = merged[4 * i + 2 - k] = packed[4 * i + 2 - k];
                     }
-                    for (Flush flush : {Flush::Front, Flush::Back}) {
-                        GuardedBuffer dst(4 * size_t(count), {flush, placement});
-                        std::fill(dst.data(), dst.data() + 4 * size_t(count), 0xCC);
-                        path(src[0], src[1], src[2], dst.data(), count);
-                        ASSERT_TRUE(dst.surroundingsIntact()) << name << ", mask " << mask << ", count " << count;
-                        ASSERT_TRUE(sameBytes(expected.data(), dst.data(), expected.size()))
-                            << name << ", planes given " << mask << ", count " << count << ", destination offset "
-                            << (reinterpret_cast<uintptr_t>(dst.data()) & 7);
+                    if (merge) {
+                        std::fill(run.data(), run.data() + run.size(), 0xCC);
+                        merge(planes[0], planes[1], planes[2], run.data(), count);
+                        ASSERT_TRUE(run.surroundingsIntact());
+                        ASSERT_TRUE(sameBytes(merged.data(), run.data(), merged.size())) << "merge";
                     }
-                }
-            }
-        }
-    }
-}
-
-// Planes not given are null pointers: a write to one would fault.
-TEST(Split, EveryPathWritesOnlyTheGivenPlanes)
-{
-    for (auto [name, path] : mergeSplitPaths(cv::kSplitRgb8888ToMono8)) {
-        for (unsigned mask : allMasks()) {
-            for (uint32_t count : mergeSplitCounts(mask)) {
-                const std::vector<uint8_t> src = randomBytes(4 * size_t(count), count);
-                for (size_t placement = 0; placement < 8; ++placement) {
-                    for (Flush flush : {Flush::Front, Flush::Back}) {
-                        GuardedBuffer in(src.size(), {flush, placement});
-                        std::copy(src.begin(), src.end(), in.data());
-                        in.makeReadOnly();
-                        GuardedPlanes dst(count, mask, placement + 1);
-                        path(in.data(), dst[0], dst[1], dst[2], count);
-                        ASSERT_TRUE(dst.intact()) << name << ", mask " << mask << ", count " << count;
-                        for (size_t k = 0; k < 3; ++k) {
-                            for (size_t i = 0; dst[k] && i < count; ++i) {
-                                ASSERT_EQ(src[4 * i + 2 - k], dst[k][i])
-                                    << name << ", planes given " << mask << ", plane " << k << ", count " << count
-                                    << ", pixel " << i << ", source offset "
-                                    << (reinterpret_cast<uintptr_t>(in.data()) & 7);
-                            }
-                        }
+                    if (!split)
+                        continue;
+                    for (size_t k = 0; k < 3; ++k)
+                        std::fill(planes[k], planes[k] + (planes[k] ? count : 0), 0x5A);
+                    std::copy(packed.begin(), packed.end(), run.data());
+                    run.makeReadOnly();
+                    split(run.data(), planes[0], planes[1], planes[2], count);
+                    ASSERT_TRUE(planes.intact());
+                    for (size_t k = 0; k < 3; ++k) {
+                        for (size_t i = 0; planes[k] && i < count; ++i)
+                            ASSERT_EQ(packed[4 * i + 2 - k], planes[k][i]) << "split " << k << ", " << i;
                     }
                 }
             }
         }
-    }
-}
-
-TEST(MergeSplit, ExportsTakeTheVectorPathOnlyWithAllPlanesAndGiveTheRuleEitherWay)
-{
-    const uint8_t red[] = {0x11, 0x01}, green[] = {0x22, 0x02}, blue[] = {0x33, 0x03};
-    uint32_t words[2] = {1, 2};
-    EXPECT_EQ(0u, VyrUtilMergeMONO8toRGB8888(red, green, blue, words, 2));
-    EXPECT_EQ(0x00112233u, words[0]);
-    EXPECT_EQ(0x00010203u, words[1]);
-    EXPECT_EQ(0u, VyrUtilMergeMONO8toRGB8888(red, nullptr, blue, words, 2));
-    EXPECT_EQ(0x00110033u, words[0]);
-    EXPECT_EQ(0u, VyrUtilMergeMONO8toRGB8888(nullptr, nullptr, nullptr, words, 1));
-    EXPECT_EQ(0u, words[0]);
-    EXPECT_EQ(0x00010003u, words[1]) << "only count words written";
-
-    const uint32_t pixels[2] = {0xAA112233u, 0xBB445566u};
-    uint8_t r[2] = {0, 0}, b[2] = {0, 0};
-    EXPECT_EQ(0u, VyrUtilSplitRGB8888toMONO8(pixels, r, nullptr, b, 2));
-    EXPECT_EQ(0x11, r[0]);
-    EXPECT_EQ(0x44, r[1]);
-    EXPECT_EQ(0x33, b[0]);
-    EXPECT_EQ(0x66, b[1]);
-
-    // Long enough for the vector middle; every plane at its own misalignment.
-    const uint32_t n = 301;
-    const std::vector<uint8_t> src = randomBytes(4 * n + 3, 8);
-    std::vector<uint8_t> planes(3 * n + 5), back(4 * n + 1, 0x77);
-    EXPECT_EQ(0u, VyrUtilSplitRGB8888toMONO8(src.data() + 3, planes.data(), planes.data() + n + 2,
-                                            planes.data() + 2 * n + 5, n));
-    EXPECT_EQ(0u, VyrUtilMergeMONO8toRGB8888(planes.data(), planes.data() + n + 2, planes.data() + 2 * n + 5,
-                                            back.data() + 1, n));
-    for (uint32_t i = 0; i < n; ++i) {
-        EXPECT_EQ(le32(&src[3 + 4 * i]) & 0xFFFFFF, le32(&back[1 + 4 * i])) << "pixel " << i;
     }
 }
 
 // ---- Bit reversal ---------------------------------------------------------------------------------------
 
-uint8_t mirrored(uint8_t v)
-{
-    uint8_t m = 0;
-    for (int bit = 0; bit < 8; ++bit) {
-        if (v & (1 << bit))
-            m |= uint8_t(0x80 >> bit);
-    }
-    return m;
-}
-
 void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
 {
-    for (uint32_t j = 0; j < (uint64_t(count) + 7) / 8; ++j)
-        d[j] = mirrored(s[j]);
+    for (uint32_t j = 0; j < (uint64_t(count) + 7) / 8; ++j) {
+        d[j] = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            d[j] |= ((s[j] >> bit) & 1) << (7 - bit);
+    }
 }
 
+void reverseExport(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t unusedBits)
+{
+    EXPECT_EQ(0u, VyrUtilReverseMONO1(s, d, count, unusedBits));
+}
+
+// A part byte is mirrored whole, its unused bits along.
 TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
 {
-    const LineSpec shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
-                        [](uint32_t count) { return (size_t(count) + 7) / 8; }};
-    EXPECT_TRUE(matchesReference(shape, cv::kReverseMono1, reverseReference, countsUpTo(40, {1000, 2047})));
-    GuardedBuffer two(2, {Flush::Back, 0});
-    const uint8_t nine[2] = {0x01, 0xF0};
-    EXPECT_EQ(0u, VyrUtilReverseMONO1(nine, two.data(), 9, 0));
-    EXPECT_EQ(0x80, two.data()[0]);
-    EXPECT_EQ(0x0F, two.data()[1]) << "count 9 takes 2 bytes, the unused bits mirrored along";
-
-    std::vector<uint8_t> all(256), out(256);
-    for (int i = 0; i < 256; ++i)
-        all[i] = uint8_t(i);
-    EXPECT_EQ(0u, VyrUtilReverseMONO1(all.data(), out.data(), 256 * 8, 3));
-    for (int i = 0; i < 256; ++i)
-        EXPECT_EQ(mirrored(uint8_t(i)), out[i]) << i;
-    EXPECT_EQ(0x80, out[1]);
-    EXPECT_EQ(0xC0, out[3]);
+    const LineShape shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
+                         [](uint32_t count) { return (size_t(count) + 7) / 8; }};
+    for (LineFn path : {cv::kReverseMono1, reverseExport})
+        EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(40, {1000, 2047})));
 }
 
 // (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.

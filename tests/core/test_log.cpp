@@ -24,22 +24,17 @@ TEST_F(Logging, LineCarriesLevelZeroFileAndLine)
     EXPECT_EQ(0, got[0].level);
     EXPECT_EQ("..\\..\\OS\\Windows\\sharedBuffer", got[0].file);
     EXPECT_EQ(321, got[0].line);
-    EXPECT_EQ("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= 0x000002)",
-              got[0].text);
+    EXPECT_EQ("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= 0x000002)", got[0].text);
 }
 
 TEST_F(Logging, MessagesAreCutAt255Characters)
 {
-    const std::string exact(255, 'e');
-    const std::string longer = std::string(250, 'a') + std::string(50, 'b');
+    const std::string exact(255, 'e'), longer = std::string(250, 'a') + std::string(50, 'b');
     LogPrintf("%s", kFileAdjustProc, 1, exact.c_str());
     LogPrintf("%s", kFileAdjustProc, 2, longer.c_str());
     LogPrintf("%s%d", kFileAdjustProc, 3, std::string(253, 'x').c_str(), 12345); // cut inside an argument
-    auto got = texts();
-    ASSERT_EQ(3u, got.size());
-    EXPECT_EQ(exact, got[0]);
-    EXPECT_EQ(longer.substr(0, 255), got[1]);
-    EXPECT_EQ(std::string(253, 'x') + "12", got[2]);
+    const std::vector<std::string> want = {exact, longer.substr(0, 255), std::string(253, 'x') + "12"};
+    EXPECT_EQ(want, texts());
 }
 
 TEST_F(Logging, StartUpStepSucceedsSilently)
@@ -49,31 +44,25 @@ TEST_F(Logging, StartUpStepSucceedsSilently)
     EXPECT_TRUE(lines().empty());
 }
 
-TEST(BoundedStrings, CopyKeepsCapacityMinusOneCharacters)
+// Both keep capacity - 1 characters and a terminator; a capacity of 0 or past 2^31 - 1 is refused.
+TEST(BoundedStrings, CopyAndFormatCutAndTerminate)
 {
     char buf[8];
     std::memset(buf, '#', sizeof buf);
     EXPECT_EQ(kStringTruncated, boundedCopy(buf, 5, "GenuineIntel"));
     EXPECT_STREQ("Genu", buf);
     EXPECT_EQ('#', buf[5]);
-
-    std::memset(buf, '#', sizeof buf);
     EXPECT_EQ(kStringOk, boundedCopy(buf, 8, "1234567"));
     EXPECT_STREQ("1234567", buf);
-
     std::memset(buf, '#', sizeof buf);
     EXPECT_EQ(kStringInvalidCapacity, boundedCopy(buf, 0, "abc"));
     EXPECT_EQ('#', buf[0]); // nothing written
     EXPECT_EQ(kStringInvalidCapacity, boundedCopy(buf, 0x80000000u, "abc"));
     EXPECT_EQ('\0', buf[0]);
-}
 
-TEST(BoundedStrings, FormatCutsAndTerminates)
-{
     char name[260];
     const std::string base(258, 'n');
     EXPECT_EQ(kStringTruncated, boundedFormat(name, sizeof name, "%s_LOCK", base.c_str()));
-    EXPECT_EQ(259u, std::strlen(name));
     EXPECT_EQ(base + "_", std::string(name));
     EXPECT_EQ(kStringOk, boundedFormat(name, sizeof name, "%s_LOCK", "frame"));
     EXPECT_STREQ("frame_LOCK", name);
@@ -82,10 +71,10 @@ TEST(BoundedStrings, FormatCutsAndTerminates)
 TEST(FpgaFlag, KeepsTheValueUnchanged)
 {
     const int32_t before = VyrUtilGetFpgaEmuEnabled();
-    VyrUtilSetFpgaEmuEnabled(5);
-    EXPECT_EQ(5, VyrUtilGetFpgaEmuEnabled());
-    VyrUtilSetFpgaEmuEnabled(-7);
-    EXPECT_EQ(-7, VyrUtilGetFpgaEmuEnabled());
+    for (int32_t value : {5, -7}) {
+        VyrUtilSetFpgaEmuEnabled(value);
+        EXPECT_EQ(value, VyrUtilGetFpgaEmuEnabled());
+    }
     VyrUtilSetFpgaEmuEnabled(before);
 }
 

@@ -10,37 +10,37 @@
 namespace vyr::test {
 namespace {
 
-std::set<std::string> headerNames()
+std::string fileText(const char* path)
 {
-    std::ifstream in(VYR_HEADER_PATH);
+    std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
-    const std::string s = text.str();
+    return text.str();
+}
+
+// Every declaration starts a line with "VYR_API <result> VYR_CALL <name>(".
+std::set<std::string> headerNames()
+{
+    const std::string s = fileText(VYR_HEADER_PATH), marker = "VYR_CALL";
     std::set<std::string> names;
-    // Every declaration starts a line with "VYR_API <result> VYR_CALL <name>(".
-    const std::string marker = "VYR_CALL";
     for (size_t at = s.find("VYR_API "); at != std::string::npos; at = s.find("VYR_API ", at + 1)) {
-        size_t call = s.find(marker, at);
+        const size_t call = s.find(marker, at);
         if ((at > 0 && s[at - 1] != '\n') || call == std::string::npos || s.find(';', at) < call)
             continue;
-        size_t begin = s.find_first_not_of(" \t\n", call + marker.size());
-        size_t end = s.find_first_of(" \t\n(", begin);
-        names.insert(s.substr(begin, end - begin));
+        const size_t begin = s.find_first_not_of(" \t\n", call + marker.size());
+        names.insert(s.substr(begin, s.find_first_of(" \t\n(", begin) - begin));
     }
     return names;
 }
 
+// The first word of every line but comments.
 std::set<std::string> listNames()
 {
-    std::ifstream in(VYR_EXPORTS_LIST_PATH);
+    std::istringstream in(fileText(VYR_EXPORTS_LIST_PATH));
     std::set<std::string> names;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string name, bytes;
-        if (!(words >> name) || name[0] == '#')
-            continue;
-        names.insert(name);
+    for (std::string line, name; std::getline(in, line);) {
+        if (std::istringstream(line) >> name && name[0] != '#')
+            names.insert(name);
     }
     return names;
 }
@@ -48,18 +48,13 @@ std::set<std::string> listNames()
 std::set<std::string> dynamicSymbols()
 {
     std::set<std::string> names;
-    std::string cmd = std::string("nm -D --defined-only '") + VYR_SHARED_LIBRARY_PATH + "'";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return names;
-    char line[512];
-    while (std::fgets(line, sizeof line, p)) {
-        std::istringstream words(line);
-        std::string address, type, name;
-        if (words >> address >> type >> name)
-            names.insert(name);
-    }
-    pclose(p);
+    const std::string library = VYR_SHARED_LIBRARY_PATH;
+    FILE* p = popen(("nm -D --defined-only --format=just-symbols '" + library + "'").c_str(), "r");
+    char name[512];
+    while (p && std::fscanf(p, "%511s", name) == 1)
+        names.insert(name);
+    if (p)
+        pclose(p);
     return names;
 }
 
@@ -67,16 +62,13 @@ std::string difference(const std::set<std::string>& a, const std::set<std::strin
 {
     std::string out;
     for (const std::string& n : a)
-        if (!b.count(n))
-            out += " " + n;
+        out += b.count(n) ? "" : " " + n;
     return out.empty() ? " (none)" : out;
 }
 
 TEST(Exports, HeaderListAndLibraryAgree)
 {
-    const auto header = headerNames();
-    const auto list = listNames();
-    const auto library = dynamicSymbols();
+    const auto header = headerNames(), list = listNames(), library = dynamicSymbols();
     ASSERT_FALSE(list.empty());
     EXPECT_EQ(list, header) << "only in exports.list:" << difference(list, header)
                             << "\nonly in the header:" << difference(header, list);

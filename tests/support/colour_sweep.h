@@ -32,7 +32,7 @@ inline int floorDiv(int a, int b)
 }
 
 template <size_t N>
-size_t perPixel(uint32_t count)
+size_t bytesPer(uint32_t count)
 {
     return N * count;
 }
@@ -60,7 +60,7 @@ inline void PrintTo(const Converter& c, std::ostream* os)
 
 // The path leaves what the reference leaves and nothing around the run, with the source at page
 // offsets 0 and 1 and the destination at each of the given offsets.
-inline ::testing::AssertionResult matchesAtOffsets(const LineSpec& shape, LineFn path, LineFn reference,
+inline ::testing::AssertionResult matchesAtOffsets(const LineShape& shape, LineFn path, LineFn reference,
                                                    const std::vector<uint32_t>& counts,
                                                    const std::vector<size_t>& dstOffsets)
 {
@@ -97,7 +97,7 @@ class Converters : public ::testing::TestWithParam<Converter> {};
 TEST_P(Converters, EveryPathFollowsItsRule)
 {
     const Converter& c = GetParam();
-    const LineSpec shape{c.srcBytes, bytesPerPixel(c.dstBpp), c.unusedBits};
+    const LineShape shape{c.srcBytes, bytesPerPixel(c.dstBpp), c.unusedBits};
     const auto counts = countsUpTo(40, {63, 64, 65, 255, 1000, 4099});
     EXPECT_TRUE(matchesReference(shape, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
     const auto variants = runnableVariants(*c.paths);

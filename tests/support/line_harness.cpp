@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
 #include "line_harness.h"
 
-#include <sstream>
+#include <algorithm>
 
 #include "bytes.h"
+#include "convert/kernels/simd.h"
 #include "guarded_buffer.h"
 
 namespace vyr::test {
@@ -28,26 +27,21 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
     return counts;
 }
 
-namespace {
-
-std::string describe(const Placement& p)
+::testing::AssertionResult matchesReference(const LineShape& shape, LineFn path, LineFn reference,
+                                            const std::vector<uint32_t>& counts, Sweep sweep)
 {
-    std::ostringstream s;
-    s << (p.flush == Flush::Front ? "front" : "back") << "+" << p.gap;
-    return s.str();
-}
-
-} // namespace
-
-::testing::AssertionResult matchesReference(const LineSpec& shape, LineFn path, LineFn reference,
-                                            const std::vector<uint32_t>& counts)
-{
-    const Placement sources[] = {{Flush::Front, 0}, {Flush::Back, 0}, {Flush::Front, 3}};
-    std::vector<Placement> destinations;
+    std::vector<Placement> sources = {{Flush::Back, 0}}, destinations;
     for (size_t gap = 0; gap < 8; ++gap) {
+        if (gap == 0 || gap == 3 || sweep == Sweep::EveryOffset)
+            sources.push_back({Flush::Front, gap});
         destinations.push_back({Flush::Front, gap});
         destinations.push_back({Flush::Back, gap});
     }
+    if (sweep == Sweep::LongRun)
+        destinations = {{Flush::Front, 0}, {Flush::Front, 3}};
+    const auto describe = [](const Placement& p) {
+        return std::string(p.flush == Flush::Front ? "front+" : "back+") + std::to_string(p.gap);
+    };
     for (uint32_t count : counts) {
         const size_t srcBytes = shape.srcBytes(count);
         const size_t dstBytes = shape.dstBytes(count);
@@ -63,30 +57,149 @@ std::string describe(const Placement& p)
 
         for (const Placement& sp : sources) {
             GuardedBuffer src(srcBytes, sp);
-            if (srcBytes)
-                std::copy(source.begin(), source.end(), src.data());
+            std::copy(source.begin(), source.end(), src.data());
             src.makeReadOnly();
             for (const Placement& dp : destinations) {
                 GuardedBuffer dst(dstBytes, dp);
-                if (dstBytes)
-                    std::copy(before.begin(), before.end(), dst.data());
+                std::copy(before.begin(), before.end(), dst.data());
                 path(src.data(), dst.data(), count, shape.unusedBits);
-                auto where = [&] {
-                    std::ostringstream s;
-                    s << "count " << count << ", source " << describe(sp) << ", destination "
-                      << describe(dp) << " (address mod 8 = "
-                      << (reinterpret_cast<uintptr_t>(dst.data()) & 7) << ")";
-                    return s.str();
-                };
-                if (!dst.surroundingsIntact())
-                    return ::testing::AssertionFailure() << "wrote outside the destination run at " << where();
-                auto same = sameBytes(expected.data(), dst.data(), dstBytes);
-                if (!same)
-                    return ::testing::AssertionFailure() << where() << ": " << same.message();
+                const bool intact = dst.surroundingsIntact();
+                const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), dstBytes);
+                if (!intact || !same) {
+                    return ::testing::AssertionFailure() << "count " << count << ", source " << describe(sp)
+                                                         << ", destination " << describe(dp) << ": "
+                                                         << (intact ? same.message() : "wrote outside the run");
+                }
             }
         }
     }
     return ::testing::AssertionSuccess();
+}
+
+// ---- Pixel-by-pixel converters described once --------------------------------------------------
+
+uint32_t loadLe(const uint8_t* p, size_t bytes)
+{
+    uint32_t v = 0;
+    for (size_t i = bytes; i-- > 0;)
+        v = v << 8 | p[i];
+    return v;
+}
+
+void storeLe(uint8_t* p, size_t bytes, uint32_t v)
+{
+    for (size_t i = 0; i < bytes; ++i, v >>= 8)
+        p[i] = uint8_t(v);
+}
+
+std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes)
+{
+    return [sampleBytes](uint8_t* p, size_t n, uint32_t seed) {
+        fillRandom(p, n, seed);
+        const std::vector<uint8_t> shifts = randomBytes(n / sampleBytes + 1, seed ^ 0xA11CEu);
+        for (size_t i = 0; i + sampleBytes <= n; i += sampleBytes) {
+            const uint8_t s = shifts[i / sampleBytes];
+            if (!(s & 1))
+                storeLe(p + i, sampleBytes, loadLe(p + i, sampleBytes) >> (s >> 1) % (8 * sampleBytes));
+        }
+    };
+}
+
+namespace {
+
+// The valid unusedBits worth a sweep: all of them, or a spread of a long range.
+std::vector<uint32_t> unusedBitsToTest(const LineCase& c)
+{
+    if (c.maxUnusedBits == kAnyUnusedBits)
+        return {0, 5};
+    std::vector<uint32_t> bits;
+    for (uint32_t a = 0; a <= c.maxUnusedBits; ++a) {
+        if (c.maxUnusedBits <= 11 || a < 2 || a + 2 > c.maxUnusedBits || a == c.maxUnusedBits / 2)
+            bits.push_back(a);
+    }
+    return bits;
+}
+
+bool vectorRuns(const LineCase& c, uint32_t unusedBits)
+{
+    return c.paths.vector && !(c.vectorNeedsZeroBits && unusedBits != 0);
+}
+
+LineFn vectorRule(const LineCase& c) { return c.vectorRule ? c.vectorRule : c.rule.fn; }
+
+LineShape shape(const LineCase& c, uint32_t unusedBits)
+{
+    const Rule& r = c.rule;
+    return {bytesPerPixel(r.srcBpp), bytesPerPixel(r.dstBpp), unusedBits, mixedSamples(c.sampleBytes)};
+}
+
+} // namespace
+
+void expectFollowsItsRules(const LineCase& c)
+{
+    const std::vector<uint32_t> bits = unusedBitsToTest(c);
+    for (uint32_t a : bits) {
+        EXPECT_TRUE(matchesReference(shape(c, a), c.paths.scalar, c.rule.fn, {0, 1, 2, 3, 5, 8, 13, 31, 257}))
+            << "scalar path, unusedBits " << a;
+    }
+
+    const std::vector<uint32_t> all = countsUpTo(48, {63, 64, 65, 255, 1000, 4099});
+    const std::vector<uint32_t> few = countsUpTo(17, {1000});
+    const uint32_t longRun = uint32_t(kernels::kStreamingBytes / c.rule.dstBpp + 37); // streaming stores
+    for (uint32_t a : bits) {
+        if (!vectorRuns(c, a))
+            continue;
+        const bool edge = a == bits.front() || (a == bits.back() && c.maxUnusedBits != kAnyUnusedBits);
+        for (auto [isa, path] : runnableVariants(*c.paths.vector)) {
+            const std::vector<uint32_t>& counts = edge ? all : few;
+            EXPECT_TRUE(matchesReference(shape(c, a), path, vectorRule(c), counts, Sweep::EveryOffset))
+                << convert::isaName(isa) << ", unusedBits " << a;
+            if (a == 0) {
+                EXPECT_TRUE(matchesReference(shape(c, 0), path, vectorRule(c), {longRun}, Sweep::LongRun))
+                    << convert::isaName(isa);
+            }
+        }
+    }
+
+    const uint32_t count = 203;
+    for (uint32_t a : bits) {
+        std::vector<uint8_t> src(count * c.rule.srcBpp);
+        mixedSamples(c.sampleBytes)(src.data(), src.size(), a + 1);
+        const std::vector<uint8_t> before = randomBytes(count * c.rule.dstBpp, a + 2);
+        std::vector<uint8_t> expected = before, actual = before;
+        const LineFn rule = VyrUtilIsMMX() && vectorRuns(c, a) ? vectorRule(c) : c.rule.fn;
+        rule(src.data(), expected.data(), count, a);
+        EXPECT_EQ(0u, c.exported(src.data(), actual.data(), count, a));
+        EXPECT_TRUE(sameBytes(expected.data(), actual.data(), actual.size())) << "export, unusedBits " << a;
+    }
+    GuardedBuffer none(0, {Flush::Front, 0});
+    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0));
+    EXPECT_TRUE(none.surroundingsIntact());
+}
+
+void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<Telling>& values)
+{
+    for (const Telling& t : values) {
+        auto c = std::find_if(cases.begin(), cases.end(),
+                              [&](const LineCase& lc) { return std::string(lc.name) == t.converter; });
+        ASSERT_NE(cases.end(), c) << t.converter;
+        std::vector<std::pair<std::string, LineFn>> paths = {{"scalar", c->paths.scalar}};
+        if (vectorRuns(*c, t.unusedBits)) {
+            for (auto [isa, path] : runnableVariants(*c->paths.vector))
+                paths.emplace_back(convert::isaName(isa), path);
+        }
+        for (auto& [name, path] : paths) {
+            const bool vector = name != "scalar" && !t.wantVector.empty();
+            const std::vector<uint8_t>& want = vector ? t.wantVector : t.want;
+            GuardedBuffer in(t.src.size(), {Flush::Back, 0});
+            std::copy(t.src.begin(), t.src.end(), in.data());
+            GuardedBuffer out(want.size(), {Flush::Back, 0});
+            std::fill(out.data(), out.data() + want.size(), 0xAA);
+            path(in.data(), out.data(), uint32_t(t.src.size() / c->rule.srcBpp), t.unusedBits);
+            EXPECT_TRUE(sameBytes(want.data(), out.data(), want.size()))
+                << t.converter << ", unusedBits " << t.unusedBits << ", " << name << " path";
+        }
+    }
 }
 
 } // namespace vyr::test

@@ -1,6 +1,8 @@
 // Checks a converter path against an independent reference over counts and buffer placements.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,7 +15,7 @@ namespace vyr::test {
 
 using convert::LineFn;
 
-struct LineSpec {
+struct LineShape {
     std::function<size_t(uint32_t)> srcBytes; // bytes of a run of `count` source pixels
     std::function<size_t(uint32_t)> dstBytes;
     uint32_t unusedBits = 0;
@@ -32,11 +34,84 @@ std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Pat
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
 
-// For every count: the source flush against either guard (and once at an odd address), the
-// destination flush against either guard at gaps 0..7 (so every address mod 8 occurs, and both
-// ends are tested right at a guard). Path and reference start from the same destination bytes,
-// must leave the same bytes, and the path must touch nothing around either run.
-::testing::AssertionResult matchesReference(const LineSpec& shape, LineFn path, LineFn reference,
-                                            const std::vector<uint32_t>& counts);
+// Placements: the source flush against either guard and once at an odd address (or at every offset
+// 0..7 from the front guard); the destination flush against either guard at gaps 0..7, so every
+// address mod 8 occurs and both ends are tested right at a guard (for long runs only at gaps 0 and 3).
+enum class Sweep { Flush, EveryOffset, LongRun };
+
+// For every count and placement, path and reference start from the same destination bytes, must
+// leave the same bytes, and the path must touch nothing around either run.
+::testing::AssertionResult matchesReference(const LineShape& shape, LineFn path, LineFn reference,
+                                            const std::vector<uint32_t>& counts, Sweep sweep = Sweep::Flush);
+
+// ---- Pixel-by-pixel converters described once --------------------------------------------------
+
+// Little-endian values of `bytes` bytes.
+uint32_t loadLe(const uint8_t* p, size_t bytes);
+void storeLe(uint8_t* p, size_t bytes, uint32_t v);
+
+// One pixel of a rule: reads the source pixel at s, writes the destination pixel at d.
+using PixelRule = void (*)(const uint8_t* s, uint8_t* d, uint32_t unusedBits);
+
+template <PixelRule R, size_t SrcBpp, size_t DstBpp>
+void everyPixel(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        R(src + i * SrcBpp, dst + i * DstBpp, unusedBits);
+}
+
+// A reference of a run and the bytes of one pixel on either side.
+struct Rule {
+    LineFn fn;
+    size_t srcBpp, dstBpp;
+};
+template <PixelRule R, size_t SrcBpp, size_t DstBpp>
+constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, SrcBpp, DstBpp};
+
+// Random samples of sampleBytes, every other one shifted right by a random amount, so that
+// samples inside and beyond every declared depth occur.
+std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes);
+
+using ExportedLine = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+
+constexpr uint32_t kAnyUnusedBits = ~0u; // ignored: any value gives the same pixels
+
+// The library's scalar path, and its vector paths where it has them.
+struct LibraryPaths {
+    LibraryPaths(LineFn scalarOnly) : scalar(scalarOnly) {}
+    LibraryPaths(const convert::Paths& all) : scalar(all.scalar), vector(&all) {}
+    LineFn scalar;
+    const convert::Paths* vector = nullptr;
+};
+
+struct LineCase {
+    const char* name;
+    ExportedLine exported;
+    LibraryPaths paths;
+    Rule rule;                        // the scalar rule, written independently
+    size_t sampleBytes;               // of the source, for mixedSamples
+    uint32_t maxUnusedBits;           // valid unusedBits are 0..max, or kAnyUnusedBits
+    LineFn vectorRule = nullptr;      // where it differs from the scalar rule
+    bool vectorNeedsZeroBits = false; // the export takes the vector path only with unusedBits 0
+};
+
+inline void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+inline std::string caseName(const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; }
+
+// The scalar path follows the rule for every valid unusedBits; every vector path follows its rule
+// at every count up to a few blocks, every source and destination offset and on a run long enough
+// for streaming stores; the export takes one path for the whole run, returns 0 and with a count of
+// 0 touches nothing.
+void expectFollowsItsRules(const LineCase& c);
+
+// A telling value: the scalar path, and where the vector rule applies every vector path, converts
+// `src` into exactly `want` (or `wantVector` where the paths differ), 0xAA before in the destination.
+struct Telling {
+    const char* converter;
+    uint32_t unusedBits;
+    std::vector<uint8_t> src, want, wantVector = {};
+};
+
+void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<Telling>& values);
 
 } // namespace vyr::test
