@@ -13,6 +13,7 @@
 namespace vyr::test {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
 
 // A fresh directory under the system temporary directory, removed with everything in it.
 class ScratchDirectory {
