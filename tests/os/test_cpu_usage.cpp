@@ -1,6 +1,5 @@
 // The CPU usage monitor on injected samples against the rules computed cycle by cycle (formula,
-// statistics, long-term average, skipped cycles), its thread's start and stop, and the platform's
-// real samples against the system's own reports, read another way.
+// statistics, long-term average, skipped cycles), and its thread's start and stop.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,15 +10,6 @@
 #include "OS/cpuUsage.h"
 #include "VyrUtility.h"
 #include "bytes.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <fstream>
-#include <sstream>
-#include <time.h>
-#include <unistd.h>
-#endif
 
 namespace vyr::test {
 namespace {
@@ -65,12 +55,12 @@ struct Reference {
 
 ::testing::AssertionResult same(const Reference& r, const usage::Monitor& m)
 {
-    if (r.current == m.current() && r.minimum == m.minimum() && r.maximum == m.maximum() &&
-        r.longTerm == m.longTerm())
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "want " << r.current << " " << r.minimum << " " << r.maximum << " "
-                                         << r.longTerm << ", got " << m.current() << " " << m.minimum() << " "
-                                         << m.maximum() << " " << m.longTerm();
+    const double want[] = {r.current, r.minimum, r.maximum, r.longTerm};
+    const double got[] = {m.current(), m.minimum(), m.maximum(), m.longTerm()};
+    for (int i = 0; i < 4; ++i)
+        if (want[i] != got[i])
+            return ::testing::AssertionFailure() << "value " << i << ": want " << want[i] << ", got " << got[i];
+    return ::testing::AssertionSuccess();
 }
 
 // A platform whose samples, event and thread the test controls.
@@ -144,25 +134,21 @@ TEST_F(InjectedSamples, FailedStartsLeaveNothingBehind)
     usage::Monitor m(manual_);
     g_available = false;
     EXPECT_EQ(0u, m.enter(10, 1));
-    EXPECT_EQ(0, g_events);
     g_available = true;
     g_eventFails = true;
     EXPECT_EQ(0u, m.enter(10, 1));
-    EXPECT_EQ(0, g_threads);
     g_eventFails = false;
     g_threadFails = true;
     EXPECT_EQ(0u, m.enter(10, 1));
-    EXPECT_EQ(1, g_eventsClosed);
-    EXPECT_EQ(0, g_joins);
-    EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
-    EXPECT_EQ(1, g_eventsClosed);
-    g_threadFails = false; // a start while running stops the first thread before the second starts
+    g_threadFails = false;
     EXPECT_EQ(1u, m.enter(10, 1));
-    EXPECT_EQ(1u, m.enter(20, 2));
-    EXPECT_EQ(1, g_joins);
+    EXPECT_EQ(1u, m.enter(20, 2)); // stops the first thread before the second starts
     EXPECT_EQ(1u, m.leave());
-    EXPECT_EQ(2, g_joins);
+    EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
+    EXPECT_EQ(3, g_events);
     EXPECT_EQ(3, g_eventsClosed);
+    EXPECT_EQ(2, g_threads);
+    EXPECT_EQ(2, g_joins);
 }
 
 TEST_F(InjectedSamples, ThreadSamplesEachPeriodAndStatisticsCarryOverBetweenRuns)
@@ -184,67 +170,6 @@ TEST_F(InjectedSamples, ThreadSamplesEachPeriodAndStatisticsCarryOverBetweenRuns
             want.take(g_samples[i], 4);
         EXPECT_TRUE(same(want, m)) << "run " << run;
     }
-}
-
-struct Reading {
-    uint64_t idle, now, frequency;
-    uint32_t processors;
-};
-
-#if defined(_WIN32)
-uint64_t ticks(const FILETIME& t) { return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime; }
-// Idle time summed over processors and the system time, both in 100 ns.
-Reading reference()
-{
-    FILETIME idle, kernel, user, now;
-    GetSystemTimes(&idle, &kernel, &user);
-    GetSystemTimeAsFileTime(&now);
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return {ticks(idle), ticks(now), uint64_t(frequency.QuadPart), info.dwNumberOfProcessors};
-}
-constexpr uint64_t kSlack = 200000; // 20 ms: the two ways may be updated on different ticks
-#else
-// /proc/stat's idle and I/O-wait ticks in nanoseconds, and the monotonic clock.
-Reading reference()
-{
-    std::ifstream stat("/proc/stat");
-    std::string line;
-    Reading r = {0, 0, 1000000000u, 0};
-    while (std::getline(stat, line) && line.rfind("cpu", 0) == 0) {
-        std::istringstream fields(line.substr(3));
-        uint64_t user, nice, system, idle, iowait;
-        if (line[3] != ' ')
-            ++r.processors;
-        else if (fields >> user >> nice >> system >> idle >> iowait)
-            r.idle = (idle + iowait) * (1000000000u / uint64_t(sysconf(_SC_CLK_TCK)));
-    }
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    r.now = uint64_t(ts.tv_sec) * 1000000000u + uint64_t(ts.tv_nsec);
-    return r;
-}
-constexpr uint64_t kSlack = 0;
-#endif
-
-TEST(Platform, SystemTimesAndCounterAgreeWithTheSystem)
-{
-    const os::Platform& real = os::platform();
-    ASSERT_TRUE(real.systemTimesAvailable());
-    const Reading before = reference();
-    const uint64_t count = real.counter();
-    os::SystemTimes t;
-    ASSERT_TRUE(real.systemTimes(&t));
-    const Reading after = reference();
-    EXPECT_EQ(before.processors, t.processors);
-    EXPECT_GE(t.idle + kSlack, before.idle);
-    EXPECT_LE(t.idle, after.idle + kSlack);
-    EXPECT_GE(t.now + kSlack, before.now);
-    EXPECT_LE(t.now, after.now + kSlack);
-    EXPECT_EQ(before.frequency, real.counterFrequency());
-    EXPECT_GE(real.counter(), count);
 }
 
 } // namespace
