@@ -1,5 +1,5 @@
-// Privilege, working set and system questions on a platform whose answers the test chooses: each
-// step's message, exactly, and the token closed on every path that opened it.
+// Privilege and system questions on a platform whose answers the test chooses: each step's message,
+// exactly, and the token closed on every path that opened it; the exports' null and unknown arguments.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,14 +21,14 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Answers {
-    int32_t open = 1, lookup = 1, adjust = 1, workingSet = 1;
-    uint32_t adjustError = 0, workingSetError = 0;
+    int32_t open = 1, lookup = 1, adjust = 1;
+    uint32_t adjustError = 0;
     bool versionOk = true;
     uint32_t major = 0, minor = 0;
 };
 Answers g;
 int g_opened, g_closed, g_versionCalls;
-Lines g_calls; // "<token>/<id>:<enable>" for each apply step, "set <min> <max>" for the working set
+Lines g_calls; // "<token>/<id>:<enable>" for each apply step
 
 class AdjustProc : public LogCapture {
 protected:
@@ -55,11 +55,6 @@ protected:
             return g.adjust;
         };
         p_.closeToken = [](os::Handle token) { g_closed += token == 42; };
-        p_.setWorkingSet = [](size_t minimum, size_t maximum, uint32_t* lastError) {
-            g_calls.push_back("set " + std::to_string(minimum) + " " + std::to_string(maximum));
-            *lastError = g.workingSetError;
-            return g.workingSet;
-        };
         p_.windowsVersion = [](uint32_t* major, uint32_t* minor) {
             ++g_versionCalls;
             *major = g.major;
@@ -106,7 +101,7 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
         {1, 1, 1, 1300, "SeDebugPrivilege", 0, 0, "42/16:0", "Cannot disable" + policy},
     };
     for (const Case& c : cases) {
-        g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
+        g = {c.open, c.lookup, c.adjust, c.adjustError};
         g_calls.clear();
         const size_t before = texts().size();
         EXPECT_EQ(c.result, proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
@@ -115,20 +110,6 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
         EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}),
                   Lines(all.begin() + std::ptrdiff_t(before), all.end()));
     }
-}
-
-// The refusal without the quota privilege is the real system's case (test_privilege).
-TEST_F(AdjustProc, WorkingSetAfterTheQuotaPrivilege)
-{
-    g.workingSet = 7; // the platform's own success value comes back
-    EXPECT_EQ(7u, proc::adjustWorkingSet(p_, 4096, 0xFFFFFFFFu));
-    g.workingSet = 0;
-    g.workingSetError = 0x5A;
-    EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 8192, 4096));
-    EXPECT_EQ(Lines({"42/24:1", "set 4096 4294967295", "42/24:1", "set 8192 4096"}), g_calls);
-    EXPECT_EQ(Lines({"VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a min: 8192 "
-                     "max: 4096 )"}),
-              texts());
 }
 
 TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
