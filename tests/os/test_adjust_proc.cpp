@@ -122,24 +122,20 @@ TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
                           {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
     for (const Case& c : cases) {
         proc::VersionRecord record;
-        g.versionOk = c.ok;
-        g.major = c.major;
-        g.minor = c.minor;
+        g = {1, 1, 1, 0, c.ok, c.major, c.minor};
         g_versionCalls = 0;
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         g.major = c.want ? 5 : 10; // a second reading would flip the answer
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         EXPECT_EQ(1, g_versionCalls);
     }
-    EXPECT_TRUE(lines().empty());
 }
 
 // The real answers against the system's own reports, read another way.
 TEST_F(AdjustProc, RealSystemQuestions)
 {
 #if defined(_WIN32)
-    // The true version: the query the library uses reports at most 6.2 to programs that do not
-    // declare newer systems, which does not change the answer.
+    // The true version (the library's query may report 6.2 for newer systems: the same answer).
     using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     const auto rtlGetVersion = reinterpret_cast<GetVersionFn>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion")));
@@ -174,7 +170,8 @@ TEST_F(AdjustProc, NullOrUnknownArgumentsOfTheExports)
         {"FreePerfCounter(null)", [] { return VyrUtilFreePerfCounter(nullptr); }, nullptr},
         {"AdjustProcessPrivilege(null)", [] { return VyrUtilAdjustProcessPrivilege(nullptr, 1); },
          "Cannot get privilege value for (null)"},
-        {"AdjustProcessPrivilege(unknown)", [] { return VyrUtilAdjustProcessPrivilege("SeNoSuchPrivilege", 0); },
+        {"AdjustProcessPrivilege(unknown)",
+         [] { return VyrUtilAdjustProcessPrivilege("SeNoSuchPrivilege", 0); },
          "Cannot get privilege value for SeNoSuchPrivilege"},
     };
     for (const Case& c : cases) {

@@ -71,9 +71,9 @@ protected:
         if (fd >= 0)
             close(fd);
         if (held)
-            GTEST_SKIP() << "another process has the library loaded; these cases need the machine to themselves";
+            GTEST_SKIP() << "another process has the library loaded; these cases need the machine alone";
     }
-    static bool load(ChildProcess& child) { return child.request("load") == std::optional<std::string>("ok"); }
+    static bool load(ChildProcess& child) { return child.request("load") == "ok"; }
 };
 
 TEST_F(Lifecycle, CounterFollowsOneThreeAndNoProcesses)
@@ -93,11 +93,16 @@ TEST_F(Lifecycle, CounterFollowsOneThreeAndNoProcesses)
     EXPECT_EQ(std::nullopt, counter()); // the last one out removes the block
 }
 
-TEST_F(Lifecycle, ProcessKilledWhileAttachedIsTakenBack)
+TEST_F(Lifecycle, FpgaFlagPerProcessAndKilledProcessesTakenBack)
 {
     ChildProcess a("loader"), b("loader");
     ASSERT_TRUE(load(a));
     ASSERT_TRUE(load(b));
+    EXPECT_EQ("0", a.request("fpga"));
+    EXPECT_EQ("5", a.request("fpga 5"));
+    EXPECT_EQ("0", b.request("fpga"));
+    EXPECT_EQ("-3", b.request("fpga -3"));
+    EXPECT_EQ("5", a.request("fpga"));
     EXPECT_EQ(1, counter());
     b.kill();
     b.wait();
@@ -115,18 +120,6 @@ TEST_F(Lifecycle, ProcessKilledWhileAttachedIsTakenBack)
     EXPECT_EQ(0, counter());
     ASSERT_EQ("ok", d.request("unload"));
     EXPECT_EQ(std::nullopt, counter());
-}
-
-TEST_F(Lifecycle, FpgaFlagBelongsToEachProcess)
-{
-    ChildProcess a("loader"), b("loader");
-    ASSERT_TRUE(load(a));
-    ASSERT_TRUE(load(b));
-    EXPECT_EQ("0", a.request("fpga"));
-    EXPECT_EQ("5", a.request("fpga 5"));
-    EXPECT_EQ("0", b.request("fpga"));
-    EXPECT_EQ("-3", b.request("fpga -3"));
-    EXPECT_EQ("5", a.request("fpga"));
 }
 
 } // namespace
