@@ -38,7 +38,8 @@ using RealSystem = LogCapture;
 // Whatever the account holds: 1 and silence, or 0 and the policy message.
 TEST_F(RealSystem, EachPrivilegeResultComesWithItsMessage)
 {
-    for (const char* name : {"SeLockMemoryPrivilege", "SeIncreaseQuotaPrivilege", "SeChangeNotifyPrivilege"}) {
+    for (const char* name :
+         {"SeLockMemoryPrivilege", "SeIncreaseQuotaPrivilege", "SeChangeNotifyPrivilege"}) {
         for (uint32_t enable : {1u, 0u}) {
             const size_t before = texts().size();
             const bool held = VyrUtilAdjustProcessPrivilege(name, enable) == 1;

@@ -34,7 +34,7 @@ std::map<std::string, ChildMain>& registry()
 constexpr const char* kChildFlag = "--vyr-child";
 std::vector<std::string> g_childLog;
 
-void VYRLOG_CDECL collect(void*, int32_t, const char*, int32_t, const char* text) { g_childLog.push_back(text); }
+void VYRLOG_CDECL collect(void*, int32_t, const char*, int32_t, const char* s) { g_childLog.push_back(s); }
 
 } // namespace
 
@@ -154,7 +154,8 @@ bool ChildProcess::send(const std::string& line)
 {
     const std::string data = line + "\n";
     DWORD written = 0;
-    return toChild_ != -1 && WriteFile(handle(toChild_), data.data(), DWORD(data.size()), &written, nullptr) &&
+    return toChild_ != -1 &&
+           WriteFile(handle(toChild_), data.data(), DWORD(data.size()), &written, nullptr) &&
            written == data.size();
 }
 
@@ -167,9 +168,8 @@ long ChildProcess::readSome(char* buffer, size_t size, int timeoutMs)
             return -1;
         Sleep(1);
     }
-    if (avail == 0 || !ReadFile(handle(fromChild_), buffer, DWORD(std::min<size_t>(avail, size)), &got, nullptr))
-        return 0;
-    return long(got);
+    const DWORD want = DWORD(std::min<size_t>(avail, size));
+    return avail != 0 && ReadFile(handle(fromChild_), buffer, want, &got, nullptr) ? long(got) : 0;
 }
 
 bool ChildProcess::reap(int timeoutMs)
