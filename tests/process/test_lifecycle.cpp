@@ -62,11 +62,7 @@ protected:
     {
         // Whether a live process holds the block (its attached byte is locked).
         const int fd = shm_open(os::block::kName, O_RDONLY, 0);
-        struct flock fl = {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = os::block::kAttachedByte;
-        fl.l_len = 1;
+        struct flock fl = {F_WRLCK, SEEK_SET, off_t(os::block::kAttachedByte), 1, 0};
         const bool held = fd >= 0 && (fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type != F_UNLCK);
         if (fd >= 0)
             close(fd);
