@@ -1,5 +1,4 @@
-// The fast copy on each of its paths: the source's bytes at every size and offset, and nothing
-// touched outside the destination.
+// The fast copy on each of its paths: the source's bytes at every size and offset, nothing outside.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -32,7 +32,7 @@ protected:
     os::Platform p_;
 };
 
-TEST_F(InjectedTicks, IntervalsRestartAtTheReadingTheyReturn)
+TEST_F(InjectedTicks, IntervalsReadingsAndUnsigned64BitTicks)
 {
     PerfCounter* c = make(10000000, 777); // allocation resets
     const uint64_t readings[] = {25000777, 25000777, 40000777, 42500777};
@@ -47,11 +47,7 @@ TEST_F(InjectedTicks, IntervalsRestartAtTheReadingTheyReturn)
     g_ticks = 9000 + 5000000;
     EXPECT_EQ(0.5, perf::computeTime(p_, c, 0));
     EXPECT_EQ(1u, perf::release(p_, c));
-}
-
-TEST_F(InjectedTicks, TicksAreUnsigned64BitAndAbsoluteReadingsScale)
-{
-    PerfCounter* c = make(4, UINT64_MAX - 5);
+    c = make(4, UINT64_MAX - 5);
     g_ticks = 10; // wrapped: 16 ticks
     EXPECT_EQ(4.0, perf::computeTime(p_, c, 0));
     g_ticks = (uint64_t(1) << 63) + 4096; // converts as an unsigned value

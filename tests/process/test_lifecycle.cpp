@@ -1,6 +1,5 @@
-// Load and unload across processes: the attach counter of the machine-wide block, its renewal
-// after the last process, its repair after a process killed with SIGKILL, and the per-process FPGA
-// flag. This binary does not link the library; its children load it.
+// Load and unload across processes: the machine-wide attach counter, its repair after SIGKILL and
+// the per-process FPGA flag. This binary does not link the library; its children load it.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>

@@ -1,6 +1,5 @@
-// Privileges and the working set on the real system. On Linux the kernel's own reports are the
-// reference, and a child that dropped a capability shows the refusals; on Windows (and wine) the
-// account decides, and each result must come with exactly the messages that belong to it.
+// Privileges and the working set on the real system: on Linux against the kernel's own reports, in a
+// child that drops capabilities; on Windows (and wine) each result with exactly its messages.
 #include <gtest/gtest.h>
 
 #include <sstream>
