@@ -1,5 +1,5 @@
-// Privilege and system questions on a platform whose answers the test chooses: each step's message,
-// exactly, and the token closed on every path that opened it; the exports' null and unknown arguments.
+// Privilege, working set and system questions on a fake platform: each step's message, exactly, and
+// the token closed on every path that opened it; the exports' null and unknown arguments.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,14 +21,14 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Answers {
-    int32_t open = 1, lookup = 1, adjust = 1;
-    uint32_t adjustError = 0;
+    int32_t open = 1, lookup = 1, adjust = 1, workingSet = 1;
+    uint32_t adjustError = 0, workingSetError = 0;
     bool versionOk = true;
     uint32_t major = 0, minor = 0;
 };
 Answers g;
 int g_opened, g_closed, g_versionCalls;
-Lines g_calls; // "<token>/<id>:<enable>" for each apply step
+Lines g_calls; // "<token>/<id>:<enable>" for each apply step, "set <min> <max>" for the working set
 
 class AdjustProc : public LogCapture {
 protected:
@@ -55,6 +55,11 @@ protected:
             return g.adjust;
         };
         p_.closeToken = [](os::Handle token) { g_closed += token == 42; };
+        p_.setWorkingSet = [](size_t minimum, size_t maximum, uint32_t* lastError) {
+            g_calls.push_back("set " + std::to_string(minimum) + " " + std::to_string(maximum));
+            *lastError = g.workingSetError;
+            return g.workingSet;
+        };
         p_.windowsVersion = [](uint32_t* major, uint32_t* minor) {
             ++g_versionCalls;
             *major = g.major;
@@ -90,7 +95,6 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
     const std::string policy = " \"SeDebugPrivilege\" privilege, please check the local policy";
     const Case cases[] = {
         {1, 1, 1, 0, lock, 1, 1, "42/21:1", ""},
-        {1, 1, 1, 0, lock, 0, 1, "42/21:0", ""},
         {1, 1, 1, 0, lock, 0x100, 1, "42/21:1", ""}, // any nonzero enables
         {0, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"},
         {2, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"}, // only exactly 1 succeeds
@@ -101,7 +105,7 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
         {1, 1, 1, 1300, "SeDebugPrivilege", 0, 0, "42/16:0", "Cannot disable" + policy},
     };
     for (const Case& c : cases) {
-        g = {c.open, c.lookup, c.adjust, c.adjustError};
+        g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
         g_calls.clear();
         const size_t before = texts().size();
         EXPECT_EQ(c.result, proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
@@ -110,6 +114,19 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
         EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}),
                   Lines(all.begin() + std::ptrdiff_t(before), all.end()));
     }
+}
+
+TEST_F(AdjustProc, WorkingSetAfterTheQuotaPrivilege)
+{
+    g.workingSet = 7; // the platform's own success value comes back
+    EXPECT_EQ(7u, proc::adjustWorkingSet(p_, 4096, 0xFFFFFFFFu));
+    g.workingSet = 0;
+    g.workingSetError = 0x5A;
+    EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 8192, 4096));
+    EXPECT_EQ(Lines({"42/24:1", "set 4096 4294967295", "42/24:1", "set 8192 4096"}), g_calls);
+    EXPECT_EQ(Lines({"VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a "
+                     "min: 8192 max: 4096 )"}),
+              texts());
 }
 
 TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
@@ -122,7 +139,7 @@ TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
                           {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
     for (const Case& c : cases) {
         proc::VersionRecord record;
-        g = {1, 1, 1, 0, c.ok, c.major, c.minor};
+        g = {1, 1, 1, 1, 0, 0, c.ok, c.major, c.minor};
         g_versionCalls = 0;
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         g.major = c.want ? 5 : 10; // a second reading would flip the answer

@@ -49,26 +49,22 @@ struct Reference {
         idle = s.idle;
         now = s.now;
     }
+    std::vector<double> values() const { return {current, minimum, maximum, longTerm}; }
 };
 
-::testing::AssertionResult same(const Reference& r, const usage::Monitor& m)
+std::vector<double> values(const usage::Monitor& m)
 {
-    const double want[] = {r.current, r.minimum, r.maximum, r.longTerm};
-    const double got[] = {m.current(), m.minimum(), m.maximum(), m.longTerm()};
-    for (int i = 0; i < 4; ++i)
-        if (want[i] != got[i])
-            return ::testing::AssertionFailure() << "value " << i << ": " << want[i] << " != " << got[i];
-    return ::testing::AssertionSuccess();
+    return {m.current(), m.minimum(), m.maximum(), m.longTerm()};
 }
 
-// A platform whose samples, event and thread the test controls; the test runs the cycles.
 Sample g_samples[400];
 size_t g_taken;
 int g_eventsClosed, g_joins;
 
-// Steps that do not advance, idle that does not move (100.5: no clamping), failed samples, samples
-// without processors and samples back in time, for averaging lengths where 0 counts as 1; each start
-// stops the running monitor first, and the statistics carry over from one run to the next.
+// A platform whose samples, event and thread the test controls, the test running the cycles. Steps
+// that do not advance, idle that does not move (100.5: no clamping), failed samples, samples without
+// processors and samples back in time, for averaging lengths where 0 counts as 1; each start stops
+// the running monitor first, and the statistics carry over from one run to the next.
 TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
 {
     os::Platform p = os::platform();
@@ -100,7 +96,7 @@ TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
                             r[3] == 2 ? 0 : processors};
             m.cycle();
             want.take(g_samples[i], ltSamples);
-            ASSERT_TRUE(same(want, m)) << "ltSamples " << ltSamples << ", cycle " << i;
+            ASSERT_EQ(want.values(), values(m)) << "ltSamples " << ltSamples << ", cycle " << i;
         }
         EXPECT_EQ(100.5, m.maximum());
         EXPECT_EQ(ltSamples <= 1, m.current() == m.longTerm()); // N of 0 or 1: the last value
