@@ -1,5 +1,5 @@
-// Privilege, working set and system questions on a platform whose answers the test chooses: each
-// step's message, exactly, and the token closed on every path that opened it.
+// Privilege, working set and system questions on a fake platform: each step's message, exactly, and
+// the token closed on every path that opened it; the exports' null and unknown arguments.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,26 +92,23 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
         std::string message; // after the prefix, or none
     };
     const char* lock = "SeLockMemoryPrivilege"; // 21 characters
-    const std::string policy = " \"SeLockMemoryPrivilege\" privilege, please check the local policy";
-    const std::string value = "Cannot get privilege value for ";
+    const std::string policy = " \"SeDebugPrivilege\" privilege, please check the local policy";
     const Case cases[] = {
         {1, 1, 1, 0, lock, 1, 1, "42/21:1", ""},
-        {1, 1, 1, 0, lock, 0, 1, "42/21:0", ""},
         {1, 1, 1, 0, lock, 0x100, 1, "42/21:1", ""}, // any nonzero enables
         {0, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"},
         {2, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"}, // only exactly 1 succeeds
-        {1, 0, 1, 0, "SeNoSuchPrivilege", 1, 0, nullptr, value + "SeNoSuchPrivilege"},
-        {1, 1, 1, 0, nullptr, 1, 0, nullptr, value + "(null)"},
-        {1, 1, 0, 6, "SeDebugPrivilege", 1, 0, "42/16:1", "Cannot adjust token privileges, error 6"},
+        {1, 0, 1, 0, lock, 1, 0, nullptr, "Cannot get privilege value for SeLockMemoryPrivilege"},
+        {1, 1, 0, 6, lock, 1, 0, "42/21:1", "Cannot adjust token privileges, error 6"},
         // Applied, but the account does not hold the privilege.
-        {1, 1, 1, 1300, lock, 1, 0, "42/21:1", "Cannot enable" + policy},
-        {1, 1, 1, 1300, lock, 0, 0, "42/21:0", "Cannot disable" + policy},
+        {1, 1, 1, 1300, "SeDebugPrivilege", 1, 0, "42/16:1", "Cannot enable" + policy},
+        {1, 1, 1, 1300, "SeDebugPrivilege", 0, 0, "42/16:0", "Cannot disable" + policy},
     };
     for (const Case& c : cases) {
         g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
         g_calls.clear();
         const size_t before = texts().size();
-        EXPECT_EQ(c.result, proc::adjustPrivilege(p_, c.name, c.enable)) << (c.name ? c.name : "null");
+        EXPECT_EQ(c.result, proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
         EXPECT_EQ(c.call ? Lines({c.call}) : Lines(), g_calls);
         const Lines all = texts();
         EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}),
@@ -119,23 +116,17 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
     }
 }
 
-TEST_F(AdjustProc, WorkingSetNeedsTheQuotaPrivilegeFirst)
+TEST_F(AdjustProc, WorkingSetAfterTheQuotaPrivilege)
 {
-    g.adjustError = 1300;
-    EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 1 << 20, 2 << 20));
-    g.adjustError = 0;
     g.workingSet = 7; // the platform's own success value comes back
     EXPECT_EQ(7u, proc::adjustWorkingSet(p_, 4096, 0xFFFFFFFFu));
     g.workingSet = 0;
     g.workingSetError = 0x5A;
     EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 8192, 4096));
-    EXPECT_EQ(Lines({"42/24:1", "42/24:1", "set 4096 4294967295", "42/24:1", "set 8192 4096"}), g_calls);
-    EXPECT_EQ(
-        Lines(
-            {kPrefix + "Cannot enable \"SeIncreaseQuotaPrivilege\" privilege, please check the local policy",
-             "VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a min: 8192 "
-             "max: 4096 )"}),
-        texts());
+    EXPECT_EQ(Lines({"42/24:1", "set 4096 4294967295", "42/24:1", "set 8192 4096"}), g_calls);
+    EXPECT_EQ(Lines({"VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a "
+                     "min: 8192 max: 4096 )"}),
+              texts());
 }
 
 TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
@@ -148,24 +139,20 @@ TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
                           {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
     for (const Case& c : cases) {
         proc::VersionRecord record;
-        g.versionOk = c.ok;
-        g.major = c.major;
-        g.minor = c.minor;
+        g = {1, 1, 1, 1, 0, 0, c.ok, c.major, c.minor};
         g_versionCalls = 0;
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         g.major = c.want ? 5 : 10; // a second reading would flip the answer
         EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         EXPECT_EQ(1, g_versionCalls);
     }
-    EXPECT_TRUE(lines().empty());
 }
 
 // The real answers against the system's own reports, read another way.
 TEST_F(AdjustProc, RealSystemQuestions)
 {
 #if defined(_WIN32)
-    // The true version: the query the library uses reports at most 6.2 to programs that do not
-    // declare newer systems, which does not change the answer.
+    // The true version (the library's query may report 6.2 for newer systems: the same answer).
     using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     const auto rtlGetVersion = reinterpret_cast<GetVersionFn>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll"), "RtlGetVersion")));
@@ -186,6 +173,32 @@ TEST_F(AdjustProc, RealSystemQuestions)
     EXPECT_EQ(sizeof(void*) == 4 && kernel64 ? 1u : 0u, VyrUtilIs64BitKernel());
 #endif
     EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(AdjustProc, NullOrUnknownArgumentsOfTheExports)
+{
+    struct Case {
+        const char* what;
+        uint32_t (*call)();
+        const char* message; // after the prefix, or none
+    };
+    const Case cases[] = {
+        {"AllocPerfCounter(null)", [] { return VyrUtilAllocPerfCounter(nullptr); }, nullptr},
+        {"FreePerfCounter(null)", [] { return VyrUtilFreePerfCounter(nullptr); }, nullptr},
+        {"AdjustProcessPrivilege(null)", [] { return VyrUtilAdjustProcessPrivilege(nullptr, 1); },
+         "Cannot get privilege value for (null)"},
+        {"AdjustProcessPrivilege(unknown)",
+         [] { return VyrUtilAdjustProcessPrivilege("SeNoSuchPrivilege", 0); },
+         "Cannot get privilege value for SeNoSuchPrivilege"},
+    };
+    for (const Case& c : cases) {
+        const size_t before = texts().size();
+        EXPECT_EQ(0u, c.call()) << c.what;
+        const Lines all = texts();
+        EXPECT_EQ(c.message ? Lines({kPrefix + c.message}) : Lines(),
+                  Lines(all.begin() + std::ptrdiff_t(before), all.end()))
+            << c.what;
+    }
 }
 
 } // namespace

@@ -67,14 +67,9 @@ TEST(CpuUsageRun, SeesBusyChildrenAboveTheIdleBaseline)
     const double busy = meanUsage(15, kPeriod);
     children.clear(); // ends their input: they stop
     EXPECT_EQ(1u, VyrUtilLeaveCpuUsage());
-    // Each child adds 100 / processors points; other work can only have raised the baseline, so ask
-    // for half of that, or near full use where the baseline leaves less room.
+    // Each child adds 100 / processors points: ask for half, or near full use above a high baseline.
     EXPECT_GE(busy, std::min(90.0, idle + 50.0 / processors)) << "idle baseline " << idle;
-    const double minimum = VyrUtilGetMinCpuUsage(), maximum = VyrUtilGetMaxCpuUsage();
-    EXPECT_LE(minimum, idle);
-    EXPECT_GE(maximum, busy);
-    EXPECT_GE(VyrUtilGetLtAvgCpuUsage(), minimum);
-    EXPECT_LE(VyrUtilGetLtAvgCpuUsage(), maximum);
+    EXPECT_GE(VyrUtilGetMaxCpuUsage(), busy);
 }
 
 } // namespace

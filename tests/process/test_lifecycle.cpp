@@ -1,14 +1,11 @@
-// Load and unload across processes: the attach counter of the machine-wide block, its renewal
-// after the last process, its repair after a process killed with SIGKILL, forked processes, and
+// Load and unload across processes: the machine-wide attach counter, its repair after SIGKILL and
 // the per-process FPGA flag. This binary does not link the library; its children load it.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <optional>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "OS/Linux/machine_block.h"
@@ -21,7 +18,6 @@ namespace {
 VYR_CHILD_MAIN(loader)
 {
     void* library = nullptr;
-    pid_t forked = -1;
     while (auto command = nextCommand()) {
         if (*command == "load") {
             library = dlopen(VYR_SHARED_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -29,37 +25,12 @@ VYR_CHILD_MAIN(loader)
         } else if (*command == "unload") {
             reply(library && dlclose(library) == 0 ? "ok" : "error");
             library = nullptr;
-        } else if (*command == "fpga-get") {
-            auto get = reinterpret_cast<int32_t (*)()>(dlsym(library, "VyrUtilGetFpgaEmuEnabled"));
-            reply(get ? std::to_string(get()) : "error");
-        } else if (command->rfind("fpga-set ", 0) == 0) {
+        } else if (command->rfind("fpga", 0) == 0) { // "fpga [value]": sets the flag if given, reads it
             auto set = reinterpret_cast<void (*)(int32_t)>(dlsym(library, "VyrUtilSetFpgaEmuEnabled"));
-            if (set)
-                set(int32_t(std::stol(command->substr(9))));
-            reply(set ? "ok" : "error");
-        } else if (*command == "fork") {
-            // The forked process answers once attached, and leaves normally on SIGUSR1.
-            sigset_t usr1, none;
-            sigemptyset(&usr1);
-            sigemptyset(&none);
-            sigaddset(&usr1, SIGUSR1);
-            signal(SIGUSR1, [](int) {});
-            sigprocmask(SIG_BLOCK, &usr1, nullptr);
-            forked = fork();
-            if (forked == 0) {
-                reply("ok");
-                sigsuspend(&none);
-                std::exit(0);
-            }
-            if (forked < 0)
-                reply("error");
-        } else if (*command == "release") {
-            kill(forked, SIGUSR1);
-            waitpid(forked, nullptr, 0);
-            reply("ok");
-        } else if (*command == "exit") {
-            reply("ok");
-            std::exit(0); // unloads through the normal exit path
+            auto get = reinterpret_cast<int32_t (*)()>(dlsym(library, "VyrUtilGetFpgaEmuEnabled"));
+            if (set && command->size() > 5)
+                set(int32_t(std::stol(command->substr(5))));
+            reply(set && get ? std::to_string(get()) : "error");
         }
     }
     return 0;
@@ -87,18 +58,14 @@ protected:
     {
         // Whether a live process holds the block (its attached byte is locked).
         const int fd = shm_open(os::block::kName, O_RDONLY, 0);
-        struct flock fl = {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = os::block::kAttachedByte;
-        fl.l_len = 1;
+        struct flock fl = {F_WRLCK, SEEK_SET, off_t(os::block::kAttachedByte), 1, 0};
         const bool held = fd >= 0 && (fcntl(fd, F_OFD_GETLK, &fl) != 0 || fl.l_type != F_UNLCK);
         if (fd >= 0)
             close(fd);
         if (held)
-            GTEST_SKIP() << "another process has the library loaded; these cases need the machine to themselves";
+            GTEST_SKIP() << "another process has the library loaded; these cases need the machine alone";
     }
-    static bool load(ChildProcess& child) { return child.request("load") == std::optional<std::string>("ok"); }
+    static bool load(ChildProcess& child) { return child.request("load") == "ok"; }
 };
 
 TEST_F(Lifecycle, CounterFollowsOneThreeAndNoProcesses)
@@ -111,28 +78,22 @@ TEST_F(Lifecycle, CounterFollowsOneThreeAndNoProcesses)
     EXPECT_EQ(2, counter());
     ASSERT_EQ("ok", a.request("unload"));
     EXPECT_EQ(1, counter());
-    ASSERT_EQ("ok", b.request("exit"));
-    EXPECT_EQ(0, b.wait());
-    EXPECT_EQ(0, counter());
-    ASSERT_EQ("ok", c.request("fork")); // a forked process counts until it leaves
-    EXPECT_EQ(1, counter());
-    ASSERT_EQ("ok", c.request("release"));
+    ASSERT_EQ("ok", b.request("unload"));
     EXPECT_EQ(0, counter());
     ASSERT_EQ("ok", c.request("unload"));
     EXPECT_EQ(std::nullopt, counter()); // the last one out removes the block
-
-    ChildProcess d("loader");
-    ASSERT_TRUE(load(d));
-    EXPECT_EQ(0, counter()); // a fresh block
-    ASSERT_EQ("ok", d.request("unload"));
-    EXPECT_EQ(std::nullopt, counter());
 }
 
-TEST_F(Lifecycle, ProcessKilledWhileAttachedIsTakenBack)
+TEST_F(Lifecycle, FpgaFlagPerProcessAndKilledProcessesTakenBack)
 {
     ChildProcess a("loader"), b("loader");
     ASSERT_TRUE(load(a));
     ASSERT_TRUE(load(b));
+    EXPECT_EQ("0", a.request("fpga"));
+    EXPECT_EQ("5", a.request("fpga 5"));
+    EXPECT_EQ("0", b.request("fpga"));
+    EXPECT_EQ("-3", b.request("fpga -3"));
+    EXPECT_EQ("5", a.request("fpga"));
     EXPECT_EQ(1, counter());
     b.kill();
     b.wait();
@@ -150,20 +111,6 @@ TEST_F(Lifecycle, ProcessKilledWhileAttachedIsTakenBack)
     EXPECT_EQ(0, counter());
     ASSERT_EQ("ok", d.request("unload"));
     EXPECT_EQ(std::nullopt, counter());
-}
-
-TEST_F(Lifecycle, FpgaFlagBelongsToEachProcess)
-{
-    ChildProcess a("loader"), b("loader");
-    ASSERT_TRUE(load(a));
-    ASSERT_TRUE(load(b));
-    EXPECT_EQ("0", a.request("fpga-get"));
-    ASSERT_EQ("ok", a.request("fpga-set 5"));
-    EXPECT_EQ("5", a.request("fpga-get"));
-    EXPECT_EQ("0", b.request("fpga-get"));
-    ASSERT_EQ("ok", b.request("fpga-set -3"));
-    EXPECT_EQ("-3", b.request("fpga-get"));
-    EXPECT_EQ("5", a.request("fpga-get"));
 }
 
 } // namespace

@@ -34,7 +34,7 @@ std::map<std::string, ChildMain>& registry()
 constexpr const char* kChildFlag = "--vyr-child";
 std::vector<std::string> g_childLog;
 
-void VYRLOG_CDECL collect(void*, int32_t, const char*, int32_t, const char* text) { g_childLog.push_back(text); }
+void VYRLOG_CDECL collect(void*, int32_t, const char*, int32_t, const char* s) { g_childLog.push_back(s); }
 
 } // namespace
 
@@ -45,23 +45,14 @@ bool runChildIfAsked(int argc, char** argv, int& exitCode)
     if (argc != 3 || std::strcmp(argv[1], kChildFlag) != 0)
         return false;
     auto it = registry().find(argv[2]);
-    if (it == registry().end()) {
-        std::cerr << "unknown child mode " << argv[2] << std::endl;
-        exitCode = 99;
-        return true;
-    }
-    exitCode = it->second();
+    exitCode = it == registry().end() ? 99 : it->second();
     return true;
 }
 
 std::optional<std::string> nextCommand()
 {
     std::string line;
-    if (!std::getline(std::cin, line))
-        return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    return std::getline(std::cin, line) ? std::optional<std::string>(line) : std::nullopt;
 }
 
 void reply(const std::string& line) { std::cout << line << std::endl; }
@@ -78,24 +69,15 @@ void replyLogged(std::string result)
 
 std::optional<std::string> ChildProcess::request(const std::string& line, int timeoutMs)
 {
-    if (!send(line))
-        return std::nullopt;
-    return readLine(timeoutMs);
+    return send(line) ? readLine(timeoutMs) : std::nullopt;
 }
 
 std::optional<std::string> ChildProcess::readLine(int timeoutMs)
 {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
-    for (;;) {
-        const size_t eol = pending_.find('\n');
-        if (eol != std::string::npos) {
-            std::string line = pending_.substr(0, eol);
-            pending_.erase(0, eol + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            return line;
-        }
+    size_t eol;
+    while ((eol = pending_.find('\n')) == std::string::npos) {
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
         char buffer[512];
         const long got = left > 0 ? readSome(buffer, sizeof buffer, int(left)) : -1;
@@ -103,15 +85,17 @@ std::optional<std::string> ChildProcess::readLine(int timeoutMs)
             return std::nullopt;
         pending_.append(buffer, size_t(got));
     }
+    std::string line = pending_.substr(0, eol > 0 && pending_[eol - 1] == '\r' ? eol - 1 : eol);
+    pending_.erase(0, eol + 1);
+    return line;
 }
 
 ChildProcess::~ChildProcess()
 {
     if (!started_)
         return;
-    // End of input first, so a child in its command loop can leave cleanly; then the hard way.
-    closeInput();
-    if (!reaped_ && !reap(2000))
+    closeInput(); // a child in its command loop leaves cleanly; one that does not is ended
+    if (!reap(2000))
         kill();
     wait();
 #if defined(_WIN32)
@@ -124,10 +108,8 @@ ChildProcess::~ChildProcess()
 
 int ChildProcess::wait()
 {
-    if (!started_)
-        return -1;
     closeInput();
-    if (!reaped_)
+    if (started_ && !reaped_)
         reap(-1);
     return status_;
 }
@@ -135,12 +117,6 @@ int ChildProcess::wait()
 #if defined(_WIN32)
 
 static HANDLE handle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-
-static std::string selfExecutable()
-{
-    char path[MAX_PATH];
-    return std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-}
 
 ChildProcess::ChildProcess(const std::string& mode)
 {
@@ -150,7 +126,9 @@ ChildProcess::ChildProcess(const std::string& mode)
         return;
     SetHandleInformation(parentOut, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(parentIn, HANDLE_FLAG_INHERIT, 0);
-    std::string cmd = "\"" + selfExecutable() + "\" " + kChildFlag + " " + mode;
+    char path[MAX_PATH];
+    std::string cmd = "\"" + std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH)) + "\" " +
+                      kChildFlag + " " + mode;
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -158,10 +136,10 @@ ChildProcess::ChildProcess(const std::string& mode)
     si.hStdOutput = childOut;
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi;
-    const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    started_ = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(childIn);
     CloseHandle(childOut);
-    if (!ok) {
+    if (!started_) {
         CloseHandle(parentOut);
         CloseHandle(parentIn);
         return;
@@ -170,15 +148,15 @@ ChildProcess::ChildProcess(const std::string& mode)
     process_ = reinterpret_cast<intptr_t>(pi.hProcess);
     toChild_ = reinterpret_cast<intptr_t>(parentOut);
     fromChild_ = reinterpret_cast<intptr_t>(parentIn);
-    started_ = true;
 }
 
 bool ChildProcess::send(const std::string& line)
 {
     const std::string data = line + "\n";
     DWORD written = 0;
-    return started_ && toChild_ != -1 &&
-           WriteFile(handle(toChild_), data.data(), DWORD(data.size()), &written, nullptr) && written == data.size();
+    return toChild_ != -1 &&
+           WriteFile(handle(toChild_), data.data(), DWORD(data.size()), &written, nullptr) &&
+           written == data.size();
 }
 
 long ChildProcess::readSome(char* buffer, size_t size, int timeoutMs)
@@ -190,9 +168,8 @@ long ChildProcess::readSome(char* buffer, size_t size, int timeoutMs)
             return -1;
         Sleep(1);
     }
-    if (avail == 0 || !ReadFile(handle(fromChild_), buffer, DWORD(std::min<size_t>(avail, size)), &got, nullptr))
-        return 0;
-    return long(got);
+    const DWORD want = DWORD(std::min<size_t>(avail, size));
+    return avail != 0 && ReadFile(handle(fromChild_), buffer, want, &got, nullptr) ? long(got) : 0;
 }
 
 bool ChildProcess::reap(int timeoutMs)
@@ -220,13 +197,6 @@ void ChildProcess::kill()
 
 #else
 
-static std::string selfExecutable()
-{
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, size_t(n)) : std::string();
-}
-
 ChildProcess::ChildProcess(const std::string& mode)
 {
     int in[2], out[2];
@@ -236,17 +206,16 @@ ChildProcess::ChildProcess(const std::string& mode)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::vector<std::string> argvStore = {selfExecutable(), kChildFlag, mode};
-    std::vector<char*> argv;
-    for (std::string& s : argvStore)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string self(path, size_t(std::max<ssize_t>(n, 0))), flag = kChildFlag, name = mode;
+    char* argv[] = {self.data(), flag.data(), name.data(), nullptr};
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    started_ = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
-    if (rc != 0) {
+    if (!started_) {
         close(in[1]);
         close(out[0]);
         return;
@@ -254,14 +223,13 @@ ChildProcess::ChildProcess(const std::string& mode)
     process_ = pid;
     toChild_ = in[1];
     fromChild_ = out[0];
-    started_ = true;
     signal(SIGPIPE, SIG_IGN); // a child that died must show as a failed send, not end the test
 }
 
 bool ChildProcess::send(const std::string& line)
 {
     const std::string data = line + "\n";
-    return started_ && toChild_ >= 0 && write(int(toChild_), data.data(), data.size()) == ssize_t(data.size());
+    return toChild_ >= 0 && write(int(toChild_), data.data(), data.size()) == ssize_t(data.size());
 }
 
 long ChildProcess::readSome(char* buffer, size_t size, int timeoutMs)
@@ -292,7 +260,7 @@ bool ChildProcess::reap(int timeoutMs)
 void ChildProcess::closeInput()
 {
     if (toChild_ >= 0)
-        close(int(toChild_)); // end of input lets a child in its command loop finish
+        close(int(toChild_));
     toChild_ = -1;
 }
 

@@ -1,6 +1,5 @@
-// Child processes for cross-process tests. A test binary registers child modes with
-// VYR_CHILD_MAIN; ChildProcess runs the same binary in that mode and talks to it line by line over
-// its standard input and output.
+// Child processes: ChildProcess runs this binary in a mode registered with VYR_CHILD_MAIN and talks
+// to it line by line over its standard input and output.
 #pragma once
 
 #include <cstdint>
