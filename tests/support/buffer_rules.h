@@ -1,9 +1,9 @@
-// A platform for the buffer services' rule tests: its heap counts the blocks it hands out and
-// refuses when told, the tests' fakes record their calls as lines, and every line logged is checked
-// for its level and source file.
+// A platform for the buffer services' rule tests: a heap that counts its blocks and refuses when told,
+// fakes that record their calls as lines, and every line logged checked for its level and source file.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "OS/os.h"
@@ -22,6 +22,12 @@ struct Recorder {
 inline Recorder g_recorder;
 
 inline void record(const std::string& call) { g_recorder.calls.push_back(call); }
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 class BufferRules : public LogCapture {
 protected:
@@ -61,12 +67,7 @@ protected:
         LogCapture::TearDown();
     }
     // The calls and the lines logged since the last look.
-    Lines calls()
-    {
-        Lines out;
-        out.swap(g_recorder.calls);
-        return out;
-    }
+    Lines calls() { return std::exchange(g_recorder.calls, {}); }
     Lines logged()
     {
         const Lines all = texts();
