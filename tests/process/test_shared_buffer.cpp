@@ -24,18 +24,13 @@
 namespace vyr::test {
 namespace {
 
+constexpr uint64_t kGranularity = 65536; // Windows' view offsets are multiples of this
+
 #if defined(_WIN32)
 uint64_t processId() { return GetCurrentProcessId(); }
-uint64_t granularity() // view offsets must be multiples of this
-{
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return info.dwAllocationGranularity;
-}
 bool fileOf(const std::string&) { return false; }
 #else
 uint64_t processId() { return uint64_t(getpid()); }
-uint64_t granularity() { return uint64_t(sysconf(_SC_PAGESIZE)); }
 bool fileOf(const std::string& name)
 {
     struct stat st;
@@ -74,7 +69,7 @@ public:
         if (verb == "gone") { // opening fails; on Linux " +memory", " +lock" tell the files left
             SharedBuffer* other = nullptr;
             const uint32_t r = VyrUtilOpenSharedBuffer(name.c_str(), &other);
-            return std::to_string(r) + (other ? " +object" : "") + (fileOf(name) ? " +memory" : "") +
+            return std::to_string(r) + (fileOf(name) ? " +memory" : "") +
                    (fileOf(name + "_LOCK") ? " +lock" : "");
         }
         if (verb == "map") { // "1 @<the pointer's offset in its page>"
@@ -127,8 +122,8 @@ VYR_CHILD_MAIN(buffer)
 const std::string kGone =
     "0|VyrUtilOpenSharedBuffer => Unable to create synchronization object (lastError: 0x2)";
 
-// Actors: P and Q are sessions of this process, A, B and C child processes.
-enum Actor { P, Q, A, B, C };
+// Actors: P and Q are sessions of this process, A and B child processes.
+enum Actor { P, Q, A, B };
 struct Step {
     Actor who;
     std::string command, reply; // replies carry "|<log line>" for each line logged
@@ -136,17 +131,17 @@ struct Step {
 
 class SharedBuffers : public LogCapture {
 protected:
-    // A child's "(end)" closes its input and answers its exit code; "(kill)" ends it at once first.
+    // A child's "(kill)" ends it at once and answers its exit code.
     std::string at(Actor who, const std::string& command)
     {
         if (who >= A) {
             auto& child = children_[who - A];
             if (!child)
                 child = std::make_unique<ChildProcess>("buffer");
-            if (command == "(kill)")
+            if (command == "(kill)") {
                 child->kill();
-            if (command[0] == '(')
                 return std::to_string(child->wait());
+            }
             return child->request(command).value_or("none");
         }
         std::string out = here_[who].run(command);
@@ -159,11 +154,11 @@ protected:
     void play(const std::vector<Step>& steps)
     {
         for (const Step& s : steps)
-            ASSERT_EQ(s.reply, at(s.who, s.command)) << "actor " << "PQABC"[s.who] << ": " << s.command;
+            ASSERT_EQ(s.reply, at(s.who, s.command)) << "actor " << "PQAB"[s.who] << ": " << s.command;
     }
 
     Session here_[2];
-    std::unique_ptr<ChildProcess> children_[3];
+    std::unique_ptr<ChildProcess> children_[2];
     size_t seen_ = 0;
 };
 
@@ -193,21 +188,35 @@ TEST_F(SharedBuffers, OneCreatorAmongRacingAllocators)
 
 TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
 {
-    const uint64_t g = granularity(), size = 3 * g + 100;
-    const std::string name = uniqueName("data");
-    play({{P, "alloc " + name + n(size), "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0" + n(size), "same"},
+    const uint64_t g = kGranularity, size = 3 * g + 100;
+    const std::string name = uniqueName("da/ta%"), escaped = uniqueName("da%2Fta%25");
+    play({{P, "alloc " + name + n(size), "1 1"}, {P, "map 0 0", "1 @0"},
           {P, "fill 0" + n(size) + " 1", "same"},
           // Asked for more, it gets the memory that exists.
           {A, "alloc " + name + n(2 * size), "1 0"}, {A, "map" + n(g + 904) + n(g), "1 @904"},
           {A, "check" + n(g + 904) + n(g) + " 1", "same"}, {A, "fill" + n(g + 904) + " 100 2", "same"},
-          {A, "unmap", "1"}, {A, "map" + n(2 * g + 17) + " 0", "1 @17"},
-          {A, "check" + n(2 * g + 17) + n(g + 83) + " 1", "same"},
-          {B, "open " + name, "1"}, {B, "map 0 0", "1 @0"},
-          {B, "check" + n(g + 1004) + n(2 * g - 904) + " 1", "same"},
-          {B, "check" + n(g + 904) + " 100 2", "same"},
+          {B, "open " + name, "1"}, {B, "map" + n(2 * g + 17) + " 0", "1 @17"}, // 0: to the end
+          {B, "check" + n(2 * g + 17) + n(g + 83) + " 1", "same"},
           {P, "check 0" + n(g + 904) + " 1", "same"}, {P, "check" + n(g + 904) + " 100 2", "same"},
-          {A, "free", "1"}, {B, "free", "1"}, {P, "unmap", "1"}, {P, "free", "1"},
-          {P, "gone " + name, kGone}});
+          {P, "check" + n(g + 1004) + n(2 * g - 904) + " 1", "same"},
+          // '/' and '%' are the name's own characters: the name escaped is another buffer.
+          {Q, "alloc " + escaped + n(size), "1 1"}, {Q, "free", "1"}});
+#if defined(_WIN32)
+    // What Windows says about a view past the end, asked directly.
+    const HANDLE h = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
+    ASSERT_NE(nullptr, h);
+    const uint32_t pastEnd = MapViewOfFile(h, FILE_MAP_WRITE, 0, 0, size + 4096) ? 0 : GetLastError();
+    CloseHandle(h);
+#else
+    const uint32_t pastEnd = 6; // ENXIO
+#endif
+    // An opened buffer has no size to test against: the platform refuses a view past the end.
+    char refused[96];
+    std::snprintf(refused, sizeof refused, "0|VyrUtilMapSharedBuffer => Unable to map view of file (%#08x)\n",
+                  pastEnd);
+    play({{Q, "open " + name, "1"}, {Q, "map 0" + n(size + 4096), refused}, {Q, "free", "1"},
+          {A, "free", "1"}, {B, "free", "1"}, {P, "unmap", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
+          {P, "gone " + escaped, kGone}});
 }
 
 TEST_F(SharedBuffers, LockTimeoutsRecursionAndOwner)
@@ -238,11 +247,9 @@ TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
         waited += here_[Q].run("lock 20000");
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const auto killed = std::chrono::steady_clock::now();
     play({{A, "(kill)", "137"}});
     waiter.join();
     EXPECT_EQ("11", waited);
-    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(15));
     // It is the waiter's now; once released, nothing stays held.
     play({{Q, "unlock", "1"}, {Q, "free", "1"}, {B, "open " + name, "1"}, {B, "lock 0", "1"},
           {B, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
@@ -258,47 +265,9 @@ TEST_F(SharedBuffers, ObjectsEndWithTheLastHandle)
           {A, "map 0 0", "1 @0"}, {A, "fill 0 8192 3", "same"}, {A, "free", "1"}, {P, "gone " + name, kGone},
           {P, alloc, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 8192", "same"},
           {A, "check 0 8192 3", "same"}, {A, "unmap", "1"}, {P, "unmap", "1"}, {P, "free", "1"},
-          // A process that ends with its handles open closes them.
-          {B, alloc, "1 1"}, {B, "(end)", "0"}, {P, "gone " + name, kGone},
-          // Killed holding the only handle (on Linux the memory's file stays until the name is next used).
-          {C, alloc, "1 1"}, {C, "map 0 0", "1 @0"}, {C, "fill 0 8192 4", "same"}, {C, "(kill)", "137"}});
-    const std::string gone = at(P, "gone " + name);
-    EXPECT_TRUE(gone == kGone || gone == "0 +memory" + kGone.substr(1)) << gone;
-    play({{P, alloc, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 8192", "same"},
-          {P, "unmap", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
-}
-// clang-format on
-
-// An opened buffer has no size to test against: the platform refuses a view past the end.
-TEST_F(SharedBuffers, ViewPastTheEndOfAnOpenedBuffer)
-{
-    const std::string name = uniqueName("bounds");
-    const uint64_t g = granularity();
-    play({{P, "alloc " + name + n(2 * g), "1 1"}, {Q, "open " + name, "1"}});
-#if defined(_WIN32)
-    // What Windows says about it, asked directly.
-    const HANDLE h = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
-    ASSERT_NE(nullptr, h);
-    const uint32_t pastEnd = MapViewOfFile(h, FILE_MAP_WRITE, 0, 0, 2 * g + 4096) ? 0 : GetLastError();
-    CloseHandle(h);
-#else
-    const uint32_t pastEnd = 6; // ENXIO
-#endif
-    char refused[96];
-    std::snprintf(refused, sizeof refused, "0|VyrUtilMapSharedBuffer => Unable to map view of file (%#08x)\n",
-                  pastEnd);
-    play({{Q, "map 0" + n(2 * g + 4096), refused}, {Q, "free", "1"}, {P, "free", "1"},
           {P, "gone " + name, kGone}});
 }
-
-// '/' and '%' are a name's own characters: the name escaped is another buffer.
-TEST_F(SharedBuffers, SlashAndPercentInNames)
-{
-    const std::string name = uniqueName("a/b%c"), escaped = uniqueName("a%2Fb%25c");
-    play({{A, "alloc " + name + " 4096", "1 1"}, {B, "open " + name, "1"},
-          {P, "alloc " + escaped + " 4096", "1 1"}, {A, "free", "1"}, {B, "free", "1"}, {P, "free", "1"},
-          {P, "gone " + name, kGone}, {P, "gone " + escaped, kGone}});
-}
+// clang-format on
 
 } // namespace
 } // namespace vyr::test
