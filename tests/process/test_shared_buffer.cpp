@@ -38,10 +38,7 @@ bool fileOf(const std::string& name)
 }
 #endif
 
-std::string uniqueName(const std::string& tag)
-{
-    return "VyrTest." + std::to_string(processId()) + "." + tag;
-}
+std::string uniqueName(const std::string& t) { return "VyrTest." + std::to_string(processId()) + "." + t; }
 std::string n(uint64_t value) { return " " + std::to_string(value); }
 
 uint8_t pattern(uint64_t k, uint32_t seed) { return uint8_t((k * 2654435761u + seed * 40503u) >> 11); }
@@ -77,12 +74,12 @@ public:
             view_ = static_cast<uint8_t*>(VyrUtilMapSharedBuffer(buffer_, a, b, &map_));
             return view_ ? "1 @" + std::to_string(uintptr_t(view_) % 4096) : "0";
         }
-        if (verb == "check" || verb == "fill" || verb == "zero") { // at a, b bytes, pattern c
+        if (verb == "check" || verb == "fill") { // at a, b bytes, pattern c
             uint8_t* p = view_ + (a - viewOffset_);
             for (uint64_t i = 0; verb == "fill" && i < b; ++i)
                 p[i] = pattern(a + i, uint32_t(c));
             for (uint64_t i = 0; i < b; ++i) {
-                if (p[i] != (verb == "zero" ? 0 : pattern(a + i, uint32_t(c))))
+                if (p[i] != pattern(a + i, uint32_t(c)))
                     return "differs at " + std::to_string(a + i);
             }
             return "same";
@@ -131,17 +128,12 @@ struct Step {
 
 class SharedBuffers : public LogCapture {
 protected:
-    // A child's "(kill)" ends it at once and answers its exit code.
     std::string at(Actor who, const std::string& command)
     {
         if (who >= A) {
             auto& child = children_[who - A];
             if (!child)
                 child = std::make_unique<ChildProcess>("buffer");
-            if (command == "(kill)") {
-                child->kill();
-                return std::to_string(child->wait());
-            }
             return child->request(command).value_or("none");
         }
         std::string out = here_[who].run(command);
@@ -214,9 +206,11 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
     char refused[96];
     std::snprintf(refused, sizeof refused, "0|VyrUtilMapSharedBuffer => Unable to map view of file (%#08x)\n",
                   pastEnd);
+    // The last handle goes with a view left: the name with it, the memory with the view.
     play({{Q, "open " + name, "1"}, {Q, "map 0" + n(size + 4096), refused}, {Q, "free", "1"},
-          {A, "free", "1"}, {B, "free", "1"}, {P, "unmap", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
-          {P, "gone " + escaped, kGone}});
+          {A, "free", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
+          {P, "gone " + escaped, kGone}, {P, "check" + n(g + 904) + " 100 2", "same"},
+          {P, "unmap", "1"}});
 }
 
 TEST_F(SharedBuffers, LockTimeoutsRecursionAndOwner)
@@ -247,7 +241,8 @@ TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
         waited += here_[Q].run("lock 20000");
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    play({{A, "(kill)", "137"}});
+    children_[0]->kill();
+    EXPECT_EQ(137, children_[0]->wait());
     waiter.join();
     EXPECT_EQ("11", waited);
     // It is the waiter's now; once released, nothing stays held.
@@ -255,18 +250,6 @@ TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
           {B, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
 }
 
-// A name lives while a handle of it does; a view keeps its memory, not the name.
-TEST_F(SharedBuffers, ObjectsEndWithTheLastHandle)
-{
-    const std::string name = uniqueName("end"), alloc = "alloc " + name + " 8192";
-    play({{P, alloc, "1 1"}, {A, "open " + name, "1"}, {P, "free", "1"},
-          {P, "open " + name, "1"}, {P, "free", "1"}, // the child still holds it
-          // The last handle goes with a view left: a new buffer is fresh memory.
-          {A, "map 0 0", "1 @0"}, {A, "fill 0 8192 3", "same"}, {A, "free", "1"}, {P, "gone " + name, kGone},
-          {P, alloc, "1 1"}, {P, "map 0 0", "1 @0"}, {P, "zero 0 8192", "same"},
-          {A, "check 0 8192 3", "same"}, {A, "unmap", "1"}, {P, "unmap", "1"}, {P, "free", "1"},
-          {P, "gone " + name, kGone}});
-}
 // clang-format on
 
 } // namespace
