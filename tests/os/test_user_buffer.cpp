@@ -299,9 +299,9 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
     EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "map 0 2 32 33",
                      "reserve 4096", "map 0 1 31", "unmap 0 1", "release 0 4096"}),
               calls());
-    const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ",
-                      error = map + "lastError= 0x57", refused = map + "Cannot map physical memory ( 2 pages)";
-    const std::string outOfRange = map + "Argument out of range ( bufOffset + bufMapSize > bufSize)";
+    const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ";
+    const std::string error = map + "lastError= 0x57", refused = map + "Cannot map physical memory ( 2 pages)",
+                      outOfRange = map + "Argument out of range ( bufOffset + bufMapSize > bufSize)";
     EXPECT_EQ(Lines({outOfRange, map + "Argument invalid ( pBufObject == NULL)",
                      map + "Argument invalid ( ppBufMapObject == NULL)",
                      "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
