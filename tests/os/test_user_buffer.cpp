@@ -300,14 +300,14 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
                      "reserve 4096", "map 0 1 31", "unmap 0 1", "release 0 4096"}),
               calls());
     const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ";
-    const std::string error = map + "lastError= 0x57", refused = map + "Cannot map physical memory ( 2 pages)",
+    const std::string error = map + "lastError= 0x57", denied = map + "Cannot map physical memory ( 2 pages)",
                       outOfRange = map + "Argument out of range ( bufOffset + bufMapSize > bufSize)";
     EXPECT_EQ(Lines({outOfRange, map + "Argument invalid ( pBufObject == NULL)",
                      map + "Argument invalid ( ppBufMapObject == NULL)",
                      "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
                      map + "Unable to allocate internal storage",
-                     map + "Cannot reserve virtual memory ( 8 KBytes)", outOfRange, refused, error,
-                     "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", refused, error,
+                     map + "Cannot reserve virtual memory ( 8 KBytes)", outOfRange, denied, error,
+                     "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", denied, error,
                      unmap + "Cannot unmap physical memory ( 1 pages)", unmap + "lastError= 0x57",
                      unmap + "Cannot free virtual memory ( 1 pages)"}),
               logged());
