@@ -10,7 +10,6 @@ namespace {
 struct Script {
     bool sharing = true, lock = true, mapping = true, view = true, unmap = true, existed = false;
     uint32_t error = 0;
-    os::LockWait wait = os::LockWait::Acquired;
 };
 Script g;
 uint8_t g_memory[4096];
@@ -59,11 +58,6 @@ protected:
         };
         p_.closeMapping = [](os::Handle h) { record("closeMapping " + std::to_string(h)); };
         p_.closeLock = [](os::Handle h) { record("closeLock " + std::to_string(h)); };
-        p_.waitLock = [](os::Handle h, uint32_t ms) {
-            record("waitLock " + std::to_string(h) + " " + std::to_string(ms));
-            return g.wait;
-        };
-        p_.releaseLock = [](os::Handle h) { record("releaseLock " + std::to_string(h)); };
     }
 };
 
@@ -149,7 +143,7 @@ TEST_F(SharedBufferRules, AllocateAndOpenSteps)
     }
 }
 
-TEST_F(SharedBufferRules, MapUnmapAndLock)
+TEST_F(SharedBufferRules, MapAndUnmap)
 {
     SharedBuffer allocated = {9, 1, 7, 65536}, opened = {9, 0, 7, 0};
     // The view starts at the offset's page; size 0 maps to the end; an opened buffer has no bound.
@@ -187,15 +181,6 @@ TEST_F(SharedBufferRules, MapUnmapAndLock)
                      "VyrUtilMapSharedBuffer => Unable to map view of file (0x00046c)\n",
                      "VyrUtilUnmapSharedBuffer => Unable to unmap view of file (lastError= 0x1e7)\n"}),
               logged());
-    // An abandoned lock is the waiter's now: it counts as taken.
-    using W = os::LockWait;
-    for (const auto& [wait, taken] : {std::pair(W::Acquired, 1u), {W::Abandoned, 1u}, {W::TimedOut, 0u},
-                                      {W::Failed, 0u}}) {
-        g.wait = wait;
-        EXPECT_EQ(taken, shared::lock(p_, &allocated, 0xFFFFFFFFu));
-    }
-    EXPECT_EQ(1u, shared::unlock(p_, &allocated));
-    EXPECT_EQ(Lines(4, "waitLock 7 4294967295") + Lines{"releaseLock 7"}, calls());
 }
 
 } // namespace
