@@ -167,8 +167,9 @@ TEST_F(SharedBufferRules, MapAndUnmap)
     g.unmap = true;
     EXPECT_EQ(1u, shared::unmap(p_, map));
     const std::string length = std::to_string(size_t((1ull << 33) + 1)); // 32-bit: the low bits
-    EXPECT_EQ(Lines({"mapView 9 4096 61440", "unmapView base", "mapView 9 1099511631872 " + length, "unmapView base",
-                     "mapView 9 4096 0", "mapView 9 4096 0", "unmapView base", "unmapView base"}),
+    EXPECT_EQ(Lines({"mapView 9 4096 61440", "unmapView base", "mapView 9 1099511631872 " + length,
+                     "unmapView base", "mapView 9 4096 0", "mapView 9 4096 0", "unmapView base",
+                     "unmapView base"}),
               calls());
     EXPECT_EQ(Lines({"VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)",
                      "VyrUtilMapSharedBuffer => Unable to allocate internal storage",
