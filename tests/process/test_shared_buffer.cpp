@@ -83,11 +83,10 @@ public:
             }
             return "same";
         }
-        if (verb == "lock") { // " after timeout" when a refusal took the whole timeout
+        if (verb == "lock") { // " after timeout" when a refusal took the timeout (a tick less on Windows)
             const auto start = std::chrono::steady_clock::now();
             const uint32_t r = VyrUtilLockSharedBuffer(buffer_, uint32_t(a));
             const std::chrono::duration<double, std::milli> ms = std::chrono::steady_clock::now() - start;
-            // A timer tick may end it a little early on Windows.
             return std::to_string(r) + (!r && a && ms.count() >= 0.8 * double(a) ? " after timeout" : "");
         }
         if (verb == "unlock")
@@ -188,8 +187,6 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
           {A, "check" + n(g + 904) + n(g) + " 1", "same"}, {A, "fill" + n(g + 904) + " 100 2", "same"},
           {B, "open " + name, "1"}, {B, "map" + n(2 * g + 17) + " 0", "1 @17"}, // 0: to the end
           {B, "check" + n(2 * g + 17) + n(g + 83) + " 1", "same"},
-          {P, "check 0" + n(g + 904) + " 1", "same"}, {P, "check" + n(g + 904) + " 100 2", "same"},
-          {P, "check" + n(g + 1004) + n(2 * g - 904) + " 1", "same"},
           // '/' and '%' are the name's own characters: the name escaped is another buffer.
           {Q, "alloc " + escaped + n(size), "1 1"}, {Q, "free", "1"}, {Q, "open " + name, "1"}});
     // An opened buffer has no size to test against: the platform refuses a view past the end.
@@ -222,22 +219,16 @@ TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
 #endif
     const std::string name = uniqueName("killed");
     play({{P, "alloc " + name + " 4096", "1 1"}, {A, "alloc " + name + " 4096", "1 0"},
-          {A, "lock 4294967295", "1"}});
-    std::string waited;
-    std::thread waiter([&] {
-        waited = here_[Q].run("open " + name);
-        waited += here_[Q].run("lock 20000");
-    });
+          {A, "lock 4294967295", "1"}, {B, "open " + name, "1"}});
+    ASSERT_TRUE(children_[1]->send("lock 20000")); // B waits
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     children_[0]->kill();
     EXPECT_EQ(137, children_[0]->wait());
-    waiter.join();
-    EXPECT_EQ("11", waited);
-    // It is the waiter's now; once released, nothing stays held.
-    play({{Q, "unlock", "1"}, {Q, "free", "1"}, {B, "open " + name, "1"}, {B, "lock 0", "1"},
-          {B, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
+    EXPECT_EQ("1", children_[1]->readLine().value_or("none")); // the waiter has it now
+    // Once released, nothing stays held.
+    play({{B, "unlock", "1"}, {B, "free", "1"}, {Q, "open " + name, "1"}, {Q, "lock 0", "1"},
+          {Q, "unlock", "1"}, {Q, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
 }
-
 // clang-format on
 
 } // namespace
