@@ -142,17 +142,6 @@ TEST_F(UserBufferRules, AllocationAndFree)
     EXPECT_EQ(Lines({"allocate 1281"}), calls());
     EXPECT_EQ(nullptr, out);
     EXPECT_EQ(5u * 1048576 + 1, size);
-    const std::string alloc = "VyrUtilAllocUserBuffer=> ", invalid = alloc + "Argument invalid ( ",
-                      spaced = "VyrUtilAllocUserBuffer => ";
-    const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
-    EXPECT_EQ(Lines({alloc + "Not available", invalid + "pBufObject == NULL)", invalid + "bufSize == NULL)",
-                     invalid + "*bufSize == 0)", alloc + "Unable to allocate internal storage",
-                     spaced + "Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes + " Bytes)",
-                     "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, "
-                     "please check the local policy",
-                     spaced + "Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
-                     spaced + "lastError: 0x5af"}),
-              logged());
     // A refused free keeps the pages not freed, for a second try.
     g = Fake();
     UserBuffer* b = buffer({21, 22, 23, 24});
@@ -165,8 +154,17 @@ TEST_F(UserBufferRules, AllocationAndFree)
     g_recorder.releaseRefused = false;
     EXPECT_EQ(Lines({"free 4", "free 3"}), calls());
     EXPECT_EQ(0u, user::release(p_, nullptr));
-    const std::string free = "VyrUtilFreeUserBuffer=> ";
-    EXPECT_EQ(Lines({free + "Cannot free physical memory ( 1 pages)", free + "Cannot free the user PFN array",
+    const std::string alloc = "VyrUtilAllocUserBuffer=> ", invalid = alloc + "Argument invalid ( ",
+                      spaced = "VyrUtilAllocUserBuffer => ", free = "VyrUtilFreeUserBuffer=> ";
+    const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
+    EXPECT_EQ(Lines({alloc + "Not available", invalid + "pBufObject == NULL)", invalid + "bufSize == NULL)",
+                     invalid + "*bufSize == 0)", alloc + "Unable to allocate internal storage",
+                     spaced + "Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes + " Bytes)",
+                     "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, "
+                     "please check the local policy",
+                     spaced + "Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
+                     spaced + "lastError: 0x5af", free + "Cannot free physical memory ( 1 pages)",
+                     free + "Cannot free the user PFN array",
                      free + "Argument invalid ( pBufObject == NULL)"}),
               logged());
     EXPECT_EQ(1u, user::release(p_, b)); // the pages are back: the array and object go without the platform
@@ -279,11 +277,11 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
     EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "map 0 2 32 33",
                      "reserve 4096", "map 0 1 31", "unmap 0 1", "release 0 4096"}),
               calls());
-    const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ";
+    const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ",
+                      invalid = map + "Argument invalid ( ";
     const std::string error = map + "lastError= 0x57", denied = map + "Cannot map physical memory ( 2 pages)";
     EXPECT_EQ(Lines({map + "Argument out of range ( bufOffset + bufMapSize > bufSize)",
-                     map + "Argument invalid ( pBufObject == NULL)",
-                     map + "Argument invalid ( ppBufMapObject == NULL)",
+                     invalid + "pBufObject == NULL)", invalid + "ppBufMapObject == NULL)",
                      "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
                      map + "Unable to allocate internal storage",
                      map + "Cannot reserve virtual memory ( 8 KBytes)", denied, error,
