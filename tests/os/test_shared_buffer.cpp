@@ -8,7 +8,7 @@ namespace vyr::test {
 namespace {
 
 struct Script {
-    bool sharing = true, lock = true, mapping = true, view = true, unmap = true;
+    bool lock = true, mapping = true, view = true, unmap = true;
     uint32_t error = 0;
 };
 Script g;
@@ -29,7 +29,7 @@ protected:
     {
         BufferRules::SetUp();
         g = Script();
-        p_.prepareSharing = [](os::SharingAttributes*) { return g.sharing; };
+        p_.prepareSharing = [](os::SharingAttributes*) { return true; };
         p_.createLock = [](const char* name, const os::SharingAttributes*, os::Handle* h, uint32_t* e) {
             return opened("createLock " + std::string(name), h, 7, g.lock, e);
         };
@@ -79,10 +79,8 @@ TEST_F(SharedBufferRules, AllocateAndOpenSteps)
         {false, [] {}, 0, 1, 1, made + closed, ""},
         {true, [] {}, 0, 1, 0, found + closed, ""},
         {false, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
-        {false, [] { g.sharing = false; }, 0, 0, 0, {}, ""},
         {false, [] { g.lock = false; }, 5, 0, 0, {"createLock cam_LOCK"}, lock + "0x5)"},
         {false, [] { g.mapping = false; }, 0x5AF, 0, 0, made + Lines{"closeLock 7"}, mapping + "0x0005af)"},
-        {true, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
         {true, [] { g.mapping = false; }, 2, 0, 0, found + Lines{"closeLock 7"}, mapping + "0x000002)"},
     };
     for (const Case& c : cases) {

@@ -42,8 +42,7 @@ std::string n(uint64_t value) { return " " + std::to_string(value); }
 
 uint8_t pattern(uint64_t k, uint32_t seed) { return uint8_t((k * 2654435761u + seed * 40503u) >> 11); }
 
-// One buffer and one view at a time, driven by command lines ("alloc <name> <size>", "map <offset>
-// <size>", ...); offsets are the buffer's. Children run it on their input, this process directly.
+// One buffer and one view, driven by command lines; offsets are the buffer's. Children run it on their input.
 class Session {
 public:
     std::string run(const std::string& command)
@@ -128,12 +127,8 @@ class SharedBuffers : public LogCapture {
 protected:
     std::string at(Actor who, const std::string& command)
     {
-        if (who >= A) {
-            auto& child = children_[who - A];
-            if (!child)
-                child = std::make_unique<ChildProcess>("buffer");
-            return child->request(command).value_or("none");
-        }
+        if (who >= A)
+            return (who == A ? a_ : b_).request(command).value_or("none");
         std::string out = here_[who].run(command);
         const std::vector<std::string> all = texts();
         for (size_t i = seen_; i < all.size(); ++i)
@@ -148,11 +143,10 @@ protected:
     }
 
     Session here_[2];
-    std::unique_ptr<ChildProcess> children_[2];
+    ChildProcess a_{"buffer"}, b_{"buffer"};
     size_t seen_ = 0;
 };
 
-// Steps that belong together share a line.
 // clang-format off
 TEST_F(SharedBuffers, OneCreatorAmongRacingAllocators)
 {
@@ -220,14 +214,14 @@ TEST_F(SharedBuffers, OwnerKilledWhileHoldingTheLock)
     const std::string name = uniqueName("killed");
     play({{P, "alloc " + name + " 4096", "1 1"}, {A, "alloc " + name + " 4096", "1 0"},
           {A, "lock 4294967295", "1"}, {B, "open " + name, "1"}});
-    ASSERT_TRUE(children_[1]->send("lock 20000")); // B waits
+    ASSERT_TRUE(b_.send("lock 20000")); // B waits
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    children_[0]->kill();
-    EXPECT_EQ(137, children_[0]->wait());
-    EXPECT_EQ("1", children_[1]->readLine().value_or("none")); // the waiter has it now
+    a_.kill();
+    EXPECT_EQ(137, a_.wait());
+    EXPECT_EQ("1", b_.readLine().value_or("none")); // the waiter has it now
     // Once released, nothing stays held.
-    play({{B, "unlock", "1"}, {B, "free", "1"}, {Q, "open " + name, "1"}, {Q, "lock 0", "1"},
-          {Q, "unlock", "1"}, {Q, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone}});
+    play({{B, "unlock", "1"}, {P, "lock 0", "1"}, {P, "unlock", "1"}, {B, "free", "1"}, {P, "free", "1"},
+          {P, "gone " + name, kGone}});
 }
 // clang-format on
 
