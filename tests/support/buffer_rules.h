@@ -1,5 +1,4 @@
-// A platform for the buffer services' rule tests: a heap that counts its blocks and refuses when told,
-// fakes that record their calls as lines, and every line logged checked for its level and source file.
+// The buffer rule tests' platform: a counting heap, recorded calls, each logged line's file checked.
 #pragma once
 
 #include <string>
