@@ -64,41 +64,35 @@ protected:
 // Each step, the calls made up to it (with the undoing, or the release by free), and the message.
 TEST_F(SharedBufferRules, AllocateAndOpenSteps)
 {
-    struct Case {
-        bool open;
-        void (*script)();
-        uint32_t error, result, created;
-        Lines calls;
-        std::string message; // after the function's prefix
-    };
-    const std::string lock = "Unable to create synchronization object (lastError: ",
-                      mapping = "Unable to create file mapping (lastError= ";
+    const std::string mapping = "Unable to create file mapping (lastError= ";
     const Lines made = {"createLock cam_LOCK", "createMapping cam 4886718345"},
                 found = {"openLock cam_LOCK", "openMapping cam"}, closed = {"closeMapping 9", "closeLock 7"};
-    const Case cases[] = {
+    // Opening or allocating, the script, the error, the result, created, the calls, the message's end.
+    const std::tuple<bool, void (*)(), uint32_t, uint32_t, uint32_t, Lines, std::string> cases[] = {
         {false, [] {}, 0, 1, 1, made + closed, ""},
         {true, [] {}, 0, 1, 0, found + closed, ""},
         {false, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
-        {false, [] { g.lock = false; }, 5, 0, 0, {"createLock cam_LOCK"}, lock + "0x5)"},
+        {false, [] { g.lock = false; }, 5, 0, 0, {"createLock cam_LOCK"},
+         "Unable to create synchronization object (lastError: 0x5)"},
         {false, [] { g.mapping = false; }, 0x5AF, 0, 0, made + Lines{"closeLock 7"}, mapping + "0x0005af)"},
         {true, [] { g.mapping = false; }, 2, 0, 0, found + Lines{"closeLock 7"}, mapping + "0x000002)"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [open, script, error, result, created, want, message] : cases) {
         g = Script();
-        c.script();
-        g.error = c.error;
+        script();
+        g.error = error;
         SharedBuffer* out = nullptr;
-        EXPECT_EQ(c.result,
-                  c.open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
-        if (c.result) {
-            EXPECT_EQ(c.created, shared::hasCreated(out));
+        EXPECT_EQ(result,
+                  open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
+        if (result) {
+            EXPECT_EQ(created, shared::hasCreated(out));
             EXPECT_EQ(1u, shared::release(p_, out));
         } else {
             EXPECT_EQ(nullptr, out);
         }
-        EXPECT_EQ(c.calls, calls());
-        const std::string prefix = c.open ? "VyrUtilOpenSharedBuffer => " : "VyrUtilAllocSharedBuffer => ";
-        EXPECT_EQ(c.message.empty() ? Lines() : Lines({prefix + c.message}), logged());
+        EXPECT_EQ(want, calls());
+        const std::string prefix = open ? "VyrUtilOpenSharedBuffer => " : "VyrUtilAllocSharedBuffer => ";
+        EXPECT_EQ(message.empty() ? Lines() : Lines({prefix + message}), logged());
     }
 }
 
