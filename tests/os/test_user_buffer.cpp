@@ -179,16 +179,11 @@ TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
             frames[i] = kHigh + i;
         return frames;
     };
-    struct Case {
-        Frames target, spares;
-        uint32_t result;
-        Lines calls;
-        std::map<size_t, Frame> swapped;
-    };
     const Frames big = high(run(9000, 100), {0, 4000, 8999});
     const Frames levels = run(8999, kHigh + 10000) + Frames{20000} + run(9000, kHigh + 30000);
     const Lines three = {"allocate 9000", "allocate 9000", "allocate 9000"};
-    const Case cases[] = {
+    // The target, the spare supply, the result, the calls, and the pages swapped in.
+    const std::tuple<Frames, Frames, uint32_t, Lines, std::map<size_t, Frame>> cases[] = {
         {high(run(100, 1000), {3, 50, 99}), run(2, kHigh + 500) + run(8190, 7000), 1,
          {"allocate 8192", "free 8192"}, {{3, 7000}, {50, 7001}, {99, 7002}}},
         {big, levels + run(9000, 50000), 1, three + Lines{"free 9000", "free 9000", "free 9000"},
@@ -196,13 +191,13 @@ TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
         {big, levels + run(8999, 50000), 0, three + Lines{"free 8999", "free 9000", "free 9000"},
          {{0, 20000}}},
     };
-    for (const Case& c : cases) {
-        UserBuffer* b = buffer(c.target, c.target.size() * 4096);
-        g.supply.insert(g.supply.end(), c.spares.begin(), c.spares.end());
-        EXPECT_EQ(c.result, user::replaceAbove4G(p_, b));
-        EXPECT_EQ(c.calls, calls());
-        Frames want = c.target;
-        for (const auto& [i, frame] : c.swapped)
+    for (const auto& [target, spares, result, made, swapped] : cases) {
+        UserBuffer* b = buffer(target, target.size() * 4096);
+        g.supply.insert(g.supply.end(), spares.begin(), spares.end());
+        EXPECT_EQ(result, user::replaceAbove4G(p_, b));
+        EXPECT_EQ(made, calls());
+        Frames want = target;
+        for (const auto& [i, frame] : swapped)
             want[i] = frame;
         EXPECT_EQ(want, frames(b));
         EXPECT_EQ(1u, user::release(p_, b));

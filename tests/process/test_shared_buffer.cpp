@@ -118,13 +118,11 @@ const std::string kGone =
 
 // Actors: P and Q are sessions of this process, A and B child processes.
 enum Actor { P, Q, A, B };
-struct Step {
-    Actor who;
-    std::string command, reply; // replies carry "|<log line>" for each line logged
-};
+using Step = std::tuple<Actor, std::string, std::string>; // who, the command, the reply
 
 class SharedBuffers : public LogCapture {
 protected:
+    // The reply carries "|<line>" for each line logged.
     std::string at(Actor who, const std::string& command)
     {
         if (who >= A)
@@ -138,8 +136,8 @@ protected:
     }
     void play(const std::vector<Step>& steps)
     {
-        for (const Step& s : steps)
-            ASSERT_EQ(s.reply, at(s.who, s.command)) << "actor " << "PQAB"[s.who] << ": " << s.command;
+        for (const auto& [who, command, reply] : steps)
+            ASSERT_EQ(reply, at(who, command)) << "actor " << "PQAB"[who] << ": " << command;
     }
 
     Session here_[2];
