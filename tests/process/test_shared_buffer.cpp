@@ -186,8 +186,7 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
     EXPECT_EQ(0u, pastEnd.rfind("0|VyrUtilMapSharedBuffer => Unable to map view of file (0x", 0)) << pastEnd;
     // The last handle goes with a view left: the name with it, the memory with the view.
     play({{Q, "free", "1"}, {A, "free", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
-          {P, "gone " + escaped, kGone}, {P, "check" + n(g + 904) + " 100 2", "same"},
-          {P, "unmap", "1"}});
+          {P, "gone " + escaped, kGone}, {P, "check" + n(g + 904) + " 100 2", "same"}, {P, "unmap", "1"}});
 }
 
 TEST_F(SharedBuffers, LockTimeoutsRecursionAndOwner)
