@@ -171,7 +171,7 @@ TEST_F(SharedBuffers, OneCreatorAmongRacingAllocators)
 TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
 {
     const uint64_t g = kGranularity, size = 3 * g + 100;
-    const std::string name = uniqueName("da/ta%"), escaped = uniqueName("da%2Fta%25");
+    const std::string name = uniqueName("da/ta%"), escaped = uniqueName("da%2Fta%");
     play({{P, "alloc " + name + n(size), "1 1"}, {P, "map 0 0", "1 @0"},
           {P, "fill 0" + n(size) + " 1", "same"},
           // Asked for more, it gets the memory that exists.
@@ -179,7 +179,7 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
           {A, "check" + n(g + 904) + n(g) + " 1", "same"}, {A, "fill" + n(g + 904) + " 100 2", "same"},
           {B, "open " + name, "1"}, {B, "map" + n(2 * g + 17) + " 0", "1 @17"}, // 0: to the end
           {B, "check" + n(2 * g + 17) + n(g + 83) + " 1", "same"},
-          // '/' and '%' are the name's own characters: the name escaped is another buffer.
+          // '/' and '%' are the name's own characters: its spelling with '/' escaped is another buffer.
           {Q, "alloc " + escaped + n(size), "1 1"}, {Q, "free", "1"}, {Q, "open " + name, "1"}});
     // An opened buffer has no size to test against: the platform refuses a view past the end.
     const std::string pastEnd = at(Q, "map 0" + n(size + 4096));
