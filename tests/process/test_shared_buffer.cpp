@@ -172,7 +172,18 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
 {
     const uint64_t g = kGranularity, size = 3 * g + 100;
     const std::string name = uniqueName("da/ta%"), escaped = uniqueName("da%2Fta%");
-    play({{P, "alloc " + name + n(size), "1 1"}, {P, "map 0 0", "1 @0"},
+#if !defined(_WIN32)
+    const mode_t mask = umask(077);
+    play({{P, "alloc " + name + n(size), "1 1"}});
+    umask(mask);
+    for (const std::string& file : {uniqueName("da%2Fta%25"), uniqueName("da%2Fta%25_LOCK")}) {
+        struct stat st; // open to every user, whatever the umask
+        EXPECT_TRUE(stat(("/dev/shm/" + file).c_str(), &st) == 0 && (st.st_mode & 0777) == 0666) << file;
+    }
+#else
+    play({{P, "alloc " + name + n(size), "1 1"}});
+#endif
+    play({{P, "map 0 0", "1 @0"},
           {P, "fill 0" + n(size) + " 1", "same"},
           // Asked for more, it gets the memory that exists.
           {A, "alloc " + name + n(2 * size), "1 0"}, {A, "map" + n(g + 904) + n(g), "1 @904"},
