@@ -1,14 +1,11 @@
-// User-buffer rules on a fake page provider whose frame numbers, shortages and refusals the test
-// chooses: page arithmetic, the scatter-gather list, the 4 GB test, the replacement and its
-// repetition, mapping ranges, each message exactly, and no page or heap block left behind.
+// User-buffer rules on a fake page provider whose frame numbers, shortages and refusals the test chooses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <numeric>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "OS/userBuffer.h"
 #include "buffer_rules.h"
@@ -24,8 +21,7 @@ constexpr Frame kHigh = 0x100000; // the first frame at 4 GB
 struct Fake {
     bool available = true, privilege = true, allocate = true, map = true, unmap = true, reserve = true,
          release = true;
-    size_t freeRefusedAt = SIZE_MAX; // frees this many pages, then refuses
-    size_t grantLimit = SIZE_MAX;
+    size_t freeRefusedAt = SIZE_MAX, grantLimit = SIZE_MAX; // pages freed before a refusal; most granted
     uint32_t error = 0;
     std::deque<Frame> supply;
     std::set<Frame> owned;
@@ -35,19 +31,11 @@ uint8_t* const kRange = reinterpret_cast<uint8_t*>(uintptr_t(0x40000000)); // ne
 
 std::string where(void* address) { return std::to_string(static_cast<uint8_t*>(address) - kRange); }
 
-// count frames from first.
 Frames run(size_t count, Frame first)
 {
     Frames out(count);
-    for (size_t i = 0; i < count; ++i)
-        out[i] = first + i;
+    std::iota(out.begin(), out.end(), first);
     return out;
-}
-template <typename T>
-std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 class UserBufferRules : public BufferRules {
@@ -71,26 +59,21 @@ protected:
             const size_t n = std::min<size_t>({*count, g.grantLimit, g.supply.size()});
             if (!g.allocate || n == 0)
                 return 0;
-            for (size_t i = 0; i < n; ++i) {
-                frames[i] = g.supply.front();
-                g.supply.pop_front();
-                g.owned.insert(frames[i]);
-            }
+            for (size_t i = 0; i < n; ++i, g.supply.pop_front())
+                g.owned.insert(frames[i] = g.supply.front());
             *count = n;
             return 1;
         };
         p_.freePhysicalPages = [](uintptr_t* count, Frame* frames, uint32_t*) -> int32_t {
             record("free " + std::to_string(*count));
-            for (uintptr_t i = 0; i < *count; ++i) {
-                if (i == g.freeRefusedAt || g.owned.erase(frames[i]) != 1) {
-                    *count = i;
-                    return 0;
-                }
-            }
-            return 1;
+            uintptr_t freed = 0;
+            while (freed < *count && freed != g.freeRefusedAt && g.owned.erase(frames[freed]) == 1)
+                ++freed;
+            std::swap(freed, *count);
+            return freed == *count;
         };
-        p_.mapPhysicalPages = [](void* address, uintptr_t count, const Frame* frames, uint32_t* e) -> int32_t {
-            std::string call = (frames ? "map " : "unmap ") + where(address) + " " + std::to_string(count);
+        p_.mapPhysicalPages = [](void* at, uintptr_t count, const Frame* frames, uint32_t* e) -> int32_t {
+            std::string call = (frames ? "map " : "unmap ") + where(at) + " " + std::to_string(count);
             for (uintptr_t i = 0; frames && i < count; ++i)
                 call += " " + std::to_string(frames[i]);
             record(call);
@@ -112,10 +95,9 @@ protected:
         BufferRules::TearDown();
     }
     // A buffer of the given frames, through the allocation.
-    UserBuffer* buffer(const Frames& frames, uint64_t size = 0)
+    UserBuffer* buffer(const Frames& frames, uint64_t size)
     {
         g.supply.assign(frames.begin(), frames.end());
-        size = size ? size : frames.size() * 4096;
         UserBuffer* b = nullptr;
         EXPECT_EQ(1u, user::allocate(p_, &size, &b));
         calls();
@@ -124,10 +106,7 @@ protected:
     Frames frames(const UserBuffer* b) { return {b->pfnArray, b->pfnArray + b->numberOfPages}; }
 };
 
-UserBuffer* const kUntouched = reinterpret_cast<UserBuffer*>(uintptr_t(0x5A5A5A5A));
-const std::string kAlloc = "VyrUtilAllocUserBuffer=> ", kFree = "VyrUtilFreeUserBuffer=> ";
-
-TEST_F(UserBufferRules, AllocationArithmeticGrantsAndRefusals)
+TEST_F(UserBufferRules, AllocationAndFree)
 {
     for (size_t limit : {size_t(3), size_t(2)}) {
         g.grantLimit = limit;
@@ -141,7 +120,7 @@ TEST_F(UserBufferRules, AllocationArithmeticGrantsAndRefusals)
         EXPECT_EQ(1u, user::release(p_, b));
         EXPECT_EQ(Lines({"allocate 3", "free " + std::to_string(limit)}), calls());
     }
-    UserBuffer* out = kUntouched;
+    UserBuffer* out = nullptr;
     uint64_t size = 5 * 1048576 + 1, zero = 0;
     g.available = false;
     EXPECT_EQ(0u, user::allocate(p_, nullptr, nullptr)); // checked before the arguments
@@ -155,102 +134,55 @@ TEST_F(UserBufferRules, AllocationArithmeticGrantsAndRefusals)
     EXPECT_EQ(0u, user::allocate(p_, &size, &out));
     g.privilege = false;
     EXPECT_EQ(0u, user::allocate(p_, &size, &out));
-    EXPECT_TRUE(calls().empty());
     g.privilege = true;
     g.error = 0x5AF;
     g.allocate = false;
     EXPECT_EQ(0u, user::allocate(p_, &size, &out));
     EXPECT_EQ(Lines({"allocate 1281"}), calls());
-    EXPECT_EQ(kUntouched, out);
-    EXPECT_EQ(5u * 1048576 + 1, size);
-    const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
-    EXPECT_EQ(Lines({kAlloc + "Not available", kAlloc + "Argument invalid ( pBufObject == NULL)",
-                     kAlloc + "Argument invalid ( bufSize == NULL)",
-                     kAlloc + "Argument invalid ( *bufSize == 0)",
-                     kAlloc + "Unable to allocate internal storage",
-                     "VyrUtilAllocUserBuffer => Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes +
-                         " Bytes)",
-                     "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, please "
-                     "check the local policy",
-                     "VyrUtilAllocUserBuffer => Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
-                     "VyrUtilAllocUserBuffer => lastError: 0x5af"}),
-              logged());
-}
-
-TEST_F(UserBufferRules, FreeRefusalsKeepWhatIsLeft)
-{
-    UserBuffer* b = buffer({21, 22, 23, 24});
+    EXPECT_EQ(nullptr, out);
+    // A refused free keeps the pages not freed, for a second try.
+    g = Fake();
+    UserBuffer* b = buffer({21, 22, 23, 24}, 16384);
     g.freeRefusedAt = 1;
     EXPECT_EQ(0u, user::release(p_, b));
-    EXPECT_EQ(Frames({22, 23, 24}), frames(b)); // a second try frees what is left
+    EXPECT_EQ(Frames({22, 23, 24}), frames(b));
     g.freeRefusedAt = SIZE_MAX;
     g_recorder.releaseRefused = true;
     EXPECT_EQ(0u, user::release(p_, b));
     g_recorder.releaseRefused = false;
     EXPECT_EQ(Lines({"free 4", "free 3"}), calls());
     EXPECT_EQ(0u, user::release(p_, nullptr));
-    EXPECT_EQ(Lines({kFree + "Cannot free physical memory ( 1 pages)",
-                     kFree + "Cannot free the user PFN array",
-                     kFree + "Argument invalid ( pBufObject == NULL)"}),
+    const std::string alloc = "VyrUtilAllocUserBuffer=> ", invalid = alloc + "Argument invalid ( ",
+                      spaced = "VyrUtilAllocUserBuffer => ", free = "VyrUtilFreeUserBuffer=> ";
+    const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
+    EXPECT_EQ(Lines({alloc + "Not available", invalid + "pBufObject == NULL)", invalid + "bufSize == NULL)",
+                     invalid + "*bufSize == 0)", alloc + "Unable to allocate internal storage",
+                     spaced + "Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes + " Bytes)",
+                     "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, "
+                     "please check the local policy",
+                     spaced + "Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
+                     spaced + "lastError: 0x5af", free + "Cannot free physical memory ( 1 pages)",
+                     free + "Cannot free the user PFN array",
+                     free + "Argument invalid ( pBufObject == NULL)"}),
               logged());
     EXPECT_EQ(1u, user::release(p_, b)); // the pages are back: the array and object go without the platform
     EXPECT_TRUE(calls().empty());
 }
 
-TEST_F(UserBufferRules, ScatterGatherListAndThe4GTest)
-{
-    UserBuffer* b = buffer({5, kHigh - 1, 0x7FFFF});
-    UserBufferSgEntry entries[4];
-    std::fill(std::begin(entries), std::end(entries), UserBufferSgEntry{0xAAAAAAAA, 0xBBBBBBBB});
-    EXPECT_EQ(0u, user::pages(p_, b, entries, 2));
-    EXPECT_EQ(0u, user::pages(p_, b, nullptr, 3));
-    EXPECT_EQ(0xAAAAAAAAu, entries[0].physicalAddress);
-    ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
-    const uint32_t want[4] = {0x5000, 0xFFFFF000, 0x7FFFF000, 0xAAAAAAAA};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(want[i], entries[i].physicalAddress) << i;
-        EXPECT_EQ(i < 3 ? 4096u : 0xBBBBBBBBu, entries[i].length) << i;
-    }
-    EXPECT_EQ(1u, user::allBelow4G(b));
-    b->pfnArray[2] = kHigh; // the third page at 4 GB: two entries written, then the message
-    std::fill(std::begin(entries), std::end(entries), UserBufferSgEntry{0xAAAAAAAA, 0xBBBBBBBB});
-    EXPECT_EQ(0u, user::pages(p_, b, entries, 4));
-    EXPECT_EQ(0xFFFFF000u, entries[1].physicalAddress);
-    EXPECT_EQ(0xAAAAAAAAu, entries[2].physicalAddress);
-    EXPECT_EQ(0u, user::allBelow4G(b));
-    EXPECT_EQ(0u, user::allBelow4G(nullptr));
-    EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 4));
-    const std::string fewer = "VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)";
-    EXPECT_EQ(Lines({fewer, fewer, "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
-                     "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
-                     "VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)"}),
-              logged());
-    b->pfnArray[2] = 0x7FFFF;
-    user::release(p_, b);
-}
-
-// The high pages of the target are swapped, in order, for the low pages of a spare buffer of at
-// least 8192 pages, whose high pages go back with it; a spare buffer with too few low pages leaves
-// some high, and the next level, holding a spare buffer of its own beside this one's, takes over
-// until none is left or a spare buffer falls short.
-TEST_F(UserBufferRules, ReplacementSwapsHighPagesAndRepeats)
+// High pages are swapped in order for the low pages of a spare buffer of at least 8192 pages; while
+// some stay high, the next level takes a spare buffer of its own, until a spare buffer falls short.
+TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
 {
     const auto high = [](Frames frames, std::vector<size_t> at) {
         for (size_t i : at)
             frames[i] = kHigh + i;
         return frames;
     };
-    struct Case {
-        Frames target, spares;
-        uint32_t result;
-        Lines calls;
-        std::map<size_t, Frame> swapped;
-    };
     const Frames big = high(run(9000, 100), {0, 4000, 8999});
     const Frames levels = run(8999, kHigh + 10000) + Frames{20000} + run(9000, kHigh + 30000);
     const Lines three = {"allocate 9000", "allocate 9000", "allocate 9000"};
-    const Case cases[] = {
-        {run(2, 10), {}, 1, {}, {}}, // all low: nothing asked
+    // The target, the spare supply, the result, the calls, and the pages swapped in.
+    const std::tuple<Frames, Frames, uint32_t, Lines, std::map<size_t, Frame>> cases[] = {
         {high(run(100, 1000), {3, 50, 99}), run(2, kHigh + 500) + run(8190, 7000), 1,
          {"allocate 8192", "free 8192"}, {{3, 7000}, {50, 7001}, {99, 7002}}},
         {big, levels + run(9000, 50000), 1, three + Lines{"free 9000", "free 9000", "free 9000"},
@@ -258,130 +190,95 @@ TEST_F(UserBufferRules, ReplacementSwapsHighPagesAndRepeats)
         {big, levels + run(8999, 50000), 0, three + Lines{"free 8999", "free 9000", "free 9000"},
          {{0, 20000}}},
     };
-    for (const Case& c : cases) {
-        UserBuffer* b = buffer(c.target);
-        g.supply.insert(g.supply.end(), c.spares.begin(), c.spares.end());
-        EXPECT_EQ(c.result, user::replaceAbove4G(p_, b));
-        EXPECT_EQ(c.calls, calls());
-        Frames want = c.target;
-        for (const auto& [i, frame] : c.swapped)
+    for (const auto& [target, spares, result, made, swapped] : cases) {
+        UserBuffer* b = buffer(target, target.size() * 4096);
+        g.supply.insert(g.supply.end(), spares.begin(), spares.end());
+        EXPECT_EQ(result, user::replaceAbove4G(p_, b));
+        EXPECT_EQ(made, calls());
+        Frames want = target;
+        for (const auto& [i, frame] : swapped)
             want[i] = frame;
         EXPECT_EQ(want, frames(b));
-        EXPECT_EQ(std::set<Frame>(want.begin(), want.end()), g.owned); // the rest went back
-        EXPECT_EQ(c.target.size() * 4096, b->bufSize);
         EXPECT_EQ(1u, user::release(p_, b));
         calls();
     }
-}
-
-TEST_F(UserBufferRules, ReplacementRefusals)
-{
-    UserBuffer* b = buffer({kHigh});
+    // The scatter-gather list holds the pages below 4 GB only.
+    UserBuffer* b = buffer({5, kHigh - 1, 0x7FFFF}, 12288);
+    UserBufferSgEntry entries[3] = {};
+    EXPECT_EQ(0u, user::pages(p_, b, entries, 2));
+    ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
+    const std::pair<uint32_t, uint32_t> want[3] = {{0x5000, 4096}, {0xFFFFF000, 4096}, {0x7FFFF000, 4096}};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(want[i], std::make_pair(entries[i].physicalAddress, entries[i].length)) << i;
+    EXPECT_EQ(1u, user::allBelow4G(b));
+    b->pfnArray[2] = kHigh;
+    EXPECT_EQ(0u, user::pages(p_, b, entries, 3));
+    EXPECT_EQ(0u, user::allBelow4G(b));
+    EXPECT_EQ(0u, user::allBelow4G(nullptr));
+    EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 3));
     g_recorder.heapRefusedIn = 0;
     EXPECT_EQ(0u, user::replaceAbove4G(p_, b));
-    g.error = 8;
-    EXPECT_EQ(0u, user::replaceAbove4G(p_, b)); // the spare allocation fails
     EXPECT_EQ(0u, user::replaceAbove4G(p_, nullptr));
-    EXPECT_EQ(Lines({"allocate 8192"}), calls());
-    EXPECT_EQ(Lines({"VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure",
-                     "VyrUtilAllocUserBuffer => Cannot allocate physical memory ( 8192 pages ==> 32 MBytes)",
-                     "VyrUtilAllocUserBuffer => lastError: 0x8",
+    EXPECT_EQ(Lines({"VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
+                     "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
+                     "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)",
+                     "VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure",
                      "VyrUtilReplacePagesAbove4GUserBuffer=> Argument invalid (pBufObject == NULL)"}),
               logged());
-    EXPECT_EQ(Frames({kHigh}), frames(b));
+    EXPECT_TRUE(calls().empty());
+    b->pfnArray[2] = 0x7FFFF;
     user::release(p_, b);
 }
 
-UserBufferMap* const kNoMap = reinterpret_cast<UserBufferMap*>(uintptr_t(0x5A5A5A5A));
-const std::string kMap = "VyrUtilMapUserBufferEx=> ";
-
-TEST_F(UserBufferRules, MappingRanges)
+TEST_F(UserBufferRules, MappingRangesAndRefusals)
 {
     UserBuffer* b = buffer({31, 32, 33}, 10000);
-    struct Case {
-        uint64_t offset, size;
-        void* address;
-        Lines mapCalls, unmapCalls;
-        size_t inPage;
-    };
-    uint8_t* const caller = kRange + 0x100000;
-    const Case cases[] = {
-        {5000, 4000, nullptr, {"reserve 8192", "map 0 2 32 33"}, {"unmap 0 2", "release 0 8192"}, 904},
-        {0, 10000, nullptr, {"reserve 12288", "map 0 3 31 32 33"}, {"unmap 0 3", "release 0 12288"}, 0},
-        {8192, 1, caller, {"map 1048576 1 33"}, {"unmap 1048576 1"}, 0}, // the caller's range stays reserved
-        {4097, 0, caller, {"map 1048576 1 32"}, {"unmap 1048576 1"}, 1},
-    };
-    for (const Case& c : cases) {
+    // Where the pointer lands in the range, then the calls of the mapping and unmapping.
+    const auto mapped = [&](uint64_t offset, uint64_t size, void* address) {
         UserBufferMap* m = nullptr;
-        auto* p = static_cast<uint8_t*>(user::map(p_, b, c.offset, c.size, c.address, &m));
-        EXPECT_EQ((c.address ? caller : kRange) + c.inPage, p);
-        EXPECT_EQ(c.mapCalls, calls());
-        ASSERT_NE(nullptr, m);
-        EXPECT_EQ(c.size, m->bufMapSize);
+        const std::string at = where(user::map(p_, b, offset, size, address, &m));
         EXPECT_EQ(1u, user::unmap(p_, m));
-        EXPECT_EQ(c.unmapCalls, calls());
-    }
-    UserBufferMap* m = kNoMap;
-    EXPECT_EQ(nullptr, user::map(p_, b, 0, 10001, nullptr, &m));
+        return Lines{at} + calls();
+    };
+    EXPECT_EQ(Lines({"904", "reserve 8192", "map 0 2 32 33", "unmap 0 2", "release 0 8192"}),
+              mapped(5000, 4000, nullptr));
+    EXPECT_EQ(Lines({"1048577", "map 1048576 1 33", "unmap 1048576 1"}), // the caller's range stays reserved
+              mapped(8193, 1, kRange + 0x100000));
+    UserBufferMap* m = nullptr;
     EXPECT_EQ(nullptr, user::map(p_, b, 9999, 2, nullptr, &m));
     EXPECT_EQ(nullptr, user::map(p_, nullptr, 0, 1, nullptr, &m));
     EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, nullptr));
     EXPECT_EQ(0u, user::unmap(p_, nullptr));
     g_recorder.heapRefusedIn = 0;
     EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
-    // A size beyond 2^32 pages kept only the low 32 bits of its page count: no range past the pages.
-    b->bufSize = (uint64_t(1) << 44) + 10000;
-    EXPECT_EQ(nullptr, user::map(p_, b, 12288, 1, nullptr, &m));
-    EXPECT_EQ(kNoMap, m);
-    EXPECT_TRUE(calls().empty());
-    const std::string outOfRange = kMap + "Argument out of range ( bufOffset + bufMapSize > bufSize)";
-    EXPECT_EQ(Lines({outOfRange, outOfRange, kMap + "Argument invalid ( pBufObject == NULL)",
-                     kMap + "Argument invalid ( ppBufMapObject == NULL)",
-                     "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
-                     kMap + "Unable to allocate internal storage", outOfRange}),
-              logged());
-    user::release(p_, b);
-}
-
-TEST_F(UserBufferRules, MappingRefusals)
-{
-    UserBuffer* b = buffer({31, 32, 33}, 10000);
-    UserBufferMap* m = kNoMap;
-    g.error = 0x57;
     g.reserve = false;
+    g.error = 0x57;
     EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
     g.reserve = true;
     g.map = false;
-    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
     g.release = false;
     EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
     EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, kRange, &m)); // the caller's range is not released
-    EXPECT_EQ(kNoMap, m);
-    EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "reserve 8192",
-                     "map 0 2 32 33", "release 0 8192", "map 0 2 32 33"}),
-              calls());
-    const std::string refused = kMap + "Cannot map physical memory ( 2 pages)";
-    const std::string error = kMap + "lastError= 0x57";
-    EXPECT_EQ(Lines({kMap + "Cannot reserve virtual memory ( 8 KBytes)", refused, error, refused, error,
-                     "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", refused, error}),
-              logged());
-    // Unmapping goes on after a refusal; its result is that of the last step.
     g.map = true;
-    for (void* address : {static_cast<void*>(nullptr), static_cast<void*>(kRange)}) {
-        for (bool released : {true, false}) {
-            g.release = released;
-            g.unmap = false;
-            ASSERT_NE(nullptr, user::map(p_, b, 0, 1, address, &m));
-            calls();
-            EXPECT_EQ(address || !released ? 0u : 1u, user::unmap(p_, m));
-            EXPECT_EQ(address ? Lines({"unmap 0 1"}) : Lines({"unmap 0 1", "release 0 4096"}), calls());
-            Lines expected = {"VyrUtilUnmapUserBuffer => Cannot unmap physical memory ( 1 pages)",
-                              "VyrUtilUnmapUserBuffer => lastError= 0x57"};
-            if (!address && !released)
-                expected.push_back("VyrUtilUnmapUserBuffer => Cannot free virtual memory ( 1 pages)");
-            EXPECT_EQ(expected, logged());
-        }
-    }
+    g.unmap = false;
+    ASSERT_NE(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
+    EXPECT_EQ(0u, user::unmap(p_, m)); // unmapping goes on after a refusal
+    EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "map 0 2 32 33",
+                     "reserve 4096", "map 0 1 31", "unmap 0 1", "release 0 4096"}),
+              calls());
+    const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ",
+                      invalid = map + "Argument invalid ( ";
+    const std::string error = map + "lastError= 0x57", denied = map + "Cannot map physical memory ( 2 pages)";
+    EXPECT_EQ(Lines({map + "Argument out of range ( bufOffset + bufMapSize > bufSize)",
+                     invalid + "pBufObject == NULL)", invalid + "ppBufMapObject == NULL)",
+                     "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
+                     map + "Unable to allocate internal storage",
+                     map + "Cannot reserve virtual memory ( 8 KBytes)", denied, error,
+                     "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", denied, error,
+                     unmap + "Cannot unmap physical memory ( 1 pages)", unmap + "lastError= 0x57",
+                     unmap + "Cannot free virtual memory ( 1 pages)"}),
+              logged());
     user::release(p_, b);
 }
 

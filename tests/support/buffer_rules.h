@@ -1,9 +1,8 @@
-// A platform for the buffer services' rule tests: its heap counts the blocks it hands out and
-// refuses when told, the tests' fakes record their calls as lines, and every line logged is checked
-// for its level and source file.
+// The buffer rule tests' platform: a counting heap, recorded calls, each logged line's file checked.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "OS/os.h"
@@ -22,6 +21,12 @@ struct Recorder {
 inline Recorder g_recorder;
 
 inline void record(const std::string& call) { g_recorder.calls.push_back(call); }
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 class BufferRules : public LogCapture {
 protected:
@@ -61,12 +66,7 @@ protected:
         LogCapture::TearDown();
     }
     // The calls and the lines logged since the last look.
-    Lines calls()
-    {
-        Lines out;
-        out.swap(g_recorder.calls);
-        return out;
-    }
+    Lines calls() { return std::exchange(g_recorder.calls, {}); }
     Lines logged()
     {
         const Lines all = texts();
