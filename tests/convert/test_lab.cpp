@@ -110,24 +110,14 @@ TEST(Lab, InputsThatTellFusedArithmeticGiveTheUnfusedBytes)
 }
 
 // In and out in the order R, G, B; L, a, b.
-TEST(Lab, KnownRgbToLab)
+TEST(Lab, KnownValues)
 {
     expectKnown(convert::kRgb8888ToLab, {
         {{255, 255, 255}, {254, 120, 123}, {}}, // no reference white: 100 * 2.55f is just below 255
         {{0, 0, 0}, {0, 128, 128}, {}},         // L = -40.8 limited to 0
-        {{128, 128, 128}, {194, 122, 124}, {}},
-        {{255, 0, 0}, {135, 201, 193}, {}},
-        {{0, 255, 0}, {223, 36, 208}, {}},
-        {{0, 0, 255}, {82, 202, 15}, {}},
     });
-}
-
-TEST(Lab, KnownLabToRgb)
-{
     expectKnown(convert::kLabToRgb8888, {
         {{255, 128, 128}, {255, 241, 231}, {}},
-        {{0, 128, 128}, {0, 0, 0}, {}},
-        {{128, 128, 128}, {56, 44, 42}, {}},
         {{0, 128, 255}, {15, 0, 0}, {}}, // Z' is negative
     });
 }

@@ -52,16 +52,6 @@ class Planar : public ::testing::TestWithParam<LineCase> {};
 TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(Converters, Planar, ::testing::ValuesIn(kCases), caseName);
 
-TEST(PlanarValues, PlanesComeInTheirOrder)
-{
-    expectTellingValues(kCases, {
-        {"RGB888toRGBP8", 0, {1, 2, 3, 4, 5, 6}, {3, 6, 2, 5, 1, 4}},
-        {"RGB8888toRGBAP8", 0, {1, 2, 3, 4}, {4, 3, 2, 1}},
-        {"RGB101010toRGBP16", 6, {0xFF, 0x03, 0x00, 0x20}, {0x00, 0x02, 0x00, 0x00, 0xFF, 0x03}},
-        {"RGB161616toRGBP16", 0, {1, 2, 3, 4, 5, 6}, {5, 6, 3, 4, 1, 2}},
-    });
-}
-
 // ---- Planar sources: planes width x height samples apart ----------------------------------------------
 
 // The 8-bit exports take no unusedBits.
@@ -89,10 +79,8 @@ class PlanarSource : public ::testing::TestWithParam<PlanesCase> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Only the first `count` samples of each plane are read, from planes exactly as long as the buffer
-// allows (the last plane flush against a guard), and only `count` pixels written. Width and height
-// count only as their product; the reserved arguments are not read. Each pixel's blue, green, red
-// (and fourth) come from planes red, green, blue (and fourth); a 16-bit sample gives bits 8 - a up.
+// Only the first `count` samples of each plane are read and `count` pixels written; width and height
+// count only as their product. Blue, green, red (and fourth) come from planes red, green, blue (and fourth).
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     const PlanesCase& c = GetParam();
@@ -129,20 +117,6 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
     }
 }
 
-// The fourth plane is read last; 16-bit samples keep their top bits; a part byte of MONO1 is mirrored whole.
-TEST(PlanarValues, FourthPlaneSixteenBitSamplesAndPartBytes)
-{
-    std::vector<uint8_t> out(4);
-    VyrUtilConvertRGBAP8toRGB8888(std::vector<uint8_t>{1, 2, 3, 4}.data(), out.data(), 0, 0, 1, 1, 1);
-    EXPECT_EQ((std::vector<uint8_t>{3, 2, 1, 4}), out);
-    const std::vector<uint8_t> planes16 = {0xFF, 0x0F, 0x00, 0x08, 0x10, 0x00}; // red, green, blue
-    VyrUtilConvertRGBP16toRGB8888(planes16.data(), out.data(), 0, 0, 1, 1, 1, 4);
-    EXPECT_EQ((std::vector<uint8_t>{0x01, 0x80, 0xFF, 0x00}), out);
-    VyrUtilReverseMONO1(std::vector<uint8_t>{0x01, 0xF0}.data(), out.data(), 9, 0);
-    EXPECT_EQ(0x80, out[0]);
-    EXPECT_EQ(0x0F, out[1]);
-}
-
 // ---- Merge and split ------------------------------------------------------------------------------------
 
 // Three guarded planes, red first, each at its own placement; null where not given (bit k: plane k).
@@ -174,10 +148,8 @@ void splitExport(const uint8_t* src, uint8_t* r, uint8_t* g, uint8_t* b, uint32_
     EXPECT_EQ(0u, VyrUtilSplitRGB8888toMONO8(src, r, g, b, count));
 }
 
-// The export, the scalar path and every vector path, for every set of given planes: merge composes
-// the words with null planes giving 0, split writes only the given planes (a write to a null one would
-// fault). Up to a few blocks with all planes given, fewer counts with null planes (which every path
-// runs by the scalar rule); every plane and the packed run flush against a guard or at an offset 0..7.
+// Every path and the export for every set of given planes: merge gives 0 for a null plane, split
+// writes only the given ones; every plane and the packed run flush against a guard or at an offset 0..7.
 TEST(MergeAndSplit, EveryPathEveryCountPlacementAndNullPlane)
 {
     const auto& merges = cv::kMergeMono8ToRgb8888;

@@ -104,8 +104,6 @@ TEST(YuvEncode, ChromaRulesOverEveryDifference)
         EXPECT_EQ(refVectorChroma(c), convert::yuv::vectorChroma(c)) << c;
         EXPECT_EQ(refScalarChroma(c) - (c < 0 ? 1 : 0), refVectorChroma(c)) << c;
     }
-    EXPECT_EQ(14, refScalarChroma(-128));
-    EXPECT_EQ(242, refVectorChroma(127));
 }
 
 // Every 24-bit colour on every path of the RGB encoders (a cell's second pixel adds only its luma).
@@ -123,12 +121,7 @@ TEST(YuvEncode, TellingColours)
 {
     expectKnown(convert::kRgb8888ToYuv, {
         {{255, 255, 255}, {255, 128, 128}, {255, 128, 128}},
-        {{0, 0, 0}, {0, 128, 128}, {0, 128, 128}},
-        {{128, 128, 128}, {128, 128, 128}, {128, 128, 128}},
-        {{255, 0, 0}, {76, 89, 242}, {76, 88, 242}},
         {{0, 255, 0}, {149, 52, 32}, {149, 51, 31}},
-        {{0, 0, 255}, {29, 242, 110}, {29, 242, 109}},
-        {{10, 20, 30}, {18, 133, 123}, {18, 133, 122}},
     });
 }
 
