@@ -1,6 +1,5 @@
-// What the YUV, HSV/HSI and LAB tests share: a converter described once (its paths, its export and
-// independent references of its rules) is checked on every path at every count and placement, and
-// swept over every 24-bit input on all processors, in guard-page buffers.
+// What the YUV, HSV/HSI and LAB tests share: a converter's paths and export checked against independent
+// references at every count and placement, and over every 24-bit input.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,80 +56,23 @@ inline void PrintTo(const Converter& c, std::ostream* os)
     *os << c.name;
 }
 
-// The path leaves what the reference leaves and nothing around the run, with the source at page
-// offsets 0 and 1 and the destination at each of the given offsets.
-inline ::testing::AssertionResult matchesAtOffsets(const LineShape& shape, LineFn path, LineFn reference,
-                                                   const std::vector<uint32_t>& counts,
-                                                   const std::vector<size_t>& dstOffsets)
-{
-    for (uint32_t count : counts) {
-        const size_t srcBytes = shape.srcBytes(count), dstBytes = shape.dstBytes(count);
-        const std::vector<uint8_t> source = randomBytes(srcBytes, count + 101);
-        std::vector<uint8_t> expected = randomBytes(dstBytes, count + 202);
-        const std::vector<uint8_t> before = expected;
-        reference(source.data(), expected.data(), count, shape.unusedBits);
-        for (size_t so = 0; so < 2; ++so) {
-            GuardedBuffer src(srcBytes, {Flush::Front, so});
-            std::copy(source.begin(), source.end(), src.data());
-            src.makeReadOnly();
-            for (size_t dof : dstOffsets) {
-                GuardedBuffer dst(dstBytes, {Flush::Front, dof});
-                std::copy(before.begin(), before.end(), dst.data());
-                path(src.data(), dst.data(), count, shape.unusedBits);
-                const auto same = sameBytes(expected.data(), dst.data(), dstBytes);
-                if (!dst.surroundingsIntact() || !same)
-                    return ::testing::AssertionFailure()
-                           << "count " << count << ", source offset " << so << ", destination offset "
-                           << dof << ": " << (same ? "wrote outside the run" : same.message());
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-// Each test program instantiates these with its table of converters. The scalar path follows the
-// scalar rule, each kernel the vector rule: at every count up to a few blocks and at every placement,
-// at every 32-byte phase of the destination, and on runs long enough for streaming stores.
+// Each test program instantiates this with its table of converters.
 class Converters : public ::testing::TestWithParam<Converter> {};
 
-TEST_P(Converters, EveryPathFollowsItsRule)
+TEST_P(Converters, EveryPathAndTheExportFollowTheirRules)
 {
     const Converter& c = GetParam();
     const LineShape shape{c.srcBytes, bytesPerPixel(c.dstBpp), c.unusedBits};
-    const auto counts = countsUpTo(40, {63, 64, 65, 255, 1000, 4099});
+    const auto counts = countsUpTo(48, {63, 64, 65, 255, 1000, 4099});
     EXPECT_TRUE(matchesReference(shape, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
-    const auto variants = runnableVariants(*c.paths);
-    ASSERT_EQ(c.vectorReference == nullptr, variants.empty()) << "a vector path exactly where a rule is";
-    std::vector<size_t> phases(32);
-    std::iota(phases.begin(), phases.end(), size_t(0));
-    const uint32_t longRun = uint32_t(kernels::kStreamingBytes / c.dstBpp + 38);
-    for (auto [isa, path] : variants) {
-        EXPECT_TRUE(matchesReference(shape, path, c.vectorReference, counts)) << convert::isaName(isa);
-        EXPECT_TRUE(matchesAtOffsets(shape, path, c.vectorReference, {3, 34, 67}, phases))
-            << convert::isaName(isa);
-        if (isa != convert::kPlain) {
-            EXPECT_TRUE(matchesAtOffsets(shape, path, c.vectorReference, {longRun, longRun + 5}, {0, 4, 8}))
-                << convert::isaName(isa);
-        }
+    ASSERT_EQ(c.vectorReference == nullptr, runnableVariants(*c.paths).empty()) << "vector path without rule";
+    if (c.vectorReference) {
+        expectVariantsFollow(shape, *c.paths, c.vectorReference, counts, true);
     }
-}
-
-// The export takes the vector rule where the processor reports MMX (and SSE where asked), the scalar
-// rule elsewhere, returns 0, and touches nothing for a count of 0.
-TEST_P(Converters, ExportTakesTheProcessorsPath)
-{
-    const Converter& c = GetParam();
-    const uint32_t count = 91;
-    const std::vector<uint8_t> src = randomBytes(c.srcBytes(count), 5);
-    std::vector<uint8_t> expected(c.dstBpp * count, 0x3C), actual = expected;
+    // The export takes the vector rule where the processor reports MMX (and SSE where asked).
     const bool vector = c.vectorReference && VyrUtilIsMMX() && (!c.vectorNeedsSse || VyrUtilIsSSE());
-    (vector ? c.vectorReference : c.scalarReference)(src.data(), expected.data(), count, c.unusedBits);
-    EXPECT_EQ(0u, c.exported(src.data(), actual.data(), count, c.unusedBits));
-    EXPECT_TRUE(sameBytes(expected.data(), actual.data(), expected.size()));
-
-    GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, c.unusedBits));
-    EXPECT_TRUE(none.surroundingsIntact());
+    const LineFn exportRule = vector ? c.vectorReference : c.scalarReference;
+    EXPECT_TRUE(matchesReference(shape, exportPath(c.exported), exportRule, countsUpTo(8, {91}))) << "export";
 }
 
 // ---- Every input ----------------------------------------------------------------------------------

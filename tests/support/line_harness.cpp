@@ -27,7 +27,7 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
     return counts;
 }
 
-::testing::AssertionResult matchesReference(const LineShape& shape, LineFn path, LineFn reference,
+::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
                                             const std::vector<uint32_t>& counts, Sweep sweep)
 {
     std::vector<Placement> sources = {{Flush::Back, 0}}, destinations;
@@ -66,9 +66,9 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
                 const bool intact = dst.surroundingsIntact();
                 const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), dstBytes);
                 if (!intact || !same) {
-                    return ::testing::AssertionFailure() << "count " << count << ", source " << describe(sp)
-                                                         << ", destination " << describe(dp) << ": "
-                                                         << (intact ? same.message() : "wrote outside the run");
+                    return ::testing::AssertionFailure()
+                           << "count " << count << ", source " << describe(sp) << ", destination "
+                           << describe(dp) << ": " << (intact ? same.message() : "wrote outside the run");
                 }
             }
         }
@@ -135,46 +135,43 @@ LineShape shape(const LineCase& c, uint32_t unusedBits)
 
 } // namespace
 
-void expectFollowsItsRules(const LineCase& c)
+Path exportPath(ExportedLine exported)
 {
-    const std::vector<uint32_t> bits = unusedBitsToTest(c);
-    for (uint32_t a : bits) {
-        EXPECT_TRUE(matchesReference(shape(c, a), c.paths.scalar, c.rule.fn, {0, 1, 2, 3, 5, 8, 13, 31, 257}))
-            << "scalar path, unusedBits " << a;
-    }
+    return [exported](const uint8_t* s, uint8_t* d, uint32_t count, uint32_t unusedBits) {
+        EXPECT_EQ(0u, exported(s, d, count, unusedBits)) << "count " << count;
+    };
+}
 
-    const std::vector<uint32_t> all = countsUpTo(48, {63, 64, 65, 255, 1000, 4099});
-    const std::vector<uint32_t> few = countsUpTo(17, {1000});
-    const uint32_t longRun = uint32_t(kernels::kStreamingBytes / c.rule.dstBpp + 37); // streaming stores
-    for (uint32_t a : bits) {
-        if (!vectorRuns(c, a))
-            continue;
-        const bool edge = a == bits.front() || (a == bits.back() && c.maxUnusedBits != kAnyUnusedBits);
-        for (auto [isa, path] : runnableVariants(*c.paths.vector)) {
-            const std::vector<uint32_t>& counts = edge ? all : few;
-            EXPECT_TRUE(matchesReference(shape(c, a), path, vectorRule(c), counts, Sweep::EveryOffset))
-                << convert::isaName(isa) << ", unusedBits " << a;
-            if (a == 0) {
-                EXPECT_TRUE(matchesReference(shape(c, 0), path, vectorRule(c), {longRun}, Sweep::LongRun))
-                    << convert::isaName(isa);
-            }
+void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
+                          const std::vector<uint32_t>& counts, bool longRun)
+{
+    const uint32_t streaming = uint32_t(kernels::kStreamingBytes / shape.dstBytes(1) + 37);
+    for (auto [isa, path] : runnableVariants(paths)) {
+        EXPECT_TRUE(matchesReference(shape, path, rule, counts, Sweep::EveryOffset))
+            << convert::isaName(isa) << ", unusedBits " << shape.unusedBits;
+        if (longRun) {
+            EXPECT_TRUE(matchesReference(shape, path, rule, {streaming}, Sweep::LongRun))
+                << convert::isaName(isa);
         }
     }
+}
 
-    const uint32_t count = 203;
+void expectFollowsItsRules(const LineCase& c)
+{
+    const std::vector<uint32_t> bits = unusedBitsToTest(c), some = {0, 1, 2, 3, 5, 8, 13, 31, 257};
+    const std::vector<uint32_t> all = countsUpTo(48, {63, 64, 65, 255, 1000, 4099});
+    const std::vector<uint32_t> few = countsUpTo(17, {1000});
     for (uint32_t a : bits) {
-        std::vector<uint8_t> src(count * c.rule.srcBpp);
-        mixedSamples(c.sampleBytes)(src.data(), src.size(), a + 1);
-        const std::vector<uint8_t> before = randomBytes(count * c.rule.dstBpp, a + 2);
-        std::vector<uint8_t> expected = before, actual = before;
-        const LineFn rule = VyrUtilIsMMX() && vectorRuns(c, a) ? vectorRule(c) : c.rule.fn;
-        rule(src.data(), expected.data(), count, a);
-        EXPECT_EQ(0u, c.exported(src.data(), actual.data(), count, a));
-        EXPECT_TRUE(sameBytes(expected.data(), actual.data(), actual.size())) << "export, unusedBits " << a;
+        const LineShape s = shape(c, a);
+        const bool vector = vectorRuns(c, a);
+        EXPECT_TRUE(matchesReference(s, c.paths.scalar, c.rule.fn, some)) << "scalar path, unusedBits " << a;
+        const LineFn exportRule = VyrUtilIsMMX() && vector ? vectorRule(c) : c.rule.fn;
+        EXPECT_TRUE(matchesReference(s, exportPath(c.exported), exportRule, some))
+            << "export, unusedBits " << a;
+        const bool edge = a == bits.front() || (a == bits.back() && c.maxUnusedBits != kAnyUnusedBits);
+        if (vector)
+            expectVariantsFollow(s, *c.paths.vector, vectorRule(c), edge ? all : few, a == 0);
     }
-    GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0));
-    EXPECT_TRUE(none.surroundingsIntact());
 }
 
 void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<Telling>& values)
