@@ -3,7 +3,6 @@
 
 #include "colour_sweep.h"
 #include "convert/yuv_encode.h"
-#include "convert/yuv_rules.h"
 
 namespace vyr::test {
 namespace {
@@ -95,16 +94,6 @@ const Converter kEncoders[] = {
 
 INSTANTIATE_TEST_SUITE_P(YuvEncode, Converters, ::testing::ValuesIn(kEncoders),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The vector rule rounds down: the same as the scalar rule for c >= 0, one lower below.
-TEST(YuvEncode, ChromaRulesOverEveryDifference)
-{
-    for (int c = -128; c <= 127; ++c) {
-        EXPECT_EQ(refScalarChroma(c), convert::yuv::scalarChroma(c)) << c;
-        EXPECT_EQ(refVectorChroma(c), convert::yuv::vectorChroma(c)) << c;
-        EXPECT_EQ(refScalarChroma(c) - (c < 0 ? 1 : 0), refVectorChroma(c)) << c;
-    }
-}
 
 // Every 24-bit colour on every path of the RGB encoders (a cell's second pixel adds only its luma).
 TEST(YuvEncode, EveryColourOnEveryPath)
