@@ -89,25 +89,22 @@ constexpr uint32_t kSweepStride = 1;
 template <class Job>
 ::testing::AssertionResult inParallel(uint32_t n, Job job)
 {
-    const unsigned threads = std::max(1u, std::min(n, std::thread::hardware_concurrency()));
-    std::vector<uint32_t> failed(threads, n);
-    std::vector<std::string> messages(threads);
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<::testing::AssertionResult> results(n, ::testing::AssertionSuccess());
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
-            for (uint32_t i = t; i < n && failed[t] == n; i += threads) {
-                const ::testing::AssertionResult r = job(i);
-                if (!r)
-                    failed[t] = i, messages[t] = r.message();
-            }
+            for (uint32_t i = t; i < n; i += threads)
+                results[i] = job(i);
         });
     }
     for (std::thread& w : workers)
         w.join();
-    const size_t first = size_t(std::min_element(failed.begin(), failed.end()) - failed.begin());
-    if (failed[first] == n)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << messages[first];
+    for (const ::testing::AssertionResult& r : results) {
+        if (!r)
+            return r;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 // True where the outputs of the scalar and the vector rule for one input differ only as stated.
@@ -151,24 +148,15 @@ inline ::testing::AssertionResult sweepEveryInput(const Converter& c, Differ dif
             const std::vector<uint8_t>& expected = k == 0 ? scalar : vector;
             std::fill(dst.data(), dst.data() + bytes, uint8_t(0xC3));
             path(src.data(), dst.data(), count, c.unusedBits);
-            if (!dst.surroundingsIntact())
-                return ::testing::AssertionFailure() << c.name << " " << name << " wrote outside its run";
-            const auto diff = std::mismatch(expected.begin(), expected.end(), dst.data());
-            if (diff.first != expected.end()) {
-                const size_t at = size_t(diff.first - expected.begin());
-                return ::testing::AssertionFailure()
-                       << c.name << " " << name << ", input 0x" << std::hex
-                       << (first + at / c.dstBpp) * kSweepStride << std::dec << ", byte " << at % c.dstBpp
-                       << ": " << int(*diff.second) << ", expected " << int(*diff.first);
-            }
+            const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), bytes);
+            if (!dst.surroundingsIntact() || !same)
+                return ::testing::AssertionFailure() << c.name << " " << name << ", line " << line << ": "
+                                                     << (same ? "wrote outside its run" : same.message());
         }
         for (uint32_t i = 0; differ && i < count; ++i) {
             const uint8_t *s = &scalar[c.dstBpp * i], *v = &vector[c.dstBpp * i];
             if (!differ(src.data() + srcBpp * i, s, v))
-                return ::testing::AssertionFailure()
-                       << c.name << ", input 0x" << std::hex << (first + i) * kSweepStride << std::dec
-                       << ": scalar " << int(s[2]) << " " << int(s[1]) << " " << int(s[0]) << ", vector "
-                       << int(v[2]) << " " << int(v[1]) << " " << int(v[0]);
+                return ::testing::AssertionFailure() << c.name << ", input " << (first + i) * kSweepStride;
         }
         return ::testing::AssertionSuccess();
     });
