@@ -141,7 +141,7 @@ class Bicolor : public ::testing::TestWithParam<Case> {};
 TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 {
     const Case& c = GetParam();
-    const auto counts = countsUpTo(20, {255, 1001});
+    const auto counts = countsUpTo(48, {255, 1001});
     const std::vector<uint32_t> none = {0}, flags = {0, 1, 0x10000}, shifts = {0, 3, 15, 20, 35};
     for (uint32_t flag : c.args >= 4 ? flags : none) {
         for (uint32_t shift : c.args == 5 ? shifts : none) {

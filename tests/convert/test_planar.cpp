@@ -85,7 +85,7 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     const PlanesCase& c = GetParam();
     for (uint32_t a = 0; a <= c.maxUnusedBits; ++a) {
-        for (uint32_t count : countsUpTo(20, {257})) {
+        for (uint32_t count : countsUpTo(48, {257})) {
             for (uint32_t height : {1u, 2u}) { // planes count or 2 x (count + 2) samples apart
                 const uint32_t width = height == 1 ? count : count + 2, plane = width * height;
                 std::vector<uint8_t> src(c.planes * plane * c.sampleBytes);
@@ -217,7 +217,7 @@ TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
     const LineShape shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
                          [](uint32_t count) { return (size_t(count) + 7) / 8; }};
     for (LineFn path : {cv::kReverseMono1, reverseExport})
-        EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(40, {1000, 2047})));
+        EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(48, {1000, 2047})));
 }
 
 // (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.

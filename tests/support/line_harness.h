@@ -36,13 +36,11 @@ std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Pat
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
 
-// Sources flush against either guard and at offset 3 (or every offset 0..7), destinations flush
-// against either guard at gaps 0..7 (long runs: the front guard at gaps 0 and 3).
-enum class Sweep { Flush, EveryOffset, LongRun };
-
-// For every count and placement the path leaves what the reference leaves and nothing around either run.
+// The path leaves what the reference leaves and nothing around either run, for every count with the
+// source and destination flush against either guard or 0..7 bytes off the front one or the destination's
+// back one (a long run: the source 0 and 3 off, the destination 0 and 3 off the front).
 ::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
-                                            const std::vector<uint32_t>& counts, Sweep sweep = Sweep::Flush);
+                                            const std::vector<uint32_t>& counts, bool longRun = false);
 
 // ---- Pixel-by-pixel converters described once --------------------------------------------------
 
