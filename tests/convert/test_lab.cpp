@@ -8,8 +8,6 @@
 namespace vyr::test {
 namespace {
 
-uint8_t clampedByte(int x) { return uint8_t(std::min(255, std::max(0, x))); }
-
 // Rounds a result to its type even where the x87 would keep more, and keeps a product from being
 // fused with the sum it feeds.
 float single(float x)
@@ -34,9 +32,9 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const double z = (double(0.1192f) * g + double(0.0193f) * r + double(0.9505f) * b) / 255;
         const double fx = arithmetic.pow(x, third), fy = arithmetic.pow(y, third),
                      fz = arithmetic.pow(z, third);
-        const uint8_t out[4] = {clampedByte(128 + int(200 * (fy - fz))),
-                                clampedByte(128 + int(500 * (fx - fy))),
-                                clampedByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
+        const uint8_t out[4] = {clampByte(128 + int(200 * (fy - fz))),
+                                clampByte(128 + int(500 * (fx - fy))),
+                                clampByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
         std::copy(out, out + 4, dst + 4 * i);
     }
 }
@@ -46,7 +44,7 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     auto sum = [](float p, float a, float q, float b, float r, float c) {
-        return clampedByte(int(single(single(single(a * p) + single(b * q)) + single(c * r))));
+        return clampByte(int(single(single(single(a * p) + single(b * q)) + single(c * r))));
     };
     for (uint32_t i = 0; i < count; ++i) {
         const float fy = single(single(single(src[4 * i + 2] / 2.55f) + 16) / 116);
@@ -84,19 +82,6 @@ TEST(Lab, EveryInput)
 {
     for (const Converter& c : kCases)
         EXPECT_TRUE(sweepEveryInput(c));
-}
-
-// In and out in the order R, G, B; L, a, b.
-TEST(Lab, KnownValues)
-{
-    expectKnown(convert::kRgb8888ToLab, {
-        {{255, 255, 255}, {254, 120, 123}, {}}, // no reference white: 100 * 2.55f is just below 255
-        {{0, 0, 0}, {0, 128, 128}, {}},         // L = -40.8 limited to 0
-    });
-    expectKnown(convert::kLabToRgb8888, {
-        {{255, 128, 128}, {255, 241, 231}, {}},
-        {{0, 128, 255}, {15, 0, 0}, {}}, // Z' is negative
-    });
 }
 
 } // namespace
