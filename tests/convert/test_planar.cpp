@@ -206,17 +206,12 @@ void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
     }
 }
 
-void reverseExport(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t unusedBits)
-{
-    EXPECT_EQ(0u, VyrUtilReverseMONO1(s, d, count, unusedBits));
-}
-
 // A part byte is mirrored whole, its unused bits along.
 TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
 {
     const LineShape shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
                          [](uint32_t count) { return (size_t(count) + 7) / 8; }};
-    for (LineFn path : {cv::kReverseMono1, reverseExport})
+    for (const Path& path : {Path(cv::kReverseMono1), exportPath(VyrUtilReverseMONO1)})
         EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(48, {1000, 2047})));
 }
 

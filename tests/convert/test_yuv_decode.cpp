@@ -11,18 +11,13 @@
 namespace vyr::test {
 namespace {
 
-uint8_t clamp255(int v)
-{
-    return uint8_t(std::min(255, std::max(0, v)));
-}
-
 // B = Y + 1.7790 u, G = Y - 0.3455 u - 0.7169 v, R = Y + 1.4075 v in units of 1/16384, rounded down.
 void putBgr(uint8_t* p, int y, int u, int v)
 {
     const int du = u - 128, dv = v - 128;
-    p[0] = clamp255(floorDiv(16384 * y + 29147 * du, 16384));
-    p[1] = clamp255(floorDiv(16384 * y - 5661 * du - 11746 * dv, 16384));
-    p[2] = clamp255(floorDiv(16384 * y + 23060 * dv, 16384));
+    p[0] = clampByte(floorDiv(16384 * y + 29147 * du, 16384));
+    p[1] = clampByte(floorDiv(16384 * y - 5661 * du - 11746 * dv, 16384));
+    p[2] = clampByte(floorDiv(16384 * y + 23060 * dv, 16384));
 }
 
 // A unit of `pixels` pixels sharing one U and V: its size and where it keeps each sample.

@@ -23,6 +23,8 @@
 
 namespace vyr::test {
 
+inline uint8_t clampByte(int v) { return uint8_t(std::min(255, std::max(0, v))); }
+
 inline int floorDiv(int a, int b)
 {
     const int q = a / b;

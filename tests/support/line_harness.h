@@ -66,8 +66,7 @@ struct Rule {
 template <PixelRule R, size_t SrcBpp, size_t DstBpp>
 constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, SrcBpp, DstBpp};
 
-// Random samples of sampleBytes, every other one shifted right by a random amount, so that
-// samples inside and beyond every declared depth occur.
+// Random samples, every other one shifted right at random: samples within and beyond every depth.
 std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes);
 
 using ExportedLine = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
@@ -103,8 +102,7 @@ struct LineCase {
 inline void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 inline std::string caseName(const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; }
 
-// For every valid unusedBits the scalar path and the export follow their rules, every vector path
-// its rule at every count and offset.
+// For every valid unusedBits every path and the export follow their rules.
 void expectFollowsItsRules(const LineCase& c);
 
 // The scalar path (and the vector paths where they run) convert `src` into `want` (or `wantVector`).
