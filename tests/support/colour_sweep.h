@@ -47,16 +47,13 @@ struct Converter {
     size_t dstBpp;
     LineFn scalarReference;
     LineFn vectorReference; // null: the converter has no vector path
-    uint32_t(VYR_CALL* exported)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+    ExportedLine exported;
     uint32_t unusedBits = 0;
     bool vectorNeedsSse = false; // the export also asks for the SSE integer extension
     PutInput sweepInput = nullptr; // null: the input's bytes are bytes 0..2 of each pixel
 };
 
-inline void PrintTo(const Converter& c, std::ostream* os)
-{
-    *os << c.name;
-}
+inline void PrintTo(const Converter& c, std::ostream* os) { *os << c.name; }
 
 // Each test program instantiates this with its table of converters.
 class Converters : public ::testing::TestWithParam<Converter> {};
@@ -79,8 +76,7 @@ TEST_P(Converters, EveryPathAndTheExportFollowTheirRules)
 
 // ---- Every input ----------------------------------------------------------------------------------
 
-// Natively every input. Under qemu (i386) and AddressSanitizer every 61st: 61 is odd, so each byte
-// of an input still takes all 256 values.
+// Under qemu (i386) and AddressSanitizer every 61st input: each byte still takes all 256 values.
 #if defined(__i386__) || defined(__SANITIZE_ADDRESS__)
 constexpr uint32_t kSweepStride = 61;
 #else
@@ -112,8 +108,7 @@ template <class Job>
 // True where the outputs of the scalar and the vector rule for one input differ only as stated.
 using Differ = bool (*)(const uint8_t* in, const uint8_t* scalar, const uint8_t* vector);
 
-// Every path against its reference over every 24-bit input, in lines of 65536; where differ is given,
-// the two rules' outputs for each input are held to it.
+// Every path against its reference over every 24-bit input; the rules' outputs held to differ where given.
 inline ::testing::AssertionResult sweepEveryInput(const Converter& c, Differ differ = nullptr)
 {
     constexpr uint32_t kLine = 1 << 16;
@@ -169,9 +164,7 @@ inline ::testing::AssertionResult sweepEveryInput(const Converter& c, Differ dif
 // A pixel of known bytes in the order of bytes 2, 1, 0 of a 4-byte pixel (R, G, B; H, S, V; L, a, b;
 // Y, U, V): the input, and what the scalar and the vector paths give for it.
 struct Known {
-    uint8_t in[3];
-    uint8_t scalar[3];
-    uint8_t vector[3];
+    uint8_t in[3], scalar[3], vector[3];
 };
 
 inline void expectKnown(const convert::Paths& paths, const std::vector<Known>& known)

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "bytes.h"
 #include "convert/line.h"
 
 namespace vyr::test {
@@ -21,8 +22,7 @@ struct LineShape {
     std::function<size_t(uint32_t)> srcBytes; // bytes of a run of `count` source pixels
     std::function<size_t(uint32_t)> dstBytes;
     uint32_t unusedBits = 0;
-    // Fills a source run; random bytes when empty.
-    std::function<void(uint8_t*, size_t, uint32_t seed)> fillSource = {};
+    std::function<void(uint8_t*, size_t, uint32_t seed)> fillSource = fillRandom; // of a source run
 };
 
 inline std::function<size_t(uint32_t)> bytesPerPixel(size_t n)
