@@ -79,40 +79,31 @@ class PlanarSource : public ::testing::TestWithParam<PlanesCase> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Only the first `count` samples of each plane are read and `count` pixels written; width and height
-// count only as their product. Blue, green, red (and fourth) come from planes red, green, blue (and fourth).
+// Only the first `count` samples of each plane are read; width and height count only as their product.
+// Blue, green, red (and fourth) come from planes red, green, blue (and fourth).
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     const PlanesCase& c = GetParam();
     for (uint32_t a = 0; a <= c.maxUnusedBits; ++a) {
-        for (uint32_t count : countsUpTo(48, {257})) {
-            for (uint32_t height : {1u, 2u}) { // planes count or 2 x (count + 2) samples apart
-                const uint32_t width = height == 1 ? count : count + 2, plane = width * height;
-                std::vector<uint8_t> src(c.planes * plane * c.sampleBytes);
-                mixedSamples(c.sampleBytes)(src.data(), src.size(), count * 7 + a);
-                const std::vector<uint8_t> before = randomBytes(4 * count, count);
-                std::vector<uint8_t> expected = before;
-                for (size_t i = 0; i < count; ++i) {
-                    expected[4 * i + 3] = 0;
+        for (uint32_t height : {1u, 2u}) { // planes count or 2 x (count + 2) samples apart
+            const auto plane = [&](uint32_t n) { return height == 1 ? n : 2 * (n + 2); };
+            const LineShape shape{[&](uint32_t n) { return c.planes * plane(n) * c.sampleBytes; },
+                                  bytesPerPixel(4), a, mixedSamples(c.sampleBytes)};
+            const Path reference = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+                for (size_t i = 0; i < n; ++i) {
+                    d[4 * i + 3] = 0;
                     for (size_t k = 0; k < c.planes; ++k) {
-                        const uint32_t v = loadLe(&src[(k * plane + i) * c.sampleBytes], c.sampleBytes);
-                        expected[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c.sampleBytes - 1) * (8 - a));
+                        const uint32_t v = loadLe(s + (k * plane(n) + i) * c.sampleBytes, c.sampleBytes);
+                        d[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c.sampleBytes - 1) * (8 - a));
                     }
                 }
-                for (size_t gap = 0; gap < 8; ++gap) {
-                    GuardedBuffer in(src.size(), {gap % 2 ? Flush::Back : Flush::Front, gap});
-                    std::copy(src.begin(), src.end(), in.data());
-                    in.makeReadOnly();
-                    GuardedBuffer out(before.size(), {gap % 2 ? Flush::Front : Flush::Back, gap});
-                    std::copy(before.begin(), before.end(), out.data());
-                    const bool turned = gap % 2;
-                    EXPECT_EQ(0u, c.exported(in.data(), out.data(), 0xDEADBEEF, 1234, turned ? height : width,
-                                             turned ? width : height, count, a));
-                    EXPECT_TRUE(out.surroundingsIntact()) << "count " << count;
-                    EXPECT_TRUE(sameBytes(expected.data(), out.data(), expected.size()))
-                        << "count " << count << ", plane " << plane << ", unusedBits " << a;
-                }
-            }
+            };
+            const Path path = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+                const uint32_t w = height == 1 ? n : n + 2, h = height; // reserved arguments are not read
+                EXPECT_EQ(0u, c.exported(s, d, 0xDEADBEEF, 1234, n % 2 ? h : w, n % 2 ? w : h, n, a));
+            };
+            EXPECT_TRUE(matchesReference(shape, path, reference, countsUpTo(48, {257})))
+                << "unusedBits " << a << ", height " << height;
         }
     }
 }
