@@ -1,5 +1,4 @@
-// Bayer 2x2 demosaic: every path and export against a reference built from the cell names, with
-// guard pages on exactly the columns each call may read and write, and the rules on telling values.
+// Bayer 2x2 demosaic: every path and export against a reference built from the cell names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -90,8 +89,7 @@ struct NamedCall {
     uint32_t block; // of the vector part; 0 when it is not taken
 };
 
-// Every path, and (at a sample of widths: it costs a processor check a call) the export, which takes
-// the vector part where the processor has MMX.
+// Every path, and at a sample of widths (a processor check a call) the export: vector part with MMX.
 std::vector<NamedCall> callsOf(const Converter& c, uint32_t width)
 {
     std::vector<NamedCall> calls;

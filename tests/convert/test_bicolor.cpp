@@ -1,5 +1,4 @@
-// Bicolor conversions: every export against a reference written from the format descriptions,
-// over counts, flags, shifts and guard-page placements.
+// Bicolor conversions: every export against a reference over counts, flags, shifts and placements.
 #include <gtest/gtest.h>
 
 #include "bytes.h"
@@ -17,8 +16,7 @@ struct RgbFormat {
 constexpr RgbFormat kRgb888{1, 3, "BGR"}, kRgb8888{1, 4, "BGR"}, kRgbr888{1, 3, "RGB"},
     kRgb161616{2, 3, "BGR"}, kRgb16161616{2, 4, "BGR"};
 
-// The extra arguments travel in one word through the line harness: the shift in the low byte, the
-// flag (blueFirst, swapSamples or keepOrder) above it.
+// The extra arguments in one word: the shift in the low byte, the flag (blueFirst, swapSamples...) above.
 uint32_t shiftOf(uint32_t arg) { return (arg & 0xFF) % 32; }
 uint32_t flagOf(uint32_t arg) { return arg >> 8; }
 
@@ -133,8 +131,7 @@ const Case kCases[] = {
 
 class Bicolor : public ::testing::TestWithParam<Case> {};
 
-// Every count (1 and 2 are the short cases, 3 the first with a middle), both colour orders and
-// flags other than 1 acting as set, shifts including those taken modulo 32.
+// Both colour orders, flags other than 1 acting as set, shifts including those taken modulo 32.
 TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 {
     const Case& c = GetParam();

@@ -1,5 +1,4 @@
-// HSV and HSI: RGB8888 to HSV and HSI and back, and the value plane, on every path against
-// references of the double-precision rule of the scalar paths and the integer rule of the vector paths.
+// HSV and HSI to and from RGB8888 and the value plane: double-precision scalar, integer vector rules.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

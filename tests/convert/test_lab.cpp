@@ -1,5 +1,4 @@
-// LAB: RGB8888 to LAB in double precision with the C runtime's pow, LAB to RGB8888 in single
-// precision, and the lightness plane, against references written here from the rules.
+// LAB: to LAB in double precision with the runtime's pow, back in single precision, the lightness plane.
 #include <gtest/gtest.h>
 
 #include "colour_sweep.h"
@@ -8,8 +7,7 @@
 namespace vyr::test {
 namespace {
 
-// Rounds a result to its type even where the x87 would keep more, and keeps a product from being
-// fused with the sum it feeds.
+// Rounds to the type where the x87 would keep more, and keeps a product unfused with the sum it feeds.
 float single(float x)
 {
     volatile float stored = x;
@@ -39,8 +37,7 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
     }
 }
 
-// The matrix's sums of products as written, every step rounded to float (lab.cpp is built without
-// contraction).
+// The sums of products as written, every step rounded to float (lab.cpp is built without contraction).
 void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     auto sum = [](float p, float a, float q, float b, float r, float c) {

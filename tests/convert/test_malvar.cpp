@@ -1,5 +1,4 @@
-// Bayer Malvar demosaic: every path and export against a reference applying the method's 5x5
-// weight masks, with guard pages on exactly the columns each call may read, and telling values.
+// Bayer Malvar demosaic: every path and export against a reference applying the 5x5 weight masks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -115,8 +114,7 @@ bool accepted(uint32_t width, int32_t rowBorder, uint32_t border)
     return !border || (width >= 4 && rowBorder <= 0 && rowBorder >= -2);
 }
 
-// Exactly the columns a call may read: -2..width+1 of the centre line without border, the lines
-// the row border names not at all, and no line when it must refuse.
+// Without border columns -2..width+1 of the centre line; no line the row border names, none on refusal.
 SensorShape shapeOf(const Converter& c, uint32_t width, int32_t rowBorder, uint32_t border)
 {
     const int64_t w = width;
@@ -186,8 +184,7 @@ TEST_P(Malvar, RefusalsReadAndWriteNothing)
     }
 }
 
-// Uniform fields stay uniform in every border mode and phase (the fourth byte kept); the weights,
-// and the clamps at the maximum and at 0, on a field of 13 samples plus two columns beyond each end.
+// Uniform fields stay uniform in every border mode and phase (the fourth byte kept); weights and clamps.
 TEST_P(Malvar, TellingValuesOnEveryPath)
 {
     const Converter& c = GetParam();

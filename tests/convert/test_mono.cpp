@@ -54,7 +54,6 @@ void mono8ToRgb888(In s, Out d, uint32_t) { d[0] = d[1] = d[2] = s[0]; }
 
 void rgbToMono8(In s, Out d, uint32_t) { d[0] = uint8_t((117 * s[0] + 601 * s[1] + 306 * s[2]) >> 10); }
 
-// The converter's name and its export.
 #define CONVERTER(name) #name, VyrUtilConvert##name
 
 const std::vector<LineCase> kCases = {

@@ -98,7 +98,6 @@ uint32_t luma16(const Bgr& c) { return (1868 * c.b + 9617 * c.g + 4899 * c.r) >>
 void rgb16161616ToMono16(In s, Out d, uint32_t) { storeLe(d, 2, luma16(words(s))); }
 void rgb101010ToMono16(In s, Out d, uint32_t a) { storeLe(d, 2, luma16(fields101010(s)) << (6 - a)); }
 
-// The converter's name and its export.
 #define CONVERTER(name) #name, VyrUtilConvert##name
 
 const std::vector<LineCase> kCases = {

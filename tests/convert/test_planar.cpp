@@ -1,5 +1,4 @@
-// Planar RGB: packed lines into planes and back, merge and split with separate (possibly null)
-// planes, and the bit reversal of MONO1.
+// Planar RGB: packed lines into planes and back, merge and split with null planes, MONO1 bit reversal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,7 +36,6 @@ void spread(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t a)
     }
 }
 
-// The converter's name and its export.
 #define CONVERTER(name) #name, VyrUtilConvert##name
 
 const std::vector<LineCase> kCases = {
@@ -79,8 +77,7 @@ class PlanarSource : public ::testing::TestWithParam<PlanesCase> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Only the first `count` samples of each plane are read; width and height count only as their product.
-// Blue, green, red (and fourth) come from planes red, green, blue (and fourth).
+// Blue, green, red (and fourth) from the first `count` samples of planes red, green, blue (and fourth).
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     const PlanesCase& c = GetParam();
@@ -139,8 +136,7 @@ void splitExport(const uint8_t* src, uint8_t* r, uint8_t* g, uint8_t* b, uint32_
     EXPECT_EQ(0u, VyrUtilSplitRGB8888toMONO8(src, r, g, b, count));
 }
 
-// Every path and the export for every set of given planes: merge gives 0 for a null plane, split
-// writes only the given ones; every plane and the packed run flush against a guard or at an offset 0..7.
+// Every path and the export for every set of given planes: a null plane merges as 0, split skips it.
 TEST(MergeAndSplit, EveryPathEveryCountPlacementAndNullPlane)
 {
     const auto& merges = cv::kMergeMono8ToRgb8888;

@@ -40,8 +40,7 @@ constexpr size_t outBytes(Out o)
     return o == Out::Mono8 ? 1 : o == Out::Rgb888 ? 3 : 4;
 }
 
-// MONO8 takes every pixel's luma, the other destinations whole units only. The fourth byte of
-// RGB8888 and YUV is left alone (Keep) or zeroed.
+// MONO8 takes every pixel's luma, others whole units only; a fourth byte is kept (Keep) or zeroed.
 template <const Layout& L, Out O, bool Keep = true>
 void refDecode(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
@@ -116,8 +115,7 @@ TEST(YuvDecode, EveryTripleOnEveryPathToRgb)
     }
 }
 
-// The equations on telling values (in Y, U, V; out R, G, B), both paths: clamping both ways, no
-// range expansion, fractions discarded.
+// Clamps both ways, no range expansion, fractions discarded (in Y, U, V; out R, G, B).
 TEST(YuvDecode, TellingValuesOfTheEquations)
 {
     expectKnown(convert::kYuvToRgb8888, {

@@ -26,8 +26,7 @@ int refVectorChroma(int c)
     return 128 + floorDiv(c * 29426, 32768);
 }
 
-// Byte b of cell k belongs to pixel 2k + b / 2 and is written when that pixel is in the run; the
-// cell's U and V come from its first pixel alone.
+// Byte b of cell k is written when pixel 2k + b / 2 is in the run; U and V come from the cell's first pixel.
 template <size_t SrcBpp, int Y0, int U, int Y1, int V>
 void refRgbToCells(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {

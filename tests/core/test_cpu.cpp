@@ -129,8 +129,8 @@ TEST_F(InjectedCpu, VendorBuffersOfElevenTwelveAndThirteen)
     }
 }
 
-// SSE and SSE2 count when reported and their trials run; trials only for reported features, before the
-// feature word (the filled mark) is published; a filled cache is read once, a zero one on every query.
+// SSE/SSE2 count when reported and their trial runs; trials only for reported features, before the feature
+// word (the filled mark) is published; a filled cache is read once, a zero one on every query.
 TEST_F(InjectedCpu, TrialsAndTheFilledMark)
 {
     for (unsigned runs = 0; runs < 4; ++runs) {

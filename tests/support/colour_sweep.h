@@ -65,9 +65,7 @@ TEST_P(Converters, EveryPathAndTheExportFollowTheirRules)
     const auto counts = countsUpTo(48, {63, 64, 65, 255, 1000, 4099});
     EXPECT_TRUE(matchesReference(shape, c.paths->scalar, c.scalarReference, counts)) << "scalar path";
     ASSERT_EQ(c.vectorReference == nullptr, runnableVariants(*c.paths).empty()) << "vector path without rule";
-    if (c.vectorReference) {
-        expectVariantsFollow(shape, *c.paths, c.vectorReference, counts, true);
-    }
+    expectVariantsFollow(shape, *c.paths, c.vectorReference, counts, true); // none without a rule
     // The export takes the vector rule where the processor reports MMX (and SSE where asked).
     const bool vector = c.vectorReference && VyrUtilIsMMX() && (!c.vectorNeedsSse || VyrUtilIsSSE());
     const LineFn exportRule = vector ? c.vectorReference : c.scalarReference;
@@ -159,10 +157,7 @@ inline ::testing::AssertionResult sweepEveryInput(const Converter& c, Differ dif
     });
 }
 
-// ---- Telling values -------------------------------------------------------------------------------
-
-// A pixel of known bytes in the order of bytes 2, 1, 0 of a 4-byte pixel (R, G, B; H, S, V; L, a, b;
-// Y, U, V): the input, and what the scalar and the vector paths give for it.
+// Bytes 2, 1, 0 of a 4-byte pixel in and out of the scalar and the vector paths (R, G, B; H, S, V...).
 struct Known {
     uint8_t in[3], scalar[3], vector[3];
 };
@@ -185,8 +180,7 @@ inline void expectKnown(const convert::Paths& paths, const std::vector<Known>& k
     }
 }
 
-// References stated in double precision compute in it on the x87 too (precision control 53 bits),
-// and call the C runtime's pow in the mode it was written for.
+// Double-precision references on the x87 too (53-bit control), calling pow in the mode it was written for.
 class DoubleArithmetic {
 public:
 #if defined(__i386__) && !defined(__SSE2_MATH__)

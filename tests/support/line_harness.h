@@ -36,15 +36,13 @@ std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Pat
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
 
-// The path leaves what the reference leaves and nothing around either run, for every count with the
-// source and destination flush against either guard or 0..7 bytes off the front one or the destination's
-// back one (a long run: the source 0 and 3 off, the destination 0 and 3 off the front).
+// The path writes what the reference does and nothing else, the source and destination flush against
+// either guard and 0..7 bytes off (a long run: 0 and 3 off the front only, the source also at the back).
 ::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
                                             const std::vector<uint32_t>& counts, bool longRun = false);
 
 // ---- Pixel-by-pixel converters described once --------------------------------------------------
 
-// Little-endian values of `bytes` bytes.
 uint32_t loadLe(const uint8_t* p, size_t bytes);
 void storeLe(uint8_t* p, size_t bytes, uint32_t v);
 
