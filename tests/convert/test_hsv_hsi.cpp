@@ -46,13 +46,8 @@ void refHexconeScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t
 // x * 255 / n rounded as the table does it: with w = ceil(32640 * 32768 / n), (x w + 2^21) >> 22.
 uint32_t tableQuotient(uint32_t x, uint32_t n)
 {
-    static const std::vector<uint64_t> w = [] {
-        std::vector<uint64_t> out(256, 0);
-        for (uint64_t k = 1; k < 256; ++k)
-            out[k] = (uint64_t(32640) * 32768 + k - 1) / k;
-        return out;
-    }();
-    return uint32_t((x * w[n] + (1u << 21)) >> 22);
+    const uint64_t w = n ? (uint64_t(32640) * 32768 + n - 1) / n : 0;
+    return uint32_t((x * w + (1u << 21)) >> 22);
 }
 
 template <bool Intensity>

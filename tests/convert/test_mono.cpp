@@ -14,8 +14,6 @@ namespace cv = convert;
 using In = const uint8_t*; // a source pixel
 using Out = uint8_t*;      // a destination pixel
 
-// ---- Independent references, one pixel each, written from the rules -------------------------------
-
 uint32_t le16(const uint8_t* p) { return loadLe(p, 2); }
 void setLe16(uint8_t* p, uint32_t v) { storeLe(p, 2, v); }
 

@@ -11,8 +11,6 @@ namespace cv = convert;
 using In = const uint8_t*; // a source pixel
 using Out = uint8_t*;      // a destination pixel
 
-// ---- Independent references, one pixel each, written from the rules -------------------------------
-
 // Blue, green, red of a pixel, as the rules name them.
 struct Bgr {
     uint32_t b, g, r;

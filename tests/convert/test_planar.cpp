@@ -15,8 +15,6 @@ namespace {
 
 namespace cv = convert;
 
-// ---- Planar destinations: one buffer of planes `count` samples apart --------------------------------
-
 // Samples of a pixel, blue first: bytes, 16-bit words or 10-bit fields widened to 16 bits.
 using Sample = uint32_t (*)(const uint8_t* pixel, size_t k, uint32_t unusedBits);
 uint32_t byteAt(const uint8_t* s, size_t k, uint32_t) { return s[k]; }
@@ -49,8 +47,6 @@ const std::vector<LineCase> kCases = {
 class Planar : public ::testing::TestWithParam<LineCase> {};
 TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(Converters, Planar, ::testing::ValuesIn(kCases), caseName);
-
-// ---- Planar sources: planes width x height samples apart ----------------------------------------------
 
 // The 8-bit exports take no unusedBits.
 template <uint32_t(VYR_CALL* Export)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)>
@@ -104,8 +100,6 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
         }
     }
 }
-
-// ---- Merge and split ------------------------------------------------------------------------------------
 
 // Three guarded planes, red first, each at its own placement; null where not given (bit k: plane k).
 struct GuardedPlanes {
@@ -181,8 +175,6 @@ TEST(MergeAndSplit, EveryPathEveryCountPlacementAndNullPlane)
         }
     }
 }
-
-// ---- Bit reversal ---------------------------------------------------------------------------------------
 
 void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
 {

@@ -72,12 +72,9 @@ void putTriple(uint8_t* src, uint32_t i, uint32_t n)
 }
 
 // The fourth argument is ignored (7 here); Y411's vector path also needs SSE.
-#define DECODER(Name, L, O, paths, vector)                                                                   \
-    Converter                                                                                                \
-    {                                                                                                        \
-        #Name, &convert::paths, unitBytes<L>, outBytes(Out::O), refDecode<L, Out::O>, vector,                \
-            VyrUtilConvert##Name, 7, &L == &kY411, putTriple<L>                                              \
-    }
+#define DECODER(Name, L, O, paths, vector)                                                             \
+    Converter{#Name, &convert::paths, unitBytes<L>, outBytes(Out::O), refDecode<L, Out::O>, vector, \
+              VyrUtilConvert##Name, 7, &L == &kY411, putTriple<L>}
 
 const Converter kDecoders[] = {
     DECODER(UYVYtoMONO8, kUyvy, Mono8, kUyvyToMono8, (refDecode<kUyvy, Out::Mono8>)),

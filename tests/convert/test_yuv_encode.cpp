@@ -17,14 +17,8 @@ RefYuv refYuv(const uint8_t* bgr)
     return {floorDiv(306 * r + 601 * g + 117 * b, 1024), floorDiv(512 * b - 339 * g - 173 * r, 1024),
             floorDiv(512 * r - 429 * g - 83 * b, 1024)};
 }
-int refScalarChroma(int c)
-{
-    return 128 + c * 229 / 255; // C++ division truncates towards zero
-}
-int refVectorChroma(int c)
-{
-    return 128 + floorDiv(c * 29426, 32768);
-}
+int refScalarChroma(int c) { return 128 + c * 229 / 255; } // C++ division truncates towards zero
+int refVectorChroma(int c) { return 128 + floorDiv(c * 29426, 32768); }
 
 // Byte b of cell k is written when pixel 2k + b / 2 is in the run; U and V come from the cell's first pixel.
 template <size_t SrcBpp, int Y0, int U, int Y1, int V>

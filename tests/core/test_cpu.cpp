@@ -118,14 +118,11 @@ TEST_F(InjectedCpu, VendorBuffersOfElevenTwelveAndThirteen)
 {
     Machine m = machine(0x00000F29);
     for (uint32_t size : {11u, 12u, 13u}) {
-        char id[16], name[16];
-        std::memset(id, '#', sizeof id);
-        std::memset(name, '#', sizeof name);
-        EXPECT_EQ(size >= 12, m.vendorId(reinterpret_cast<uint8_t*>(id), size)) << size;
-        EXPECT_EQ(size >= 12 ? "GenuineIntel####" : std::string(16, '#'), std::string(id, 16)) << size;
-        EXPECT_EQ(size == 13, m.vendorString(name, size)) << size;
-        const std::string terminated("GenuineIntel\0###", 16);
-        EXPECT_EQ(size == 13 ? terminated : std::string(16, '#'), std::string(name, 16)) << size;
+        std::string id(16, '#'), name(16, '#');
+        EXPECT_EQ(size >= 12, m.vendorId(reinterpret_cast<uint8_t*>(&id[0]), size)) << size;
+        EXPECT_EQ(size >= 12 ? "GenuineIntel####" : std::string(16, '#'), id) << size;
+        EXPECT_EQ(size == 13, m.vendorString(&name[0], size)) << size;
+        EXPECT_EQ(size == 13 ? std::string("GenuineIntel\0###", 16) : std::string(16, '#'), name) << size;
     }
 }
 
@@ -198,8 +195,6 @@ TEST_F(InjectedCpu, ThreeDNowFromTheExtendedLeaf)
         EXPECT_EQ(std::pair(r.plain, r.extended), std::pair(m.is3DNow(), m.isE3DNow())) << std::hex << r.edx;
     }
 }
-
-// ---- the real processor, through the exports ---------------------------------------------------
 
 // The first processor's entries of /proc/cpuinfo, every processor's initial APIC id, their number.
 std::map<std::string, std::string> procCpuInfo(unsigned& processors)

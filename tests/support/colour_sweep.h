@@ -32,10 +32,7 @@ inline int floorDiv(int a, int b)
 }
 
 template <size_t N>
-size_t bytesPer(uint32_t count)
-{
-    return N * count;
-}
+size_t bytesPer(uint32_t count) { return N * count; }
 
 // Writes sweep input `input` into pixel i of a source run.
 using PutInput = void (*)(uint8_t* src, uint32_t i, uint32_t input);

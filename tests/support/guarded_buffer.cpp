@@ -39,7 +39,7 @@ uint8_t* reserve(size_t bytes)
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
 }
-void protect(uint8_t* p, size_t bytes, bool readable) { mprotect(p, bytes, readable ? PROT_READ : PROT_NONE); }
+void protect(uint8_t* p, size_t n, bool readable) { mprotect(p, n, readable ? PROT_READ : PROT_NONE); }
 void release(uint8_t* p, size_t bytes) { munmap(p, bytes); }
 #endif
 

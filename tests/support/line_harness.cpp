@@ -72,8 +72,6 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
     return ::testing::AssertionSuccess();
 }
 
-// ---- Pixel-by-pixel converters described once --------------------------------------------------
-
 uint32_t loadLe(const uint8_t* p, size_t bytes)
 {
     uint32_t v = 0;
@@ -182,7 +180,8 @@ void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<T
                 paths.emplace_back(convert::isaName(isa), path);
         }
         for (auto& [name, path] : paths) {
-            const std::vector<uint8_t>& want = name != "scalar" && !t.wantVector.empty() ? t.wantVector : t.want;
+            const bool vector = name != "scalar" && !t.wantVector.empty();
+            const std::vector<uint8_t>& want = vector ? t.wantVector : t.want;
             std::vector<uint8_t> out(want.size(), 0xAA);
             path(t.src.data(), out.data(), uint32_t(t.src.size() / c->rule.srcBpp), t.unusedBits);
             EXPECT_EQ(want, out) << t.converter << ", unusedBits " << t.unusedBits << ", " << name << " path";
