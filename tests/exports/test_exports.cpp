@@ -48,8 +48,7 @@ std::set<std::string> listNames()
 std::set<std::string> dynamicSymbols()
 {
     std::set<std::string> names;
-    const std::string library = VYR_SHARED_LIBRARY_PATH;
-    FILE* p = popen(("nm -D --defined-only --format=just-symbols '" + library + "'").c_str(), "r");
+    FILE* p = popen("nm -D --defined-only --format=just-symbols '" VYR_SHARED_LIBRARY_PATH "'", "r");
     char name[512];
     while (p && std::fscanf(p, "%511s", name) == 1)
         names.insert(name);

@@ -1,5 +1,4 @@
-// Checks a converter that reads several sensor lines and writes an RGB8888 line or three planes
-// against a reference, each input line between guard pages at exactly the columns it may read.
+// Bayer converters against a reference, each input line between guards at exactly the columns it may read.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include "bytes.h"
 #include "convert/bayer.h"
 #include "guarded_buffer.h"
+#include "line_harness.h"
 
 namespace vyr::test {
 
@@ -29,7 +29,7 @@ struct SensorLayout {
 
 inline uint32_t sampleAt(const uint8_t* line, int64_t x, size_t bytes)
 {
-    return bytes == 1 ? line[x] : uint32_t(line[2 * x] | line[2 * x + 1] << 8);
+    return loadLe(line + x * int64_t(bytes), bytes);
 }
 
 // Pixel x as blue, green, red (and 0 as the fourth byte when zeroFourth), or into the three planes.
@@ -45,8 +45,7 @@ inline void putRgb(const OutputLine& out, SensorLayout l, size_t x, uint32_t r, 
     }
     const uint32_t rgb[3] = {r, g, b};
     for (int k = 0; k < 3; ++k)
-        for (size_t i = 0; i < l.sampleBytes; ++i)
-            out.at[k][l.sampleBytes * x + i] = uint8_t(rgb[k] >> (8 * i));
+        storeLe(out.at[k] + l.sampleBytes * x, l.sampleBytes, rgb[k]);
 }
 
 template <class Fn> struct NamedPath {
@@ -96,18 +95,18 @@ inline const uint8_t* columnZero(const uint8_t* first, const ColumnRange& r, siz
     return r.count ? first - r.first * int64_t(sampleBytes) : nullptr;
 }
 
-// Inputs flush against their leading guard and outputs against their trailing one, the reverse,
-// then both a few bytes off: the path must return and write what the reference does, and no more.
+// The path returns and writes what the reference does, and no more, with inputs and outputs flush
+// against opposite guards both ways, then a few bytes off.
 inline ::testing::AssertionResult matchesSensorReference(const SensorShape& shape, const SensorInput& input,
                                                          const SensorCall& path, const SensorCall& reference,
                                                          uint32_t seed)
 {
     const SensorLayout l = shape.layout;
     const size_t outBytes = l.outputBytes(shape.width);
-    std::vector<std::vector<uint8_t>> before, expected;
+    std::vector<std::vector<uint8_t>> before;
     for (size_t k = 0; k < l.outputs; ++k)
         before.push_back(randomBytes(outBytes, seed * 3 + uint32_t(k)));
-    expected = before;
+    std::vector<std::vector<uint8_t>> expected = before;
     std::vector<const uint8_t*> plainLines;
     for (size_t i = 0; i < shape.reads.size(); ++i)
         plainLines.push_back(columnZero(input[i].data(), shape.reads[i], l.sampleBytes));
@@ -138,16 +137,12 @@ inline ::testing::AssertionResult matchesSensorReference(const SensorShape& shap
         }
         const uint32_t result = path(lines.data(), out);
         if (result != expectedResult)
-            return ::testing::AssertionFailure()
-                   << "returned " << result << ", expected " << expectedResult << " (placement " << p << ")";
+            return ::testing::AssertionFailure() << "returned " << result << " (placement " << p << ")";
         for (size_t k = 0; k < l.outputs; ++k) {
-            if (!outputs[k]->surroundingsIntact())
-                return ::testing::AssertionFailure()
-                       << "wrote outside output " << k << " (placement " << p << ")";
-            auto same = sameBytes(expected[k].data(), outputs[k]->data(), outBytes);
-            if (!same)
-                return ::testing::AssertionFailure()
-                       << "output " << k << " (placement " << p << "): " << same.message();
+            const auto same = sameBytes(expected[k].data(), outputs[k]->data(), outBytes);
+            if (!outputs[k]->surroundingsIntact() || !same)
+                return ::testing::AssertionFailure() << "output " << k << " (placement " << p << "): "
+                                                     << (same ? "wrote outside" : same.message());
         }
     }
     return ::testing::AssertionSuccess();
@@ -165,10 +160,9 @@ inline std::vector<Pixel> runOnSamples(SensorLayout l, const SensorCall& call,
         outputs(l.outputs, std::vector<uint8_t>(l.outputBytes(width), 0x5A));
     std::vector<const uint8_t*> starts;
     for (const auto& line : samples) {
-        lines.emplace_back();
-        for (uint32_t v : line)
-            for (size_t i = 0; i < l.sampleBytes; ++i)
-                lines.back().push_back(uint8_t(v >> (8 * i)));
+        lines.emplace_back(line.size() * l.sampleBytes);
+        for (size_t x = 0; x < line.size(); ++x)
+            storeLe(&lines.back()[x * l.sampleBytes], l.sampleBytes, line[x]);
     }
     for (const auto& line : lines)
         starts.push_back(line.data() + origin * l.sampleBytes);

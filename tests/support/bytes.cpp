@@ -1,8 +1,6 @@
 #include "bytes.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <string>
 
 namespace vyr::test {
 
@@ -26,20 +24,11 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed)
 
 ::testing::AssertionResult sameBytes(const uint8_t* expected, const uint8_t* actual, size_t n)
 {
-    const size_t i = std::mismatch(expected, expected + n, actual).first - expected;
+    const size_t i = size_t(std::mismatch(expected, expected + n, actual).first - expected);
     if (i == n)
         return ::testing::AssertionSuccess();
-    const size_t from = i >= 6 ? i - 6 : 0, to = std::min(i + 7, n);
-    std::string exp, act;
-    char hex[8];
-    for (size_t j = from; j < to; ++j) {
-        std::snprintf(hex, sizeof hex, j == i ? "[%02X]" : " %02X ", expected[j]);
-        exp += hex;
-        std::snprintf(hex, sizeof hex, j == i ? "[%02X]" : " %02X ", actual[j]);
-        act += hex;
-    }
-    return ::testing::AssertionFailure() << "first difference at byte " << i << " of " << n << " (from byte "
-                                         << from << ")\n  expected:" << exp << "\n  actual:  " << act;
+    return ::testing::AssertionFailure() << "byte " << i << " of " << n << " is " << int(actual[i])
+                                         << ", expected " << int(expected[i]);
 }
 
 } // namespace vyr::test

@@ -13,7 +13,7 @@ namespace vyr::test {
 void fillRandom(uint8_t* p, size_t n, uint32_t seed);
 std::vector<uint8_t> randomBytes(size_t n, uint32_t seed);
 
-// Equal, or a failure naming the first differing index with its neighbours on both sides.
+// Equal, or a failure naming the first differing byte.
 ::testing::AssertionResult sameBytes(const uint8_t* expected, const uint8_t* actual, size_t n);
 
 } // namespace vyr::test

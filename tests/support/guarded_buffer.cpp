@@ -39,10 +39,7 @@ uint8_t* reserve(size_t bytes)
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
 }
-void protect(uint8_t* p, size_t bytes, bool readable)
-{
-    mprotect(p, bytes, readable ? PROT_READ : PROT_NONE);
-}
+void protect(uint8_t* p, size_t n, bool readable) { mprotect(p, n, readable ? PROT_READ : PROT_NONE); }
 void release(uint8_t* p, size_t bytes) { munmap(p, bytes); }
 #endif
 
@@ -70,8 +67,7 @@ void GuardedBuffer::makeReadOnly() { protect(base_, accessible_, true); }
 bool GuardedBuffer::surroundingsIntact() const
 {
     for (size_t i = 0; i < accessible_; ++i) {
-        const uint8_t* p = base_ + i;
-        if ((p < payload_ || p >= payload_ + size_) && *p != canary(i))
+        if ((base_ + i < payload_ || base_ + i >= payload_ + size_) && base_[i] != canary(i))
             return false;
     }
     return true;

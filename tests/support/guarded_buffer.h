@@ -1,5 +1,5 @@
-// A buffer between two inaccessible pages: reading or writing past the end it is flush against
-// faults at once, and the bytes between the payload and the other guard are checked for writes.
+// A buffer between two inaccessible pages: an access past the end flush against one faults at once,
+// and the bytes between the payload and the guards are checked for writes.
 #pragma once
 
 #include <cstddef>
@@ -25,10 +25,8 @@ public:
     const uint8_t* data() const { return payload_; }
     size_t size() const { return size_; }
 
-    // The payload becomes read-only (a source run must not be written).
-    void makeReadOnly();
-    // The bytes around the payload hold what the constructor wrote.
-    bool surroundingsIntact() const;
+    void makeReadOnly();              // a source run must not be written
+    bool surroundingsIntact() const; // the bytes around the payload hold what the constructor wrote
 
 private:
     uint8_t* base_ = nullptr;  // first accessible byte

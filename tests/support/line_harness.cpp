@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "bytes.h"
 #include "convert/kernels/simd.h"
 #include "guarded_buffer.h"
 
@@ -27,17 +26,17 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
     return counts;
 }
 
-::testing::AssertionResult matchesReference(const LineShape& shape, LineFn path, LineFn reference,
-                                            const std::vector<uint32_t>& counts, Sweep sweep)
+::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
+                                            const std::vector<uint32_t>& counts, bool longRun)
 {
     std::vector<Placement> sources = {{Flush::Back, 0}}, destinations;
     for (size_t gap = 0; gap < 8; ++gap) {
-        if (gap == 0 || gap == 3 || sweep == Sweep::EveryOffset)
+        if (gap == 0 || gap == 3 || !longRun)
             sources.push_back({Flush::Front, gap});
         destinations.push_back({Flush::Front, gap});
         destinations.push_back({Flush::Back, gap});
     }
-    if (sweep == Sweep::LongRun)
+    if (longRun)
         destinations = {{Flush::Front, 0}, {Flush::Front, 3}};
     const auto describe = [](const Placement& p) {
         return std::string(p.flush == Flush::Front ? "front+" : "back+") + std::to_string(p.gap);
@@ -46,10 +45,7 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
         const size_t srcBytes = shape.srcBytes(count);
         const size_t dstBytes = shape.dstBytes(count);
         std::vector<uint8_t> source(srcBytes);
-        if (shape.fillSource)
-            shape.fillSource(source.data(), srcBytes, count);
-        else
-            fillRandom(source.data(), srcBytes, count);
+        shape.fillSource(source.data(), srcBytes, count);
         const std::vector<uint8_t> before = randomBytes(dstBytes, count ^ 0x5555u);
         std::vector<uint8_t> expected = before;
         if (count)
@@ -66,17 +62,15 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
                 const bool intact = dst.surroundingsIntact();
                 const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), dstBytes);
                 if (!intact || !same) {
-                    return ::testing::AssertionFailure() << "count " << count << ", source " << describe(sp)
-                                                         << ", destination " << describe(dp) << ": "
-                                                         << (intact ? same.message() : "wrote outside the run");
+                    return ::testing::AssertionFailure()
+                           << "count " << count << ", source " << describe(sp) << ", destination "
+                           << describe(dp) << ": " << (intact ? same.message() : "wrote outside the run");
                 }
             }
         }
     }
     return ::testing::AssertionSuccess();
 }
-
-// ---- Pixel-by-pixel converters described once --------------------------------------------------
 
 uint32_t loadLe(const uint8_t* p, size_t bytes)
 {
@@ -135,46 +129,43 @@ LineShape shape(const LineCase& c, uint32_t unusedBits)
 
 } // namespace
 
+Path exportPath(ExportedLine exported)
+{
+    return [exported](const uint8_t* s, uint8_t* d, uint32_t count, uint32_t unusedBits) {
+        EXPECT_EQ(0u, exported(s, d, count, unusedBits)) << "count " << count;
+    };
+}
+
+void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
+                          const std::vector<uint32_t>& counts, bool longRun)
+{
+    const uint32_t streaming = uint32_t(kernels::kStreamingBytes / shape.dstBytes(1) + 37);
+    for (auto [isa, path] : runnableVariants(paths)) {
+        EXPECT_TRUE(matchesReference(shape, path, rule, counts))
+            << convert::isaName(isa) << ", unusedBits " << shape.unusedBits;
+        if (longRun) {
+            EXPECT_TRUE(matchesReference(shape, path, rule, {streaming}, true))
+                << convert::isaName(isa);
+        }
+    }
+}
+
 void expectFollowsItsRules(const LineCase& c)
 {
     const std::vector<uint32_t> bits = unusedBitsToTest(c);
-    for (uint32_t a : bits) {
-        EXPECT_TRUE(matchesReference(shape(c, a), c.paths.scalar, c.rule.fn, {0, 1, 2, 3, 5, 8, 13, 31, 257}))
-            << "scalar path, unusedBits " << a;
-    }
-
     const std::vector<uint32_t> all = countsUpTo(48, {63, 64, 65, 255, 1000, 4099});
     const std::vector<uint32_t> few = countsUpTo(17, {1000});
-    const uint32_t longRun = uint32_t(kernels::kStreamingBytes / c.rule.dstBpp + 37); // streaming stores
     for (uint32_t a : bits) {
-        if (!vectorRuns(c, a))
-            continue;
+        const LineShape s = shape(c, a);
+        const bool vector = vectorRuns(c, a);
         const bool edge = a == bits.front() || (a == bits.back() && c.maxUnusedBits != kAnyUnusedBits);
-        for (auto [isa, path] : runnableVariants(*c.paths.vector)) {
-            const std::vector<uint32_t>& counts = edge ? all : few;
-            EXPECT_TRUE(matchesReference(shape(c, a), path, vectorRule(c), counts, Sweep::EveryOffset))
-                << convert::isaName(isa) << ", unusedBits " << a;
-            if (a == 0) {
-                EXPECT_TRUE(matchesReference(shape(c, 0), path, vectorRule(c), {longRun}, Sweep::LongRun))
-                    << convert::isaName(isa);
-            }
-        }
+        const std::vector<uint32_t>& counts = edge ? all : few;
+        EXPECT_TRUE(matchesReference(s, c.paths.scalar, c.rule.fn, counts)) << "scalar, bits " << a;
+        const LineFn exportRule = VyrUtilIsMMX() && vector ? vectorRule(c) : c.rule.fn;
+        EXPECT_TRUE(matchesReference(s, exportPath(c.exported), exportRule, counts)) << "export, bits " << a;
+        if (vector)
+            expectVariantsFollow(s, *c.paths.vector, vectorRule(c), counts, a == 0);
     }
-
-    const uint32_t count = 203;
-    for (uint32_t a : bits) {
-        std::vector<uint8_t> src(count * c.rule.srcBpp);
-        mixedSamples(c.sampleBytes)(src.data(), src.size(), a + 1);
-        const std::vector<uint8_t> before = randomBytes(count * c.rule.dstBpp, a + 2);
-        std::vector<uint8_t> expected = before, actual = before;
-        const LineFn rule = VyrUtilIsMMX() && vectorRuns(c, a) ? vectorRule(c) : c.rule.fn;
-        rule(src.data(), expected.data(), count, a);
-        EXPECT_EQ(0u, c.exported(src.data(), actual.data(), count, a));
-        EXPECT_TRUE(sameBytes(expected.data(), actual.data(), actual.size())) << "export, unusedBits " << a;
-    }
-    GuardedBuffer none(0, {Flush::Front, 0});
-    EXPECT_EQ(0u, c.exported(none.data(), none.data(), 0, 0));
-    EXPECT_TRUE(none.surroundingsIntact());
 }
 
 void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<Telling>& values)
@@ -191,13 +182,9 @@ void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<T
         for (auto& [name, path] : paths) {
             const bool vector = name != "scalar" && !t.wantVector.empty();
             const std::vector<uint8_t>& want = vector ? t.wantVector : t.want;
-            GuardedBuffer in(t.src.size(), {Flush::Back, 0});
-            std::copy(t.src.begin(), t.src.end(), in.data());
-            GuardedBuffer out(want.size(), {Flush::Back, 0});
-            std::fill(out.data(), out.data() + want.size(), 0xAA);
-            path(in.data(), out.data(), uint32_t(t.src.size() / c->rule.srcBpp), t.unusedBits);
-            EXPECT_TRUE(sameBytes(want.data(), out.data(), want.size()))
-                << t.converter << ", unusedBits " << t.unusedBits << ", " << name << " path";
+            std::vector<uint8_t> out(want.size(), 0xAA);
+            path(t.src.data(), out.data(), uint32_t(t.src.size() / c->rule.srcBpp), t.unusedBits);
+            EXPECT_EQ(want, out) << t.converter << ", unusedBits " << t.unusedBits << ", " << name << " path";
         }
     }
 }

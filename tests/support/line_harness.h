@@ -9,18 +9,20 @@
 #include <utility>
 #include <vector>
 
+#include "bytes.h"
 #include "convert/line.h"
 
 namespace vyr::test {
 
 using convert::LineFn;
+// A path under test: a library function pointer, or an export wrapped to check what it returns.
+using Path = std::function<void(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)>;
 
 struct LineShape {
     std::function<size_t(uint32_t)> srcBytes; // bytes of a run of `count` source pixels
     std::function<size_t(uint32_t)> dstBytes;
     uint32_t unusedBits = 0;
-    // Fills a source run; random bytes when empty.
-    std::function<void(uint8_t*, size_t, uint32_t seed)> fillSource = {};
+    std::function<void(uint8_t*, size_t, uint32_t seed)> fillSource = fillRandom; // of a source run
 };
 
 inline std::function<size_t(uint32_t)> bytesPerPixel(size_t n)
@@ -34,19 +36,13 @@ std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Pat
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
 
-// Placements: the source flush against either guard and once at an odd address (or at every offset
-// 0..7 from the front guard); the destination flush against either guard at gaps 0..7, so every
-// address mod 8 occurs and both ends are tested right at a guard (for long runs only at gaps 0 and 3).
-enum class Sweep { Flush, EveryOffset, LongRun };
-
-// For every count and placement, path and reference start from the same destination bytes, must
-// leave the same bytes, and the path must touch nothing around either run.
-::testing::AssertionResult matchesReference(const LineShape& shape, LineFn path, LineFn reference,
-                                            const std::vector<uint32_t>& counts, Sweep sweep = Sweep::Flush);
+// The path writes what the reference does and nothing else, the source and destination flush against
+// either guard and 0..7 bytes off (a long run: 0 and 3 off the front only, the source also at the back).
+::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
+                                            const std::vector<uint32_t>& counts, bool longRun = false);
 
 // ---- Pixel-by-pixel converters described once --------------------------------------------------
 
-// Little-endian values of `bytes` bytes.
 uint32_t loadLe(const uint8_t* p, size_t bytes);
 void storeLe(uint8_t* p, size_t bytes, uint32_t v);
 
@@ -68,11 +64,17 @@ struct Rule {
 template <PixelRule R, size_t SrcBpp, size_t DstBpp>
 constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, SrcBpp, DstBpp};
 
-// Random samples of sampleBytes, every other one shifted right by a random amount, so that
-// samples inside and beyond every declared depth occur.
+// Random samples, every other one shifted right at random: samples within and beyond every depth.
 std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes);
 
 using ExportedLine = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+
+// The export as a path that must return 0.
+Path exportPath(ExportedLine exported);
+
+// Every runnable variant at every count and offset, and (longRun) past the streaming-store threshold.
+void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
+                          const std::vector<uint32_t>& counts, bool longRun);
 
 constexpr uint32_t kAnyUnusedBits = ~0u; // ignored: any value gives the same pixels
 
@@ -98,14 +100,10 @@ struct LineCase {
 inline void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 inline std::string caseName(const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; }
 
-// The scalar path follows the rule for every valid unusedBits; every vector path follows its rule
-// at every count up to a few blocks, every source and destination offset and on a run long enough
-// for streaming stores; the export takes one path for the whole run, returns 0 and with a count of
-// 0 touches nothing.
+// For every valid unusedBits every path and the export follow their rules.
 void expectFollowsItsRules(const LineCase& c);
 
-// A telling value: the scalar path, and where the vector rule applies every vector path, converts
-// `src` into exactly `want` (or `wantVector` where the paths differ), 0xAA before in the destination.
+// The scalar path (and the vector paths where they run) convert `src` into `want` (or `wantVector`).
 struct Telling {
     const char* converter;
     uint32_t unusedBits;

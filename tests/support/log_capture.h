@@ -23,8 +23,7 @@ protected:
     void TearDown() override;
 
     std::vector<LogLine> lines() const;
-    // The texts alone, in order.
-    std::vector<std::string> texts() const;
+    std::vector<std::string> texts() const; // the texts alone, in order
 
 private:
     static void collect(void* self, int32_t level, const char* file, int32_t line, const char* text);
