@@ -60,8 +60,8 @@ struct SensorBench {
     std::string name;
     size_t sampleBytes;
     int linesPerCall;
-    size_t outputs;        // 1 packed line or 3 planes
-    size_t outputBytes;    // per pixel of each output
+    size_t outputs;     // 1 packed line or 3 planes
+    size_t outputBytes; // per pixel of each output
     SensorLineFn fn;
 };
 
@@ -108,8 +108,8 @@ void registerSensorBench(const SensorBench& b)
 }
 
 // Every path of a 2x2 converter, averaging, over whole lines with the right-border pixel.
-void register2x2(const std::string& name, const convert::Bayer2x2Paths& paths, size_t sampleBytes, size_t outputs,
-                 size_t outputBytes)
+void register2x2(const std::string& name, const convert::Bayer2x2Paths& paths, size_t sampleBytes,
+                 size_t outputs, size_t outputBytes)
 {
     auto add = [&](const std::string& path, convert::Bayer2x2Fn fn) {
         registerSensorBench({name + "/" + path, sampleBytes, 2, outputs, outputBytes,
@@ -125,8 +125,8 @@ void register2x2(const std::string& name, const convert::Bayer2x2Paths& paths, s
 }
 
 // Every path of a Malvar converter on lines inside the image, with border handling.
-void registerMalvar(const std::string& name, const convert::MalvarPaths& paths, size_t sampleBytes, size_t outputs,
-                    size_t outputBytes)
+void registerMalvar(const std::string& name, const convert::MalvarPaths& paths, size_t sampleBytes,
+                    size_t outputs, size_t outputBytes)
 {
     auto add = [&](const std::string& path, convert::MalvarFn fn) {
         registerSensorBench({name + "/" + path, sampleBytes, 5, outputs, outputBytes,

@@ -25,10 +25,10 @@ void registerMergeSplit(const char* isa)
 {
     if (Variant != kIsaCount && (Variant > processorIsa() || !kMergeMono8ToRgb8888.variants[Variant]))
         return;
-    vyr::bench::registerLineBench({std::string("MergeMONO8toRGB8888/") + isa,
-                                   mergeLine<kMergeMono8ToRgb8888, Variant>, 3, 4});
-    vyr::bench::registerLineBench({std::string("SplitRGB8888toMONO8/") + isa,
-                                   splitLine<kSplitRgb8888ToMono8, Variant>, 4, 3});
+    vyr::bench::registerLineBench(
+        {std::string("MergeMONO8toRGB8888/") + isa, mergeLine<kMergeMono8ToRgb8888, Variant>, 3, 4});
+    vyr::bench::registerLineBench(
+        {std::string("SplitRGB8888toMONO8/") + isa, splitLine<kSplitRgb8888ToMono8, Variant>, 4, 3});
 }
 
 const bool registered = [] {

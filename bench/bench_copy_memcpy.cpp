@@ -50,10 +50,12 @@ const bool registered = [] {
             // "<name>/<key>/memcpy=<n>" pairs with "memcpy/<key>/<n>" in the ratio table.
             const std::string key = std::string(label) + (offset ? "+4" : "");
             const std::string n = std::to_string(bytes);
-            benchmark::RegisterBenchmark(("VyrUtilMemcpy/" + key + "/memcpy=" + n).c_str(),
-                                         [bytes, offset](benchmark::State& s) { copyBench<true>(s, bytes, offset); });
-            benchmark::RegisterBenchmark(("memcpy/" + key + "/" + n).c_str(),
-                                         [bytes, offset](benchmark::State& s) { copyBench<false>(s, bytes, offset); });
+            benchmark::RegisterBenchmark(
+                ("VyrUtilMemcpy/" + key + "/memcpy=" + n).c_str(),
+                [bytes, offset](benchmark::State& s) { copyBench<true>(s, bytes, offset); });
+            benchmark::RegisterBenchmark(
+                ("memcpy/" + key + "/" + n).c_str(),
+                [bytes, offset](benchmark::State& s) { copyBench<false>(s, bytes, offset); });
         }
     }
     return true;

@@ -32,15 +32,15 @@ void registerMemcpy(size_t bytes, const std::string& size)
     static std::set<size_t> done;
     if (!done.insert(bytes).second)
         return;
-    benchmark::RegisterBenchmark(("memcpy/" + size + "/" + std::to_string(bytes)).c_str(),
-                                 [bytes](benchmark::State& state) {
-                                     Buffer src = makeBuffer(bytes), dst = makeBuffer(bytes);
-                                     for (auto _ : state) {
-                                         std::memcpy(dst.get(), src.get(), bytes);
-                                         benchmark::ClobberMemory();
-                                     }
-                                     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(2 * bytes));
-                                 });
+    benchmark::RegisterBenchmark(
+        ("memcpy/" + size + "/" + std::to_string(bytes)).c_str(), [bytes](benchmark::State& state) {
+            Buffer src = makeBuffer(bytes), dst = makeBuffer(bytes);
+            for (auto _ : state) {
+                std::memcpy(dst.get(), src.get(), bytes);
+                benchmark::ClobberMemory();
+            }
+            state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(2 * bytes));
+        });
 }
 
 } // namespace

@@ -15,7 +15,7 @@ constexpr uint32_t kLinePixels = 1920;
 constexpr uint32_t kFramePixels = 4096u * 3000u;
 
 struct LineBench {
-    std::string name;             // e.g. "MONO8toRGB8888/vector"
+    std::string name; // e.g. "MONO8toRGB8888/vector"
     convert::LineFn fn;
     double srcBytesPerPixel;
     double dstBytesPerPixel;

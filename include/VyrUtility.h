@@ -11,23 +11,23 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(VYR_BUILDING) || defined(VYR_STATIC)
-#    define VYR_API
-#  else
-#    define VYR_API __declspec(dllimport)
-#  endif
-#  if defined(_M_IX86) || defined(__i386__)
-#    define VYR_CALL __stdcall
-#  else
-#    define VYR_CALL
-#  endif
+#if defined(VYR_BUILDING) || defined(VYR_STATIC)
+#define VYR_API
 #else
-#  if defined(VYR_BUILDING)
-#    define VYR_API __attribute__((visibility("default")))
-#  else
-#    define VYR_API
-#  endif
-#  define VYR_CALL
+#define VYR_API __declspec(dllimport)
+#endif
+#if defined(_M_IX86) || defined(__i386__)
+#define VYR_CALL __stdcall
+#else
+#define VYR_CALL
+#endif
+#else
+#if defined(VYR_BUILDING)
+#define VYR_API __attribute__((visibility("default")))
+#else
+#define VYR_API
+#endif
+#define VYR_CALL
 #endif
 
 #ifdef __cplusplus
@@ -100,17 +100,17 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toMONO16(const void* src, void* dst
                                                       uint32_t unusedBits);
 /* Bit 7 inverted (INT8 v stands for MONO8 v + 128). unusedBits ignored. */
 VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toINT8(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits);
+                                                    uint32_t unusedBits);
 /* Bit 7 inverted. unusedBits ignored. */
 VYR_API uint32_t VYR_CALL VyrUtilConvertINT8toMONO8(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits);
+                                                    uint32_t unusedBits);
 /* (v << (8 - unusedBits)) + 0x8000, low 16 bits; the offset does not scale. unusedBits 0..8. */
 VYR_API uint32_t VYR_CALL VyrUtilConvertMONO8toINT16(const void* src, void* dst, uint32_t count,
-                                                      uint32_t unusedBits);
+                                                     uint32_t unusedBits);
 /* unusedBits 0: floor(v / 256) + 128. 1..8: v / 2^(8 - unusedBits) truncated toward zero, + 128,
  * clamped to 0..255 (samples beyond the declared depth saturate). */
 VYR_API uint32_t VYR_CALL VyrUtilConvertINT16toMONO8(const void* src, void* dst, uint32_t count,
-                                                      uint32_t unusedBits);
+                                                     uint32_t unusedBits);
 /* c = (v >> (11 - unusedBits)) & 31 in all three fields, bit 15 0; unusedBits 0..11. */
 VYR_API uint32_t VYR_CALL VyrUtilConvertMONO16toRGB5551(const void* src, void* dst, uint32_t count,
                                                         uint32_t unusedBits);
@@ -235,13 +235,14 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP16toRGB8888(const void* src, void* d
                                                         uint32_t count, uint32_t unusedBits);
 /* Words red << 16 | green << 8 | blue, fourth byte 0; a null plane contributes 0. */
 VYR_API uint32_t VYR_CALL VyrUtilMergeMONO8toRGB8888(const void* srcRed, const void* srcGreen,
-                                                    const void* srcBlue, void* dst, uint32_t count);
+                                                     const void* srcBlue, void* dst, uint32_t count);
 /* Bytes 2, 1, 0 to the red, green, blue planes; a null plane is not written. */
 VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstRed, void* dstGreen,
-                                                    void* dstBlue, uint32_t count);
+                                                     void* dstBlue, uint32_t count);
 /* Mirrors the bits of each of (count + 7) / 8 bytes (count in pixels, 32-bit arithmetic); the bits of
  * the last byte beyond count are mirrored too. unusedBits ignored. */
-VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
+VYR_API uint32_t VYR_CALL VyrUtilReverseMONO1(const void* src, void* dst, uint32_t count,
+                                              uint32_t unusedBits);
 
 /* ---- Packed 4:2:2 YUV to RGB and MONO ------------------------------------------------------- */
 /* A cell of 4 bytes holds two pixels and the U and V they share: UYVY U Y0 V Y1, YUY2 Y0 U Y1 V,
@@ -413,14 +414,15 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toRGB8888(const void* src0, co
                                                             uint32_t width, uint32_t phase,
                                                             uint32_t noInterpolation, uint32_t rightBorder);
 /* As above into three 8-bit planes. */
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
-                                                              void* dstGreen, void* dstBlue, uint32_t width,
-                                                              uint32_t phase, uint32_t noInterpolation,
-                                                              uint32_t rightBorder);
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1,
+                                                              void* dstRed, void* dstGreen, void* dstBlue,
+                                                              uint32_t width, uint32_t phase,
+                                                              uint32_t noInterpolation, uint32_t rightBorder);
 /* As above into three 16-bit planes; with MMX the averaged run gives results above 32767 as 32767. */
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
-                                                               void* dstGreen, void* dstBlue, uint32_t width,
-                                                               uint32_t phase, uint32_t noInterpolation,
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1,
+                                                               void* dstRed, void* dstGreen, void* dstBlue,
+                                                               uint32_t width, uint32_t phase,
+                                                               uint32_t noInterpolation,
                                                                uint32_t rightBorder);
 
 /* Malvar demosaic from five lines: src0, src1 two and one above the output line src2, src3 and src4
@@ -431,22 +433,19 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0,
  * about the line's ends and, for rowBorder -1 (second image line), takes src4 for src0, for -2
  * (first image line) also src3 for src1: those lines are not read. The output must not alias any
  * input line. Byte 3 of RGB8888 is left unchanged. */
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0, const void* src1, const void* src2,
-                                                               const void* src3, const void* src4, void* dst,
-                                                               uint32_t width, uint32_t phase, int32_t rowBorder,
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0, const void* src1,
+                                                               const void* src2, const void* src3,
+                                                               const void* src4, void* dst, uint32_t width,
+                                                               uint32_t phase, int32_t rowBorder,
                                                                uint32_t border);
 /* As above into three 8-bit planes. */
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(const void* src0, const void* src1,
-                                                                 const void* src2, const void* src3,
-                                                                 const void* src4, void* dstRed, void* dstGreen,
-                                                                 void* dstBlue, uint32_t width, uint32_t phase,
-                                                                 int32_t rowBorder, uint32_t border);
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(
+    const void* src0, const void* src1, const void* src2, const void* src3, const void* src4, void* dstRed,
+    void* dstGreen, void* dstBlue, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border);
 /* As above into three 16-bit planes of 0..32767. */
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(const void* src0, const void* src1,
-                                                                  const void* src2, const void* src3,
-                                                                  const void* src4, void* dstRed, void* dstGreen,
-                                                                  void* dstBlue, uint32_t width, uint32_t phase,
-                                                                  int32_t rowBorder, uint32_t border);
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(
+    const void* src0, const void* src1, const void* src2, const void* src3, const void* src4, void* dstRed,
+    void* dstGreen, void* dstBlue, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border);
 
 /* ---- Bicolor ---------------------------------------------------------------------------------- */
 
@@ -607,8 +606,8 @@ VYR_API uint32_t VYR_CALL VyrUtilUnlockSharedBuffer(SharedBuffer* pBufObject);
 /* Maps bufMapSize bytes from bufOffset (0: to the end) and returns the byte at bufOffset. The view
  * starts at the page below bufOffset; Windows wants that at a multiple of its allocation granularity
  * (64 KB). A 64-bit process maps any length, a 32-bit one the low 32 bits of it. */
-VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
-                                              SharedBufferMap** ppBufMapObject);
+VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset,
+                                              uint64_t bufMapSize, SharedBufferMap** ppBufMapObject);
 /* 1 after unmapping the view, also for a null object; 0 (object kept) when the view cannot be unmapped. */
 VYR_API uint32_t VYR_CALL VyrUtilUnmapSharedBuffer(SharedBufferMap* pBufMapObject);
 

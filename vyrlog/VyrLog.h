@@ -7,15 +7,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(VYRLOG_BUILDING)
-#    define VYRLOG_API __declspec(dllexport)
-#  else
-#    define VYRLOG_API __declspec(dllimport)
-#  endif
-#  define VYRLOG_CDECL __cdecl
+#if defined(VYRLOG_BUILDING)
+#define VYRLOG_API __declspec(dllexport)
 #else
-#  define VYRLOG_API __attribute__((visibility("default")))
-#  define VYRLOG_CDECL
+#define VYRLOG_API __declspec(dllimport)
+#endif
+#define VYRLOG_CDECL __cdecl
+#else
+#define VYRLOG_API __attribute__((visibility("default")))
+#define VYRLOG_CDECL
 #endif
 
 #ifdef __cplusplus
@@ -27,8 +27,7 @@ typedef void(VYRLOG_CDECL* VyrLogHandler)(void* user, int32_t level, const char*
                                           const char* text);
 
 /* Accepts calls at any time from any thread, including while a loader runs an entry point. */
-VYRLOG_API void VYRLOG_CDECL VyrLogPutLog(int32_t level, const char* file, int32_t line,
-                                          const char* text);
+VYRLOG_API void VYRLOG_CDECL VyrLogPutLog(int32_t level, const char* file, int32_t line, const char* text);
 
 /* Installs a handler (null restores the default sink). Returns once no call uses the old one. */
 VYRLOG_API void VYRLOG_CDECL VyrLogSetHandler(VyrLogHandler handler, void* user);

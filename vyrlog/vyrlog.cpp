@@ -55,8 +55,8 @@ extern "C" VYRLOG_API void VYRLOG_CDECL VyrLogPutLog(int32_t level, const char* 
         FILE* out = defaultSink();
         size_t len = std::strlen(text);
         const char* eol = (len && text[len - 1] == '\n') ? "" : "\n";
-        std::fprintf(out, "VyrLog[%d] %s(%d): %s%s", static_cast<int>(level), file,
-                     static_cast<int>(line), text, eol);
+        std::fprintf(out, "VyrLog[%d] %s(%d): %s%s", static_cast<int>(level), file, static_cast<int>(line),
+                     text, eol);
         std::fflush(out);
     }
     unlock();

@@ -29,15 +29,16 @@ uint32_t adjustPrivilege(const os::Platform& platform, const char* name, uint32_
     }
     uint32_t lastError = 0;
     if (platform.adjustPrivilege(token, id, enable != 0, &lastError) != 1) {
-        LogPrintf("VyrUtilAdjustProcessPrivilege => Cannot adjust token privileges, error %u", kFileAdjustProc,
-                  __LINE__, static_cast<unsigned>(lastError));
+        LogPrintf("VyrUtilAdjustProcessPrivilege => Cannot adjust token privileges, error %u",
+                  kFileAdjustProc, __LINE__, static_cast<unsigned>(lastError));
         platform.closeToken(token);
         return 0;
     }
     // Applying succeeds even where the process may not hold the privilege; the error tells.
     if (lastError != 0) {
-        LogPrintf("VyrUtilAdjustProcessPrivilege => Cannot %s \"%s\" privilege, please check the local policy",
-                  kFileAdjustProc, __LINE__, enable ? "enable" : "disable", name);
+        LogPrintf(
+            "VyrUtilAdjustProcessPrivilege => Cannot %s \"%s\" privilege, please check the local policy",
+            kFileAdjustProc, __LINE__, enable ? "enable" : "disable", name);
         platform.closeToken(token);
         return 0;
     }
@@ -52,8 +53,8 @@ uint32_t adjustWorkingSet(const os::Platform& platform, uint32_t minimum, uint32
     uint32_t lastError = 0;
     const int32_t result = platform.setWorkingSet(minimum, maximum, &lastError);
     if (result == 0) {
-        LogPrintf("VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: %#lx min: " VYR_SIZE_FORMAT
-                  " max: " VYR_SIZE_FORMAT " )",
+        LogPrintf("VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: %#lx "
+                  "min: " VYR_SIZE_FORMAT " max: " VYR_SIZE_FORMAT " )",
                   kFileAdjustProc, __LINE__, static_cast<unsigned long>(lastError), size_t(minimum),
                   size_t(maximum));
         return 0;

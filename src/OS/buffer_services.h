@@ -32,9 +32,9 @@ int32_t releasePhysicalRange(void* address, size_t bytes, uint32_t* lastError);
 } // namespace vyr::os::buffers
 
 // The table's entries for these services, in the order of os.h.
-#define VYR_BUFFER_SERVICES                                                                                   \
-    buffers::prepareSharing, buffers::createMapping, buffers::openMapping, buffers::mapView, buffers::unmapView, \
-        buffers::closeMapping, buffers::createLock, buffers::openLock, buffers::waitLock, buffers::releaseLock,  \
-        buffers::closeLock, buffers::physicalPagesAvailable, buffers::allocatePhysicalPages,                    \
-        buffers::freePhysicalPages, buffers::mapPhysicalPages, buffers::reservePhysicalRange,                   \
-        buffers::releasePhysicalRange
+#define VYR_BUFFER_SERVICES                                                                                  \
+    buffers::prepareSharing, buffers::createMapping, buffers::openMapping, buffers::mapView,                 \
+        buffers::unmapView, buffers::closeMapping, buffers::createLock, buffers::openLock,                   \
+        buffers::waitLock, buffers::releaseLock, buffers::closeLock, buffers::physicalPagesAvailable,        \
+        buffers::allocatePhysicalPages, buffers::freePhysicalPages, buffers::mapPhysicalPages,               \
+        buffers::reservePhysicalRange, buffers::releasePhysicalRange

@@ -97,15 +97,16 @@ struct Platform {
     // a handle (or, for memory, a view) of them.
     bool (*prepareSharing)(SharingAttributes* sharing);
     // Creates named memory of size bytes, or opens it (with its own size) when the name exists.
-    int32_t (*createMapping)(const char* name, uint64_t size, const SharingAttributes* sharing, Handle* mapping,
-                             bool* existed, uint32_t* lastError);
+    int32_t (*createMapping)(const char* name, uint64_t size, const SharingAttributes* sharing,
+                             Handle* mapping, bool* existed, uint32_t* lastError);
     int32_t (*openMapping)(const char* name, Handle* mapping, uint32_t* lastError);
     // A read/write view of length bytes at offset (length 0: to the end); null on failure.
     void* (*mapView)(Handle mapping, uint64_t offset, size_t length, uint32_t* lastError);
     int32_t (*unmapView)(void* view, uint32_t* lastError);
     void (*closeMapping)(Handle mapping);
     // Creates the named lock or opens it when the name exists; the caller does not hold it after.
-    int32_t (*createLock)(const char* name, const SharingAttributes* sharing, Handle* lock, uint32_t* lastError);
+    int32_t (*createLock)(const char* name, const SharingAttributes* sharing, Handle* lock,
+                          uint32_t* lastError);
     int32_t (*openLock)(const char* name, Handle* lock, uint32_t* lastError);
     // Waits at most ms milliseconds (0xFFFFFFFF: without limit). The lock is owned by the calling
     // thread and may be taken again by it; each take needs its own release.
@@ -120,7 +121,8 @@ struct Platform {
     bool (*physicalPagesAvailable)();
     int32_t (*allocatePhysicalPages)(uintptr_t* count, FrameNumber* frames, uint32_t* lastError);
     int32_t (*freePhysicalPages)(uintptr_t* count, FrameNumber* frames, uint32_t* lastError);
-    int32_t (*mapPhysicalPages)(void* address, uintptr_t count, const FrameNumber* frames, uint32_t* lastError);
+    int32_t (*mapPhysicalPages)(void* address, uintptr_t count, const FrameNumber* frames,
+                                uint32_t* lastError);
     // Reserves bytes of address space for physical pages (null on failure) and releases a
     // reservation by its start and size.
     void* (*reservePhysicalRange)(size_t bytes, uint32_t* lastError);

@@ -8,7 +8,8 @@ namespace vyr::shared {
 uint32_t allocate(const os::Platform& platform, uint64_t bufSize, const char* name, SharedBuffer** out)
 {
     if (!out) {
-        LogPrintf("VyrUtilAllocSharedBuffer => Invalid argument (ppBufferObj == NULL)", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilAllocSharedBuffer => Invalid argument (ppBufferObj == NULL)", kFileSharedBuffer,
+                  __LINE__);
         return 0;
     }
     if (!name) {
@@ -18,7 +19,8 @@ uint32_t allocate(const os::Platform& platform, uint64_t bufSize, const char* na
     }
     auto* buffer = static_cast<SharedBuffer*>(platform.heapAlloc(sizeof(SharedBuffer)));
     if (!buffer) {
-        LogPrintf("VyrUtilAllocSharedBuffer => Unable to allocate internal storage", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilAllocSharedBuffer => Unable to allocate internal storage", kFileSharedBuffer,
+                  __LINE__);
         return 0;
     }
     buffer->bufSize = bufSize;
@@ -39,8 +41,8 @@ uint32_t allocate(const os::Platform& platform, uint64_t bufSize, const char* na
     }
     bool existed = false;
     if (platform.createMapping(name, bufSize, &sharing, &buffer->hMapping, &existed, &error) != 1) {
-        LogPrintf("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= %#08lx)", kFileSharedBuffer,
-                  __LINE__, static_cast<unsigned long>(error));
+        LogPrintf("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= %#08lx)",
+                  kFileSharedBuffer, __LINE__, static_cast<unsigned long>(error));
         platform.closeLock(buffer->hLock);
         platform.heapFree(buffer);
         return 0;
@@ -65,7 +67,8 @@ uint32_t open(const os::Platform& platform, const char* name, SharedBuffer** out
     }
     auto* buffer = static_cast<SharedBuffer*>(platform.heapAlloc(sizeof(SharedBuffer)));
     if (!buffer) {
-        LogPrintf("VyrUtilOpenSharedBuffer => Unable to allocate internal storage", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilOpenSharedBuffer => Unable to allocate internal storage", kFileSharedBuffer,
+                  __LINE__);
         return 0;
     }
     char lockName[kLockNameCapacity];
@@ -78,8 +81,8 @@ uint32_t open(const os::Platform& platform, const char* name, SharedBuffer** out
         return 0;
     }
     if (platform.openMapping(name, &buffer->hMapping, &error) != 1) {
-        LogPrintf("VyrUtilOpenSharedBuffer => Unable to create file mapping (lastError= %#08lx)", kFileSharedBuffer,
-                  __LINE__, static_cast<unsigned long>(error));
+        LogPrintf("VyrUtilOpenSharedBuffer => Unable to create file mapping (lastError= %#08lx)",
+                  kFileSharedBuffer, __LINE__, static_cast<unsigned long>(error));
         platform.closeLock(buffer->hLock);
         platform.heapFree(buffer);
         return 0;
@@ -91,7 +94,8 @@ uint32_t open(const os::Platform& platform, const char* name, SharedBuffer** out
 uint32_t release(const os::Platform& platform, SharedBuffer* buffer)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilFreeSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilFreeSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer,
+                  __LINE__);
         return 1;
     }
     if (buffer->hMapping)
@@ -116,7 +120,8 @@ uint32_t hasCreated(SharedBuffer* buffer)
 uint32_t lock(const os::Platform& platform, SharedBuffer* buffer, uint32_t timeout)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilLockSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilLockSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer,
+                  __LINE__);
         return 0;
     }
     const os::LockWait wait = platform.waitLock(buffer->hLock, timeout);
@@ -126,7 +131,8 @@ uint32_t lock(const os::Platform& platform, SharedBuffer* buffer, uint32_t timeo
 uint32_t unlock(const os::Platform& platform, SharedBuffer* buffer)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilUnlockSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilUnlockSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer,
+                  __LINE__);
         return 0;
     }
     platform.releaseLock(buffer->hLock);
@@ -137,21 +143,24 @@ void* map(const os::Platform& platform, SharedBuffer* buffer, uint64_t offset, u
           SharedBufferMap** out)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilMapSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilMapSharedBuffer => Invalid argument (pBufObject == NULL)", kFileSharedBuffer,
+                  __LINE__);
         return nullptr;
     }
     if (!out) {
-        LogPrintf("VyrUtilMapSharedBuffer => Invalid argument (ppBufMapObject == NULL)", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilMapSharedBuffer => Invalid argument (ppBufMapObject == NULL)", kFileSharedBuffer,
+                  __LINE__);
         return nullptr;
     }
     if (buffer->bufSize != 0 && offset + size > buffer->bufSize) {
-        LogPrintf("VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)", kFileSharedBuffer,
-                  __LINE__);
+        LogPrintf("VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)",
+                  kFileSharedBuffer, __LINE__);
         return nullptr;
     }
     auto* m = static_cast<SharedBufferMap*>(platform.heapAlloc(sizeof(SharedBufferMap)));
     if (!m) {
-        LogPrintf("VyrUtilMapSharedBuffer => Unable to allocate internal storage", kFileSharedBuffer, __LINE__);
+        LogPrintf("VyrUtilMapSharedBuffer => Unable to allocate internal storage", kFileSharedBuffer,
+                  __LINE__);
         return nullptr;
     }
     const uint64_t inPage = offset % platform.pageSize();
@@ -160,8 +169,8 @@ void* map(const os::Platform& platform, SharedBuffer* buffer, uint64_t offset, u
     uint32_t error = 0;
     void* view = platform.mapView(buffer->hMapping, offset - inPage, length, &error);
     if (!view) {
-        LogPrintf("VyrUtilMapSharedBuffer => Unable to map view of file (%#08lx)\n", kFileSharedBuffer, __LINE__,
-                  static_cast<unsigned long>(error));
+        LogPrintf("VyrUtilMapSharedBuffer => Unable to map view of file (%#08lx)\n", kFileSharedBuffer,
+                  __LINE__, static_cast<unsigned long>(error));
         platform.heapFree(m);
         return nullptr;
     }
@@ -179,8 +188,8 @@ uint32_t unmap(const os::Platform& platform, SharedBufferMap* map)
     }
     uint32_t error = 0;
     if (platform.unmapView(map->view, &error) != 1) {
-        LogPrintf("VyrUtilUnmapSharedBuffer => Unable to unmap view of file (lastError= %#x)\n", kFileSharedBuffer,
-                  __LINE__, static_cast<unsigned>(error));
+        LogPrintf("VyrUtilUnmapSharedBuffer => Unable to unmap view of file (lastError= %#x)\n",
+                  kFileSharedBuffer, __LINE__, static_cast<unsigned>(error));
         return 0;
     }
     platform.heapFree(map);
@@ -218,8 +227,8 @@ VYR_API uint32_t VYR_CALL VyrUtilUnlockSharedBuffer(SharedBuffer* pBufObject)
 {
     return vyr::shared::unlock(platform(), pBufObject);
 }
-VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
-                                              SharedBufferMap** ppBufMapObject)
+VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset,
+                                              uint64_t bufMapSize, SharedBufferMap** ppBufMapObject)
 {
     return vyr::shared::map(platform(), pBufObject, bufOffset, bufMapSize, ppBufMapObject);
 }

@@ -10,9 +10,9 @@
 // The buffer object: one per allocate or open call.
 struct SharedBuffer {
     vyr::os::Handle hMapping;
-    uint32_t created;  // 1 when the allocate call created the memory
+    uint32_t created; // 1 when the allocate call created the memory
     vyr::os::Handle hLock;
-    uint64_t bufSize;  // as asked for by allocate; 0 for an opened buffer (no bound test)
+    uint64_t bufSize; // as asked for by allocate; 0 for an opened buffer (no bound test)
 };
 
 // One mapped view; view is its page-aligned base, which is what gets unmapped.

@@ -25,7 +25,8 @@ uint32_t allocate(const os::Platform& platform, uint64_t* bufSize, UserBuffer** 
         return 0;
     }
     if (!out) {
-        LogPrintf("VyrUtilAllocUserBuffer=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer, __LINE__);
+        LogPrintf("VyrUtilAllocUserBuffer=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer,
+                  __LINE__);
         return 0;
     }
     if (!bufSize) {
@@ -44,11 +45,13 @@ uint32_t allocate(const os::Platform& platform, uint64_t* bufSize, UserBuffer** 
     const uint32_t page = platform.pageSize();
     const auto asked = static_cast<uint32_t>((*bufSize + page - 1) / page);
     const uint64_t arrayBytes = uint64_t(asked) * sizeof(os::FrameNumber);
-    buffer->pfnArray = arrayBytes > SIZE_MAX ? nullptr
-                                             : static_cast<os::FrameNumber*>(platform.heapAlloc(size_t(arrayBytes)));
+    buffer->pfnArray = arrayBytes > SIZE_MAX
+                           ? nullptr
+                           : static_cast<os::FrameNumber*>(platform.heapAlloc(size_t(arrayBytes)));
     if (!buffer->pfnArray) {
         LogPrintf("VyrUtilAllocUserBuffer => Cannot allocate the user PFN array ( %lu pages == %ld Bytes)",
-                  kFileUserBuffer, __LINE__, static_cast<unsigned long>(asked), static_cast<long>(arrayBytes));
+                  kFileUserBuffer, __LINE__, static_cast<unsigned long>(asked),
+                  static_cast<long>(arrayBytes));
         platform.heapFree(buffer);
         return 0;
     }
@@ -63,7 +66,8 @@ uint32_t allocate(const os::Platform& platform, uint64_t* bufSize, UserBuffer** 
         LogPrintf("VyrUtilAllocUserBuffer => Cannot allocate physical memory ( %lu pages ==> %lu MBytes)",
                   kFileUserBuffer, __LINE__, static_cast<unsigned long>(asked),
                   static_cast<unsigned long>(uint32_t(*bufSize >> 20)));
-        LogPrintf("VyrUtilAllocUserBuffer => lastError: %#x", kFileUserBuffer, __LINE__, static_cast<unsigned>(error));
+        LogPrintf("VyrUtilAllocUserBuffer => lastError: %#x", kFileUserBuffer, __LINE__,
+                  static_cast<unsigned>(error));
         platform.heapFree(buffer->pfnArray);
         platform.heapFree(buffer);
         return 0;
@@ -79,15 +83,16 @@ uint32_t allocate(const os::Platform& platform, uint64_t* bufSize, UserBuffer** 
 uint32_t release(const os::Platform& platform, UserBuffer* buffer)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilFreeUserBuffer=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer, __LINE__);
+        LogPrintf("VyrUtilFreeUserBuffer=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer,
+                  __LINE__);
         return 0;
     }
     if (buffer->numberOfPages != 0 && buffer->pfnArray) {
         uintptr_t freed = buffer->numberOfPages;
         uint32_t error = 0;
         if (platform.freePhysicalPages(&freed, buffer->pfnArray, &error) != 1) {
-            LogPrintf("VyrUtilFreeUserBuffer=> Cannot free physical memory ( %lu pages)", kFileUserBuffer, __LINE__,
-                      static_cast<unsigned long>(freed));
+            LogPrintf("VyrUtilFreeUserBuffer=> Cannot free physical memory ( %lu pages)", kFileUserBuffer,
+                      __LINE__, static_cast<unsigned long>(freed));
             // The pages freed (the leading ones) leave the buffer, so that another try frees the rest.
             const uint32_t left = freed < buffer->numberOfPages ? buffer->numberOfPages - uint32_t(freed) : 0;
             std::memmove(buffer->pfnArray, buffer->pfnArray + (buffer->numberOfPages - left),
@@ -108,10 +113,12 @@ uint32_t release(const os::Platform& platform, UserBuffer* buffer)
 }
 
 // A null array holds no entries.
-uint32_t pages(const os::Platform& platform, UserBuffer* buffer, UserBufferSgEntry* entries, uint32_t capacity)
+uint32_t pages(const os::Platform& platform, UserBuffer* buffer, UserBufferSgEntry* entries,
+               uint32_t capacity)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer, __LINE__);
+        LogPrintf("VyrUtilGetSegUserBuffer=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer,
+                  __LINE__);
         return 0;
     }
     if (buffer->numberOfPages > (entries ? capacity : 0)) {
@@ -122,7 +129,8 @@ uint32_t pages(const os::Platform& platform, UserBuffer* buffer, UserBufferSgEnt
     const uint32_t page = platform.pageSize();
     for (uint32_t i = 0; i < buffer->numberOfPages; ++i) {
         if (!below4G(buffer->pfnArray[i])) {
-            LogPrintf("VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes", kFileUserBuffer, __LINE__);
+            LogPrintf("VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes", kFileUserBuffer,
+                      __LINE__);
             return 0;
         }
         entries[i].physicalAddress = page * static_cast<uint32_t>(buffer->pfnArray[i]);
@@ -148,19 +156,20 @@ uint32_t allBelow4G(UserBuffer* buffer)
 uint32_t replaceAbove4G(const os::Platform& platform, UserBuffer* buffer)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilReplacePagesAbove4GUserBuffer=> Argument invalid (pBufObject == NULL)", kFileUserBuffer,
-                  __LINE__);
+        LogPrintf("VyrUtilReplacePagesAbove4GUserBuffer=> Argument invalid (pBufObject == NULL)",
+                  kFileUserBuffer, __LINE__);
         return 0;
     }
     if (allBelow4G(buffer))
         return 1;
     auto* work = static_cast<Replacement*>(platform.heapAlloc(sizeof(Replacement)));
     if (!work) {
-        LogPrintf("VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure", kFileUserBuffer,
-                  __LINE__);
+        LogPrintf("VyrUtilReplacePagesAbove4GUserBuffer=> Cannot allocate internal data structure",
+                  kFileUserBuffer, __LINE__);
         return 0;
     }
-    const uint32_t spares = buffer->numberOfPages > kMinimumSparePages ? buffer->numberOfPages : kMinimumSparePages;
+    const uint32_t spares =
+        buffer->numberOfPages > kMinimumSparePages ? buffer->numberOfPages : kMinimumSparePages;
     const uint64_t spareBytes = uint64_t(spares) * platform.pageSize();
     work->spareSize = spareBytes;
     if (!allocate(platform, &work->spareSize, &work->spare)) {
@@ -199,11 +208,13 @@ void* map(const os::Platform& platform, UserBuffer* buffer, uint64_t offset, uin
           UserBufferMap** out)
 {
     if (!buffer) {
-        LogPrintf("VyrUtilMapUserBufferEx=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer, __LINE__);
+        LogPrintf("VyrUtilMapUserBufferEx=> Argument invalid ( pBufObject == NULL)", kFileUserBuffer,
+                  __LINE__);
         return nullptr;
     }
     if (!out) {
-        LogPrintf("VyrUtilMapUserBufferEx=> Argument invalid ( ppBufMapObject == NULL)", kFileUserBuffer, __LINE__);
+        LogPrintf("VyrUtilMapUserBufferEx=> Argument invalid ( ppBufMapObject == NULL)", kFileUserBuffer,
+                  __LINE__);
         return nullptr;
     }
     const uint32_t page = platform.pageSize();
@@ -227,25 +238,27 @@ void* map(const os::Platform& platform, UserBuffer* buffer, uint64_t offset, uin
     const uint64_t rangeBytes = uint64_t(m->numberOfPages) * page;
     uint32_t error = 0;
     if (!address) {
-        m->address = rangeBytes > SIZE_MAX ? nullptr : platform.reservePhysicalRange(size_t(rangeBytes), &error);
+        m->address =
+            rangeBytes > SIZE_MAX ? nullptr : platform.reservePhysicalRange(size_t(rangeBytes), &error);
         m->callerRange = 0;
     } else {
         m->address = address;
         m->callerRange = 1;
     }
     if (!m->address) {
-        LogPrintf("VyrUtilMapUserBufferEx=> Cannot reserve virtual memory ( %lu KBytes)", kFileUserBuffer, __LINE__,
-                  static_cast<unsigned long>(page / 1024 * m->numberOfPages));
+        LogPrintf("VyrUtilMapUserBufferEx=> Cannot reserve virtual memory ( %lu KBytes)", kFileUserBuffer,
+                  __LINE__, static_cast<unsigned long>(page / 1024 * m->numberOfPages));
         platform.heapFree(m);
         return nullptr;
     }
     if (platform.mapPhysicalPages(m->address, m->numberOfPages, buffer->pfnArray + first, &error) != 1) {
-        LogPrintf("VyrUtilMapUserBufferEx=> Cannot map physical memory ( %lu pages)", kFileUserBuffer, __LINE__,
-                  static_cast<unsigned long>(m->numberOfPages));
-        LogPrintf("VyrUtilMapUserBufferEx=> lastError= %#x", kFileUserBuffer, __LINE__, static_cast<unsigned>(error));
+        LogPrintf("VyrUtilMapUserBufferEx=> Cannot map physical memory ( %lu pages)", kFileUserBuffer,
+                  __LINE__, static_cast<unsigned long>(m->numberOfPages));
+        LogPrintf("VyrUtilMapUserBufferEx=> lastError= %#x", kFileUserBuffer, __LINE__,
+                  static_cast<unsigned>(error));
         if (!m->callerRange && platform.releasePhysicalRange(m->address, size_t(rangeBytes), &error) != 1)
-            LogPrintf("VyrUtilMapUserBufferEx => Cannot free virtual memory ( %lu pages)", kFileUserBuffer, __LINE__,
-                      static_cast<unsigned long>(m->numberOfPages));
+            LogPrintf("VyrUtilMapUserBufferEx => Cannot free virtual memory ( %lu pages)", kFileUserBuffer,
+                      __LINE__, static_cast<unsigned long>(m->numberOfPages));
         platform.heapFree(m);
         return nullptr;
     }
@@ -257,22 +270,24 @@ void* map(const os::Platform& platform, UserBuffer* buffer, uint64_t offset, uin
 uint32_t unmap(const os::Platform& platform, UserBufferMap* map)
 {
     if (!map) {
-        LogPrintf("VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)", kFileUserBuffer, __LINE__);
+        LogPrintf("VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)", kFileUserBuffer,
+                  __LINE__);
         return 0;
     }
     uint32_t error = 0;
     int32_t result = platform.mapPhysicalPages(map->address, map->numberOfPages, nullptr, &error);
     if (result != 1) {
-        LogPrintf("VyrUtilUnmapUserBuffer => Cannot unmap physical memory ( %lu pages)", kFileUserBuffer, __LINE__,
-                  static_cast<unsigned long>(map->numberOfPages));
-        LogPrintf("VyrUtilUnmapUserBuffer => lastError= %#x", kFileUserBuffer, __LINE__, static_cast<unsigned>(error));
+        LogPrintf("VyrUtilUnmapUserBuffer => Cannot unmap physical memory ( %lu pages)", kFileUserBuffer,
+                  __LINE__, static_cast<unsigned long>(map->numberOfPages));
+        LogPrintf("VyrUtilUnmapUserBuffer => lastError= %#x", kFileUserBuffer, __LINE__,
+                  static_cast<unsigned>(error));
     }
     if (!map->callerRange) {
-        result = platform.releasePhysicalRange(map->address, size_t(uint64_t(map->numberOfPages) * platform.pageSize()),
-                                               &error);
+        result = platform.releasePhysicalRange(
+            map->address, size_t(uint64_t(map->numberOfPages) * platform.pageSize()), &error);
         if (result != 1)
-            LogPrintf("VyrUtilUnmapUserBuffer => Cannot free virtual memory ( %lu pages)", kFileUserBuffer, __LINE__,
-                      static_cast<unsigned long>(map->numberOfPages));
+            LogPrintf("VyrUtilUnmapUserBuffer => Cannot free virtual memory ( %lu pages)", kFileUserBuffer,
+                      __LINE__, static_cast<unsigned long>(map->numberOfPages));
     }
     platform.heapFree(map);
     return static_cast<uint32_t>(result);

@@ -29,7 +29,8 @@ constexpr uint32_t kMinimumSparePages = 8192;
 
 uint32_t allocate(const os::Platform& platform, uint64_t* bufSize, UserBuffer** out);
 uint32_t release(const os::Platform& platform, UserBuffer* buffer);
-uint32_t pages(const os::Platform& platform, UserBuffer* buffer, UserBufferSgEntry* entries, uint32_t capacity);
+uint32_t pages(const os::Platform& platform, UserBuffer* buffer, UserBufferSgEntry* entries,
+               uint32_t capacity);
 uint32_t allBelow4G(UserBuffer* buffer);
 uint32_t replaceAbove4G(const os::Platform& platform, UserBuffer* buffer);
 void* map(const os::Platform& platform, UserBuffer* buffer, uint64_t offset, uint64_t size, void* address,

@@ -66,7 +66,8 @@ void borderPixel(const uint8_t* src0, const uint8_t* src1, const OutputLine& out
     const uint8_t* lines[2] = {src0, src1};
     const CellLayout& cell = kCellLayouts[phase & 3];
     Out::put(out, x, S::load(lines[cell.redLine], ptrdiff_t(x) - cell.redColumn),
-             S::load(lines[cell.greenLineAtFirst], x), S::load(lines[cell.blueLine], ptrdiff_t(x) - cell.blueColumn));
+             S::load(lines[cell.greenLineAtFirst], x),
+             S::load(lines[cell.blueLine], ptrdiff_t(x) - cell.blueColumn));
 }
 
 // ---- The vector rule in plain C++: what the kernels compute ------------------------------------------
@@ -132,7 +133,8 @@ inline bool redAtEvenColumns(uint32_t phase) { return (phase & 1) == 0; }
 
 template <uint32_t Block, kernels::BayerCellsKernel Cells>
 struct PackedVectorPart {
-    static uint32_t run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t n, uint32_t phase)
+    static uint32_t run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t n,
+                        uint32_t phase)
     {
         const uint32_t m = n / Block * Block;
         if (m) {
@@ -146,7 +148,8 @@ struct PackedVectorPart {
 template <uint32_t Block, kernels::BayerSitesKernel Even, kernels::BayerSitesKernel Odd,
           kernels::BayerGreenKernel Green>
 struct PlanarVectorPart {
-    static uint32_t run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t n, uint32_t phase)
+    static uint32_t run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t n,
+                        uint32_t phase)
     {
         const uint32_t m = n / Block * Block;
         if (m) {
@@ -161,8 +164,8 @@ struct PlanarVectorPart {
 };
 
 template <class S, class Out, class VectorPart>
-void convert2x2(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t width, uint32_t phase,
-                uint32_t noInterpolation, uint32_t rightBorder)
+void convert2x2(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t width,
+                uint32_t phase, uint32_t noInterpolation, uint32_t rightBorder)
 {
     // A border pixel needs the column to its left.
     if (width == 0 || (rightBorder && width < 2))
@@ -185,14 +188,15 @@ const Bayer2x2Paths kBayer8_2x2ToRgb8888 = {
     convert2x2<Bayer8, PackedOut<true>, NoVectorPart>,
     {convert2x2<Bayer8, PackedOut<true>, PackedVectorPart<kBayer8ToRgb8888Block, bayer8CellsToRgb8888Plain>>,
      VYR_X86_ONLY((convert2x2<Bayer8, PackedOut<true>,
-                                 PackedVectorPart<kBayer8ToRgb8888Block, kernels::bayer8CellsToRgb8888Sse2>>)),
+                              PackedVectorPart<kBayer8ToRgb8888Block, kernels::bayer8CellsToRgb8888Sse2>>)),
      nullptr, nullptr}};
 
 const Bayer2x2Paths kBayer8_2x2ToPlanar = {
     convert2x2<Bayer8, PlanarOut<Bayer8>, NoVectorPart>,
-    {planarPath<Bayer8, kBayer8ToPlanarBlock, evenSitesPlain<Bayer8>, oddSitesPlain<Bayer8>, greenPlain<Bayer8>>,
+    {planarPath<Bayer8, kBayer8ToPlanarBlock, evenSitesPlain<Bayer8>, oddSitesPlain<Bayer8>,
+                greenPlain<Bayer8>>,
      VYR_X86_ONLY((planarPath<Bayer8, kBayer8ToPlanarBlock, kernels::bayer8EvenSitesSse2,
-                                 kernels::bayer8OddSitesSse2, kernels::bayer8GreenSse2>)),
+                              kernels::bayer8OddSitesSse2, kernels::bayer8GreenSse2>)),
      nullptr, nullptr}};
 
 const Bayer2x2Paths kBayer15_2x2ToPlanar = {
@@ -200,7 +204,7 @@ const Bayer2x2Paths kBayer15_2x2ToPlanar = {
     {planarPath<Bayer15, kBayer15ToPlanarBlock, evenSitesPlain<Bayer15>, oddSitesPlain<Bayer15>,
                 greenPlain<Bayer15>>,
      VYR_X86_ONLY((planarPath<Bayer15, kBayer15ToPlanarBlock, kernels::bayer15EvenSitesSse2,
-                                 kernels::bayer15OddSitesSse2, kernels::bayer15GreenSse2>)),
+                              kernels::bayer15OddSitesSse2, kernels::bayer15GreenSse2>)),
      nullptr, nullptr}};
 
 } // namespace vyr::convert
@@ -212,8 +216,8 @@ uint32_t run2x2(const vyr::convert::Bayer2x2Paths& paths, const void* src0, cons
                 uint32_t rightBorder)
 {
     const vyr::convert::Bayer2x2Fn fn = VyrUtilIsMMX() ? paths.vector() : paths.scalar;
-    fn(static_cast<const uint8_t*>(src0), static_cast<const uint8_t*>(src1), out, width, phase, noInterpolation,
-       rightBorder);
+    fn(static_cast<const uint8_t*>(src0), static_cast<const uint8_t*>(src1), out, width, phase,
+       noInterpolation, rightBorder);
     return 0;
 }
 
@@ -230,23 +234,23 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toRGB8888(const void* src0, co
                                                             uint32_t width, uint32_t phase,
                                                             uint32_t noInterpolation, uint32_t rightBorder)
 {
-    return run2x2(vyr::convert::kBayer8_2x2ToRgb8888, src0, src1, {{static_cast<uint8_t*>(dst)}}, width, phase,
-                  noInterpolation, rightBorder);
+    return run2x2(vyr::convert::kBayer8_2x2ToRgb8888, src0, src1, {{static_cast<uint8_t*>(dst)}}, width,
+                  phase, noInterpolation, rightBorder);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
-                                                              void* dstGreen, void* dstBlue, uint32_t width,
-                                                              uint32_t phase, uint32_t noInterpolation,
-                                                              uint32_t rightBorder)
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1,
+                                                              void* dstRed, void* dstGreen, void* dstBlue,
+                                                              uint32_t width, uint32_t phase,
+                                                              uint32_t noInterpolation, uint32_t rightBorder)
 {
-    return run2x2(vyr::convert::kBayer8_2x2ToPlanar, src0, src1, planes(dstRed, dstGreen, dstBlue), width, phase,
-                  noInterpolation, rightBorder);
+    return run2x2(vyr::convert::kBayer8_2x2ToPlanar, src0, src1, planes(dstRed, dstGreen, dstBlue), width,
+                  phase, noInterpolation, rightBorder);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1, void* dstRed,
-                                                               void* dstGreen, void* dstBlue, uint32_t width,
-                                                               uint32_t phase, uint32_t noInterpolation,
-                                                               uint32_t rightBorder)
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1,
+                                                               void* dstRed, void* dstGreen, void* dstBlue,
+                                                               uint32_t width, uint32_t phase,
+                                                               uint32_t noInterpolation, uint32_t rightBorder)
 {
     return run2x2(vyr::convert::kBayer15_2x2ToPlanar, src0, src1, planes(dstRed, dstGreen, dstBlue), width,
                   phase, noInterpolation, rightBorder);

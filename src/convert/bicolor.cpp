@@ -26,7 +26,10 @@ inline void storeSample(uint8_t* p, uint32_t v)
 // Bicolor88 (Bytes 1) and Bicolor1616 (Bytes 2): sample 0 the colour, sample 1 the green.
 template <size_t Bytes>
 struct Bicolor {
-    static uint32_t get(const uint8_t* line, size_t i, size_t k) { return loadSample<Bytes>(line + Bytes * (2 * i + k)); }
+    static uint32_t get(const uint8_t* line, size_t i, size_t k)
+    {
+        return loadSample<Bytes>(line + Bytes * (2 * i + k));
+    }
     static void put(uint8_t* line, size_t i, uint32_t s0, uint32_t s1)
     {
         storeSample<Bytes>(line + Bytes * 2 * i, s0);
@@ -38,7 +41,10 @@ struct Bicolor {
 // a fourth sample is neither read nor written.
 template <size_t Bytes, size_t Samples, size_t Red, size_t Green, size_t Blue>
 struct Rgb {
-    static const uint8_t* at(const uint8_t* line, size_t i, size_t k) { return line + Bytes * (Samples * i + k); }
+    static const uint8_t* at(const uint8_t* line, size_t i, size_t k)
+    {
+        return line + Bytes * (Samples * i + k);
+    }
     static uint32_t red(const uint8_t* line, size_t i) { return loadSample<Bytes>(at(line, i, Red)); }
     static uint32_t green(const uint8_t* line, size_t i) { return loadSample<Bytes>(at(line, i, Green)); }
     static uint32_t blue(const uint8_t* line, size_t i) { return loadSample<Bytes>(at(line, i, Blue)); }
@@ -127,15 +133,16 @@ inline uint32_t run(BicolorFn fn, const void* src, void* dst, uint32_t count, ui
 using namespace vyr::convert;
 
 // Exports with (src, dst, count, flag) and with (src, dst, count, shift, flag).
-#define VYR_BICOLOR_EXPORT(name, ...)                                                                     \
-    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t flag)              \
-    {                                                                                                     \
-        return run(__VA_ARGS__, src, dst, count, 0, flag);                                               \
+#define VYR_BICOLOR_EXPORT(name, ...)                                                                        \
+    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t flag)                \
+    {                                                                                                        \
+        return run(__VA_ARGS__, src, dst, count, 0, flag);                                                   \
     }
-#define VYR_BICOLOR_SHIFT_EXPORT(name, ...)                                                               \
-    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t shift, uint32_t flag) \
-    {                                                                                                     \
-        return run(__VA_ARGS__, src, dst, count, shift, flag);                                           \
+#define VYR_BICOLOR_SHIFT_EXPORT(name, ...)                                                                  \
+    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t shift,               \
+                                   uint32_t flag)                                                            \
+    {                                                                                                        \
+        return run(__VA_ARGS__, src, dst, count, shift, flag);                                               \
     }
 
 extern "C" {

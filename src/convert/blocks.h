@@ -70,13 +70,13 @@ inline uint32_t runScalar(LineFn fn, const void* src, void* dst, uint32_t count,
 } // namespace vyr::convert
 
 // The body of a 16-byte export: `paths` with a vector path taken when `condition` holds, or one LineFn.
-#define VYR_LINE_EXPORT(name, paths, condition)                                                         \
-    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t unusedBits)     \
-    {                                                                                                   \
-        return vyr::convert::dispatch(paths, src, dst, count, unusedBits, condition);                  \
+#define VYR_LINE_EXPORT(name, paths, condition)                                                              \
+    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t unusedBits)          \
+    {                                                                                                        \
+        return vyr::convert::dispatch(paths, src, dst, count, unusedBits, condition);                        \
     }
-#define VYR_SCALAR_EXPORT(name, fn)                                                                     \
-    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t unusedBits)     \
-    {                                                                                                   \
-        return vyr::convert::runScalar(fn, src, dst, count, unusedBits);                                \
+#define VYR_SCALAR_EXPORT(name, fn)                                                                          \
+    VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t unusedBits)          \
+    {                                                                                                        \
+        return vyr::convert::runScalar(fn, src, dst, count, unusedBits);                                     \
     }

@@ -119,7 +119,10 @@ struct WordChannels {
     static constexpr uint32_t kBytes = 2 * Words;
     static constexpr Bits kBits = {16, 16, 16, 16};
     static constexpr bool kGrey = false;
-    static Pixel read(const uint8_t* p) { return {get16(p), get16(p + 2), get16(p + 4), Words == 4 ? get16(p + 6) : 0u}; }
+    static Pixel read(const uint8_t* p)
+    {
+        return {get16(p), get16(p + 2), get16(p + 4), Words == 4 ? get16(p + 6) : 0u};
+    }
     static void write(uint8_t* p, const Pixel& c)
     {
         put16(p, c.b);
@@ -171,7 +174,8 @@ enum class Fields { Cut, Spill };
 // Whether the converter takes unusedBits or ignores it (the shift stays the full difference).
 enum class UnusedBits { Taken, Ignored };
 
-template <class Src, class Dst, class Mix = Separate, Fields F = Fields::Cut, UnusedBits U = UnusedBits::Taken>
+template <class Src, class Dst, class Mix = Separate, Fields F = Fields::Cut,
+          UnusedBits U = UnusedBits::Taken>
 struct Repack {
     using Source = Src;
     using Destination = Dst;

@@ -150,15 +150,15 @@ void hsvToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const Paths kRgb8888ToHsv = {
-    rgb8888ToHsvScalar,
-    {rgb8888ToHsvVector<rgb8888ToHsvPixels>, VYR_X86_VARIANT(rgb8888ToHsvVector<kernels::rgb8888ToHsvSse2>),
-     nullptr, VYR_X86_VARIANT(rgb8888ToHsvVector<kernels::rgb8888ToHsvAvx2>)}};
+const Paths kRgb8888ToHsv = {rgb8888ToHsvScalar,
+                             {rgb8888ToHsvVector<rgb8888ToHsvPixels>,
+                              VYR_X86_VARIANT(rgb8888ToHsvVector<kernels::rgb8888ToHsvSse2>), nullptr,
+                              VYR_X86_VARIANT(rgb8888ToHsvVector<kernels::rgb8888ToHsvAvx2>)}};
 
-const Paths kHsvToRgb8888 = {
-    hsvToRgb8888Scalar,
-    {hsvToRgb8888Vector<hsvToRgb8888Pixels>, VYR_X86_VARIANT(hsvToRgb8888Vector<kernels::hsvToRgb8888Sse2>),
-     nullptr, VYR_X86_VARIANT(hsvToRgb8888Vector<kernels::hsvToRgb8888Avx2>)}};
+const Paths kHsvToRgb8888 = {hsvToRgb8888Scalar,
+                             {hsvToRgb8888Vector<hsvToRgb8888Pixels>,
+                              VYR_X86_VARIANT(hsvToRgb8888Vector<kernels::hsvToRgb8888Sse2>), nullptr,
+                              VYR_X86_VARIANT(hsvToRgb8888Vector<kernels::hsvToRgb8888Avx2>)}};
 
 const Paths kHsvToMono8 = {hsvToMono8Scalar, {nullptr, nullptr, nullptr, nullptr}};
 

@@ -19,8 +19,9 @@ const char* isaName(Isa isa);
 Isa processorIsa();
 
 struct Paths {
-    LineFn scalar;               // the plain rule, pixel by pixel
-    LineFn variants[kIsaCount];  // the vector rule through each kernel; kPlain is plain C++, others may be null
+    LineFn scalar; // the plain rule, pixel by pixel
+    LineFn
+        variants[kIsaCount]; // the vector rule through each kernel; kPlain is plain C++, others may be null
 
     // The vector rule through the widest kernel the processor runs.
     LineFn vector() const
@@ -34,8 +35,8 @@ struct Paths {
 };
 
 // Asks for MMX once per call; the vector path also needs the converter's own condition.
-inline uint32_t dispatch(const Paths& paths, const void* src, void* dst, uint32_t count,
-                         uint32_t unusedBits, bool vectorCondition = true)
+inline uint32_t dispatch(const Paths& paths, const void* src, void* dst, uint32_t count, uint32_t unusedBits,
+                         bool vectorCondition = true)
 {
     if (count == 0)
         return 0;

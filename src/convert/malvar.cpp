@@ -49,7 +49,8 @@ inline void malvarPixel(const MalvarLines& l, const OutputLine& out, int64_t x, 
 // Pixels from..to-1 with plain sums; phase is that of column from.
 template <class S, class Out>
 struct ScalarRun {
-    static void run(const MalvarLines& l, const OutputLine& output, uint32_t from, uint32_t to, uint32_t phase)
+    static void run(const MalvarLines& l, const OutputLine& output, uint32_t from, uint32_t to,
+                    uint32_t phase)
     {
         const OutputLine out = output; // a copy: the stores could otherwise alias the caller's pointers
         for (uint32_t x = from; x < to; ++x, phase ^= 1)
@@ -86,8 +87,8 @@ struct PlanarKernel {
 };
 
 template <class S, class Out, class Run>
-uint32_t malvar(const uint8_t* const* src, const OutputLine& out, uint32_t width, uint32_t phase, int32_t rowBorder,
-                uint32_t border)
+uint32_t malvar(const uint8_t* const* src, const OutputLine& out, uint32_t width, uint32_t phase,
+                int32_t rowBorder, uint32_t border)
 {
     MalvarLines l{src[0], src[1], src[2], src[3], src[4]};
     if (!border) {
@@ -125,13 +126,15 @@ constexpr MalvarFn scalarPath = malvar<S, Out, ScalarRun<S, Out>>;
 const MalvarPaths kBayer8MalvarToRgb8888 = {
     scalarPath<Bayer8, PackedOut<false>>,
     {scalarPath<Bayer8, PackedOut<false>>,
-     VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 8, PackedKernel<kernels::malvar8ToRgb8888Sse2>>)), nullptr,
+     VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 8, PackedKernel<kernels::malvar8ToRgb8888Sse2>>)),
+     nullptr,
      VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 16, PackedKernel<kernels::malvar8ToRgb8888Avx2>>))}};
 
 const MalvarPaths kBayer8MalvarToPlanar = {
     scalarPath<Bayer8, PlanarOut<Bayer8>>,
     {scalarPath<Bayer8, PlanarOut<Bayer8>>,
-     VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 8, PlanarKernel<kernels::malvar8ToPlanarSse2>>)), nullptr,
+     VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 8, PlanarKernel<kernels::malvar8ToPlanarSse2>>)),
+     nullptr,
      VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 16, PlanarKernel<kernels::malvar8ToPlanarAvx2>>))}};
 
 const MalvarPaths kBayer15MalvarToPlanar = {
@@ -139,15 +142,16 @@ const MalvarPaths kBayer15MalvarToPlanar = {
     {scalarPath<Bayer15, PlanarOut<Bayer15>>,
      VYR_X86_ONLY((kernelPath<Bayer15, PlanarOut<Bayer15>, 4, PlanarKernel<kernels::malvar15ToPlanarSse2>>)),
      nullptr,
-     VYR_X86_ONLY((kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>))}};
+     VYR_X86_ONLY(
+         (kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>))}};
 
 } // namespace vyr::convert
 
 namespace {
 
-uint32_t runMalvar(const vyr::convert::MalvarPaths& paths, const void* src0, const void* src1, const void* src2,
-                   const void* src3, const void* src4, const vyr::convert::OutputLine& out, uint32_t width,
-                   uint32_t phase, int32_t rowBorder, uint32_t border)
+uint32_t runMalvar(const vyr::convert::MalvarPaths& paths, const void* src0, const void* src1,
+                   const void* src2, const void* src3, const void* src4, const vyr::convert::OutputLine& out,
+                   uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
 {
     const uint8_t* lines[5] = {static_cast<const uint8_t*>(src0), static_cast<const uint8_t*>(src1),
                                static_cast<const uint8_t*>(src2), static_cast<const uint8_t*>(src3),
@@ -161,35 +165,34 @@ uint32_t runMalvar(const vyr::convert::MalvarPaths& paths, const void* src0, con
 
 extern "C" {
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0, const void* src1, const void* src2,
-                                                               const void* src3, const void* src4, void* dst,
-                                                               uint32_t width, uint32_t phase, int32_t rowBorder,
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0, const void* src1,
+                                                               const void* src2, const void* src3,
+                                                               const void* src4, void* dst, uint32_t width,
+                                                               uint32_t phase, int32_t rowBorder,
                                                                uint32_t border)
 {
     return runMalvar(vyr::convert::kBayer8MalvarToRgb8888, src0, src1, src2, src3, src4,
                      {{static_cast<uint8_t*>(dst)}}, width, phase, rowBorder, border);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(const void* src0, const void* src1,
-                                                                 const void* src2, const void* src3,
-                                                                 const void* src4, void* dstRed, void* dstGreen,
-                                                                 void* dstBlue, uint32_t width, uint32_t phase,
-                                                                 int32_t rowBorder, uint32_t border)
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(
+    const void* src0, const void* src1, const void* src2, const void* src3, const void* src4, void* dstRed,
+    void* dstGreen, void* dstBlue, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
 {
-    return runMalvar(vyr::convert::kBayer8MalvarToPlanar, src0, src1, src2, src3, src4,
-                     {{static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue)}},
-                     width, phase, rowBorder, border);
+    return runMalvar(
+        vyr::convert::kBayer8MalvarToPlanar, src0, src1, src2, src3, src4,
+        {{static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue)}},
+        width, phase, rowBorder, border);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(const void* src0, const void* src1,
-                                                                  const void* src2, const void* src3,
-                                                                  const void* src4, void* dstRed, void* dstGreen,
-                                                                  void* dstBlue, uint32_t width, uint32_t phase,
-                                                                  int32_t rowBorder, uint32_t border)
+VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(
+    const void* src0, const void* src1, const void* src2, const void* src3, const void* src4, void* dstRed,
+    void* dstGreen, void* dstBlue, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
 {
-    return runMalvar(vyr::convert::kBayer15MalvarToPlanar, src0, src1, src2, src3, src4,
-                     {{static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue)}},
-                     width, phase, rowBorder, border);
+    return runMalvar(
+        vyr::convert::kBayer15MalvarToPlanar, src0, src1, src2, src3, src4,
+        {{static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue)}},
+        width, phase, rowBorder, border);
 }
 
 } // extern "C"

@@ -23,11 +23,10 @@ const Paths kRgb888ToRgb8888 =
 const Paths kRgbr888ToRgb8888 =
     vectorPaths<Repack<Rgbr888, Rgb8888Colour>, Repack<Rgbr888, Rgb8888>, 8, headWordsTo8,
                 VYR_KERNEL(kernels::rgbr888ToRgb8888Sse2), VYR_KERNEL(kernels::rgbr888ToRgb8888Ssse3)>();
-const Paths kRgbr888ToRgb888 = vectorPaths<Repack<Rgbr888, Rgb888>, Repack<Rgbr888, Rgb888>, 8, headTriplesTo8,
-                                           VYR_KERNEL(kernels::rgbr888ToRgb888Sse2)>();
-const Paths kRgb101010ToRgb8888 =
-    vectorPaths<Repack<Rgb101010, Rgb8888>, Repack<Rgb101010, Rgb8888>, 4, headWordsTo8,
-                VYR_KERNEL(kernels::rgb101010ToRgb8888Sse2)>();
+const Paths kRgbr888ToRgb888 = vectorPaths<Repack<Rgbr888, Rgb888>, Repack<Rgbr888, Rgb888>, 8,
+                                           headTriplesTo8, VYR_KERNEL(kernels::rgbr888ToRgb888Sse2)>();
+const Paths kRgb101010ToRgb8888 = vectorPaths<Repack<Rgb101010, Rgb8888>, Repack<Rgb101010, Rgb8888>, 4,
+                                              headWordsTo8, VYR_KERNEL(kernels::rgb101010ToRgb8888Sse2)>();
 
 const LineFn kRgb8888ToRgb888 = line<Repack<Rgb8888, Rgb888>>;
 const LineFn kRgb888ToRgb5551 = line<Rgb888ToRgb5551>;

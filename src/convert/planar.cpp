@@ -13,7 +13,10 @@ using namespace fmt;
 
 enum Channel { kBlue, kGreen, kRed, kFourth };
 
-inline uint32_t& channel(Pixel& c, Channel k) { return k == kBlue ? c.b : k == kGreen ? c.g : k == kRed ? c.r : c.x; }
+inline uint32_t& channel(Pixel& c, Channel k)
+{
+    return k == kBlue ? c.b : k == kGreen ? c.g : k == kRed ? c.r : c.x;
+}
 constexpr uint32_t bitsOf(const Bits& bits, Channel k)
 {
     return k == kBlue ? bits.b : k == kGreen ? bits.g : k == kRed ? bits.r : bits.x;
@@ -65,7 +68,8 @@ void fromPlanes(const uint8_t* src, uint8_t* dst, size_t plane, uint32_t n, uint
     for (uint32_t i = 0; i < n; ++i, src += SampleBytes, dst += 4) {
         Pixel c = {0, 0, 0, 0};
         size_t k = 0;
-        ((channel(c, Planes) = sampleOf<8 * SampleBytes, 8>(getSample<SampleBytes>(src + planeBytes * k++), a)),
+        ((channel(c, Planes) =
+              sampleOf<8 * SampleBytes, 8>(getSample<SampleBytes>(src + planeBytes * k++), a)),
          ...);
         Rgb8888::write(dst, c);
     }
@@ -98,7 +102,8 @@ void reverseMono1(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 void mergeScalar(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* dst, uint32_t n)
 {
     for (uint32_t i = 0; i < n; ++i, dst += 4)
-        put32(dst, (red ? uint32_t(*red++) << 16 : 0u) | (green ? uint32_t(*green++) << 8 : 0u) | (blue ? *blue++ : 0u));
+        put32(dst, (red ? uint32_t(*red++) << 16 : 0u) | (green ? uint32_t(*green++) << 8 : 0u) |
+                       (blue ? *blue++ : 0u));
 }
 
 void splitScalar(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, uint32_t n)
@@ -171,11 +176,9 @@ const PlanesFn kRgbp16ToRgb8888 = fromPlanes<2, kRed, kGreen, kBlue>;
 const LineFn kReverseMono1 = reverseMono1;
 
 const PathsOf<MergeFn> kMergeMono8ToRgb8888 = {
-    mergeScalar,
-    {mergeVector<mergePlain>, VYR_KERNEL(mergeVector<kernels::mergeSse2>), nullptr, nullptr}};
+    mergeScalar, {mergeVector<mergePlain>, VYR_KERNEL(mergeVector<kernels::mergeSse2>), nullptr, nullptr}};
 const PathsOf<SplitFn> kSplitRgb8888ToMono8 = {
-    splitScalar,
-    {splitVector<splitPlain>, VYR_KERNEL(splitVector<kernels::splitSse2>), nullptr, nullptr}};
+    splitScalar, {splitVector<splitPlain>, VYR_KERNEL(splitVector<kernels::splitSse2>), nullptr, nullptr}};
 
 namespace {
 
@@ -183,7 +186,8 @@ namespace {
 uint32_t runPlanes(PlanesFn fn, const void* src, void* dst, uint32_t width, uint32_t height, uint32_t count,
                    uint32_t unusedBits)
 {
-    fn(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dst), size_t(width) * height, count, unusedBits);
+    fn(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dst), size_t(width) * height, count,
+       unusedBits);
     return 0;
 }
 
@@ -220,21 +224,23 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP16toRGB8888(const void* src, void* d
     return runPlanes(kRgbp16ToRgb8888, src, dst, width, height, count, unusedBits);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilMergeMONO8toRGB8888(const void* srcRed, const void* srcGreen, const void* srcBlue,
-                                                    void* dst, uint32_t count)
+VYR_API uint32_t VYR_CALL VyrUtilMergeMONO8toRGB8888(const void* srcRed, const void* srcGreen,
+                                                     const void* srcBlue, void* dst, uint32_t count)
 {
     const bool allPlanes = srcRed && srcGreen && srcBlue;
-    MergeFn fn = count && allPlanes && VyrUtilIsMMX() ? kMergeMono8ToRgb8888.vector() : kMergeMono8ToRgb8888.scalar;
+    MergeFn fn =
+        count && allPlanes && VyrUtilIsMMX() ? kMergeMono8ToRgb8888.vector() : kMergeMono8ToRgb8888.scalar;
     fn(static_cast<const uint8_t*>(srcRed), static_cast<const uint8_t*>(srcGreen),
        static_cast<const uint8_t*>(srcBlue), static_cast<uint8_t*>(dst), count);
     return 0;
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstRed, void* dstGreen, void* dstBlue,
-                                                    uint32_t count)
+VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstRed, void* dstGreen,
+                                                     void* dstBlue, uint32_t count)
 {
     const bool allPlanes = dstRed && dstGreen && dstBlue;
-    SplitFn fn = count && allPlanes && VyrUtilIsMMX() ? kSplitRgb8888ToMono8.vector() : kSplitRgb8888ToMono8.scalar;
+    SplitFn fn =
+        count && allPlanes && VyrUtilIsMMX() ? kSplitRgb8888ToMono8.vector() : kSplitRgb8888ToMono8.scalar;
     fn(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen),
        static_cast<uint8_t*>(dstBlue), count);
     return 0;

@@ -15,7 +15,8 @@ extern const LineFn kRgb101010ToRgbp16;
 extern const LineFn kRgb161616ToRgbp16;
 
 // Planes in the source buffer at a distance of `plane` samples, gathered into RGB8888.
-using PlanesFn = void (*)(const uint8_t* src, uint8_t* dst, size_t plane, uint32_t count, uint32_t unusedBits);
+using PlanesFn = void (*)(const uint8_t* src, uint8_t* dst, size_t plane, uint32_t count,
+                          uint32_t unusedBits);
 extern const PlanesFn kRgbp8ToRgb8888;
 extern const PlanesFn kRgbap8ToRgb8888;
 extern const PlanesFn kRgbp16ToRgb8888;

@@ -78,10 +78,7 @@ void mono8ToYuy2Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_
 }
 
 // The significant bits' top 8 become Y; with more than 8 unused bits none of them is left.
-uint32_t mono16Shift(uint32_t unusedBits)
-{
-    return unusedBits > 8 ? 16 : 8 - unusedBits;
-}
+uint32_t mono16Shift(uint32_t unusedBits) { return unusedBits > 8 ? 16 : 8 - unusedBits; }
 
 void mono16ToYuy2Pixels(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t shift)
 {

@@ -23,10 +23,7 @@ inline uint32_t headTo16(const void* dst, uint32_t unitBytes)
 }
 
 // A converter whose only path is the scalar one.
-constexpr Paths scalarPaths(LineFn scalar)
-{
-    return {scalar, {nullptr, nullptr, nullptr, nullptr}};
-}
+constexpr Paths scalarPaths(LineFn scalar) { return {scalar, {nullptr, nullptr, nullptr, nullptr}}; }
 
 inline uint32_t scalarOnly(const Paths& paths, const void* src, void* dst, uint32_t count,
                            uint32_t unusedBits)

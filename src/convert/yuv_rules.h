@@ -8,10 +8,7 @@ namespace vyr::convert::yuv {
 
 // ---- YUV to RGB: 14 fraction bits, truncated, clamped -------------------------------------------
 
-inline uint8_t clampByte(int32_t v)
-{
-    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
+inline uint8_t clampByte(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 // The chroma products of one U, V pair; a 4:2:2 cell or a Y411 unit computes them once.
 struct Chroma {
@@ -37,18 +34,9 @@ inline Bgr toBgr(uint8_t y, const Chroma& c)
 
 // ---- RGB to YUV: BT.601 weights in units of 1/1024, chroma scaled by 229/255 -------------------
 
-inline uint8_t luma(int32_t r, int32_t g, int32_t b)
-{
-    return uint8_t((306 * r + 601 * g + 117 * b) >> 10);
-}
-inline int32_t blueDifference(int32_t r, int32_t g, int32_t b)
-{
-    return (512 * b - 339 * g - 173 * r) >> 10;
-}
-inline int32_t redDifference(int32_t r, int32_t g, int32_t b)
-{
-    return (512 * r - 429 * g - 83 * b) >> 10;
-}
+inline uint8_t luma(int32_t r, int32_t g, int32_t b) { return uint8_t((306 * r + 601 * g + 117 * b) >> 10); }
+inline int32_t blueDifference(int32_t r, int32_t g, int32_t b) { return (512 * b - 339 * g - 173 * r) >> 10; }
+inline int32_t redDifference(int32_t r, int32_t g, int32_t b) { return (512 * r - 429 * g - 83 * b) >> 10; }
 
 // 128 + c * 229 / 255 with the quotient truncated towards zero; |c * 229| < 2^15, where a multiply
 // by ceil(2^23 / 255) and a shift by 23 is the exact quotient.
@@ -60,10 +48,7 @@ inline uint8_t scalarChroma(int32_t c)
 }
 
 // 128 + (c * 29426 >> 15): rounds down, so one below the scalar rule for every negative c.
-inline uint8_t vectorChroma(int32_t c)
-{
-    return uint8_t(128 + ((c * 29426) >> 15));
-}
+inline uint8_t vectorChroma(int32_t c) { return uint8_t(128 + ((c * 29426) >> 15)); }
 
 struct Yuv {
     uint8_t y, u, v;

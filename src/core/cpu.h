@@ -13,14 +13,14 @@ namespace vyr::cpu {
 
 // Word indices in the cache. The feature word doubles as the "filled" mark.
 enum CacheWord : unsigned {
-    kFeature = 0,   // EDX of leaf 1
-    kSignature,     // EAX of leaf 1
-    kProcessor,     // EBX of leaf 1
-    kVendor0,       // EBX, EDX, ECX of leaf 0
+    kFeature = 0, // EDX of leaf 1
+    kSignature,   // EAX of leaf 1
+    kProcessor,   // EBX of leaf 1
+    kVendor0,     // EBX, EDX, ECX of leaf 0
     kVendor1,
     kVendor2,
-    kOsSse,         // 1 when SSE instructions run
-    kOsSse2,        // the same for SSE2
+    kOsSse,  // 1 when SSE instructions run
+    kOsSse2, // the same for SSE2
 };
 static_assert(kOsSse2 + 1 == kCpuCacheWords, "cache layout");
 

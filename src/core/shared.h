@@ -8,8 +8,8 @@ namespace vyr {
 constexpr unsigned kCpuCacheWords = 8;
 
 struct Shared {
-    int32_t attach;                  // n - 1 with n processes attached; starts at -1
-    uint32_t cpu[kCpuCacheWords];    // CPU identification cache, see core/cpu.h
+    int32_t attach;               // n - 1 with n processes attached; starts at -1
+    uint32_t cpu[kCpuCacheWords]; // CPU identification cache, see core/cpu.h
 };
 
 constexpr Shared kFreshShared = {-1, {}};

@@ -25,9 +25,7 @@ Rgb cell(const uint8_t* const* lines, int64_t x, uint32_t phase, size_t bytes, b
             switch (kCellNames[phase][2 * line + col]) {
             case 'R': c.r = v; break;
             case 'B': c.b = v; break;
-            default:
-                greens += v;
-                firstLineGreen = line == 0 ? v : firstLineGreen;
+            default: greens += v; firstLineGreen = line == 0 ? v : firstLineGreen;
             }
         }
     }
@@ -69,15 +67,24 @@ struct Converter {
 void PrintTo(const Converter& c, std::ostream* os) { *os << c.name; }
 
 const Converter kConverters[] = {
-    {"Bayer8toRGB8888", &convert::kBayer8_2x2ToRgb8888, {1, 1}, 4,
+    {"Bayer8toRGB8888",
+     &convert::kBayer8_2x2ToRgb8888,
+     {1, 1},
+     4,
      [](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, uint32_t c, uint32_t b) {
          VyrUtilConvertBayer8_2x2toRGB8888(l[0], l[1], o.at[0], w, p, c, b);
      }},
-    {"Bayer8toPlanar", &convert::kBayer8_2x2ToPlanar, {1, 3}, 16,
+    {"Bayer8toPlanar",
+     &convert::kBayer8_2x2ToPlanar,
+     {1, 3},
+     16,
      [](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, uint32_t c, uint32_t b) {
          VyrUtilConvertBayer8_2x2toPlanarRGB(l[0], l[1], o.at[0], o.at[1], o.at[2], w, p, c, b);
      }},
-    {"Bayer15toPlanar", &convert::kBayer15_2x2ToPlanar, {2, 3}, 8,
+    {"Bayer15toPlanar",
+     &convert::kBayer15_2x2ToPlanar,
+     {2, 3},
+     8,
      [](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, uint32_t c, uint32_t b) {
          VyrUtilConvertBayer15_2x2toPlanarRGB(l[0], l[1], o.at[0], o.at[1], o.at[2], w, p, c, b);
      }},

@@ -80,9 +80,15 @@ using Export5 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t, uint
 
 // Each export must return 0.
 template <Export3 F>
-void call3(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) { EXPECT_EQ(0u, F(s, d, n)); }
+void call3(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t)
+{
+    EXPECT_EQ(0u, F(s, d, n));
+}
 template <Export4 F>
-void call4(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) { EXPECT_EQ(0u, F(s, d, n, flagOf(arg))); }
+void call4(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg)
+{
+    EXPECT_EQ(0u, F(s, d, n, flagOf(arg)));
+}
 // The shift goes in unreduced, so values of 32 and more show that it is taken modulo 32.
 template <Export5 F>
 void call5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg)
@@ -101,8 +107,10 @@ struct Case {
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // The reference last: its template arguments hold commas.
-#define CASE(name, args, srcBpp, dstBpp, ...) \
-    {#name, call##args<VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args}
+#define CASE(name, args, srcBpp, dstBpp, ...)                                                                \
+    {                                                                                                        \
+#name, call##args < VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args                         \
+    }
 
 const Case kCases[] = {
     CASE(Bicolor88toRGB8888, 4, 2, 4, refBicolorToRgb<1, kRgb8888>),

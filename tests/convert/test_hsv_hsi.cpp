@@ -102,8 +102,8 @@ void refHsvToRgbVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_
         const int64_t f = 6 * h - 255 * sector, fPrime = sector % 2 ? f : 255 - f;
         const int64_t p = ((255 - s) * v * 257 + 128) >> 16;
         const int64_t y = v * (65025 - s * fPrime);
-        const int64_t ramp = std::min<int64_t>(
-            255, (2 * y + 515 * (y >> 15) + ((515 * (y & 32767)) >> 15) + 65536) >> 17);
+        const int64_t ramp =
+            std::min<int64_t>(255, (2 * y + 515 * (y >> 15) + ((515 * (y & 32767)) >> 15) + 65536) >> 17);
         const int64_t table[6][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp},
                                      {p, ramp, v}, {ramp, p, v}, {v, p, ramp}};
         const int64_t* rgb = table[sector];
@@ -176,17 +176,19 @@ TEST(Hexcone, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
 
 TEST(Hexcone, KnownValues)
 {
-    expectKnown(convert::kRgb8888ToHsv, {
-        {{255, 0, 0}, {0, 255, 255}, {255, 255, 255}},       // red: hue wraps on the vector path
-        {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}},       // greys are hue 255 on the vector path
-    });
+    expectKnown(convert::kRgb8888ToHsv,
+                {
+                    {{255, 0, 0}, {0, 255, 255}, {255, 255, 255}}, // red: hue wraps on the vector path
+                    {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}}, // greys are hue 255 on the vector path
+                });
     expectKnown(convert::kHsvToRgb8888, {
-        {{20, 128, 200}, {200, 147, 100}, {200, 147, 99}},
-    });
-    expectKnown(convert::kRgb8888ToHsi, {
-        {{1, 1, 0}, {43, 255, 1}, {42, 255, 0}},          // mean 2/3: rounded up, and down
-        {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}},
-    });
+                                            {{20, 128, 200}, {200, 147, 100}, {200, 147, 99}},
+                                        });
+    expectKnown(convert::kRgb8888ToHsi,
+                {
+                    {{1, 1, 0}, {43, 255, 1}, {42, 255, 0}}, // mean 2/3: rounded up, and down
+                    {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}},
+                });
 }
 
 } // namespace

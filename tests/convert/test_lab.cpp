@@ -30,8 +30,7 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const double z = (double(0.1192f) * g + double(0.0193f) * r + double(0.9505f) * b) / 255;
         const double fx = arithmetic.pow(x, third), fy = arithmetic.pow(y, third),
                      fz = arithmetic.pow(z, third);
-        const uint8_t out[4] = {clampByte(128 + int(200 * (fy - fz))),
-                                clampByte(128 + int(500 * (fx - fy))),
+        const uint8_t out[4] = {clampByte(128 + int(200 * (fy - fz))), clampByte(128 + int(500 * (fx - fy))),
                                 clampByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
         std::copy(out, out + 4, dst + 4 * i);
     }

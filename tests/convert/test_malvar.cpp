@@ -82,16 +82,25 @@ struct Converter {
 void PrintTo(const Converter& c, std::ostream* os) { *os << c.name; }
 
 const Converter kConverters[] = {
-    {"Bayer8toRGB8888", &convert::kBayer8MalvarToRgb8888, {1, 1}, 255,
+    {"Bayer8toRGB8888",
+     &convert::kBayer8MalvarToRgb8888,
+     {1, 1},
+     255,
      [](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, int32_t r, uint32_t b) {
          return VyrUtilConvertBayer8_MalvartoRGB8888(l[0], l[1], l[2], l[3], l[4], o.at[0], w, p, r, b);
      }},
-    {"Bayer8toPlanar", &convert::kBayer8MalvarToPlanar, {1, 3}, 255,
+    {"Bayer8toPlanar",
+     &convert::kBayer8MalvarToPlanar,
+     {1, 3},
+     255,
      [](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, int32_t r, uint32_t b) {
          return VyrUtilConvertBayer8_MalvartoPlanarRGB(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1],
                                                        o.at[2], w, p, r, b);
      }},
-    {"Bayer15toPlanar", &convert::kBayer15MalvarToPlanar, {2, 3}, 32767,
+    {"Bayer15toPlanar",
+     &convert::kBayer15MalvarToPlanar,
+     {2, 3},
+     32767,
      [](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, int32_t r, uint32_t b) {
          return VyrUtilConvertBayer15_MalvartoPlanarRGB(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1],
                                                         o.at[2], w, p, r, b);

@@ -82,16 +82,21 @@ INSTANTIATE_TEST_SUITE_P(Converters, Mono, ::testing::ValuesIn(kCases), caseName
 // Where a sweep cannot tell: INT16's rounding and saturation, and the vector path's own RGB565 green.
 TEST(MonoValues, TellingValues)
 {
-    expectTellingValues(kCases, {
-        // -32768, 0, 32767, -1; with 1 unused bit -1 truncates toward 0
-        {"INT16toMONO8", 0, {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
-        {"INT16toMONO8", 1, {0xFF, 0xFF}, {128}},
-        // 2047, 2048 saturates, -2048, -3000 saturates
-        {"INT16toMONO8", 4, {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
-        // The vector path cuts green from the doubled byte: grey with bit 2 set loses green bit 0.
-        {"MONO8toRGB565", 0, {4, 255, 8}, {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08},
-         {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
-    });
+    expectTellingValues(
+        kCases,
+        {
+            // -32768, 0, 32767, -1; with 1 unused bit -1 truncates toward 0
+            {"INT16toMONO8", 0, {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
+            {"INT16toMONO8", 1, {0xFF, 0xFF}, {128}},
+            // 2047, 2048 saturates, -2048, -3000 saturates
+            {"INT16toMONO8", 4, {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
+            // The vector path cuts green from the doubled byte: grey with bit 2 set loses green bit 0.
+            {"MONO8toRGB565",
+             0,
+             {4, 255, 8},
+             {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08},
+             {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
+        });
 }
 
 } // namespace

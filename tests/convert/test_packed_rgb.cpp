@@ -68,7 +68,11 @@ void rgb101010ToRgb8888(In s, Out d, uint32_t a)
 }
 void rgb101010ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(fields101010(s), 2 - a)); }
 void rgb101010ToRgb161616(In s, Out d, uint32_t a) { put(d, shifted(fields101010(s), int(a) - 6), 2); }
-void rgb101010ToRgb16161616(In s, Out d, uint32_t a) { rgb101010ToRgb161616(s, d, a); storeLe(d + 6, 2, 0); }
+void rgb101010ToRgb16161616(In s, Out d, uint32_t a)
+{
+    rgb101010ToRgb161616(s, d, a);
+    storeLe(d + 6, 2, 0);
+}
 
 // The mask form of the rule.
 void rgb161616ToRgb101010(In s, Out d, uint32_t a)
@@ -85,7 +89,11 @@ void rgb16161616ToRgb101010(In s, Out d, uint32_t a)
 }
 
 void rgb161616ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(words(s), 8 - a)); }
-void rgb161616ToRgb8888(In s, Out d, uint32_t a) { rgb161616ToRgb888(s, d, a); d[3] = 0; }
+void rgb161616ToRgb8888(In s, Out d, uint32_t a)
+{
+    rgb161616ToRgb888(s, d, a);
+    d[3] = 0;
+}
 void rgb16161616ToRgb8888(In s, Out d, uint32_t a)
 {
     rgb161616ToRgb888(s, d, a);
@@ -113,11 +121,11 @@ const std::vector<LineCase> kCases = {
      nullptr, true},
     {CONVERTER(RGB101010toRGB888), cv::kRgb101010ToRgb888, perPixel<rgb101010ToRgb888, 4, 3>, 4, 2},
     {CONVERTER(RGB101010toRGB161616), cv::kRgb101010ToRgb161616, perPixel<rgb101010ToRgb161616, 4, 6>, 4, 6},
-    {CONVERTER(RGB101010toRGB16161616), cv::kRgb101010ToRgb16161616, 
-     perPixel<rgb101010ToRgb16161616, 4, 8>, 4, 6},
+    {CONVERTER(RGB101010toRGB16161616), cv::kRgb101010ToRgb16161616, perPixel<rgb101010ToRgb16161616, 4, 8>,
+     4, 6},
     {CONVERTER(RGB161616toRGB101010), cv::kRgb161616ToRgb101010, perPixel<rgb161616ToRgb101010, 6, 4>, 2, 6},
-    {CONVERTER(RGB16161616toRGB101010), cv::kRgb16161616ToRgb101010, 
-     perPixel<rgb16161616ToRgb101010, 8, 4>, 2, 6},
+    {CONVERTER(RGB16161616toRGB101010), cv::kRgb16161616ToRgb101010, perPixel<rgb16161616ToRgb101010, 8, 4>,
+     2, 6},
     {CONVERTER(RGB161616toRGB8888), cv::kRgb161616ToRgb8888, perPixel<rgb161616ToRgb8888, 6, 4>, 2, 8},
     {CONVERTER(RGB161616toRGB888), cv::kRgb161616ToRgb888, perPixel<rgb161616ToRgb888, 6, 3>, 2, 8},
     {CONVERTER(RGB16161616toRGB8888), cv::kRgb16161616ToRgb8888, perPixel<rgb16161616ToRgb8888, 8, 4>, 2, 8},
@@ -135,9 +143,9 @@ INSTANTIATE_TEST_SUITE_P(Converters, PackedRgb, ::testing::ValuesIn(kCases), cas
 TEST(PackedRgbValues, TellingValues)
 {
     expectTellingValues(kCases, {
-        {"RGB888toRGB8888", 0, {1, 2, 3}, {1, 2, 3, 0xAA}, {1, 2, 3, 0}},
-        {"RGBR888toRGB8888", 0, {1, 2, 3}, {3, 2, 1, 0xAA}, {3, 2, 1, 0}},
-    });
+                                    {"RGB888toRGB8888", 0, {1, 2, 3}, {1, 2, 3, 0xAA}, {1, 2, 3, 0}},
+                                    {"RGBR888toRGB8888", 0, {1, 2, 3}, {3, 2, 1, 0xAA}, {3, 2, 1, 0}},
+                                });
 }
 
 } // namespace

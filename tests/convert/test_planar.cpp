@@ -40,7 +40,10 @@ const std::vector<LineCase> kCases = {
     {CONVERTER(RGB888toRGBP8), cv::kRgb888ToRgbp8, {spread<byteAt, 1, 3, 3>, 3, 3}, 1, kAnyUnusedBits},
     {CONVERTER(RGB8888toRGBAP8), cv::kRgb8888ToRgbap8, {spread<byteAt, 1, 4, 4>, 4, 4}, 1, kAnyUnusedBits},
     {CONVERTER(RGB101010toRGBP16), cv::kRgb101010ToRgbp16, {spread<field101010, 2, 3, 4>, 4, 6}, 4, 6},
-    {CONVERTER(RGB161616toRGBP16), cv::kRgb161616ToRgbp16, {spread<wordAt, 2, 3, 6>, 6, 6}, 2,
+    {CONVERTER(RGB161616toRGBP16),
+     cv::kRgb161616ToRgbp16,
+     {spread<wordAt, 2, 3, 6>, 6, 6},
+     2,
      kAnyUnusedBits},
 };
 
@@ -189,7 +192,7 @@ void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
 TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
 {
     const LineShape shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
-                         [](uint32_t count) { return (size_t(count) + 7) / 8; }};
+                          [](uint32_t count) { return (size_t(count) + 7) / 8; }};
     for (const Path& path : {Path(cv::kReverseMono1), exportPath(VyrUtilReverseMONO1)})
         EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(48, {1000, 2047})));
 }

@@ -35,10 +35,7 @@ size_t unitBytes(uint32_t count)
 }
 
 enum class Out { Mono8, Rgb8888, Rgb888, Yuv };
-constexpr size_t outBytes(Out o)
-{
-    return o == Out::Mono8 ? 1 : o == Out::Rgb888 ? 3 : 4;
-}
+constexpr size_t outBytes(Out o) { return o == Out::Mono8 ? 1 : o == Out::Rgb888 ? 3 : 4; }
 
 // MONO8 takes every pixel's luma, others whole units only; a fourth byte is kept (Keep) or zeroed.
 template <const Layout& L, Out O, bool Keep = true>
@@ -72,9 +69,12 @@ void putTriple(uint8_t* src, uint32_t i, uint32_t n)
 }
 
 // The fourth argument is ignored (7 here); Y411's vector path also needs SSE.
-#define DECODER(Name, L, O, paths, vector)                                                             \
-    Converter{#Name, &convert::paths, unitBytes<L>, outBytes(Out::O), refDecode<L, Out::O>, vector, \
-              VyrUtilConvert##Name, 7, &L == &kY411, putTriple<L>}
+#define DECODER(Name, L, O, paths, vector)                                                                   \
+    Converter                                                                                                \
+    {                                                                                                        \
+#Name, &convert::paths, unitBytes < L>, outBytes(Out::O), refDecode < L, Out::O>, vector,            \
+            VyrUtilConvert##Name, 7, &L == &kY411, putTriple < L>                                            \
+    }
 
 const Converter kDecoders[] = {
     DECODER(UYVYtoMONO8, kUyvy, Mono8, kUyvyToMono8, (refDecode<kUyvy, Out::Mono8>)),
@@ -116,12 +116,12 @@ TEST(YuvDecode, EveryTripleOnEveryPathToRgb)
 TEST(YuvDecode, TellingValuesOfTheEquations)
 {
     expectKnown(convert::kYuvToRgb8888, {
-        {{0, 128, 128}, {0, 0, 0}, {0, 0, 0}},
-        {{16, 128, 128}, {16, 16, 16}, {16, 16, 16}},
-        {{128, 255, 128}, {128, 84, 255}, {128, 84, 255}},
-        {{128, 0, 0}, {0, 255, 0}, {0, 255, 0}},
-        {{81, 90, 240}, {238, 13, 13}, {238, 13, 13}},
-    });
+                                            {{0, 128, 128}, {0, 0, 0}, {0, 0, 0}},
+                                            {{16, 128, 128}, {16, 16, 16}, {16, 16, 16}},
+                                            {{128, 255, 128}, {128, 84, 255}, {128, 84, 255}},
+                                            {{128, 0, 0}, {0, 255, 0}, {0, 255, 0}},
+                                            {{81, 90, 240}, {238, 13, 13}, {238, 13, 13}},
+                                        });
 }
 
 } // namespace

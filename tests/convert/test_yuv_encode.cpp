@@ -102,9 +102,9 @@ TEST(YuvEncode, EveryColourOnEveryPath)
 TEST(YuvEncode, TellingColours)
 {
     expectKnown(convert::kRgb8888ToYuv, {
-        {{255, 255, 255}, {255, 128, 128}, {255, 128, 128}},
-        {{0, 255, 0}, {149, 52, 32}, {149, 51, 31}},
-    });
+                                            {{255, 255, 255}, {255, 128, 128}, {255, 128, 128}},
+                                            {{0, 255, 0}, {149, 52, 32}, {149, 51, 31}},
+                                        });
 }
 
 } // namespace

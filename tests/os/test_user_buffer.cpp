@@ -155,16 +155,16 @@ TEST_F(UserBufferRules, AllocationAndFree)
     const std::string alloc = "VyrUtilAllocUserBuffer=> ", invalid = alloc + "Argument invalid ( ",
                       spaced = "VyrUtilAllocUserBuffer => ", free = "VyrUtilFreeUserBuffer=> ";
     const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
-    EXPECT_EQ(Lines({alloc + "Not available", invalid + "pBufObject == NULL)", invalid + "bufSize == NULL)",
-                     invalid + "*bufSize == 0)", alloc + "Unable to allocate internal storage",
-                     spaced + "Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes + " Bytes)",
-                     "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, "
-                     "please check the local policy",
-                     spaced + "Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
-                     spaced + "lastError: 0x5af", free + "Cannot free physical memory ( 1 pages)",
-                     free + "Cannot free the user PFN array",
-                     free + "Argument invalid ( pBufObject == NULL)"}),
-              logged());
+    EXPECT_EQ(
+        Lines({alloc + "Not available", invalid + "pBufObject == NULL)", invalid + "bufSize == NULL)",
+               invalid + "*bufSize == 0)", alloc + "Unable to allocate internal storage",
+               spaced + "Cannot allocate the user PFN array ( 1281 pages == " + arrayBytes + " Bytes)",
+               "VyrUtilAdjustProcessPrivilege => Cannot enable \"SeLockMemoryPrivilege\" privilege, "
+               "please check the local policy",
+               spaced + "Cannot allocate physical memory ( 1281 pages ==> 5 MBytes)",
+               spaced + "lastError: 0x5af", free + "Cannot free physical memory ( 1 pages)",
+               free + "Cannot free the user PFN array", free + "Argument invalid ( pBufObject == NULL)"}),
+        logged());
     EXPECT_EQ(1u, user::release(p_, b)); // the pages are back: the array and object go without the platform
     EXPECT_TRUE(calls().empty());
 }
@@ -183,11 +183,20 @@ TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
     const Lines three = {"allocate 9000", "allocate 9000", "allocate 9000"};
     // The target, the spare supply, the result, the calls, and the pages swapped in.
     const std::tuple<Frames, Frames, uint32_t, Lines, std::map<size_t, Frame>> cases[] = {
-        {high(run(100, 1000), {3, 50, 99}), run(2, kHigh + 500) + run(8190, 7000), 1,
-         {"allocate 8192", "free 8192"}, {{3, 7000}, {50, 7001}, {99, 7002}}},
-        {big, levels + run(9000, 50000), 1, three + Lines{"free 9000", "free 9000", "free 9000"},
+        {high(run(100, 1000), {3, 50, 99}),
+         run(2, kHigh + 500) + run(8190, 7000),
+         1,
+         {"allocate 8192", "free 8192"},
+         {{3, 7000}, {50, 7001}, {99, 7002}}},
+        {big,
+         levels + run(9000, 50000),
+         1,
+         three + Lines{"free 9000", "free 9000", "free 9000"},
          {{0, 20000}, {4000, 50000}, {8999, 50001}}},
-        {big, levels + run(8999, 50000), 0, three + Lines{"free 8999", "free 9000", "free 9000"},
+        {big,
+         levels + run(8999, 50000),
+         0,
+         three + Lines{"free 8999", "free 9000", "free 9000"},
          {{0, 20000}}},
     };
     for (const auto& [target, spares, result, made, swapped] : cases) {
@@ -270,15 +279,15 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
     const std::string map = "VyrUtilMapUserBufferEx=> ", unmap = "VyrUtilUnmapUserBuffer => ",
                       invalid = map + "Argument invalid ( ";
     const std::string error = map + "lastError= 0x57", denied = map + "Cannot map physical memory ( 2 pages)";
-    EXPECT_EQ(Lines({map + "Argument out of range ( bufOffset + bufMapSize > bufSize)",
-                     invalid + "pBufObject == NULL)", invalid + "ppBufMapObject == NULL)",
-                     "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
-                     map + "Unable to allocate internal storage",
-                     map + "Cannot reserve virtual memory ( 8 KBytes)", denied, error,
-                     "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", denied, error,
-                     unmap + "Cannot unmap physical memory ( 1 pages)", unmap + "lastError= 0x57",
-                     unmap + "Cannot free virtual memory ( 1 pages)"}),
-              logged());
+    EXPECT_EQ(
+        Lines({map + "Argument out of range ( bufOffset + bufMapSize > bufSize)",
+               invalid + "pBufObject == NULL)", invalid + "ppBufMapObject == NULL)",
+               "VyrUtilUnmapUserBuffer=> Argument invalid ( pBufMapObject == NULL)",
+               map + "Unable to allocate internal storage", map + "Cannot reserve virtual memory ( 8 KBytes)",
+               denied, error, "VyrUtilMapUserBufferEx => Cannot free virtual memory ( 2 pages)", denied,
+               error, unmap + "Cannot unmap physical memory ( 1 pages)", unmap + "lastError= 0x57",
+               unmap + "Cannot free virtual memory ( 1 pages)"}),
+        logged());
     user::release(p_, b);
 }
 

@@ -137,7 +137,8 @@ protected:
     void play(const std::vector<Step>& steps)
     {
         for (const auto& [who, command, reply] : steps)
-            ASSERT_EQ(reply, at(who, command)) << "actor " << "PQAB"[who] << ": " << command;
+            ASSERT_EQ(reply, at(who, command)) << "actor "
+                                               << "PQAB"[who] << ": " << command;
     }
 
     Session here_[2];

@@ -48,14 +48,16 @@ inline void putRgb(const OutputLine& out, SensorLayout l, size_t x, uint32_t r, 
         storeLe(out.at[k] + l.sampleBytes * x, l.sampleBytes, rgb[k]);
 }
 
-template <class Fn> struct NamedPath {
+template <class Fn>
+struct NamedPath {
     std::string name;
     Fn fn;
     bool vectorRule;
 };
 
 // The scalar path, then every vector-rule variant this processor runs that is not the scalar one.
-template <class Fn> std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
+template <class Fn>
+std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
 {
     std::vector<NamedPath<Fn>> out = {{"scalar", paths.scalar, false}};
     for (unsigned isa = convert::kPlain; isa <= convert::processorIsa(); ++isa) {
@@ -141,8 +143,8 @@ inline ::testing::AssertionResult matchesSensorReference(const SensorShape& shap
         for (size_t k = 0; k < l.outputs; ++k) {
             const auto same = sameBytes(expected[k].data(), outputs[k]->data(), outBytes);
             if (!outputs[k]->surroundingsIntact() || !same)
-                return ::testing::AssertionFailure() << "output " << k << " (placement " << p << "): "
-                                                     << (same ? "wrote outside" : same.message());
+                return ::testing::AssertionFailure() << "output " << k << " (placement " << p
+                                                     << "): " << (same ? "wrote outside" : same.message());
         }
     }
     return ::testing::AssertionSuccess();

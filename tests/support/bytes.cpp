@@ -27,8 +27,8 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed)
     const size_t i = size_t(std::mismatch(expected, expected + n, actual).first - expected);
     if (i == n)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "byte " << i << " of " << n << " is " << int(actual[i])
-                                         << ", expected " << int(expected[i]);
+    return ::testing::AssertionFailure()
+           << "byte " << i << " of " << n << " is " << int(actual[i]) << ", expected " << int(expected[i]);
 }
 
 } // namespace vyr::test

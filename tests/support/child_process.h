@@ -14,9 +14,9 @@ struct ChildRegistration {
     ChildRegistration(const char* name, ChildMain main);
 };
 
-#define VYR_CHILD_MAIN(name)                                                                   \
-    static int name##ChildMain();                                                              \
-    static const ::vyr::test::ChildRegistration name##ChildRegistration(#name, name##ChildMain); \
+#define VYR_CHILD_MAIN(name)                                                                                 \
+    static int name##ChildMain();                                                                            \
+    static const ::vyr::test::ChildRegistration name##ChildRegistration(#name, name##ChildMain);             \
     static int name##ChildMain()
 
 // Called first in main: runs the child mode the command line asks for, if any.
@@ -47,7 +47,7 @@ public:
 
 private:
     long readSome(char* buffer, size_t size, int timeoutMs); // bytes; 0 at the end; -1 on timeout
-    bool reap(int timeoutMs);                                 // -1: without limit
+    bool reap(int timeoutMs);                                // -1: without limit
     void closeInput();
 
     bool started_ = false;

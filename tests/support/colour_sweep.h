@@ -32,7 +32,10 @@ inline int floorDiv(int a, int b)
 }
 
 template <size_t N>
-size_t bytesPer(uint32_t count) { return N * count; }
+size_t bytesPer(uint32_t count)
+{
+    return N * count;
+}
 
 // Writes sweep input `input` into pixel i of a source run.
 using PutInput = void (*)(uint8_t* src, uint32_t i, uint32_t input);
@@ -46,7 +49,7 @@ struct Converter {
     LineFn vectorReference; // null: the converter has no vector path
     ExportedLine exported;
     uint32_t unusedBits = 0;
-    bool vectorNeedsSse = false; // the export also asks for the SSE integer extension
+    bool vectorNeedsSse = false;   // the export also asks for the SSE integer extension
     PutInput sweepInput = nullptr; // null: the input's bytes are bytes 0..2 of each pixel
 };
 

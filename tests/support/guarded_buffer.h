@@ -25,12 +25,12 @@ public:
     const uint8_t* data() const { return payload_; }
     size_t size() const { return size_; }
 
-    void makeReadOnly();              // a source run must not be written
+    void makeReadOnly();             // a source run must not be written
     bool surroundingsIntact() const; // the bytes around the payload hold what the constructor wrote
 
 private:
-    uint8_t* base_ = nullptr;  // first accessible byte
-    size_t accessible_ = 0;    // accessible bytes between the guards
+    uint8_t* base_ = nullptr; // first accessible byte
+    size_t accessible_ = 0;   // accessible bytes between the guards
     size_t page_ = 0;
     uint8_t* payload_ = nullptr;
     size_t size_ = 0;

@@ -144,8 +144,7 @@ void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, c
         EXPECT_TRUE(matchesReference(shape, path, rule, counts))
             << convert::isaName(isa) << ", unusedBits " << shape.unusedBits;
         if (longRun) {
-            EXPECT_TRUE(matchesReference(shape, path, rule, {streaming}, true))
-                << convert::isaName(isa);
+            EXPECT_TRUE(matchesReference(shape, path, rule, {streaming}, true)) << convert::isaName(isa);
         }
     }
 }

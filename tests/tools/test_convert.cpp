@@ -5,10 +5,8 @@
 #include "bytes.h"
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 struct RawCase {
     std::string args; // the conversion and the frame size

@@ -8,10 +8,8 @@
 
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 using Words = std::vector<std::string>;
 
@@ -40,10 +38,7 @@ std::vector<Words> tableAfter(const std::string& text, const std::string& first)
     return rows;
 }
 
-double number(const std::string& text)
-{
-    return std::strtod(text.c_str(), nullptr);
-}
+double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
 TEST(Demo, WritesAPictureAndARowForEveryListedConversion)
 {

@@ -5,10 +5,8 @@
 #include "bytes.h"
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 struct ErrorCase {
     const char* args;                // given --width 7 --height 5 unless they name --height or --demo

@@ -4,10 +4,8 @@
 #include "bytes.h"
 #include "tool_support.h"
 
-namespace vyr::test
-{
-namespace
-{
+namespace vyr::test {
+namespace {
 
 // Greys survive RGB888 to each 4:2:2 format and back: their luma weights sum to one, their chroma is 128.
 TEST(Yuv, GreysComeBack)

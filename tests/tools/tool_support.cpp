@@ -8,8 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace vyr::test
-{
+namespace vyr::test {
 
 ScratchDirectory::ScratchDirectory()
 {

@@ -10,23 +10,21 @@
 #include <string>
 #include <vector>
 
-namespace vyr::test
-{
+namespace vyr::test {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // A fresh directory under the system temporary directory, removed with everything in it.
-class ScratchDirectory
-{
-  public:
+class ScratchDirectory {
+public:
     ScratchDirectory();
     ~ScratchDirectory();
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
     const fs::path& path() const { return path_; }
 
-  private:
+private:
     fs::path path_;
 };
 

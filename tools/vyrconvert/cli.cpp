@@ -132,74 +132,73 @@ Options parseOptions(const std::vector<std::string>& args)
 
 void printHelp()
 {
-    std::printf(
-        "Usage: vyrconvert [options] INPUT OUTPUT\n"
-        "       vyrconvert [--demo [--threads N]]\n"
-        "       vyrconvert --list | --help\n"
-        "\n"
-        "Converts one frame with the VyrUtility line converters, one converter call per line\n"
-        "(Bayer sources: per output line, from the sensor lines around it; into planar formats:\n"
-        "one call for the whole frame).\n"
-        "\n"
-        "INPUT   a raw frame, which needs --width and --height; only its first WIDTH x HEIGHT\n"
-        "        pixels are read and any bytes after them are ignored. A name ending in .png\n"
-        "        (any case) is read as a PNG instead. PNG sources: %s\n"
-        "        (1, 2 and 4-bit grey are widened to 8 bits).\n"
-        "OUTPUT  the converted pixels, raw, in the --to format. A name ending in .png (any case)\n"
-        "        gets an 8-bit RGB PNG of them instead (blue, green, red bytes reordered; a fourth\n"
-        "        byte dropped), or a 16-bit grey or RGB PNG for the grey, RGB and planar\n"
-        "        formats of more than 8 bits a sample, their significant bits moved to the top.\n"
-        "        The file is written beside OUTPUT under a temporary name and renamed to OUTPUT\n"
-        "        only when complete.\n"
-        "\n"
-        "Options:\n"
-        "  --from FORMAT     source format. Default: %s for raw input; for PNG input the\n"
-        "                    format its pixel layout loads as.\n"
-        "  --to FORMAT       destination format. Default: %s.\n"
-        "  --width W         frame width in pixels, 1 to %u. Needed for raw input; for PNG\n"
-        "                    input it must match the PNG if given.\n"
-        "  --height H        frame height in lines, likewise.\n"
-        "  --threads N       split the lines into N bands converted in parallel, 1 to %u.\n"
-        "                    Default: 1. Also applies to --demo.\n"
-        "  --unused-bits N   unused high-order bits per sample, 0 to %u, for conversions that\n"
-        "                    take them (see --list): the samples of the deeper side hold that\n"
-        "                    many fewer bits (a 16-bit PNG source is shifted down to them).\n"
-        "                    Default: 0. Bicolor1616 to 8-bit RGB shifts its samples right by\n"
-        "                    8 - N, so N is at most 8 there.\n"
-        "  --pattern P       Bayer sources: the colours of the frame's top-left 2x2 cell, GBRG,\n"
-        "                    BGGR, RGGB or GRBG (first line, then second). Required for them.\n"
-        "  --method M        Bayer sources: 2x2 or malvar. Default: malvar.\n"
-        "                    2x2: each pixel from the 2x2 cell at its top-left corner; output\n"
-        "                    line y takes sensor lines y and y+1, the last line takes the line\n"
-        "                    above it as its second line, and the last column is built from\n"
-        "                    the cell to its left. Frames of at least 2x2 pixels.\n"
-        "                    malvar: each pixel from the 5x5 neighbourhood centred on it;\n"
-        "                    columns beyond the edges are mirrored about the edge column and\n"
-        "                    missing lines about the output line y (line y+d stands for the\n"
-        "                    missing y-d at the top, y-d for the missing y+d at the bottom; in\n"
-        "                    frames too short for that, mirrored about the last line). Frames\n"
-        "                    of at least 4x2 pixels.\n"
-        "  --blue-first      Bicolor frames: pixel 0 of every line carries blue and the odd\n"
-        "                    pixels red (default: red first).\n"
-        "  --demo            render a built-in 1280x720 test scene, convert it with every\n"
-        "                    conversion, write PNGs to ./vyrconvert-demo/ and print the\n"
-        "                    throughput of each (conversions with options: pattern RGGB,\n"
-        "                    malvar, red first) and, where the library converts back, the\n"
-        "                    PSNR of the round trip. HSV and LAB results also get a grey PNG\n"
-        "                    of each of their H, S, V and L planes. Before that, mosaic the\n"
-        "                    scene in every pattern, demosaic it both ways and print the PSNR\n"
-        "                    against the scene. Running with no arguments does the same.\n"
-        "  --list            list the formats and conversions.\n"
-        "  -h, --help        show this help.\n"
-        "Options may also be written --option=VALUE; '--' ends the options. A conversion takes only\n"
-        "the options --list names for it.\n"
-        "\n"
-        "Formats (names are case-insensitive): %s\n"
-        "\n"
-        "Exit status: 0 on success; 2 on any error, reported as one line on standard error,\n"
-        "with no OUTPUT file written.\n",
-        pngSourceList().c_str(), kDefaultRawSource, kDefaultDestination, kMaxDimension, kMaxThreads,
-        kMaxUnusedBits, formatNameList().c_str());
+    std::printf("Usage: vyrconvert [options] INPUT OUTPUT\n"
+                "       vyrconvert [--demo [--threads N]]\n"
+                "       vyrconvert --list | --help\n"
+                "\n"
+                "Converts one frame with the VyrUtility line converters, one converter call per line\n"
+                "(Bayer sources: per output line, from the sensor lines around it; into planar formats:\n"
+                "one call for the whole frame).\n"
+                "\n"
+                "INPUT   a raw frame, which needs --width and --height; only its first WIDTH x HEIGHT\n"
+                "        pixels are read and any bytes after them are ignored. A name ending in .png\n"
+                "        (any case) is read as a PNG instead. PNG sources: %s\n"
+                "        (1, 2 and 4-bit grey are widened to 8 bits).\n"
+                "OUTPUT  the converted pixels, raw, in the --to format. A name ending in .png (any case)\n"
+                "        gets an 8-bit RGB PNG of them instead (blue, green, red bytes reordered; a fourth\n"
+                "        byte dropped), or a 16-bit grey or RGB PNG for the grey, RGB and planar\n"
+                "        formats of more than 8 bits a sample, their significant bits moved to the top.\n"
+                "        The file is written beside OUTPUT under a temporary name and renamed to OUTPUT\n"
+                "        only when complete.\n"
+                "\n"
+                "Options:\n"
+                "  --from FORMAT     source format. Default: %s for raw input; for PNG input the\n"
+                "                    format its pixel layout loads as.\n"
+                "  --to FORMAT       destination format. Default: %s.\n"
+                "  --width W         frame width in pixels, 1 to %u. Needed for raw input; for PNG\n"
+                "                    input it must match the PNG if given.\n"
+                "  --height H        frame height in lines, likewise.\n"
+                "  --threads N       split the lines into N bands converted in parallel, 1 to %u.\n"
+                "                    Default: 1. Also applies to --demo.\n"
+                "  --unused-bits N   unused high-order bits per sample, 0 to %u, for conversions that\n"
+                "                    take them (see --list): the samples of the deeper side hold that\n"
+                "                    many fewer bits (a 16-bit PNG source is shifted down to them).\n"
+                "                    Default: 0. Bicolor1616 to 8-bit RGB shifts its samples right by\n"
+                "                    8 - N, so N is at most 8 there.\n"
+                "  --pattern P       Bayer sources: the colours of the frame's top-left 2x2 cell, GBRG,\n"
+                "                    BGGR, RGGB or GRBG (first line, then second). Required for them.\n"
+                "  --method M        Bayer sources: 2x2 or malvar. Default: malvar.\n"
+                "                    2x2: each pixel from the 2x2 cell at its top-left corner; output\n"
+                "                    line y takes sensor lines y and y+1, the last line takes the line\n"
+                "                    above it as its second line, and the last column is built from\n"
+                "                    the cell to its left. Frames of at least 2x2 pixels.\n"
+                "                    malvar: each pixel from the 5x5 neighbourhood centred on it;\n"
+                "                    columns beyond the edges are mirrored about the edge column and\n"
+                "                    missing lines about the output line y (line y+d stands for the\n"
+                "                    missing y-d at the top, y-d for the missing y+d at the bottom; in\n"
+                "                    frames too short for that, mirrored about the last line). Frames\n"
+                "                    of at least 4x2 pixels.\n"
+                "  --blue-first      Bicolor frames: pixel 0 of every line carries blue and the odd\n"
+                "                    pixels red (default: red first).\n"
+                "  --demo            render a built-in 1280x720 test scene, convert it with every\n"
+                "                    conversion, write PNGs to ./vyrconvert-demo/ and print the\n"
+                "                    throughput of each (conversions with options: pattern RGGB,\n"
+                "                    malvar, red first) and, where the library converts back, the\n"
+                "                    PSNR of the round trip. HSV and LAB results also get a grey PNG\n"
+                "                    of each of their H, S, V and L planes. Before that, mosaic the\n"
+                "                    scene in every pattern, demosaic it both ways and print the PSNR\n"
+                "                    against the scene. Running with no arguments does the same.\n"
+                "  --list            list the formats and conversions.\n"
+                "  -h, --help        show this help.\n"
+                "Options may also be written --option=VALUE; '--' ends the options. A conversion takes only\n"
+                "the options --list names for it.\n"
+                "\n"
+                "Formats (names are case-insensitive): %s\n"
+                "\n"
+                "Exit status: 0 on success; 2 on any error, reported as one line on standard error,\n"
+                "with no OUTPUT file written.\n",
+                pngSourceList().c_str(), kDefaultRawSource, kDefaultDestination, kMaxDimension, kMaxThreads,
+                kMaxUnusedBits, formatNameList().c_str());
 }
 
 // ", takes --a, --b" for the options a conversion takes beyond the frame.
@@ -258,7 +257,8 @@ const Format& requireFormat(const std::string& name, const char* option)
 {
     const Format* format = findFormat(name);
     if (!format)
-        throw ToolError(std::string(option) + ": unknown format '" + name + "' (known: " + formatNameList() + ")");
+        throw ToolError(std::string(option) + ": unknown format '" + name + "' (known: " + formatNameList() +
+                        ")");
     return *format;
 }
 
@@ -321,7 +321,8 @@ int convertFile(const Options& options)
     } else {
         if (!options.width || !options.height)
             throw UsageError("raw input '" + inputPath + "' needs --width and --height");
-        const Format& format = requestedSource ? *requestedSource : requireFormat(kDefaultRawSource, "--from");
+        const Format& format =
+            requestedSource ? *requestedSource : requireFormat(kDefaultRawSource, "--from");
         frameOptions(requireConversion(format, destination), options); // before reading a possibly large file
         source = readRawFrame(inputPath, format, *options.width, *options.height);
     }

@@ -85,7 +85,7 @@ std::string roundTripPsnr(const Conversion& conversion, const Frame& source, con
     if (!back)
         return "-";
     FrameOptions backOptions = options;
-    backOptions.unusedBits = !back->usesUnusedBits    ? 0
+    backOptions.unusedBits = !back->usesUnusedBits   ? 0
                              : sourceIsDeeper(*back) ? destination.options.unusedBits
                                                      : source.options.unusedBits;
     Frame returned = makeFrame(*conversion.from, source.width, source.height);
@@ -113,13 +113,12 @@ int runDemo(unsigned threadCount)
     const Scene scene = renderScene(kSceneWidth, kSceneHeight);
     const std::string scenePath = kDirectory + "/scene.png";
     writeScenePng(scene, scenePath);
-    std::printf("vyrconvert demo: %ux%u scene written to %s; %u thread%s, median of %d runs\n",
-                scene.width, scene.height, scenePath.c_str(), threadCount, threadCount == 1 ? "" : "s",
-                kTimedRuns);
+    std::printf("vyrconvert demo: %ux%u scene written to %s; %u thread%s, median of %d runs\n", scene.width,
+                scene.height, scenePath.c_str(), threadCount, threadCount == 1 ? "" : "s", kTimedRuns);
     for (const Conversion& conversion : allConversions()) {
         if (conversion.demoUnusedBits) {
-            std::printf("%s runs with --unused-bits %u: its %s source holds %u-bit samples\n", conversion.name().c_str(),
-                        conversion.demoUnusedBits, conversion.from->name,
+            std::printf("%s runs with --unused-bits %u: its %s source holds %u-bit samples\n",
+                        conversion.name().c_str(), conversion.demoUnusedBits, conversion.from->name,
                         conversion.from->sampleBits - conversion.demoUnusedBits);
         }
     }
@@ -145,8 +144,10 @@ int runDemo(unsigned threadCount)
             sourceOptions.unusedBits = 0;
         auto source = sources.find({conversion.from, sourceOptions.unusedBits});
         if (source == sources.end()) {
-            source = sources.emplace(std::pair(conversion.from, sourceOptions.unusedBits),
-                                     frameFromScene(*conversion.from, scene, sourceOptions)).first;
+            source = sources
+                         .emplace(std::pair(conversion.from, sourceOptions.unusedBits),
+                                  frameFromScene(*conversion.from, scene, sourceOptions))
+                         .first;
         }
         Frame destination = makeFrame(*conversion.to, scene.width, scene.height);
         const double seconds = medianSecondsOfWholeFrame(conversion, source->second, destination, options);

@@ -22,9 +22,6 @@ public:
 };
 
 // The text of errno, for messages that name the file and what went wrong with it.
-inline std::string systemErrorText(int errorNumber)
-{
-    return std::strerror(errorNumber);
-}
+inline std::string systemErrorText(int errorNumber) { return std::strerror(errorNumber); }
 
 } // namespace vyr::tool

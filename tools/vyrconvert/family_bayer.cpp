@@ -31,7 +31,8 @@ uint32_t siteSample(const uint8_t* line, size_t bytes, uint32_t x)
 
 // The mosaic as it is: each site's sample in its own colour.
 template <size_t Bytes>
-void mosaicToRgb8With(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options, uint8_t* rgb)
+void mosaicToRgb8With(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options,
+                      uint8_t* rgb)
 {
     for (uint32_t x = 0; x < width; ++x) {
         const uint32_t v = siteSample(line, Bytes, x);
@@ -83,15 +84,16 @@ uint32_t substituteBelow(int64_t row, uint32_t y, uint32_t height)
     return uint32_t(row);
 }
 
-uint32_t demosaic(const Frame& source, Frame& destination, const FrameOptions& options, const LineCalls& calls,
-                  uint32_t sampleUnusedBits)
+uint32_t demosaic(const Frame& source, Frame& destination, const FrameOptions& options,
+                  const LineCalls& calls, uint32_t sampleUnusedBits)
 {
     const bool malvar = options.method == Demosaic::Malvar;
     const uint32_t minimumWidth = malvar ? 4 : 2;
     if (source.width < minimumWidth || source.height < 2) {
-        throw ToolError(std::string("demosaicing by the ") + (malvar ? "Malvar" : "2x2") + " method needs at least " +
-                        std::to_string(minimumWidth) + "x2 pixels; the frame is " + std::to_string(source.width) +
-                        "x" + std::to_string(source.height));
+        throw ToolError(std::string("demosaicing by the ") + (malvar ? "Malvar" : "2x2") +
+                        " method needs at least " + std::to_string(minimumWidth) +
+                        "x2 pixels; the frame is " + std::to_string(source.width) + "x" +
+                        std::to_string(source.height));
     }
     destination.options.unusedBits = sampleUnusedBits;
     const uint32_t height = source.height;
@@ -103,8 +105,8 @@ uint32_t demosaic(const Frame& source, Frame& destination, const FrameOptions& o
         const uint32_t phase = options.phase ^ ((y & 1) << 1);
         if (!malvar) {
             // The last line has no line below: the line above stands in, with the same colours.
-            return calls.twoByTwo(source.line(y), source.line(y + 1 < height ? y + 1 : y - 1), out, source.width,
-                                  phase);
+            return calls.twoByTwo(source.line(y), source.line(y + 1 < height ? y + 1 : y - 1), out,
+                                  source.width, phase);
         }
         // The library substitutes the missing lines above the first two; those below the last two are
         // substituted here.
@@ -131,8 +133,8 @@ const LineCalls kBayer8ToPlanar = {
         return VyrUtilConvertBayer8_2x2toPlanarRGB(a, b, o.at[0], o.at[1], o.at[2], w, p, 0, 1);
     },
     [](const uint8_t* const* l, const OutputLines& o, uint32_t w, uint32_t p, int32_t r) {
-        return VyrUtilConvertBayer8_MalvartoPlanarRGB(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1], o.at[2], w, p,
-                                                      r, 1);
+        return VyrUtilConvertBayer8_MalvartoPlanarRGB(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1], o.at[2],
+                                                      w, p, r, 1);
     }};
 
 const LineCalls kBayer15ToPlanar = {
@@ -140,43 +142,71 @@ const LineCalls kBayer15ToPlanar = {
         return VyrUtilConvertBayer15_2x2toPlanarRGB(a, b, o.at[0], o.at[1], o.at[2], w, p, 0, 1);
     },
     [](const uint8_t* const* l, const OutputLines& o, uint32_t w, uint32_t p, int32_t r) {
-        return VyrUtilConvertBayer15_MalvartoPlanarRGB(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1], o.at[2], w,
-                                                       p, r, 1);
+        return VyrUtilConvertBayer15_MalvartoPlanarRGB(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1],
+                                                       o.at[2], w, p, r, 1);
     }};
 
 } // namespace
 
-const Format kBayer8 = {"Bayer8", "8-bit Bayer mosaic, 1 byte per site (see --pattern)", fixedBytesPerLine<1>,
-                        nullptr, nullptr, {}, nullptr, 8, {}, nullptr, nullptr, 1, mosaicFromSceneWith<1>,
+const Format kBayer8 = {"Bayer8",
+                        "8-bit Bayer mosaic, 1 byte per site (see --pattern)",
+                        fixedBytesPerLine<1>,
+                        nullptr,
+                        nullptr,
+                        {},
+                        nullptr,
+                        8,
+                        {},
+                        nullptr,
+                        nullptr,
+                        1,
+                        mosaicFromSceneWith<1>,
                         mosaicToRgb8With<1>};
-const Format kBayer15 = {"Bayer15", "15-bit Bayer mosaic, a 16-bit little-endian word per site (see --pattern)",
-                         fixedBytesPerLine<2>, nullptr, nullptr, {}, nullptr, 16, {}, nullptr, nullptr, 1,
-                         mosaicFromSceneWith<2>, mosaicToRgb8With<2>};
+const Format kBayer15 = {"Bayer15",
+                         "15-bit Bayer mosaic, a 16-bit little-endian word per site (see --pattern)",
+                         fixedBytesPerLine<2>,
+                         nullptr,
+                         nullptr,
+                         {},
+                         nullptr,
+                         16,
+                         {},
+                         nullptr,
+                         nullptr,
+                         1,
+                         mosaicFromSceneWith<2>,
+                         mosaicToRgb8With<2>};
 
 namespace {
 
 constexpr unsigned kBayerOptions = kTakesPattern | kTakesMethod;
 
-const Registration kBayerConversions(
-    {&kBayer8, &kBayer15},
-    {
-        {&kBayer8, &kRgb8888, nullptr, false,
-         [](const Frame& s, Frame& d, const FrameOptions& o) { return demosaic(s, d, o, kBayer8ToRgb8888, 0); },
-         kBayerOptions},
-        {&kBayer8, &kRgbp8, nullptr, false,
-         [](const Frame& s, Frame& d, const FrameOptions& o) { return demosaic(s, d, o, kBayer8ToPlanar, 0); },
-         kBayerOptions},
-        {&kBayer15, &kRgbp16, nullptr, false,
-         [](const Frame& s, Frame& d, const FrameOptions& o) { return demosaic(s, d, o, kBayer15ToPlanar, 1); },
-         kBayerOptions},
-    });
+const Registration kBayerConversions({&kBayer8, &kBayer15},
+                                     {
+                                         {&kBayer8, &kRgb8888, nullptr, false,
+                                          [](const Frame& s, Frame& d, const FrameOptions& o) {
+                                              return demosaic(s, d, o, kBayer8ToRgb8888, 0);
+                                          },
+                                          kBayerOptions},
+                                         {&kBayer8, &kRgbp8, nullptr, false,
+                                          [](const Frame& s, Frame& d, const FrameOptions& o) {
+                                              return demosaic(s, d, o, kBayer8ToPlanar, 0);
+                                          },
+                                          kBayerOptions},
+                                         {&kBayer15, &kRgbp16, nullptr, false,
+                                          [](const Frame& s, Frame& d, const FrameOptions& o) {
+                                              return demosaic(s, d, o, kBayer15ToPlanar, 1);
+                                          },
+                                          kBayerOptions},
+                                     });
 
 } // namespace
 
 void printDemosaicQuality(const Scene& scene, unsigned threadCount, std::FILE* out)
 {
     const Frame reference = frameFromScene(kRgb888, scene); // the scene rounded to 8 bits
-    Table table({"demosaic", "method", kPatternNames[0], kPatternNames[1], kPatternNames[2], kPatternNames[3]});
+    Table table(
+        {"demosaic", "method", kPatternNames[0], kPatternNames[1], kPatternNames[2], kPatternNames[3]});
     for (const Conversion& conversion : allConversions()) {
         if (conversion.from != &kBayer8 && conversion.from != &kBayer15)
             continue;

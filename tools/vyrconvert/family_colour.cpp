@@ -30,8 +30,9 @@ void colourToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
 template <LineConverter ToRgb8888, LineConverter FromRgb8888>
 Format colourFormat(const char* name, const char* summary, std::vector<GreyPlane> demoPlanes = {})
 {
-    Format format = {name, summary, fixedBytesPerLine<4>, colourToRgb8<ToRgb8888>, colourFromScene<FromRgb8888>,
-                     {},   nullptr};
+    Format format = {
+        name, summary, fixedBytesPerLine<4>, colourToRgb8<ToRgb8888>, colourFromScene<FromRgb8888>,
+        {},   nullptr};
     format.demoPlanes = std::move(demoPlanes);
     return format;
 }
@@ -42,7 +43,8 @@ const Format kHsv = colourFormat<VyrUtilConvertHSVtoRGB8888, VyrUtilConvertRGB88
 const Format kHsi = colourFormat<VyrUtilConvertHSItoRGB8888, VyrUtilConvertRGB8888toHSI>(
     "HSI", "bytes I, S, H, 0: intensity (mean of R, G, B), saturation, hue; as PNG, the colours");
 const Format kLab = colourFormat<VyrUtilConvertLABtoRGB8888, VyrUtilConvertRGB8888toLAB>(
-    "LAB", "bytes b, a, L, 0: L* scaled to 0..255, a* and b* offset by 128; as PNG, the colours", {{"L", 2, 4}});
+    "LAB", "bytes b, a, L, 0: L* scaled to 0..255, a* and b* offset by 128; as PNG, the colours",
+    {{"L", 2, 4}});
 
 const Registration kColourConversions({&kHsv, &kHsi, &kLab},
                                       {

@@ -168,7 +168,8 @@ void writePngFrame(const Frame& frame, OutputFile& output)
     const Format& format = *frame.format;
     if (format.lineToPng16) {
         const uint32_t unusedBits = frame.options.unusedBits;
-        const unsigned significant = std::min(16u, format.sampleBits - std::min(unusedBits, format.sampleBits));
+        const unsigned significant =
+            std::min(16u, format.sampleBits - std::min(unusedBits, format.sampleBits));
         std::vector<uint8_t> line(frame.bytesPerLine);
         writeDeepPng(output, frame.width, frame.height, format.pngOutput, significant,
                      [&](uint32_t y, uint8_t* row) {
@@ -181,7 +182,8 @@ void writePngFrame(const Frame& frame, OutputFile& output)
                 [&frame](uint32_t y, uint8_t* rgb) { lineToRgb8(frame, y, rgb); });
 }
 
-uint32_t convertLines(uint32_t lines, unsigned threadCount, const std::function<uint32_t(uint32_t y)>& convertLine)
+uint32_t convertLines(uint32_t lines, unsigned threadCount,
+                      const std::function<uint32_t(uint32_t y)>& convertLine)
 {
     std::atomic<uint32_t> failedResult{0};
     auto convertBand = [&](uint32_t firstLine, uint32_t endLine) {
@@ -219,12 +221,12 @@ void convertFrame(const Conversion& conversion, const Frame& source, Frame& dest
     destination.options = options;
     if (sourceIsDeeper(conversion))
         destination.options.unusedBits = 0;
-    const uint32_t result =
-        conversion.frameConverter
-            ? conversion.frameConverter(source, destination, options)
-            : convertLines(source.height, options.threads, [&](uint32_t y) {
-                  return conversion.convert(source.line(y), destination.line(y), source.width, options.unusedBits);
-              });
+    const uint32_t result = conversion.frameConverter
+                                ? conversion.frameConverter(source, destination, options)
+                                : convertLines(source.height, options.threads, [&](uint32_t y) {
+                                      return conversion.convert(source.line(y), destination.line(y),
+                                                                source.width, options.unusedBits);
+                                  });
     if (result != 0)
         throw ToolError("the library converter " + conversion.name() + " returned " + std::to_string(result));
 }

@@ -60,6 +60,7 @@ void convertFrame(const Conversion& conversion, const Frame& source, Frame& dest
 
 // Calls convertLine(y) for lines 0 to lines - 1, split into contiguous bands, one thread each.
 // Returns 0, or a nonzero result of one of the calls.
-uint32_t convertLines(uint32_t lines, unsigned threadCount, const std::function<uint32_t(uint32_t y)>& convertLine);
+uint32_t convertLines(uint32_t lines, unsigned threadCount,
+                      const std::function<uint32_t(uint32_t y)>& convertLine);
 
 } // namespace vyr::tool

@@ -245,8 +245,8 @@ void writeDeepPng(OutputFile& output, uint32_t width, uint32_t height, const Png
                   unsigned significantBits, const std::function<void(uint32_t y, uint8_t* row)>& renderRow)
 {
     const bool grey = layout.channels == PngChannels::Grey;
-    writePng(output, width, height, 16, grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, grey ? 1 : 3, significantBits,
-             renderRow);
+    writePng(output, width, height, 16, grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, grey ? 1 : 3,
+             significantBits, renderRow);
 }
 
 } // namespace vyr::tool

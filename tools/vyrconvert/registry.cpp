@@ -31,10 +31,7 @@ const std::vector<const Format*>& allFormats() { return formatList(); }
 
 const std::vector<Conversion>& allConversions() { return conversionList(); }
 
-std::string Conversion::name() const
-{
-    return std::string(from->name) + "to" + to->name;
-}
+std::string Conversion::name() const { return std::string(from->name) + "to" + to->name; }
 
 bool operator==(const PngLayout& a, const PngLayout& b)
 {

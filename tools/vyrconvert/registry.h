@@ -44,8 +44,8 @@ std::string describe(const PngLayout& layout); // "8-bit grey"
 
 // One byte of each pixel of a format, shown on its own as a grey picture.
 struct GreyPlane {
-    const char* name;    // "H"
-    size_t byteInPixel;  // which byte of the pixel
+    const char* name;   // "H"
+    size_t byteInPixel; // which byte of the pixel
     size_t bytesPerPixel;
 };
 
@@ -80,8 +80,8 @@ struct Format {
 
     // ---- In place of lineFromScene and lineToRgb8, for formats whose lines depend on their position
     // or the frame's options (Bayer mosaics, Bicolor colour order, significant bits).
-    void (*lineFromSceneWith)(const uint16_t* sceneRgb16, uint32_t width, uint32_t y, const FrameOptions& options,
-                              uint8_t* line) = nullptr;
+    void (*lineFromSceneWith)(const uint16_t* sceneRgb16, uint32_t width, uint32_t y,
+                              const FrameOptions& options, uint8_t* line) = nullptr;
     void (*lineToRgb8With)(const uint8_t* line, uint32_t width, uint32_t y, const FrameOptions& options,
                            uint8_t* rgb) = nullptr;
 

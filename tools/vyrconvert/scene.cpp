@@ -37,10 +37,7 @@ Colour mix(const Colour& a, const Colour& b, double t)
 }
 
 // Positions normalised to the region, 0 at its first pixel and 1 at its last.
-double fraction(uint32_t index, uint32_t size)
-{
-    return size > 1 ? double(index) / double(size - 1) : 0.0;
-}
+double fraction(uint32_t index, uint32_t size) { return size > 1 ? double(index) / double(size - 1) : 0.0; }
 
 Colour smoothRamp(uint32_t x, uint32_t width)
 {

@@ -55,8 +55,7 @@ void attach()
             close(fd);
             continue;
         }
-        if (static_cast<size_t>(st.st_size) < block::kObjectSize &&
-            ftruncate(fd, block::kObjectSize) != 0) {
+        if (static_cast<size_t>(st.st_size) < block::kObjectSize && ftruncate(fd, block::kObjectSize) != 0) {
             close(fd);
             return;
         }

@@ -35,9 +35,9 @@ constexpr off_t kAttachedByte = 1;
 constexpr off_t kSlotBase = 4096; // slot i is locked at kSlotBase + i
 
 struct Layout {
-    Shared shared;                 // counter and CPU cache
-    uint32_t slotHigh;             // slots handed out since the block was fresh
-    uint8_t slotCounted[kSlots];   // 1 while the slot's process is counted in shared.attach
+    Shared shared;               // counter and CPU cache
+    uint32_t slotHigh;           // slots handed out since the block was fresh
+    uint8_t slotCounted[kSlots]; // 1 while the slot's process is counted in shared.attach
 };
 static_assert(sizeof(Layout) <= kObjectSize, "layout fits the object");
 

@@ -104,7 +104,8 @@ bool fail(uint32_t* lastError, int error)
 // Opens (or, with create, creates) the object and takes its kind's reference. On success the gate
 // is still held, so the caller sets up or checks the contents before anyone else sees them, then
 // lets go of the gate; *fresh tells whether this call created it.
-bool openUnderGate(const char* posixName, Kind kind, bool create, int* fdOut, bool* fresh, uint32_t* lastError)
+bool openUnderGate(const char* posixName, Kind kind, bool create, int* fdOut, bool* fresh,
+                   uint32_t* lastError)
 {
     int creatorWaits = 0;
     for (int attempt = 0; attempt < 64;) {
@@ -197,8 +198,8 @@ void removeIfLast(const Object* o)
     ofd::lock(o->fd, F_WRLCK, kGateByte, true);
     ofd::lock(o->fd, F_UNLCK, o->lock ? kLock : kMemory, false);
     struct stat64 st;
-    if (!ofd::heldElsewhere(o->fd, kMemory) && !ofd::heldElsewhere(o->fd, kLock) && fstat64(o->fd, &st) == 0 &&
-        st.st_nlink > 0)
+    if (!ofd::heldElsewhere(o->fd, kMemory) && !ofd::heldElsewhere(o->fd, kLock) &&
+        fstat64(o->fd, &st) == 0 && st.st_nlink > 0)
         shm_unlink(o->name);
     ofd::lock(o->fd, F_UNLCK, kGateByte, false);
 }
@@ -235,7 +236,8 @@ void release(Object* o)
 }
 
 // Finishes an open: lets others through the gate, or undoes it when the object cannot be used.
-int32_t finish(Object* o, int fd, bool fresh, const char* posixName, Handle* out, uint32_t* lastError, int error)
+int32_t finish(Object* o, int fd, bool fresh, const char* posixName, Handle* out, uint32_t* lastError,
+               int error)
 {
     if (!o && !error)
         error = ENOMEM;
@@ -335,8 +337,8 @@ int32_t openLockObject(const char* name, bool create, Handle* out, uint32_t* las
 // The objects' mode (0666) gives every user full access; there is nothing to prepare.
 bool prepareSharing(SharingAttributes*) { return true; }
 
-int32_t createMapping(const char* name, uint64_t size, const SharingAttributes*, Handle* mapping, bool* existed,
-                      uint32_t* lastError)
+int32_t createMapping(const char* name, uint64_t size, const SharingAttributes*, Handle* mapping,
+                      bool* existed, uint32_t* lastError)
 {
     if (size == 0 || size > uint64_t(std::numeric_limits<off64_t>::max())) {
         *lastError = EINVAL;

@@ -54,7 +54,8 @@ Found find(FrameNumber frame)
 {
     for (Chunk* c = g_chunks; c; c = c->next) {
         Page* end = c->byFrame + c->pages;
-        Page* p = std::lower_bound(c->byFrame, end, frame, [](const Page& a, FrameNumber f) { return a.frame < f; });
+        Page* p = std::lower_bound(c->byFrame, end, frame,
+                                   [](const Page& a, FrameNumber f) { return a.frame < f; });
         if (p != end && p->frame == frame && p->live)
             return {c, p};
     }
@@ -220,8 +221,8 @@ int32_t mapLocked(uint8_t* address, uintptr_t count, const FrameNumber* frames, 
         uintptr_t run = 1;
         while (i + run < count && poolPage(find(frames[i + run])) == start + run)
             ++run;
-        if (mmap64(address + i * p, run * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED | MAP_POPULATE, g_pool,
-                   off64_t(start * p)) == MAP_FAILED) {
+        if (mmap64(address + i * p, run * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED | MAP_POPULATE,
+                   g_pool, off64_t(start * p)) == MAP_FAILED) {
             *lastError = uint32_t(errno);
             mmap(address, i * p, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);
             return 0;
@@ -267,8 +268,8 @@ int32_t mapPhysicalPages(void* address, uintptr_t count, const FrameNumber* fram
     }
     if (!frames) {
         if (count != 0 &&
-            mmap(start, count * p, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0) ==
-                MAP_FAILED) {
+            mmap(start, count * p, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1,
+                 0) == MAP_FAILED) {
             *lastError = uint32_t(errno);
             return 0;
         }

@@ -26,7 +26,8 @@ template <class Fn>
 Fn procedure(const char* module, const char* name)
 {
     const HMODULE handle = GetModuleHandleA(module);
-    return handle ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name))) : nullptr;
+    return handle ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)))
+                  : nullptr;
 }
 
 using AllocateFn = BOOL(WINAPI*)(HANDLE, PULONG_PTR, PULONG_PTR);
@@ -125,14 +126,10 @@ int32_t openLock(const char* name, Handle* lock, uint32_t* lastError)
 LockWait waitLock(Handle lock, uint32_t ms)
 {
     switch (WaitForSingleObject(asHandle(lock), ms)) {
-    case WAIT_OBJECT_0:
-        return LockWait::Acquired;
-    case WAIT_ABANDONED:
-        return LockWait::Abandoned;
-    case WAIT_TIMEOUT:
-        return LockWait::TimedOut;
-    default:
-        return LockWait::Failed;
+    case WAIT_OBJECT_0: return LockWait::Acquired;
+    case WAIT_ABANDONED: return LockWait::Abandoned;
+    case WAIT_TIMEOUT: return LockWait::TimedOut;
+    default: return LockWait::Failed;
     }
 }
 
@@ -176,7 +173,8 @@ int32_t freePhysicalPages(uintptr_t* count, FrameNumber* frames, uint32_t* lastE
 
 int32_t mapPhysicalPages(void* address, uintptr_t count, const FrameNumber* frames, uint32_t* lastError)
 {
-    const BOOL ok = g_map.load()(address, count, reinterpret_cast<PULONG_PTR>(const_cast<FrameNumber*>(frames)));
+    const BOOL ok =
+        g_map.load()(address, count, reinterpret_cast<PULONG_PTR>(const_cast<FrameNumber*>(frames)));
     *lastError = ok ? 0 : GetLastError();
     return ok;
 }

@@ -24,7 +24,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
     case DLL_PROCESS_DETACH:
         InterlockedDecrement(reinterpret_cast<volatile LONG*>(&vyr::os::machineShared()->attach));
         return TRUE;
-    default:
-        return TRUE;
+    default: return TRUE;
     }
 }

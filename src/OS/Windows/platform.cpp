@@ -13,7 +13,8 @@ template <class Fn>
 Fn procedure(const char* module, const char* name)
 {
     const HMODULE handle = GetModuleHandleA(module);
-    return handle ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name))) : nullptr;
+    return handle ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(handle, name)))
+                  : nullptr;
 }
 
 HANDLE asHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
@@ -54,7 +55,8 @@ bool systemTimesAvailable()
 bool systemTimes(SystemTimes* out)
 {
     alignas(8) uint8_t basic[kBasicBytes], timeOfDay[32], performance[312];
-    if (g_query(0, basic, sizeof basic, nullptr) != 0 || g_query(3, timeOfDay, sizeof timeOfDay, nullptr) != 0 ||
+    if (g_query(0, basic, sizeof basic, nullptr) != 0 ||
+        g_query(3, timeOfDay, sizeof timeOfDay, nullptr) != 0 ||
         g_query(2, performance, sizeof performance, nullptr) != 0)
         return false;
     out->processors = basic[kProcessorsAt];
@@ -135,7 +137,10 @@ bool windowsVersion(uint32_t* major, uint32_t* minor)
 
 Handle createEvent() { return reinterpret_cast<Handle>(CreateEventA(nullptr, TRUE, FALSE, nullptr)); }
 void setEvent(Handle event) { SetEvent(asHandle(event)); }
-bool waitEvent(Handle event, uint32_t ms) { return WaitForSingleObject(asHandle(event), ms) == WAIT_OBJECT_0; }
+bool waitEvent(Handle event, uint32_t ms)
+{
+    return WaitForSingleObject(asHandle(event), ms) == WAIT_OBJECT_0;
+}
 void closeEvent(Handle event) { CloseHandle(asHandle(event)); }
 
 struct ThreadStart {
@@ -180,10 +185,25 @@ uint32_t pageSize()
 }
 
 const Platform kWindows = {
-    heapAlloc,     heapFree,      counter,        counterFrequency, systemTimesAvailable,
-    systemTimes,   openProcessToken, lookupPrivilege, adjustPrivilege, closeToken,
-    setWorkingSet, is64BitKernel, windowsVersion, createEvent,      setEvent,
-    waitEvent,     closeEvent,    startThread,    joinThread,
+    heapAlloc,
+    heapFree,
+    counter,
+    counterFrequency,
+    systemTimesAvailable,
+    systemTimes,
+    openProcessToken,
+    lookupPrivilege,
+    adjustPrivilege,
+    closeToken,
+    setWorkingSet,
+    is64BitKernel,
+    windowsVersion,
+    createEvent,
+    setEvent,
+    waitEvent,
+    closeEvent,
+    startThread,
+    joinThread,
     heapRelease,
     pageSize,
     VYR_BUFFER_SERVICES,

@@ -17,7 +17,8 @@ using BayerSitesKernel = void (*)(const uint8_t* s, uint8_t* out, size_t pixels)
 using BayerGreenKernel = void (*)(const uint8_t* gEven, const uint8_t* gOdd, uint8_t* out, size_t pixels);
 // RGB8888 from a line with its colour at even columns (a) and one with green there (b): red is the
 // even-site colour of a when aIsRed, else that of b; the fourth byte is 0.
-using BayerCellsKernel = void (*)(const uint8_t* a, const uint8_t* b, uint8_t* dst, size_t pixels, bool aIsRed);
+using BayerCellsKernel = void (*)(const uint8_t* a, const uint8_t* b, uint8_t* dst, size_t pixels,
+                                  bool aIsRed);
 
 // pixels a nonzero multiple of 4
 void bayer8CellsToRgb8888Sse2(const uint8_t* a, const uint8_t* b, uint8_t* dst, size_t pixels, bool aIsRed);

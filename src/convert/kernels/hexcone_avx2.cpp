@@ -11,7 +11,8 @@ struct Avx2 {
     static constexpr size_t kPixels = 8;
 
     static R load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-    template <bool Stream> static void store(uint8_t* p, R v)
+    template <bool Stream>
+    static void store(uint8_t* p, R v)
     {
         // 16-byte streaming stores need only the alignment streamable() checks.
         store16<Stream>(p, _mm256_castsi256_si128(v));
@@ -24,10 +25,26 @@ struct Avx2 {
     static R or_(R a, R b) { return _mm256_or_si256(a, b); }
     static R select(R mask, R ifSet, R ifClear) { return _mm256_blendv_epi8(ifClear, ifSet, mask); }
     static R xor_(R a, R b) { return _mm256_xor_si256(a, b); }
-    template <int N> static R srl16(R a) { return _mm256_srli_epi16(a, N); }
-    template <int N> static R sll16(R a) { return _mm256_slli_epi16(a, N); }
-    template <int N> static R srl32(R a) { return _mm256_srli_epi32(a, N); }
-    template <int N> static R sll32(R a) { return _mm256_slli_epi32(a, N); }
+    template <int N>
+    static R srl16(R a)
+    {
+        return _mm256_srli_epi16(a, N);
+    }
+    template <int N>
+    static R sll16(R a)
+    {
+        return _mm256_slli_epi16(a, N);
+    }
+    template <int N>
+    static R srl32(R a)
+    {
+        return _mm256_srli_epi32(a, N);
+    }
+    template <int N>
+    static R sll32(R a)
+    {
+        return _mm256_slli_epi32(a, N);
+    }
     static R packs32(R a, R b) { return _mm256_packs_epi32(a, b); }
     static R unpacklo16(R a, R b) { return _mm256_unpacklo_epi16(a, b); }
     static R unpackhi16(R a, R b) { return _mm256_unpackhi_epi16(a, b); }

@@ -145,13 +145,19 @@ inline void hsvToRgbPass(const uint8_t* src, uint8_t* dst)
 template <class V, bool Intensity>
 struct HexconePass {
     template <bool Stream>
-    static void run(const uint8_t* src, uint8_t* dst) { hexconePass<V, Intensity, Stream>(src, dst); }
+    static void run(const uint8_t* src, uint8_t* dst)
+    {
+        hexconePass<V, Intensity, Stream>(src, dst);
+    }
 };
 
 template <class V>
 struct HsvToRgbPass {
     template <bool Stream>
-    static void run(const uint8_t* src, uint8_t* dst) { hsvToRgbPass<V, Stream>(src, dst); }
+    static void run(const uint8_t* src, uint8_t* dst)
+    {
+        hsvToRgbPass<V, Stream>(src, dst);
+    }
 };
 
 template <class V, class Pass, bool Stream>

@@ -11,7 +11,11 @@ struct Sse2 {
     static constexpr size_t kPixels = 4;
 
     static R load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    template <bool Stream> static void store(uint8_t* p, R v) { store16<Stream>(p, v); }
+    template <bool Stream>
+    static void store(uint8_t* p, R v)
+    {
+        store16<Stream>(p, v);
+    }
     static R zero() { return _mm_setzero_si128(); }
     static R set16(int16_t x) { return _mm_set1_epi16(x); }
     static R set32(int32_t x) { return _mm_set1_epi32(x); }
@@ -22,10 +26,26 @@ struct Sse2 {
         return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
     }
     static R xor_(R a, R b) { return _mm_xor_si128(a, b); }
-    template <int N> static R srl16(R a) { return _mm_srli_epi16(a, N); }
-    template <int N> static R sll16(R a) { return _mm_slli_epi16(a, N); }
-    template <int N> static R srl32(R a) { return _mm_srli_epi32(a, N); }
-    template <int N> static R sll32(R a) { return _mm_slli_epi32(a, N); }
+    template <int N>
+    static R srl16(R a)
+    {
+        return _mm_srli_epi16(a, N);
+    }
+    template <int N>
+    static R sll16(R a)
+    {
+        return _mm_slli_epi16(a, N);
+    }
+    template <int N>
+    static R srl32(R a)
+    {
+        return _mm_srli_epi32(a, N);
+    }
+    template <int N>
+    static R sll32(R a)
+    {
+        return _mm_slli_epi32(a, N);
+    }
     static R packs32(R a, R b) { return _mm_packs_epi32(a, b); }
     static R unpacklo16(R a, R b) { return _mm_unpacklo_epi16(a, b); }
     static R unpackhi16(R a, R b) { return _mm_unpackhi_epi16(a, b); }

@@ -1,5 +1,5 @@
-#include "convert/line.h"
 #include "convert/kernels/simd.h"
+#include "convert/line.h"
 #include "core/cpu.h"
 
 #if defined(VYR_X86_KERNELS)

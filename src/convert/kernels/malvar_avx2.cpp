@@ -14,7 +14,10 @@ inline __m128i load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cas
 inline void store16(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 // The packs work within each 128-bit half: quadwords 0 and 2 hold the results in order.
-inline __m128i inOrder(__m256i packed) { return _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)); }
+inline __m128i inOrder(__m256i packed)
+{
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08));
+}
 
 struct Lanes16 { // sixteen 8-bit samples
     using Vec = __m256i;
@@ -24,7 +27,10 @@ struct Lanes16 { // sixteen 8-bit samples
     static Vec add(Vec a, Vec b) { return _mm256_add_epi16(a, b); }
     static Vec sub(Vec a, Vec b) { return _mm256_sub_epi16(a, b); }
     template <int N>
-    static Vec shl(Vec a) { return _mm256_slli_epi16(a, N); }
+    static Vec shl(Vec a)
+    {
+        return _mm256_slli_epi16(a, N);
+    }
     static Vec over16(Vec a) { return _mm256_srai_epi16(a, 4); }
     static Vec firstPhaseLanes() { return _mm256_set1_epi32(0x0000FFFF); }
     static Vec select(Vec mask, Vec a, Vec b) { return select256(mask, a, b); }
@@ -54,7 +60,10 @@ struct Lanes32 { // eight 16-bit samples
     static Vec add(Vec a, Vec b) { return _mm256_add_epi32(a, b); }
     static Vec sub(Vec a, Vec b) { return _mm256_sub_epi32(a, b); }
     template <int N>
-    static Vec shl(Vec a) { return _mm256_slli_epi32(a, N); }
+    static Vec shl(Vec a)
+    {
+        return _mm256_slli_epi32(a, N);
+    }
     static Vec over16(Vec a) { return _mm256_srai_epi32(a, 4); }
     static Vec firstPhaseLanes() { return _mm256_set1_epi64x(0xFFFFFFFFll); }
     static Vec select(Vec mask, Vec a, Vec b) { return select256(mask, a, b); }

@@ -10,8 +10,8 @@
 namespace vyr::kernels {
 
 struct MalvarLines {
-    const uint8_t* top;    // two above
-    const uint8_t* north;  // one above
+    const uint8_t* top;   // two above
+    const uint8_t* north; // one above
     const uint8_t* centre;
     const uint8_t* south;  // one below
     const uint8_t* bottom; // two below

@@ -40,11 +40,14 @@ inline MalvarColours<L> malvarColours(const MalvarLines& l, size_t x)
     const V d2 = L::template shl<1>(d);
     V e[5];
     e[kCentre] = c;
-    e[kGreenAtColour] = L::over16(L::sub(L::add(c8, L::template shl<2>(L::add(h1, v1))), L::template shl<1>(hv2)));
+    e[kGreenAtColour] =
+        L::over16(L::sub(L::add(c8, L::template shl<2>(L::add(h1, v1))), L::template shl<1>(hv2)));
     e[kOpposite] = L::over16(L::sub(L::add(L::add(c8, L::template shl<2>(c)), L::template shl<2>(d)),
                                     L::add(L::template shl<1>(hv2), hv2)));
-    e[kLeftRight] = L::over16(L::add(L::sub(L::sub(L::add(c10, L::template shl<3>(h1)), L::template shl<1>(h2)), d2), v2));
-    e[kUpDown] = L::over16(L::add(L::sub(L::sub(L::add(c10, L::template shl<3>(v1)), L::template shl<1>(v2)), d2), h2));
+    e[kLeftRight] = L::over16(
+        L::add(L::sub(L::sub(L::add(c10, L::template shl<3>(h1)), L::template shl<1>(h2)), d2), v2));
+    e[kUpDown] = L::over16(
+        L::add(L::sub(L::sub(L::add(c10, L::template shl<3>(v1)), L::template shl<1>(v2)), d2), h2));
 
     constexpr MalvarAssignment a = kMalvarAssignments[Phase];
     constexpr MalvarAssignment b = kMalvarAssignments[Phase ^ 1];
@@ -70,7 +73,8 @@ template <class L>
 struct MalvarRuns {
     template <uint32_t Phase>
     struct Planar {
-        static void run(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0, size_t pixels)
+        static void run(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                        size_t pixels)
         {
             for (size_t x = x0; x < x0 + pixels; x += L::kPixels) {
                 const MalvarColours<L> c = malvarColours<L, Phase>(l, x);

@@ -21,14 +21,20 @@ struct Lanes16 { // eight 8-bit samples
     static Vec add(Vec a, Vec b) { return _mm_add_epi16(a, b); }
     static Vec sub(Vec a, Vec b) { return _mm_sub_epi16(a, b); }
     template <int N>
-    static Vec shl(Vec a) { return _mm_slli_epi16(a, N); }
+    static Vec shl(Vec a)
+    {
+        return _mm_slli_epi16(a, N);
+    }
     static Vec over16(Vec a) { return _mm_srai_epi16(a, 4); }
     static Vec firstPhaseLanes() { return _mm_set1_epi32(0x0000FFFF); }
     static Vec select(Vec mask, Vec a, Vec b) { return select128(mask, a, b); }
 
     // Clamped to 0..255 in the low eight bytes.
     static Vec toBytes(Vec v) { return _mm_packus_epi16(v, v); }
-    static void storeSamples(uint8_t* p, Vec v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), toBytes(v)); }
+    static void storeSamples(uint8_t* p, Vec v)
+    {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), toBytes(v));
+    }
     static void storeRgb8888(uint8_t* p, const MalvarColours<Lanes16>& c)
     {
         const __m128i fourth = _mm_set1_epi32(int(0xFF000000u));
@@ -53,7 +59,10 @@ struct Lanes32 { // four 16-bit samples
     static Vec add(Vec a, Vec b) { return _mm_add_epi32(a, b); }
     static Vec sub(Vec a, Vec b) { return _mm_sub_epi32(a, b); }
     template <int N>
-    static Vec shl(Vec a) { return _mm_slli_epi32(a, N); }
+    static Vec shl(Vec a)
+    {
+        return _mm_slli_epi32(a, N);
+    }
     static Vec over16(Vec a) { return _mm_srai_epi32(a, 4); }
     static Vec firstPhaseLanes() { return _mm_set_epi32(0, -1, 0, -1); }
     static Vec select(Vec mask, Vec a, Vec b) { return select128(mask, a, b); }
@@ -61,7 +70,8 @@ struct Lanes32 { // four 16-bit samples
     // Clamped to 0..32767.
     static void storeSamples(uint8_t* p, Vec v)
     {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epi16(_mm_packs_epi32(v, v), _mm_setzero_si128()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p),
+                         _mm_max_epi16(_mm_packs_epi32(v, v), _mm_setzero_si128()));
     }
 };
 

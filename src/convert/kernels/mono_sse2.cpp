@@ -27,8 +27,8 @@ void mono8ToRgb8888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
 inline __m128i packTriples(__m128i t)
 {
     const __m128i lowDword = _mm_set_epi32(0, -1, 0, -1);
-    const __m128i pairs = _mm_or_si128(_mm_and_si128(t, lowDword),
-                                       _mm_srli_epi64(_mm_andnot_si128(lowDword, t), 8));
+    const __m128i pairs =
+        _mm_or_si128(_mm_and_si128(t, lowDword), _mm_srli_epi64(_mm_andnot_si128(lowDword, t), 8));
     return _mm_or_si128(_mm_move_epi64(pairs),
                         _mm_slli_si128(_mm_unpackhi_epi64(pairs, _mm_setzero_si128()), 6));
 }
@@ -36,9 +36,9 @@ inline __m128i packTriples(__m128i t)
 // Eight grey bytes in the low half of v to two registers of four triples each.
 inline void triples8(__m128i v, __m128i& first, __m128i& second)
 {
-    const __m128i doubled = _mm_unpacklo_epi8(v, v);                 // words v | v << 8
+    const __m128i doubled = _mm_unpacklo_epi8(v, v);                  // words v | v << 8
     const __m128i single = _mm_unpacklo_epi8(v, _mm_setzero_si128()); // words v
-    first = packTriples(_mm_unpacklo_epi16(doubled, single));          // dwords v v v 0
+    first = packTriples(_mm_unpacklo_epi16(doubled, single));         // dwords v v v 0
     second = packTriples(_mm_unpackhi_epi16(doubled, single));
 }
 
@@ -163,7 +163,8 @@ void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_
     size_t i = 0;
     withStores(dst, pixels, [&](auto stores) {
         for (; i + 16 <= pixels; i += 16)
-            store16<decltype(stores)::kStream>(dst + i, _mm_packus_epi16(luma8(src + 4 * i), luma8(src + 4 * i + 32)));
+            store16<decltype(stores)::kStream>(dst + i,
+                                               _mm_packus_epi16(luma8(src + 4 * i), luma8(src + 4 * i + 32)));
     });
     if (i < pixels) { // one block left
         const __m128i words = luma8(src + 4 * i);

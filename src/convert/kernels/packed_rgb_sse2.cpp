@@ -107,14 +107,16 @@ void rgbr888ToRgb888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32
     });
     if (i < pixels) { // one block of 8 pixels, 24 bytes
         const __m128i first = load16(src), tail = load8(src + 16);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), phase0.swap(first, load16(src + 2), _mm_slli_si128(first, 2)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                         phase0.swap(first, load16(src + 2), _mm_slli_si128(first, 2)));
         put8(dst + 16, phase1.swap(tail, _mm_srli_epi64(tail, 16), load8(src + 14)));
     }
 }
 
 void rgb101010ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
-    const __m128i blue = _mm_set1_epi32(0x3FC), green = _mm_set1_epi32(0xFF000), red = _mm_set1_epi32(0x3FC00000);
+    const __m128i blue = _mm_set1_epi32(0x3FC), green = _mm_set1_epi32(0xFF000),
+                  red = _mm_set1_epi32(0x3FC00000);
     withStores(dst, 4 * pixels, [&](auto stores) {
         for (size_t i = 0; i < pixels; i += 4) {
             const __m128i w = load16(src + 4 * i);

@@ -67,10 +67,7 @@ inline void cellsToMono8(const uint8_t* src, uint8_t* dst, size_t pixels)
     {                                                                                                        \
         cellsToRgb8888<Wide, false>(s, d, cells);                                                            \
     }                                                                                                        \
-    void yuy2ToYuv##Isa(const uint8_t* s, uint8_t* d, size_t cells)                                          \
-    {                                                                                                        \
-        yuy2ToYuv<Wide>(s, d, cells);                                                                        \
-    }                                                                                                        \
+    void yuy2ToYuv##Isa(const uint8_t* s, uint8_t* d, size_t cells) { yuy2ToYuv<Wide>(s, d, cells); }        \
     void uyvyToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                       \
     {                                                                                                        \
         cellsToMono8<Wide, true>(s, d, pixels);                                                              \

@@ -65,10 +65,7 @@ inline void mono16ToYuy2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32
     {                                                                                                        \
         rgb8888ToYuv<Wide>(s, d, pixels);                                                                    \
     }                                                                                                        \
-    void mono8ToYuy2##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                       \
-    {                                                                                                        \
-        mono8ToYuy2<Wide>(s, d, pixels);                                                                     \
-    }                                                                                                        \
+    void mono8ToYuy2##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { mono8ToYuy2<Wide>(s, d, pixels); }  \
     void mono16ToYuy2##Isa(const uint8_t* s, uint8_t* d, size_t pixels, uint32_t shift)                      \
     {                                                                                                        \
         mono16ToYuy2<Wide>(s, d, pixels, shift);                                                             \
