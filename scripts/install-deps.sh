@@ -4,7 +4,8 @@
 #   scripts/install-deps.sh --cross    also the Windows (mingw-w64, wine64) and i386 (qemu) builds
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config binutils)
+packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config binutils
+          clang-format-14)
 if [[ "${1:-}" == "--cross" ]]; then
   packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64
              qemu-user-static g++-multilib)

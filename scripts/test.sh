@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
+#   0. clang-format finds nothing to change in any tracked C/C++ file
 #   1. release build: all tests (unit and cross-process), benchmarks and the tool built
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
 #   3. Windows cross builds: the 32-bit DLL's export table; the 64-bit test suite under wine64
@@ -17,6 +18,9 @@ configure() { # dir, extra cmake arguments...
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DVYR_WERROR=ON "$@" >/dev/null
 }
+
+step "formatting"
+git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format-14 --dry-run -Werror
 
 step "release build"
 configure out/release -DCMAKE_BUILD_TYPE=Release
