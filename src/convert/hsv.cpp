@@ -12,7 +12,7 @@
 #define VYR_X86_VARIANT(fn) nullptr
 #endif
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 constexpr ReciprocalTable makeReciprocalTable()
@@ -29,7 +29,7 @@ constexpr ReciprocalTable makeReciprocalTable()
 
 const ReciprocalTable kHexconeReciprocals = makeReciprocalTable();
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels
 
 namespace vyr::convert {
 namespace {

@@ -38,8 +38,7 @@ void pairsPlain(uint8_t* dst, const uint8_t* src, size_t n)
 Moves chooseMoves()
 {
     // A 32-bit processor may have MMX or SSE without SSE2.
-    return {bytesLoop, wordsLoop, VyrUtilIsSSE2() ? kernels::copyPairsSse2 : pairsPlain,
-            kernels::copyStreamingSse};
+    return {bytesLoop, wordsLoop, VyrUtilIsSSE2() ? copyPairsSse2 : pairsPlain, copyStreamingSse};
 }
 #else
 Moves chooseMoves() { return {bytesLoop, wordsLoop, pairsPlain, pairsPlain}; }

@@ -2,7 +2,7 @@
 
 #include "copy/memcpy_kernels.h"
 
-namespace vyr::kernels {
+namespace vyr::copy {
 
 // Only SSE instructions: the path runs wherever VyrUtilIsSSE holds, SSE2 or not.
 void copyStreamingSse(uint8_t* dst, const uint8_t* src, size_t bytes)
@@ -18,4 +18,4 @@ void copyStreamingSse(uint8_t* dst, const uint8_t* src, size_t bytes)
     _mm_sfence();
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::copy

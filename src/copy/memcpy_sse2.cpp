@@ -2,7 +2,7 @@
 
 #include "copy/memcpy_kernels.h"
 
-namespace vyr::kernels {
+namespace vyr::copy {
 namespace {
 
 inline void move16(uint8_t* dst, const uint8_t* src)
@@ -29,4 +29,4 @@ void copyPairsSse2(uint8_t* dst, const uint8_t* src, size_t bytes)
         move16(dst + i, src + i);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::copy

@@ -10,7 +10,7 @@
 #define VYR_HAVE_CPUID 1
 #endif
 
-namespace vyr::cpu {
+namespace vyr::core {
 namespace {
 
 inline uint32_t atomicLoad(const uint32_t* p, int order) { return __atomic_load_n(p, order); }
@@ -237,4 +237,4 @@ bool Machine::isE3DNow() const
     return is3DNow() && (extendedFeatures() & (1u << 30)) != 0;
 }
 
-} // namespace vyr::cpu
+} // namespace vyr::core

@@ -9,7 +9,7 @@
 
 #include "core/shared.h"
 
-namespace vyr::cpu {
+namespace vyr::core {
 
 // Word indices in the cache. The feature word doubles as the "filled" mark.
 enum CacheWord : unsigned {
@@ -83,4 +83,4 @@ private:
 // Queries over the machine-wide cache and the real processor.
 inline Machine machine() { return Machine(os::machineShared()->cpu, processorOps()); }
 
-} // namespace vyr::cpu
+} // namespace vyr::core

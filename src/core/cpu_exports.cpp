@@ -2,7 +2,7 @@
 #include "VyrUtility.h"
 #include "core/cpu.h"
 
-using vyr::cpu::machine;
+using vyr::core::machine;
 
 extern "C" {
 

@@ -3,7 +3,7 @@
 #include "VyrLog.h"
 #include "core/log.h"
 
-namespace vyr {
+namespace vyr::core {
 namespace {
 int32_t g_fpgaEmuEnabled = 0; // per process, never in the machine-wide block
 } // namespace
@@ -18,18 +18,18 @@ bool startProcess()
     return false;
 }
 
-} // namespace vyr
+} // namespace vyr::core
 
 extern "C" {
 
 VYR_API int32_t VYR_CALL VyrUtilGetFpgaEmuEnabled(void)
 {
-    return __atomic_load_n(&vyr::g_fpgaEmuEnabled, __ATOMIC_RELAXED);
+    return __atomic_load_n(&vyr::core::g_fpgaEmuEnabled, __ATOMIC_RELAXED);
 }
 
 VYR_API void VYR_CALL VyrUtilSetFpgaEmuEnabled(int32_t value)
 {
-    __atomic_store_n(&vyr::g_fpgaEmuEnabled, value, __ATOMIC_RELAXED);
+    __atomic_store_n(&vyr::core::g_fpgaEmuEnabled, value, __ATOMIC_RELAXED);
 }
 
 } // extern "C"

@@ -2,7 +2,7 @@
 
 #include "VyrUtility.h"
 
-namespace vyr {
+namespace vyr::core {
 
 // The per-process initialisation step of the entry point; nothing to do in this library.
 VyrBool VyrUtilInitInstance();
@@ -11,4 +11,4 @@ VyrBool VyrUtilInitInstance();
 // the initialisation step fails, and the process must then not be counted.
 bool startProcess();
 
-} // namespace vyr
+} // namespace vyr::core

@@ -5,7 +5,7 @@
 
 #include "VyrLog.h"
 
-namespace vyr {
+namespace vyr::core {
 
 void LogPrintf(const char* format, const char* file, int line, ...)
 {
@@ -18,4 +18,4 @@ void LogPrintf(const char* format, const char* file, int line, ...)
     VyrLogPutLog(0, file, line, buffer);
 }
 
-} // namespace vyr
+} // namespace vyr::core

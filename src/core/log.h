@@ -1,6 +1,6 @@
 #pragma once
 
-namespace vyr {
+namespace vyr::core {
 
 constexpr const char* kFileVyrUtil = "..\\..\\OS\\Windows\\VyrUtil";
 constexpr const char* kFileAdjustProc = "..\\..\\OS\\Windows\\adjustProc";
@@ -14,4 +14,4 @@ void LogPrintf(const char* format, const char* file, int line, ...)
 #endif
     ;
 
-} // namespace vyr
+} // namespace vyr::core

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace vyr {
+namespace vyr::core {
 
 constexpr unsigned kCpuCacheWords = 8;
 
@@ -14,10 +14,10 @@ struct Shared {
 
 constexpr Shared kFreshShared = {-1, {}};
 
-namespace os {
+} // namespace vyr::core
+
+namespace vyr::os {
 // The block this process uses. Valid at any time: before attaching (or when the platform cannot
 // provide a machine-wide block) it is a private block with the fresh values.
-Shared* machineShared();
-} // namespace os
-
-} // namespace vyr
+core::Shared* machineShared();
+} // namespace vyr::os

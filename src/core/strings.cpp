@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-namespace vyr {
+namespace vyr::core {
 
 uint32_t boundedCopy(char* dst, size_t capacity, const char* src)
 {
@@ -37,4 +37,4 @@ uint32_t boundedFormat(char* dst, size_t capacity, const char* format, ...)
     return static_cast<size_t>(needed) < capacity ? kStringOk : kStringTruncated;
 }
 
-} // namespace vyr
+} // namespace vyr::core

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr {
+namespace vyr::core {
 
 constexpr uint32_t kStringOk = 0;
 constexpr uint32_t kStringTruncated = 0x8007007A;
@@ -21,4 +21,4 @@ uint32_t boundedFormat(char* dst, size_t capacity, const char* format, ...)
 #endif
     ;
 
-} // namespace vyr
+} // namespace vyr::core

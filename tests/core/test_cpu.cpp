@@ -16,9 +16,12 @@
 #endif
 
 namespace vyr::test {
+
+using core::kCpuCacheWords;
+using core::Machine;
 namespace {
 
-using cpu::Machine;
+using core::Machine;
 
 // A processor made of chosen words: EAX, EBX, ECX, EDX of each leaf.
 struct FakeProcessor {
@@ -39,7 +42,7 @@ bool fakeCpuid(uint32_t leaf, uint32_t regs[4])
 bool fakeTrySse()
 {
     ++g_fake.trials;
-    g_fake.featureSeenAtTrial = g_cache[cpu::kFeature];
+    g_fake.featureSeenAtTrial = g_cache[core::kFeature];
     return g_fake.sseRuns;
 }
 bool fakeTrySse2()
@@ -47,7 +50,7 @@ bool fakeTrySse2()
     ++g_fake.trials;
     return g_fake.sse2Runs;
 }
-const cpu::Ops kFakeOps = {fakeCpuid, fakeTrySse, fakeTrySse2};
+const core::Ops kFakeOps = {fakeCpuid, fakeTrySse, fakeTrySse2};
 
 // Leaf 0: the maximum standard leaf and the name in EBX, EDX, ECX.
 void setVendor(const char* name)
@@ -59,7 +62,7 @@ void setVendor(const char* name)
     std::memcpy(&leaf[2], name + 8, 4);
 }
 
-constexpr uint32_t kFeatures = cpu::kBitMmx | cpu::kBitSse | cpu::kBitSse2 | cpu::kBitHtt | 1u;
+constexpr uint32_t kFeatures = core::kBitMmx | core::kBitSse | core::kBitSse2 | core::kBitHtt | 1u;
 
 class InjectedCpu : public ::testing::Test {
 protected:
@@ -98,10 +101,10 @@ TEST_F(InjectedCpu, HyperThreadingNeedsPentium4IntelAndTheFlag)
         uint32_t signature, feature;
         bool pentium4, ht;
     } rows[] = {
-        {"GenuineIntel", 0x000006F2, kFeatures, false, false},                // family 6
-        {"GenuineIntel", 0x00000F29, kFeatures, true, true},                  // family 15
-        {"GenuineIntel", 0x00A00011, kFeatures & ~cpu::kBitHtt, true, false}, // extended family, no flag
-        {"AuthenticAMD", 0x00000F29, kFeatures, true, false},                 // only GenuineIntel counts
+        {"GenuineIntel", 0x000006F2, kFeatures, false, false},                 // family 6
+        {"GenuineIntel", 0x00000F29, kFeatures, true, true},                   // family 15
+        {"GenuineIntel", 0x00A00011, kFeatures & ~core::kBitHtt, true, false}, // extended family, no flag
+        {"AuthenticAMD", 0x00000F29, kFeatures, true, false},                  // only GenuineIntel counts
     };
     for (const auto& r : rows) {
         setVendor(r.vendor);
@@ -144,12 +147,12 @@ TEST_F(InjectedCpu, TrialsAndTheFilledMark)
         EXPECT_EQ(2, g_fake.trials); // a filled cache is read once
     }
 
-    Machine noSse = machine(0x00000F29, 0, cpu::kBitMmx);
-    g_cache[cpu::kOsSse] = 1; // left from elsewhere: a clear feature bit must not rewrite it
+    Machine noSse = machine(0x00000F29, 0, core::kBitMmx);
+    g_cache[core::kOsSse] = 1; // left from elsewhere: a clear feature bit must not rewrite it
     g_fake.trials = 0;
     EXPECT_TRUE(noSse.isMMX());
     EXPECT_EQ(0, g_fake.trials);
-    EXPECT_EQ(1u, g_cache[cpu::kOsSse]);
+    EXPECT_EQ(1u, g_cache[core::kOsSse]);
     EXPECT_FALSE(noSse.isSSE());
 
     Machine zero = machine(0x00000F29, 0, 0);

@@ -11,6 +11,17 @@
 #include "log_capture.h"
 
 namespace vyr::test {
+
+using core::boundedCopy;
+using core::boundedFormat;
+using core::kFileAdjustProc;
+using core::kFileSharedBuffer;
+using core::kStringInvalidCapacity;
+using core::kStringOk;
+using core::kStringTruncated;
+using core::LogPrintf;
+using core::startProcess;
+using core::VyrUtilInitInstance;
 namespace {
 
 class Logging : public LogCapture {};

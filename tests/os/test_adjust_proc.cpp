@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "OS/adjustProc.h"
+#include "OS/adjust_proc.h"
 #include "VyrUtility.h"
 #include "log_capture.h"
 
@@ -108,7 +108,7 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
         g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
         g_calls.clear();
         const size_t before = texts().size();
-        EXPECT_EQ(c.result, proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
+        EXPECT_EQ(c.result, os::adjust_proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
         EXPECT_EQ(c.call ? Lines({c.call}) : Lines(), g_calls);
         const Lines all = texts();
         EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}),
@@ -119,10 +119,10 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
 TEST_F(AdjustProc, WorkingSetAfterTheQuotaPrivilege)
 {
     g.workingSet = 7; // the platform's own success value comes back
-    EXPECT_EQ(7u, proc::adjustWorkingSet(p_, 4096, 0xFFFFFFFFu));
+    EXPECT_EQ(7u, os::adjust_proc::adjustWorkingSet(p_, 4096, 0xFFFFFFFFu));
     g.workingSet = 0;
     g.workingSetError = 0x5A;
-    EXPECT_EQ(0u, proc::adjustWorkingSet(p_, 8192, 4096));
+    EXPECT_EQ(0u, os::adjust_proc::adjustWorkingSet(p_, 8192, 4096));
     EXPECT_EQ(Lines({"42/24:1", "set 4096 4294967295", "42/24:1", "set 8192 4096"}), g_calls);
     EXPECT_EQ(Lines({"VyrUtilAdjustWorkingSet => Cannot change size of working set (lastError: 0x5a "
                      "min: 8192 max: 4096 )"}),
@@ -138,12 +138,12 @@ TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
     const Case cases[] = {{true, 6, 1, 0}, {true, 6, 2, 1}, {true, 6, 3, 1},  {true, 10, 0, 1},
                           {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
     for (const Case& c : cases) {
-        proc::VersionRecord record;
+        os::adjust_proc::VersionRecord record;
         g = {1, 1, 1, 1, 0, 0, c.ok, c.major, c.minor};
         g_versionCalls = 0;
-        EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
+        EXPECT_EQ(c.want, os::adjust_proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         g.major = c.want ? 5 : 10; // a second reading would flip the answer
-        EXPECT_EQ(c.want, proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
+        EXPECT_EQ(c.want, os::adjust_proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
         EXPECT_EQ(1, g_versionCalls);
     }
 }

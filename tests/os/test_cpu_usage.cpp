@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "OS/cpuUsage.h"
+#include "OS/cpu_usage.h"
 #include "VyrUtility.h"
 #include "bytes.h"
 
@@ -52,7 +52,7 @@ struct Reference {
     std::vector<double> values() const { return {current, minimum, maximum, longTerm}; }
 };
 
-std::vector<double> values(const usage::Monitor& m)
+std::vector<double> values(const os::cpu_usage::Monitor& m)
 {
     return {m.current(), m.minimum(), m.maximum(), m.longTerm()};
 }
@@ -79,7 +79,7 @@ TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
     p.closeEvent = [](os::Handle) { ++g_eventsClosed; };
     p.startThread = [](os::ThreadMain, void*) { return os::Handle(1); };
     p.joinThread = [](os::Handle) { ++g_joins; };
-    usage::Monitor m(p);
+    os::cpu_usage::Monitor m(p);
     Reference want;
     for (uint32_t ltSamples : {0u, 1u, 3u, 10u}) {
         ASSERT_EQ(1u, m.enter(0, ltSamples));

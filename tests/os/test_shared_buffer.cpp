@@ -1,7 +1,7 @@
 // Shared-buffer rules on a platform that records every call and fails where the test says.
 #include <gtest/gtest.h>
 
-#include "OS/sharedBuffer.h"
+#include "OS/shared_buffer.h"
 #include "buffer_rules.h"
 
 namespace vyr::test {
@@ -87,11 +87,11 @@ TEST_F(SharedBufferRules, AllocateAndOpenSteps)
         script();
         g.error = error;
         SharedBuffer* out = nullptr;
-        EXPECT_EQ(result,
-                  open ? shared::open(p_, "cam", &out) : shared::allocate(p_, 0x123456789ull, "cam", &out));
+        EXPECT_EQ(result, open ? os::shared_buffer::open(p_, "cam", &out)
+                               : os::shared_buffer::allocate(p_, 0x123456789ull, "cam", &out));
         if (result) {
-            EXPECT_EQ(created, shared::hasCreated(out));
-            EXPECT_EQ(1u, shared::release(p_, out));
+            EXPECT_EQ(created, os::shared_buffer::hasCreated(out));
+            EXPECT_EQ(1u, os::shared_buffer::release(p_, out));
         }
         EXPECT_EQ(want, calls());
         const std::string prefix = open ? "VyrUtilOpenSharedBuffer => " : "VyrUtilAllocSharedBuffer => ";
@@ -103,35 +103,35 @@ TEST_F(SharedBufferRules, NullArgumentsMapAndUnmap)
 {
     SharedBuffer allocated = {9, 1, 7, 65536}, *out = nullptr;
     SharedBufferMap* map = nullptr;
-    EXPECT_EQ(0u, shared::allocate(p_, 64, "n", nullptr));
-    EXPECT_EQ(0u, shared::allocate(p_, 64, nullptr, &out));
-    EXPECT_EQ(0u, shared::open(p_, "n", nullptr));
-    EXPECT_EQ(0u, shared::open(p_, nullptr, &out));
-    EXPECT_EQ(1u, shared::release(p_, nullptr));
-    EXPECT_EQ(0u, shared::hasCreated(nullptr));
-    EXPECT_EQ(0u, shared::lock(p_, nullptr, 0));
-    EXPECT_EQ(0u, shared::unlock(p_, nullptr));
-    EXPECT_EQ(nullptr, shared::map(p_, nullptr, 0, 0, &map));
-    EXPECT_EQ(nullptr, shared::map(p_, &allocated, 0, 0, nullptr));
-    EXPECT_EQ(1u, shared::unmap(p_, nullptr));
+    EXPECT_EQ(0u, os::shared_buffer::allocate(p_, 64, "n", nullptr));
+    EXPECT_EQ(0u, os::shared_buffer::allocate(p_, 64, nullptr, &out));
+    EXPECT_EQ(0u, os::shared_buffer::open(p_, "n", nullptr));
+    EXPECT_EQ(0u, os::shared_buffer::open(p_, nullptr, &out));
+    EXPECT_EQ(1u, os::shared_buffer::release(p_, nullptr));
+    EXPECT_EQ(0u, os::shared_buffer::hasCreated(nullptr));
+    EXPECT_EQ(0u, os::shared_buffer::lock(p_, nullptr, 0));
+    EXPECT_EQ(0u, os::shared_buffer::unlock(p_, nullptr));
+    EXPECT_EQ(nullptr, os::shared_buffer::map(p_, nullptr, 0, 0, &map));
+    EXPECT_EQ(nullptr, os::shared_buffer::map(p_, &allocated, 0, 0, nullptr));
+    EXPECT_EQ(1u, os::shared_buffer::unmap(p_, nullptr));
     EXPECT_EQ(nullptr, out);
     EXPECT_EQ(nullptr, map);
     // The view starts at the offset's page.
-    EXPECT_EQ(g_memory + 904, shared::map(p_, &allocated, 5000, 60536, &map));
-    EXPECT_EQ(1u, shared::unmap(p_, map)); // the view's base goes back, not the pointer handed out
-    EXPECT_EQ(nullptr, shared::map(p_, &allocated, 5000, 60537, &map));
+    EXPECT_EQ(g_memory + 904, os::shared_buffer::map(p_, &allocated, 5000, 60536, &map));
+    EXPECT_EQ(1u, os::shared_buffer::unmap(p_, map)); // the view's base goes back, not the pointer handed out
+    EXPECT_EQ(nullptr, os::shared_buffer::map(p_, &allocated, 5000, 60537, &map));
     g_recorder.heapRefusedIn = 0;
-    EXPECT_EQ(nullptr, shared::map(p_, &allocated, 0, 0, &map));
+    EXPECT_EQ(nullptr, os::shared_buffer::map(p_, &allocated, 0, 0, &map));
     g.view = false;
     g.error = 0x46C;
-    EXPECT_EQ(nullptr, shared::map(p_, &allocated, 4096, 0, &map));
+    EXPECT_EQ(nullptr, os::shared_buffer::map(p_, &allocated, 4096, 0, &map));
     g.view = true;
-    ASSERT_NE(nullptr, shared::map(p_, &allocated, 4096, 0, &map));
+    ASSERT_NE(nullptr, os::shared_buffer::map(p_, &allocated, 4096, 0, &map));
     g.unmap = false;
     g.error = 0x1E7;
-    EXPECT_EQ(0u, shared::unmap(p_, map)); // the object is kept for another try
+    EXPECT_EQ(0u, os::shared_buffer::unmap(p_, map)); // the object is kept for another try
     g.unmap = true;
-    EXPECT_EQ(1u, shared::unmap(p_, map));
+    EXPECT_EQ(1u, os::shared_buffer::unmap(p_, map));
     EXPECT_EQ(Lines({"mapView 9 4096 61440", "unmapView base", "mapView 9 4096 0", "mapView 9 4096 0",
                      "unmapView base", "unmapView base"}),
               calls());

@@ -7,7 +7,7 @@
 #include <numeric>
 #include <set>
 
-#include "OS/userBuffer.h"
+#include "OS/user_buffer.h"
 #include "buffer_rules.h"
 
 namespace vyr::test {
@@ -99,7 +99,7 @@ protected:
     {
         g.supply.assign(frames.begin(), frames.end());
         UserBuffer* b = nullptr;
-        EXPECT_EQ(1u, user::allocate(p_, &size, &b));
+        EXPECT_EQ(1u, os::user_buffer::allocate(p_, &size, &b));
         calls();
         return b;
     }
@@ -113,45 +113,45 @@ TEST_F(UserBufferRules, AllocationAndFree)
         g.supply = {11, 12, 13};
         uint64_t size = 10000;
         UserBuffer* b = nullptr;
-        ASSERT_EQ(1u, user::allocate(p_, &size, &b));
+        ASSERT_EQ(1u, os::user_buffer::allocate(p_, &size, &b));
         EXPECT_EQ(limit == 3 ? 10000u : 8192u, size); // written back only when fewer are granted
         EXPECT_EQ(size, b->bufSize);
         EXPECT_EQ(limit == 3 ? Frames({11, 12, 13}) : Frames({11, 12}), frames(b));
-        EXPECT_EQ(1u, user::release(p_, b));
+        EXPECT_EQ(1u, os::user_buffer::release(p_, b));
         EXPECT_EQ(Lines({"allocate 3", "free " + std::to_string(limit)}), calls());
     }
     UserBuffer* out = nullptr;
     uint64_t size = 5 * 1048576 + 1, zero = 0;
     g.available = false;
-    EXPECT_EQ(0u, user::allocate(p_, nullptr, nullptr)); // checked before the arguments
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, nullptr, nullptr)); // checked before the arguments
     g.available = true;
-    EXPECT_EQ(0u, user::allocate(p_, &size, nullptr));
-    EXPECT_EQ(0u, user::allocate(p_, nullptr, &out));
-    EXPECT_EQ(0u, user::allocate(p_, &zero, &out));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, &size, nullptr));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, nullptr, &out));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, &zero, &out));
     g_recorder.heapRefusedIn = 0;
-    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, &size, &out));
     g_recorder.heapRefusedIn = 1;
-    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, &size, &out));
     g.privilege = false;
-    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, &size, &out));
     g.privilege = true;
     g.error = 0x5AF;
     g.allocate = false;
-    EXPECT_EQ(0u, user::allocate(p_, &size, &out));
+    EXPECT_EQ(0u, os::user_buffer::allocate(p_, &size, &out));
     EXPECT_EQ(Lines({"allocate 1281"}), calls());
     EXPECT_EQ(nullptr, out);
     // A refused free keeps the pages not freed, for a second try.
     g = Fake();
     UserBuffer* b = buffer({21, 22, 23, 24}, 16384);
     g.freeRefusedAt = 1;
-    EXPECT_EQ(0u, user::release(p_, b));
+    EXPECT_EQ(0u, os::user_buffer::release(p_, b));
     EXPECT_EQ(Frames({22, 23, 24}), frames(b));
     g.freeRefusedAt = SIZE_MAX;
     g_recorder.releaseRefused = true;
-    EXPECT_EQ(0u, user::release(p_, b));
+    EXPECT_EQ(0u, os::user_buffer::release(p_, b));
     g_recorder.releaseRefused = false;
     EXPECT_EQ(Lines({"free 4", "free 3"}), calls());
-    EXPECT_EQ(0u, user::release(p_, nullptr));
+    EXPECT_EQ(0u, os::user_buffer::release(p_, nullptr));
     const std::string alloc = "VyrUtilAllocUserBuffer=> ", invalid = alloc + "Argument invalid ( ",
                       spaced = "VyrUtilAllocUserBuffer => ", free = "VyrUtilFreeUserBuffer=> ";
     const std::string arrayBytes = std::to_string(1281 * sizeof(uintptr_t)); // frame numbers are pointer-wide
@@ -165,7 +165,8 @@ TEST_F(UserBufferRules, AllocationAndFree)
                spaced + "lastError: 0x5af", free + "Cannot free physical memory ( 1 pages)",
                free + "Cannot free the user PFN array", free + "Argument invalid ( pBufObject == NULL)"}),
         logged());
-    EXPECT_EQ(1u, user::release(p_, b)); // the pages are back: the array and object go without the platform
+    EXPECT_EQ(1u, os::user_buffer::release(
+                      p_, b)); // the pages are back: the array and object go without the platform
     EXPECT_TRUE(calls().empty());
 }
 
@@ -202,32 +203,32 @@ TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
     for (const auto& [target, spares, result, made, swapped] : cases) {
         UserBuffer* b = buffer(target, target.size() * 4096);
         g.supply.insert(g.supply.end(), spares.begin(), spares.end());
-        EXPECT_EQ(result, user::replaceAbove4G(p_, b));
+        EXPECT_EQ(result, os::user_buffer::replaceAbove4G(p_, b));
         EXPECT_EQ(made, calls());
         Frames want = target;
         for (const auto& [i, frame] : swapped)
             want[i] = frame;
         EXPECT_EQ(want, frames(b));
-        EXPECT_EQ(1u, user::release(p_, b));
+        EXPECT_EQ(1u, os::user_buffer::release(p_, b));
         calls();
     }
     // The scatter-gather list holds the pages below 4 GB only.
     UserBuffer* b = buffer({5, kHigh - 1, 0x7FFFF}, 12288);
     UserBufferSgEntry entries[3] = {};
-    EXPECT_EQ(0u, user::pages(p_, b, entries, 2));
-    ASSERT_EQ(1u, user::pages(p_, b, entries, 3));
+    EXPECT_EQ(0u, os::user_buffer::pages(p_, b, entries, 2));
+    ASSERT_EQ(1u, os::user_buffer::pages(p_, b, entries, 3));
     const std::pair<uint32_t, uint32_t> want[3] = {{0x5000, 4096}, {0xFFFFF000, 4096}, {0x7FFFF000, 4096}};
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(want[i], std::make_pair(entries[i].physicalAddress, entries[i].length)) << i;
-    EXPECT_EQ(1u, user::allBelow4G(b));
+    EXPECT_EQ(1u, os::user_buffer::allBelow4G(b));
     b->pfnArray[2] = kHigh;
-    EXPECT_EQ(0u, user::pages(p_, b, entries, 3));
-    EXPECT_EQ(0u, user::allBelow4G(b));
-    EXPECT_EQ(0u, user::allBelow4G(nullptr));
-    EXPECT_EQ(0u, user::pages(p_, nullptr, entries, 3));
+    EXPECT_EQ(0u, os::user_buffer::pages(p_, b, entries, 3));
+    EXPECT_EQ(0u, os::user_buffer::allBelow4G(b));
+    EXPECT_EQ(0u, os::user_buffer::allBelow4G(nullptr));
+    EXPECT_EQ(0u, os::user_buffer::pages(p_, nullptr, entries, 3));
     g_recorder.heapRefusedIn = 0;
-    EXPECT_EQ(0u, user::replaceAbove4G(p_, b));
-    EXPECT_EQ(0u, user::replaceAbove4G(p_, nullptr));
+    EXPECT_EQ(0u, os::user_buffer::replaceAbove4G(p_, b));
+    EXPECT_EQ(0u, os::user_buffer::replaceAbove4G(p_, nullptr));
     EXPECT_EQ(Lines({"VyrUtilGetSegUserBuffer=> Argument invalid ( nSgEntry < numberOfPages)",
                      "VyrUtilGetPagesUserBuffer=> At least one page is above 4 GBytes",
                      "VyrUtilIsPagesBelow4GUserBuffer=> Argument invalid ( pBufObject == NULL)",
@@ -237,7 +238,7 @@ TEST_F(UserBufferRules, PagesAbove4GAndTheirReplacement)
               logged());
     EXPECT_TRUE(calls().empty());
     b->pfnArray[2] = 0x7FFFF;
-    user::release(p_, b);
+    os::user_buffer::release(p_, b);
 }
 
 TEST_F(UserBufferRules, MappingRangesAndRefusals)
@@ -246,8 +247,8 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
     // Where the pointer lands in the range, then the calls of the mapping and unmapping.
     const auto mapped = [&](uint64_t offset, uint64_t size, void* address) {
         UserBufferMap* m = nullptr;
-        const std::string at = where(user::map(p_, b, offset, size, address, &m));
-        EXPECT_EQ(1u, user::unmap(p_, m));
+        const std::string at = where(os::user_buffer::map(p_, b, offset, size, address, &m));
+        EXPECT_EQ(1u, os::user_buffer::unmap(p_, m));
         return Lines{at} + calls();
     };
     EXPECT_EQ(Lines({"904", "reserve 8192", "map 0 2 32 33", "unmap 0 2", "release 0 8192"}),
@@ -255,24 +256,25 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
     EXPECT_EQ(Lines({"1048577", "map 1048576 1 33", "unmap 1048576 1"}), // the caller's range stays reserved
               mapped(8193, 1, kRange + 0x100000));
     UserBufferMap* m = nullptr;
-    EXPECT_EQ(nullptr, user::map(p_, b, 9999, 2, nullptr, &m));
-    EXPECT_EQ(nullptr, user::map(p_, nullptr, 0, 1, nullptr, &m));
-    EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, nullptr));
-    EXPECT_EQ(0u, user::unmap(p_, nullptr));
+    EXPECT_EQ(nullptr, os::user_buffer::map(p_, b, 9999, 2, nullptr, &m));
+    EXPECT_EQ(nullptr, os::user_buffer::map(p_, nullptr, 0, 1, nullptr, &m));
+    EXPECT_EQ(nullptr, os::user_buffer::map(p_, b, 0, 1, nullptr, nullptr));
+    EXPECT_EQ(0u, os::user_buffer::unmap(p_, nullptr));
     g_recorder.heapRefusedIn = 0;
-    EXPECT_EQ(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
+    EXPECT_EQ(nullptr, os::user_buffer::map(p_, b, 0, 1, nullptr, &m));
     g.reserve = false;
     g.error = 0x57;
-    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
+    EXPECT_EQ(nullptr, os::user_buffer::map(p_, b, 5000, 4000, nullptr, &m));
     g.reserve = true;
     g.map = false;
     g.release = false;
-    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, nullptr, &m));
-    EXPECT_EQ(nullptr, user::map(p_, b, 5000, 4000, kRange, &m)); // the caller's range is not released
+    EXPECT_EQ(nullptr, os::user_buffer::map(p_, b, 5000, 4000, nullptr, &m));
+    EXPECT_EQ(nullptr,
+              os::user_buffer::map(p_, b, 5000, 4000, kRange, &m)); // the caller's range is not released
     g.map = true;
     g.unmap = false;
-    ASSERT_NE(nullptr, user::map(p_, b, 0, 1, nullptr, &m));
-    EXPECT_EQ(0u, user::unmap(p_, m)); // unmapping goes on after a refusal
+    ASSERT_NE(nullptr, os::user_buffer::map(p_, b, 0, 1, nullptr, &m));
+    EXPECT_EQ(0u, os::user_buffer::unmap(p_, m)); // unmapping goes on after a refusal
     EXPECT_EQ(Lines({"reserve 8192", "reserve 8192", "map 0 2 32 33", "release 0 8192", "map 0 2 32 33",
                      "reserve 4096", "map 0 1 31", "unmap 0 1", "release 0 4096"}),
               calls());
@@ -288,7 +290,7 @@ TEST_F(UserBufferRules, MappingRangesAndRefusals)
                error, unmap + "Cannot unmap physical memory ( 1 pages)", unmap + "lastError= 0x57",
                unmap + "Cannot free virtual memory ( 1 pages)"}),
         logged());
-    user::release(p_, b);
+    os::user_buffer::release(p_, b);
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "OS/os.h"
-#include "OS/userBuffer.h"
+#include "OS/user_buffer.h"
 #include "VyrUtility.h"
 #include "child_process.h"
 #include "log_capture.h"

@@ -139,7 +139,7 @@ Path exportPath(ExportedLine exported)
 void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
                           const std::vector<uint32_t>& counts, bool longRun)
 {
-    const uint32_t streaming = uint32_t(kernels::kStreamingBytes / shape.dstBytes(1) + 37);
+    const uint32_t streaming = uint32_t(convert::kernels::kStreamingBytes / shape.dstBytes(1) + 37);
     for (auto [isa, path] : runnableVariants(paths)) {
         EXPECT_TRUE(matchesReference(shape, path, rule, counts))
             << convert::isaName(isa) << ", unusedBits " << shape.unusedBits;

@@ -12,12 +12,15 @@
 #include "core/lifecycle.h"
 
 namespace vyr::os {
+
+using core::kFreshShared;
+using core::startProcess;
 namespace {
 
 using block::Layout;
 
-Shared g_private = kFreshShared; // used whenever no machine-wide block is mapped
-Shared* g_shared = &g_private;
+core::Shared g_private = core::kFreshShared; // used whenever no machine-wide block is mapped
+core::Shared* g_shared = &g_private;
 
 int g_fd = -1;
 Layout* g_map = nullptr;
@@ -142,6 +145,6 @@ __attribute__((destructor(101))) void onUnload() { detach(); }
 
 } // namespace
 
-Shared* machineShared() { return __atomic_load_n(&g_shared, __ATOMIC_ACQUIRE); }
+core::Shared* machineShared() { return __atomic_load_n(&g_shared, __ATOMIC_ACQUIRE); }
 
 } // namespace vyr::os

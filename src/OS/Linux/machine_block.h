@@ -35,7 +35,7 @@ constexpr off_t kAttachedByte = 1;
 constexpr off_t kSlotBase = 4096; // slot i is locked at kSlotBase + i
 
 struct Layout {
-    Shared shared;               // counter and CPU cache
+    core::Shared shared;         // counter and CPU cache
     uint32_t slotHigh;           // slots handed out since the block was fresh
     uint8_t slotCounted[kSlots]; // 1 while the slot's process is counted in shared.attach
 };

@@ -7,7 +7,7 @@
 
 #include "OS/Linux/services.h"
 
-namespace vyr::os::linux_half {
+namespace vyr::os::linux_services {
 namespace {
 
 struct PrivilegeName {
@@ -103,4 +103,4 @@ int32_t setWorkingSet(size_t minimum, size_t maximum, uint32_t* lastError)
     return 1;
 }
 
-} // namespace vyr::os::linux_half
+} // namespace vyr::os::linux_services

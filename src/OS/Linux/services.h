@@ -3,7 +3,7 @@
 
 #include "OS/os.h"
 
-namespace vyr::os::linux_half {
+namespace vyr::os::linux_services {
 
 // /proc/stat: idle and I/O-wait time summed over the processors, and the processors counted there,
 // with the monotonic clock, all in nanoseconds.
@@ -20,4 +20,4 @@ void closeToken(Handle token);
 // becomes the soft limit, the maximum the hard one.
 int32_t setWorkingSet(size_t minimum, size_t maximum, uint32_t* lastError);
 
-} // namespace vyr::os::linux_half
+} // namespace vyr::os::linux_services

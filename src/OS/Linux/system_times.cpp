@@ -8,7 +8,7 @@
 
 #include "OS/Linux/services.h"
 
-namespace vyr::os::linux_half {
+namespace vyr::os::linux_services {
 namespace {
 
 constexpr uint64_t kNanosecondsPerSecond = 1000000000u;
@@ -92,4 +92,4 @@ bool systemTimes(SystemTimes* out)
     return true;
 }
 
-} // namespace vyr::os::linux_half
+} // namespace vyr::os::linux_services

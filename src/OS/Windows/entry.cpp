@@ -6,10 +6,10 @@
 namespace vyr::os {
 namespace {
 // One copy for every process that loads the DLL: a data section with the shared attribute.
-__attribute__((section(".shared"), shared)) Shared g_shared = kFreshShared;
+__attribute__((section(".shared"), shared)) core::Shared g_shared = core::kFreshShared;
 } // namespace
 
-Shared* machineShared() { return &g_shared; }
+core::Shared* machineShared() { return &g_shared; }
 
 } // namespace vyr::os
 
@@ -17,7 +17,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
-        if (!vyr::startProcess())
+        if (!vyr::core::startProcess())
             return FALSE;
         InterlockedIncrement(reinterpret_cast<volatile LONG*>(&vyr::os::machineShared()->attach));
         return TRUE;

@@ -2,7 +2,7 @@
 
 #include "convert/kernels/bayer_kernels.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 inline __m128i load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
@@ -121,4 +121,4 @@ void bayer15GreenSse2(const uint8_t* gEven, const uint8_t* gOdd, uint8_t* out, s
         store(out + 2 * x, saturate15(_mm_avg_epu16(evenSites16(gEven + 2 * x), oddSites16(gOdd + 2 * x))));
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

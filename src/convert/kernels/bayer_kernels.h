@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 using BayerSitesKernel = void (*)(const uint8_t* s, uint8_t* out, size_t pixels);
 using BayerGreenKernel = void (*)(const uint8_t* gEven, const uint8_t* gOdd, uint8_t* out, size_t pixels);
@@ -31,4 +31,4 @@ void bayer15EvenSitesSse2(const uint8_t* s, uint8_t* out, size_t pixels);
 void bayer15OddSitesSse2(const uint8_t* s, uint8_t* out, size_t pixels);
 void bayer15GreenSse2(const uint8_t* gEven, const uint8_t* gOdd, uint8_t* out, size_t pixels);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -3,7 +3,7 @@
 #include "convert/kernels/hexcone_kernels.h"
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 struct Avx2 {
@@ -83,11 +83,11 @@ struct Avx2 {
 };
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels
 
 #include "convert/kernels/hexcone_body.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 void rgb8888ToHsvAvx2(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
@@ -107,4 +107,4 @@ void hsvToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels)
     _mm256_zeroupper();
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -17,7 +17,7 @@
 
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Bytes 0, 1 and 2 of the pixels of two registers, as 16-bit lanes.
@@ -190,4 +190,4 @@ inline void runPasses(const uint8_t* src, uint8_t* dst, size_t pixels)
 }
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

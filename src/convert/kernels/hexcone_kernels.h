@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 // Entry n (1..255) holds w = ceil(32640 * 32768 / n) as w >> 15 in its low 16 bits and w & 0x7FFF
 // in its high 16 bits, the halves 16-bit multiply-adds take; entry 0 is 0. For x <= n,
@@ -24,4 +24,4 @@ void rgb8888ToHsiAvx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 void hsvToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels);
 void hsvToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

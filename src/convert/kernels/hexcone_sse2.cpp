@@ -3,7 +3,7 @@
 #include "convert/kernels/hexcone_kernels.h"
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 struct Sse2 {
@@ -91,11 +91,11 @@ struct Sse2 {
 };
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels
 
 #include "convert/kernels/hexcone_body.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 void rgb8888ToHsvSse2(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
@@ -112,4 +112,4 @@ void hsvToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels)
     runPasses<Sse2, HsvToRgbPass<Sse2>>(src, dst, pixels);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -15,10 +15,10 @@ __attribute__((target("xsave"))) uint64_t enabledRegisterState() { return _xgetb
 
 Isa detect()
 {
-    if (!cpu::machine().isSSE2())
+    if (!core::machine().isSSE2())
         return kPlain;
     uint32_t leaf1[4], leaf7[4] = {0, 0, 0, 0}, leaf0[4];
-    const cpu::Ops& ops = cpu::processorOps();
+    const core::Ops& ops = core::processorOps();
     ops.cpuid(0, leaf0);
     ops.cpuid(1, leaf1);
     const bool ssse3 = (leaf1[2] >> 9) & 1;

@@ -2,7 +2,7 @@
 
 #include "convert/kernels/malvar_lanes.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 inline __m256i select256(__m256i mask, __m256i a, __m256i b)
@@ -94,4 +94,4 @@ void malvar15ToPlanarAvx2(const MalvarLines& l, uint8_t* red, uint8_t* green, ui
     withMalvarPhase<MalvarRuns<Lanes32>::Planar>(phase, l, red, green, blue, x0, pixels);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 struct MalvarLines {
     const uint8_t* top;   // two above
@@ -47,4 +47,4 @@ void malvar15ToPlanarSse2(const MalvarLines& l, uint8_t* red, uint8_t* green, ui
 void malvar15ToPlanarAvx2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
                           size_t pixels, uint32_t phase);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

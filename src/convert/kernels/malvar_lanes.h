@@ -10,7 +10,7 @@
 
 #include "convert/kernels/malvar_kernels.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 template <class L>
@@ -96,4 +96,4 @@ struct MalvarRuns {
 };
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

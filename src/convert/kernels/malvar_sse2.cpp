@@ -2,7 +2,7 @@
 
 #include "convert/kernels/malvar_lanes.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 inline __m128i select128(__m128i mask, __m128i a, __m128i b)
@@ -94,4 +94,4 @@ void malvar15ToPlanarSse2(const MalvarLines& l, uint8_t* red, uint8_t* green, ui
     withMalvarPhase<MalvarRuns<Lanes32>::Planar>(phase, l, red, green, blue, x0, pixels);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -3,7 +3,7 @@
 #include "convert/kernels/mono_kernels.h"
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Shuffle masks for 256-bit registers: each 16-byte lane picks from its own lane.
@@ -126,4 +126,4 @@ void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
         mono8ToRgb888Loop<false>(src, dst, pixels);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 // MONO8 to RGB8888, block 16: 16 grey bytes to 64 bytes of v v v v.
 void mono8ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
@@ -29,4 +29,4 @@ void mono8ToRgb565Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
 void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

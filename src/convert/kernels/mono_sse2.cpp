@@ -4,7 +4,7 @@
 #include "convert/kernels/store.h"
 #include "convert/kernels/with_stores.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 template <bool Stream>
@@ -172,4 +172,4 @@ void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_
     }
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

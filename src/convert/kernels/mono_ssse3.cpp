@@ -3,7 +3,7 @@
 #include "convert/kernels/mono_kernels.h"
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Byte i of the 48 output bytes of 16 pixels is grey byte i / 3.
@@ -45,4 +45,4 @@ void mono8ToRgb888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_
         mono8ToRgb888Loop<false>(src, dst, pixels);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

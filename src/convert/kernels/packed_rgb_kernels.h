@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 // RGB888 or RGBR888 to RGB8888, block 8: 24 bytes to 8 pixels of blue, green, red and a 0 byte.
 void rgb888ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
@@ -18,4 +18,4 @@ void rgbr888ToRgb888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32
 // RGB101010 to RGB8888 (unusedBits 0), block 4: the top 8 bits of each field, a 0 fourth byte.
 void rgb101010ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -3,7 +3,7 @@
 #include "convert/kernels/packed_rgb_kernels.h"
 #include "convert/kernels/with_stores.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Four 3-byte pixels at bytes 0..11 of x spread to four 32-bit pixels with a 0 fourth byte: pixel k
@@ -128,4 +128,4 @@ void rgb101010ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uin
     });
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

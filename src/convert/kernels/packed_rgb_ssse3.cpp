@@ -3,7 +3,7 @@
 #include "convert/kernels/packed_rgb_kernels.h"
 #include "convert/kernels/with_stores.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Four 3-byte pixels from byte `first` on to four 32-bit pixels with a 0 fourth byte, colour bytes
@@ -54,4 +54,4 @@ void rgbr888ToRgb8888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels, uint
     triplesToQuads<true>(src, dst, pixels);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 using MergeKernel = void (*)(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* dst,
                              size_t pixels);
@@ -15,4 +15,4 @@ void mergeSse2(const uint8_t* red, const uint8_t* green, const uint8_t* blue, ui
 // Bytes 2, 1 and 0 of every pixel to the red, green and blue planes.
 void splitSse2(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -3,7 +3,7 @@
 #include "convert/kernels/planar_kernels.h"
 #include "convert/kernels/with_stores.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Blue and green bytes interleaved into words, red widened to words: four pixels each half.
@@ -62,4 +62,4 @@ void splitSse2(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, 
     }
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

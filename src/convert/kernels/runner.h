@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 using Kernel = void (*)(const uint8_t* src, uint8_t* dst, size_t pixels);
 
@@ -57,4 +57,4 @@ inline void runBlocks(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t h0,
         throughStackBlock<B, SrcBpp, DstBpp>(src, dst, t, kernel);
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -8,7 +8,7 @@
 
 #include "convert/kernels/simd.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 template <bool Stream>
 static inline void store16(uint8_t* p, __m128i v)
@@ -25,4 +25,4 @@ static inline bool streamable(const uint8_t* dst, size_t bytes)
     return bytes >= kStreamingBytes && (reinterpret_cast<uintptr_t>(dst) & 15) == 0;
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

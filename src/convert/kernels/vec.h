@@ -12,7 +12,7 @@
 
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 struct V128 {
@@ -179,4 +179,4 @@ struct V256 {
 #endif
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

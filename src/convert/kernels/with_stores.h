@@ -9,7 +9,7 @@
 
 #include "convert/kernels/store.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 template <bool Stream>
 struct Stores {
@@ -34,4 +34,4 @@ static inline __m128i load16(const uint8_t* p)
 static inline __m128i load8(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
 static inline void put8(uint8_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

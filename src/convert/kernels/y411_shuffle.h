@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 constexpr int kY411Lumas[8] = {1, 2, 4, 5, 7, 8, 10, 11};
@@ -20,4 +20,4 @@ inline void highByteShuffle(int8_t* m, int at, const int (&offsets)[8])
 }
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

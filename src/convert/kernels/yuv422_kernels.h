@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 void uyvyToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t cells);
 void yuy2ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t cells);
@@ -19,4 +19,4 @@ void yuy2ToYuvAvx2(const uint8_t* src, uint8_t* dst, size_t cells);
 void uyvyToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 void yuy2ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

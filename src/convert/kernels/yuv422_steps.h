@@ -4,7 +4,7 @@
 
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // UYVY holds luma in the high byte of each 16-bit half cell, YUY2 in the low byte.
@@ -54,11 +54,11 @@ inline void cellsToMono8(const uint8_t* src, uint8_t* dst, size_t pixels)
 }
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels
 
 // The exported kernels of one instruction set, over its widest register.
 #define VYR_YUV422_KERNELS(Isa, Wide)                                                                        \
-    namespace vyr::kernels {                                                                                 \
+    namespace vyr::convert::kernels {                                                                        \
     void uyvyToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t cells)                                      \
     {                                                                                                        \
         cellsToRgb8888<Wide, true>(s, d, cells);                                                             \

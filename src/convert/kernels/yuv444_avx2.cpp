@@ -2,7 +2,7 @@
 #include "convert/kernels/yuv444_kernels.h"
 #include "convert/kernels/yuv444_steps.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // The first 16-byte lane takes the two units at byte 0 of its load, the second those at byte 4.
@@ -35,4 +35,4 @@ void y411ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t units)
     });
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

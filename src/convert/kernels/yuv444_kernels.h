@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 // Multiples of 8 pixels: V, U, Y, X to B, G, R, 0.
 void yuvToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels);
@@ -14,4 +14,4 @@ void y411ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t units);
 void y411ToRgb8888Ssse3(const uint8_t* src, uint8_t* dst, size_t units);
 void y411ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t units);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -1,7 +1,7 @@
 #include "convert/kernels/yuv444_kernels.h"
 #include "convert/kernels/yuv444_steps.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Two units: the eight lumas and each unit's U and V twice (once per two-pixel cell), gathered
@@ -31,4 +31,4 @@ void y411ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t units)
     });
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

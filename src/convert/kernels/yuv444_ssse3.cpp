@@ -4,7 +4,7 @@
 #include "convert/kernels/yuv444_kernels.h"
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 inline __m128i highBytes(int at, const int (&offsets)[8])
@@ -33,4 +33,4 @@ void y411ToRgb8888Ssse3(const uint8_t* src, uint8_t* dst, size_t units)
     });
 }
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -4,7 +4,7 @@
 
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Eight pixels per lane from two loads. The lumas and the V | U << 8 words are packed from the
@@ -30,4 +30,4 @@ inline void yuvToRgb8888(const uint8_t* src, uint8_t* dst, size_t pixels)
 }
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 
 // Multiples of 4 pixels: B, G, R, X to V, U, Y, 0 with the vector chroma rule.
 void rgb8888ToYuvSse2(const uint8_t* src, uint8_t* dst, size_t pixels);
@@ -16,4 +16,4 @@ void mono8ToYuy2Avx2(const uint8_t* src, uint8_t* dst, size_t pixels);
 void mono16ToYuy2Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t shift);
 void mono16ToYuy2Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t shift);
 
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

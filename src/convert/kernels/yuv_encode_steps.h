@@ -4,7 +4,7 @@
 
 #include "convert/kernels/yuv_math.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 // Four pixels per lane. Every product fits 32 bits: the sums are exact before their shifts.
@@ -56,11 +56,11 @@ inline void mono16ToYuy2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32
 }
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels
 
 // The exported kernels of one instruction set, over its widest register.
 #define VYR_YUV_ENCODE_KERNELS(Isa, Wide)                                                                    \
-    namespace vyr::kernels {                                                                                 \
+    namespace vyr::convert::kernels {                                                                        \
     void rgb8888ToYuv##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
         rgb8888ToYuv<Wide>(s, d, pixels);                                                                    \

@@ -8,7 +8,7 @@
 
 #include "convert/kernels/vec.h"
 
-namespace vyr::kernels {
+namespace vyr::convert::kernels {
 namespace {
 
 template <bool On>
@@ -85,4 +85,4 @@ inline void bgrxFromPixels(typename O::V y, typename O::V u4, typename O::V v4, 
 }
 
 } // namespace
-} // namespace vyr::kernels
+} // namespace vyr::convert::kernels

@@ -12,7 +12,7 @@ struct PerfCounter {
     uint64_t startCount;
 };
 
-namespace vyr::perf {
+namespace vyr::os::perf_counter {
 
 uint32_t allocate(const os::Platform& platform, PerfCounter** counter);
 uint32_t release(const os::Platform& platform, PerfCounter* counter);
@@ -22,4 +22,4 @@ double seconds(const os::Platform& platform, const PerfCounter* counter);
 double milliseconds(const os::Platform& platform, const PerfCounter* counter);
 double microseconds(const os::Platform& platform, const PerfCounter* counter);
 
-} // namespace vyr::perf
+} // namespace vyr::os::perf_counter

@@ -7,7 +7,7 @@
 
 #include "OS/os.h"
 
-namespace vyr::usage {
+namespace vyr::os::cpu_usage {
 
 class Monitor {
 public:
@@ -51,4 +51,4 @@ private:
 // The monitor of this process, over the real platform.
 Monitor& processMonitor();
 
-} // namespace vyr::usage
+} // namespace vyr::os::cpu_usage

@@ -1,9 +1,13 @@
-#include "OS/sharedBuffer.h"
+#include "OS/shared_buffer.h"
 
 #include "core/log.h"
 #include "core/strings.h"
 
-namespace vyr::shared {
+namespace vyr::os::shared_buffer {
+
+using core::boundedFormat;
+using core::kFileSharedBuffer;
+using core::LogPrintf;
 
 uint32_t allocate(const os::Platform& platform, uint64_t bufSize, const char* name, SharedBuffer** out)
 {
@@ -196,7 +200,7 @@ uint32_t unmap(const os::Platform& platform, SharedBufferMap* map)
     return 1;
 }
 
-} // namespace vyr::shared
+} // namespace vyr::os::shared_buffer
 
 extern "C" {
 
@@ -205,36 +209,36 @@ using vyr::os::platform;
 VYR_API uint32_t VYR_CALL VyrUtilAllocSharedBuffer(uint64_t bufSize, const char* szBufObjectName,
                                                    SharedBuffer** ppBufferObj)
 {
-    return vyr::shared::allocate(platform(), bufSize, szBufObjectName, ppBufferObj);
+    return vyr::os::shared_buffer::allocate(platform(), bufSize, szBufObjectName, ppBufferObj);
 }
 VYR_API uint32_t VYR_CALL VyrUtilOpenSharedBuffer(const char* szBufObjectName, SharedBuffer** ppSharedObject)
 {
-    return vyr::shared::open(platform(), szBufObjectName, ppSharedObject);
+    return vyr::os::shared_buffer::open(platform(), szBufObjectName, ppSharedObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilFreeSharedBuffer(SharedBuffer* pBufObject)
 {
-    return vyr::shared::release(platform(), pBufObject);
+    return vyr::os::shared_buffer::release(platform(), pBufObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilHasCreatedSharedBuffer(SharedBuffer* pBufObject)
 {
-    return vyr::shared::hasCreated(pBufObject);
+    return vyr::os::shared_buffer::hasCreated(pBufObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilLockSharedBuffer(SharedBuffer* pBufObject, uint32_t timeout)
 {
-    return vyr::shared::lock(platform(), pBufObject, timeout);
+    return vyr::os::shared_buffer::lock(platform(), pBufObject, timeout);
 }
 VYR_API uint32_t VYR_CALL VyrUtilUnlockSharedBuffer(SharedBuffer* pBufObject)
 {
-    return vyr::shared::unlock(platform(), pBufObject);
+    return vyr::os::shared_buffer::unlock(platform(), pBufObject);
 }
 VYR_API void* VYR_CALL VyrUtilMapSharedBuffer(SharedBuffer* pBufObject, uint64_t bufOffset,
                                               uint64_t bufMapSize, SharedBufferMap** ppBufMapObject)
 {
-    return vyr::shared::map(platform(), pBufObject, bufOffset, bufMapSize, ppBufMapObject);
+    return vyr::os::shared_buffer::map(platform(), pBufObject, bufOffset, bufMapSize, ppBufMapObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilUnmapSharedBuffer(SharedBufferMap* pBufMapObject)
 {
-    return vyr::shared::unmap(platform(), pBufMapObject);
+    return vyr::os::shared_buffer::unmap(platform(), pBufMapObject);
 }
 
 } // extern "C"

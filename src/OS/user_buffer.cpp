@@ -1,11 +1,14 @@
-#include "OS/userBuffer.h"
+#include "OS/user_buffer.h"
 
 #include <cstring>
 
-#include "OS/adjustProc.h"
+#include "OS/adjust_proc.h"
 #include "core/log.h"
 
-namespace vyr::user {
+namespace vyr::os::user_buffer {
+
+using core::kFileUserBuffer;
+using core::LogPrintf;
 namespace {
 
 bool below4G(os::FrameNumber frame) { return frame < kFirstFrameAbove4G; }
@@ -55,7 +58,7 @@ uint32_t allocate(const os::Platform& platform, uint64_t* bufSize, UserBuffer** 
         platform.heapFree(buffer);
         return 0;
     }
-    if (!proc::adjustPrivilege(platform, "SeLockMemoryPrivilege", 1)) {
+    if (!adjust_proc::adjustPrivilege(platform, "SeLockMemoryPrivilege", 1)) {
         platform.heapFree(buffer->pfnArray);
         platform.heapFree(buffer);
         return 0;
@@ -293,7 +296,7 @@ uint32_t unmap(const os::Platform& platform, UserBufferMap* map)
     return static_cast<uint32_t>(result);
 }
 
-} // namespace vyr::user
+} // namespace vyr::os::user_buffer
 
 extern "C" {
 
@@ -301,38 +304,39 @@ using vyr::os::platform;
 
 VYR_API uint32_t VYR_CALL VyrUtilAllocUserBuffer(uint64_t* bufSize, UserBuffer** pBufObject)
 {
-    return vyr::user::allocate(platform(), bufSize, pBufObject);
+    return vyr::os::user_buffer::allocate(platform(), bufSize, pBufObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilFreeUserBuffer(UserBuffer* pBufObject)
 {
-    return vyr::user::release(platform(), pBufObject);
+    return vyr::os::user_buffer::release(platform(), pBufObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilGetPagesUserBuffer(UserBuffer* pBufObject, UserBufferSgEntry* sgList,
                                                     uint32_t nSgEntry)
 {
-    return vyr::user::pages(platform(), pBufObject, sgList, nSgEntry);
+    return vyr::os::user_buffer::pages(platform(), pBufObject, sgList, nSgEntry);
 }
 VYR_API uint32_t VYR_CALL VyrUtilIsAllPagesBelow4GUserBuffer(UserBuffer* pBufObject)
 {
-    return vyr::user::allBelow4G(pBufObject);
+    return vyr::os::user_buffer::allBelow4G(pBufObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilReplacePagesAbove4GUserBuffer(UserBuffer* pBufObject)
 {
-    return vyr::user::replaceAbove4G(platform(), pBufObject);
+    return vyr::os::user_buffer::replaceAbove4G(platform(), pBufObject);
 }
 VYR_API void* VYR_CALL VyrUtilMapUserBuffer(UserBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
                                             UserBufferMap** ppBufMapObject)
 {
-    return vyr::user::map(platform(), pBufObject, bufOffset, bufMapSize, nullptr, ppBufMapObject);
+    return vyr::os::user_buffer::map(platform(), pBufObject, bufOffset, bufMapSize, nullptr, ppBufMapObject);
 }
 VYR_API void* VYR_CALL VyrUtilMapUserBufferEx(UserBuffer* pBufObject, uint64_t bufOffset, uint64_t bufMapSize,
                                               void* mapAddress, UserBufferMap** ppBufMapObject)
 {
-    return vyr::user::map(platform(), pBufObject, bufOffset, bufMapSize, mapAddress, ppBufMapObject);
+    return vyr::os::user_buffer::map(platform(), pBufObject, bufOffset, bufMapSize, mapAddress,
+                                     ppBufMapObject);
 }
 VYR_API uint32_t VYR_CALL VyrUtilUnmapUserBuffer(UserBufferMap* pBufMapObject)
 {
-    return vyr::user::unmap(platform(), pBufMapObject);
+    return vyr::os::user_buffer::unmap(platform(), pBufMapObject);
 }
 
 } // extern "C"

@@ -1,6 +1,6 @@
-#include "OS/perfCounter.h"
+#include "OS/perf_counter.h"
 
-namespace vyr::perf {
+namespace vyr::os::perf_counter {
 
 uint32_t allocate(const os::Platform& platform, PerfCounter** counter)
 {
@@ -54,7 +54,7 @@ double microseconds(const os::Platform& platform, const PerfCounter* counter)
     return seconds(platform, counter) * 1000.0 * 1000.0;
 }
 
-} // namespace vyr::perf
+} // namespace vyr::os::perf_counter
 
 extern "C" {
 
@@ -62,31 +62,31 @@ using vyr::os::platform;
 
 VYR_API uint32_t VYR_CALL VyrUtilAllocPerfCounter(PerfCounter** counter)
 {
-    return vyr::perf::allocate(platform(), counter);
+    return vyr::os::perf_counter::allocate(platform(), counter);
 }
 VYR_API uint32_t VYR_CALL VyrUtilFreePerfCounter(PerfCounter* counter)
 {
-    return vyr::perf::release(platform(), counter);
+    return vyr::os::perf_counter::release(platform(), counter);
 }
 VYR_API uint32_t VYR_CALL VyrUtilResetPerfCounter(PerfCounter* counter)
 {
-    return vyr::perf::reset(platform(), counter);
+    return vyr::os::perf_counter::reset(platform(), counter);
 }
 VYR_API double VYR_CALL VyrUtilComputeTimePerfCounter(PerfCounter* counter, uint32_t reset)
 {
-    return vyr::perf::computeTime(platform(), counter, reset);
+    return vyr::os::perf_counter::computeTime(platform(), counter, reset);
 }
 VYR_API double VYR_CALL VyrUtilGetTimePerfCounter(PerfCounter* counter)
 {
-    return vyr::perf::seconds(platform(), counter);
+    return vyr::os::perf_counter::seconds(platform(), counter);
 }
 VYR_API double VYR_CALL VyrUtilGetTimeMilliPerfCounter(PerfCounter* counter)
 {
-    return vyr::perf::milliseconds(platform(), counter);
+    return vyr::os::perf_counter::milliseconds(platform(), counter);
 }
 VYR_API double VYR_CALL VyrUtilGetTimeMicroPerfCounter(PerfCounter* counter)
 {
-    return vyr::perf::microseconds(platform(), counter);
+    return vyr::os::perf_counter::microseconds(platform(), counter);
 }
 
 } // extern "C"

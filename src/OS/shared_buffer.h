@@ -20,7 +20,7 @@ struct SharedBufferMap {
     void* view;
 };
 
-namespace vyr::shared {
+namespace vyr::os::shared_buffer {
 
 constexpr size_t kLockNameCapacity = 260;
 
@@ -34,4 +34,4 @@ void* map(const os::Platform& platform, SharedBuffer* buffer, uint64_t offset, u
           SharedBufferMap** out);
 uint32_t unmap(const os::Platform& platform, SharedBufferMap* map);
 
-} // namespace vyr::shared
+} // namespace vyr::os::shared_buffer

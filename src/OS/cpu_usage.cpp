@@ -1,8 +1,8 @@
-#include "OS/cpuUsage.h"
+#include "OS/cpu_usage.h"
 
 #include "VyrUtility.h"
 
-namespace vyr::usage {
+namespace vyr::os::cpu_usage {
 namespace {
 
 // One step of the arithmetic rounded to double. x87 code keeps wider intermediates, which would end
@@ -102,11 +102,11 @@ Monitor& processMonitor()
     return monitor;
 }
 
-} // namespace vyr::usage
+} // namespace vyr::os::cpu_usage
 
 extern "C" {
 
-using vyr::usage::processMonitor;
+using vyr::os::cpu_usage::processMonitor;
 
 VYR_API uint32_t VYR_CALL VyrUtilEnterCpuUsage(uint32_t period, uint32_t ltSamples)
 {

@@ -21,7 +21,7 @@ struct UserBufferMap {
     uint32_t callerRange; // 1: the caller's range, left reserved; 0: the library's, released on unmap
 };
 
-namespace vyr::user {
+namespace vyr::os::user_buffer {
 
 // Frame numbers from here on name pages at or above 4 GB.
 constexpr os::FrameNumber kFirstFrameAbove4G = 0x100000;
@@ -37,4 +37,4 @@ void* map(const os::Platform& platform, UserBuffer* buffer, uint64_t offset, uin
           UserBufferMap** out);
 uint32_t unmap(const os::Platform& platform, UserBufferMap* map);
 
-} // namespace vyr::user
+} // namespace vyr::os::user_buffer

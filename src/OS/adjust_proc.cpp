@@ -1,4 +1,4 @@
-#include "OS/adjustProc.h"
+#include "OS/adjust_proc.h"
 
 #include "VyrUtility.h"
 #include "core/log.h"
@@ -10,7 +10,10 @@
 #define VYR_SIZE_FORMAT "%zu"
 #endif
 
-namespace vyr::proc {
+namespace vyr::os::adjust_proc {
+
+using core::kFileAdjustProc;
+using core::LogPrintf;
 
 uint32_t adjustPrivilege(const os::Platform& platform, const char* name, uint32_t enable)
 {
@@ -79,10 +82,10 @@ uint32_t isWindows8AndGreater(const os::Platform& platform, VersionRecord& recor
     return major > 6 || (major == 6 && minor >= 2) ? 1 : 0;
 }
 
-} // namespace vyr::proc
+} // namespace vyr::os::adjust_proc
 
 namespace {
-vyr::proc::VersionRecord g_version; // filled on the first query in the process
+vyr::os::adjust_proc::VersionRecord g_version; // filled on the first query in the process
 } // namespace
 
 extern "C" {
@@ -91,16 +94,19 @@ using vyr::os::platform;
 
 VYR_API uint32_t VYR_CALL VyrUtilAdjustProcessPrivilege(const char* name, uint32_t enable)
 {
-    return vyr::proc::adjustPrivilege(platform(), name, enable);
+    return vyr::os::adjust_proc::adjustPrivilege(platform(), name, enable);
 }
 VYR_API uint32_t VYR_CALL VyrUtilAdjustProcessWorkingSet(uint32_t minimum, uint32_t maximum)
 {
-    return vyr::proc::adjustWorkingSet(platform(), minimum, maximum);
+    return vyr::os::adjust_proc::adjustWorkingSet(platform(), minimum, maximum);
 }
-VYR_API uint32_t VYR_CALL VyrUtilIs64BitKernel(void) { return vyr::proc::is64BitKernel(platform()); }
+VYR_API uint32_t VYR_CALL VyrUtilIs64BitKernel(void)
+{
+    return vyr::os::adjust_proc::is64BitKernel(platform());
+}
 VYR_API uint32_t VYR_CALL VyrUtilIsWindows8AndGreater(void)
 {
-    return vyr::proc::isWindows8AndGreater(platform(), g_version);
+    return vyr::os::adjust_proc::isWindows8AndGreater(platform(), g_version);
 }
 
 } // extern "C"

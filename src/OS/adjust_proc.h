@@ -6,7 +6,7 @@
 
 #include "OS/os.h"
 
-namespace vyr::proc {
+namespace vyr::os::adjust_proc {
 
 uint32_t adjustPrivilege(const os::Platform& platform, const char* name, uint32_t enable);
 uint32_t adjustWorkingSet(const os::Platform& platform, uint32_t minimum, uint32_t maximum);
@@ -21,4 +21,4 @@ struct VersionRecord {
 
 uint32_t isWindows8AndGreater(const os::Platform& platform, VersionRecord& record);
 
-} // namespace vyr::proc
+} // namespace vyr::os::adjust_proc
