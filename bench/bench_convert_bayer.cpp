@@ -118,8 +118,8 @@ void register2x2(const std::string& name, const convert::Bayer2x2Paths& paths, s
                              }});
     };
     for (unsigned i = convert::processorIsa(); i > convert::kPlain; --i) {
-        if (paths.variants[i])
-            add(convert::isaName(convert::Isa(i)), paths.variants[i]);
+        if (paths.vector[i])
+            add(convert::isaName(convert::Isa(i)), paths.vector[i]);
     }
     add("scalar", paths.scalar);
 }
@@ -135,8 +135,8 @@ void registerMalvar(const std::string& name, const convert::MalvarPaths& paths, 
                              }});
     };
     for (unsigned i = convert::processorIsa(); i > convert::kPlain; --i) {
-        if (paths.variants[i] && paths.variants[i] != paths.scalar)
-            add(convert::isaName(convert::Isa(i)), paths.variants[i]);
+        if (paths.fast[i])
+            add(convert::isaName(convert::Isa(i)), paths.fast[i]);
     }
     add("scalar", paths.scalar);
 }

@@ -14,7 +14,7 @@ const bool registered = [] {
     registerPaths("MONO8toRGB5551", kMono8ToRgb5551, 1, 2);
     registerPaths("MONO8toRGB565", kMono8ToRgb565, 1, 2);
     registerPaths("RGB8888toMONO8", kRgb8888ToMono8, 4, 1);
-    registerLineBench({"MONO16toRGB8888/scalar", kMono16ToRgb8888, 2, 4});
+    registerLineBench({"MONO16toRGB8888/scalar", kMono16ToRgb8888.scalar, 2, 4});
     return true;
 }();
 

@@ -67,13 +67,15 @@ void registerLineBench(const LineBench& b)
     }
 }
 
-void registerPaths(const std::string& name, const convert::Paths& paths, double srcBpp, double dstBpp,
+void registerPaths(const std::string& name, const convert::LinePaths& paths, double srcBpp, double dstBpp,
                    uint32_t unusedBits)
 {
     for (unsigned i = convert::kPlain + 1; i <= convert::processorIsa(); ++i) {
-        if (paths.variants[i])
-            registerLineBench({name + "/" + convert::isaName(convert::Isa(i)), paths.variants[i], srcBpp,
-                               dstBpp, unusedBits});
+        const std::string isa = convert::isaName(convert::Isa(i));
+        if (paths.fast[i])
+            registerLineBench({name + "/scalar-" + isa, paths.fast[i], srcBpp, dstBpp, unusedBits});
+        if (paths.vector[i])
+            registerLineBench({name + "/" + isa, paths.vector[i], srcBpp, dstBpp, unusedBits});
     }
     registerLineBench({name + "/scalar", paths.scalar, srcBpp, dstBpp, unusedBits});
 }

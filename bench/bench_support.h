@@ -25,8 +25,8 @@ struct LineBench {
 // Registers name/line and name/frame, and the memcpy references of their sizes.
 void registerLineBench(const LineBench& b);
 
-// Both paths of a converter.
-void registerPaths(const std::string& name, const convert::Paths& paths, double srcBpp, double dstBpp,
+// Every path of a converter: its kernels of either rule and the scalar rule.
+void registerPaths(const std::string& name, const convert::LinePaths& paths, double srcBpp, double dstBpp,
                    uint32_t unusedBits = 0);
 
 } // namespace vyr::bench

@@ -139,8 +139,8 @@ TEST(MergeAndSplit, EveryPathEveryCountPlacementAndNullPlane)
     const auto& merges = cv::kMergeMono8ToRgb8888;
     const auto& splits = cv::kSplitRgb8888ToMono8;
     for (int p = -2; p <= int(cv::processorIsa()); ++p) {
-        const cv::MergeFn merge = p == -2 ? mergeExport : p == -1 ? merges.scalar : merges.variants[p];
-        const cv::SplitFn split = p == -2 ? splitExport : p == -1 ? splits.scalar : splits.variants[p];
+        const cv::MergeFn merge = p == -2 ? mergeExport : p == -1 ? merges.scalar : merges.vector[p];
+        const cv::SplitFn split = p == -2 ? splitExport : p == -1 ? splits.scalar : splits.vector[p];
         const std::string name = p == -2 ? "export" : p == -1 ? "scalar" : cv::isaName(cv::Isa(p));
         for (unsigned given = 0; given < 8; ++given) {
             for (uint32_t count : given == 7 ? countsUpTo(48, {255, 1000, 4099}) : countsUpTo(20, {1000})) {
@@ -193,7 +193,7 @@ TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
 {
     const LineShape shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
                           [](uint32_t count) { return (size_t(count) + 7) / 8; }};
-    for (const Path& path : {Path(cv::kReverseMono1), exportPath(VyrUtilReverseMONO1)})
+    for (const Path& path : {Path(cv::kReverseMono1.scalar), exportPath(VyrUtilReverseMONO1)})
         EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(48, {1000, 2047})));
 }
 

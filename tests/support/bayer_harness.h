@@ -48,25 +48,6 @@ inline void putRgb(const OutputLine& out, SensorLayout l, size_t x, uint32_t r, 
         storeLe(out.at[k] + l.sampleBytes * x, l.sampleBytes, rgb[k]);
 }
 
-template <class Fn>
-struct NamedPath {
-    std::string name;
-    Fn fn;
-    bool vectorRule;
-};
-
-// The scalar path, then every vector-rule variant this processor runs that is not the scalar one.
-template <class Fn>
-std::vector<NamedPath<Fn>> runnablePaths(const convert::PathsOf<Fn>& paths)
-{
-    std::vector<NamedPath<Fn>> out = {{"scalar", paths.scalar, false}};
-    for (unsigned isa = convert::kPlain; isa <= convert::processorIsa(); ++isa) {
-        if (paths.variants[isa] && paths.variants[isa] != paths.scalar)
-            out.push_back({convert::isaName(convert::Isa(isa)), paths.variants[isa], true});
-    }
-    return out;
-}
-
 // Columns a converter may read from one line; count 0: it must not read the line (gets null).
 struct ColumnRange {
     int64_t first = 0;

@@ -7,14 +7,28 @@
 
 namespace vyr::test {
 
-std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Paths& paths)
+namespace {
+
+std::vector<std::pair<convert::Isa, LineFn>> runnable(const convert::PerIsa<LineFn>& kernels)
 {
     std::vector<std::pair<convert::Isa, LineFn>> out;
     for (unsigned i = convert::kPlain; i <= convert::processorIsa(); ++i) {
-        if (paths.variants[i])
-            out.emplace_back(convert::Isa(i), paths.variants[i]);
+        if (kernels[i])
+            out.emplace_back(convert::Isa(i), kernels[i]);
     }
     return out;
+}
+
+} // namespace
+
+std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::LinePaths& paths)
+{
+    return runnable(paths.vector);
+}
+
+std::vector<std::pair<convert::Isa, LineFn>> runnableFast(const convert::LinePaths& paths)
+{
+    return runnable(paths.fast);
 }
 
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
@@ -136,17 +150,33 @@ Path exportPath(ExportedLine exported)
     };
 }
 
-void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
-                          const std::vector<uint32_t>& counts, bool longRun)
+namespace {
+
+void expectAllFollow(const LineShape& shape, const std::vector<std::pair<convert::Isa, LineFn>>& variants,
+                     const Path& rule, const std::vector<uint32_t>& counts, bool longRun)
 {
     const uint32_t streaming = uint32_t(convert::kernels::kStreamingBytes / shape.dstBytes(1) + 37);
-    for (auto [isa, path] : runnableVariants(paths)) {
+    for (auto [isa, path] : variants) {
         EXPECT_TRUE(matchesReference(shape, path, rule, counts))
             << convert::isaName(isa) << ", unusedBits " << shape.unusedBits;
         if (longRun) {
             EXPECT_TRUE(matchesReference(shape, path, rule, {streaming}, true)) << convert::isaName(isa);
         }
     }
+}
+
+} // namespace
+
+void expectVariantsFollow(const LineShape& shape, const convert::LinePaths& paths, const Path& rule,
+                          const std::vector<uint32_t>& counts, bool longRun)
+{
+    expectAllFollow(shape, runnableVariants(paths), rule, counts, longRun);
+}
+
+void expectFastFollow(const LineShape& shape, const convert::LinePaths& paths, const Path& rule,
+                      const std::vector<uint32_t>& counts, bool longRun)
+{
+    expectAllFollow(shape, runnableFast(paths), rule, counts, longRun);
 }
 
 void expectFollowsItsRules(const LineCase& c)
@@ -160,6 +190,7 @@ void expectFollowsItsRules(const LineCase& c)
         const bool edge = a == bits.front() || (a == bits.back() && c.maxUnusedBits != kAnyUnusedBits);
         const std::vector<uint32_t>& counts = edge ? all : few;
         EXPECT_TRUE(matchesReference(s, c.paths.scalar, c.rule.fn, counts)) << "scalar, bits " << a;
+        expectFastFollow(s, *c.paths.all, c.rule.fn, counts, a == 0);
         const LineFn exportRule = VyrUtilIsMMX() && vector ? vectorRule(c) : c.rule.fn;
         EXPECT_TRUE(matchesReference(s, exportPath(c.exported), exportRule, counts)) << "export, bits " << a;
         if (vector)
@@ -174,12 +205,14 @@ void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<T
                               [&](const LineCase& lc) { return std::string(lc.name) == t.converter; });
         ASSERT_NE(cases.end(), c) << t.converter;
         std::vector<std::pair<std::string, LineFn>> paths = {{"scalar", c->paths.scalar}};
+        for (auto [isa, path] : runnableFast(*c->paths.all))
+            paths.emplace_back(std::string("scalar ") + convert::isaName(isa), path);
         if (vectorRuns(*c, t.unusedBits)) {
             for (auto [isa, path] : runnableVariants(*c->paths.vector))
                 paths.emplace_back(convert::isaName(isa), path);
         }
         for (auto& [name, path] : paths) {
-            const bool vector = name != "scalar" && !t.wantVector.empty();
+            const bool vector = name.rfind("scalar", 0) != 0 && !t.wantVector.empty();
             const std::vector<uint8_t>& want = vector ? t.wantVector : t.want;
             std::vector<uint8_t> out(want.size(), 0xAA);
             path(t.src.data(), out.data(), uint32_t(t.src.size() / c->rule.srcBpp), t.unusedBits);

@@ -31,7 +31,33 @@ inline std::function<size_t(uint32_t)> bytesPerPixel(size_t n)
 }
 
 // The vector-rule variants of a converter that this processor runs, plain C++ first.
-std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Paths& paths);
+std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::LinePaths& paths);
+// The kernels of the scalar rule that this processor runs.
+std::vector<std::pair<convert::Isa, LineFn>> runnableFast(const convert::LinePaths& paths);
+
+template <class Fn>
+struct NamedPath {
+    std::string name;
+    Fn fn;
+    bool vectorRule;
+};
+
+// The scalar rule and its kernels, then the vector rule and its kernels, as far as this processor runs them.
+template <class Fn>
+std::vector<NamedPath<Fn>> runnablePaths(const convert::Paths<Fn>& paths)
+{
+    std::vector<NamedPath<Fn>> out = {{"scalar", paths.scalar, false}};
+    for (unsigned isa = convert::kSse2; isa <= convert::processorIsa(); ++isa) {
+        if (paths.fast[isa])
+            out.push_back(
+                {std::string("scalar ") + convert::isaName(convert::Isa(isa)), paths.fast[isa], false});
+    }
+    for (unsigned isa = convert::kPlain; isa <= convert::processorIsa(); ++isa) {
+        if (paths.vector[isa])
+            out.push_back({convert::isaName(convert::Isa(isa)), paths.vector[isa], true});
+    }
+    return out;
+}
 
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
@@ -73,17 +99,23 @@ using ExportedLine = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t co
 Path exportPath(ExportedLine exported);
 
 // Every runnable variant at every count and offset, and (longRun) past the streaming-store threshold.
-void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
+void expectVariantsFollow(const LineShape& shape, const convert::LinePaths& paths, const Path& rule,
                           const std::vector<uint32_t>& counts, bool longRun);
+// Every runnable kernel of the scalar rule, as above.
+void expectFastFollow(const LineShape& shape, const convert::LinePaths& paths, const Path& rule,
+                      const std::vector<uint32_t>& counts, bool longRun);
 
 constexpr uint32_t kAnyUnusedBits = ~0u; // ignored: any value gives the same pixels
 
 // The library's scalar path, and its vector paths where it has them.
 struct LibraryPaths {
-    LibraryPaths(LineFn scalarOnly) : scalar(scalarOnly) {}
-    LibraryPaths(const convert::Paths& all) : scalar(all.scalar), vector(&all) {}
+    LibraryPaths(const convert::LinePaths& all)
+        : scalar(all.scalar), all(&all), vector(all.hasVectorRule() ? &all : nullptr)
+    {
+    }
     LineFn scalar;
-    const convert::Paths* vector = nullptr;
+    const convert::LinePaths* all;
+    const convert::LinePaths* vector; // null: one rule
 };
 
 struct LineCase {

@@ -7,6 +7,13 @@
 #define VYR_X86_KERNELS 1
 #endif
 
+// A path through a SIMD kernel, or null where the build has none (other processors than x86).
+#if defined(VYR_X86_KERNELS)
+#define VYR_KERNEL(...) __VA_ARGS__
+#else
+#define VYR_KERNEL(...) nullptr
+#endif
+
 namespace vyr::convert::kernels {
 
 // Destinations at least this large are written with streaming stores, which keep a frame that
