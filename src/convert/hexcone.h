@@ -8,6 +8,7 @@
 
 #include "convert/float_env.h"
 #include "convert/kernels/hexcone_kernels.h"
+#include "convert/kernels/runner.h"
 
 namespace vyr::convert::hexcone {
 
@@ -128,6 +129,21 @@ inline SectorRgb<T> sectorRgb(int sector, T top, T rising, T falling, T bottom)
     }
 }
 
+// Bytes (first, S, H, X) to RGB8888 by the double-precision rule: Colour::of(h, s, first) on the 0..1
+// scale.
+template <class Colour>
+void toRgbScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+{
+    const DoubleRounding rounding;
+    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
+        const SectorRgb<double> c = Colour::of(src[2] / 255.0, src[1] / 255.0, src[0] / 255.0);
+        dst[0] = byteOf(c.b);
+        dst[1] = byteOf(c.g);
+        dst[2] = byteOf(c.r);
+        dst[3] = 0;
+    }
+}
+
 // ---- Vector rule, integers ----------------------------------------------------------------------
 
 // x times a table entry, rounded: (x * w + 2^21) >> 22 with w rebuilt from its two halves.
@@ -172,6 +188,14 @@ inline HueSaturationBytes integerHueSaturation(int32_t r, int32_t g, int32_t b)
     const int32_t x = (n < 0 ? -q : q) + offset;
     const int32_t h = ((timesThird(x) + 1) >> 1) & 255;
     return {uint8_t(h), uint8_t(s)};
+}
+
+// The vector path of RGB8888 to HSV or HSI: whole blocks of 4 from the start, the last count mod 4
+// pixels through a stack block.
+template <kernels::Kernel K>
+void fromRgbVector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+{
+    kernels::runBlocks<4, 4, 4>(src, dst, n, 0, K);
 }
 
 // RGB8888 to bytes (first, S, H, 0) by the integer rule, the first byte First::of(b, g, r).

@@ -35,35 +35,21 @@ struct Value {
     }
 };
 
-// No head: whole blocks from the start, the last count mod 4 pixels through a stack block.
-template <kernels::Kernel K>
-void rgb8888ToHsvVector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    kernels::runBlocks<4, 4, 4>(src, dst, n, 0, K);
-}
-
 // ---- HSV to RGB8888 -----------------------------------------------------------------------------
 
-void hsvToRgb8888Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    const DoubleRounding rounding;
-    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
-        const double h = src[2] / 255.0, s = src[1] / 255.0, v = src[0] / 255.0;
-        hexcone::SectorRgb<double> c = {v, v, v};
-        if (s != 0.0) {
-            const hexcone::Sector sector = hexcone::sectorOf(h);
-            const double f = sector.fraction;
-            const double p = (1.0 - s) * v;
-            const double q = (1.0 - f * s) * v;
-            const double t = (1.0 - (1.0 - f) * s) * v;
-            c = hexcone::sectorRgb(sector.index, v, t, q, p);
-        }
-        dst[0] = hexcone::byteOf(c.b);
-        dst[1] = hexcone::byteOf(c.g);
-        dst[2] = hexcone::byteOf(c.r);
-        dst[3] = 0;
+struct FromValue {
+    static hexcone::SectorRgb<double> of(double h, double s, double v)
+    {
+        if (s == 0.0)
+            return {v, v, v};
+        const hexcone::Sector sector = hexcone::sectorOf(h);
+        const double f = sector.fraction;
+        const double p = (1.0 - s) * v;
+        const double q = (1.0 - f * s) * v;
+        const double t = (1.0 - (1.0 - f) * s) * v;
+        return hexcone::sectorRgb(sector.index, v, t, q, p);
     }
-}
+};
 
 // Division-free: by 255 through multiplier 257, by 65025 through the 515 ramp.
 void hsvToRgb8888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
@@ -105,11 +91,11 @@ void hsvToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 const LinePaths kRgb8888ToHsv = {hexcone::fromRgbScalar<Value>,
                                  {},
-                                 {rgb8888ToHsvVector<hexcone::fromRgbPixels<Value>>,
-                                  VYR_KERNEL(rgb8888ToHsvVector<kernels::rgb8888ToHsvSse2>), nullptr,
-                                  VYR_KERNEL(rgb8888ToHsvVector<kernels::rgb8888ToHsvAvx2>)}};
+                                 {hexcone::fromRgbVector<hexcone::fromRgbPixels<Value>>,
+                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsvSse2>), nullptr,
+                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsvAvx2>)}};
 
-const LinePaths kHsvToRgb8888 = {hsvToRgb8888Scalar,
+const LinePaths kHsvToRgb8888 = {hexcone::toRgbScalar<FromValue>,
                                  {},
                                  {hsvToRgb8888Vector<hsvToRgb8888Pixels>,
                                   VYR_KERNEL(hsvToRgb8888Vector<kernels::hsvToRgb8888Sse2>), nullptr,
