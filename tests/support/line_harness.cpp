@@ -25,16 +25,17 @@ namespace {
 
 constexpr size_t kMaxGap = 64;
 
-// Source and destination placements: flush against the back guard, then `gaps` offsets from the front
-// (the source's stepping by 5, so the two meet at many relative offsets).
+// Source and destination placements: `gaps` offsets from the front (the source's stepping by 5, so the
+// two meet at many relative offsets), then flush against the back guard, where a stray access faults.
 std::vector<std::pair<Placement, Placement>> placements(size_t gaps)
 {
-    std::vector<std::pair<Placement, Placement>> out = {{{Flush::Back, 0}, {Flush::Back, 0}},
-                                                        {{Flush::Back, 0}, {Flush::Front, 0}},
-                                                        {{Flush::Front, 0}, {Flush::Back, 0}},
-                                                        {{Flush::Back, 3}, {Flush::Back, 5}}};
+    std::vector<std::pair<Placement, Placement>> out;
     for (size_t p = 0; p < gaps; ++p)
         out.push_back({{Flush::Front, p * 5 % gaps}, {Flush::Front, p}});
+    out.insert(out.end(), {{{Flush::Back, 0}, {Flush::Back, 0}},
+                           {{Flush::Back, 0}, {Flush::Front, 0}},
+                           {{Flush::Front, 0}, {Flush::Back, 0}},
+                           {{Flush::Back, 3}, {Flush::Back, 5}}});
     return out;
 }
 
