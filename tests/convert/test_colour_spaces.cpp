@@ -1,15 +1,52 @@
-// HSV and HSI to and from RGB8888 and the value plane: double-precision scalar, integer vector rules.
+// HSV, HSI and LAB to and from RGB8888 and their grey planes: double-precision scalar rules, integer
+// vector rules for HSV and HSI, single precision back from LAB; every path over every 24-bit input.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
-#include "colour_sweep.h"
 #include "convert/hsi.h"
 #include "convert/hsv.h"
+#include "convert/lab.h"
+#include "line_harness.h"
+
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+#include <fpu_control.h>
+#endif
 
 namespace vyr::test {
 namespace {
+
+// Double-precision references on the x87 too (53-bit control), calling pow in the mode it was written for.
+class DoubleArithmetic {
+public:
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+    DoubleArithmetic()
+    {
+        _FPU_GETCW(saved_);
+        set((saved_ & ~_FPU_EXTENDED) | _FPU_DOUBLE);
+    }
+    ~DoubleArithmetic() { set(saved_); }
+    double pow(double x, double y) const
+    {
+        fpu_control_t own;
+        _FPU_GETCW(own);
+        set(saved_);
+        const double result = std::pow(x, y);
+        set(own);
+        return result;
+    }
+
+private:
+    static void set(fpu_control_t cw) { _FPU_SETCW(cw); }
+    fpu_control_t saved_;
+#else
+    DoubleArithmetic() {}
+    ~DoubleArithmetic() {}
+    double pow(double x, double y) const { return std::pow(x, y); }
+#endif
+};
 
 uint8_t limitedByte(double x) // x * 255 + 0.5, limited to 0..255, truncated
 {
@@ -118,23 +155,6 @@ void refHsvToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         dst[i] = src[4 * i];
 }
 
-// The fourth argument is ignored (5 here).
-const Converter kCases[] = {
-    {"RGB8888toHSV", &convert::kRgb8888ToHsv, bytesPer<4>, 4, refHexconeScalar<false>,
-     refHexconeVector<false>, VyrUtilConvertRGB8888toHSV, 5},
-    {"HSVtoRGB8888", &convert::kHsvToRgb8888, bytesPer<4>, 4, refToRgbScalar<false>, refHsvToRgbVector,
-     VyrUtilConvertHSVtoRGB8888, 5},
-    {"RGB8888toHSI", &convert::kRgb8888ToHsi, bytesPer<4>, 4, refHexconeScalar<true>, refHexconeVector<true>,
-     VyrUtilConvertRGB8888toHSI, 5},
-    {"HSItoRGB8888", &convert::kHsiToRgb8888, bytesPer<4>, 4, refToRgbScalar<true>, nullptr,
-     VyrUtilConvertHSItoRGB8888, 5},
-    {"HSVtoMONO8", &convert::kHsvToMono8, bytesPer<4>, 1, refHsvToMono8, nullptr, VyrUtilConvertHSVtoMONO8,
-     5},
-};
-
-INSTANTIATE_TEST_SUITE_P(Hexcone, Converters, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // ---- How the two rules differ (pixels in B, G, R; V, S, H; bytes 0..2) ----------------------------
 
 // V agrees; S by at most one; H one lower (mod 256) or equal where red is the maximum and G >= B,
@@ -165,30 +185,106 @@ bool rgbToHsiAsStated(const uint8_t* p, const uint8_t* scalar, const uint8_t* ve
     return vector[0] == scalar[0] - roundedUp;
 }
 
-TEST(Hexcone, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
+// ---- LAB ---------------------------------------------------------------------------------------------
+
+// Rounds to the type where the x87 would keep more, and keeps a product unfused with the sum it feeds.
+float single(float x)
 {
-    const Differ differs[] = {rgbToHsvAsStated, hsvToRgbAsStated, rgbToHsiAsStated, nullptr, nullptr};
-    for (size_t k = 0; k < std::size(kCases); ++k)
-        EXPECT_TRUE(sweepEveryInput(kCases[k], differs[k]));
+    volatile float stored = x;
+    return stored;
+}
+double stored(double x)
+{
+    volatile double kept = x;
+    return kept;
 }
 
-// ---- Where the vector paths differ: in and out in the order R, G, B; H, S, V; H, S, I -------------
-
-TEST(Hexcone, KnownValues)
+void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    expectKnown(convert::kRgb8888ToHsv,
-                {
-                    {{255, 0, 0}, {0, 255, 255}, {255, 255, 255}}, // red: hue wraps on the vector path
-                    {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}}, // greys are hue 255 on the vector path
-                });
-    expectKnown(convert::kHsvToRgb8888, {
-                                            {{20, 128, 200}, {200, 147, 100}, {200, 147, 99}},
-                                        });
-    expectKnown(convert::kRgb8888ToHsi,
-                {
-                    {{1, 1, 0}, {43, 255, 1}, {42, 255, 0}}, // mean 2/3: rounded up, and down
-                    {{128, 128, 128}, {0, 0, 128}, {255, 0, 128}},
-                });
+    const DoubleArithmetic arithmetic;
+    const double third = double(1.0f / 3.0f);
+    for (uint32_t i = 0; i < count; ++i) {
+        const double b = src[4 * i], g = src[4 * i + 1], r = src[4 * i + 2];
+        const double x = (double(0.3576f) * g + double(0.4124f) * r + double(0.1805f) * b) / 255;
+        const double y = (double(0.7152f) * g + double(0.2126f) * r + double(0.0722f) * b) / 255;
+        const double z = (double(0.1192f) * g + double(0.0193f) * r + double(0.9505f) * b) / 255;
+        const double fx = arithmetic.pow(x, third), fy = arithmetic.pow(y, third),
+                     fz = arithmetic.pow(z, third);
+        const uint8_t out[4] = {clampByte(128 + int(200 * (fy - fz))), clampByte(128 + int(500 * (fx - fy))),
+                                clampByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
+        std::copy(out, out + 4, dst + 4 * i);
+    }
+}
+
+// The sums of products as written, every step rounded to float (lab.cpp is built without contraction).
+void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    auto sum = [](float p, float a, float q, float b, float r, float c) {
+        return clampByte(int(single(single(single(a * p) + single(b * q)) + single(c * r))));
+    };
+    for (uint32_t i = 0; i < count; ++i) {
+        const float fy = single(single(single(src[4 * i + 2] / 2.55f) + 16) / 116);
+        const float fx = single(single((src[4 * i + 1] - 128) / 500.0f) + fy);
+        const float fz = single(fy - single((src[4 * i] - 128) / 200.0f));
+        const float x = float(int(double(single(single(fx * fx) * fx)) * 255));
+        const float y = float(int(double(single(single(fy * fy) * fy)) * 255));
+        const float z = float(int(double(single(single(fz * fz) * fz)) * 255));
+        const uint8_t out[4] = {sum(x, 0.0557f, y, -0.2040f, z, 1.0570f),
+                                sum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
+                                sum(x, 3.2406f, y, -1.5372f, z, -0.4986f), 0};
+        std::copy(out, out + 4, dst + 4 * i);
+    }
+}
+
+void refLabToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        dst[i] = src[4 * i + 2];
+}
+
+#define COLOUR(name, paths, scalar, dstBytes, ...)                                                           \
+    {                                                                                                        \
+        CONVERTER(name, paths), {scalar, {4}, {dstBytes}}, 0, kAnyUnusedBits, __VA_ARGS__                    \
+    }
+
+const LineCase kCases[] = {
+    COLOUR(RGB8888toHSV, kRgb8888ToHsv, refHexconeScalar<false>, 4, VectorWhen::Mmx, refHexconeVector<false>),
+    COLOUR(HSVtoRGB8888, kHsvToRgb8888, refToRgbScalar<false>, 4, VectorWhen::Mmx, refHsvToRgbVector),
+    COLOUR(RGB8888toHSI, kRgb8888ToHsi, refHexconeScalar<true>, 4, VectorWhen::Mmx, refHexconeVector<true>),
+    COLOUR(HSItoRGB8888, kHsiToRgb8888, refToRgbScalar<true>, 4),
+    COLOUR(HSVtoMONO8, kHsvToMono8, refHsvToMono8, 1),
+    COLOUR(RGB8888toLAB, kRgb8888ToLab, refRgbToLab, 4),
+    COLOUR(LABtoRGB8888, kLabToRgb8888, refLabToRgb, 4),
+    COLOUR(LABtoMONO8, kLabToMono8, refLabToMono8, 1),
+};
+const Differ kDiffers[] = {rgbToHsvAsStated, hsvToRgbAsStated, rgbToHsiAsStated};
+
+// Where the vector rules differ. Bytes in memory order: in B, G, R; out V (or I), S, H or B, G, R.
+const std::vector<Telling> kTelling = {
+    // red: hue wraps on the vector path; greys are hue 255 on the vector path
+    {"RGB8888toHSV",
+     0,
+     {0, 0, 255, 0x5A, 128, 128, 128, 0x5A},
+     {255, 255, 0, 0, 128, 0, 0, 0},
+     {255, 255, 255, 0, 128, 0, 255, 0}},
+    {"HSVtoRGB8888", 0, {200, 128, 20, 0x5A}, {100, 147, 200, 0}, {99, 147, 200, 0}},
+    // the mean 2/3: rounded up, and down
+    {"RGB8888toHSI",
+     0,
+     {0, 1, 1, 0x5A, 128, 128, 128, 0x5A},
+     {1, 255, 43, 0, 128, 0, 0, 0},
+     {0, 255, 42, 0, 128, 0, 255, 0}},
+};
+
+class ColourSpace : public IsaTest<LineCase> {};
+INSTANTIATE_TEST_SUITE_P(Converters, ColourSpace, atEveryIsa(kCases), IsaCaseName());
+
+TEST_P(ColourSpace, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kTelling); }
+
+TEST_P(ColourSpace, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
+{
+    const size_t k = size_t(&c() - kCases);
+    EXPECT_TRUE(sweepEveryInput(c(), isa(), k < std::size(kDiffers) ? kDiffers[k] : nullptr));
 }
 
 } // namespace
