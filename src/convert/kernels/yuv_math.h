@@ -50,17 +50,12 @@ inline typename O::V highByteTimes4(typename O::V x)
 }
 
 // Eight pixels per lane: luma and the three offsets in 16-bit lanes to B, G, R, 0 bytes (pixels
-// 0-3 of each lane in `first`, 4-7 in `second`). The sums clamp in the unsigned pack.
+// 0-3 of each lane in `first`, 4-7 in `second`).
 template <class O>
 inline void bgrxFromOffsets(typename O::V y, typename O::V b, typename O::V g, typename O::V r,
                             typename O::V& first, typename O::V& second)
 {
-    const typename O::V br = O::packus16(O::add16(y, b), O::add16(y, r));
-    const typename O::V g0 = O::packus16(O::add16(y, g), O::zero());
-    const typename O::V bg = O::unpacklo8(br, g0);
-    const typename O::V r0 = O::unpackhi8(br, g0);
-    first = O::unpacklo16(bg, r0);
-    second = O::unpackhi16(bg, r0);
+    bgrxFromWords<O>(O::add16(y, b), O::add16(y, g), O::add16(y, r), first, second);
 }
 
 // Four cells per lane: uv4 holds 4u, 4v of each cell side by side, y the cells' eight lumas.
