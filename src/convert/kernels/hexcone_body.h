@@ -148,30 +148,29 @@ struct HsvToRgb {
 
 // ---- The loop ---------------------------------------------------------------------------------
 
-template <class Pass, bool Stream>
-inline size_t wholePasses(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    size_t i = 0;
-    for (; i + Pass::kPixels <= pixels; i += Pass::kPixels)
-        Pass::template convert<Stream>(src + 4 * i, dst + 4 * i);
-    if (Stream)
-        _mm_sfence();
-    return i;
-}
+template <class Pass>
+struct WholePasses {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        for (size_t i = 0; i < pixels; i += Pass::kPixels)
+            Pass::template convert<Stream>(src + 4 * i, dst + 4 * i);
+    }
+};
 
 // Passes of two registers; pixels is a multiple of the block, and what is left after the last
 // whole pass goes through a zeroed stack pass (the kernel still reads and writes only its run).
 template <class Pass>
 inline void runPasses(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
-    const size_t i = streamable(dst, pixels * 4) ? wholePasses<Pass, true>(src, dst, pixels)
-                                                 : wholePasses<Pass, false>(src, dst, pixels);
-    if (i < pixels) {
+    const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
+    withStores<WholePasses<Pass>>(dst, 4 * pixels, src, dst, whole);
+    if (whole < pixels) {
         alignas(32) uint8_t in[4 * Pass::kPixels] = {};
         alignas(32) uint8_t out[4 * Pass::kPixels];
-        __builtin_memcpy(in, src + 4 * i, 4 * (pixels - i));
+        __builtin_memcpy(in, src + 4 * whole, 4 * (pixels - whole));
         Pass::template convert<false>(in, out);
-        __builtin_memcpy(dst + 4 * i, out, 4 * (pixels - i));
+        __builtin_memcpy(dst + 4 * whole, out, 4 * (pixels - whole));
     }
 }
 

@@ -14,8 +14,6 @@
 #include <cstdint>
 #include <immintrin.h>
 
-#include "convert/kernels/store.h"
-
 namespace vyr::convert::kernels {
 namespace {
 
@@ -25,13 +23,18 @@ struct V128 {
 
     static V load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
     static V loadLow(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+    static V load4(const uint8_t* p) { return _mm_loadu_si32(p); } // four bytes into the first 32-bit lane
     // kBytes / 2 bytes or words zero-extended to twice their width.
     static V loadWidened8(const uint8_t* p) { return _mm_unpacklo_epi8(loadLow(p), zero()); }
     static V loadWidened16(const uint8_t* p) { return _mm_unpacklo_epi16(loadLow(p), zero()); }
+    // Streaming stores need the alignment streamable() checks; store.h chooses them.
     template <bool Stream>
     static void store(uint8_t* p, V v)
     {
-        store16<Stream>(p, v);
+        if constexpr (Stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+        else
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
     }
     static void storeLow(uint8_t* p, V v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
     // a holds the first half of every lane's result, b the second.
@@ -131,16 +134,20 @@ struct V256 {
 
     static V load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
     static V loadLow(const uint8_t* p) { return _mm256_castsi128_si256(V128::load(p)); }
+    static V load4(const uint8_t* p) { return _mm256_castsi128_si256(V128::load4(p)); }
     static V loadWidened8(const uint8_t* p) { return _mm256_cvtepu8_epi16(V128::load(p)); }
     static V loadWidened16(const uint8_t* p) { return _mm256_cvtepu16_epi32(V128::load(p)); }
     template <bool Stream>
     static void store(uint8_t* p, V v)
     {
-        // 16-byte streaming stores need only the alignment streamable() checks.
-        store16<Stream>(p, _mm256_castsi256_si128(v));
-        store16<Stream>(p + 16, _mm256_extracti128_si256(v, 1));
+        if constexpr (Stream) { // 16-byte streaming stores need no more alignment than streamable() checks
+            V128::store<true>(p, _mm256_castsi256_si128(v));
+            V128::store<true>(p + 16, _mm256_extracti128_si256(v, 1));
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+        }
     }
-    static void storeLow(uint8_t* p, V v) { store16<false>(p, _mm256_castsi256_si128(v)); }
+    static void storeLow(uint8_t* p, V v) { V128::store<false>(p, _mm256_castsi256_si128(v)); }
     static V lanesOrderedLow(V a, V b) { return _mm256_permute2x128_si256(a, b, 0x20); }
     static V lanesOrderedHigh(V a, V b) { return _mm256_permute2x128_si256(a, b, 0x31); }
     template <bool Stream>
