@@ -1,8 +1,7 @@
 #include <immintrin.h>
 
 #include "convert/kernels/mono_kernels.h"
-#include "convert/kernels/store.h"
-#include "convert/kernels/vec.h"
+#include "convert/kernels/mono_steps.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -50,32 +49,6 @@ struct Mono8ToRgb888 {
     }
 };
 
-// Eight RGB8888 pixels to eight 32-bit luminances (four per lane).
-inline __m256i luma8(const uint8_t* src)
-{
-    const __m256i pixels = V256::load(src);
-    const __m256i blueRed = _mm256_and_si256(pixels, _mm256_set1_epi16(0xFF));
-    const __m256i greenFourth = _mm256_srli_epi16(pixels, 8);
-    const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(blueRed, _mm256_set1_epi32(306 << 16 | 117)),
-                                         _mm256_madd_epi16(greenFourth, _mm256_set1_epi32(601)));
-    return _mm256_srli_epi32(sum, 10);
-}
-
-struct Rgb8888ToMono8 {
-    template <bool Stream>
-    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
-    {
-        // The packs work per lane, leaving the four-pixel groups in the order 0, 2, 4, 6, 1, 3, 5, 7.
-        const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-        for (size_t i = 0; i < pixels; i += 32) {
-            const __m256i words0 = _mm256_packs_epi32(luma8(src + 4 * i), luma8(src + 4 * i + 32));
-            const __m256i words1 = _mm256_packs_epi32(luma8(src + 4 * i + 64), luma8(src + 4 * i + 96));
-            V256::store<Stream>(dst + i,
-                                _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words0, words1), order));
-        }
-    }
-};
-
 } // namespace
 
 void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
@@ -94,7 +67,7 @@ void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     const size_t whole = pixels / 32 * 32;
-    withStores<Rgb8888ToMono8>(dst, pixels, src, dst, whole);
+    withStores<Rgb8888ToMono8<V256>>(dst, pixels, src, dst, whole);
     if (whole < pixels) // whole blocks of 8 left
         rgb8888ToMono8Sse2(src + 4 * whole, dst + whole, pixels - whole, 0);
 }

@@ -1,8 +1,7 @@
 #include <emmintrin.h>
 
 #include "convert/kernels/mono_kernels.h"
-#include "convert/kernels/store.h"
-#include "convert/kernels/vec.h"
+#include "convert/kernels/mono_steps.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -111,31 +110,6 @@ struct Mono8ToRgb565 {
     }
 };
 
-// Four RGB8888 pixels to four 32-bit luminances.
-inline __m128i luma4(__m128i pixels)
-{
-    const __m128i blueRed = _mm_and_si128(pixels, _mm_set1_epi16(0xFF));
-    const __m128i greenFourth = _mm_srli_epi16(pixels, 8);
-    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(blueRed, _mm_set1_epi32(306 << 16 | 117)),
-                                      _mm_madd_epi16(greenFourth, _mm_set1_epi32(601)));
-    return _mm_srli_epi32(sum, 10);
-}
-
-// Eight pixels to eight luminance words.
-inline __m128i luma8(const uint8_t* src)
-{
-    return _mm_packs_epi32(luma4(V128::load(src)), luma4(V128::load(src + 16)));
-}
-
-struct Rgb8888ToMono8 {
-    template <bool Stream>
-    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
-    {
-        for (size_t i = 0; i < pixels; i += 16)
-            V128::store<Stream>(dst + i, _mm_packus_epi16(luma8(src + 4 * i), luma8(src + 4 * i + 32)));
-    }
-};
-
 } // namespace
 
 void mono8ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
@@ -179,10 +153,11 @@ void mono8ToRgb565Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     const size_t whole = pixels / 16 * 16;
-    withStores<Rgb8888ToMono8>(dst, pixels, src, dst, whole);
+    withStores<Rgb8888ToMono8<V128>>(dst, pixels, src, dst, whole);
     if (whole < pixels) { // one block left
-        const __m128i words = luma8(src + 4 * whole);
-        V128::storeLow(dst + whole, _mm_packus_epi16(words, words));
+        const __m128i first = luma<V128>(V128::load(src + 4 * whole));
+        const __m128i second = luma<V128>(V128::load(src + 4 * whole + 16));
+        V128::storeLow(dst + whole, V128::bytesOf32Ordered(first, second, first, second));
     }
 }
 

@@ -37,7 +37,7 @@ inline __m128i channel16(const __m128i p[4], int shift)
     const __m128i c1 = _mm_and_si128(_mm_srli_epi32(p[1], shift), low);
     const __m128i c2 = _mm_and_si128(_mm_srli_epi32(p[2], shift), low);
     const __m128i c3 = _mm_and_si128(_mm_srli_epi32(p[3], shift), low);
-    return _mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3));
+    return V128::bytesOf32Ordered(c0, c1, c2, c3);
 }
 
 } // namespace

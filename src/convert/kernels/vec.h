@@ -115,6 +115,8 @@ struct V128 {
     // a's results, then b's, in memory order.
     static V packs32Ordered(V a, V b) { return packs32(a, b); }
     static V packus16Ordered(V a, V b) { return packus16(a, b); }
+    // The 32-bit lanes of a, b, c and d, saturated to signed 16 bits and then to unsigned 8.
+    static V bytesOf32Ordered(V a, V b, V c, V d) { return packus16(packs32(a, b), packs32(c, d)); }
     static V unpacklo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
     static V unpackhi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
@@ -221,6 +223,12 @@ struct V256 {
     static V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
     static V packs32Ordered(V a, V b) { return _mm256_permute4x64_epi64(packs32(a, b), 0xD8); }
     static V packus16Ordered(V a, V b) { return _mm256_permute4x64_epi64(packus16(a, b), 0xD8); }
+    // The two packs leave the 4-byte groups in the order 0, 2, 4, 6, 1, 3, 5, 7.
+    static V bytesOf32Ordered(V a, V b, V c, V d)
+    {
+        return _mm256_permutevar8x32_epi32(packus16(packs32(a, b), packs32(c, d)),
+                                           _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    }
     static V unpacklo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
     static V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
