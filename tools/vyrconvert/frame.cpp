@@ -116,8 +116,10 @@ std::string frameNeeds(const Format& format, uint32_t width, uint32_t height)
 void checkFrameSize(const Format& format, uint32_t width, uint32_t height)
 {
     if (frameBytes(format, width, height) > frameByteLimit()) {
+        const bool quarter = frameByteLimit() == quarterOfMemory();
         throw ToolError(frameNeeds(format, width, height) + ", more than the limit of " +
-                        std::to_string(frameByteLimit()) + " bytes, a quarter of this machine's memory");
+                        std::to_string(frameByteLimit()) + " bytes" +
+                        (quarter ? ", a quarter of this machine's memory" : ""));
     }
 }
 
