@@ -3,6 +3,9 @@
 #   0. clang-format finds nothing to change in any tracked C/C++ file
 #   1. release build: all tests (unit and cross-process), benchmarks and the tool built
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
+#   2a. clang++ build of everything: the unit tests
+#   2b. libFuzzer build (clang, ASan + UBSan): every seed and regression input once, then each
+#       fuzz target for VYR_FUZZ_SECONDS (default 60) seconds
 #   3. Windows cross builds: the 32-bit DLL's export table; the 64-bit test suite under wine64
 #   4. 32-bit x86 Linux build: the test suite under qemu-i386-static
 # Warnings are errors in every build.
@@ -31,6 +34,18 @@ step "sanitizer build"
 configure out/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_SANITIZE=ON -DVYR_BENCH=OFF -DVYR_TOOLS=OFF
 ninja -C out/asan
 (cd out/asan && ctest -L unit --output-on-failure -j"$jobs")
+
+step "clang build"
+configure out/clang -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Release
+ninja -C out/clang
+(cd out/clang && ctest -L unit --output-on-failure -j"$jobs")
+
+step "fuzzing"
+configure out/fuzz -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_FUZZ=ON -DVYR_TESTS=OFF -DVYR_BENCH=OFF
+ninja -C out/fuzz
+(cd out/fuzz && ctest -L fuzz --output-on-failure)
+scripts/fuzz.sh out/fuzz "${VYR_FUZZ_SECONDS:-60}"
 
 step "Windows i686"
 configure out/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release

@@ -404,10 +404,10 @@ uint32_t referenceMalvar(const uint8_t* const* src, const OutputLine& out, Senso
             value[int(cell[1])] = apply(kRowNeighbours, x);
             value[int(cell[2])] = apply(kColumnNeighbours, x);
         } else {
-            value['G'] = apply(kGreenAtColour, x);
+            value[int('G')] = apply(kGreenAtColour, x);
             value[int(cell[3])] = apply(kOppositeColour, x);
         }
-        putRgb(out, l, x, value['R'], value['G'], value['B'], false); // the fourth byte stays
+        putRgb(out, l, x, value[int('R')], value[int('G')], value[int('B')], false); // the fourth byte stays
     }
     return 0;
 }

@@ -54,9 +54,9 @@ void refRgbToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t 
         uint32_t rgb['Z'] = {};
         for (size_t k = 0; k < 3; ++k)
             rgb[int(Src.order[k])] = loadLe(src + Src.sampleBytes * (Src.samples * i + k), Src.sampleBytes);
-        const uint32_t colour = redAt(i, flagOf(arg)) ? rgb['R'] : rgb['B'];
+        const uint32_t colour = redAt(i, flagOf(arg)) ? rgb[int('R')] : rgb[int('B')];
         storeLe(dst + 2 * DstBytes * i, DstBytes, colour >> shiftOf(arg));
-        storeLe(dst + 2 * DstBytes * i + DstBytes, DstBytes, rgb['G'] >> shiftOf(arg));
+        storeLe(dst + 2 * DstBytes * i + DstBytes, DstBytes, rgb[int('G')] >> shiftOf(arg));
     }
 }
 
