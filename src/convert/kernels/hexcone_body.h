@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "convert/kernels/store.h"
+#include "convert/kernels/passes.h"
 #include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
@@ -145,34 +145,6 @@ struct HsvToRgb {
         storePixels<H, Stream>(dst, H::or_(blue, H::template slli16<8>(green)), red);
     }
 };
-
-// ---- The loop ---------------------------------------------------------------------------------
-
-template <class Pass>
-struct WholePasses {
-    template <bool Stream>
-    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
-    {
-        for (size_t i = 0; i < pixels; i += Pass::kPixels)
-            Pass::template convert<Stream>(src + 4 * i, dst + 4 * i);
-    }
-};
-
-// Passes of two registers; pixels is a multiple of the block, and what is left after the last
-// whole pass goes through a zeroed stack pass (the kernel still reads and writes only its run).
-template <class Pass>
-inline void runPasses(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
-    withStores<WholePasses<Pass>>(dst, 4 * pixels, src, dst, whole);
-    if (whole < pixels) {
-        alignas(32) uint8_t in[4 * Pass::kPixels] = {};
-        alignas(32) uint8_t out[4 * Pass::kPixels];
-        __builtin_memcpy(in, src + 4 * whole, 4 * (pixels - whole));
-        Pass::template convert<false>(in, out);
-        __builtin_memcpy(dst + 4 * whole, out, 4 * (pixels - whole));
-    }
-}
 
 } // namespace
 } // namespace vyr::convert::kernels
