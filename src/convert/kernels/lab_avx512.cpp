@@ -1,7 +1,4 @@
-// GCC 12 takes the undefined pass-through operands of its own AVX-512 intrinsics for uninitialised values.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
+#include "convert/kernels/avx512_first.h"
 
 #include <initializer_list>
 
