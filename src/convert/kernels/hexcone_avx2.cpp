@@ -1,3 +1,3 @@
 #include "convert/kernels/hexcone_body.h"
 
-VYR_HEXCONE_KERNELS(Avx2, V256, ExactPixels)
+VYR_HEXCONE_KERNELS(Avx2, V256, HexconePasses<V256>)

@@ -189,7 +189,7 @@ struct ExactPixels {
     }
 };
 
-template <class W, bool Intensity, class Settle>
+template <class W, bool Intensity>
 struct RgbToHexconeRounded {
     using V = typename W::V;
     static constexpr size_t kPixels = W::kBytes / 2;
@@ -232,26 +232,32 @@ struct RgbToHexconeRounded {
         return W::lanes32(W::unpacklo16(tie, tie)) | uint64_t(W::lanes32(W::unpackhi16(tie, tie)))
                                                          << kPerRegister;
     }
+};
 
+// A kernel of the scalar rule: whole passes whose ties Settle settles, then the rest through a zeroed
+// stack pass. Pass::convert<Stream>(src, dst) writes Pass::kPixels pixels and returns their ties.
+template <class Pass, class Settle>
+struct SettledPasses {
     template <bool Stream>
     static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
     {
         OpenPixels<Settle> open;
-        for (size_t i = 0; i < pixels; i += kPixels)
-            open.template add<Stream>(convert<Stream>(src + 4 * i, dst + 4 * i), src + 4 * i, dst + 4 * i);
+        for (size_t i = 0; i < pixels; i += Pass::kPixels) {
+            const uint64_t ties = Pass::template convert<Stream>(src + 4 * i, dst + 4 * i);
+            open.template add<Stream>(ties, src + 4 * i, dst + 4 * i);
+        }
         open.template settle<Stream>();
     }
 
-    // Whole passes, then the rest through a zeroed stack pass.
     static void line(const uint8_t* src, uint8_t* dst, size_t pixels)
     {
-        const size_t whole = pixels / kPixels * kPixels;
-        withStores<RgbToHexconeRounded>(dst, 4 * pixels, src, dst, whole);
+        const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
+        withStores<SettledPasses>(dst, 4 * pixels, src, dst, whole);
         if (whole < pixels) {
-            alignas(64) uint8_t in[4 * kPixels] = {};
-            alignas(64) uint8_t out[4 * kPixels];
+            alignas(64) uint8_t in[4 * Pass::kPixels] = {};
+            alignas(64) uint8_t out[4 * Pass::kPixels];
             __builtin_memcpy(in, src + 4 * whole, 4 * (pixels - whole));
-            run<false>(in, out, kPixels);
+            run<false>(in, out, Pass::kPixels);
             __builtin_memcpy(dst + 4 * whole, out, 4 * (pixels - whole));
         }
     }
@@ -343,20 +349,31 @@ struct HsvToRgb {
     }
 };
 
+// The passes of RGB8888 to HSV (Intensity false) or HSI written over W: FromRgb of the vector rule,
+// FromRgbRounded of the scalar rule, whose ties Settle settles pixel by pixel.
+template <class W>
+struct HexconePasses {
+    template <bool Intensity>
+    using FromRgb = RgbToHexcone<W, Intensity>;
+    template <bool Intensity>
+    using FromRgbRounded = RgbToHexconeRounded<W, Intensity>;
+    template <bool Intensity>
+    using Settle = ExactPixels<Intensity>;
+};
+
 } // namespace
 } // namespace vyr::convert::kernels
 
-// The exported kernels of one instruction set, over its widest register W, the scalar rule's ties of
-// RGB8888 to HSV and to HSI settled by Settle<false> and Settle<true>.
-#define VYR_HEXCONE_KERNELS(Isa, W, Settle)                                                                  \
+// The exported kernels of one instruction set, over its widest register W and its passes P (HexconePasses).
+#define VYR_HEXCONE_KERNELS(Isa, W, P)                                                                       \
     namespace vyr::convert::kernels {                                                                        \
     void rgb8888ToHsv##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<RgbToHexcone<W, false>>(s, d, pixels);                                                     \
+        runPasses<P::FromRgb<false>>(s, d, pixels);                                                          \
     }                                                                                                        \
     void rgb8888ToHsi##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<RgbToHexcone<W, true>>(s, d, pixels);                                                      \
+        runPasses<P::FromRgb<true>>(s, d, pixels);                                                           \
     }                                                                                                        \
     void hsvToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
@@ -364,11 +381,11 @@ struct HsvToRgb {
     }                                                                                                        \
     void rgb8888ToHsvRounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                               \
     {                                                                                                        \
-        RgbToHexconeRounded<W, false, Settle<false>>::line(s, d, pixels);                                    \
+        SettledPasses<P::FromRgbRounded<false>, P::Settle<false>>::line(s, d, pixels);                       \
     }                                                                                                        \
     void rgb8888ToHsiRounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                               \
     {                                                                                                        \
-        RgbToHexconeRounded<W, true, Settle<true>>::line(s, d, pixels);                                      \
+        SettledPasses<P::FromRgbRounded<true>, P::Settle<true>>::line(s, d, pixels);                         \
     }                                                                                                        \
     void hexconeToRgb8888Rounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                           \
     {                                                                                                        \
