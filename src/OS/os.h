@@ -87,6 +87,8 @@ struct Platform {
     Handle (*startThread)(ThreadMain main, void* arg);
     // Waits for the thread to end and releases it.
     void (*joinThread)(Handle thread);
+    // The calling process's identifier (a forked child's differs from its parent's).
+    uint32_t (*processId)();
 
     // Releases a heap block; false when the heap refuses it.
     bool (*heapRelease)(void* block);

@@ -11,11 +11,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "OS/buffer_services.h"
+#include "OS/process_lock.h"
 
 namespace vyr::os::buffers {
 namespace {
@@ -35,7 +35,7 @@ struct Chunk {
     Page* byFrame; // sorted by frame number
 };
 
-pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
+ProcessLock g_lock;
 int g_pool = -1;
 uint64_t g_poolPages = 0; // pages the pool file spans
 Chunk* g_chunks = nullptr;
@@ -232,24 +232,19 @@ int32_t mapLocked(uint8_t* address, uintptr_t count, const FrameNumber* frames, 
     return 1;
 }
 
-struct Guard {
-    Guard() { pthread_mutex_lock(&g_lock); }
-    ~Guard() { pthread_mutex_unlock(&g_lock); }
-};
-
 } // namespace
 
 bool physicalPagesAvailable() { return true; }
 
 int32_t allocatePhysicalPages(uintptr_t* count, FrameNumber* frames, uint32_t* lastError)
 {
-    Guard guard;
+    Holding hold(g_lock);
     return allocateLocked(count, frames, lastError);
 }
 
 int32_t freePhysicalPages(uintptr_t* count, FrameNumber* frames, uint32_t* lastError)
 {
-    Guard guard;
+    Holding hold(g_lock);
     return freeLocked(count, frames, lastError);
 }
 
@@ -275,7 +270,7 @@ int32_t mapPhysicalPages(void* address, uintptr_t count, const FrameNumber* fram
         }
         return 1;
     }
-    Guard guard;
+    Holding hold(g_lock);
     return mapLocked(start, count, frames, lastError);
 }
 

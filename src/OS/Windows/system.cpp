@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "OS/os.h"
+#include "OS/process_lock.h"
 
 namespace vyr::os {
 
@@ -17,5 +18,10 @@ uint32_t processorCount()
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors;
 }
+
+static_assert(sizeof(SRWLOCK) == sizeof(void*), "an SRWLOCK is one pointer, initially null");
+
+void ProcessLock::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
+void ProcessLock::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
 
 } // namespace vyr::os
