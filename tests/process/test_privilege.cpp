@@ -23,6 +23,8 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include "OS/Linux/services.h"
 #endif
 
 namespace vyr::test {
@@ -73,6 +75,19 @@ bool has(const std::string& set, int capability) // in a capability set of /proc
     return false;
 }
 
+// The value of a "Name: value kB" entry of a file of /proc.
+uint64_t kilobytesIn(const char* path, const std::string& name)
+{
+    std::ifstream in(path);
+    std::string word;
+    uint64_t value = 0;
+    while (in >> word) {
+        if (word == name && in >> value)
+            return value;
+    }
+    return 0;
+}
+
 bool dropCapability(int capability) // from the permitted and effective sets
 {
     __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
@@ -111,6 +126,18 @@ VYR_CHILD_MAIN(system)
             rlimit limit;
             getrlimit(RLIMIT_MEMLOCK, &limit);
             out = std::to_string(limit.rlim_cur) + " " + std::to_string(limit.rlim_max);
+        } else if (verb == "userbuffer") { // allocates a bytes, answers "<result> <size> <pages>", frees
+            uint64_t size = a;
+            UserBuffer* buffer = nullptr;
+            out = std::to_string(VyrUtilAllocUserBuffer(&size, &buffer));
+            if (buffer) {
+                out += " " + std::to_string(size) + " " + std::to_string(buffer->numberOfPages);
+                VyrUtilFreeUserBuffer(buffer);
+            }
+        } else if (verb == "locked") { // kB
+            out = std::to_string(kilobytesIn("/proc/self/status", "VmLck:"));
+        } else if (verb == "lockable") {
+            out = std::to_string(os::linux_services::lockablePages());
         }
         replyLogged(out);
     }
@@ -141,6 +168,33 @@ TEST_F(RealSystem, CapabilitiesHeldAndDroppedInAChild)
     EXPECT_EQ("1 0", ask("setlimit " + lower));
     EXPECT_EQ(lower, ask("limit"));
     EXPECT_EQ("0 22", ask("setlimit 8192 4096")); // EINVAL: minimum above maximum
+}
+
+// The lock limit binds before anything is locked, a privileged process too, and without a limit no
+// more is locked than the memory available: 64 MB asked for under a limit of 1 MB are fewer pages
+// granted, not 64 MB locked.
+TEST_F(RealSystem, LockedPagesStayWithinTheLockLimitAndTheMemoryAvailable)
+{
+    ChildProcess child("system");
+    const auto ask = [&](const std::string& command) { return child.request(command).value_or("none"); };
+    ASSERT_EQ("1 0", ask("setlimit 1048576 1048576"));
+    const uint64_t before = std::stoull(ask("locked"));
+    std::istringstream got(ask("userbuffer 67108864"));
+    uint32_t result = 0;
+    uint64_t size = 0, pages = 0;
+    got >> result >> size >> pages;
+    if (!result)
+        GTEST_SKIP() << "this process gets no locked pages: " << got.str();
+    EXPECT_GT(pages, 0u);
+    EXPECT_LE(pages * 4, 1024 - before) << "pages locked beyond the limit";
+    EXPECT_EQ(pages * 4096, size); // fewer granted: the size got is written back
+    EXPECT_EQ(before, std::stoull(ask("locked")));
+    const std::string unlimited = std::to_string(SIZE_MAX);
+    if (ask("setlimit " + unlimited + " " + unlimited) != "1 0")
+        return; // raising the hard limit takes a capability this process lacks
+    const uint64_t lockable = std::stoull(ask("lockable"));
+    EXPECT_GT(lockable, 0u);
+    EXPECT_LE(lockable * 4, kilobytesIn("/proc/meminfo", "MemAvailable:"));
 }
 
 // Frame numbers of the pages mapped at address, as the kernel reports them (0 where it hides them).

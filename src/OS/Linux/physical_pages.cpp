@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "OS/Linux/proc_lines.h"
+#include "OS/Linux/services.h"
 #include "OS/buffer_services.h"
 #include "OS/process_lock.h"
 
@@ -184,10 +185,12 @@ bool reserveAgain(uint8_t* start, size_t bytes)
 
 int32_t allocateLocked(uintptr_t* count, FrameNumber* frames, uint32_t* lastError)
 {
-    const size_t n = *count, p = page();
-    if (n == 0)
+    const size_t p = page();
+    if (*count == 0)
         return 1;
-    if (n > SIZE_MAX / p / 2) {
+    // Bounded before locking: locking beyond free memory would end with the OOM killer.
+    const size_t n = std::min<size_t>(*count, linux_services::lockablePages());
+    if (n == 0 || n > SIZE_MAX / p / 2) {
         *lastError = ENOMEM;
         return 0;
     }
