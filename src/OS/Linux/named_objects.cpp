@@ -24,6 +24,8 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include "OS/Linux/ofd.h"
@@ -256,6 +258,23 @@ int32_t finish(Object* o, int fd, bool fresh, const char* posixName, Handle* out
 
 // ---- Memory -------------------------------------------------------------------------------------
 
+// 0 when the system can back size bytes of new memory: no more than memory and swap together and,
+// for a named object, than the shared-memory file system has free. Otherwise the error: a size
+// beyond them is refused now, as Windows refuses what it cannot commit, rather than failing later
+// when a view is made or touched.
+int unbackable(uint64_t size, bool named)
+{
+    struct sysinfo system;
+    if (sysinfo(&system) == 0 &&
+        size / system.mem_unit > uint64_t(system.totalram) + uint64_t(system.totalswap))
+        return ENOMEM;
+    struct statvfs fs;
+    if (named && statvfs("/dev/shm", &fs) == 0 && fs.f_frsize != 0 &&
+        size / fs.f_frsize > uint64_t(fs.f_bavail))
+        return ENOSPC;
+    return 0;
+}
+
 int32_t openMemory(const char* name, bool create, uint64_t size, Handle* mapping, bool* existed,
                    uint32_t* lastError)
 {
@@ -266,8 +285,8 @@ int32_t openMemory(const char* name, bool create, uint64_t size, Handle* mapping
     bool fresh = false;
     if (!openUnderGate(posix, kMemory, create, &fd, &fresh, lastError))
         return 0;
-    int error = 0;
-    if (fresh && ftruncate64(fd, off64_t(size)) != 0)
+    int error = fresh ? unbackable(size, true) : 0;
+    if (fresh && !error && ftruncate64(fd, off64_t(size)) != 0)
         error = errno;
     if (existed)
         *existed = !fresh;
@@ -347,6 +366,10 @@ int32_t createMapping(const char* name, uint64_t size, const SharingAttributes*,
     if (name[0] != '\0')
         return openMemory(name, true, size, mapping, existed, lastError);
     // No name: memory of this process alone, as an unnamed mapping.
+    if (const int error = unbackable(size, false)) {
+        *lastError = uint32_t(error);
+        return 0;
+    }
     const int fd = memfd_create("VyrUtility shared buffer", MFD_CLOEXEC);
     if (fd < 0 || ftruncate64(fd, off64_t(size)) != 0) {
         *lastError = uint32_t(errno);
