@@ -30,7 +30,7 @@ void VYRLOG_CDECL countLine(void*, int32_t, const char*, int32_t, const char*) {
 
 std::string uniqueName(const std::string& what) { return "VyrTest." + std::to_string(getpid()) + "." + what; }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(VYR_THREAD_SANITIZER)
 constexpr int kForks = 100;
 #else
 constexpr int kForks = 200;
