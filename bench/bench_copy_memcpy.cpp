@@ -45,7 +45,9 @@ void copyBench(benchmark::State& state, size_t bytes, size_t srcOffset)
 const bool registered = [] {
     const std::pair<size_t, const char*> sizes[] = {
         {4u << 10, "4KiB"}, {256u << 10, "256KiB"}, {4u << 20, "4MiB"}, {64u << 20, "64MiB"}};
-    for (auto [bytes, label] : sizes) {
+    for (const auto& size : sizes) {
+        const size_t bytes = size.first; // named, not bound: lambdas cannot capture bindings in C++17
+        const char* label = size.second;
         for (size_t offset : {0, 4}) {
             // "<name>/<key>/memcpy=<n>" pairs with "memcpy/<key>/<n>" in the ratio table.
             const std::string key = std::string(label) + (offset ? "+4" : "");

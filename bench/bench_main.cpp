@@ -1,11 +1,14 @@
-// Runs the benchmarks and ends with a table of each converter's bytes per second as a ratio to the
-// memcpy that moved the same bytes in the same run.
+// Runs the benchmarks and ends with tables: each converter's bytes per second as a ratio to the memcpy
+// that moved the same bytes in the same run (on the frame and on the line, with the kernel the
+// export takes here), every path of every table the same way, and ours against each peer.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "bench_support.h"
 
 namespace {
 
@@ -17,36 +20,87 @@ public:
         for (const Run& r : runs) {
             if (r.run_type != Run::RT_Iteration && r.aggregate_name != "median")
                 continue;
-            auto it = r.counters.find("bytes_per_second");
-            if (it == r.counters.end())
-                continue;
-            std::string name = r.run_name.function_name;
-            rates_[name] = it->second.value;
-            order_.push_back(name);
+            auto bytes = r.counters.find("bytes_per_second"), items = r.counters.find("items_per_second");
+            if (bytes != r.counters.end())
+                rates_[r.run_name.function_name] = bytes->second.value;
+            if (items != r.counters.end())
+                pixels_[r.run_name.function_name] = items->second.value;
         }
     }
 
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%-52s %12s %12s %7s\n", "converter", "GB/s", "memcpy GB/s", "ratio");
-        for (const std::string& name : order_) {
-            size_t at = name.find("/memcpy=");
+        using vyr::bench::Row;
+        const std::vector<Row>& rows = vyr::bench::rows();
+        for (bool paths : {false, true}) {
+            bool header = false;
+            for (const Row& r : rows) {
+                if (r.path.empty() == paths || (!has(r.frame) && !has(r.line)))
+                    continue;
+                if (!header) {
+                    std::printf("\n%-46s %-14s %7s %7s %9s %9s\n", paths ? "converter path" : "converter",
+                                paths ? "" : "kernel", "frame", "line", "GB/s", "memcpy");
+                    header = true;
+                }
+                std::printf("%-46s %-14s %7s %7s %9s %9s\n",
+                            (paths ? r.converter + "/" + r.path : r.converter).c_str(),
+                            paths ? "" : r.kernel.c_str(), ratio(r.frame, r.frameMemcpy).c_str(),
+                            ratio(r.line, r.lineMemcpy).c_str(), gbs(r.frame).c_str(),
+                            gbs(r.frameMemcpy).c_str());
+            }
+        }
+        // VyrUtilMemcpy: "<name>/<key>/memcpy=<n>" beside "memcpy/<key>/<n>".
+        bool header = false;
+        for (const auto& [name, rate] : rates_) {
+            const size_t at = name.find("/memcpy=");
             if (at == std::string::npos)
                 continue;
-            std::string size = name.substr(0, at);
-            size = size.substr(size.rfind('/') + 1);
-            auto ref = rates_.find("memcpy/" + size + "/" + name.substr(at + 8));
-            if (ref == rates_.end())
+            const std::string key = name.substr(name.find('/') + 1, at - name.find('/') - 1);
+            const std::string reference = "memcpy/" + key + "/" + name.substr(at + 8);
+            if (!header) {
+                std::printf("\n%-46s %7s\n", "copy", "ratio");
+                header = true;
+            }
+            std::printf("%-46s %7s\n", name.substr(0, at).c_str(), ratio(name, reference).c_str());
+        }
+        header = false;
+        for (const auto& p : vyr::bench::peerRows()) {
+            if (!has(p.frame) && !has(p.line))
                 continue;
-            std::printf("%-52s %12.2f %12.2f %7.2f\n", name.substr(0, at).c_str(), rates_[name] / 1e9,
-                        ref->second / 1e9, rates_[name] / ref->second);
+            if (!header) {
+                std::printf("\n%-34s %-34s %11s %11s\n", "peer (pixels per second)", "ours", "frame ours/",
+                            "line ours/");
+                header = true;
+            }
+            std::printf("%-34s %-34s %11s %11s\n", p.peer.c_str(), p.ours.c_str(),
+                        ratio(p.ourFrame, p.frame, pixels_).c_str(),
+                        ratio(p.ourLine, p.line, pixels_).c_str());
         }
     }
 
 private:
-    std::map<std::string, double> rates_;
-    std::vector<std::string> order_;
+    bool has(const std::string& name) const { return rates_.count(name) != 0; }
+    static std::string ratio(const std::string& a, const std::string& b,
+                             const std::map<std::string, double>& of)
+    {
+        if (!of.count(a) || !of.count(b))
+            return "-";
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", of.at(a) / of.at(b));
+        return text;
+    }
+    std::string ratio(const std::string& a, const std::string& b) const { return ratio(a, b, rates_); }
+    std::string gbs(const std::string& a) const
+    {
+        if (!has(a))
+            return "-";
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", rates_.at(a) / 1e9);
+        return text;
+    }
+
+    std::map<std::string, double> rates_, pixels_;
 };
 
 } // namespace

@@ -3,9 +3,13 @@
 #   0. clang-format finds nothing to change in any tracked C/C++ file
 #   1. release build: all tests (unit and cross-process), benchmarks and the tool built
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
-#      ThreadSanitizer build: the unit and process tests
+#   2a. ThreadSanitizer build: the unit and process tests
+#   2b. clang++ build of everything: the unit tests
+#   2c. libFuzzer build (clang, ASan + UBSan): every seed and regression input once, then each
+#       fuzz target for VYR_FUZZ_SECONDS (default 60) seconds
 #   3. Windows cross builds: the 32-bit DLL's export table; the 64-bit test suite under wine64
 #   4. 32-bit x86 Linux build: the test suite under qemu-i386-static
+#   5. the SDK: Debian packages, installs, consumer programs (scripts/test-sdk.sh)
 # Warnings are errors in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,6 +46,18 @@ ninja -C out/tsan
 tsan_options="suppressions=$PWD/tests/tsan.supp"
 (cd out/tsan && TSAN_OPTIONS=$tsan_options setarch -R ctest -L 'unit|process' --output-on-failure -j"$jobs")
 
+step "clang build"
+configure out/clang -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=Release
+ninja -C out/clang
+(cd out/clang && ctest -L unit --output-on-failure -j"$jobs")
+
+step "fuzzing"
+configure out/fuzz -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_FUZZ=ON -DVYR_TESTS=OFF -DVYR_BENCH=OFF
+ninja -C out/fuzz
+(cd out/fuzz && ctest -L fuzz --output-on-failure)
+scripts/fuzz.sh out/fuzz "${VYR_FUZZ_SECONDS:-60}"
+
 step "Windows i686"
 configure out/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 ninja -C out/win32
@@ -57,5 +73,8 @@ step "i386 under qemu"
 configure out/i386 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux-i386.cmake -DCMAKE_BUILD_TYPE=Release
 ninja -C out/i386
 (cd out/i386 && ctest --output-on-failure -j"$jobs")
+
+step "SDK: packages, installs and consumers"
+scripts/test-sdk.sh out/win32 out/win64
 
 step "all passed"

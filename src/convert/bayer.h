@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "convert/sensor.h"
+#include "convert/line.h"
 
 namespace vyr::convert {
 
@@ -14,33 +14,29 @@ struct OutputLine {
     uint8_t* at[3];
 };
 
-// Sample widths of the Bayer lines and planes.
-struct Bayer8 {
-    static constexpr size_t kBytes = 1;
-    static constexpr int32_t kMax = 255;
-    static uint32_t load(const uint8_t* line, ptrdiff_t x) { return line[x]; }
-    static void store(uint8_t* line, size_t x, uint32_t v) { line[x] = static_cast<uint8_t>(v); }
-};
+inline OutputLine planes(void* red, void* green, void* blue)
+{
+    return {{static_cast<uint8_t*>(red), static_cast<uint8_t*>(green), static_cast<uint8_t*>(blue)}};
+}
 
-struct Bayer15 {
-    static constexpr size_t kBytes = 2;
-    static constexpr int32_t kMax = 32767;
-    static uint32_t load(const uint8_t* line, ptrdiff_t x) { return loadWord(line + 2 * x); }
-    static void store(uint8_t* line, size_t x, uint32_t v) { storeWord(line + 2 * x, v); }
+// Sample widths of the Bayer lines and planes: little-endian samples of Bytes bytes up to Max, at any
+// alignment.
+template <uint32_t Bytes, int32_t Max>
+struct BayerSamples {
+    static constexpr size_t kBytes = Bytes;
+    static constexpr int32_t kMax = Max;
+    static uint32_t load(const uint8_t* line, ptrdiff_t x) { return fmt::loadLe<Bytes>(line + Bytes * x); }
+    static void store(uint8_t* line, size_t x, uint32_t v) { fmt::storeLe<Bytes>(line + Bytes * x, v); }
 };
+using Bayer8 = BayerSamples<1, 255>;
+using Bayer15 = BayerSamples<2, 32767>;
 
-// RGB8888 output: blue, green, red bytes; the 2x2 converters write the fourth byte as 0, the Malvar
-// converters leave it as it was.
-template <bool ZeroFourth>
+// RGB8888 output; the 2x2 converters write the fourth byte as 0, the Malvar converters leave it.
+template <fmt::Fourth X>
 struct PackedOut {
     static void put(const OutputLine& out, size_t x, uint32_t r, uint32_t g, uint32_t b)
     {
-        uint8_t* p = out.at[0] + 4 * x;
-        p[0] = static_cast<uint8_t>(b);
-        p[1] = static_cast<uint8_t>(g);
-        p[2] = static_cast<uint8_t>(r);
-        if (ZeroFourth)
-            p[3] = 0;
+        fmt::BlueFirst<1, 4, X>::write(out.at[0] + 4 * x, {b, g, r, 0});
     }
 };
 

@@ -104,7 +104,7 @@ void bayer8CellsToRgb8888Plain(const uint8_t* a, const uint8_t* b, uint8_t* dst,
     for (size_t x = 0; x < pixels; ++x) {
         const uint32_t fromA = a[x + (x & 1)], fromB = b[x | 1];
         const uint32_t green = (b[x + (x & 1)] + a[x | 1] + 1) >> 1;
-        PackedOut<true>::put({{dst}}, x, aIsRed ? fromA : fromB, green, aIsRed ? fromB : fromA);
+        PackedOut<fmt::Fourth::Zero>::put({{dst}}, x, aIsRed ? fromA : fromB, green, aIsRed ? fromB : fromA);
     }
 }
 
@@ -184,49 +184,57 @@ constexpr Bayer2x2Fn planarPath = convert2x2<S, PlanarOut<S>, PlanarVectorPart<B
 
 } // namespace
 
+using PackedZero = PackedOut<fmt::Fourth::Zero>;
+
 const Bayer2x2Paths kBayer8_2x2ToRgb8888 = {
-    convert2x2<Bayer8, PackedOut<true>, NoVectorPart>,
-    {convert2x2<Bayer8, PackedOut<true>, PackedVectorPart<kBayer8ToRgb8888Block, bayer8CellsToRgb8888Plain>>,
-     VYR_X86_ONLY((convert2x2<Bayer8, PackedOut<true>,
-                              PackedVectorPart<kBayer8ToRgb8888Block, kernels::bayer8CellsToRgb8888Sse2>>)),
-     nullptr, nullptr}};
+    convert2x2<Bayer8, PackedZero, NoVectorPart>,
+    {},
+    {convert2x2<Bayer8, PackedZero, PackedVectorPart<kBayer8ToRgb8888Block, bayer8CellsToRgb8888Plain>>,
+     VYR_KERNEL(convert2x2<Bayer8, PackedZero,
+                           PackedVectorPart<kBayer8ToRgb8888Block, kernels::bayer8CellsToRgb8888Sse2>>)}};
 
 const Bayer2x2Paths kBayer8_2x2ToPlanar = {
     convert2x2<Bayer8, PlanarOut<Bayer8>, NoVectorPart>,
+    {},
     {planarPath<Bayer8, kBayer8ToPlanarBlock, evenSitesPlain<Bayer8>, oddSitesPlain<Bayer8>,
                 greenPlain<Bayer8>>,
-     VYR_X86_ONLY((planarPath<Bayer8, kBayer8ToPlanarBlock, kernels::bayer8EvenSitesSse2,
-                              kernels::bayer8OddSitesSse2, kernels::bayer8GreenSse2>)),
-     nullptr, nullptr}};
+     VYR_KERNEL(planarPath<Bayer8, kBayer8ToPlanarBlock, kernels::bayer8EvenSitesSse2,
+                           kernels::bayer8OddSitesSse2, kernels::bayer8GreenSse2>)}};
 
 const Bayer2x2Paths kBayer15_2x2ToPlanar = {
     convert2x2<Bayer15, PlanarOut<Bayer15>, NoVectorPart>,
+    {},
     {planarPath<Bayer15, kBayer15ToPlanarBlock, evenSitesPlain<Bayer15>, oddSitesPlain<Bayer15>,
                 greenPlain<Bayer15>>,
-     VYR_X86_ONLY((planarPath<Bayer15, kBayer15ToPlanarBlock, kernels::bayer15EvenSitesSse2,
-                              kernels::bayer15OddSitesSse2, kernels::bayer15GreenSse2>)),
-     nullptr, nullptr}};
+     VYR_KERNEL(planarPath<Bayer15, kBayer15ToPlanarBlock, kernels::bayer15EvenSitesSse2,
+                           kernels::bayer15OddSitesSse2, kernels::bayer15GreenSse2>)}};
 
 } // namespace vyr::convert
 
 namespace {
 
-uint32_t run2x2(const vyr::convert::Bayer2x2Paths& paths, const void* src0, const void* src1,
-                const vyr::convert::OutputLine& out, uint32_t width, uint32_t phase, uint32_t noInterpolation,
-                uint32_t rightBorder)
+using namespace vyr::convert;
+
+// The vector part runs where the processor reports MMX.
+uint32_t run2x2(const Bayer2x2Paths& paths, const void* src0, const void* src1, const OutputLine& out,
+                uint32_t width, uint32_t phase, uint32_t noInterpolation, uint32_t rightBorder)
 {
-    const vyr::convert::Bayer2x2Fn fn = VyrUtilIsMMX() ? paths.vector() : paths.scalar;
-    fn(static_cast<const uint8_t*>(src0), static_cast<const uint8_t*>(src1), out, width, phase,
-       noInterpolation, rightBorder);
+    paths.pick(VyrUtilIsMMX())(static_cast<const uint8_t*>(src0), static_cast<const uint8_t*>(src1), out,
+                               width, phase, noInterpolation, rightBorder);
     return 0;
 }
 
-vyr::convert::OutputLine planes(void* red, void* green, void* blue)
-{
-    return {{static_cast<uint8_t*>(red), static_cast<uint8_t*>(green), static_cast<uint8_t*>(blue)}};
-}
-
 } // namespace
+
+// The exports that write three planes.
+#define VYR_BAYER2X2_PLANAR_EXPORT(name, paths)                                                              \
+    VYR_API uint32_t VYR_CALL name(const void* src0, const void* src1, void* dstRed, void* dstGreen,         \
+                                   void* dstBlue, uint32_t width, uint32_t phase, uint32_t noInterpolation,  \
+                                   uint32_t rightBorder)                                                     \
+    {                                                                                                        \
+        return run2x2(paths, src0, src1, planes(dstRed, dstGreen, dstBlue), width, phase, noInterpolation,   \
+                      rightBorder);                                                                          \
+    }
 
 extern "C" {
 
@@ -234,26 +242,11 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toRGB8888(const void* src0, co
                                                             uint32_t width, uint32_t phase,
                                                             uint32_t noInterpolation, uint32_t rightBorder)
 {
-    return run2x2(vyr::convert::kBayer8_2x2ToRgb8888, src0, src1, {{static_cast<uint8_t*>(dst)}}, width,
-                  phase, noInterpolation, rightBorder);
+    return run2x2(kBayer8_2x2ToRgb8888, src0, src1, {{static_cast<uint8_t*>(dst)}}, width, phase,
+                  noInterpolation, rightBorder);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_2x2toPlanarRGB(const void* src0, const void* src1,
-                                                              void* dstRed, void* dstGreen, void* dstBlue,
-                                                              uint32_t width, uint32_t phase,
-                                                              uint32_t noInterpolation, uint32_t rightBorder)
-{
-    return run2x2(vyr::convert::kBayer8_2x2ToPlanar, src0, src1, planes(dstRed, dstGreen, dstBlue), width,
-                  phase, noInterpolation, rightBorder);
-}
-
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_2x2toPlanarRGB(const void* src0, const void* src1,
-                                                               void* dstRed, void* dstGreen, void* dstBlue,
-                                                               uint32_t width, uint32_t phase,
-                                                               uint32_t noInterpolation, uint32_t rightBorder)
-{
-    return run2x2(vyr::convert::kBayer15_2x2ToPlanar, src0, src1, planes(dstRed, dstGreen, dstBlue), width,
-                  phase, noInterpolation, rightBorder);
-}
+VYR_BAYER2X2_PLANAR_EXPORT(VyrUtilConvertBayer8_2x2toPlanarRGB, kBayer8_2x2ToPlanar)
+VYR_BAYER2X2_PLANAR_EXPORT(VyrUtilConvertBayer15_2x2toPlanarRGB, kBayer15_2x2ToPlanar)
 
 } // extern "C"

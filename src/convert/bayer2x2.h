@@ -8,7 +8,7 @@ namespace vyr::convert {
 // The arguments of the exports, with the output pointers gathered in one OutputLine.
 using Bayer2x2Fn = void (*)(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t width,
                             uint32_t phase, uint32_t noInterpolation, uint32_t rightBorder);
-using Bayer2x2Paths = PathsOf<Bayer2x2Fn>;
+using Bayer2x2Paths = Paths<Bayer2x2Fn>;
 
 // Vector part block sizes: the averaging mode runs its first multiple of these through the vector rule.
 constexpr uint32_t kBayer8ToRgb8888Block = 4;

@@ -2,69 +2,43 @@
 // green sample. Three templates over the sample widths and RGB layouts make the 21 exports.
 #include <cstring>
 
-#include "convert/sensor.h"
+#include "convert/bicolor.h"
 
 namespace vyr::convert {
 namespace {
 
-// A sample of 1 or 2 bytes at any address; stores keep the low bits of the value.
-template <size_t Bytes>
-inline uint32_t loadSample(const uint8_t* p)
-{
-    return Bytes == 1 ? p[0] : loadWord(p);
-}
-
-template <size_t Bytes>
-inline void storeSample(uint8_t* p, uint32_t v)
-{
-    if (Bytes == 1)
-        p[0] = static_cast<uint8_t>(v);
-    else
-        storeWord(p, v);
-}
+using fmt::loadLe;
+using fmt::storeLe;
 
 // Bicolor88 (Bytes 1) and Bicolor1616 (Bytes 2): sample 0 the colour, sample 1 the green.
-template <size_t Bytes>
+template <uint32_t Bytes>
 struct Bicolor {
     static uint32_t get(const uint8_t* line, size_t i, size_t k)
     {
-        return loadSample<Bytes>(line + Bytes * (2 * i + k));
+        return loadLe<Bytes>(line + Bytes * (2 * i + k));
     }
     static void put(uint8_t* line, size_t i, uint32_t s0, uint32_t s1)
     {
-        storeSample<Bytes>(line + Bytes * 2 * i, s0);
-        storeSample<Bytes>(line + Bytes * (2 * i + 1), s1);
+        storeLe<Bytes>(line + Bytes * 2 * i, s0);
+        storeLe<Bytes>(line + Bytes * (2 * i + 1), s1);
     }
 };
 
-// Packed RGB: Samples samples of Bytes bytes per pixel, red, green and blue at the given positions;
-// a fourth sample is neither read nor written.
-template <size_t Bytes, size_t Samples, size_t Red, size_t Green, size_t Blue>
+// Packed RGB pixels in one of the catalogue's layouts; a fourth sample is not written.
+template <class Layout>
 struct Rgb {
-    static const uint8_t* at(const uint8_t* line, size_t i, size_t k)
-    {
-        return line + Bytes * (Samples * i + k);
-    }
-    static uint32_t red(const uint8_t* line, size_t i) { return loadSample<Bytes>(at(line, i, Red)); }
-    static uint32_t green(const uint8_t* line, size_t i) { return loadSample<Bytes>(at(line, i, Green)); }
-    static uint32_t blue(const uint8_t* line, size_t i) { return loadSample<Bytes>(at(line, i, Blue)); }
+    static fmt::Pixel at(const uint8_t* line, size_t i) { return Layout::read(line + Layout::kBytes * i); }
     static void put(uint8_t* line, size_t i, uint32_t r, uint32_t g, uint32_t b)
     {
-        uint8_t* p = line + Bytes * Samples * i;
-        storeSample<Bytes>(p + Bytes * Red, r);
-        storeSample<Bytes>(p + Bytes * Green, g);
-        storeSample<Bytes>(p + Bytes * Blue, b);
+        Layout::write(line + Layout::kBytes * i, {b, g, r, 0});
     }
 };
 
-using Rgb888 = Rgb<1, 3, 2, 1, 0>;
-using Rgb8888 = Rgb<1, 4, 2, 1, 0>;
-using Rgbr888 = Rgb<1, 3, 0, 1, 2>;
-using Rgb161616 = Rgb<2, 3, 2, 1, 0>;
-using Rgb16161616 = Rgb<2, 4, 2, 1, 0>;
-
-// Every converter takes these arguments; those without a shift get 0, those without a flag 0.
-using BicolorFn = void (*)(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t flag);
+using Rgb888 = Rgb<fmt::Rgb888>;
+using Rgbr888 = Rgb<fmt::Rgbr888>;
+using Rgb8888 = Rgb<fmt::Rgb8888Colour>;
+using Rgb161616 = Rgb<fmt::Rgb161616>;
+using Rgb16161616 = Rgb<fmt::BlueFirst<2, 4, fmt::Fourth::Keep>>;
 
 // Pixels 0, 2, 4, ... carry red unless blueFirst, and the odd pixels the other colour.
 inline bool carriesRed(size_t i, uint32_t blueFirst) { return ((i & 1) == 0) == (blueFirst == 0); }
@@ -103,8 +77,8 @@ void rgbToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shi
 {
     const uint32_t s = shift & 31;
     for (size_t i = 0; i < count; ++i) {
-        const uint32_t colour = carriesRed(i, blueFirst) ? Src::red(src, i) : Src::blue(src, i);
-        Dst::put(dst, i, colour >> s, Src::green(src, i) >> s);
+        const fmt::Pixel p = Src::at(src, i);
+        Dst::put(dst, i, (carriesRed(i, blueFirst) ? p.r : p.b) >> s, p.g >> s);
     }
 }
 
@@ -121,59 +95,90 @@ void bicolorToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t
     }
 }
 
-inline uint32_t run(BicolorFn fn, const void* src, void* dst, uint32_t count, uint32_t shift, uint32_t flag)
+} // namespace
+
+const BicolorPaths kBicolor88ToRgb8888 = {bicolorToRgb<Bicolor<1>, Rgb8888>};
+const BicolorPaths kBicolor88ToRgb888 = {bicolorToRgb<Bicolor<1>, Rgb888>};
+const BicolorPaths kBicolor88ToRgbr888 = {bicolorToRgb<Bicolor<1>, Rgbr888>};
+const BicolorPaths kBicolor88ToRgb161616 = {bicolorToRgb<Bicolor<1>, Rgb161616>};
+const BicolorPaths kBicolor88ToRgb16161616 = {bicolorToRgb<Bicolor<1>, Rgb16161616>};
+const BicolorPaths kBicolor1616ToRgb8888 = {bicolorToRgb<Bicolor<2>, Rgb8888>};
+const BicolorPaths kBicolor1616ToRgb888 = {bicolorToRgb<Bicolor<2>, Rgb888>};
+const BicolorPaths kBicolor1616ToRgbr888 = {bicolorToRgb<Bicolor<2>, Rgbr888>};
+const BicolorPaths kBicolor1616ToRgb161616 = {bicolorToRgb<Bicolor<2>, Rgb161616>};
+const BicolorPaths kBicolor1616ToRgb16161616 = {bicolorToRgb<Bicolor<2>, Rgb16161616>};
+
+const BicolorPaths kRgb888ToBicolor88 = {rgbToBicolor<Rgb888, Bicolor<1>>};
+const BicolorPaths kRgb8888ToBicolor88 = {rgbToBicolor<Rgb8888, Bicolor<1>>};
+const BicolorPaths kRgbr888ToBicolor88 = {rgbToBicolor<Rgbr888, Bicolor<1>>};
+const BicolorPaths kRgb888ToBicolor1616 = {rgbToBicolor<Rgb888, Bicolor<2>>};
+const BicolorPaths kRgb8888ToBicolor1616 = {rgbToBicolor<Rgb8888, Bicolor<2>>};
+const BicolorPaths kRgbr888ToBicolor1616 = {rgbToBicolor<Rgbr888, Bicolor<2>>};
+const BicolorPaths kRgb161616ToBicolor1616 = {rgbToBicolor<Rgb161616, Bicolor<2>>};
+const BicolorPaths kRgb16161616ToBicolor1616 = {rgbToBicolor<Rgb16161616, Bicolor<2>>};
+
+const BicolorPaths kBicolor88ToBicolor88 = {bicolorToBicolor<Bicolor<1>, Bicolor<1>>};
+const BicolorPaths kBicolor88ToBicolor1616 = {bicolorToBicolor<Bicolor<1>, Bicolor<2>>};
+const BicolorPaths kBicolor1616ToBicolor1616 = {bicolorToBicolor<Bicolor<2>, Bicolor<2>>};
+
+} // namespace vyr::convert
+
+namespace {
+
+uint32_t runBicolor(const vyr::convert::BicolorPaths& paths, const void* src, void* dst, uint32_t count,
+                    uint32_t shift, uint32_t flag)
 {
-    fn(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dst), count, shift, flag);
+    paths.pick(false)(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dst), count, shift, flag);
     return 0;
 }
 
 } // namespace
-} // namespace vyr::convert
 
 using namespace vyr::convert;
 
 // Exports with (src, dst, count, flag) and with (src, dst, count, shift, flag).
-#define VYR_BICOLOR_EXPORT(name, ...)                                                                        \
+#define VYR_BICOLOR_EXPORT(name, paths)                                                                      \
     VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t flag)                \
     {                                                                                                        \
-        return run(__VA_ARGS__, src, dst, count, 0, flag);                                                   \
+        return runBicolor(paths, src, dst, count, 0, flag);                                                  \
     }
-#define VYR_BICOLOR_SHIFT_EXPORT(name, ...)                                                                  \
+#define VYR_BICOLOR_SHIFT_EXPORT(name, paths)                                                                \
     VYR_API uint32_t VYR_CALL name(const void* src, void* dst, uint32_t count, uint32_t shift,               \
                                    uint32_t flag)                                                            \
     {                                                                                                        \
-        return run(__VA_ARGS__, src, dst, count, shift, flag);                                               \
+        return runBicolor(paths, src, dst, count, shift, flag);                                              \
     }
 
 extern "C" {
 
-VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB8888, bicolorToRgb<Bicolor<1>, Rgb8888>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB888, bicolorToRgb<Bicolor<1>, Rgb888>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGBR888, bicolorToRgb<Bicolor<1>, Rgbr888>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB161616, bicolorToRgb<Bicolor<1>, Rgb161616>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB16161616, bicolorToRgb<Bicolor<1>, Rgb16161616>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB8888, bicolorToRgb<Bicolor<2>, Rgb8888>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB888, bicolorToRgb<Bicolor<2>, Rgb888>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGBR888, bicolorToRgb<Bicolor<2>, Rgbr888>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB161616, bicolorToRgb<Bicolor<2>, Rgb161616>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB16161616, bicolorToRgb<Bicolor<2>, Rgb16161616>)
+VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB8888, kBicolor88ToRgb8888)
+VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB888, kBicolor88ToRgb888)
+VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGBR888, kBicolor88ToRgbr888)
+VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB161616, kBicolor88ToRgb161616)
+VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toRGB16161616, kBicolor88ToRgb16161616)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB8888, kBicolor1616ToRgb8888)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB888, kBicolor1616ToRgb888)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGBR888, kBicolor1616ToRgbr888)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB161616, kBicolor1616ToRgb161616)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertBicolor1616toRGB16161616, kBicolor1616ToRgb16161616)
 
-VYR_BICOLOR_EXPORT(VyrUtilConvertRGB888toBicolor88, rgbToBicolor<Rgb888, Bicolor<1>>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertRGB8888toBicolor88, rgbToBicolor<Rgb8888, Bicolor<1>>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertRGBR888toBicolor88, rgbToBicolor<Rgbr888, Bicolor<1>>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertRGB888toBicolor1616, rgbToBicolor<Rgb888, Bicolor<2>>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertRGB8888toBicolor1616, rgbToBicolor<Rgb8888, Bicolor<2>>)
-VYR_BICOLOR_EXPORT(VyrUtilConvertRGBR888toBicolor1616, rgbToBicolor<Rgbr888, Bicolor<2>>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertRGB161616toBicolor1616, rgbToBicolor<Rgb161616, Bicolor<2>>)
-VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertRGB16161616toBicolor1616, rgbToBicolor<Rgb16161616, Bicolor<2>>)
+VYR_BICOLOR_EXPORT(VyrUtilConvertRGB888toBicolor88, kRgb888ToBicolor88)
+VYR_BICOLOR_EXPORT(VyrUtilConvertRGB8888toBicolor88, kRgb8888ToBicolor88)
+VYR_BICOLOR_EXPORT(VyrUtilConvertRGBR888toBicolor88, kRgbr888ToBicolor88)
+VYR_BICOLOR_EXPORT(VyrUtilConvertRGB888toBicolor1616, kRgb888ToBicolor1616)
+VYR_BICOLOR_EXPORT(VyrUtilConvertRGB8888toBicolor1616, kRgb8888ToBicolor1616)
+VYR_BICOLOR_EXPORT(VyrUtilConvertRGBR888toBicolor1616, kRgbr888ToBicolor1616)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertRGB161616toBicolor1616, kRgb161616ToBicolor1616)
+VYR_BICOLOR_SHIFT_EXPORT(VyrUtilConvertRGB16161616toBicolor1616, kRgb16161616ToBicolor1616)
+VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toBicolor1616, kBicolor88ToBicolor1616)
 
+// The samples are always exchanged.
 VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor88toBicolor88(const void* src, void* dst, uint32_t count)
 {
-    return run(bicolorToBicolor<Bicolor<1>, Bicolor<1>>, src, dst, count, 0, 1);
+    return runBicolor(kBicolor88ToBicolor88, src, dst, count, 0, 1);
 }
 
-VYR_BICOLOR_EXPORT(VyrUtilConvertBicolor88toBicolor1616, bicolorToBicolor<Bicolor<1>, Bicolor<2>>)
-
+// The flag runs opposite to the other functions': zero exchanges the samples.
 VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toBicolor1616(const void* src, void* dst, uint32_t count,
                                                                  uint32_t shift, uint32_t keepOrder)
 {
@@ -181,8 +186,7 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBicolor1616toBicolor1616(const void* src
         std::memcpy(dst, src, size_t(count) * 4);
         return 0;
     }
-    // The flag runs opposite to the other functions': zero exchanges the samples.
-    return run(bicolorToBicolor<Bicolor<2>, Bicolor<2>>, src, dst, count, shift, keepOrder == 0);
+    return runBicolor(kBicolor1616ToBicolor1616, src, dst, count, shift, keepOrder == 0);
 }
 
 } // extern "C"

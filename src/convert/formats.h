@@ -19,17 +19,24 @@ struct Bits {
     uint32_t b, g, r, x;
 };
 
-inline uint32_t get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline uint32_t get32(const uint8_t* p) { return get16(p) | get16(p + 2) << 16; }
-inline void put16(uint8_t* p, uint32_t v)
+// Little-endian words of Bytes bytes (1, 2 or 4) at any address.
+template <uint32_t Bytes>
+inline uint32_t loadLe(const uint8_t* p)
 {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
+    static_assert(Bytes == 1 || Bytes == 2 || Bytes == 4, "a byte, a 16-bit or a 32-bit word");
+    uint32_t v = 0;
+    for (uint32_t i = Bytes; i-- > 0;)
+        v = v << 8 | p[i];
+    return v;
 }
-inline void put32(uint8_t* p, uint32_t v)
+
+// The low 8 * Bytes bits of v.
+template <uint32_t Bytes>
+inline void storeLe(uint8_t* p, uint32_t v)
 {
-    put16(p, v);
-    put16(p + 2, v >> 16);
+    static_assert(Bytes == 1 || Bytes == 2 || Bytes == 4, "a byte, a 16-bit or a 32-bit word");
+    for (uint32_t i = 0; i < Bytes; ++i, v >>= 8)
+        p[i] = uint8_t(v);
 }
 
 // ---- Grey --------------------------------------------------------------------------------------
@@ -41,46 +48,54 @@ struct Grey {
     static constexpr bool kGrey = true;
     static Pixel read(const uint8_t* p)
     {
-        const uint32_t v = Bytes == 1 ? p[0] : Bytes == 2 ? get16(p) : get32(p);
+        const uint32_t v = loadLe<Bytes>(p);
         return {v, v, v, v};
     }
-    static void write(uint8_t* p, const Pixel& c)
-    {
-        if constexpr (Bytes == 1)
-            p[0] = uint8_t(c.g);
-        else if constexpr (Bytes == 2)
-            put16(p, c.g);
-        else
-            put32(p, c.g);
-    }
+    static void write(uint8_t* p, const Pixel& c) { storeLe<Bytes>(p, c.g); }
 };
 using Mono8 = Grey<1>;
 using Mono16 = Grey<2>;
 using Mono32 = Grey<4>;
 
-// ---- Byte-per-channel RGB ------------------------------------------------------------------------
+// ---- RGB in samples of 8 or 16 bits -------------------------------------------------------------
 
-// Bytes in the order of the Byte* indices; Fourth says whether byte 3 is part of the pixel.
-template <uint32_t Bytes, uint32_t BlueByte, uint32_t RedByte, bool WritesFourth>
-struct ByteRgb {
-    static constexpr uint32_t kBytes = Bytes;
-    static constexpr Bits kBits = {8, 8, 8, 8};
+// What a converter writes in the fourth sample of a four-sample RGB pixel: the pixel's fourth channel,
+// 0, or nothing (the destination keeps what it held).
+enum class Fourth { Channel, Zero, Keep };
+
+// Samples samples of SampleBytes bytes a pixel: red at sample RedAt, green at 1, blue at BlueAt, and in
+// four-sample pixels a fourth sample written as X says.
+template <uint32_t SampleBytes, uint32_t Samples, uint32_t RedAt, uint32_t BlueAt, Fourth X>
+struct RgbSamples {
+    static constexpr uint32_t kBytes = SampleBytes * Samples;
+    static constexpr uint32_t kSampleBits = 8 * SampleBytes;
+    static constexpr Bits kBits = {kSampleBits, kSampleBits, kSampleBits, kSampleBits};
     static constexpr bool kGrey = false;
-    static Pixel read(const uint8_t* p) { return {p[BlueByte], p[1], p[RedByte], Bytes == 4 ? p[3] : 0u}; }
+    static uint32_t sample(const uint8_t* p, uint32_t k) { return loadLe<SampleBytes>(p + SampleBytes * k); }
+    static Pixel read(const uint8_t* p)
+    {
+        return {sample(p, BlueAt), sample(p, 1), sample(p, RedAt), Samples == 4 ? sample(p, 3) : 0u};
+    }
     static void write(uint8_t* p, const Pixel& c)
     {
-        p[BlueByte] = uint8_t(c.b);
-        p[1] = uint8_t(c.g);
-        p[RedByte] = uint8_t(c.r);
-        if constexpr (WritesFourth)
-            p[3] = uint8_t(c.x);
+        storeLe<SampleBytes>(p + SampleBytes * BlueAt, c.b);
+        storeLe<SampleBytes>(p + SampleBytes, c.g);
+        storeLe<SampleBytes>(p + SampleBytes * RedAt, c.r);
+        if constexpr (Samples == 4 && X != Fourth::Keep)
+            storeLe<SampleBytes>(p + 3 * SampleBytes, X == Fourth::Channel ? c.x : 0u);
     }
 };
-using Rgb888 = ByteRgb<3, 0, 2, false>;
-using Rgbr888 = ByteRgb<3, 2, 0, false>;
-using Rgb8888 = ByteRgb<4, 0, 2, true>;
+
+// Blue first, and RGBR888 red first; the fourth channel of RGB8888 and RGB16161616 is written.
+template <uint32_t SampleBytes, uint32_t Samples, Fourth X = Fourth::Channel>
+using BlueFirst = RgbSamples<SampleBytes, Samples, 2, 0, X>;
+using Rgb888 = BlueFirst<1, 3>;
+using Rgbr888 = RgbSamples<1, 3, 0, 2, Fourth::Keep>;
+using Rgb8888 = BlueFirst<1, 4>;
+using Rgb161616 = BlueFirst<2, 3>;
+using Rgb16161616 = BlueFirst<2, 4>;
 // RGB8888 written colour bytes only: the fourth byte keeps what the destination held.
-using Rgb8888Colour = ByteRgb<4, 0, 2, false>;
+using Rgb8888Colour = BlueFirst<1, 4, Fourth::Keep>;
 
 // ---- RGB fields in one little-endian word --------------------------------------------------------
 
@@ -94,7 +109,7 @@ struct WordRgb {
     static constexpr bool kGrey = false;
     static Pixel read(const uint8_t* p)
     {
-        const uint32_t w = Bytes == 2 ? get16(p) : get32(p);
+        const uint32_t w = loadLe<Bytes>(p);
         return {w & ((1u << BlueBits) - 1), (w >> kGreenAt) & ((1u << GreenBits) - 1),
                 (w >> kRedAt) & ((1u << RedBits) - 1), 0};
     }
@@ -102,38 +117,12 @@ struct WordRgb {
     static void write(uint8_t* p, const Pixel& c)
     {
         const uint32_t w = c.b | c.g << kGreenAt | c.r << kRedAt;
-        if constexpr (Bytes == 2)
-            put16(p, w);
-        else
-            put32(p, w & ((1u << (kRedAt + RedBits)) - 1));
+        storeLe<Bytes>(p, Bytes == 2 ? w : w & ((1u << (kRedAt + RedBits)) - 1));
     }
 };
 using Rgb5551 = WordRgb<2, 5, 5, 5>;
 using Rgb565 = WordRgb<2, 5, 6, 5>;
 using Rgb101010 = WordRgb<4, 10, 10, 10>;
-
-// ---- 16-bit words per channel -----------------------------------------------------------------------
-
-template <uint32_t Words>
-struct WordChannels {
-    static constexpr uint32_t kBytes = 2 * Words;
-    static constexpr Bits kBits = {16, 16, 16, 16};
-    static constexpr bool kGrey = false;
-    static Pixel read(const uint8_t* p)
-    {
-        return {get16(p), get16(p + 2), get16(p + 4), Words == 4 ? get16(p + 6) : 0u};
-    }
-    static void write(uint8_t* p, const Pixel& c)
-    {
-        put16(p, c.b);
-        put16(p + 2, c.g);
-        put16(p + 4, c.r);
-        if constexpr (Words == 4)
-            put16(p + 6, c.x);
-    }
-};
-using Rgb161616 = WordChannels<3>;
-using Rgb16161616 = WordChannels<4>;
 
 // ---- Channel rules -------------------------------------------------------------------------------
 
@@ -207,12 +196,6 @@ inline void eachPixel(const uint8_t* src, uint8_t* dst, size_t n, uint32_t a)
 {
     for (size_t i = 0; i < n; ++i, src += Rule::Source::kBytes, dst += Rule::Destination::kBytes)
         Rule::pixel(src, dst, a);
-}
-
-template <class Rule>
-void line(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t a)
-{
-    eachPixel<Rule>(src, dst, n, a);
 }
 
 } // namespace vyr::convert::fmt

@@ -3,9 +3,12 @@
 // Hue runs once round the circle in 255 steps: red 0, green 85, blue 170.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "convert/float_env.h"
 #include "convert/kernels/hexcone_kernels.h"
+#include "convert/kernels/runner.h"
 
 namespace vyr::convert::hexcone {
 
@@ -75,6 +78,72 @@ inline UnitRgb unitRgbOf(const uint8_t* pixel)
     return {pixel[2] / 255.0, pixel[1] / 255.0, pixel[0] / 255.0};
 }
 
+// RGB8888 to bytes (first, S, H, 0): the hexcone's saturation and hue, and First::of(c, hexcone).
+template <class First>
+void fromRgbScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+{
+    const DoubleRounding rounding;
+    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
+        const UnitRgb c = unitRgbOf(src);
+        const Hexcone hc = hexconeOf(c.r, c.g, c.b);
+        dst[0] = byteOf(First::of(c, hc));
+        dst[1] = byteOf(hc.saturation);
+        dst[2] = byteOf(hc.hue);
+        dst[3] = 0;
+    }
+}
+
+// The sector of hue h (0..1) in sixths, 0..5, and the fraction of it passed; h = 1 is the end of
+// the last sector (red again).
+struct Sector {
+    int index;
+    double fraction;
+};
+
+inline Sector sectorOf(double h)
+{
+    const double h6 = 6.0 * h;
+    const int index = static_cast<int>(h6);
+    if (index == 6)
+        return {5, 1.0};
+    return {index, h6 - index};
+}
+
+// The channels of a sector's colour: the largest channel top, the smallest bottom, and the third
+// rising through the even sectors and falling through the odd ones.
+template <class T>
+struct SectorRgb {
+    T r, g, b;
+};
+
+template <class T>
+inline SectorRgb<T> sectorRgb(int sector, T top, T rising, T falling, T bottom)
+{
+    switch (sector) {
+    case 0: return {top, rising, bottom};
+    case 1: return {falling, top, bottom};
+    case 2: return {bottom, top, rising};
+    case 3: return {bottom, falling, top};
+    case 4: return {rising, bottom, top};
+    default: return {top, bottom, falling};
+    }
+}
+
+// Bytes (first, S, H, X) to RGB8888 by the double-precision rule: Colour::of(h, s, first) on the 0..1
+// scale.
+template <class Colour>
+void toRgbScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+{
+    const DoubleRounding rounding;
+    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
+        const SectorRgb<double> c = Colour::of(src[2] / 255.0, src[1] / 255.0, src[0] / 255.0);
+        dst[0] = byteOf(c.b);
+        dst[1] = byteOf(c.g);
+        dst[2] = byteOf(c.r);
+        dst[3] = 0;
+    }
+}
+
 // ---- Vector rule, integers ----------------------------------------------------------------------
 
 // x times a table entry, rounded: (x * w + 2^21) >> 22 with w rebuilt from its two halves.
@@ -119,6 +188,27 @@ inline HueSaturationBytes integerHueSaturation(int32_t r, int32_t g, int32_t b)
     const int32_t x = (n < 0 ? -q : q) + offset;
     const int32_t h = ((timesThird(x) + 1) >> 1) & 255;
     return {uint8_t(h), uint8_t(s)};
+}
+
+// The vector path of RGB8888 to HSV or HSI: whole blocks of 4 from the start, the last count mod 4
+// pixels through a stack block.
+template <kernels::Kernel K>
+void fromRgbVector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+{
+    kernels::runBlocks<4, 4, 4>(src, dst, n, 0, K);
+}
+
+// RGB8888 to bytes (first, S, H, 0) by the integer rule, the first byte First::of(b, g, r).
+template <class First>
+void fromRgbPixels(const uint8_t* src, uint8_t* dst, size_t n)
+{
+    for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
+        const HueSaturationBytes hs = integerHueSaturation(src[2], src[1], src[0]);
+        dst[0] = First::of(src[0], src[1], src[2]);
+        dst[1] = hs.saturation;
+        dst[2] = hs.hue;
+        dst[3] = 0;
+    }
 }
 
 } // namespace vyr::convert::hexcone

@@ -6,7 +6,7 @@
 
 namespace vyr::convert {
 
-extern const Paths kRgb8888ToHsi; // scalar in double precision; vector in integers, block 4
-extern const Paths kHsiToRgb8888; // scalar only
+extern const LinePaths kRgb8888ToHsi; // scalar in double precision; vector in integers, block 4
+extern const LinePaths kHsiToRgb8888; // scalar only
 
 } // namespace vyr::convert

@@ -1,16 +1,6 @@
 #include "convert/hsv.h"
 
-#include "convert/float_env.h"
 #include "convert/hexcone.h"
-#include "convert/kernels/hexcone_kernels.h"
-#include "convert/kernels/runner.h"
-#include "convert/kernels/simd.h"
-
-#if defined(VYR_X86_KERNELS)
-#define VYR_X86_VARIANT(fn) fn
-#else
-#define VYR_X86_VARIANT(fn) nullptr
-#endif
 
 namespace vyr::convert::kernels {
 namespace {
@@ -34,75 +24,32 @@ const ReciprocalTable kHexconeReciprocals = makeReciprocalTable();
 namespace vyr::convert {
 namespace {
 
-// ---- RGB8888 to HSV ---------------------------------------------------------------------------
+// ---- RGB8888 to HSV: the value is the largest channel -------------------------------------------
 
-void rgb8888ToHsvScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    const DoubleRounding rounding;
-    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
-        const hexcone::UnitRgb c = hexcone::unitRgbOf(src);
-        const hexcone::Hexcone hc = hexcone::hexconeOf(c.r, c.g, c.b);
-        dst[0] = hexcone::byteOf(hc.max);
-        dst[1] = hexcone::byteOf(hc.saturation);
-        dst[2] = hexcone::byteOf(hc.hue);
-        dst[3] = 0;
+struct Value {
+    static double of(const hexcone::UnitRgb&, const hexcone::Hexcone& hc) { return hc.max; }
+    static uint8_t of(uint8_t b, uint8_t g, uint8_t r)
+    {
+        const uint8_t max = b > g ? b : g;
+        return max > r ? max : r;
     }
-}
-
-void rgb8888ToHsvPixels(const uint8_t* src, uint8_t* dst, size_t n)
-{
-    for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
-        const hexcone::HueSaturationBytes hs = hexcone::integerHueSaturation(src[2], src[1], src[0]);
-        uint8_t max = src[0] > src[1] ? src[0] : src[1];
-        max = max > src[2] ? max : src[2];
-        dst[0] = max;
-        dst[1] = hs.saturation;
-        dst[2] = hs.hue;
-        dst[3] = 0;
-    }
-}
-
-// No head: whole blocks from the start, the last count mod 4 pixels through a stack block.
-template <kernels::Kernel K>
-void rgb8888ToHsvVector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    kernels::runBlocks<4, 4, 4>(src, dst, n, 0, K);
-}
+};
 
 // ---- HSV to RGB8888 -----------------------------------------------------------------------------
 
-void hsvToRgb8888Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    const DoubleRounding rounding;
-    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
-        const double h = src[2] / 255.0, s = src[1] / 255.0, v = src[0] / 255.0;
-        double r = v, g = v, b = v;
-        if (s != 0.0) {
-            const double h6 = 6.0 * h;
-            int sector = static_cast<int>(h6);
-            double f = h6 - sector;
-            if (sector == 6) { // H = 255 is red again
-                sector = 5;
-                f = 1.0;
-            }
-            const double p = (1.0 - s) * v;
-            const double q = (1.0 - f * s) * v;
-            const double t = (1.0 - (1.0 - f) * s) * v;
-            switch (sector) {
-            case 0: r = v, g = t, b = p; break;
-            case 1: r = q, g = v, b = p; break;
-            case 2: r = p, g = v, b = t; break;
-            case 3: r = p, g = q, b = v; break;
-            case 4: r = t, g = p, b = v; break;
-            default: r = v, g = p, b = q; break;
-            }
-        }
-        dst[0] = hexcone::byteOf(b);
-        dst[1] = hexcone::byteOf(g);
-        dst[2] = hexcone::byteOf(r);
-        dst[3] = 0;
+struct FromValue {
+    static hexcone::SectorRgb<double> of(double h, double s, double v)
+    {
+        if (s == 0.0)
+            return {v, v, v};
+        const hexcone::Sector sector = hexcone::sectorOf(h);
+        const double f = sector.fraction;
+        const double p = (1.0 - s) * v;
+        const double q = (1.0 - f * s) * v;
+        const double t = (1.0 - (1.0 - f) * s) * v;
+        return hexcone::sectorRgb(sector.index, v, t, q, p);
     }
-}
+};
 
 // Division-free: by 255 through multiplier 257, by 65025 through the 515 ramp.
 void hsvToRgb8888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
@@ -116,20 +63,12 @@ void hsvToRgb8888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
         const uint32_t y = v * (65025 - s * rising);
         uint32_t ramp = (2 * y + 515 * (y >> 15) + ((515 * (y & 32767)) >> 15) + 65536) >> 17;
         ramp = ramp > 255 ? 255 : ramp;
-        uint32_t r = v, g = v, b = v;
-        if (s != 0) {
-            switch (sector) {
-            case 0: g = ramp, b = p; break;
-            case 1: r = ramp, b = p; break;
-            case 2: r = p, b = ramp; break;
-            case 3: r = p, g = ramp; break;
-            case 4: r = ramp, g = p; break;
-            default: g = p, b = ramp; break;
-            }
-        }
-        dst[0] = uint8_t(b);
-        dst[1] = uint8_t(g);
-        dst[2] = uint8_t(r);
+        hexcone::SectorRgb<uint32_t> c = {v, v, v};
+        if (s != 0)
+            c = hexcone::sectorRgb(int(sector), v, ramp, ramp, p);
+        dst[0] = uint8_t(c.b);
+        dst[1] = uint8_t(c.g);
+        dst[2] = uint8_t(c.r);
         dst[3] = 0;
     }
 }
@@ -150,39 +89,28 @@ void hsvToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const Paths kRgb8888ToHsv = {rgb8888ToHsvScalar,
-                             {rgb8888ToHsvVector<rgb8888ToHsvPixels>,
-                              VYR_X86_VARIANT(rgb8888ToHsvVector<kernels::rgb8888ToHsvSse2>), nullptr,
-                              VYR_X86_VARIANT(rgb8888ToHsvVector<kernels::rgb8888ToHsvAvx2>)}};
+const LinePaths kRgb8888ToHsv = {hexcone::fromRgbScalar<Value>,
+                                 {},
+                                 {hexcone::fromRgbVector<hexcone::fromRgbPixels<Value>>,
+                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsvSse2>), nullptr,
+                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsvAvx2>)}};
 
-const Paths kHsvToRgb8888 = {hsvToRgb8888Scalar,
-                             {hsvToRgb8888Vector<hsvToRgb8888Pixels>,
-                              VYR_X86_VARIANT(hsvToRgb8888Vector<kernels::hsvToRgb8888Sse2>), nullptr,
-                              VYR_X86_VARIANT(hsvToRgb8888Vector<kernels::hsvToRgb8888Avx2>)}};
+const LinePaths kHsvToRgb8888 = {hexcone::toRgbScalar<FromValue>,
+                                 {},
+                                 {hsvToRgb8888Vector<hsvToRgb8888Pixels>,
+                                  VYR_KERNEL(hsvToRgb8888Vector<kernels::hsvToRgb8888Sse2>), nullptr,
+                                  VYR_KERNEL(hsvToRgb8888Vector<kernels::hsvToRgb8888Avx2>)}};
 
-const Paths kHsvToMono8 = {hsvToMono8Scalar, {nullptr, nullptr, nullptr, nullptr}};
+const LinePaths kHsvToMono8 = {hsvToMono8Scalar};
 
 } // namespace vyr::convert
 
 extern "C" {
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toHSV(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kRgb8888ToHsv, src, dst, count, unusedBits);
-}
+using namespace vyr::convert;
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertHSVtoRGB8888(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kHsvToRgb8888, src, dst, count, unusedBits);
-}
-
-VYR_API uint32_t VYR_CALL VyrUtilConvertHSVtoMONO8(const void* src, void* dst, uint32_t count,
-                                                   uint32_t unusedBits)
-{
-    // No vector path: the condition for one never holds.
-    return vyr::convert::dispatch(vyr::convert::kHsvToMono8, src, dst, count, unusedBits, false);
-}
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toHSV, kRgb8888ToHsv)
+VYR_LINE_EXPORT(VyrUtilConvertHSVtoRGB8888, kHsvToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertHSVtoMONO8, kHsvToMono8)
 
 } // extern "C"

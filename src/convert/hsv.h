@@ -5,8 +5,8 @@
 
 namespace vyr::convert {
 
-extern const Paths kRgb8888ToHsv; // scalar in double precision; vector in integers, block 4
-extern const Paths kHsvToRgb8888; // scalar in double precision; vector in integers, block 8
-extern const Paths kHsvToMono8;   // scalar only
+extern const LinePaths kRgb8888ToHsv; // scalar in double precision; vector in integers, block 4
+extern const LinePaths kHsvToRgb8888; // scalar in double precision; vector in integers, block 8
+extern const LinePaths kHsvToMono8;   // scalar only
 
 } // namespace vyr::convert

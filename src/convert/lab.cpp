@@ -83,31 +83,18 @@ void labToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const Paths kRgb8888ToLab = {rgb8888ToLabScalar, {nullptr, nullptr, nullptr, nullptr}};
-const Paths kLabToRgb8888 = {labToRgb8888Scalar, {nullptr, nullptr, nullptr, nullptr}};
-const Paths kLabToMono8 = {labToMono8Scalar, {nullptr, nullptr, nullptr, nullptr}};
+const LinePaths kRgb8888ToLab = {rgb8888ToLabScalar};
+const LinePaths kLabToRgb8888 = {labToRgb8888Scalar};
+const LinePaths kLabToMono8 = {labToMono8Scalar};
 
 } // namespace vyr::convert
 
-// No vector paths: the condition for one never holds.
 extern "C" {
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertRGB8888toLAB(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kRgb8888ToLab, src, dst, count, unusedBits, false);
-}
+using namespace vyr::convert;
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertLABtoRGB8888(const void* src, void* dst, uint32_t count,
-                                                     uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kLabToRgb8888, src, dst, count, unusedBits, false);
-}
-
-VYR_API uint32_t VYR_CALL VyrUtilConvertLABtoMONO8(const void* src, void* dst, uint32_t count,
-                                                   uint32_t unusedBits)
-{
-    return vyr::convert::dispatch(vyr::convert::kLabToMono8, src, dst, count, unusedBits, false);
-}
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toLAB, kRgb8888ToLab)
+VYR_LINE_EXPORT(VyrUtilConvertLABtoRGB8888, kLabToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertLABtoMONO8, kLabToMono8)
 
 } // extern "C"

@@ -121,47 +121,56 @@ constexpr MalvarFn kernelPath = malvar<S, Out, KernelRun<S, Out, Block, Kernel>>
 template <class S, class Out>
 constexpr MalvarFn scalarPath = malvar<S, Out, ScalarRun<S, Out>>;
 
+using PackedKeep = PackedOut<fmt::Fourth::Keep>;
+
 } // namespace
 
 const MalvarPaths kBayer8MalvarToRgb8888 = {
-    scalarPath<Bayer8, PackedOut<false>>,
-    {scalarPath<Bayer8, PackedOut<false>>,
-     VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 8, PackedKernel<kernels::malvar8ToRgb8888Sse2>>)),
-     nullptr,
-     VYR_X86_ONLY((kernelPath<Bayer8, PackedOut<false>, 16, PackedKernel<kernels::malvar8ToRgb8888Avx2>>))}};
+    scalarPath<Bayer8, PackedKeep>,
+    {nullptr, VYR_KERNEL(kernelPath<Bayer8, PackedKeep, 8, PackedKernel<kernels::malvar8ToRgb8888Sse2>>),
+     nullptr, VYR_KERNEL(kernelPath<Bayer8, PackedKeep, 16, PackedKernel<kernels::malvar8ToRgb8888Avx2>>)}};
 
 const MalvarPaths kBayer8MalvarToPlanar = {
     scalarPath<Bayer8, PlanarOut<Bayer8>>,
-    {scalarPath<Bayer8, PlanarOut<Bayer8>>,
-     VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 8, PlanarKernel<kernels::malvar8ToPlanarSse2>>)),
+    {nullptr,
+     VYR_KERNEL(kernelPath<Bayer8, PlanarOut<Bayer8>, 8, PlanarKernel<kernels::malvar8ToPlanarSse2>>),
      nullptr,
-     VYR_X86_ONLY((kernelPath<Bayer8, PlanarOut<Bayer8>, 16, PlanarKernel<kernels::malvar8ToPlanarAvx2>>))}};
+     VYR_KERNEL(kernelPath<Bayer8, PlanarOut<Bayer8>, 16, PlanarKernel<kernels::malvar8ToPlanarAvx2>>)}};
 
 const MalvarPaths kBayer15MalvarToPlanar = {
     scalarPath<Bayer15, PlanarOut<Bayer15>>,
-    {scalarPath<Bayer15, PlanarOut<Bayer15>>,
-     VYR_X86_ONLY((kernelPath<Bayer15, PlanarOut<Bayer15>, 4, PlanarKernel<kernels::malvar15ToPlanarSse2>>)),
+    {nullptr,
+     VYR_KERNEL(kernelPath<Bayer15, PlanarOut<Bayer15>, 4, PlanarKernel<kernels::malvar15ToPlanarSse2>>),
      nullptr,
-     VYR_X86_ONLY(
-         (kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>))}};
+     VYR_KERNEL(kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>)}};
 
 } // namespace vyr::convert
 
 namespace {
 
-uint32_t runMalvar(const vyr::convert::MalvarPaths& paths, const void* src0, const void* src1,
-                   const void* src2, const void* src3, const void* src4, const vyr::convert::OutputLine& out,
-                   uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
+using namespace vyr::convert;
+
+uint32_t runMalvar(const MalvarPaths& paths, const void* src0, const void* src1, const void* src2,
+                   const void* src3, const void* src4, const OutputLine& out, uint32_t width, uint32_t phase,
+                   int32_t rowBorder, uint32_t border)
 {
     const uint8_t* lines[5] = {static_cast<const uint8_t*>(src0), static_cast<const uint8_t*>(src1),
                                static_cast<const uint8_t*>(src2), static_cast<const uint8_t*>(src3),
                                static_cast<const uint8_t*>(src4)};
-    // Every path gives the same bytes; the kernels only where the processor runs them.
-    const vyr::convert::MalvarFn fn = VyrUtilIsMMX() ? paths.vector() : paths.scalar;
-    return fn(lines, out, width, phase, rowBorder, border);
+    return paths.pick(false)(lines, out, width, phase, rowBorder, border);
 }
 
 } // namespace
+
+// The exports that write three planes.
+#define VYR_MALVAR_PLANAR_EXPORT(name, paths)                                                                \
+    VYR_API uint32_t VYR_CALL name(const void* src0, const void* src1, const void* src2, const void* src3,   \
+                                   const void* src4, void* dstRed, void* dstGreen, void* dstBlue,            \
+                                   uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)       \
+    {                                                                                                        \
+        return runMalvar(paths, src0, src1, src2, src3, src4, planes(dstRed, dstGreen, dstBlue), width,      \
+                         phase, rowBorder, border);                                                          \
+    }
 
 extern "C" {
 
@@ -171,28 +180,11 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoRGB8888(const void* src0,
                                                                uint32_t phase, int32_t rowBorder,
                                                                uint32_t border)
 {
-    return runMalvar(vyr::convert::kBayer8MalvarToRgb8888, src0, src1, src2, src3, src4,
-                     {{static_cast<uint8_t*>(dst)}}, width, phase, rowBorder, border);
+    return runMalvar(kBayer8MalvarToRgb8888, src0, src1, src2, src3, src4, {{static_cast<uint8_t*>(dst)}},
+                     width, phase, rowBorder, border);
 }
 
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer8_MalvartoPlanarRGB(
-    const void* src0, const void* src1, const void* src2, const void* src3, const void* src4, void* dstRed,
-    void* dstGreen, void* dstBlue, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
-{
-    return runMalvar(
-        vyr::convert::kBayer8MalvarToPlanar, src0, src1, src2, src3, src4,
-        {{static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue)}},
-        width, phase, rowBorder, border);
-}
-
-VYR_API uint32_t VYR_CALL VyrUtilConvertBayer15_MalvartoPlanarRGB(
-    const void* src0, const void* src1, const void* src2, const void* src3, const void* src4, void* dstRed,
-    void* dstGreen, void* dstBlue, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
-{
-    return runMalvar(
-        vyr::convert::kBayer15MalvarToPlanar, src0, src1, src2, src3, src4,
-        {{static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue)}},
-        width, phase, rowBorder, border);
-}
+VYR_MALVAR_PLANAR_EXPORT(VyrUtilConvertBayer8_MalvartoPlanarRGB, kBayer8MalvarToPlanar)
+VYR_MALVAR_PLANAR_EXPORT(VyrUtilConvertBayer15_MalvartoPlanarRGB, kBayer15MalvarToPlanar)
 
 } // extern "C"

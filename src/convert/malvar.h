@@ -6,10 +6,10 @@
 namespace vyr::convert {
 
 // The arguments of the exports: src[0..4] are the lines two above to two below the output line,
-// the output pointers gathered in one OutputLine. Every path gives the same bytes.
+// the output pointers gathered in one OutputLine. One rule; its kernels give the same bytes.
 using MalvarFn = uint32_t (*)(const uint8_t* const* src, const OutputLine& out, uint32_t width,
                               uint32_t phase, int32_t rowBorder, uint32_t border);
-using MalvarPaths = PathsOf<MalvarFn>;
+using MalvarPaths = Paths<MalvarFn>;
 
 // Results of the border handling's refusals.
 constexpr uint32_t kMalvarBadRowBorder = 1;

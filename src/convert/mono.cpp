@@ -1,7 +1,5 @@
 #include "convert/mono.h"
 
-#include "convert/blocks.h"
-#include "convert/formats.h"
 #include "convert/kernels/mono_kernels.h"
 
 namespace vyr::convert {
@@ -25,7 +23,7 @@ struct Mono8ToInt16 {
     using Destination = Mono16;
     static void pixel(const uint8_t* s, uint8_t* d, uint32_t a)
     {
-        put16(d, (uint32_t(s[0]) << ((8u - a) & 31u)) + 0x8000u);
+        storeLe<2>(d, (uint32_t(s[0]) << ((8u - a) & 31u)) + 0x8000u);
     }
 };
 
@@ -36,7 +34,7 @@ struct Int16ToMono8 {
     using Destination = Mono8;
     static void pixel(const uint8_t* s, uint8_t* d, uint32_t a)
     {
-        const int32_t v = int16_t(uint16_t(get16(s)));
+        const int32_t v = int16_t(uint16_t(loadLe<2>(s)));
         if (a == 0) {
             d[0] = uint8_t((v + 32768) >> 8);
             return;
@@ -56,7 +54,7 @@ struct Mono8ToRgb565Doubled {
     static void pixel(const uint8_t* s, uint8_t* d, uint32_t)
     {
         const uint32_t w = s[0] * 0x0101u;
-        put16(d, (w & 0xF800u) | (w >> 11) | ((w >> 5) & 0x07C0u));
+        storeLe<2>(d, (w & 0xF800u) | (w >> 11) | ((w >> 5) & 0x07C0u));
     }
 };
 
@@ -69,33 +67,45 @@ using Rgb8888ToMono8 = Repack<Rgb8888, Mono8, Luma8>;
 
 } // namespace
 
-const Paths kMono8ToRgb8888 =
-    vectorPaths<Mono8ToRgb8888, Mono8ToRgb8888, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb8888Sse2), nullptr,
-                VYR_KERNEL(kernels::mono8ToRgb8888Avx2)>();
-const Paths kMono8ToRgb888 =
-    vectorPaths<Mono8ToRgb888, Mono8ToRgb888, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb888Sse2),
-                VYR_KERNEL(kernels::mono8ToRgb888Ssse3), VYR_KERNEL(kernels::mono8ToRgb888Avx2)>();
-const Paths kMono16ToMono8 =
-    vectorPaths<Mono16ToMono8, Mono16ToMono8, 16, headTo8, VYR_KERNEL(kernels::mono16ToMono8Sse2)>();
-const Paths kMono8ToRgb5551 =
-    vectorPaths<Mono8ToRgb5551, Mono8ToRgb5551, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb5551Sse2)>();
-const Paths kMono8ToRgb565 =
-    vectorPaths<Mono8ToRgb565, Mono8ToRgb565Doubled, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb565Sse2)>();
-const Paths kRgb8888ToMono8 =
-    vectorPaths<Rgb8888ToMono8, Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2), nullptr,
-                VYR_KERNEL(kernels::rgb8888ToMono8Avx2)>();
+const LinePaths kMono8ToRgb8888 = {
+    line<Mono8ToRgb8888>,
+    {},
+    vectorBlocks<Mono8ToRgb8888, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb8888Sse2), nullptr,
+                 VYR_KERNEL(kernels::mono8ToRgb8888Avx2)>()};
+const LinePaths kMono8ToRgb888 = {
+    line<Mono8ToRgb888>,
+    {},
+    vectorBlocks<Mono8ToRgb888, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb888Sse2),
+                 VYR_KERNEL(kernels::mono8ToRgb888Ssse3), VYR_KERNEL(kernels::mono8ToRgb888Avx2)>()};
+const LinePaths kMono16ToMono8 = {
+    line<Mono16ToMono8>,
+    {},
+    vectorBlocks<Mono16ToMono8, 16, headTo8, VYR_KERNEL(kernels::mono16ToMono8Sse2)>()};
+const LinePaths kMono8ToRgb5551 = {
+    line<Mono8ToRgb5551>,
+    {},
+    vectorBlocks<Mono8ToRgb5551, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb5551Sse2)>()};
+const LinePaths kMono8ToRgb565 = {
+    line<Mono8ToRgb565>,
+    {},
+    vectorBlocks<Mono8ToRgb565Doubled, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb565Sse2)>()};
+const LinePaths kRgb8888ToMono8 = {
+    line<Rgb8888ToMono8>,
+    {},
+    vectorBlocks<Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2), nullptr,
+                 VYR_KERNEL(kernels::rgb8888ToMono8Avx2)>()};
 
-const LineFn kMono32ToMono8 = line<Repack<Mono32, Mono8>>;
-const LineFn kMono8ToMono16 = line<Repack<Mono8, Mono16>>;
-const LineFn kMono8ToInt8 = line<FlipSign8>;
-const LineFn kInt8ToMono8 = line<FlipSign8>;
-const LineFn kMono8ToInt16 = line<Mono8ToInt16>;
-const LineFn kInt16ToMono8 = line<Int16ToMono8>;
-const LineFn kMono16ToRgb5551 = line<Repack<Mono16, Rgb5551>>;
-const LineFn kMono16ToRgb565 = line<Repack<Mono16, Rgb565>>;
-const LineFn kMono16ToRgb8888 = line<Repack<Mono16, Rgb8888>>;
-const LineFn kMono16ToRgb888 = line<Repack<Mono16, Rgb888>>;
-const LineFn kRgb888ToMono8 = line<Repack<Rgb888, Mono8, Luma8>>;
+const LinePaths kMono32ToMono8 = {line<Repack<Mono32, Mono8>>};
+const LinePaths kMono8ToMono16 = {line<Repack<Mono8, Mono16>>};
+const LinePaths kMono8ToInt8 = {line<FlipSign8>};
+const LinePaths kInt8ToMono8 = {line<FlipSign8>};
+const LinePaths kMono8ToInt16 = {line<Mono8ToInt16>};
+const LinePaths kInt16ToMono8 = {line<Int16ToMono8>};
+const LinePaths kMono16ToRgb5551 = {line<Repack<Mono16, Rgb5551>>};
+const LinePaths kMono16ToRgb565 = {line<Repack<Mono16, Rgb565>>};
+const LinePaths kMono16ToRgb8888 = {line<Repack<Mono16, Rgb8888>>};
+const LinePaths kMono16ToRgb888 = {line<Repack<Mono16, Rgb888>>};
+const LinePaths kRgb888ToMono8 = {line<Repack<Rgb888, Mono8, Luma8>>};
 
 } // namespace vyr::convert
 
@@ -103,23 +113,22 @@ extern "C" {
 
 using namespace vyr::convert;
 
-VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB8888, kMono8ToRgb8888, true)
-VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB888, kMono8ToRgb888, true)
-VYR_LINE_EXPORT(VyrUtilConvertMONO16toMONO8, kMono16ToMono8, true)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB8888, kMono8ToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB888, kMono8ToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toMONO8, kMono16ToMono8)
 VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB5551, kMono8ToRgb5551, unusedBits == 0)
 VYR_LINE_EXPORT(VyrUtilConvertMONO8toRGB565, kMono8ToRgb565, unusedBits == 0)
-VYR_LINE_EXPORT(VyrUtilConvertRGB8888toMONO8, kRgb8888ToMono8, true)
-
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO32toMONO8, kMono32ToMono8)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO8toMONO16, kMono8ToMono16)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO8toINT8, kMono8ToInt8)
-VYR_SCALAR_EXPORT(VyrUtilConvertINT8toMONO8, kInt8ToMono8)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO8toINT16, kMono8ToInt16)
-VYR_SCALAR_EXPORT(VyrUtilConvertINT16toMONO8, kInt16ToMono8)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB5551, kMono16ToRgb5551)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB565, kMono16ToRgb565)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB8888, kMono16ToRgb8888)
-VYR_SCALAR_EXPORT(VyrUtilConvertMONO16toRGB888, kMono16ToRgb888)
-VYR_SCALAR_EXPORT(VyrUtilConvertRGB888toMONO8, kRgb888ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toMONO8, kRgb8888ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertMONO32toMONO8, kMono32ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toMONO16, kMono8ToMono16)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toINT8, kMono8ToInt8)
+VYR_LINE_EXPORT(VyrUtilConvertINT8toMONO8, kInt8ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toINT16, kMono8ToInt16)
+VYR_LINE_EXPORT(VyrUtilConvertINT16toMONO8, kInt16ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toRGB5551, kMono16ToRgb5551)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toRGB565, kMono16ToRgb565)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toRGB8888, kMono16ToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toRGB888, kMono16ToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertRGB888toMONO8, kRgb888ToMono8)
 
 } // extern "C"

@@ -6,29 +6,29 @@
 
 namespace vyr::convert {
 
-// With a vector path. The RGB8888 destinations' fourth byte differs: the scalar paths leave it as
+// With a vector rule. The RGB8888 destinations' fourth byte differs: the scalar paths leave it as
 // the destination held it, the vector paths write 0.
-extern const Paths kRgb888ToRgb8888;
-extern const Paths kRgbr888ToRgb8888;
-extern const Paths kRgbr888ToRgb888;
-extern const Paths kRgb101010ToRgb8888; // vector path only with unusedBits 0
+extern const LinePaths kRgb888ToRgb8888;
+extern const LinePaths kRgbr888ToRgb8888;
+extern const LinePaths kRgbr888ToRgb888;
+extern const LinePaths kRgb101010ToRgb8888; // vector path only with unusedBits 0
 
-// With one path.
-extern const LineFn kRgb8888ToRgb888;
-extern const LineFn kRgb888ToRgb5551;
-extern const LineFn kRgb888ToRgb565;
-extern const LineFn kRgb5551ToRgb888;
-extern const LineFn kRgb565ToRgb888;
-extern const LineFn kRgb101010ToRgb888;
-extern const LineFn kRgb101010ToRgb161616;
-extern const LineFn kRgb101010ToRgb16161616;
-extern const LineFn kRgb161616ToRgb101010;
-extern const LineFn kRgb16161616ToRgb101010;
-extern const LineFn kRgb161616ToRgb8888;
-extern const LineFn kRgb161616ToRgb888;
-extern const LineFn kRgb16161616ToRgb8888;
-extern const LineFn kRgb16161616ToRgb888;
-extern const LineFn kRgb16161616ToMono16;
-extern const LineFn kRgb101010ToMono16;
+// With one rule.
+extern const LinePaths kRgb8888ToRgb888;
+extern const LinePaths kRgb888ToRgb5551;
+extern const LinePaths kRgb888ToRgb565;
+extern const LinePaths kRgb5551ToRgb888;
+extern const LinePaths kRgb565ToRgb888;
+extern const LinePaths kRgb101010ToRgb888;
+extern const LinePaths kRgb101010ToRgb161616;
+extern const LinePaths kRgb101010ToRgb16161616;
+extern const LinePaths kRgb161616ToRgb101010;
+extern const LinePaths kRgb16161616ToRgb101010;
+extern const LinePaths kRgb161616ToRgb8888;
+extern const LinePaths kRgb161616ToRgb888;
+extern const LinePaths kRgb16161616ToRgb8888;
+extern const LinePaths kRgb16161616ToRgb888;
+extern const LinePaths kRgb16161616ToMono16;
+extern const LinePaths kRgb101010ToMono16;
 
 } // namespace vyr::convert

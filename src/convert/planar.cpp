@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "convert/blocks.h"
-#include "convert/formats.h"
 #include "convert/kernels/planar_kernels.h"
 
 namespace vyr::convert {
@@ -20,20 +18,6 @@ inline uint32_t& channel(Pixel& c, Channel k)
 constexpr uint32_t bitsOf(const Bits& bits, Channel k)
 {
     return k == kBlue ? bits.b : k == kGreen ? bits.g : k == kRed ? bits.r : bits.x;
-}
-
-template <uint32_t SampleBytes>
-inline uint32_t getSample(const uint8_t* p)
-{
-    return SampleBytes == 1 ? p[0] : get16(p);
-}
-template <uint32_t SampleBytes>
-inline void putSample(uint8_t* p, uint32_t v)
-{
-    if constexpr (SampleBytes == 1)
-        p[0] = uint8_t(v);
-    else
-        put16(p, v);
 }
 
 // Samples of From bits moved to To bits (see rescale), cut to To bits.
@@ -53,8 +37,8 @@ void toPlanes(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t a)
     for (uint32_t i = 0; i < n; ++i, src += Src::kBytes, dst += SampleBytes) {
         Pixel c = Src::read(src);
         size_t k = 0;
-        ((putSample<SampleBytes>(dst + plane * k++,
-                                 sampleOf<bitsOf(from, Planes), 8 * SampleBytes>(channel(c, Planes), a))),
+        ((storeLe<SampleBytes>(dst + plane * k++,
+                               sampleOf<bitsOf(from, Planes), 8 * SampleBytes>(channel(c, Planes), a))),
          ...);
     }
 }
@@ -68,8 +52,7 @@ void fromPlanes(const uint8_t* src, uint8_t* dst, size_t plane, uint32_t n, uint
     for (uint32_t i = 0; i < n; ++i, src += SampleBytes, dst += 4) {
         Pixel c = {0, 0, 0, 0};
         size_t k = 0;
-        ((channel(c, Planes) =
-              sampleOf<8 * SampleBytes, 8>(getSample<SampleBytes>(src + planeBytes * k++), a)),
+        ((channel(c, Planes) = sampleOf<8 * SampleBytes, 8>(loadLe<SampleBytes>(src + planeBytes * k++), a)),
          ...);
         Rgb8888::write(dst, c);
     }
@@ -102,8 +85,8 @@ void reverseMono1(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 void mergeScalar(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* dst, uint32_t n)
 {
     for (uint32_t i = 0; i < n; ++i, dst += 4)
-        put32(dst, (red ? uint32_t(*red++) << 16 : 0u) | (green ? uint32_t(*green++) << 8 : 0u) |
-                       (blue ? *blue++ : 0u));
+        storeLe<4>(dst, (red ? uint32_t(*red++) << 16 : 0u) | (green ? uint32_t(*green++) << 8 : 0u) |
+                            (blue ? *blue++ : 0u));
 }
 
 void splitScalar(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, uint32_t n)
@@ -164,47 +147,48 @@ void splitVector(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue
 
 } // namespace
 
-const LineFn kRgb888ToRgbp8 = toPlanes<Rgb888, 1, kRed, kGreen, kBlue>;
-const LineFn kRgb8888ToRgbap8 = toPlanes<Rgb8888, 1, kFourth, kRed, kGreen, kBlue>;
-const LineFn kRgb101010ToRgbp16 = toPlanes<Rgb101010, 2, kRed, kGreen, kBlue>;
-const LineFn kRgb161616ToRgbp16 = toPlanes<Rgb161616, 2, kRed, kGreen, kBlue>;
+const LinePaths kRgb888ToRgbp8 = {toPlanes<Rgb888, 1, kRed, kGreen, kBlue>};
+const LinePaths kRgb8888ToRgbap8 = {toPlanes<Rgb8888, 1, kFourth, kRed, kGreen, kBlue>};
+const LinePaths kRgb101010ToRgbp16 = {toPlanes<Rgb101010, 2, kRed, kGreen, kBlue>};
+const LinePaths kRgb161616ToRgbp16 = {toPlanes<Rgb161616, 2, kRed, kGreen, kBlue>};
 
-const PlanesFn kRgbp8ToRgb8888 = fromPlanes<1, kRed, kGreen, kBlue>;
-const PlanesFn kRgbap8ToRgb8888 = fromPlanes<1, kRed, kGreen, kBlue, kFourth>;
-const PlanesFn kRgbp16ToRgb8888 = fromPlanes<2, kRed, kGreen, kBlue>;
+const Paths<PlanesFn> kRgbp8ToRgb8888 = {fromPlanes<1, kRed, kGreen, kBlue>};
+const Paths<PlanesFn> kRgbap8ToRgb8888 = {fromPlanes<1, kRed, kGreen, kBlue, kFourth>};
+const Paths<PlanesFn> kRgbp16ToRgb8888 = {fromPlanes<2, kRed, kGreen, kBlue>};
 
-const LineFn kReverseMono1 = reverseMono1;
+const LinePaths kReverseMono1 = {reverseMono1};
 
-const PathsOf<MergeFn> kMergeMono8ToRgb8888 = {
-    mergeScalar, {mergeVector<mergePlain>, VYR_KERNEL(mergeVector<kernels::mergeSse2>), nullptr, nullptr}};
-const PathsOf<SplitFn> kSplitRgb8888ToMono8 = {
-    splitScalar, {splitVector<splitPlain>, VYR_KERNEL(splitVector<kernels::splitSse2>), nullptr, nullptr}};
+const Paths<MergeFn> kMergeMono8ToRgb8888 = {
+    mergeScalar, {}, {mergeVector<mergePlain>, VYR_KERNEL(mergeVector<kernels::mergeSse2>)}};
+const Paths<SplitFn> kSplitRgb8888ToMono8 = {
+    splitScalar, {}, {splitVector<splitPlain>, VYR_KERNEL(splitVector<kernels::splitSse2>)}};
+
+} // namespace vyr::convert
 
 namespace {
 
-// The product in size_t: on 32-bit builds it wraps as the 32-bit product does.
-uint32_t runPlanes(PlanesFn fn, const void* src, void* dst, uint32_t width, uint32_t height, uint32_t count,
-                   uint32_t unusedBits)
+using namespace vyr::convert;
+
+// The plane distance width x height in size_t: on 32-bit builds it wraps as the 32-bit product does.
+uint32_t runPlanes(const Paths<PlanesFn>& paths, const void* src, void* dst, uint32_t width, uint32_t height,
+                   uint32_t count, uint32_t unusedBits)
 {
-    fn(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dst), size_t(width) * height, count,
-       unusedBits);
+    paths.pick(false)(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dst), size_t(width) * height,
+                      count, unusedBits);
     return 0;
 }
 
 } // namespace
-} // namespace vyr::convert
 
 extern "C" {
 
-using namespace vyr::convert;
+VYR_LINE_EXPORT(VyrUtilConvertRGB888toRGBP8, kRgb888ToRgbp8)
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toRGBAP8, kRgb8888ToRgbap8)
+VYR_LINE_EXPORT(VyrUtilConvertRGB101010toRGBP16, kRgb101010ToRgbp16)
+VYR_LINE_EXPORT(VyrUtilConvertRGB161616toRGBP16, kRgb161616ToRgbp16)
+VYR_LINE_EXPORT(VyrUtilReverseMONO1, kReverseMono1)
 
-VYR_SCALAR_EXPORT(VyrUtilConvertRGB888toRGBP8, kRgb888ToRgbp8)
-VYR_SCALAR_EXPORT(VyrUtilConvertRGB8888toRGBAP8, kRgb8888ToRgbap8)
-VYR_SCALAR_EXPORT(VyrUtilConvertRGB101010toRGBP16, kRgb101010ToRgbp16)
-VYR_SCALAR_EXPORT(VyrUtilConvertRGB161616toRGBP16, kRgb161616ToRgbp16)
-VYR_SCALAR_EXPORT(VyrUtilReverseMONO1, kReverseMono1)
-
-// width x height is the plane distance; reserved1 and reserved2 are not read.
+// reserved1 and reserved2 are not read.
 VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP8toRGB8888(const void* src, void* dst, uint32_t, uint32_t,
                                                        uint32_t width, uint32_t height, uint32_t count)
 {
@@ -224,25 +208,24 @@ VYR_API uint32_t VYR_CALL VyrUtilConvertRGBP16toRGB8888(const void* src, void* d
     return runPlanes(kRgbp16ToRgb8888, src, dst, width, height, count, unusedBits);
 }
 
+// The vector rule only with all three planes.
 VYR_API uint32_t VYR_CALL VyrUtilMergeMONO8toRGB8888(const void* srcRed, const void* srcGreen,
                                                      const void* srcBlue, void* dst, uint32_t count)
 {
-    const bool allPlanes = srcRed && srcGreen && srcBlue;
-    MergeFn fn =
-        count && allPlanes && VyrUtilIsMMX() ? kMergeMono8ToRgb8888.vector() : kMergeMono8ToRgb8888.scalar;
-    fn(static_cast<const uint8_t*>(srcRed), static_cast<const uint8_t*>(srcGreen),
-       static_cast<const uint8_t*>(srcBlue), static_cast<uint8_t*>(dst), count);
+    const bool vectorRule = count && srcRed && srcGreen && srcBlue && VyrUtilIsMMX();
+    kMergeMono8ToRgb8888.pick(vectorRule)(
+        static_cast<const uint8_t*>(srcRed), static_cast<const uint8_t*>(srcGreen),
+        static_cast<const uint8_t*>(srcBlue), static_cast<uint8_t*>(dst), count);
     return 0;
 }
 
 VYR_API uint32_t VYR_CALL VyrUtilSplitRGB8888toMONO8(const void* src, void* dstRed, void* dstGreen,
                                                      void* dstBlue, uint32_t count)
 {
-    const bool allPlanes = dstRed && dstGreen && dstBlue;
-    SplitFn fn =
-        count && allPlanes && VyrUtilIsMMX() ? kSplitRgb8888ToMono8.vector() : kSplitRgb8888ToMono8.scalar;
-    fn(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dstRed), static_cast<uint8_t*>(dstGreen),
-       static_cast<uint8_t*>(dstBlue), count);
+    const bool vectorRule = count && dstRed && dstGreen && dstBlue && VyrUtilIsMMX();
+    kSplitRgb8888ToMono8.pick(vectorRule)(static_cast<const uint8_t*>(src), static_cast<uint8_t*>(dstRed),
+                                          static_cast<uint8_t*>(dstGreen), static_cast<uint8_t*>(dstBlue),
+                                          count);
     return 0;
 }
 

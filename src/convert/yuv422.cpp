@@ -2,7 +2,7 @@
 
 #include "convert/kernels/runner.h"
 #include "convert/kernels/yuv422_kernels.h"
-#include "convert/yuv_frame.h"
+#include "convert/line.h"
 #include "convert/yuv_rules.h"
 
 namespace vyr::convert {
@@ -48,7 +48,7 @@ void lumaScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 template <kernels::Kernel K, uint32_t DstCellBytes>
 void cellsVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    kernels::runBlocks<4, 4, DstCellBytes>(src, dst, count / 2, headTo16(dst, DstCellBytes), K);
+    kernels::runBlocks<4, 4, DstCellBytes>(src, dst, count / 2, kernels::headTo16(dst, DstCellBytes), K);
 }
 
 // Blocks of 16 straight from the start, then the rest one by one.
@@ -64,54 +64,61 @@ void uyvyLumaVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 template <kernels::Kernel K>
 void yuy2LumaVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    kernels::runBlocks<16, 2, 1>(src, dst, count, headTo16(dst, 1), K);
+    kernels::runBlocks<16, 2, 1>(src, dst, count, kernels::headTo16(dst, 1), K);
 }
 
 } // namespace
 
-const Paths kUyvyToMono8 = {lumaScalar<Uyvy>,
-                            {uyvyLumaVector<lumaPixels<Uyvy>>,
-                             VYR_YUV_KERNEL(uyvyLumaVector<kernels::uyvyToMono8Sse2>), nullptr,
-                             VYR_YUV_KERNEL(uyvyLumaVector<kernels::uyvyToMono8Avx2>)}};
-const Paths kYuy2ToMono8 = {lumaScalar<Yuy2>,
-                            {yuy2LumaVector<lumaPixels<Yuy2>>,
-                             VYR_YUV_KERNEL(yuy2LumaVector<kernels::yuy2ToMono8Sse2>), nullptr,
-                             VYR_YUV_KERNEL(yuy2LumaVector<kernels::yuy2ToMono8Avx2>)}};
+const LinePaths kUyvyToMono8 = {lumaScalar<Uyvy>,
+                                {},
+                                {uyvyLumaVector<lumaPixels<Uyvy>>,
+                                 VYR_KERNEL(uyvyLumaVector<kernels::uyvyToMono8Sse2>), nullptr,
+                                 VYR_KERNEL(uyvyLumaVector<kernels::uyvyToMono8Avx2>)}};
+const LinePaths kYuy2ToMono8 = {lumaScalar<Yuy2>,
+                                {},
+                                {yuy2LumaVector<lumaPixels<Yuy2>>,
+                                 VYR_KERNEL(yuy2LumaVector<kernels::yuy2ToMono8Sse2>), nullptr,
+                                 VYR_KERNEL(yuy2LumaVector<kernels::yuy2ToMono8Avx2>)}};
 
-const Paths kUyvyToRgb8888 = {decodeScalar<Uyvy, ToRgb8888<Fourth::Keep>>,
-                              {cellsVector<decodeCells<Uyvy, ToRgb8888<Fourth::Zero>>, 8>,
-                               VYR_YUV_KERNEL((cellsVector<kernels::uyvyToRgb8888Sse2, 8>)), nullptr,
-                               VYR_YUV_KERNEL((cellsVector<kernels::uyvyToRgb8888Avx2, 8>))}};
-const Paths kYuy2ToRgb8888 = {decodeScalar<Yuy2, ToRgb8888<Fourth::Keep>>,
-                              {cellsVector<decodeCells<Yuy2, ToRgb8888<Fourth::Zero>>, 8>,
-                               VYR_YUV_KERNEL((cellsVector<kernels::yuy2ToRgb8888Sse2, 8>)), nullptr,
-                               VYR_YUV_KERNEL((cellsVector<kernels::yuy2ToRgb8888Avx2, 8>))}};
-const Paths kYuy2ToYuv = {decodeScalar<Yuy2, ToYuv<Fourth::Keep>>,
-                          {cellsVector<decodeCells<Yuy2, ToYuv<Fourth::Zero>>, 8>,
-                           VYR_YUV_KERNEL((cellsVector<kernels::yuy2ToYuvSse2, 8>)), nullptr,
-                           VYR_YUV_KERNEL((cellsVector<kernels::yuy2ToYuvAvx2, 8>))}};
+const LinePaths kUyvyToRgb8888 = {decodeScalar<Uyvy, ToRgb8888<Fourth::Keep>>,
+                                  {},
+                                  {cellsVector<decodeCells<Uyvy, ToRgb8888<Fourth::Zero>>, 8>,
+                                   VYR_KERNEL(cellsVector<kernels::uyvyToRgb8888Sse2, 8>), nullptr,
+                                   VYR_KERNEL(cellsVector<kernels::uyvyToRgb8888Avx2, 8>)}};
+const LinePaths kYuy2ToRgb8888 = {decodeScalar<Yuy2, ToRgb8888<Fourth::Keep>>,
+                                  {},
+                                  {cellsVector<decodeCells<Yuy2, ToRgb8888<Fourth::Zero>>, 8>,
+                                   VYR_KERNEL(cellsVector<kernels::yuy2ToRgb8888Sse2, 8>), nullptr,
+                                   VYR_KERNEL(cellsVector<kernels::yuy2ToRgb8888Avx2, 8>)}};
+const LinePaths kYuy2ToYuv = {decodeScalar<Yuy2, ToYuv<Fourth::Keep>>,
+                              {},
+                              {cellsVector<decodeCells<Yuy2, ToYuv<Fourth::Zero>>, 8>,
+                               VYR_KERNEL(cellsVector<kernels::yuy2ToYuvSse2, 8>), nullptr,
+                               VYR_KERNEL(cellsVector<kernels::yuy2ToYuvAvx2, 8>)}};
 
-const Paths kUyvyToRgb888 = scalarPaths(decodeScalar<Uyvy, ToRgb888>);
-const Paths kUyvyToYuv = scalarPaths(decodeScalar<Uyvy, ToYuv<Fourth::Keep>>);
-const Paths kYuy2ToRgb888 = scalarPaths(decodeScalar<Yuy2, ToRgb888>);
-const Paths kYvyuToRgb8888 = scalarPaths(decodeScalar<Yvyu, ToRgb8888<Fourth::Keep>>);
-const Paths kYvyuToRgb888 = scalarPaths(decodeScalar<Yvyu, ToRgb888>);
-const Paths kYvyuToYuv = scalarPaths(decodeScalar<Yvyu, ToYuv<Fourth::Keep>>);
+const LinePaths kUyvyToRgb888 = {decodeScalar<Uyvy, ToRgb888>};
+const LinePaths kUyvyToYuv = {decodeScalar<Uyvy, ToYuv<Fourth::Keep>>};
+const LinePaths kYuy2ToRgb888 = {decodeScalar<Yuy2, ToRgb888>};
+const LinePaths kYvyuToRgb8888 = {decodeScalar<Yvyu, ToRgb8888<Fourth::Keep>>};
+const LinePaths kYvyuToRgb888 = {decodeScalar<Yvyu, ToRgb888>};
+const LinePaths kYvyuToYuv = {decodeScalar<Yvyu, ToYuv<Fourth::Keep>>};
 
 } // namespace vyr::convert
 
 extern "C" {
 
-VYR_YUV_EXPORT(UYVYtoMONO8, dispatch, kUyvyToMono8)
-VYR_YUV_EXPORT(UYVYtoRGB8888, dispatch, kUyvyToRgb8888)
-VYR_YUV_EXPORT(UYVYtoRGB888, scalarOnly, kUyvyToRgb888)
-VYR_YUV_EXPORT(UYVYtoYUV, scalarOnly, kUyvyToYuv)
-VYR_YUV_EXPORT(YUY2toMONO8, dispatch, kYuy2ToMono8)
-VYR_YUV_EXPORT(YUY2toRGB8888, dispatch, kYuy2ToRgb8888)
-VYR_YUV_EXPORT(YUY2toRGB888, scalarOnly, kYuy2ToRgb888)
-VYR_YUV_EXPORT(YUY2toYUV, dispatch, kYuy2ToYuv)
-VYR_YUV_EXPORT(YVYUtoRGB8888, scalarOnly, kYvyuToRgb8888)
-VYR_YUV_EXPORT(YVYUtoRGB888, scalarOnly, kYvyuToRgb888)
-VYR_YUV_EXPORT(YVYUtoYUV, scalarOnly, kYvyuToYuv)
+using namespace vyr::convert;
+
+VYR_LINE_EXPORT(VyrUtilConvertUYVYtoMONO8, kUyvyToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertUYVYtoRGB8888, kUyvyToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertUYVYtoRGB888, kUyvyToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertUYVYtoYUV, kUyvyToYuv)
+VYR_LINE_EXPORT(VyrUtilConvertYUY2toMONO8, kYuy2ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertYUY2toRGB8888, kYuy2ToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertYUY2toRGB888, kYuy2ToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertYUY2toYUV, kYuy2ToYuv)
+VYR_LINE_EXPORT(VyrUtilConvertYVYUtoRGB8888, kYvyuToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertYVYUtoRGB888, kYvyuToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertYVYUtoYUV, kYvyuToYuv)
 
 } // extern "C"

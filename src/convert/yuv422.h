@@ -5,16 +5,16 @@
 
 namespace vyr::convert {
 
-extern const Paths kUyvyToMono8;
-extern const Paths kUyvyToRgb8888;
-extern const Paths kUyvyToRgb888;
-extern const Paths kUyvyToYuv;
-extern const Paths kYuy2ToMono8;
-extern const Paths kYuy2ToRgb8888;
-extern const Paths kYuy2ToRgb888;
-extern const Paths kYuy2ToYuv;
-extern const Paths kYvyuToRgb8888;
-extern const Paths kYvyuToRgb888;
-extern const Paths kYvyuToYuv;
+extern const LinePaths kUyvyToMono8;
+extern const LinePaths kUyvyToRgb8888;
+extern const LinePaths kUyvyToRgb888;
+extern const LinePaths kUyvyToYuv;
+extern const LinePaths kYuy2ToMono8;
+extern const LinePaths kYuy2ToRgb8888;
+extern const LinePaths kYuy2ToRgb888;
+extern const LinePaths kYuy2ToYuv;
+extern const LinePaths kYvyuToRgb8888;
+extern const LinePaths kYvyuToRgb888;
+extern const LinePaths kYvyuToYuv;
 
 } // namespace vyr::convert

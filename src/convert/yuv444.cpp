@@ -2,7 +2,7 @@
 
 #include "convert/kernels/runner.h"
 #include "convert/kernels/yuv444_kernels.h"
-#include "convert/yuv_frame.h"
+#include "convert/line.h"
 #include "convert/yuv_rules.h"
 
 namespace vyr::convert {
@@ -67,48 +67,47 @@ constexpr LineFn kYuv = scalar444<4, 2, 1, 0, Dst>;
 template <kernels::Kernel K>
 void yuvToRgb8888Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    kernels::runBlocks<8, 4, 4>(src, dst, count, headTo16(dst, 4), K);
+    kernels::runBlocks<8, 4, 4>(src, dst, count, kernels::headTo16(dst, 4), K);
 }
 
 } // namespace
 
-const Paths kY411ToMono8 = scalarPaths(y411ToMono8);
-const Paths kY411ToRgb8888 = {y411Scalar<ToRgb8888<Fourth::Keep>>,
-                              {y411Vector<y411Units<ToRgb8888<Fourth::Zero>>>,
-                               VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Sse2>),
-                               VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Ssse3>),
-                               VYR_YUV_KERNEL(y411Vector<kernels::y411ToRgb8888Avx2>)}};
-const Paths kY411ToRgb888 = scalarPaths(y411Scalar<ToRgb888>);
-const Paths kY411ToYuv = scalarPaths(y411Scalar<ToYuv<Fourth::Keep>>);
-const Paths kIyu2ToMono8 = scalarPaths(kIyu2<ToMono8>);
-const Paths kIyu2ToRgb8888 = scalarPaths(kIyu2<ToRgb8888<Fourth::Keep>>);
-const Paths kIyu2ToRgb888 = scalarPaths(kIyu2<ToRgb888>);
-const Paths kIyu2ToYuv = scalarPaths(kIyu2<ToYuv<Fourth::Keep>>);
-const Paths kYuvToMono8 = scalarPaths(kYuv<ToMono8>);
-const Paths kYuvToRgb8888 = {kYuv<ToRgb8888<Fourth::Keep>>,
-                             {yuvToRgb8888Vector<pixels444<4, 2, 1, 0, ToRgb8888<Fourth::Zero>>>,
-                              VYR_YUV_KERNEL(yuvToRgb8888Vector<kernels::yuvToRgb8888Sse2>), nullptr,
-                              VYR_YUV_KERNEL(yuvToRgb8888Vector<kernels::yuvToRgb8888Avx2>)}};
-
-// The Y411 kernels stand in for one that needs the SSE integer extension as well as MMX.
-uint32_t dispatchY411(const Paths& paths, const void* src, void* dst, uint32_t count, uint32_t unusedBits)
-{
-    return dispatch(paths, src, dst, count, unusedBits, count != 0 && VyrUtilIsSSE());
-}
+const LinePaths kY411ToMono8 = {y411ToMono8};
+const LinePaths kY411ToRgb8888 = {y411Scalar<ToRgb8888<Fourth::Keep>>,
+                                  {},
+                                  {y411Vector<y411Units<ToRgb8888<Fourth::Zero>>>,
+                                   VYR_KERNEL(y411Vector<kernels::y411ToRgb8888Sse2>),
+                                   VYR_KERNEL(y411Vector<kernels::y411ToRgb8888Ssse3>),
+                                   VYR_KERNEL(y411Vector<kernels::y411ToRgb8888Avx2>)}};
+const LinePaths kY411ToRgb888 = {y411Scalar<ToRgb888>};
+const LinePaths kY411ToYuv = {y411Scalar<ToYuv<Fourth::Keep>>};
+const LinePaths kIyu2ToMono8 = {kIyu2<ToMono8>};
+const LinePaths kIyu2ToRgb8888 = {kIyu2<ToRgb8888<Fourth::Keep>>};
+const LinePaths kIyu2ToRgb888 = {kIyu2<ToRgb888>};
+const LinePaths kIyu2ToYuv = {kIyu2<ToYuv<Fourth::Keep>>};
+const LinePaths kYuvToMono8 = {kYuv<ToMono8>};
+const LinePaths kYuvToRgb8888 = {kYuv<ToRgb8888<Fourth::Keep>>,
+                                 {},
+                                 {yuvToRgb8888Vector<pixels444<4, 2, 1, 0, ToRgb8888<Fourth::Zero>>>,
+                                  VYR_KERNEL(yuvToRgb8888Vector<kernels::yuvToRgb8888Sse2>), nullptr,
+                                  VYR_KERNEL(yuvToRgb8888Vector<kernels::yuvToRgb8888Avx2>)}};
 
 } // namespace vyr::convert
 
 extern "C" {
 
-VYR_YUV_EXPORT(Y411toMONO8, scalarOnly, kY411ToMono8)
-VYR_YUV_EXPORT(Y411toRGB8888, dispatchY411, kY411ToRgb8888)
-VYR_YUV_EXPORT(Y411toRGB888, scalarOnly, kY411ToRgb888)
-VYR_YUV_EXPORT(Y411toYUV, scalarOnly, kY411ToYuv)
-VYR_YUV_EXPORT(IYU2toMONO8, scalarOnly, kIyu2ToMono8)
-VYR_YUV_EXPORT(IYU2toRGB8888, scalarOnly, kIyu2ToRgb8888)
-VYR_YUV_EXPORT(IYU2toRGB888, scalarOnly, kIyu2ToRgb888)
-VYR_YUV_EXPORT(IYU2toYUV, scalarOnly, kIyu2ToYuv)
-VYR_YUV_EXPORT(YUVtoMONO8, scalarOnly, kYuvToMono8)
-VYR_YUV_EXPORT(YUVtoRGB8888, dispatch, kYuvToRgb8888)
+using namespace vyr::convert;
+
+VYR_LINE_EXPORT(VyrUtilConvertY411toMONO8, kY411ToMono8)
+// The Y411 kernels stand in for one that needs the SSE integer extension as well as MMX.
+VYR_LINE_EXPORT(VyrUtilConvertY411toRGB8888, kY411ToRgb8888, VyrUtilIsSSE())
+VYR_LINE_EXPORT(VyrUtilConvertY411toRGB888, kY411ToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertY411toYUV, kY411ToYuv)
+VYR_LINE_EXPORT(VyrUtilConvertIYU2toMONO8, kIyu2ToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertIYU2toRGB8888, kIyu2ToRgb8888)
+VYR_LINE_EXPORT(VyrUtilConvertIYU2toRGB888, kIyu2ToRgb888)
+VYR_LINE_EXPORT(VyrUtilConvertIYU2toYUV, kIyu2ToYuv)
+VYR_LINE_EXPORT(VyrUtilConvertYUVtoMONO8, kYuvToMono8)
+VYR_LINE_EXPORT(VyrUtilConvertYUVtoRGB8888, kYuvToRgb8888)
 
 } // extern "C"

@@ -5,15 +5,15 @@
 
 namespace vyr::convert {
 
-extern const Paths kY411ToMono8;
-extern const Paths kY411ToRgb8888; // vector path only where the SSE integer extension is present
-extern const Paths kY411ToRgb888;
-extern const Paths kY411ToYuv;
-extern const Paths kIyu2ToMono8;
-extern const Paths kIyu2ToRgb8888;
-extern const Paths kIyu2ToRgb888;
-extern const Paths kIyu2ToYuv;
-extern const Paths kYuvToMono8;
-extern const Paths kYuvToRgb8888;
+extern const LinePaths kY411ToMono8;
+extern const LinePaths kY411ToRgb8888; // vector path only where the SSE integer extension is present
+extern const LinePaths kY411ToRgb888;
+extern const LinePaths kY411ToYuv;
+extern const LinePaths kIyu2ToMono8;
+extern const LinePaths kIyu2ToRgb8888;
+extern const LinePaths kIyu2ToRgb888;
+extern const LinePaths kIyu2ToYuv;
+extern const LinePaths kYuvToMono8;
+extern const LinePaths kYuvToRgb8888;
 
 } // namespace vyr::convert

@@ -4,7 +4,7 @@
 
 #include "convert/kernels/runner.h"
 #include "convert/kernels/yuv_encode_kernels.h"
-#include "convert/yuv_frame.h"
+#include "convert/line.h"
 #include "convert/yuv_rules.h"
 
 namespace vyr::convert {
@@ -53,7 +53,7 @@ void rgb8888ToYuvScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32
 template <kernels::Kernel K>
 void rgb8888ToYuvVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    kernels::runBlocks<4, 4, 4>(src, dst, count, headTo16(dst, 4), K);
+    kernels::runBlocks<4, 4, 4>(src, dst, count, kernels::headTo16(dst, 4), K);
 }
 
 // ---- MONO to YUY2: grey becomes Y, U = V = 128 ---------------------------------------------------
@@ -74,7 +74,7 @@ void mono8ToYuy2Scalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_
 template <kernels::Kernel K>
 void mono8ToYuy2Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    kernels::runBlocks<16, 1, 2>(src, dst, count, headTo16(dst, 2), K);
+    kernels::runBlocks<16, 1, 2>(src, dst, count, kernels::headTo16(dst, 2), K);
 }
 
 // The significant bits' top 8 become Y; with more than 8 unused bits none of them is left.
@@ -101,42 +101,47 @@ template <Mono16Kernel K>
 void mono16ToYuy2Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
 {
     const uint32_t shift = mono16Shift(unusedBits);
-    kernels::runBlocks<8, 2, 2>(src, dst, count & ~1u, headTo16(dst, 2),
+    kernels::runBlocks<8, 2, 2>(src, dst, count & ~1u, kernels::headTo16(dst, 2),
                                 [shift](const uint8_t* s, uint8_t* d, size_t n) { K(s, d, n, shift); });
 }
 
 } // namespace
 
-const Paths kRgb888ToUyvy = scalarPaths(rgbToCells<3, Uyvy>);
-const Paths kRgb888ToYuy2 = scalarPaths(rgbToCells<3, Yuy2>);
-const Paths kRgb888ToYvyu = scalarPaths(rgbToCells<3, Yvyu>);
-const Paths kRgb8888ToUyvy = scalarPaths(rgbToCells<4, Uyvy>);
-const Paths kRgb8888ToYuy2 = scalarPaths(rgbToCells<4, Yuy2>);
+const LinePaths kRgb888ToUyvy = {rgbToCells<3, Uyvy>};
+const LinePaths kRgb888ToYuy2 = {rgbToCells<3, Yuy2>};
+const LinePaths kRgb888ToYvyu = {rgbToCells<3, Yvyu>};
+const LinePaths kRgb8888ToUyvy = {rgbToCells<4, Uyvy>};
+const LinePaths kRgb8888ToYuy2 = {rgbToCells<4, Yuy2>};
 
-const Paths kRgb8888ToYuv = {rgb8888ToYuvScalar,
-                             {rgb8888ToYuvVector<rgb8888ToYuvPixels<true>>,
-                              VYR_YUV_KERNEL(rgb8888ToYuvVector<kernels::rgb8888ToYuvSse2>), nullptr,
-                              VYR_YUV_KERNEL(rgb8888ToYuvVector<kernels::rgb8888ToYuvAvx2>)}};
-const Paths kMono8ToYuy2 = {mono8ToYuy2Scalar,
-                            {mono8ToYuy2Vector<mono8ToYuy2Pixels>,
-                             VYR_YUV_KERNEL(mono8ToYuy2Vector<kernels::mono8ToYuy2Sse2>), nullptr,
-                             VYR_YUV_KERNEL(mono8ToYuy2Vector<kernels::mono8ToYuy2Avx2>)}};
-const Paths kMono16ToYuy2 = {mono16ToYuy2Scalar,
-                             {mono16ToYuy2Vector<mono16ToYuy2Pixels>,
-                              VYR_YUV_KERNEL(mono16ToYuy2Vector<kernels::mono16ToYuy2Sse2>), nullptr,
-                              VYR_YUV_KERNEL(mono16ToYuy2Vector<kernels::mono16ToYuy2Avx2>)}};
+const LinePaths kRgb8888ToYuv = {rgb8888ToYuvScalar,
+                                 {},
+                                 {rgb8888ToYuvVector<rgb8888ToYuvPixels<true>>,
+                                  VYR_KERNEL(rgb8888ToYuvVector<kernels::rgb8888ToYuvSse2>), nullptr,
+                                  VYR_KERNEL(rgb8888ToYuvVector<kernels::rgb8888ToYuvAvx2>)}};
+const LinePaths kMono8ToYuy2 = {mono8ToYuy2Scalar,
+                                {},
+                                {mono8ToYuy2Vector<mono8ToYuy2Pixels>,
+                                 VYR_KERNEL(mono8ToYuy2Vector<kernels::mono8ToYuy2Sse2>), nullptr,
+                                 VYR_KERNEL(mono8ToYuy2Vector<kernels::mono8ToYuy2Avx2>)}};
+const LinePaths kMono16ToYuy2 = {mono16ToYuy2Scalar,
+                                 {},
+                                 {mono16ToYuy2Vector<mono16ToYuy2Pixels>,
+                                  VYR_KERNEL(mono16ToYuy2Vector<kernels::mono16ToYuy2Sse2>), nullptr,
+                                  VYR_KERNEL(mono16ToYuy2Vector<kernels::mono16ToYuy2Avx2>)}};
 
 } // namespace vyr::convert
 
 extern "C" {
 
-VYR_YUV_EXPORT(RGB888toUYVY, scalarOnly, kRgb888ToUyvy)
-VYR_YUV_EXPORT(RGB888toYUY2, scalarOnly, kRgb888ToYuy2)
-VYR_YUV_EXPORT(RGB888toYVYU, scalarOnly, kRgb888ToYvyu)
-VYR_YUV_EXPORT(RGB8888toUYVY, scalarOnly, kRgb8888ToUyvy)
-VYR_YUV_EXPORT(RGB8888toYUY2, scalarOnly, kRgb8888ToYuy2)
-VYR_YUV_EXPORT(RGB8888toYUV, dispatch, kRgb8888ToYuv)
-VYR_YUV_EXPORT(MONO8toYUY2, dispatch, kMono8ToYuy2)
-VYR_YUV_EXPORT(MONO16toYUY2, dispatch, kMono16ToYuy2)
+using namespace vyr::convert;
+
+VYR_LINE_EXPORT(VyrUtilConvertRGB888toUYVY, kRgb888ToUyvy)
+VYR_LINE_EXPORT(VyrUtilConvertRGB888toYUY2, kRgb888ToYuy2)
+VYR_LINE_EXPORT(VyrUtilConvertRGB888toYVYU, kRgb888ToYvyu)
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toUYVY, kRgb8888ToUyvy)
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toYUY2, kRgb8888ToYuy2)
+VYR_LINE_EXPORT(VyrUtilConvertRGB8888toYUV, kRgb8888ToYuv)
+VYR_LINE_EXPORT(VyrUtilConvertMONO8toYUY2, kMono8ToYuy2)
+VYR_LINE_EXPORT(VyrUtilConvertMONO16toYUY2, kMono16ToYuy2)
 
 } // extern "C"

@@ -5,13 +5,13 @@
 
 namespace vyr::convert {
 
-extern const Paths kRgb888ToUyvy;
-extern const Paths kRgb888ToYuy2;
-extern const Paths kRgb888ToYvyu;
-extern const Paths kRgb8888ToUyvy;
-extern const Paths kRgb8888ToYuy2;
-extern const Paths kRgb8888ToYuv;
-extern const Paths kMono8ToYuy2;
-extern const Paths kMono16ToYuy2;
+extern const LinePaths kRgb888ToUyvy;
+extern const LinePaths kRgb888ToYuy2;
+extern const LinePaths kRgb888ToYvyu;
+extern const LinePaths kRgb8888ToUyvy;
+extern const LinePaths kRgb8888ToYuy2;
+extern const LinePaths kRgb8888ToYuv;
+extern const LinePaths kMono8ToYuy2;
+extern const LinePaths kMono16ToYuy2;
 
 } // namespace vyr::convert

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "convert/formats.h"
+
 namespace vyr::convert::yuv {
 
 // ---- YUV to RGB: 14 fraction bits, truncated, clamped -------------------------------------------
@@ -78,21 +80,18 @@ struct Yvyu {
 
 // ---- Destination pixels written from a luma and its chroma ------------------------------------
 
-// The fourth byte of RGB8888 and YUV: the scalar paths leave it, the vector paths write 0.
-enum class Fourth { Keep, Zero };
+// The fourth byte of RGB8888 and YUV: the scalar paths leave it (Fourth::Keep), the vector paths
+// write 0 (Fourth::Zero).
+using fmt::Fourth;
 
 // B, G, R and, in four-byte pixels, the fourth byte.
-template <size_t Bytes, Fourth X>
+template <uint32_t Bytes, Fourth X>
 struct ToBgr {
     static constexpr size_t kBytes = Bytes;
     static void put(uint8_t* p, uint8_t y, const Chroma& c)
     {
         const Bgr o = toBgr(y, c);
-        p[0] = o.b;
-        p[1] = o.g;
-        p[2] = o.r;
-        if constexpr (Bytes == 4 && X == Fourth::Zero)
-            p[3] = 0;
+        fmt::BlueFirst<1, Bytes, X>::write(p, {o.b, o.g, o.r, 0});
     }
 };
 template <Fourth X>

@@ -1,7 +1,7 @@
-// Bicolor conversions: every export against a reference over counts, flags, shifts and placements.
+// Bicolor conversions: every path and export against a reference over counts, flags, shifts and placements.
 #include <gtest/gtest.h>
 
-#include "bytes.h"
+#include "convert/bicolor.h"
 #include "line_harness.h"
 
 namespace vyr::test {
@@ -54,9 +54,9 @@ void refRgbToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t 
         uint32_t rgb['Z'] = {};
         for (size_t k = 0; k < 3; ++k)
             rgb[int(Src.order[k])] = loadLe(src + Src.sampleBytes * (Src.samples * i + k), Src.sampleBytes);
-        const uint32_t colour = redAt(i, flagOf(arg)) ? rgb['R'] : rgb['B'];
+        const uint32_t colour = redAt(i, flagOf(arg)) ? rgb[int('R')] : rgb[int('B')];
         storeLe(dst + 2 * DstBytes * i, DstBytes, colour >> shiftOf(arg));
-        storeLe(dst + 2 * DstBytes * i + DstBytes, DstBytes, rgb['G'] >> shiftOf(arg));
+        storeLe(dst + 2 * DstBytes * i + DstBytes, DstBytes, rgb[int('G')] >> shiftOf(arg));
     }
 }
 
@@ -96,67 +96,82 @@ void call5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg)
     EXPECT_EQ(0u, F(s, d, n, arg & 0xFF, flagOf(arg)));
 }
 
-struct Case {
+struct BicolorCase {
     const char* name;
+    const convert::BicolorPaths* paths;
     LineFn exported;
     LineFn reference;
-    size_t srcBpp, dstBpp;
+    uint32_t srcBpp, dstBpp;
     int args; // of the export: 3 (no flag), 4 (a flag) or 5 (a shift and a flag)
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
 // The reference last: its template arguments hold commas.
-#define CASE(name, args, srcBpp, dstBpp, ...)                                                                \
+#define CASE(name, paths, args, srcBpp, dstBpp, ...)                                                         \
     {                                                                                                        \
-#name, call##args < VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args                         \
+#name, &convert::paths, call##args < VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args        \
     }
 
-const Case kCases[] = {
-    CASE(Bicolor88toRGB8888, 4, 2, 4, refBicolorToRgb<1, kRgb8888>),
-    CASE(Bicolor88toRGB888, 4, 2, 3, refBicolorToRgb<1, kRgb888>),
-    CASE(Bicolor88toRGBR888, 4, 2, 3, refBicolorToRgb<1, kRgbr888>),
-    CASE(Bicolor88toRGB161616, 4, 2, 6, refBicolorToRgb<1, kRgb161616>),
-    CASE(Bicolor88toRGB16161616, 4, 2, 8, refBicolorToRgb<1, kRgb16161616>),
-    CASE(Bicolor1616toRGB8888, 5, 4, 4, refBicolorToRgb<2, kRgb8888>),
-    CASE(Bicolor1616toRGB888, 5, 4, 3, refBicolorToRgb<2, kRgb888>),
-    CASE(Bicolor1616toRGBR888, 5, 4, 3, refBicolorToRgb<2, kRgbr888>),
-    CASE(Bicolor1616toRGB161616, 5, 4, 6, refBicolorToRgb<2, kRgb161616>),
-    CASE(Bicolor1616toRGB16161616, 5, 4, 8, refBicolorToRgb<2, kRgb16161616>),
-    CASE(RGB888toBicolor88, 4, 3, 2, refRgbToBicolor<kRgb888, 1>),
-    CASE(RGB8888toBicolor88, 4, 4, 2, refRgbToBicolor<kRgb8888, 1>),
-    CASE(RGBR888toBicolor88, 4, 3, 2, refRgbToBicolor<kRgbr888, 1>),
-    CASE(RGB888toBicolor1616, 4, 3, 4, refRgbToBicolor<kRgb888, 2>),
-    CASE(RGB8888toBicolor1616, 4, 4, 4, refRgbToBicolor<kRgb8888, 2>),
-    CASE(RGBR888toBicolor1616, 4, 3, 4, refRgbToBicolor<kRgbr888, 2>),
-    CASE(RGB161616toBicolor1616, 5, 6, 4, refRgbToBicolor<kRgb161616, 2>),
-    CASE(RGB16161616toBicolor1616, 5, 8, 4, refRgbToBicolor<kRgb16161616, 2>),
-    CASE(Bicolor88toBicolor88, 3, 2, 2, refBicolorToBicolor<1, 1, Exchange::Always>),
-    CASE(Bicolor88toBicolor1616, 4, 2, 4, refBicolorToBicolor<1, 2, Exchange::WhenFlagSet>),
-    CASE(Bicolor1616toBicolor1616, 5, 4, 4, refBicolorToBicolor<2, 2, Exchange::WhenFlagClear>),
+const BicolorCase kCases[] = {
+    CASE(Bicolor88toRGB8888, kBicolor88ToRgb8888, 4, 2, 4, refBicolorToRgb<1, kRgb8888>),
+    CASE(Bicolor88toRGB888, kBicolor88ToRgb888, 4, 2, 3, refBicolorToRgb<1, kRgb888>),
+    CASE(Bicolor88toRGBR888, kBicolor88ToRgbr888, 4, 2, 3, refBicolorToRgb<1, kRgbr888>),
+    CASE(Bicolor88toRGB161616, kBicolor88ToRgb161616, 4, 2, 6, refBicolorToRgb<1, kRgb161616>),
+    CASE(Bicolor88toRGB16161616, kBicolor88ToRgb16161616, 4, 2, 8, refBicolorToRgb<1, kRgb16161616>),
+    CASE(Bicolor1616toRGB8888, kBicolor1616ToRgb8888, 5, 4, 4, refBicolorToRgb<2, kRgb8888>),
+    CASE(Bicolor1616toRGB888, kBicolor1616ToRgb888, 5, 4, 3, refBicolorToRgb<2, kRgb888>),
+    CASE(Bicolor1616toRGBR888, kBicolor1616ToRgbr888, 5, 4, 3, refBicolorToRgb<2, kRgbr888>),
+    CASE(Bicolor1616toRGB161616, kBicolor1616ToRgb161616, 5, 4, 6, refBicolorToRgb<2, kRgb161616>),
+    CASE(Bicolor1616toRGB16161616, kBicolor1616ToRgb16161616, 5, 4, 8, refBicolorToRgb<2, kRgb16161616>),
+    CASE(RGB888toBicolor88, kRgb888ToBicolor88, 4, 3, 2, refRgbToBicolor<kRgb888, 1>),
+    CASE(RGB8888toBicolor88, kRgb8888ToBicolor88, 4, 4, 2, refRgbToBicolor<kRgb8888, 1>),
+    CASE(RGBR888toBicolor88, kRgbr888ToBicolor88, 4, 3, 2, refRgbToBicolor<kRgbr888, 1>),
+    CASE(RGB888toBicolor1616, kRgb888ToBicolor1616, 4, 3, 4, refRgbToBicolor<kRgb888, 2>),
+    CASE(RGB8888toBicolor1616, kRgb8888ToBicolor1616, 4, 4, 4, refRgbToBicolor<kRgb8888, 2>),
+    CASE(RGBR888toBicolor1616, kRgbr888ToBicolor1616, 4, 3, 4, refRgbToBicolor<kRgbr888, 2>),
+    CASE(RGB161616toBicolor1616, kRgb161616ToBicolor1616, 5, 6, 4, refRgbToBicolor<kRgb161616, 2>),
+    CASE(RGB16161616toBicolor1616, kRgb16161616ToBicolor1616, 5, 8, 4, refRgbToBicolor<kRgb16161616, 2>),
+    CASE(Bicolor88toBicolor88, kBicolor88ToBicolor88, 3, 2, 2, refBicolorToBicolor<1, 1, Exchange::Always>),
+    CASE(Bicolor88toBicolor1616, kBicolor88ToBicolor1616, 4, 2, 4,
+         refBicolorToBicolor<1, 2, Exchange::WhenFlagSet>),
+    CASE(Bicolor1616toBicolor1616, kBicolor1616ToBicolor1616, 5, 4, 4,
+         refBicolorToBicolor<2, 2, Exchange::WhenFlagClear>),
 };
 #undef CASE
 
-class Bicolor : public ::testing::TestWithParam<Case> {};
+class Bicolor : public IsaTest<BicolorCase> {};
+
+// The flag the export hands its table: always 1 from Bicolor88toBicolor88, inverted by
+// Bicolor1616toBicolor1616.
+uint32_t pathFlag(const BicolorCase& c, uint32_t flag)
+{
+    const std::string name = c.name;
+    return name == "Bicolor88toBicolor88" ? 1 : name == "Bicolor1616toBicolor1616" ? flag == 0 : flag;
+}
 
 // Both colour orders, flags other than 1 acting as set, shifts including those taken modulo 32.
 TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 {
-    const Case& c = GetParam();
-    const auto counts = countsUpTo(48, {255, 1001});
     const std::vector<uint32_t> none = {0}, flags = {0, 1, 0x10000}, shifts = {0, 3, 15, 20, 35};
-    for (uint32_t flag : c.args >= 4 ? flags : none) {
-        for (uint32_t shift : c.args == 5 ? shifts : none) {
-            const uint32_t arg = flag << 8 | shift;
-            EXPECT_TRUE(matchesReference({bytesPerPixel(c.srcBpp), bytesPerPixel(c.dstBpp), arg}, c.exported,
-                                         c.reference, counts))
-                << "flag " << flag << ", shift " << shift;
+    std::vector<std::pair<std::string, Path>> paths;
+    for (const auto& p : pathsAt(*c().paths, isa())) {
+        paths.emplace_back(p.name, [&, fn = p.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) {
+            fn(s, d, n, c().args == 5 ? arg & 0xFF : 0, pathFlag(c(), flagOf(arg)));
+        });
+    }
+    if (isa() == convert::kPlain)
+        paths.emplace_back("export", c().exported);
+    for (uint32_t flag : c().args >= 4 ? flags : none) {
+        for (uint32_t shift : c().args == 5 ? shifts : none) {
+            const LineShape shape{{c().srcBpp}, {c().dstBpp}, flag << 8 | shift};
+            for (const auto& [name, path] : paths) {
+                EXPECT_TRUE(matchesReference(shape, path, c().reference, countsUpTo(48, {255, 1001})))
+                    << name << ", flag " << flag << ", shift " << shift;
+            }
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Converters, Bicolor, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Converters, Bicolor, atEveryIsa(kCases), IsaCaseName());
 
 } // namespace
 } // namespace vyr::test

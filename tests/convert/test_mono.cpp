@@ -52,52 +52,47 @@ void mono8ToRgb888(In s, Out d, uint32_t) { d[0] = d[1] = d[2] = s[0]; }
 
 void rgbToMono8(In s, Out d, uint32_t) { d[0] = uint8_t((117 * s[0] + 601 * s[1] + 306 * s[2]) >> 10); }
 
-#define CONVERTER(name) #name, VyrUtilConvert##name
+constexpr auto kMmx = VectorWhen::Mmx, kMmxNoUnusedBits = VectorWhen::MmxNoUnusedBits;
 
-const std::vector<LineCase> kCases = {
-    {CONVERTER(MONO16toMONO8), cv::kMono16ToMono8, perPixel<mono16ToMono8, 2, 1>, 2, 8},
-    {CONVERTER(MONO32toMONO8), cv::kMono32ToMono8, perPixel<mono32ToMono8, 4, 1>, 4, 24},
-    {CONVERTER(MONO8toMONO16), cv::kMono8ToMono16, perPixel<mono8ToMono16, 1, 2>, 1, 8},
-    {CONVERTER(MONO8toINT8), cv::kMono8ToInt8, perPixel<mono8ToInt8, 1, 1>, 1, kAnyUnusedBits},
-    {CONVERTER(INT8toMONO8), cv::kInt8ToMono8, perPixel<int8ToMono8, 1, 1>, 1, kAnyUnusedBits},
-    {CONVERTER(MONO8toINT16), cv::kMono8ToInt16, perPixel<mono8ToInt16, 1, 2>, 1, 8},
-    {CONVERTER(INT16toMONO8), cv::kInt16ToMono8, perPixel<int16ToMono8, 2, 1>, 2, 8},
-    {CONVERTER(MONO16toRGB5551), cv::kMono16ToRgb5551, perPixel<mono16ToRgb5551, 2, 2>, 2, 11},
-    {CONVERTER(MONO16toRGB565), cv::kMono16ToRgb565, perPixel<mono16ToRgb565, 2, 2>, 2, 10},
-    {CONVERTER(MONO16toRGB8888), cv::kMono16ToRgb8888, perPixel<mono16ToRgb8888, 2, 4>, 2, 8},
-    {CONVERTER(MONO16toRGB888), cv::kMono16ToRgb888, perPixel<mono16ToRgb888, 2, 3>, 2, 8},
-    {CONVERTER(MONO8toRGB5551), cv::kMono8ToRgb5551, perPixel<mono8ToRgb5551, 1, 2>, 1, 3, nullptr, true},
-    {CONVERTER(MONO8toRGB565), cv::kMono8ToRgb565, perPixel<mono8ToRgb565, 1, 2>, 1, 2,
-     everyPixel<mono8ToRgb565Vector, 1, 2>, true},
-    {CONVERTER(MONO8toRGB8888), cv::kMono8ToRgb8888, perPixel<mono8ToRgb8888, 1, 4>, 1, kAnyUnusedBits},
-    {CONVERTER(MONO8toRGB888), cv::kMono8ToRgb888, perPixel<mono8ToRgb888, 1, 3>, 1, kAnyUnusedBits},
-    {CONVERTER(RGB888toMONO8), cv::kRgb888ToMono8, perPixel<rgbToMono8, 3, 1>, 1, kAnyUnusedBits},
-    {CONVERTER(RGB8888toMONO8), cv::kRgb8888ToMono8, perPixel<rgbToMono8, 4, 1>, 1, kAnyUnusedBits},
+const LineCase kCases[] = {
+    {CONVERTER(MONO16toMONO8, kMono16ToMono8), perPixel<mono16ToMono8, 2, 1>, 2, 8, kMmx},
+    {CONVERTER(MONO32toMONO8, kMono32ToMono8), perPixel<mono32ToMono8, 4, 1>, 4, 24},
+    {CONVERTER(MONO8toMONO16, kMono8ToMono16), perPixel<mono8ToMono16, 1, 2>, 1, 8},
+    {CONVERTER(MONO8toINT8, kMono8ToInt8), perPixel<mono8ToInt8, 1, 1>},
+    {CONVERTER(INT8toMONO8, kInt8ToMono8), perPixel<int8ToMono8, 1, 1>},
+    {CONVERTER(MONO8toINT16, kMono8ToInt16), perPixel<mono8ToInt16, 1, 2>, 1, 8},
+    {CONVERTER(INT16toMONO8, kInt16ToMono8), perPixel<int16ToMono8, 2, 1>, 2, 8},
+    {CONVERTER(MONO16toRGB5551, kMono16ToRgb5551), perPixel<mono16ToRgb5551, 2, 2>, 2, 11},
+    {CONVERTER(MONO16toRGB565, kMono16ToRgb565), perPixel<mono16ToRgb565, 2, 2>, 2, 10},
+    {CONVERTER(MONO16toRGB8888, kMono16ToRgb8888), perPixel<mono16ToRgb8888, 2, 4>, 2, 8},
+    {CONVERTER(MONO16toRGB888, kMono16ToRgb888), perPixel<mono16ToRgb888, 2, 3>, 2, 8},
+    {CONVERTER(MONO8toRGB5551, kMono8ToRgb5551), perPixel<mono8ToRgb5551, 1, 2>, 1, 3, kMmxNoUnusedBits},
+    {CONVERTER(MONO8toRGB565, kMono8ToRgb565), perPixel<mono8ToRgb565, 1, 2>, 1, 2, kMmxNoUnusedBits,
+     everyPixel<mono8ToRgb565Vector, 1, 2>},
+    {CONVERTER(MONO8toRGB8888, kMono8ToRgb8888), perPixel<mono8ToRgb8888, 1, 4>, 1, kAnyUnusedBits, kMmx},
+    {CONVERTER(MONO8toRGB888, kMono8ToRgb888), perPixel<mono8ToRgb888, 1, 3>, 1, kAnyUnusedBits, kMmx},
+    {CONVERTER(RGB888toMONO8, kRgb888ToMono8), perPixel<rgbToMono8, 3, 1>},
+    {CONVERTER(RGB8888toMONO8, kRgb8888ToMono8), perPixel<rgbToMono8, 4, 1>, 1, kAnyUnusedBits, kMmx},
 };
 
-class Mono : public ::testing::TestWithParam<LineCase> {};
-TEST_P(Mono, EveryPathFollowsItsRule) { expectFollowsItsRules(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Converters, Mono, ::testing::ValuesIn(kCases), caseName);
-
 // Where a sweep cannot tell: INT16's rounding and saturation, and the vector path's own RGB565 green.
-TEST(MonoValues, TellingValues)
-{
-    expectTellingValues(
-        kCases,
-        {
-            // -32768, 0, 32767, -1; with 1 unused bit -1 truncates toward 0
-            {"INT16toMONO8", 0, {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
-            {"INT16toMONO8", 1, {0xFF, 0xFF}, {128}},
-            // 2047, 2048 saturates, -2048, -3000 saturates
-            {"INT16toMONO8", 4, {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
-            // The vector path cuts green from the doubled byte: grey with bit 2 set loses green bit 0.
-            {"MONO8toRGB565",
-             0,
-             {4, 255, 8},
-             {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08},
-             {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
-        });
-}
+const std::vector<Telling> kTelling = {
+    // -32768, 0, 32767, -1; with 1 unused bit -1 truncates toward 0
+    {"INT16toMONO8", 0, {0x00, 0x80, 0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF}, {0, 128, 255, 127}},
+    {"INT16toMONO8", 1, {0xFF, 0xFF}, {128}},
+    // 2047, 2048 saturates, -2048, -3000 saturates
+    {"INT16toMONO8", 4, {0xFF, 0x07, 0x00, 0x08, 0x00, 0xF8, 0x48, 0xF4}, {255, 255, 0, 0}},
+    // The vector path cuts green from the doubled byte: grey with bit 2 set loses green bit 0.
+    {"MONO8toRGB565",
+     0,
+     {4, 255, 8},
+     {0x20, 0x00, 0xFF, 0xFF, 0x41, 0x08},
+     {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
+};
+
+class Mono : public IsaTest<LineCase> {};
+TEST_P(Mono, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kTelling); }
+INSTANTIATE_TEST_SUITE_P(Converters, Mono, atEveryIsa(kCases), IsaCaseName());
 
 } // namespace
 } // namespace vyr::test

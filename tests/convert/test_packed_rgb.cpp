@@ -104,49 +104,46 @@ uint32_t luma16(const Bgr& c) { return (1868 * c.b + 9617 * c.g + 4899 * c.r) >>
 void rgb16161616ToMono16(In s, Out d, uint32_t) { storeLe(d, 2, luma16(words(s))); }
 void rgb101010ToMono16(In s, Out d, uint32_t a) { storeLe(d, 2, luma16(fields101010(s)) << (6 - a)); }
 
-#define CONVERTER(name) #name, VyrUtilConvert##name
+constexpr auto kAny = kAnyUnusedBits;
+constexpr auto kMmx = VectorWhen::Mmx;
 
-const std::vector<LineCase> kCases = {
-    {CONVERTER(RGB888toRGB8888), cv::kRgb888ToRgb8888, perPixel<keepOrder, 3, 4>, 1, kAnyUnusedBits,
+const LineCase kCases[] = {
+    {CONVERTER(RGB888toRGB8888, kRgb888ToRgb8888), perPixel<keepOrder, 3, 4>, 1, kAny, kMmx,
      everyPixel<rgb888ToRgb8888Vector, 3, 4>},
-    {CONVERTER(RGBR888toRGB8888), cv::kRgbr888ToRgb8888, perPixel<swapRedBlue, 3, 4>, 1, kAnyUnusedBits,
+    {CONVERTER(RGBR888toRGB8888, kRgbr888ToRgb8888), perPixel<swapRedBlue, 3, 4>, 1, kAny, kMmx,
      everyPixel<rgbr888ToRgb8888Vector, 3, 4>},
-    {CONVERTER(RGBR888toRGB888), cv::kRgbr888ToRgb888, perPixel<swapRedBlue, 3, 3>, 1, kAnyUnusedBits},
-    {CONVERTER(RGB8888toRGB888), cv::kRgb8888ToRgb888, perPixel<keepOrder, 4, 3>, 1, kAnyUnusedBits},
-    {CONVERTER(RGB888toRGB5551), cv::kRgb888ToRgb5551, perPixel<rgb888ToRgb5551, 3, 2>, 1, kAnyUnusedBits},
-    {CONVERTER(RGB888toRGB565), cv::kRgb888ToRgb565, perPixel<rgb888ToRgb565, 3, 2>, 1, 2},
-    {CONVERTER(RGB5551toRGB888), cv::kRgb5551ToRgb888, perPixel<rgb5551ToRgb888, 2, 3>, 2, 3},
-    {CONVERTER(RGB565toRGB888), cv::kRgb565ToRgb888, perPixel<rgb565ToRgb888, 2, 3>, 2, 2},
-    {CONVERTER(RGB101010toRGB8888), cv::kRgb101010ToRgb8888, perPixel<rgb101010ToRgb8888, 4, 4>, 4, 2,
-     nullptr, true},
-    {CONVERTER(RGB101010toRGB888), cv::kRgb101010ToRgb888, perPixel<rgb101010ToRgb888, 4, 3>, 4, 2},
-    {CONVERTER(RGB101010toRGB161616), cv::kRgb101010ToRgb161616, perPixel<rgb101010ToRgb161616, 4, 6>, 4, 6},
-    {CONVERTER(RGB101010toRGB16161616), cv::kRgb101010ToRgb16161616, perPixel<rgb101010ToRgb16161616, 4, 8>,
-     4, 6},
-    {CONVERTER(RGB161616toRGB101010), cv::kRgb161616ToRgb101010, perPixel<rgb161616ToRgb101010, 6, 4>, 2, 6},
-    {CONVERTER(RGB16161616toRGB101010), cv::kRgb16161616ToRgb101010, perPixel<rgb16161616ToRgb101010, 8, 4>,
-     2, 6},
-    {CONVERTER(RGB161616toRGB8888), cv::kRgb161616ToRgb8888, perPixel<rgb161616ToRgb8888, 6, 4>, 2, 8},
-    {CONVERTER(RGB161616toRGB888), cv::kRgb161616ToRgb888, perPixel<rgb161616ToRgb888, 6, 3>, 2, 8},
-    {CONVERTER(RGB16161616toRGB8888), cv::kRgb16161616ToRgb8888, perPixel<rgb16161616ToRgb8888, 8, 4>, 2, 8},
-    {CONVERTER(RGB16161616toRGB888), cv::kRgb16161616ToRgb888, perPixel<rgb161616ToRgb888, 8, 3>, 2, 8},
-    {CONVERTER(RGB16161616toMONO16), cv::kRgb16161616ToMono16, perPixel<rgb16161616ToMono16, 8, 2>, 2,
-     kAnyUnusedBits},
-    {CONVERTER(RGB101010toMONO16), cv::kRgb101010ToMono16, perPixel<rgb101010ToMono16, 4, 2>, 4, 6},
+    {CONVERTER(RGBR888toRGB888, kRgbr888ToRgb888), perPixel<swapRedBlue, 3, 3>, 1, kAny, kMmx},
+    {CONVERTER(RGB8888toRGB888, kRgb8888ToRgb888), perPixel<keepOrder, 4, 3>},
+    {CONVERTER(RGB888toRGB5551, kRgb888ToRgb5551), perPixel<rgb888ToRgb5551, 3, 2>},
+    {CONVERTER(RGB888toRGB565, kRgb888ToRgb565), perPixel<rgb888ToRgb565, 3, 2>, 1, 2},
+    {CONVERTER(RGB5551toRGB888, kRgb5551ToRgb888), perPixel<rgb5551ToRgb888, 2, 3>, 2, 3},
+    {CONVERTER(RGB565toRGB888, kRgb565ToRgb888), perPixel<rgb565ToRgb888, 2, 3>, 2, 2},
+    {CONVERTER(RGB101010toRGB8888, kRgb101010ToRgb8888), perPixel<rgb101010ToRgb8888, 4, 4>, 4, 2,
+     VectorWhen::MmxNoUnusedBits},
+    {CONVERTER(RGB101010toRGB888, kRgb101010ToRgb888), perPixel<rgb101010ToRgb888, 4, 3>, 4, 2},
+    {CONVERTER(RGB101010toRGB161616, kRgb101010ToRgb161616), perPixel<rgb101010ToRgb161616, 4, 6>, 4, 6},
+    {CONVERTER(RGB101010toRGB16161616, kRgb101010ToRgb16161616), perPixel<rgb101010ToRgb16161616, 4, 8>, 4,
+     6},
+    {CONVERTER(RGB161616toRGB101010, kRgb161616ToRgb101010), perPixel<rgb161616ToRgb101010, 6, 4>, 2, 6},
+    {CONVERTER(RGB16161616toRGB101010, kRgb16161616ToRgb101010), perPixel<rgb16161616ToRgb101010, 8, 4>, 2,
+     6},
+    {CONVERTER(RGB161616toRGB8888, kRgb161616ToRgb8888), perPixel<rgb161616ToRgb8888, 6, 4>, 2, 8},
+    {CONVERTER(RGB161616toRGB888, kRgb161616ToRgb888), perPixel<rgb161616ToRgb888, 6, 3>, 2, 8},
+    {CONVERTER(RGB16161616toRGB8888, kRgb16161616ToRgb8888), perPixel<rgb16161616ToRgb8888, 8, 4>, 2, 8},
+    {CONVERTER(RGB16161616toRGB888, kRgb16161616ToRgb888), perPixel<rgb161616ToRgb888, 8, 3>, 2, 8},
+    {CONVERTER(RGB16161616toMONO16, kRgb16161616ToMono16), perPixel<rgb16161616ToMono16, 8, 2>, 2},
+    {CONVERTER(RGB101010toMONO16, kRgb101010ToMono16), perPixel<rgb101010ToMono16, 4, 2>, 4, 6},
 };
 
-class PackedRgb : public ::testing::TestWithParam<LineCase> {};
-TEST_P(PackedRgb, EveryPathFollowsItsRule) { expectFollowsItsRules(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Converters, PackedRgb, ::testing::ValuesIn(kCases), caseName);
-
 // The fourth byte of RGB8888: kept by the scalar paths, written 0 by the vector paths.
-TEST(PackedRgbValues, TellingValues)
-{
-    expectTellingValues(kCases, {
-                                    {"RGB888toRGB8888", 0, {1, 2, 3}, {1, 2, 3, 0xAA}, {1, 2, 3, 0}},
-                                    {"RGBR888toRGB8888", 0, {1, 2, 3}, {3, 2, 1, 0xAA}, {3, 2, 1, 0}},
-                                });
-}
+const std::vector<Telling> kTelling = {
+    {"RGB888toRGB8888", 0, {1, 2, 3}, {1, 2, 3, 0xAA}, {1, 2, 3, 0}},
+    {"RGBR888toRGB8888", 0, {1, 2, 3}, {3, 2, 1, 0xAA}, {3, 2, 1, 0}},
+};
+
+class PackedRgb : public IsaTest<LineCase> {};
+TEST_P(PackedRgb, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kTelling); }
+INSTANTIATE_TEST_SUITE_P(Converters, PackedRgb, atEveryIsa(kCases), IsaCaseName());
 
 } // namespace
 } // namespace vyr::test

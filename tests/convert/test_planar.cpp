@@ -34,22 +34,37 @@ void spread(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t a)
     }
 }
 
-#define CONVERTER(name) #name, VyrUtilConvert##name
+void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
+{
+    for (uint32_t j = 0; j < (uint64_t(count) + 7) / 8; ++j) {
+        d[j] = 0;
+        for (int bit = 0; bit < 8; ++bit)
+            d[j] |= ((s[j] >> bit) & 1) << (7 - bit);
+    }
+}
 
-const std::vector<LineCase> kCases = {
-    {CONVERTER(RGB888toRGBP8), cv::kRgb888ToRgbp8, {spread<byteAt, 1, 3, 3>, 3, 3}, 1, kAnyUnusedBits},
-    {CONVERTER(RGB8888toRGBAP8), cv::kRgb8888ToRgbap8, {spread<byteAt, 1, 4, 4>, 4, 4}, 1, kAnyUnusedBits},
-    {CONVERTER(RGB101010toRGBP16), cv::kRgb101010ToRgbp16, {spread<field101010, 2, 3, 4>, 4, 6}, 4, 6},
-    {CONVERTER(RGB161616toRGBP16),
-     cv::kRgb161616ToRgbp16,
-     {spread<wordAt, 2, 3, 6>, 6, 6},
-     2,
-     kAnyUnusedBits},
+// MONO1 bit reversal: a part byte is mirrored whole, its unused bits along.
+const LineCase kCases[] = {
+    {CONVERTER(RGB888toRGBP8, kRgb888ToRgbp8), {spread<byteAt, 1, 3, 3>, {3}, {3}}},
+    {CONVERTER(RGB8888toRGBAP8, kRgb8888ToRgbap8), {spread<byteAt, 1, 4, 4>, {4}, {4}}},
+    {CONVERTER(RGB101010toRGBP16, kRgb101010ToRgbp16), {spread<field101010, 2, 3, 4>, {4}, {6}}, 4, 6},
+    {CONVERTER(RGB161616toRGBP16, kRgb161616ToRgbp16), {spread<wordAt, 2, 3, 6>, {6}, {6}}, 2},
+    {"ReverseMONO1", VyrUtilReverseMONO1, &cv::kReverseMono1, {reverseReference, {1, 8}, {1, 8}}},
 };
 
-class Planar : public ::testing::TestWithParam<LineCase> {};
-TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(GetParam()); }
-INSTANTIATE_TEST_SUITE_P(Converters, Planar, ::testing::ValuesIn(kCases), caseName);
+class Planar : public IsaTest<LineCase> {};
+TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(c(), isa()); }
+INSTANTIATE_TEST_SUITE_P(Converters, Planar, atEveryIsa(kCases), IsaCaseName());
+
+// (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.
+TEST(ReverseMono1, CountsThatWrapWriteNothing)
+{
+    GuardedBuffer none(0, {Flush::Front, 0});
+    for (uint32_t count : {0u, 0xFFFFFFF9u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(0u, VyrUtilReverseMONO1(none.data(), none.data(), count, 0));
+        EXPECT_TRUE(none.surroundingsIntact()) << count;
+    }
+}
 
 // The 8-bit exports take no unusedBits.
 template <uint32_t(VYR_CALL* Export)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)>
@@ -61,45 +76,55 @@ uint32_t VYR_CALL withoutUnusedBits(const void* s, void* d, uint32_t r1, uint32_
 
 struct PlanesCase {
     const char* name;
+    const cv::Paths<cv::PlanesFn>* paths;
     decltype(&VyrUtilConvertRGBP16toRGB8888) exported;
-    size_t sampleBytes, planes;
-    uint32_t maxUnusedBits;
+    uint32_t sampleBytes, planes, maxUnusedBits;
 };
 
 const PlanesCase kPlanesCases[] = {
-    {"RGBP8toRGB8888", withoutUnusedBits<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
-    {"RGBAP8toRGB8888", withoutUnusedBits<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
-    {"RGBP16toRGB8888", VyrUtilConvertRGBP16toRGB8888, 2, 3, 8},
+    {"RGBP8toRGB8888", &cv::kRgbp8ToRgb8888, withoutUnusedBits<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
+    {"RGBAP8toRGB8888", &cv::kRgbap8ToRgb8888, withoutUnusedBits<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
+    {"RGBP16toRGB8888", &cv::kRgbp16ToRgb8888, VyrUtilConvertRGBP16toRGB8888, 2, 3, 8},
 };
 
-class PlanarSource : public ::testing::TestWithParam<PlanesCase> {};
-INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, ::testing::ValuesIn(kPlanesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+class PlanarSource : public IsaTest<PlanesCase> {};
+INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, atEveryIsa(kPlanesCases), IsaCaseName());
 
-// Blue, green, red (and fourth) from the first `count` samples of planes red, green, blue (and fourth).
+// Blue, green, red (and fourth) from the first `count` samples of planes red, green, blue (and fourth),
+// the planes `count` or 3 x `count` samples apart (width x height, either way round).
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
-    const PlanesCase& c = GetParam();
-    for (uint32_t a = 0; a <= c.maxUnusedBits; ++a) {
-        for (uint32_t height : {1u, 2u}) { // planes count or 2 x (count + 2) samples apart
-            const auto plane = [&](uint32_t n) { return height == 1 ? n : 2 * (n + 2); };
-            const LineShape shape{[&](uint32_t n) { return c.planes * plane(n) * c.sampleBytes; },
-                                  bytesPerPixel(4), a, mixedSamples(c.sampleBytes)};
+    std::vector<NamedPath<cv::PlanesFn>> paths = pathsAt(*c().paths, isa());
+    for (uint32_t a = 0; a <= c().maxUnusedBits; ++a) {
+        for (uint32_t height : {1u, 3u}) {
+            const uint32_t planeBytes = height * c().sampleBytes;
+            const LineShape shape{{c().planes * planeBytes}, {4}, a, mixedSamples(c().sampleBytes)};
             const Path reference = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
                 for (size_t i = 0; i < n; ++i) {
                     d[4 * i + 3] = 0;
-                    for (size_t k = 0; k < c.planes; ++k) {
-                        const uint32_t v = loadLe(s + (k * plane(n) + i) * c.sampleBytes, c.sampleBytes);
-                        d[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c.sampleBytes - 1) * (8 - a));
+                    for (size_t k = 0; k < c().planes; ++k) {
+                        const uint32_t v =
+                            loadLe(s + k * n * planeBytes + i * c().sampleBytes, c().sampleBytes);
+                        d[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c().sampleBytes - 1) * (8 - a));
                     }
                 }
             };
-            const Path path = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
-                const uint32_t w = height == 1 ? n : n + 2, h = height; // reserved arguments are not read
-                EXPECT_EQ(0u, c.exported(s, d, 0xDEADBEEF, 1234, n % 2 ? h : w, n % 2 ? w : h, n, a));
+            const auto exported = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+                // width and height either way round; the reserved arguments are not read
+                EXPECT_EQ(0u,
+                          c().exported(s, d, 0xDEADBEEF, 1234, n % 2 ? height : n, n % 2 ? n : height, n, a));
             };
-            EXPECT_TRUE(matchesReference(shape, path, reference, countsUpTo(48, {257})))
-                << "unusedBits " << a << ", height " << height;
+            for (const auto& p : paths) {
+                const Path path = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+                    p.fn(s, d, size_t(n) * height, n, a);
+                };
+                EXPECT_TRUE(matchesReference(shape, path, reference, countsUpTo(48, {257, 4099})))
+                    << p.name << ", unusedBits " << a << ", height " << height;
+            }
+            if (isa() == cv::kPlain) {
+                EXPECT_TRUE(matchesReference(shape, exported, reference, countsUpTo(8, {257})))
+                    << "export, unusedBits " << a << ", height " << height;
+            }
         }
     }
 }
@@ -111,7 +136,7 @@ struct GuardedPlanes {
     GuardedPlanes(uint32_t count, unsigned given, size_t placement)
     {
         for (size_t k = 0; k < 3; ++k) {
-            const size_t gap = (placement + 3 * k) % 8;
+            const size_t gap = (5 * placement + 3 * k) % 64;
             if ((given >> k) & 1)
                 buffers[k] = std::make_unique<GuardedBuffer>(count, Placement{Flush((gap + k) % 2), gap});
         }
@@ -133,77 +158,63 @@ void splitExport(const uint8_t* src, uint8_t* r, uint8_t* g, uint8_t* b, uint32_
     EXPECT_EQ(0u, VyrUtilSplitRGB8888toMONO8(src, r, g, b, count));
 }
 
-// Every path and the export for every set of given planes: a null plane merges as 0, split skips it.
-TEST(MergeAndSplit, EveryPathEveryCountPlacementAndNullPlane)
+struct MergeAndSplit {
+    const char* name;
+};
+const MergeAndSplit kMergeAndSplit[] = {{"MONO8andRGB8888"}};
+bool mergeOrSplitAt(const MergeAndSplit&, Isa isa)
 {
-    const auto& merges = cv::kMergeMono8ToRgb8888;
-    const auto& splits = cv::kSplitRgb8888ToMono8;
-    for (int p = -2; p <= int(cv::processorIsa()); ++p) {
-        const cv::MergeFn merge = p == -2 ? mergeExport : p == -1 ? merges.scalar : merges.variants[p];
-        const cv::SplitFn split = p == -2 ? splitExport : p == -1 ? splits.scalar : splits.variants[p];
-        const std::string name = p == -2 ? "export" : p == -1 ? "scalar" : cv::isaName(cv::Isa(p));
-        for (unsigned given = 0; given < 8; ++given) {
-            for (uint32_t count : given == 7 ? countsUpTo(48, {255, 1000, 4099}) : countsUpTo(20, {1000})) {
-                for (size_t placement = 0; placement < 16; ++placement) {
-                    SCOPED_TRACE(name + ", planes given " + std::to_string(given) + ", count " +
-                                 std::to_string(count) + ", placement " + std::to_string(placement));
-                    const auto packed = randomBytes(4 * size_t(count), count * 16 + uint32_t(placement));
-                    std::vector<uint8_t> merged(packed.size());
-                    GuardedPlanes planes(count, given, placement);
-                    GuardedBuffer run(packed.size(), {Flush(placement / 8), placement % 8});
-                    for (size_t k = 0; k < 3; ++k) {
-                        for (size_t i = 0; planes[k] && i < count; ++i)
-                            planes[k][i] = merged[4 * i + 2 - k] = packed[4 * i + 2 - k];
-                    }
-                    if (merge) {
-                        std::fill(run.data(), run.data() + run.size(), 0xCC);
-                        merge(planes[0], planes[1], planes[2], run.data(), count);
-                        ASSERT_TRUE(run.surroundingsIntact());
-                        ASSERT_TRUE(sameBytes(merged.data(), run.data(), merged.size())) << "merge";
-                    }
-                    if (!split)
-                        continue;
+    return hasPathAt(cv::kMergeMono8ToRgb8888, isa) || hasPathAt(cv::kSplitRgb8888ToMono8, isa);
+}
+
+class MergeSplit : public IsaTest<MergeAndSplit> {};
+INSTANTIATE_TEST_SUITE_P(Planar, MergeSplit, atEveryIsa(kMergeAndSplit, mergeOrSplitAt), IsaCaseName());
+
+// Every path (and at plain the export) for every set of given planes: a null plane merges as 0, split
+// skips it. The exports take the vector rule only with all three planes: it gives the same bytes.
+TEST_P(MergeSplit, EveryPathEveryCountPlacementAndNullPlane)
+{
+    auto merges = pathsAt(cv::kMergeMono8ToRgb8888, isa());
+    auto splits = pathsAt(cv::kSplitRgb8888ToMono8, isa());
+    if (isa() == cv::kPlain) {
+        merges.push_back({"export", mergeExport, false});
+        splits.push_back({"export", splitExport, false});
+    }
+    for (unsigned given = 0; given < 8; ++given) {
+        for (uint32_t count : given == 7 ? countsUpTo(48) : countsUpTo(20, {1000})) {
+            const size_t placements = count > 48 || count % 16 == 1 ? 68 : 20;
+            for (size_t placement = 0; placement < placements; ++placement) {
+                SCOPED_TRACE("planes given " + std::to_string(given) + ", count " + std::to_string(count) +
+                             ", placement " + std::to_string(placement));
+                const auto packed = randomBytes(4 * size_t(count), count * 16 + uint32_t(placement));
+                std::vector<uint8_t> merged(packed.size());
+                GuardedPlanes planes(count, given, placement);
+                GuardedBuffer run(packed.size(), placement < 4 ? Placement{Flush::Back, placement}
+                                                               : Placement{Flush::Front, placement - 4});
+                for (size_t k = 0; k < 3; ++k) {
+                    for (size_t i = 0; planes[k] && i < count; ++i)
+                        planes[k][i] = merged[4 * i + 2 - k] = packed[4 * i + 2 - k];
+                }
+                for (const auto& merge : merges) {
+                    std::fill(run.data(), run.data() + run.size(), 0xCC);
+                    merge.fn(planes[0], planes[1], planes[2], run.data(), count);
+                    ASSERT_TRUE(run.surroundingsIntact()) << merge.name;
+                    ASSERT_TRUE(sameBytes(merged.data(), run.data(), merged.size())) << merge.name;
+                }
+                std::copy(packed.begin(), packed.end(), run.data());
+                run.makeReadOnly();
+                for (const auto& split : splits) {
                     for (size_t k = 0; k < 3; ++k)
                         std::fill(planes[k], planes[k] + (planes[k] ? count : 0), 0x5A);
-                    std::copy(packed.begin(), packed.end(), run.data());
-                    run.makeReadOnly();
-                    split(run.data(), planes[0], planes[1], planes[2], count);
-                    ASSERT_TRUE(planes.intact());
+                    split.fn(run.data(), planes[0], planes[1], planes[2], count);
+                    ASSERT_TRUE(planes.intact()) << split.name;
                     for (size_t k = 0; k < 3; ++k) {
                         for (size_t i = 0; planes[k] && i < count; ++i)
-                            ASSERT_EQ(packed[4 * i + 2 - k], planes[k][i]) << "split " << k << ", " << i;
+                            ASSERT_EQ(packed[4 * i + 2 - k], planes[k][i]) << split.name << ", plane " << k;
                     }
                 }
             }
         }
-    }
-}
-
-void reverseReference(const uint8_t* s, uint8_t* d, uint32_t count, uint32_t)
-{
-    for (uint32_t j = 0; j < (uint64_t(count) + 7) / 8; ++j) {
-        d[j] = 0;
-        for (int bit = 0; bit < 8; ++bit)
-            d[j] |= ((s[j] >> bit) & 1) << (7 - bit);
-    }
-}
-
-// A part byte is mirrored whole, its unused bits along.
-TEST(ReverseMono1, MirrorsEveryWholeOrPartByte)
-{
-    const LineShape shape{[](uint32_t count) { return (size_t(count) + 7) / 8; },
-                          [](uint32_t count) { return (size_t(count) + 7) / 8; }};
-    for (const Path& path : {Path(cv::kReverseMono1), exportPath(VyrUtilReverseMONO1)})
-        EXPECT_TRUE(matchesReference(shape, path, reverseReference, countsUpTo(48, {1000, 2047})));
-}
-
-// (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.
-TEST(ReverseMono1, CountsThatWrapWriteNothing)
-{
-    GuardedBuffer none(0, {Flush::Front, 0});
-    for (uint32_t count : {0u, 0xFFFFFFF9u, 0xFFFFFFFFu}) {
-        EXPECT_EQ(0u, VyrUtilReverseMONO1(none.data(), none.data(), count, 0));
-        EXPECT_TRUE(none.surroundingsIntact()) << count;
     }
 }
 

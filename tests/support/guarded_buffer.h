@@ -16,7 +16,8 @@ struct Placement {
 
 class GuardedBuffer {
 public:
-    GuardedBuffer(size_t size, Placement placement);
+    // room: the largest gap a later place() asks for.
+    GuardedBuffer(size_t size, Placement placement, size_t room = 0);
     ~GuardedBuffer();
     GuardedBuffer(const GuardedBuffer&) = delete;
     GuardedBuffer& operator=(const GuardedBuffer&) = delete;
@@ -25,6 +26,7 @@ public:
     const uint8_t* data() const { return payload_; }
     size_t size() const { return size_; }
 
+    void place(Placement placement); // moves the payload; writable, the surroundings written anew
     void makeReadOnly();             // a source run must not be written
     bool surroundingsIntact() const; // the bytes around the payload hold what the constructor wrote
 

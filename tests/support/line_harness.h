@@ -1,12 +1,13 @@
-// Checks a converter path against an independent reference over counts and buffer placements.
+// Converter paths checked one instruction set at a time against independent references, over counts,
+// buffer placements flush against guard pages, unusedBits and (colour rules) every 24-bit input.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "bytes.h"
@@ -14,34 +15,117 @@
 
 namespace vyr::test {
 
+using convert::Isa;
 using convert::LineFn;
-// A path under test: a library function pointer, or an export wrapped to check what it returns.
-using Path = std::function<void(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)>;
 
-struct LineShape {
-    std::function<size_t(uint32_t)> srcBytes; // bytes of a run of `count` source pixels
-    std::function<size_t(uint32_t)> dstBytes;
-    uint32_t unusedBits = 0;
-    std::function<void(uint8_t*, size_t, uint32_t seed)> fillSource = fillRandom; // of a source run
+// ---- Cases by instruction set ----------------------------------------------------------------------
+
+// A case at one instruction set: plain runs the rules in plain C++, the others the kernels of that set.
+template <class Case>
+struct AtIsa {
+    const Case* c;
+    Isa isa;
 };
 
-inline std::function<size_t(uint32_t)> bytesPerPixel(size_t n)
+template <class Fn>
+bool hasPathAt(const convert::Paths<Fn>& p, Isa isa)
 {
-    return [n](uint32_t count) { return size_t(count) * n; };
+    return isa == convert::kPlain || p.fast[isa] || p.vector[isa];
 }
 
-// The vector-rule variants of a converter that this processor runs, plain C++ first.
-std::vector<std::pair<convert::Isa, LineFn>> runnableVariants(const convert::Paths& paths);
+// The cases at every instruction set where `has` finds a path: at plain, and where a table holds a kernel.
+template <class Cases, class Has>
+auto atEveryIsa(const Cases& cases, Has has)
+{
+    std::vector<AtIsa<std::decay_t<decltype(*std::begin(cases))>>> out;
+    for (const auto& c : cases) {
+        for (unsigned isa = convert::kPlain; isa < convert::kIsaCount; ++isa) {
+            if (has(c, Isa(isa)))
+                out.push_back({&c, Isa(isa)});
+        }
+    }
+    return ::testing::ValuesIn(out);
+}
+template <class Cases>
+auto atEveryIsa(const Cases& cases)
+{
+    return atEveryIsa(cases, [](const auto& c, Isa isa) { return hasPathAt(*c.paths, isa); });
+}
+
+template <class Case>
+void PrintTo(const AtIsa<Case>& p, std::ostream* os)
+{
+    *os << p.c->name << " " << convert::isaName(p.isa);
+}
+struct IsaCaseName {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<AtIsa<Case>>& info) const
+    {
+        return std::string(info.param.c->name) + "_" + convert::isaName(info.param.isa);
+    }
+};
+
+// A variant the processor cannot run is skipped by name.
+template <class Case>
+class IsaTest : public ::testing::TestWithParam<AtIsa<Case>> {
+protected:
+    void SetUp() override
+    {
+        if (isa() > convert::processorIsa())
+            GTEST_SKIP() << convert::isaName(isa()) << ": not run by this processor";
+    }
+    const Case& c() const { return *this->GetParam().c; }
+    Isa isa() const { return this->GetParam().isa; }
+};
+
+template <class Fn>
+struct NamedPath {
+    std::string name;
+    Fn fn;
+    bool vectorRule;
+};
+
+// At plain the scalar rule and the vector rule in plain C++; elsewhere the kernels of either rule.
+template <class Fn>
+std::vector<NamedPath<Fn>> pathsAt(const convert::Paths<Fn>& p, Isa isa)
+{
+    std::vector<NamedPath<Fn>> out;
+    const std::string at = convert::isaName(isa);
+    if (const Fn scalar = isa == convert::kPlain ? p.scalar : p.fast[isa])
+        out.push_back({"scalar rule " + at, scalar, false});
+    if (p.vector[isa])
+        out.push_back({"vector rule " + at, p.vector[isa], true});
+    return out;
+}
+
+// ---- Runs against a reference ----------------------------------------------------------------------
+
+// A path, or an export wrapped to check its result; `arg` is unusedBits or what the family packs there.
+using Path = std::function<void(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t arg)>;
+
+// The bytes of a run: `bytes` for every `pixels` pixels, a part unit taking whole bytes.
+struct Run {
+    uint32_t bytes, pixels = 1;
+    size_t of(uint32_t count) const { return (size_t(count) * bytes + pixels - 1) / pixels; }
+};
+
+struct LineShape {
+    Run src, dst;
+    uint32_t arg;
+    std::function<void(uint8_t*, size_t, uint32_t seed)> fill = fillRandom; // of a source run
+};
 
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
-std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {255, 1000, 4099});
+std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {63, 64, 65, 255, 1000, 4099});
+// Past the streaming-store threshold of the kernels.
+uint32_t streamingCount(const LineShape& shape);
 
-// The path writes what the reference does and nothing else, the source and destination flush against
-// either guard and 0..7 bytes off (a long run: 0 and 3 off the front only, the source also at the back).
+// The path writes what the reference does and nothing else. Source and destination lie flush against
+// either guard, and at every offset 0..63 from a page (counts 1, 17, 33 and above 48) or 0..7.
 ::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
-                                            const std::vector<uint32_t>& counts, bool longRun = false);
+                                            const std::vector<uint32_t>& counts);
 
-// ---- Pixel-by-pixel converters described once --------------------------------------------------
+// ---- The 16-byte line frame --------------------------------------------------------------------------
 
 uint32_t loadLe(const uint8_t* p, size_t bytes);
 void storeLe(uint8_t* p, size_t bytes, uint32_t v);
@@ -56,13 +140,13 @@ void everyPixel(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unuse
         R(src + i * SrcBpp, dst + i * DstBpp, unusedBits);
 }
 
-// A reference of a run and the bytes of one pixel on either side.
+// A reference of a run and the run's bytes on either side.
 struct Rule {
     LineFn fn;
-    size_t srcBpp, dstBpp;
+    Run src, dst;
 };
-template <PixelRule R, size_t SrcBpp, size_t DstBpp>
-constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, SrcBpp, DstBpp};
+template <PixelRule R, uint32_t SrcBpp, uint32_t DstBpp>
+constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, {SrcBpp}, {DstBpp}};
 
 // Random samples, every other one shifted right at random: samples within and beyond every depth.
 std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes);
@@ -72,44 +156,58 @@ using ExportedLine = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t co
 // The export as a path that must return 0.
 Path exportPath(ExportedLine exported);
 
-// Every runnable variant at every count and offset, and (longRun) past the streaming-store threshold.
-void expectVariantsFollow(const LineShape& shape, const convert::Paths& paths, const Path& rule,
-                          const std::vector<uint32_t>& counts, bool longRun);
-
 constexpr uint32_t kAnyUnusedBits = ~0u; // ignored: any value gives the same pixels
 
-// The library's scalar path, and its vector paths where it has them.
-struct LibraryPaths {
-    LibraryPaths(LineFn scalarOnly) : scalar(scalarOnly) {}
-    LibraryPaths(const convert::Paths& all) : scalar(all.scalar), vector(&all) {}
-    LineFn scalar;
-    const convert::Paths* vector = nullptr;
-};
+// When the export takes the vector rule: never (one rule), or where the processor reports MMX and, for
+// some converters, unusedBits is 0 or the processor also reports SSE.
+enum class VectorWhen { Never, Mmx, MmxNoUnusedBits, MmxAndSse };
+
+// Writes sweep input `input` into pixel i of a source run.
+using PutInput = void (*)(uint8_t* src, uint32_t i, uint32_t input);
+
+// The name, export and table of a converter in a case table.
+#define CONVERTER(name, paths) #name, VyrUtilConvert##name, &convert::paths
 
 struct LineCase {
     const char* name;
     ExportedLine exported;
-    LibraryPaths paths;
-    Rule rule;                        // the scalar rule, written independently
-    size_t sampleBytes;               // of the source, for mixedSamples
-    uint32_t maxUnusedBits;           // valid unusedBits are 0..max, or kAnyUnusedBits
-    LineFn vectorRule = nullptr;      // where it differs from the scalar rule
-    bool vectorNeedsZeroBits = false; // the export takes the vector path only with unusedBits 0
+    const convert::LinePaths* paths;
+    Rule rule;                                 // the scalar rule, written independently
+    size_t sampleBytes = 0;                    // of the source, for mixedSamples (0: random bytes)
+    uint32_t maxUnusedBits = kAnyUnusedBits;   // valid unusedBits are 0..max
+    VectorWhen vectorWhen = VectorWhen::Never; // stated here, not read from the table
+    LineFn vectorRule = nullptr;               // where it differs from the scalar rule
+    PutInput sweepInput = nullptr;             // null: a sweep input is bytes 0..2 of a pixel
 };
 
-inline void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
-inline std::string caseName(const ::testing::TestParamInfo<LineCase>& info) { return info.param.name; }
-
-// For every valid unusedBits every path and the export follow their rules.
-void expectFollowsItsRules(const LineCase& c);
-
-// The scalar path (and the vector paths where they run) convert `src` into `want` (or `wantVector`).
+// Bytes in memory order through every path at one instruction set (`wantVector`: the vector rule's).
 struct Telling {
     const char* converter;
     uint32_t unusedBits;
     std::vector<uint8_t> src, want, wantVector = {};
 };
 
-void expectTellingValues(const std::vector<LineCase>& cases, const std::vector<Telling>& values);
+// For every valid unusedBits every path at `isa` follows its rule; at plain the export takes the right
+// rule. Then the telling values of the converter.
+void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling>& telling = {});
+
+// ---- Every input --------------------------------------------------------------------------------------
+
+// True where the outputs of the scalar and the vector rule for one input differ only as stated.
+using Differ = bool (*)(const uint8_t* in, const uint8_t* scalar, const uint8_t* vector);
+
+// Every path at `isa` against its reference over every 24-bit input (every 61st under qemu and the
+// sanitizers); at plain the rules' outputs held to differ only where `differ` allows.
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ = nullptr);
+
+// ---- Reference arithmetic ---------------------------------------------------------------------------
+
+inline uint8_t clampByte(int v) { return uint8_t(std::min(255, std::max(0, v))); }
+
+inline int floorDiv(int a, int b)
+{
+    const int q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
 
 } // namespace vyr::test

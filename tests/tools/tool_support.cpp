@@ -2,11 +2,15 @@
 
 #include <png.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace vyr::test {
 
@@ -24,19 +28,61 @@ ScratchDirectory::~ScratchDirectory()
     fs::remove_all(path_, ignored);
 }
 
-ToolRun runTool(const std::string& args, const fs::path& dir)
+namespace {
+
+// The shell command that runs the tool in dir with its output going to the capture directory.
+std::string toolCommand(const std::string& args, const fs::path& dir, const std::string& setup,
+                        const fs::path& captures)
 {
-    ScratchDirectory captures; // beside dir, so they never show in its listing
-    const fs::path out = captures.path() / "stdout", err = captures.path() / "stderr";
-    const std::string command = "cd '" + dir.string() + "' && '" VYRCONVERT_PATH "' " + args + " >'" +
-                                out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
+    return "cd '" + dir.string() + "' && " + setup + "exec '" VYRCONVERT_PATH "' " + args + " >'" +
+           (captures / "stdout").string() + "' 2>'" + (captures / "stderr").string() + "'";
+}
+
+ToolRun ended(int status, const fs::path& captures)
+{
     ToolRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const Bytes outBytes = readFile(out), errBytes = readFile(err);
+    const Bytes outBytes = readFile(captures / "stdout"), errBytes = readFile(captures / "stderr");
     run.out.assign(outBytes.begin(), outBytes.end());
     run.err.assign(errBytes.begin(), errBytes.end());
     return run;
+}
+
+} // namespace
+
+ToolRun runTool(const std::string& args, const fs::path& dir, const std::string& setup)
+{
+    ScratchDirectory captures; // beside dir, so they never show in its listing
+    return ended(std::system(toolCommand(args, dir, setup, captures.path()).c_str()), captures.path());
+}
+
+ToolRun runToolUntil(const std::string& args, const fs::path& dir, const std::function<bool()>& ready,
+                     int signal)
+{
+    ScratchDirectory captures;
+    const std::string command = toolCommand(args, dir, "", captures.path());
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ready()) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            ADD_FAILURE() << args << ": ended before it was ready";
+            return ended(status, captures.path());
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << args << ": not ready in 20 s";
+            signal = SIGKILL;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    kill(pid, signal);
+    waitpid(pid, &status, 0);
+    return ended(status, captures.path());
 }
 
 Bytes converted(const std::string& args, const fs::path& dir)
@@ -64,7 +110,7 @@ std::set<std::string> listTree(const fs::path& root)
 {
     std::set<std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        entries.insert(fs::relative(entry.path(), root).string());
+        entries.insert(entry.path().lexically_relative(root).string()); // links as links
     return entries;
 }
 

@@ -18,16 +18,17 @@ namespace {
 
 constexpr uint32_t kMaxDimension = 1u << 20;
 constexpr unsigned kMaxThreads = 256;
-constexpr uint32_t kMaxUnusedBits = 24;
+constexpr uint32_t kMaxUnusedBits = 24; // of any conversion; each checks its own range
 constexpr const char* kDefaultRawSource = "MONO8";
 constexpr const char* kDefaultDestination = "RGB8888";
 
 struct Options {
     bool help = false;
     bool list = false;
+    bool version = false;
     bool demo = false;
-    std::string from;
-    std::string to;
+    std::optional<std::string> from;
+    std::optional<std::string> to;
     std::optional<uint32_t> width;
     std::optional<uint32_t> height;
     std::optional<uint32_t> unusedBits;
@@ -104,6 +105,8 @@ Options parseOptions(const std::vector<std::string>& args)
             flag(options.help);
         else if (name == "--list")
             flag(options.list);
+        else if (name == "--version")
+            flag(options.version);
         else if (name == "--demo")
             flag(options.demo);
         else if (name == "--from")
@@ -134,7 +137,7 @@ void printHelp()
 {
     std::printf("Usage: vyrconvert [options] INPUT OUTPUT\n"
                 "       vyrconvert [--demo [--threads N]]\n"
-                "       vyrconvert --list | --help\n"
+                "       vyrconvert --list | --help | --version\n"
                 "\n"
                 "Converts one frame with the VyrUtility line converters, one converter call per line\n"
                 "(Bayer sources: per output line, from the sensor lines around it; into planar formats:\n"
@@ -148,8 +151,15 @@ void printHelp()
                 "        gets an 8-bit RGB PNG of them instead (blue, green, red bytes reordered; a fourth\n"
                 "        byte dropped), or a 16-bit grey or RGB PNG for the grey, RGB and planar\n"
                 "        formats of more than 8 bits a sample, their significant bits moved to the top.\n"
-                "        The file is written beside OUTPUT under a temporary name and renamed to OUTPUT\n"
-                "        only when complete.\n"
+                "        A regular OUTPUT is written beside it as .OUTPUT.vyrconvert-XXXXXX (six random\n"
+                "        characters) and renamed to OUTPUT only when complete. A failed run removes that\n"
+                "        file, and so do SIGHUP, SIGINT, SIGQUIT and SIGTERM; a run ended otherwise\n"
+                "        (SIGKILL, a crash) leaves it behind. A symbolic link is followed to the file it\n"
+                "        names. Any other OUTPUT (a device, a named pipe) is written in place, and a\n"
+                "        failed run can leave it partly written.\n"
+                "Frames are refused, before memory is taken for them, when one frame (read or\n"
+                "converted) would need more than a quarter of the machine's memory, and when the input\n"
+                "is too small to hold the frame it claims.\n"
                 "\n"
                 "Options:\n"
                 "  --from FORMAT     source format. Default: %s for raw input; for PNG input the\n"
@@ -160,11 +170,11 @@ void printHelp()
                 "  --height H        frame height in lines, likewise.\n"
                 "  --threads N       split the lines into N bands converted in parallel, 1 to %u.\n"
                 "                    Default: 1. Also applies to --demo.\n"
-                "  --unused-bits N   unused high-order bits per sample, 0 to %u, for conversions that\n"
-                "                    take them (see --list): the samples of the deeper side hold that\n"
-                "                    many fewer bits (a 16-bit PNG source is shifted down to them).\n"
-                "                    Default: 0. Bicolor1616 to 8-bit RGB shifts its samples right by\n"
-                "                    8 - N, so N is at most 8 there.\n"
+                "  --unused-bits N   unused high-order bits per sample, for conversions that take them:\n"
+                "                    the samples of the deeper side hold that many fewer bits (a 16-bit\n"
+                "                    PNG source is shifted down to them). From 0 up to the difference in\n"
+                "                    bits between the two sides (8 for MONO16 to MONO8; --list gives each\n"
+                "                    conversion's range). Default: 0.\n"
                 "  --pattern P       Bayer sources: the colours of the frame's top-left 2x2 cell, GBRG,\n"
                 "                    BGGR, RGGB or GRBG (first line, then second). Required for them.\n"
                 "  --method M        Bayer sources: 2x2 or malvar. Default: malvar.\n"
@@ -190,26 +200,28 @@ void printHelp()
                 "                    against the scene. Running with no arguments does the same.\n"
                 "  --list            list the formats and conversions.\n"
                 "  -h, --help        show this help.\n"
+                "  --version         show the version.\n"
                 "Options may also be written --option=VALUE; '--' ends the options. A conversion takes only\n"
                 "the options --list names for it.\n"
                 "\n"
                 "Formats (names are case-insensitive): %s\n"
                 "\n"
                 "Exit status: 0 on success; 2 on any error, reported as one line on standard error,\n"
-                "with no OUTPUT file written.\n",
+                "with no OUTPUT file written (a device or pipe written in place may have taken part\n"
+                "of it).\n",
                 pngSourceList().c_str(), kDefaultRawSource, kDefaultDestination, kMaxDimension, kMaxThreads,
-                kMaxUnusedBits, formatNameList().c_str());
+                formatNameList().c_str());
 }
 
 // ", takes --a, --b" for the options a conversion takes beyond the frame.
 std::string takenOptions(const Conversion& conversion)
 {
     std::string taken;
-    auto add = [&taken](bool takes, const char* option) {
+    auto add = [&taken](bool takes, const std::string& option) {
         if (takes)
-            taken += (taken.empty() ? ", takes " : ", ") + std::string(option);
+            taken += (taken.empty() ? ", takes " : ", ") + option;
     };
-    add(conversion.usesUnusedBits, "--unused-bits");
+    add(conversion.usesUnusedBits, "--unused-bits 0 to " + std::to_string(maxUnusedBits(conversion)));
     add(conversion.options & kTakesPattern, "--pattern");
     add(conversion.options & kTakesMethod, "--method");
     add(conversion.options & kTakesBlueFirst, "--blue-first");
@@ -229,11 +241,15 @@ void printList()
     }
 }
 
-// The options of the command line that the conversion takes, and none that it does not.
+// The options of the command line that the conversion takes, in its ranges, and none that it does not.
 FrameOptions frameOptions(const Conversion& conversion, const Options& options)
 {
     if (options.unusedBits && !conversion.usesUnusedBits)
         throw UsageError(conversion.name() + " takes no --unused-bits");
+    if (options.unusedBits > maxUnusedBits(conversion)) {
+        throw UsageError(conversion.name() + " takes --unused-bits 0 to " +
+                         std::to_string(maxUnusedBits(conversion)));
+    }
     auto refuse = [&](bool given, unsigned option, const char* name) {
         if (given && !(conversion.options & option))
             throw UsageError(conversion.name() + " takes no " + name);
@@ -284,21 +300,33 @@ void checkPngDimension(const char* option, const std::optional<uint32_t>& given,
     }
 }
 
-Frame loadPngSource(const std::string& path, const Format* requestedSource, const Options& options)
+// Everything the header decides is checked before the pixels are read.
+Frame loadPngSource(const std::string& path, const Format* requestedSource, const Format& destination,
+                    const Options& options)
 {
-    const PngImage image = readPng(path);
-    const Format* source = requestedSource ? requestedSource : formatForPng(image.layout);
-    if (!source || !(source->pngSource == image.layout)) {
-        std::string wanted;
-        for (const Format* format : allFormats()) {
-            if (requestedSource ? format == requestedSource : format->pngSource.channels != PngChannels::None)
-                wanted += (wanted.empty() ? "" : " or ") + std::string(format->name);
+    const Format* source = nullptr;
+    const PngImage image = readPng(path, [&](const PngImage& header) {
+        source = requestedSource ? requestedSource : formatForPng(header.layout);
+        if (!source || !(source->pngSource == header.layout)) {
+            std::string wanted;
+            for (const Format* format : allFormats()) {
+                if (requestedSource ? format == requestedSource
+                                    : format->pngSource.channels != PngChannels::None)
+                    wanted += (wanted.empty() ? "" : " or ") + std::string(format->name);
+            }
+            throw ToolError("input '" + path + "' (" + describe(header.layout) + " PNG) is not a " + wanted +
+                            " source; PNG sources: " + pngSourceList());
         }
-        throw ToolError("input '" + path + "' (" + describe(image.layout) + " PNG) is not a " + wanted +
-                        " source; PNG sources: " + pngSourceList());
-    }
-    checkPngDimension("--width", options.width, image.width);
-    checkPngDimension("--height", options.height, image.height);
+        checkPngDimension("--width", options.width, header.width);
+        checkPngDimension("--height", options.height, header.height);
+        frameOptions(requireConversion(*source, destination), options);
+        checkFrameSize(*source, header.width, header.height);
+        checkFrameSize(destination, header.width, header.height);
+        if (!fileCanHold(header)) {
+            throw ToolError("input '" + path + "': " + frameNeeds(*source, header.width, header.height) +
+                            ", more than a PNG of " + std::to_string(header.fileBytes) + " bytes holds");
+        }
+    });
     return frameFromPng(image, *source);
 }
 
@@ -311,21 +339,23 @@ int convertFile(const Options& options)
     const std::string& inputPath = options.files[0];
     const std::string& outputPath = options.files[1];
 
-    const Format* requestedSource = options.from.empty() ? nullptr : &requireFormat(options.from, "--from");
-    const Format& destination = requireFormat(options.to.empty() ? kDefaultDestination : options.to, "--to");
+    const Format* requestedSource = options.from ? &requireFormat(*options.from, "--from") : nullptr;
+    const Format& destination = requireFormat(options.to.value_or(kDefaultDestination), "--to");
 
-    Frame source;
+    // What the command line alone decides is checked before any file is opened.
     const bool pngSource = hasPngExtension(inputPath);
-    if (pngSource) {
-        source = loadPngSource(inputPath, requestedSource, options);
-    } else {
+    const Format& rawSource = requestedSource ? *requestedSource : requireFormat(kDefaultRawSource, "--from");
+    if (!pngSource) {
         if (!options.width || !options.height)
             throw UsageError("raw input '" + inputPath + "' needs --width and --height");
-        const Format& format =
-            requestedSource ? *requestedSource : requireFormat(kDefaultRawSource, "--from");
-        frameOptions(requireConversion(format, destination), options); // before reading a possibly large file
-        source = readRawFrame(inputPath, format, *options.width, *options.height);
+        frameOptions(requireConversion(rawSource, destination), options);
+        checkFrameSize(rawSource, *options.width, *options.height);
+        checkFrameSize(destination, *options.width, *options.height);
     }
+    // Before the input is read: an output that cannot be written is found before a long read.
+    OutputFile output(outputPath);
+    Frame source = pngSource ? loadPngSource(inputPath, requestedSource, destination, options)
+                             : readRawFrame(inputPath, rawSource, *options.width, *options.height);
 
     const Conversion& conversion = requireConversion(*source.format, destination);
     const FrameOptions conversionOptions = frameOptions(conversion, options);
@@ -336,7 +366,6 @@ int convertFile(const Options& options)
     else if (pngSource)
         dropUnusedBits(source, conversionOptions.unusedBits); // PNG samples are full depth
 
-    OutputFile output(outputPath);
     Frame converted = makeFrame(destination, source.width, source.height);
     convertFrame(conversion, source, converted, conversionOptions);
     if (hasPngExtension(outputPath))
@@ -356,13 +385,17 @@ int run(int argc, char** argv)
         printHelp();
         return kExitSuccess;
     }
+    if (options.version) {
+        std::printf("vyrconvert %s\n", VYR_VERSION);
+        return kExitSuccess;
+    }
     if (options.list) {
         printList();
         return kExitSuccess;
     }
     if (options.demo || argc == 1) {
-        if (!options.files.empty() || !options.from.empty() || !options.to.empty() || options.width ||
-            options.height || options.unusedBits || options.pattern || options.method || options.blueFirst)
+        if (!options.files.empty() || options.from || options.to || options.width || options.height ||
+            options.unusedBits || options.pattern || options.method || options.blueFirst)
             throw UsageError("--demo takes no options but --threads");
         return runDemo(options.threads);
     }

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <string>
 
-#include "error.h"
 #include "formats.h"
 #include "frame.h"
 #include "samples.h"
@@ -84,8 +83,6 @@ uint32_t bicolor88ToBicolor1616Frame(const Frame& source, Frame& destination, co
 template <ShiftExport Convert>
 uint32_t bicolor1616ToRgb8Frame(const Frame& source, Frame& destination, const FrameOptions& options)
 {
-    if (options.unusedBits > 8)
-        throw UsageError("Bicolor1616 to 8-bit RGB takes --unused-bits 0 to 8");
     return bicolorFrame(source, destination, options, 0, [&](const uint8_t* s, uint8_t* d, uint32_t w) {
         return Convert(s, d, w, 8 - options.unusedBits, options.blueFirst);
     });

@@ -74,7 +74,7 @@ void packedToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
 }
 
 template <const Packing& P, LineConverter Decode, size_t DecodedBytes>
-constexpr Format packedFormat(const char* name, const char* summary)
+Format packedFormat(const char* name, const char* summary)
 {
     return {name, summary, packedBytesPerLine<P>, packedToRgb8<P, Decode, DecodedBytes>, packedFromScene<P>,
             {},   nullptr};

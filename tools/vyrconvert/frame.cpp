@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <new>
 #include <thread>
 
 #include "error.h"
@@ -54,19 +55,78 @@ size_t readUpTo(int fd, uint8_t* data, size_t size, const std::string& path)
 
 } // namespace
 
-Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
+namespace {
+
+// Grown by this much at a time from inputs whose size is not known beforehand.
+constexpr size_t kReadChunk = size_t(1) << 20;
+
+std::atomic<uint64_t> gFrameByteLimit{0}; // 0 until asked for or set
+
+uint64_t quarterOfMemory()
 {
+    const long pages = sysconf(_SC_PHYS_PAGES), pageBytes = sysconf(_SC_PAGE_SIZE);
+    const uint64_t memory = pages > 0 && pageBytes > 0 ? uint64_t(pages) * uint64_t(pageBytes) : 1ull << 32;
+    return std::min<uint64_t>(memory / 4, SIZE_MAX / 4);
+}
+
+// The frame's shape, no bytes yet.
+Frame frameShape(const Format& format, uint32_t width, uint32_t height)
+{
+    checkFrameSize(format, width, height);
     Frame frame;
     frame.format = &format;
     frame.width = width;
     frame.height = height;
     frame.bytesPerLine = format.bytesPerLine(width);
-    // 32-bit builds: width x height x bytes per pixel can exceed the address space.
-    if (height != 0 && frame.bytesPerLine > SIZE_MAX / height) {
-        throw ToolError("a " + std::to_string(width) + "x" + std::to_string(height) + " " + format.name +
-                        " frame is too large for memory");
+    return frame;
+}
+
+// Resizes the frame's bytes, or says what the frame needed.
+void resizeBytes(Frame& frame, size_t size)
+{
+    try {
+        frame.bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        throw ToolError(frameNeeds(*frame.format, frame.width, frame.height) + ", more than memory allows");
     }
-    frame.bytes.resize(frame.bytesPerLine * height);
+}
+
+} // namespace
+
+uint64_t frameByteLimit()
+{
+    if (gFrameByteLimit == 0)
+        gFrameByteLimit = quarterOfMemory();
+    return gFrameByteLimit;
+}
+
+void setFrameByteLimit(uint64_t bytes) { gFrameByteLimit = bytes; }
+
+uint64_t frameBytes(const Format& format, uint32_t width, uint32_t height)
+{
+    return uint64_t(format.bytesPerLine(width)) * height;
+}
+
+std::string frameNeeds(const Format& format, uint32_t width, uint32_t height)
+{
+    return "frame of " + std::to_string(width) + " x " + std::to_string(height) + " " + format.name +
+           " needs " + std::to_string(frameBytes(format, width, height)) + " bytes";
+}
+
+void checkFrameSize(const Format& format, uint32_t width, uint32_t height)
+{
+    if (frameBytes(format, width, height) > frameByteLimit()) {
+        const bool quarter = frameByteLimit() == quarterOfMemory();
+        throw ToolError(frameNeeds(format, width, height) + ", more than the limit of " +
+                        std::to_string(frameByteLimit()) + " bytes" +
+                        (quarter ? ", a quarter of this machine's memory" : ""));
+    }
+}
+
+Frame makeFrame(const Format& format, uint32_t width, uint32_t height)
+{
+    Frame frame = frameShape(format, width, height);
+    resizeBytes(frame, frame.bytesPerLine * height);
     return frame;
 }
 
@@ -129,21 +189,36 @@ bool sourceIsDeeper(const Conversion& conversion)
     return conversion.from->sampleBits > conversion.to->sampleBits;
 }
 
+uint32_t maxUnusedBits(const Conversion& conversion)
+{
+    const unsigned from = conversion.from->sampleBits, to = conversion.to->sampleBits;
+    return conversion.usesUnusedBits ? std::max(from, to) - std::min(from, to) : 0;
+}
+
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height)
 {
+    Frame frame = frameShape(format, width, height);
+    const size_t needed = frame.bytesPerLine * height;
     InputDescriptor input(path);
     if (input.get() < 0)
         throw ToolError("cannot open input '" + path + "': " + systemErrorText(errno));
-    struct stat status;
-    if (fstat(input.get(), &status) == 0 && S_ISDIR(status.st_mode))
+    struct stat status = {};
+    const bool regular = fstat(input.get(), &status) == 0 && S_ISREG(status.st_mode);
+    if (!regular && S_ISDIR(status.st_mode))
         throw ToolError("cannot read input '" + path + "': it is a directory");
+    const auto tooShort = [&](uint64_t has) {
+        return ToolError("input '" + path + "' is too short: " + frameNeeds(format, width, height) +
+                         ", more than its " + std::to_string(has));
+    };
+    if (regular && uint64_t(status.st_size) < needed)
+        throw tooShort(uint64_t(status.st_size));
 
-    Frame frame = makeFrame(format, width, height);
-    const size_t got = readUpTo(input.get(), frame.bytes.data(), frame.bytes.size(), path);
-    if (got < frame.bytes.size()) {
-        throw ToolError("input '" + path + "' is too short: " + std::to_string(got) + " bytes, a " +
-                        std::to_string(width) + "x" + std::to_string(height) + " " + format.name +
-                        " frame needs " + std::to_string(frame.bytes.size()));
+    size_t got = 0;
+    while (got < needed) {
+        resizeBytes(frame, regular ? needed : std::min(needed, got + kReadChunk));
+        got += readUpTo(input.get(), frame.bytes.data() + got, frame.bytes.size() - got, path);
+        if (got < frame.bytes.size())
+            throw tooShort(got);
     }
     return frame;
 }
@@ -200,18 +275,19 @@ uint32_t convertLines(uint32_t lines, unsigned threadCount,
     }
     std::vector<std::thread> workers;
     workers.reserve(bands);
+    std::string startFailure; // the bands started so far still run to their end
     try {
         for (uint32_t i = 0; i < bands; ++i) {
             workers.emplace_back(convertBand, uint32_t(uint64_t(lines) * i / bands),
                                  uint32_t(uint64_t(lines) * (i + 1) / bands));
         }
-    } catch (...) {
-        for (std::thread& worker : workers)
-            worker.join();
-        throw;
+    } catch (const std::exception& error) {
+        startFailure = error.what();
     }
     for (std::thread& worker : workers)
         worker.join();
+    if (!startFailure.empty())
+        throw ToolError("cannot start " + std::to_string(bands) + " threads: " + startFailure);
     return failedResult;
 }
 

@@ -34,11 +34,24 @@ struct Frame {
     void copyLineIn(uint32_t y, const uint8_t* in);
 };
 
+// The most bytes one frame may take: a quarter of the machine's memory, so that the frames of a
+// conversion fit in it together. Callers that must stay smaller (a fuzzer) set their own.
+uint64_t frameByteLimit();
+void setFrameByteLimit(uint64_t bytes);
+uint64_t frameBytes(const Format& format, uint32_t width, uint32_t height);
+// "frame of W x H FORMAT needs N bytes", for messages that go on with what it is more than.
+std::string frameNeeds(const Format& format, uint32_t width, uint32_t height);
+// Throws ToolError for a frame larger than the limit.
+void checkFrameSize(const Format& format, uint32_t width, uint32_t height);
+
+// A frame of zeros; throws ToolError for one larger than the limit or than memory allows.
 Frame makeFrame(const Format& format, uint32_t width, uint32_t height);
 // The scene at full depth, moved down to the bits options.unusedBits leave.
 Frame frameFromScene(const Format& format, const Scene& scene, const FrameOptions& options = {});
 
-// The first width x height pixels of the file; bytes after them are ignored.
+// The first width x height pixels of the file; bytes after them are ignored. Memory is taken only for
+// bytes the file has: a regular file's size is checked first, other inputs (pipes, devices) are
+// read as their bytes come.
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height);
 void writeRawFrame(const Frame& frame, OutputFile& output);
 // Line y as 8-bit R,G,B triples: the PNG of formats without 16-bit ones, and what the demo compares.
@@ -52,6 +65,8 @@ void dropUnusedBits(Frame& frame, uint32_t unusedBits);
 // The unusedBits of a conversion belong to its deeper side: the source's as it is read, the
 // destination's as it is written (and shown in PNG output).
 bool sourceIsDeeper(const Conversion& conversion);
+// The unused bits a conversion takes run from 0 to the difference in bits between its two sides.
+uint32_t maxUnusedBits(const Conversion& conversion);
 
 // The conversion's frame converter, or one line converter call per line (see convertLines). The
 // destination takes the options, its unused bits by the rule above; a library refusal throws.

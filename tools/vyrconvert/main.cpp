@@ -1,9 +1,11 @@
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "cli.h"
 #include "error.h"
+#include "output_file.h"
 
 namespace {
 
@@ -23,12 +25,17 @@ void reportError(std::string message)
 int main(int argc, char** argv)
 {
     using namespace vyr::tool;
+    handleSignals();
     try {
         return run(argc, argv);
     } catch (const UsageError& error) {
         reportError(std::string(error.what()) + " (see --help)");
-    } catch (const std::exception& error) {
+    } catch (const ToolError& error) {
         reportError(error.what());
+    } catch (const std::bad_alloc&) {
+        reportError("out of memory");
+    } catch (const std::exception& error) {
+        reportError(std::string("unexpected internal error: ") + error.what());
     } catch (...) {
         reportError("unexpected internal error");
     }

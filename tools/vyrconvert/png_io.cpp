@@ -1,11 +1,13 @@
 #include "png_io.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 
 #include "error.h"
 #include "frame.h"
@@ -63,6 +65,11 @@ public:
         png_init_io(png_, file_);
         png_set_sig_bytes(png_, 8);
         png_read_info(png_, info_);
+        const uint64_t encodedRow = (uint64_t(png_get_image_width(png_, info_)) *
+                                         png_get_channels(png_, info_) * png_get_bit_depth(png_, info_) +
+                                     7) /
+                                    8;
+        image.encodedBytes = encodedRow * png_get_image_height(png_, info_);
         const int colourType = png_get_color_type(png_, info_);
         if (colourType == PNG_COLOR_TYPE_PALETTE)
             png_set_palette_to_rgb(png_);
@@ -168,7 +175,14 @@ private:
 
 } // namespace
 
-PngImage readPng(const std::string& path)
+bool fileCanHold(const PngImage& header)
+{
+    // Deflate packs at most 258 bytes into 2 bits; the filter byte of each row only adds to it.
+    constexpr uint64_t kMostInflation = 1032;
+    return header.fileBytes == 0 || header.encodedBytes / kMostInflation <= header.fileBytes;
+}
+
+PngImage readPng(const std::string& path, const std::function<void(const PngImage& header)>& acceptHeader)
 {
     InputStream input(path);
     if (!input.get())
@@ -184,11 +198,19 @@ PngImage readPng(const std::string& path)
     if (!reader.created())
         throw ToolError("cannot read PNG '" + path + "': libpng could not start");
     PngImage image;
+    struct stat status;
+    if (fstat(fileno(input.get()), &status) == 0 && S_ISREG(status.st_mode))
+        image.fileBytes = uint64_t(status.st_size);
     if (!reader.readHeader(image))
         throw ToolError("cannot read PNG '" + path + "': " + reader.errorText());
-    if (image.height != 0 && image.bytesPerRow > SIZE_MAX / image.height)
-        throw ToolError("cannot read PNG '" + path + "': too large for memory");
-    image.pixels.resize(image.bytesPerRow * image.height);
+    acceptHeader(image);
+    try {
+        image.pixels.resize(image.bytesPerRow * image.height);
+    } catch (const std::bad_alloc&) {
+        throw ToolError("cannot read PNG '" + path + "': its " +
+                        std::to_string(image.bytesPerRow * image.height) +
+                        " bytes of pixels are more than memory allows");
+    }
     std::vector<png_bytep> rows(image.height);
     for (uint32_t y = 0; y < image.height; ++y)
         rows[y] = image.pixels.data() + image.bytesPerRow * y;

@@ -20,9 +20,15 @@ struct PngImage {
     PngLayout layout;
     size_t bytesPerRow = 0;
     std::vector<uint8_t> pixels; // rows packed as decoded
+    uint64_t encodedBytes = 0;   // of the pixels as the file stores them, before widening
+    uint64_t fileBytes = 0;      // 0: not a regular file, size unknown
 };
 
-PngImage readPng(const std::string& path);
+// Whether the file is large enough to hold, compressed, the pixels its header claims.
+bool fileCanHold(const PngImage& header);
+
+// acceptHeader sees the image without pixels and throws to refuse it before they are read.
+PngImage readPng(const std::string& path, const std::function<void(const PngImage& header)>& acceptHeader);
 // Loads the image as the given format, which must take PNGs of the image's layout.
 Frame frameFromPng(const PngImage& image, const Format& format);
 

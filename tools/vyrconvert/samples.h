@@ -29,9 +29,12 @@ inline void putBe16(uint8_t* p, uint32_t v)
     p[1] = uint8_t(v);
 }
 
-// A sample of (16 - unusedBits) significant bits, rounded to 8 bits (larger values count as the maximum).
+// A sample of (16 - unusedBits) significant bits, rounded to 8 bits (larger values count as the maximum;
+// with no significant bit, every sample is 0).
 inline uint8_t significantTo8Bit(uint32_t value, uint32_t unusedBits)
 {
+    if (unusedBits >= 16)
+        return 0;
     const uint32_t maximum = 0xFFFFu >> unusedBits;
     return uint8_t((std::min(value, maximum) * 255 + maximum / 2) / maximum);
 }

@@ -29,8 +29,15 @@ Isa detect()
         __cpuid_count(7, 0, leaf7[0], leaf7[1], leaf7[2], leaf7[3]);
     }
     const bool avx2 = (leaf7[1] >> 5) & 1;
-    // The system must save the XMM and YMM state (XCR0 bits 1 and 2) for AVX2 code to run.
-    if (avx2 && avx && osxsave && (enabledRegisterState() & 6) == 6)
+    // The AVX-512 kernels take F, BW and VL, and the byte permutes of VBMI and VBMI2.
+    const bool avx512 = (leaf7[1] >> 16 & 1) && (leaf7[1] >> 30 & 1) && (leaf7[1] >> 31 & 1) &&
+                        (leaf7[2] >> 1 & 1) && (leaf7[2] >> 6 & 1);
+    // The system must save the XMM and YMM state (XCR0 bits 1 and 2) for AVX2 code to run, and the
+    // opmask and ZMM state (bits 5 to 7) for AVX-512 code.
+    const uint64_t saved = avx && osxsave ? enabledRegisterState() : 0;
+    if (avx2 && avx512 && (saved & 0xE6) == 0xE6)
+        return kAvx512;
+    if (avx2 && (saved & 6) == 6)
         return kAvx2;
     return ssse3 ? kSsse3 : kSse2;
 }
@@ -48,7 +55,7 @@ Isa processorIsa()
 
 const char* isaName(Isa isa)
 {
-    static const char* const names[kIsaCount] = {"plain", "sse2", "ssse3", "avx2"};
+    static const char* const names[kIsaCount] = {"plain", "sse2", "ssse3", "avx2", "avx512"};
     return isa < kIsaCount ? names[isa] : "?";
 }
 

@@ -1,7 +1,7 @@
 #include <immintrin.h>
 
 #include "convert/kernels/mono_kernels.h"
-#include "convert/kernels/store.h"
+#include "convert/kernels/mono_steps.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -15,115 +15,61 @@ inline __m256i laneMask(int (*pick)(int lane, int byte))
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(m));
 }
 
-template <bool Stream>
-inline void store32(uint8_t* p, __m256i v)
-{
-    if (Stream) {
-        // 16-byte streaming stores need only the alignment the 16-byte head rules give.
-        _mm_stream_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(v, 1));
-    } else {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+inline __m256i broadcast16(const uint8_t* p) { return _mm256_broadcastsi128_si256(V128::load(p)); }
+
+struct Mono8ToRgb8888 {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        // Output bytes 32c + i come from grey byte 8c + i / 4; both lanes hold all 16 grey bytes.
+        const __m256i m0 = laneMask([](int lane, int b) { return 4 * lane + b / 4; });
+        const __m256i m1 = laneMask([](int lane, int b) { return 8 + 4 * lane + b / 4; });
+        for (size_t i = 0; i < pixels; i += 16, dst += 64) {
+            const __m256i v = broadcast16(src + i);
+            V256::store<Stream>(dst, _mm256_shuffle_epi8(v, m0));
+            V256::store<Stream>(dst + 32, _mm256_shuffle_epi8(v, m1));
+        }
     }
-}
+};
 
-inline __m256i broadcast16(const uint8_t* p)
-{
-    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-template <bool Stream>
-void mono8ToRgb8888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    // Output bytes 32c + i come from grey byte 8c + i / 4; both lanes hold all 16 grey bytes.
-    const __m256i m0 = laneMask([](int lane, int b) { return 4 * lane + b / 4; });
-    const __m256i m1 = laneMask([](int lane, int b) { return 8 + 4 * lane + b / 4; });
-    for (size_t i = 0; i < pixels; i += 16, dst += 64) {
-        const __m256i v = broadcast16(src + i);
-        store32<Stream>(dst, _mm256_shuffle_epi8(v, m0));
-        store32<Stream>(dst + 32, _mm256_shuffle_epi8(v, m1));
+struct Mono8ToRgb888 {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        // 32 pixels make 96 bytes: output byte j is grey byte j / 3. Output chunk 0 draws on grey
+        // 0..10, chunk 1 on 10..21, chunk 2 on 21..31; each lane shuffles only within itself.
+        const __m256i m0 = laneMask([](int lane, int b) { return (16 * lane + b) / 3; });
+        const __m256i m1 = laneMask([](int lane, int b) { return (32 + 16 * lane + b) / 3 - 16 * lane; });
+        const __m256i m2 = laneMask([](int lane, int b) { return (64 + 16 * lane + b) / 3 - 16; });
+        for (size_t i = 0; i < pixels; i += 32, dst += 96) {
+            V256::store<Stream>(dst, _mm256_shuffle_epi8(broadcast16(src + i), m0));
+            V256::store<Stream>(dst + 32, _mm256_shuffle_epi8(V256::load(src + i), m1));
+            V256::store<Stream>(dst + 64, _mm256_shuffle_epi8(broadcast16(src + i + 16), m2));
+        }
     }
-    if (Stream)
-        _mm_sfence();
-    _mm256_zeroupper();
-}
-
-template <bool Stream>
-void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    // 32 pixels make 96 bytes: output byte j is grey byte j / 3. Output chunk 0 draws on grey
-    // 0..10, chunk 1 on 10..21, chunk 2 on 21..31; each lane shuffles only within itself.
-    const __m256i m0 = laneMask([](int lane, int b) { return (16 * lane + b) / 3; });
-    const __m256i m1 = laneMask([](int lane, int b) { return (32 + 16 * lane + b) / 3 - 16 * lane; });
-    const __m256i m2 = laneMask([](int lane, int b) { return (64 + 16 * lane + b) / 3 - 16; });
-    size_t i = 0;
-    for (; i + 32 <= pixels; i += 32, dst += 96) {
-        const __m256i first = broadcast16(src + i);
-        const __m256i both = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-        const __m256i second = broadcast16(src + i + 16);
-        store32<Stream>(dst, _mm256_shuffle_epi8(first, m0));
-        store32<Stream>(dst + 32, _mm256_shuffle_epi8(both, m1));
-        store32<Stream>(dst + 64, _mm256_shuffle_epi8(second, m2));
-    }
-    if (Stream)
-        _mm_sfence();
-    _mm256_zeroupper();
-    if (i < pixels)
-        mono8ToRgb888Ssse3(src + i, dst, pixels - i, 0);
-}
-
-// Eight RGB8888 pixels to eight 32-bit luminances (four per lane).
-inline __m256i luma8(const uint8_t* src)
-{
-    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    const __m256i blueRed = _mm256_and_si256(pixels, _mm256_set1_epi16(0xFF));
-    const __m256i greenFourth = _mm256_srli_epi16(pixels, 8);
-    const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(blueRed, _mm256_set1_epi32(306 << 16 | 117)),
-                                         _mm256_madd_epi16(greenFourth, _mm256_set1_epi32(601)));
-    return _mm256_srli_epi32(sum, 10);
-}
-
-template <bool Stream>
-size_t rgb8888ToMono8Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    // The packs work per lane, leaving the four-pixel groups in the order 0, 2, 4, 6, 1, 3, 5, 7.
-    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    size_t i = 0;
-    for (; i + 32 <= pixels; i += 32) {
-        const __m256i words0 = _mm256_packs_epi32(luma8(src + 4 * i), luma8(src + 4 * i + 32));
-        const __m256i words1 = _mm256_packs_epi32(luma8(src + 4 * i + 64), luma8(src + 4 * i + 96));
-        store32<Stream>(dst + i, _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words0, words1), order));
-    }
-    if (Stream)
-        _mm_sfence();
-    _mm256_zeroupper();
-    return i;
-}
+};
 
 } // namespace
 
-void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
-{
-    const size_t done = streamable(dst, pixels) ? rgb8888ToMono8Loop<true>(src, dst, pixels)
-                                                : rgb8888ToMono8Loop<false>(src, dst, pixels);
-    if (done < pixels) // whole blocks of 8 left
-        rgb8888ToMono8Sse2(src + 4 * done, dst + done, pixels - done, 0);
-}
-
 void mono8ToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
-    if (streamable(dst, pixels * 4))
-        mono8ToRgb8888Loop<true>(src, dst, pixels);
-    else
-        mono8ToRgb8888Loop<false>(src, dst, pixels);
+    withStores<Mono8ToRgb8888>(dst, 4 * pixels, src, dst, pixels);
 }
 
 void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
-    if (streamable(dst, pixels * 3))
-        mono8ToRgb888Loop<true>(src, dst, pixels);
-    else
-        mono8ToRgb888Loop<false>(src, dst, pixels);
+    const size_t whole = pixels / 32 * 32;
+    withStores<Mono8ToRgb888>(dst, 3 * pixels, src, dst, whole);
+    if (whole < pixels)
+        mono8ToRgb888Ssse3(src + whole, dst + 3 * whole, pixels - whole, 0);
+}
+
+void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
+{
+    const size_t whole = pixels / 32 * 32;
+    withStores<Rgb8888ToMono8<V256>>(dst, pixels, src, dst, whole);
+    if (whole < pixels) // whole blocks of 8 left
+        rgb8888ToMono8Sse2(src + 4 * whole, dst + whole, pixels - whole, 0);
 }
 
 } // namespace vyr::convert::kernels

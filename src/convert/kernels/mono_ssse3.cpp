@@ -2,6 +2,7 @@
 
 #include "convert/kernels/mono_kernels.h"
 #include "convert/kernels/store.h"
+#include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -15,34 +16,31 @@ inline __m128i tripleMask(int chunk)
     return _mm_load_si128(reinterpret_cast<const __m128i*>(m));
 }
 
-template <bool Stream>
-void mono8ToRgb888Loop(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    const __m128i m0 = tripleMask(0), m1 = tripleMask(1), m2 = tripleMask(2);
-    size_t i = 0;
-    for (; i + 16 <= pixels; i += 16, dst += 48) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        store16<Stream>(dst + 0, _mm_shuffle_epi8(v, m0));
-        store16<Stream>(dst + 16, _mm_shuffle_epi8(v, m1));
-        store16<Stream>(dst + 32, _mm_shuffle_epi8(v, m2));
+struct Mono8ToRgb888 {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        const __m128i m0 = tripleMask(0), m1 = tripleMask(1), m2 = tripleMask(2);
+        for (size_t i = 0; i < pixels; i += 16, dst += 48) {
+            const __m128i v = V128::load(src + i);
+            V128::store<Stream>(dst + 0, _mm_shuffle_epi8(v, m0));
+            V128::store<Stream>(dst + 16, _mm_shuffle_epi8(v, m1));
+            V128::store<Stream>(dst + 32, _mm_shuffle_epi8(v, m2));
+        }
     }
-    if (Stream)
-        _mm_sfence();
-    if (i < pixels) { // one block left: 24 bytes
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_shuffle_epi8(v, m0));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 16), _mm_shuffle_epi8(v, m1));
-    }
-}
+};
 
 } // namespace
 
 void mono8ToRgb888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
-    if (streamable(dst, pixels * 3))
-        mono8ToRgb888Loop<true>(src, dst, pixels);
-    else
-        mono8ToRgb888Loop<false>(src, dst, pixels);
+    const size_t whole = pixels / 16 * 16;
+    withStores<Mono8ToRgb888>(dst, 3 * pixels, src, dst, whole);
+    if (whole < pixels) { // one block left: 24 bytes
+        const __m128i v = V128::loadLow(src + whole);
+        V128::store<false>(dst + 3 * whole, _mm_shuffle_epi8(v, tripleMask(0)));
+        V128::storeLow(dst + 3 * whole + 16, _mm_shuffle_epi8(v, tripleMask(1)));
+    }
 }
 
 } // namespace vyr::convert::kernels

@@ -1,7 +1,8 @@
 #include <emmintrin.h>
 
 #include "convert/kernels/packed_rgb_kernels.h"
-#include "convert/kernels/with_stores.h"
+#include "convert/kernels/store.h"
+#include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -34,24 +35,33 @@ struct Swap {
 };
 
 // 16 pixels per pass from loads at bytes 0, 12, 24 and 32 (the last shifted by 4), all inside the
-// 48 source bytes; one block of 8 from loads at 0 and 8.
+// 48 source bytes.
+template <class Order>
+struct TriplesToQuads {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        for (size_t i = 0; i < pixels; i += 16, src += 48, dst += 64) {
+            V128::store<Stream>(dst, Order::apply(spreadTriples(V128::load(src))));
+            V128::store<Stream>(dst + 16, Order::apply(spreadTriples(V128::load(src + 12))));
+            V128::store<Stream>(dst + 32, Order::apply(spreadTriples(V128::load(src + 24))));
+            V128::store<Stream>(dst + 48,
+                                Order::apply(spreadTriples(_mm_srli_si128(V128::load(src + 32), 4))));
+        }
+    }
+};
+
+// The loop, then one block of 8 from loads at 0 and 8.
 template <class Order>
 void triplesToQuads(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
-    size_t i = 0;
-    withStores(dst, 4 * pixels, [&](auto stores) {
-        constexpr bool stream = decltype(stores)::kStream;
-        for (; i + 16 <= pixels; i += 16, src += 48, dst += 64) {
-            store16<stream>(dst, Order::apply(spreadTriples(load16(src))));
-            store16<stream>(dst + 16, Order::apply(spreadTriples(load16(src + 12))));
-            store16<stream>(dst + 32, Order::apply(spreadTriples(load16(src + 24))));
-            store16<stream>(dst + 48, Order::apply(spreadTriples(_mm_srli_si128(load16(src + 32), 4))));
-        }
-    });
-    if (i < pixels) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), Order::apply(spreadTriples(load16(src))));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16),
-                         Order::apply(spreadTriples(_mm_srli_si128(load16(src + 8), 4))));
+    const size_t whole = pixels / 16 * 16;
+    withStores<TriplesToQuads<Order>>(dst, 4 * pixels, src, dst, whole);
+    if (whole < pixels) {
+        src += 3 * whole;
+        dst += 4 * whole;
+        V128::store<false>(dst, Order::apply(spreadTriples(V128::load(src))));
+        V128::store<false>(dst + 16, Order::apply(spreadTriples(_mm_srli_si128(V128::load(src + 8), 4))));
     }
 }
 
@@ -79,6 +89,38 @@ struct TripleMasks {
     }
 };
 
+// 16 pixels, 48 bytes, per pass: every load stays inside them. 16 bytes on, the pixel phase moves by 1.
+struct SwapTriples {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        const TripleMasks phase0(0), phase1(1), phase2(2);
+        for (size_t i = 0; i < pixels; i += 16, src += 48, dst += 48) {
+            const __m128i first = V128::load(src), last = V128::load(src + 32);
+            V128::store<Stream>(dst, phase0.swap(first, V128::load(src + 2), _mm_slli_si128(first, 2)));
+            V128::store<Stream>(
+                dst + 16, phase1.swap(V128::load(src + 16), V128::load(src + 18), V128::load(src + 14)));
+            V128::store<Stream>(dst + 32, phase2.swap(last, _mm_srli_si128(last, 2), V128::load(src + 30)));
+        }
+    }
+};
+
+struct Rgb101010ToRgb8888 {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        const __m128i blue = _mm_set1_epi32(0x3FC), green = _mm_set1_epi32(0xFF000),
+                      red = _mm_set1_epi32(0x3FC00000);
+        for (size_t i = 0; i < pixels; i += 4) {
+            const __m128i w = V128::load(src + 4 * i);
+            const __m128i b = _mm_srli_epi32(_mm_and_si128(w, blue), 2);
+            const __m128i g = _mm_srli_epi32(_mm_and_si128(w, green), 4);
+            const __m128i r = _mm_srli_epi32(_mm_and_si128(w, red), 6);
+            V128::store<Stream>(dst + 4 * i, _mm_or_si128(_mm_or_si128(b, g), r));
+        }
+    }
+};
+
 } // namespace
 
 void rgb888ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
@@ -93,39 +135,21 @@ void rgbr888ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint3
 
 void rgbr888ToRgb888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
-    const TripleMasks phase0(0), phase1(1), phase2(2); // 16 bytes on, the pixel phase moves by 1
-    size_t i = 0;
-    withStores(dst, 3 * pixels, [&](auto stores) {
-        constexpr bool stream = decltype(stores)::kStream;
-        // 16 pixels, 48 bytes: every load stays inside them.
-        for (; i + 16 <= pixels; i += 16, src += 48, dst += 48) {
-            const __m128i first = load16(src), last = load16(src + 32);
-            store16<stream>(dst, phase0.swap(first, load16(src + 2), _mm_slli_si128(first, 2)));
-            store16<stream>(dst + 16, phase1.swap(load16(src + 16), load16(src + 18), load16(src + 14)));
-            store16<stream>(dst + 32, phase2.swap(last, _mm_srli_si128(last, 2), load16(src + 30)));
-        }
-    });
-    if (i < pixels) { // one block of 8 pixels, 24 bytes
-        const __m128i first = load16(src), tail = load8(src + 16);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
-                         phase0.swap(first, load16(src + 2), _mm_slli_si128(first, 2)));
-        put8(dst + 16, phase1.swap(tail, _mm_srli_epi64(tail, 16), load8(src + 14)));
+    const size_t whole = pixels / 16 * 16;
+    withStores<SwapTriples>(dst, 3 * pixels, src, dst, whole);
+    if (whole < pixels) { // one block of 8 pixels, 24 bytes
+        src += 3 * whole;
+        dst += 3 * whole;
+        const TripleMasks phase0(0), phase1(1);
+        const __m128i first = V128::load(src), tail = V128::loadLow(src + 16);
+        V128::store<false>(dst, phase0.swap(first, V128::load(src + 2), _mm_slli_si128(first, 2)));
+        V128::storeLow(dst + 16, phase1.swap(tail, _mm_srli_epi64(tail, 16), V128::loadLow(src + 14)));
     }
 }
 
 void rgb101010ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
-    const __m128i blue = _mm_set1_epi32(0x3FC), green = _mm_set1_epi32(0xFF000),
-                  red = _mm_set1_epi32(0x3FC00000);
-    withStores(dst, 4 * pixels, [&](auto stores) {
-        for (size_t i = 0; i < pixels; i += 4) {
-            const __m128i w = load16(src + 4 * i);
-            const __m128i b = _mm_srli_epi32(_mm_and_si128(w, blue), 2);
-            const __m128i g = _mm_srli_epi32(_mm_and_si128(w, green), 4);
-            const __m128i r = _mm_srli_epi32(_mm_and_si128(w, red), 6);
-            store16<decltype(stores)::kStream>(dst + 4 * i, _mm_or_si128(_mm_or_si128(b, g), r));
-        }
-    });
+    withStores<Rgb101010ToRgb8888>(dst, 4 * pixels, src, dst, pixels);
 }
 
 } // namespace vyr::convert::kernels

@@ -1,7 +1,8 @@
 #include <tmmintrin.h>
 
 #include "convert/kernels/packed_rgb_kernels.h"
-#include "convert/kernels/with_stores.h"
+#include "convert/kernels/store.h"
+#include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -21,24 +22,31 @@ inline __m128i quadMask(int first, bool redFirst)
     return _mm_load_si128(reinterpret_cast<const __m128i*>(m));
 }
 
+// Loads at bytes 0, 12, 24 and 32 stay inside the 48 source bytes of 16 pixels.
+struct TriplesToQuads {
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels, __m128i atStart, __m128i atFour)
+    {
+        for (size_t i = 0; i < pixels; i += 16, src += 48, dst += 64) {
+            V128::store<Stream>(dst, _mm_shuffle_epi8(V128::load(src), atStart));
+            V128::store<Stream>(dst + 16, _mm_shuffle_epi8(V128::load(src + 12), atStart));
+            V128::store<Stream>(dst + 32, _mm_shuffle_epi8(V128::load(src + 24), atStart));
+            V128::store<Stream>(dst + 48, _mm_shuffle_epi8(V128::load(src + 32), atFour));
+        }
+    }
+};
+
 template <bool RedFirst>
 void triplesToQuads(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     const __m128i atStart = quadMask(0, RedFirst), atFour = quadMask(4, RedFirst);
-    size_t i = 0;
-    withStores(dst, 4 * pixels, [&](auto stores) {
-        constexpr bool stream = decltype(stores)::kStream;
-        // Loads at bytes 0, 12, 24 and 32 stay inside the 48 source bytes of 16 pixels.
-        for (; i + 16 <= pixels; i += 16, src += 48, dst += 64) {
-            store16<stream>(dst, _mm_shuffle_epi8(load16(src), atStart));
-            store16<stream>(dst + 16, _mm_shuffle_epi8(load16(src + 12), atStart));
-            store16<stream>(dst + 32, _mm_shuffle_epi8(load16(src + 24), atStart));
-            store16<stream>(dst + 48, _mm_shuffle_epi8(load16(src + 32), atFour));
-        }
-    });
-    if (i < pixels) { // one block of 8 pixels, 24 bytes
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_shuffle_epi8(load16(src), atStart));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_shuffle_epi8(load16(src + 8), atFour));
+    const size_t whole = pixels / 16 * 16;
+    withStores<TriplesToQuads>(dst, 4 * pixels, src, dst, whole, atStart, atFour);
+    if (whole < pixels) { // one block of 8 pixels, 24 bytes
+        src += 3 * whole;
+        dst += 4 * whole;
+        V128::store<false>(dst, _mm_shuffle_epi8(V128::load(src), atStart));
+        V128::store<false>(dst + 16, _mm_shuffle_epi8(V128::load(src + 8), atFour));
     }
 }
 

@@ -1,7 +1,8 @@
 #include <emmintrin.h>
 
 #include "convert/kernels/planar_kernels.h"
-#include "convert/kernels/with_stores.h"
+#include "convert/kernels/store.h"
+#include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -10,9 +11,23 @@ namespace {
 template <bool Stream>
 inline void mergeWords(uint8_t* dst, __m128i blueGreen, __m128i red)
 {
-    store16<Stream>(dst, _mm_unpacklo_epi16(blueGreen, red));
-    store16<Stream>(dst + 16, _mm_unpackhi_epi16(blueGreen, red));
+    V128::store<Stream>(dst, _mm_unpacklo_epi16(blueGreen, red));
+    V128::store<Stream>(dst + 16, _mm_unpackhi_epi16(blueGreen, red));
 }
+
+struct Merge {
+    template <bool Stream>
+    static void run(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* dst,
+                    size_t pixels)
+    {
+        const __m128i zero = _mm_setzero_si128();
+        for (size_t i = 0; i < pixels; i += 16, dst += 64) {
+            const __m128i r = V128::load(red + i), g = V128::load(green + i), b = V128::load(blue + i);
+            mergeWords<Stream>(dst, _mm_unpacklo_epi8(b, g), _mm_unpacklo_epi8(r, zero));
+            mergeWords<Stream>(dst + 32, _mm_unpackhi_epi8(b, g), _mm_unpackhi_epi8(r, zero));
+        }
+    }
+};
 
 // The byte at `shift` of each of 16 pixels (four registers of four), packed to 16 bytes.
 inline __m128i channel16(const __m128i p[4], int shift)
@@ -22,43 +37,37 @@ inline __m128i channel16(const __m128i p[4], int shift)
     const __m128i c1 = _mm_and_si128(_mm_srli_epi32(p[1], shift), low);
     const __m128i c2 = _mm_and_si128(_mm_srli_epi32(p[2], shift), low);
     const __m128i c3 = _mm_and_si128(_mm_srli_epi32(p[3], shift), low);
-    return _mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3));
+    return V128::bytesOf32Ordered(c0, c1, c2, c3);
 }
 
 } // namespace
 
 void mergeSse2(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* dst, size_t pixels)
 {
-    const __m128i zero = _mm_setzero_si128();
-    size_t i = 0;
-    withStores(dst, 4 * pixels, [&](auto stores) {
-        constexpr bool stream = decltype(stores)::kStream;
-        for (; i + 16 <= pixels; i += 16, dst += 64) {
-            const __m128i r = load16(red + i), g = load16(green + i), b = load16(blue + i);
-            mergeWords<stream>(dst, _mm_unpacklo_epi8(b, g), _mm_unpacklo_epi8(r, zero));
-            mergeWords<stream>(dst + 32, _mm_unpackhi_epi8(b, g), _mm_unpackhi_epi8(r, zero));
-        }
-    });
-    if (i < pixels) // one block of 8
-        mergeWords<false>(dst, _mm_unpacklo_epi8(load8(blue + i), load8(green + i)),
-                          _mm_unpacklo_epi8(load8(red + i), zero));
+    const size_t whole = pixels / 16 * 16;
+    withStores<Merge>(dst, 4 * pixels, red, green, blue, dst, whole);
+    if (whole < pixels) // one block of 8
+        mergeWords<false>(dst + 4 * whole,
+                          _mm_unpacklo_epi8(V128::loadLow(blue + whole), V128::loadLow(green + whole)),
+                          V128::loadWidened8(red + whole));
 }
 
 void splitSse2(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
     size_t i = 0;
     for (; i + 16 <= pixels; i += 16, src += 64) {
-        const __m128i p[4] = {load16(src), load16(src + 16), load16(src + 32), load16(src + 48)};
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(red + i), channel16(p, 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(green + i), channel16(p, 8));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue + i), channel16(p, 0));
+        const __m128i p[4] = {V128::load(src), V128::load(src + 16), V128::load(src + 32),
+                              V128::load(src + 48)};
+        V128::store<false>(red + i, channel16(p, 16));
+        V128::store<false>(green + i, channel16(p, 8));
+        V128::store<false>(blue + i, channel16(p, 0));
     }
     if (i < pixels) { // one block of 8: the upper half of each packed register is discarded
-        const __m128i first = load16(src), second = load16(src + 16);
+        const __m128i first = V128::load(src), second = V128::load(src + 16);
         const __m128i p[4] = {first, second, first, second};
-        put8(red + i, channel16(p, 16));
-        put8(green + i, channel16(p, 8));
-        put8(blue + i, channel16(p, 0));
+        V128::storeLow(red + i, channel16(p, 16));
+        V128::storeLow(green + i, channel16(p, 8));
+        V128::storeLow(blue + i, channel16(p, 0));
     }
 }
 

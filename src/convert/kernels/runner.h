@@ -26,6 +26,12 @@ inline uint32_t headTriplesTo8(const void* dst) // 3-byte pixels up to an 8-byte
 {
     return (3u * headTo8(dst)) & 7u;
 }
+// Units of unitBytes destination bytes up to the next 16-byte boundary (whole units only: with a
+// destination that no whole unit aligns, the head is short and only speed suffers).
+inline uint32_t headTo16(const void* dst, uint32_t unitBytes)
+{
+    return ((0u - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(dst))) & 15u) / unitBytes;
+}
 
 template <uint32_t B, uint32_t SrcBpp, uint32_t DstBpp, class K>
 inline void throughStackBlock(const uint8_t* src, uint8_t* dst, uint32_t pixels, K&& kernel)

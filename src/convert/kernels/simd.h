@@ -7,10 +7,20 @@
 #define VYR_X86_KERNELS 1
 #endif
 
+// A path through a SIMD kernel, or null where the build has none (other processors than x86).
+#if defined(VYR_X86_KERNELS)
+#define VYR_KERNEL(...) __VA_ARGS__
+#else
+#define VYR_KERNEL(...) nullptr
+#endif
+
 namespace vyr::convert::kernels {
 
 // Destinations at least this large are written with streaming stores, which keep a frame that
-// does not fit the caches from evicting the caller's working data (and save the line reads).
-constexpr size_t kStreamingBytes = size_t(1) << 20;
+// does not fit the caches from evicting the caller's working data and save reading each destination
+// line before writing it. A line of 4096 pixels of four bytes is converted this way, as part of a
+// frame that no cache holds; a 1920-pixel line of up to eight bytes, likely to be read back at once,
+// stays in the cache.
+constexpr size_t kStreamingBytes = size_t(16) << 10;
 
 } // namespace vyr::convert::kernels

@@ -1,28 +1,38 @@
-// Stores shared by the kernels: plain unaligned ones, or streaming ones for large destinations.
-// Kernel files are compiled for different instruction sets, so everything here has internal
-// linkage: the linker must never pick one file's copy for another.
+// How a kernel chooses its stores: streaming ones for large destinations, plain ones elsewhere. A
+// kernel loop is a class with a static member template run<Stream> that writes through
+// W::store<Stream> (vec.h); withStores runs it with the stores its destination allows. Every width
+// streams in 16-byte pieces, so one alignment rule serves them all.
+//
+// Kernel files are compiled for different instruction sets: everything here has internal linkage.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include "convert/kernels/simd.h"
 
 namespace vyr::convert::kernels {
-
-template <bool Stream>
-static inline void store16(uint8_t* p, __m128i v)
-{
-    if (Stream)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
-    else
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
+namespace {
 
 // Streaming pays only for destinations beyond the caches, and needs 16-byte alignment.
-static inline bool streamable(const uint8_t* dst, size_t bytes)
+inline bool streamable(const uint8_t* dst, size_t bytes)
 {
     return bytes >= kStreamingBytes && (reinterpret_cast<uintptr_t>(dst) & 15) == 0;
 }
 
+// Loop::run<Stream>(args...) for a loop writing `bytes` from dst; the fence orders its streaming
+// stores before whatever the caller writes next.
+template <class Loop, class... Args>
+inline void withStores(const uint8_t* dst, size_t bytes, const Args&... args)
+{
+    if (streamable(dst, bytes)) {
+        Loop::template run<true>(args...);
+        _mm_sfence();
+    } else {
+        Loop::template run<false>(args...);
+    }
+}
+
+} // namespace
 } // namespace vyr::convert::kernels

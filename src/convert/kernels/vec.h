@@ -1,7 +1,11 @@
-// One vocabulary over 16-byte (SSE2) and, in AVX2 files, 32-byte registers, so that a kernel's
-// arithmetic is written once and compiled per instruction set. A 32-byte register works as two
-// independent 16-byte lanes (as the AVX2 pack and unpack instructions do); storeLanes puts the
-// results of a lane-wise computation back in memory order.
+// The kernels' one register vocabulary: V128 (SSE2) and, in AVX2 and AVX-512 files, V256 and V512 name the
+// same operations with the same static members, so that a kernel written once over a width W compiles for
+// every instruction set, and a kernel of one instruction set loads and stores the same way.
+//
+// A wider register works as independent 16-byte lanes, as the pack and unpack instructions do; the
+// members named ...Ordered, lanesOrdered... and storeLanes put lane-wise results back in memory
+// order. "Low" is the first half of a register in memory order. Masks given to select have every
+// byte 0x00 or 0xFF.
 //
 // Kernel files are compiled for different instruction sets: everything here has internal linkage.
 #pragma once
@@ -9,8 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <immintrin.h>
-
-#include "convert/kernels/store.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -20,17 +22,29 @@ struct V128 {
     static constexpr size_t kBytes = 16;
 
     static V load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static V loadLow(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+    static V load4(const uint8_t* p) { return _mm_loadu_si32(p); } // four bytes into the first 32-bit lane
+    // kBytes / 2 bytes or words zero-extended to twice their width.
+    static V loadWidened8(const uint8_t* p) { return _mm_unpacklo_epi8(loadLow(p), zero()); }
+    static V loadWidened16(const uint8_t* p) { return _mm_unpacklo_epi16(loadLow(p), zero()); }
+    // Streaming stores need the alignment streamable() checks; store.h chooses them.
     template <bool Stream>
     static void store(uint8_t* p, V v)
     {
-        store16<Stream>(p, v);
+        if constexpr (Stream)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+        else
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
     }
+    static void storeLow(uint8_t* p, V v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
     // a holds the first half of every lane's result, b the second.
+    static V lanesOrderedLow(V a, V) { return a; }
+    static V lanesOrderedHigh(V, V b) { return b; }
     template <bool Stream>
     static void storeLanes(uint8_t* p, V a, V b)
     {
-        store16<Stream>(p, a);
-        store16<Stream>(p + 16, b);
+        store<Stream>(p, lanesOrderedLow(a, b));
+        store<Stream>(p + kBytes, lanesOrderedHigh(a, b));
     }
 
     static V zero() { return _mm_setzero_si128(); }
@@ -38,16 +52,31 @@ struct V128 {
     static V set32(int32_t x) { return _mm_set1_epi32(x); }
     static V pair16(int16_t lo, int16_t hi)
     {
-        return _mm_set1_epi32(int32_t(uint32_t(uint16_t(hi)) << 16 | uint16_t(lo)));
+        return set32(int32_t(uint32_t(uint16_t(hi)) << 16 | uint16_t(lo)));
+    }
+    static V pair32(int32_t lo, int32_t hi)
+    {
+        return _mm_set1_epi64x(int64_t(uint64_t(uint32_t(hi)) << 32 | uint32_t(lo)));
     }
 
     static V and_(V a, V b) { return _mm_and_si128(a, b); }
     static V or_(V a, V b) { return _mm_or_si128(a, b); }
     static V xor_(V a, V b) { return _mm_xor_si128(a, b); }
+    static V select(V mask, V ifSet, V ifClear)
+    {
+        return or_(and_(mask, ifSet), _mm_andnot_si128(mask, ifClear));
+    }
     static V add16(V a, V b) { return _mm_add_epi16(a, b); }
     static V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
     static V add32(V a, V b) { return _mm_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+    static V max16(V a, V b) { return _mm_max_epi16(a, b); }
+    static V min16(V a, V b) { return _mm_min_epi16(a, b); }
+    static V eq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+    static V gt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
+    static V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
     static V mulhi16(V a, V b) { return _mm_mulhi_epi16(a, b); }
+    static V mulhiu16(V a, V b) { return _mm_mulhi_epu16(a, b); }
     static V madd16(V a, V b) { return _mm_madd_epi16(a, b); }
     template <int N>
     static V slli16(V a)
@@ -80,10 +109,14 @@ struct V128 {
         return _mm_srai_epi32(a, N);
     }
     static V srl16(V a, __m128i count) { return _mm_srl_epi16(a, count); }
+
     static V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm_packus_epi16(a, b); }
-    // a's bytes, then b's, in memory order.
-    static V packus16Ordered(V a, V b) { return _mm_packus_epi16(a, b); }
+    // a's results, then b's, in memory order.
+    static V packs32Ordered(V a, V b) { return packs32(a, b); }
+    static V packus16Ordered(V a, V b) { return packus16(a, b); }
+    // The 32-bit lanes of a, b, c and d, saturated to signed 16 bits and then to unsigned 8.
+    static V bytesOf32Ordered(V a, V b, V c, V d) { return packus16(packs32(a, b), packs32(c, d)); }
     static V unpacklo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
     static V unpackhi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
@@ -102,18 +135,28 @@ struct V256 {
     static constexpr size_t kBytes = 32;
 
     static V load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static V loadLow(const uint8_t* p) { return _mm256_castsi128_si256(V128::load(p)); }
+    static V load4(const uint8_t* p) { return _mm256_castsi128_si256(V128::load4(p)); }
+    static V loadWidened8(const uint8_t* p) { return _mm256_cvtepu8_epi16(V128::load(p)); }
+    static V loadWidened16(const uint8_t* p) { return _mm256_cvtepu16_epi32(V128::load(p)); }
     template <bool Stream>
     static void store(uint8_t* p, V v)
     {
-        // 16-byte streaming stores need only the alignment the 16-byte head rules give.
-        store16<Stream>(p, _mm256_castsi256_si128(v));
-        store16<Stream>(p + 16, _mm256_extracti128_si256(v, 1));
+        if constexpr (Stream) { // 16-byte streaming stores need no more alignment than streamable() checks
+            V128::store<true>(p, _mm256_castsi256_si128(v));
+            V128::store<true>(p + 16, _mm256_extracti128_si256(v, 1));
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+        }
     }
+    static void storeLow(uint8_t* p, V v) { V128::store<false>(p, _mm256_castsi256_si128(v)); }
+    static V lanesOrderedLow(V a, V b) { return _mm256_permute2x128_si256(a, b, 0x20); }
+    static V lanesOrderedHigh(V a, V b) { return _mm256_permute2x128_si256(a, b, 0x31); }
     template <bool Stream>
     static void storeLanes(uint8_t* p, V a, V b)
     {
-        store<Stream>(p, _mm256_permute2x128_si256(a, b, 0x20));
-        store<Stream>(p + 32, _mm256_permute2x128_si256(a, b, 0x31));
+        store<Stream>(p, lanesOrderedLow(a, b));
+        store<Stream>(p + kBytes, lanesOrderedHigh(a, b));
     }
 
     static V zero() { return _mm256_setzero_si256(); }
@@ -121,16 +164,28 @@ struct V256 {
     static V set32(int32_t x) { return _mm256_set1_epi32(x); }
     static V pair16(int16_t lo, int16_t hi)
     {
-        return _mm256_set1_epi32(int32_t(uint32_t(uint16_t(hi)) << 16 | uint16_t(lo)));
+        return set32(int32_t(uint32_t(uint16_t(hi)) << 16 | uint16_t(lo)));
+    }
+    static V pair32(int32_t lo, int32_t hi)
+    {
+        return _mm256_set1_epi64x(int64_t(uint64_t(uint32_t(hi)) << 32 | uint32_t(lo)));
     }
 
     static V and_(V a, V b) { return _mm256_and_si256(a, b); }
     static V or_(V a, V b) { return _mm256_or_si256(a, b); }
     static V xor_(V a, V b) { return _mm256_xor_si256(a, b); }
+    static V select(V mask, V ifSet, V ifClear) { return _mm256_blendv_epi8(ifClear, ifSet, mask); }
     static V add16(V a, V b) { return _mm256_add_epi16(a, b); }
     static V sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
     static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
+    static V max16(V a, V b) { return _mm256_max_epi16(a, b); }
+    static V min16(V a, V b) { return _mm256_min_epi16(a, b); }
+    static V eq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+    static V gt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
+    static V mullo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
     static V mulhi16(V a, V b) { return _mm256_mulhi_epi16(a, b); }
+    static V mulhiu16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
     static V madd16(V a, V b) { return _mm256_madd_epi16(a, b); }
     template <int N>
     static V slli16(V a)
@@ -163,9 +218,17 @@ struct V256 {
         return _mm256_srai_epi32(a, N);
     }
     static V srl16(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
+
     static V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
-    static V packus16Ordered(V a, V b) { return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8); }
+    static V packs32Ordered(V a, V b) { return _mm256_permute4x64_epi64(packs32(a, b), 0xD8); }
+    static V packus16Ordered(V a, V b) { return _mm256_permute4x64_epi64(packus16(a, b), 0xD8); }
+    // The two packs leave the 4-byte groups in the order 0, 2, 4, 6, 1, 3, 5, 7.
+    static V bytesOf32Ordered(V a, V b, V c, V d)
+    {
+        return _mm256_permutevar8x32_epi32(packus16(packs32(a, b), packs32(c, d)),
+                                           _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    }
     static V unpacklo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
     static V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
@@ -177,6 +240,155 @@ struct V256 {
     }
 };
 #endif
+
+#if defined(__AVX512BW__)
+// Four 16-byte lanes; masks from comparisons come back as vectors, as in the narrower widths.
+struct V512 {
+    using V = __m512i;
+    static constexpr size_t kBytes = 64;
+
+    static V load(const uint8_t* p) { return _mm512_loadu_si512(p); }
+    static V loadLow(const uint8_t* p) { return _mm512_castsi256_si512(V256::load(p)); }
+    static V load4(const uint8_t* p) { return _mm512_castsi128_si512(V128::load4(p)); }
+    static V loadWidened8(const uint8_t* p) { return _mm512_cvtepu8_epi16(V256::load(p)); }
+    static V loadWidened16(const uint8_t* p) { return _mm512_cvtepu16_epi32(V256::load(p)); }
+    template <bool Stream>
+    static void store(uint8_t* p, V v)
+    {
+        if constexpr (Stream) { // 16-byte streaming stores need no more alignment than streamable() checks
+            V128::store<true>(p, _mm512_castsi512_si128(v));
+            V128::store<true>(p + 16, _mm512_extracti32x4_epi32(v, 1));
+            V128::store<true>(p + 32, _mm512_extracti32x4_epi32(v, 2));
+            V128::store<true>(p + 48, _mm512_extracti32x4_epi32(v, 3));
+        } else {
+            _mm512_storeu_si512(p, v);
+        }
+    }
+    static void storeLow(uint8_t* p, V v) { V256::store<false>(p, _mm512_castsi512_si256(v)); }
+    // Lane i of a, then lane i of b, for lanes 0 and 1 (low) and 2 and 3 (high).
+    static V lanesOrderedLow(V a, V b)
+    {
+        return _mm512_permutex2var_epi64(a, _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11), b);
+    }
+    static V lanesOrderedHigh(V a, V b)
+    {
+        return _mm512_permutex2var_epi64(a, _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15), b);
+    }
+    template <bool Stream>
+    static void storeLanes(uint8_t* p, V a, V b)
+    {
+        store<Stream>(p, lanesOrderedLow(a, b));
+        store<Stream>(p + kBytes, lanesOrderedHigh(a, b));
+    }
+
+    static V zero() { return _mm512_setzero_si512(); }
+    static V set16(int16_t x) { return _mm512_set1_epi16(x); }
+    static V set32(int32_t x) { return _mm512_set1_epi32(x); }
+    static V pair16(int16_t lo, int16_t hi)
+    {
+        return set32(int32_t(uint32_t(uint16_t(hi)) << 16 | uint16_t(lo)));
+    }
+    static V pair32(int32_t lo, int32_t hi)
+    {
+        return _mm512_set1_epi64(int64_t(uint64_t(uint32_t(hi)) << 32 | uint32_t(lo)));
+    }
+
+    static V and_(V a, V b) { return _mm512_and_si512(a, b); }
+    static V or_(V a, V b) { return _mm512_or_si512(a, b); }
+    static V xor_(V a, V b) { return _mm512_xor_si512(a, b); }
+    static V select(V mask, V ifSet, V ifClear)
+    {
+        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(mask), ifClear, ifSet);
+    }
+    static V add16(V a, V b) { return _mm512_add_epi16(a, b); }
+    static V sub16(V a, V b) { return _mm512_sub_epi16(a, b); }
+    static V add32(V a, V b) { return _mm512_add_epi32(a, b); }
+    static V sub32(V a, V b) { return _mm512_sub_epi32(a, b); }
+    static V max16(V a, V b) { return _mm512_max_epi16(a, b); }
+    static V min16(V a, V b) { return _mm512_min_epi16(a, b); }
+    static V eq16(V a, V b) { return _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(a, b)); }
+    static V gt16(V a, V b) { return _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(a, b)); }
+    static V mullo16(V a, V b) { return _mm512_mullo_epi16(a, b); }
+    static V mulhi16(V a, V b) { return _mm512_mulhi_epi16(a, b); }
+    static V mulhiu16(V a, V b) { return _mm512_mulhi_epu16(a, b); }
+    static V madd16(V a, V b) { return _mm512_madd_epi16(a, b); }
+    template <int N>
+    static V slli16(V a)
+    {
+        return _mm512_slli_epi16(a, N);
+    }
+    template <int N>
+    static V srli16(V a)
+    {
+        return _mm512_srli_epi16(a, N);
+    }
+    template <int N>
+    static V srai16(V a)
+    {
+        return _mm512_srai_epi16(a, N);
+    }
+    template <int N>
+    static V slli32(V a)
+    {
+        return _mm512_slli_epi32(a, N);
+    }
+    template <int N>
+    static V srli32(V a)
+    {
+        return _mm512_srli_epi32(a, N);
+    }
+    template <int N>
+    static V srai32(V a)
+    {
+        return _mm512_srai_epi32(a, N);
+    }
+    static V srl16(V a, __m128i count) { return _mm512_srl_epi16(a, count); }
+
+    static V packs32(V a, V b) { return _mm512_packs_epi32(a, b); }
+    static V packus16(V a, V b) { return _mm512_packus_epi16(a, b); }
+    // The packs leave 8-byte groups a0 b0 a1 b1 a2 b2 a3 b3 (one group per lane and source).
+    static V packs32Ordered(V a, V b)
+    {
+        return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packs32(a, b));
+    }
+    static V packus16Ordered(V a, V b)
+    {
+        return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packus16(a, b));
+    }
+    // The two packs leave lane i as the 4-byte groups a_i b_i c_i d_i.
+    static V bytesOf32Ordered(V a, V b, V c, V d)
+    {
+        return _mm512_permutexvar_epi32(
+            _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15),
+            packus16(packs32(a, b), packs32(c, d)));
+    }
+    static V unpacklo8(V a, V b) { return _mm512_unpacklo_epi8(a, b); }
+    static V unpackhi8(V a, V b) { return _mm512_unpackhi_epi8(a, b); }
+    static V unpacklo16(V a, V b) { return _mm512_unpacklo_epi16(a, b); }
+    static V unpackhi16(V a, V b) { return _mm512_unpackhi_epi16(a, b); }
+    template <int Imm>
+    static V shuffle16(V a)
+    {
+        return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, Imm), Imm);
+    }
+};
+#endif
+
+// ---- Written once over the widths ----------------------------------------------------------------
+
+// Eight pixels per lane from words of blue, green and red, clamped by the unsigned packs, to bytes
+// B, G, R, 0: pixels 0-3 of each lane in `first`, 4-7 in `second`.
+template <class W>
+inline void bgrxFromWords(typename W::V b, typename W::V g, typename W::V r, typename W::V& first,
+                          typename W::V& second)
+{
+    const typename W::V br = W::packus16(b, r);
+    const typename W::V g0 = W::packus16(g, W::zero());
+    const typename W::V bg = W::unpacklo8(br, g0);
+    const typename W::V r0 = W::unpackhi8(br, g0);
+    first = W::unpacklo16(bg, r0);
+    second = W::unpackhi16(bg, r0);
+}
 
 } // namespace
 } // namespace vyr::convert::kernels

@@ -8,50 +8,55 @@ namespace vyr::convert::kernels {
 namespace {
 
 // UYVY holds luma in the high byte of each 16-bit half cell, YUY2 in the low byte.
-template <class O, bool LumaHigh>
-inline typename O::V lumaOfCells(typename O::V x)
+template <class W, bool LumaHigh>
+inline typename W::V lumaOfCells(typename W::V x)
 {
-    return LumaHigh ? O::template srli16<8>(x) : O::and_(x, O::set16(0xFF));
+    return LumaHigh ? W::template srli16<8>(x) : W::and_(x, W::set16(0xFF));
 }
 
-template <class Wide, bool LumaHigh>
-inline void cellsToRgb8888(const uint8_t* src, uint8_t* dst, size_t cells)
-{
-    walk<Wide, 16, 32>(src, dst, cells / 4, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
-        using O = decltype(o);
-        const typename O::V x = O::load(s);
-        const typename O::V uv4 = LumaHigh ? lowByteTimes4<O>(x) : highByteTimes4<O>(x);
-        typename O::V first, second;
-        bgrxFromCells<O>(lumaOfCells<O, LumaHigh>(x), uv4, first, second);
-        O::template storeLanes<decltype(stream)::value>(d, first, second);
-    });
-}
+template <bool LumaHigh>
+struct CellsToRgb8888 {
+    static constexpr size_t kSrcStep = 16, kDstStep = 32;
+
+    template <class W, bool Stream>
+    void convert(const uint8_t* s, uint8_t* d) const
+    {
+        const typename W::V x = W::load(s);
+        const typename W::V uv4 = LumaHigh ? lowByteTimes4<W>(x) : highByteTimes4<W>(x);
+        typename W::V first, second;
+        bgrxFromCells<W>(lumaOfCells<W, LumaHigh>(x), uv4, first, second);
+        W::template storeLanes<Stream>(d, first, second);
+    }
+};
 
 // Each cell Y0 U Y1 V becomes V U Y0 0 V U Y1 0.
-template <class Wide>
-inline void yuy2ToYuv(const uint8_t* src, uint8_t* dst, size_t cells)
-{
-    walk<Wide, 16, 32>(src, dst, cells / 4, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
-        using O = decltype(o);
-        const typename O::V x = O::load(s);
-        const typename O::V uv = O::template srli16<8>(x);                                      // U | V << 16
-        const typename O::V vu = O::or_(O::template srli32<16>(uv), O::template slli32<8>(uv)); // V | U << 8
-        const typename O::V both = O::template shuffle16<0xA0>(vu);
-        const typename O::V y = lumaOfCells<O, false>(x);
-        O::template storeLanes<decltype(stream)::value>(d, O::unpacklo16(both, y), O::unpackhi16(both, y));
-    });
-}
+struct Yuy2ToYuv {
+    static constexpr size_t kSrcStep = 16, kDstStep = 32;
 
-template <class Wide, bool LumaHigh>
-inline void cellsToMono8(const uint8_t* src, uint8_t* dst, size_t pixels)
-{
-    walk<Wide, 32, 16>(src, dst, pixels / 16, [](auto o, auto stream, const uint8_t* s, uint8_t* d) {
-        using O = decltype(o);
-        const typename O::V a = lumaOfCells<O, LumaHigh>(O::load(s));
-        const typename O::V b = lumaOfCells<O, LumaHigh>(O::load(s + O::kBytes));
-        O::template store<decltype(stream)::value>(d, O::packus16Ordered(a, b));
-    });
-}
+    template <class W, bool Stream>
+    void convert(const uint8_t* s, uint8_t* d) const
+    {
+        const typename W::V x = W::load(s);
+        const typename W::V uv = W::template srli16<8>(x);                                      // U | V << 16
+        const typename W::V vu = W::or_(W::template srli32<16>(uv), W::template slli32<8>(uv)); // V | U << 8
+        const typename W::V both = W::template shuffle16<0xA0>(vu);
+        const typename W::V y = lumaOfCells<W, false>(x);
+        W::template storeLanes<Stream>(d, W::unpacklo16(both, y), W::unpackhi16(both, y));
+    }
+};
+
+template <bool LumaHigh>
+struct CellsToMono8 {
+    static constexpr size_t kSrcStep = 32, kDstStep = 16;
+
+    template <class W, bool Stream>
+    void convert(const uint8_t* s, uint8_t* d) const
+    {
+        const typename W::V a = lumaOfCells<W, LumaHigh>(W::load(s));
+        const typename W::V b = lumaOfCells<W, LumaHigh>(W::load(s + W::kBytes));
+        W::template store<Stream>(d, W::packus16Ordered(a, b));
+    }
+};
 
 } // namespace
 } // namespace vyr::convert::kernels
@@ -61,19 +66,22 @@ inline void cellsToMono8(const uint8_t* src, uint8_t* dst, size_t pixels)
     namespace vyr::convert::kernels {                                                                        \
     void uyvyToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t cells)                                      \
     {                                                                                                        \
-        cellsToRgb8888<Wide, true>(s, d, cells);                                                             \
+        walk<Wide>(s, d, cells / 4, CellsToRgb8888<true>());                                                 \
     }                                                                                                        \
     void yuy2ToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t cells)                                      \
     {                                                                                                        \
-        cellsToRgb8888<Wide, false>(s, d, cells);                                                            \
+        walk<Wide>(s, d, cells / 4, CellsToRgb8888<false>());                                                \
     }                                                                                                        \
-    void yuy2ToYuv##Isa(const uint8_t* s, uint8_t* d, size_t cells) { yuy2ToYuv<Wide>(s, d, cells); }        \
+    void yuy2ToYuv##Isa(const uint8_t* s, uint8_t* d, size_t cells)                                          \
+    {                                                                                                        \
+        walk<Wide>(s, d, cells / 4, Yuy2ToYuv());                                                            \
+    }                                                                                                        \
     void uyvyToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                       \
     {                                                                                                        \
-        cellsToMono8<Wide, true>(s, d, pixels);                                                              \
+        walk<Wide>(s, d, pixels / 16, CellsToMono8<true>());                                                 \
     }                                                                                                        \
     void yuy2ToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                       \
     {                                                                                                        \
-        cellsToMono8<Wide, false>(s, d, pixels);                                                             \
+        walk<Wide>(s, d, pixels / 16, CellsToMono8<false>());                                                \
     }                                                                                                        \
     }

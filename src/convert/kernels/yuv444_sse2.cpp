@@ -13,22 +13,30 @@ inline void twoY411Units(const uint8_t* p, __m128i& first, __m128i& second)
     bgrxFromCells<V128>(y, _mm_slli_epi16(_mm_sub_epi16(uv, _mm_set1_epi16(128)), 2), first, second);
 }
 
+struct Y411ToRgb8888 {
+    static constexpr size_t kSrcStep = 24, kDstStep = 64;
+
+    template <class, bool Stream>
+    void convert(const uint8_t* s, uint8_t* d) const
+    {
+        __m128i first, second;
+        twoY411Units(s, first, second);
+        V128::storeLanes<Stream>(d, first, second);
+        twoY411Units(s + 12, first, second);
+        V128::storeLanes<Stream>(d + 32, first, second);
+    }
+};
+
 } // namespace
 
 void yuvToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
-    yuvToRgb8888<V128>(src, dst, pixels);
+    walk<V128>(src, dst, pixels / 8, YuvToRgb8888());
 }
 
 void y411ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t units)
 {
-    walk<V128, 24, 64>(src, dst, units / 4, [](auto, auto stream, const uint8_t* s, uint8_t* d) {
-        __m128i first, second;
-        twoY411Units(s, first, second);
-        V128::storeLanes<decltype(stream)::value>(d, first, second);
-        twoY411Units(s + 12, first, second);
-        V128::storeLanes<decltype(stream)::value>(d + 32, first, second);
-    });
+    walk<V128>(src, dst, units / 4, Y411ToRgb8888());
 }
 
 } // namespace vyr::convert::kernels
