@@ -36,7 +36,7 @@ const VyrFrameFormatInfo kFormats[kFormatCount] = {
     {VYR_FRAME_HSV, "HSV", "bytes value, saturation, hue, 0", 1, 1, 4, 1, 8, 0},
     {VYR_FRAME_LAB, "LAB", "bytes b, a, L, 0", 1, 1, 4, 1, 8, 0},
     {VYR_FRAME_BAYER8, "Bayer8", "8-bit Bayer mosaic, a byte a site", 1, 1, 1, 1, 8, 0},
-    {VYR_FRAME_BAYER15, "Bayer15", "15-bit Bayer mosaic, a 16-bit word a site", 1, 1, 2, 2, 16, 0},
+    {VYR_FRAME_BAYER15, "Bayer15", "15-bit Bayer mosaic, a 16-bit word a site", 1, 1, 2, 2, 15, 0},
     {VYR_FRAME_BICOLOR88, "Bicolor88", "8-bit colour (red or blue by turns) and green", 1, 1, 2, 1, 8, 0},
     {VYR_FRAME_BICOLOR1616, "Bicolor1616", "16-bit colour (red or blue by turns) and green", 1, 1, 4, 2, 16,
      0},
