@@ -52,14 +52,15 @@ class _FormatEntry:
         return _native.line_bytes(self.code, width)
 
     def new_array(self, width, height):
+        """Zeros: what a conversion leaves as it was (a fourth byte) is 0, not what memory held."""
         if self.planes > 1:
-            return np.empty((self.planes, height, width), self.dtype)
+            return np.zeros((self.planes, height, width), self.dtype)
         if not self.pixel_bytes:
-            return np.empty((height, self.line_bytes(width)), np.uint8)
+            return np.zeros((height, self.line_bytes(width)), np.uint8)
         # Lines of whole units: an odd-width 4:2:2 frame gets the last cell whole.
         pixels = self.line_bytes(width) // self.pixel_bytes
         channels = self.pixel_bytes // self.dtype.itemsize
-        return np.empty((height, pixels) + ((channels,) if channels > 1 else ()), self.dtype)
+        return np.zeros((height, pixels) + ((channels,) if channels > 1 else ()), self.dtype)
 
 
 def _load_formats():
@@ -119,9 +120,10 @@ def _conversion(from_format, to_format):
     return found
 
 
-def _image(array, entry, role, writable):
+def _image(array, entry, role, writable, width_of_source=None):
     """The VyrFrameImage of an array of the format; an array whose lines are not laid out plainly is
-    copied (a source) or refused (a destination)."""
+    copied (a source) or refused (a destination). A destination whose pixels share units (4:2:2
+    cells) holds whole units: it takes the source's width where its lines are that width's units."""
     if not isinstance(array, np.ndarray):
         raise TypeError(f"the {role} is a numpy array, not {type(array).__name__}")
     if array.dtype.kind not in "ui":
@@ -140,7 +142,7 @@ def _image(array, entry, role, writable):
         if shape[axis] != 1 and strides[axis] != itemsize * inner:
             if writable:
                 raise ValueError(f"the samples of a {role} line must follow each other (strides {strides})")
-            return _image(np.ascontiguousarray(array), entry, role, writable)
+            return _image(np.ascontiguousarray(array), entry, role, writable, width_of_source)
         inner *= shape[axis]
     line_bytes = inner * itemsize
     height = shape[first]
@@ -152,6 +154,8 @@ def _image(array, entry, role, writable):
         width = shape[first + 1]
     else:
         width = line_bytes * entry.unit_pixels // entry.unit_bytes
+    if width_of_source and entry.unit_pixels > 1 and entry.line_bytes(width_of_source) == entry.line_bytes(width):
+        width = width_of_source
     if width == 0 or entry.line_bytes(width) > line_bytes:
         raise ValueError(f"a line of {line_bytes} bytes holds no whole {entry.name} line "
                          f"({entry.unit_bytes} bytes per {entry.unit_pixels} pixels)")
@@ -176,7 +180,7 @@ def convert(src, from_format, to_format, *, pattern=None, method="malvar", unuse
     src_image, keep = _image(src, source, "source", False)
     if out is None:
         out = destination.new_array(src_image.width, src_image.height)
-    dst_image, _ = _image(out, destination, "destination", True)
+    dst_image, _ = _image(out, destination, "destination", True, src_image.width)
 
     options = _native.Options()
     options.unused_bits = _whole(unused_bits, "unused_bits")
