@@ -12,6 +12,7 @@ pitch (a view of every other line, a frame turned upside down): they are read an
 """
 import collections
 import ctypes
+import math
 
 import numpy as np
 
@@ -49,7 +50,7 @@ class _FormatEntry:
                              info.bytes_per_unit, self.dtype, info.sample_bits)
 
     def line_bytes(self, width):
-        return _native.line_bytes(self.code, width)
+        return (width + self.unit_pixels - 1) // self.unit_pixels * self.unit_bytes
 
     def new_array(self, width, height):
         """Zeros: what a conversion leaves as it was (a fourth byte) is 0, not what memory held."""
@@ -147,7 +148,7 @@ def _image(array, entry, role, writable, width_of_source=None):
     line_bytes = inner * itemsize
     height = shape[first]
     if entry.pixel_bytes:
-        pixel = int(np.prod(shape[first + 2:], dtype=np.int64)) * itemsize
+        pixel = math.prod(shape[first + 2:]) * itemsize
         if pixel != entry.pixel_bytes:
             raise TypeError(f"a {entry.name} pixel is {entry.pixel_bytes} bytes, not {pixel} "
                             f"({array.dtype} of shape {shape[first + 2:] or '()'})")
@@ -159,14 +160,13 @@ def _image(array, entry, role, writable, width_of_source=None):
     if width == 0 or entry.line_bytes(width) > line_bytes:
         raise ValueError(f"a line of {line_bytes} bytes holds no whole {entry.name} line "
                          f"({entry.unit_bytes} bytes per {entry.unit_pixels} pixels)")
-    image = _native.Image()
-    image.format = entry.code
-    image.width = width
-    image.height = height
-    image.pitch = strides[first] if height > 1 else line_bytes
+    image = _native.Image(entry.code, width, height, strides[first] if height > 1 else line_bytes)
     address = array.ctypes.data
-    for k in range(planes):
-        image.planes[k] = address + k * (strides[0] if planes > 1 else 0)
+    if planes == 1:
+        image.planes[0] = address
+    else:
+        for k in range(planes):
+            image.planes[k] = address + k * strides[0]
     return image, array
 
 
@@ -182,10 +182,8 @@ def convert(src, from_format, to_format, *, pattern=None, method="malvar", unuse
         out = destination.new_array(src_image.width, src_image.height)
     dst_image, _ = _image(out, destination, "destination", True, src_image.width)
 
-    options = _native.Options()
-    options.unused_bits = _whole(unused_bits, "unused_bits")
-    options.threads = _whole(threads, "threads")
-    options.blue_first = 1 if blue_first else 0
+    options = _native.Options(_whole(unused_bits, "unused_bits") if unused_bits else 0, 0, 0,
+                              1 if blue_first else 0, _whole(threads, "threads") if threads else 0)
     if pattern is not None:
         options.pattern = _native.find_pattern(str(pattern).encode())
         if not options.pattern:

@@ -19,11 +19,13 @@ def mosaic():
 
 
 def child(script, *arguments, wait=True):
-    """A Python process with the package on its path."""
+    """A Python process with the package and this file on its path."""
     command = [sys.executable, "-c", textwrap.dedent(script), *arguments]
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(
+        [os.path.dirname(os.path.abspath(__file__)), os.path.dirname(os.path.dirname(vyrutility.__file__))]))
     if not wait:
-        return subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
-    done = subprocess.run(command, capture_output=True, text=True, timeout=60, check=False)
+        return subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, env=env)
+    done = subprocess.run(command, capture_output=True, text=True, timeout=60, check=False, env=env)
     assert done.returncode == 0, done.stderr
     return done
 
