@@ -75,7 +75,8 @@ def getattr_format(name):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--runs", type=int, default=30)
     parser.add_argument("--threads", type=int, default=1)
     arguments = parser.parse_args()
@@ -105,7 +106,8 @@ def main():
 
     print(f"{WIDTH} x {HEIGHT}, {arguments.threads} thread(s), median of {arguments.runs} interleaved runs "
           f"(spread: the middle half of the runs, as a share of the median)")
-    print(f"{'job':34} {'C ms':>8} {'convert ms':>11} {'overhead':>9} {'cv2 ms':>8} {'cv2/ours':>9} {'spread':>7}")
+    print(f"{'job':34} {'C ms':>8} {'convert ms':>11} {'overhead':>9} {'cv2 ms':>8} {'cv2/ours':>9} "
+          f"{'spread':>7}")
     for name, _, seconds in table:
         median = {key: statistics.median(values) for key, values in seconds.items()}
         quartiles = statistics.quantiles(seconds["convert"], n=4)

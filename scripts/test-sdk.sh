@@ -83,7 +83,8 @@ exported=$(nm -D --defined-only "$prefix/$lib/libVyrFrame.so.1" | awk '{ print $
 # The Python package of the prefix loads the prefix's library.
 echo "--- python3 -m vyrutility --version"
 PYTHONPATH=$prefix/$python /usr/bin/python3 -m vyrutility --version | tee "$work/python-version"
-[[ $(cat "$work/python-version") == "vyrutility $version (VyrFrame $version, $prefix/$lib/libVyrFrame.so.1)" ]]
+expected="vyrutility $version (VyrFrame $version, $prefix/$lib/libVyrFrame.so.1)"
+[[ $(cat "$work/python-version") == "$expected" ]]
 
 consumer() { # name, cmake arguments...
   local dir=$work/$1; shift

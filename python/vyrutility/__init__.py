@@ -155,7 +155,8 @@ def _image(array, entry, role, writable, width_of_source=None):
         width = shape[first + 1]
     else:
         width = line_bytes * entry.unit_pixels // entry.unit_bytes
-    if width_of_source and entry.unit_pixels > 1 and entry.line_bytes(width_of_source) == entry.line_bytes(width):
+    if (width_of_source and entry.unit_pixels > 1
+            and entry.line_bytes(width_of_source) == entry.line_bytes(width)):
         width = width_of_source
     if width == 0 or entry.line_bytes(width) > line_bytes:
         raise ValueError(f"a line of {line_bytes} bytes holds no whole {entry.name} line "

@@ -6,7 +6,8 @@ from . import __version__, _native, conversions
 
 def main(arguments):
     if arguments == ["--version"]:
-        print(f"vyrutility {__version__} (VyrFrame {_native.library_version().decode()}, {_native.library_path})")
+        library = _native.library_version().decode()
+        print(f"vyrutility {__version__} (VyrFrame {library}, {_native.library_path})")
         return 0
     if arguments == ["--list"]:
         for c in conversions():

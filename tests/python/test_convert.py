@@ -63,9 +63,11 @@ def test_values_follow_the_rules():
     bgrx = random_array((9, 13, 4), np.uint8)
     assert np.array_equal(vyrutility.convert(bgrx, "RGB8888", "MONO8"), luminance(bgrx))
     deep = random_array((9, 13), np.uint16) & 0x3FF  # 10 significant bits
-    assert np.array_equal(vyrutility.convert(deep, "MONO16", "MONO8", unused_bits=6), (deep >> 2).astype(np.uint8))
+    assert np.array_equal(vyrutility.convert(deep, "MONO16", "MONO8", unused_bits=6),
+                          (deep >> 2).astype(np.uint8))
     # RGB8888 as one 32-bit word a pixel reads like its four bytes.
-    assert np.array_equal(vyrutility.convert(bgrx.view(np.uint32)[..., 0], "RGB8888", "MONO8"), luminance(bgrx))
+    words = bgrx.view(np.uint32)[..., 0]
+    assert np.array_equal(vyrutility.convert(words, "RGB8888", "MONO8"), luminance(bgrx))
 
 
 def test_line_strides_are_read_and_written_in_place():
@@ -94,7 +96,8 @@ def test_line_strides_are_read_and_written_in_place():
 def test_pixels_apart_are_copied_in_sources_and_refused_in_destinations():
     bgrx = random_array((6, 10, 4), np.uint8)
     every_other_pixel = bgrx[:, ::2]
-    assert np.array_equal(vyrutility.convert(every_other_pixel, "RGB8888", "MONO8"), luminance(every_other_pixel))
+    assert np.array_equal(vyrutility.convert(every_other_pixel, "RGB8888", "MONO8"),
+                          luminance(every_other_pixel))
     out = np.zeros((6, 10), np.uint8)
     with pytest.raises(ValueError, match="samples of a destination line must follow each other"):
         vyrutility.convert(every_other_pixel, "RGB8888", "MONO8", out=out[:, ::2])
@@ -105,7 +108,8 @@ def test_pixels_apart_are_copied_in_sources_and_refused_in_destinations():
 def test_any_thread_count_gives_the_same_bytes(threads):
     mosaic = random_array((203, 37), np.uint8)
     alone = vyrutility.convert(mosaic, "Bayer8", "RGBP8", pattern="GRBG", threads=1)
-    assert np.array_equal(vyrutility.convert(mosaic, "Bayer8", "RGBP8", pattern="GRBG", threads=threads), alone)
+    result = vyrutility.convert(mosaic, "Bayer8", "RGBP8", pattern="GRBG", threads=threads)
+    assert np.array_equal(result, alone)
 
 
 def test_every_listed_conversion_converts_an_odd_frame():

@@ -106,7 +106,8 @@ def test_views_are_bounded_and_outlive_the_buffer_object(unique_name):
     words = shared.array(np.uint16, (10, 50))
     words[:] = np.arange(500, dtype=np.uint16).reshape(10, 50)
     assert np.array_equal(second.array(np.uint16, 500), np.arange(500))  # the same memory
-    assert np.array_equal(shared.array(np.uint8, 4, offset=996), np.arange(498, 500, dtype='<u2').view(np.uint8))
+    last_two = np.arange(498, 500, dtype='<u2').view(np.uint8)
+    assert np.array_equal(shared.array(np.uint8, 4, offset=996), last_two)
     with pytest.raises(ValueError, match="501 items of uint16 from byte 0 do not fit 1000 bytes"):
         shared.array(np.uint16, 501)
     with pytest.raises(ValueError, match="do not fit"):
