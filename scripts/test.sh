@@ -2,6 +2,7 @@
 # Builds everything and runs every test:
 #   0. clang-format finds nothing to change in any tracked C/C++ file
 #   1. release build: all tests (unit and cross-process), benchmarks and the tool built
+#   1a. the Python package of that build: its pytest tests, with Debian's python3
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build: the unit tests
 #   2a. ThreadSanitizer build: the unit and process tests
 #   2b. clang++ build of everything: the unit tests
@@ -31,6 +32,9 @@ step "release build"
 configure out/release -DCMAKE_BUILD_TYPE=Release
 ninja -C out/release
 (cd out/release && ctest --output-on-failure -j"$jobs")
+
+step "Python package"
+PYTHONPATH=out/release/python /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/python
 
 step "sanitizer build"
 configure out/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_SANITIZE=ON -DVYR_BENCH=OFF -DVYR_TOOLS=OFF
