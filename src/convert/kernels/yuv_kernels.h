@@ -30,11 +30,9 @@ struct Decode {
     static constexpr size_t kUnitPixels = kHalfCells ? 1 : Src::kPixels;
     static constexpr size_t kSrcBytes = kHalfCells ? 2 : Src::kBytes;
     static constexpr size_t kDstBytes = kUnitPixels * (D == To::Mono8 ? 1 : D == To::Rgb888 ? 3 : 4);
-    // Pixels of a 16-byte step: 4:2:2 converts one 16-byte load (two to MONO8), the 4:4:4 YUV
-    // kernel to RGB two; the others take 16 pixels.
-    static constexpr size_t kStepPixels = Src::kPixels == 2                      ? (D == To::Mono8 ? 16 : 8)
-                                          : Src::kBytes == 4 && D == To::Rgb8888 ? 8
-                                                                                 : 16;
+    // Pixels of a 16-byte step: 4:2:2 converts one 16-byte load (two to MONO8), the others take 16
+    // pixels.
+    static constexpr size_t kStepPixels = Src::kPixels == 2 && D != To::Mono8 ? 8 : 16;
     static constexpr size_t kBlock = kStepPixels / kUnitPixels;
     static constexpr bool kSse2 =
         D != To::Rgb888 && (Src::kPixels == 2 || Src::kBytes == 4 || (Src::kPixels == 4 && D == To::Rgb8888));

@@ -89,24 +89,31 @@ inline typename W::V highByteTimes4(typename W::V x)
     return W::template srai16<6>(W::xor_(W::and_(x, W::set16(-256)), W::set16(-32768)));
 }
 
-// Byte shuffle of every lane taking the low (Odd false) or the high (Odd true) 16-bit half of each
-// 32-bit lane into both halves.
-template <bool Odd>
-constexpr std::array<int8_t, 64> halvesShuffle()
+// A byte shuffle doing the same in every 32-bit lane: byte i of a lane takes byte B_i of it (0x80, a
+// 0, for B_i < 0). 64 bytes, for every register width.
+template <int B0, int B1, int B2, int B3>
+constexpr std::array<int8_t, 64> inEachLane32()
 {
+    const int from[4] = {B0, B1, B2, B3};
     std::array<int8_t, 64> m{};
     for (int i = 0; i < 64; ++i)
-        m[i] = int8_t(i % 16 / 4 * 4 + (Odd ? 2 : 0) + i % 2);
+        m[i] = int8_t(from[i % 4] < 0 ? -128 : i % 16 / 4 * 4 + from[i % 4]);
     return m;
 }
-template <bool Odd>
-constexpr std::array<int8_t, 64> kHalvesShuffle = halvesShuffle<Odd>();
+template <int B0, int B1, int B2, int B3>
+constexpr std::array<int8_t, 64> kInEachLane32 = inEachLane32<B0, B1, B2, B3>();
+
+template <class W, int B0, int B1, int B2, int B3>
+inline typename W::V shuffleEachLane32(typename W::V x)
+{
+    return W::shuffle8(x, W::load(reinterpret_cast<const uint8_t*>(kInEachLane32<B0, B1, B2, B3>.data())));
+}
 
 template <class W, bool Odd>
 inline typename W::V bothHalves(typename W::V x)
 {
 #if defined(__SSSE3__)
-    return W::shuffle8(x, W::load(reinterpret_cast<const uint8_t*>(kHalvesShuffle<Odd>.data())));
+    return Odd ? shuffleEachLane32<W, 2, 3, 2, 3>(x) : shuffleEachLane32<W, 0, 1, 0, 1>(x);
 #else
     return W::template shuffle16 < Odd ? 0xF5 : 0xA0 > (x);
 #endif
@@ -344,15 +351,76 @@ inline Weighed<W> weighPixels(typename W::V x)
             weigh<W>(br, gx, -83, -429, 512)};
 }
 
+// Luma of 4-byte pixels B, G, R, X (any X) in byte 2 of each 32-bit lane, byte 3 being 0: the weights
+// times 64, the green one as two halves (601 * 64 does not fit a signed 16-bit lane).
+template <class W>
+inline typename W::V lumaSums(typename W::V x)
+{
+    const typename W::V br = W::and_(x, W::set32(0x00FF00FF)); // words B, R
+#if defined(__SSSE3__)
+    const typename W::V gg = shuffleEachLane32<W, 1, -1, 1, -1>(x); // words G, G
+    return W::add32(W::madd16(br, W::pair16(117 * 64, 306 * 64)), W::madd16(gg, W::set16(601 * 32)));
+#else
+    const typename W::V g = W::madd16(W::template srli16<8>(x), W::pair16(601 * 32, 0));
+    return W::add32(W::madd16(br, W::pair16(117 * 64, 306 * 64)), W::add32(g, g));
+#endif
+}
+
+// The lumas of a and b (lumaSums), as 16-bit lanes in memory order.
+template <class W>
+struct LumaOfSums {
+    static typename W::V of(typename W::V a, typename W::V b)
+    {
+        return W::packs32Ordered(W::template srli32<16>(a), W::template srli32<16>(b));
+    }
+};
+
 // 128 + c * 229 / 255, the quotient truncated towards zero, on 16-bit lanes: |c| <= 128, where
 // (|c| * 58849) >> 16 is the exact floor of |c| * 229 / 255.
 template <class W>
+struct ScalarChroma {
+    static typename W::V of(typename W::V c)
+    {
+        const typename W::V sign = W::template srai16<15>(c);
+        const typename W::V magnitude = W::sub16(W::xor_(c, sign), sign);
+        const typename W::V q = W::mulhiu16(magnitude, W::set16(int16_t(58849 - 65536)));
+        return W::add16(W::sub16(W::xor_(q, sign), sign), W::set16(128));
+    }
+};
+
+#if defined(__AVX512VBMI__)
+constexpr std::array<int8_t, 64> lumaIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 32; ++i)
+        m[2 * i] = int8_t(4 * i + 2);
+    return m;
+}
+constexpr std::array<int8_t, 64> kLumaIndex = lumaIndex();
+
+template <>
+struct LumaOfSums<V512> {
+    static __m512i of(__m512i a, __m512i b)
+    {
+        return _mm512_maskz_permutex2var_epi8(0x5555555555555555ull, a, constant<V512>(kLumaIndex), b);
+    }
+};
+
+template <>
+struct ScalarChroma<V512> {
+    static __m512i of(__m512i c)
+    {
+        const __m512i q = _mm512_mulhi_epu16(_mm512_abs_epi16(c), V512::set16(int16_t(58849 - 65536)));
+        const __m512i half = V512::set16(128);
+        return _mm512_mask_sub_epi16(V512::add16(half, q), _mm512_movepi16_mask(c), half, q);
+    }
+};
+#endif
+
+template <class W>
 inline typename W::V scalarChroma(typename W::V c)
 {
-    const typename W::V sign = W::template srai16<15>(c);
-    const typename W::V magnitude = W::sub16(W::xor_(c, sign), sign);
-    const typename W::V q = W::mulhiu16(magnitude, W::set16(int16_t(58849 - 65536)));
-    return W::add16(W::sub16(W::xor_(q, sign), sign), W::set16(128));
+    return ScalarChroma<W>::of(c);
 }
 
 // 128 + ((c * 29426) >> 15) on 16-bit lanes: the high half of 2c * 29426.

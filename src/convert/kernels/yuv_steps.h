@@ -238,27 +238,32 @@ struct Y411ToRgb8888ByWords {
 
 // ---- YUV 4:4:4 -------------------------------------------------------------------------------------
 
-// Eight pixels a lane from two loads. The lumas and the V | U << 8 words are packed from the 32-bit
-// pixels in lane order, so the first half of the pixels comes from the first load.
+// Without the byte shuffle, sixteen pixels from four loads: the lumas and the V | U << 8 words are
+// packed from the 32-bit pixels in lane order, so each half of the pixels comes out in memory order.
 template <bool Keep>
-struct YuvToRgb8888 {
-    static constexpr size_t kSrcStep = 32, kDstStep = 32;
+struct YuvToRgb8888ByShifts {
+    static constexpr size_t kSrcStep = 64, kDstStep = 64;
     static constexpr bool kKeeps = Keep;
 
-    template <class W, bool Stream>
+    static void eight(const uint8_t* s, uint8_t* d)
+    {
+        const __m128i a = V128::load(s), b = V128::load(s + 16);
+        const __m128i byteMask = V128::set32(0xFF);
+        const __m128i y = V128::packs32(V128::and_(V128::srli32<16>(a), byteMask),
+                                        V128::and_(V128::srli32<16>(b), byteMask));
+        const __m128i vu =
+            V128::packs32(V128::srai32<16>(V128::slli32<16>(a)), V128::srai32<16>(V128::slli32<16>(b)));
+        const Offsets<V128> o = pixelOffsets<V128>(highByteTimes4<V128>(vu), lowByteTimes4<V128>(vu));
+        __m128i first, second;
+        bgrxFromWords<V128>(V128::add16(y, o.b), V128::add16(y, o.g), V128::add16(y, o.r), first, second);
+        storeQuads<V128, Keep, false>(d, first, second);
+    }
+    template <class W, bool>
     void convert(const uint8_t* s, uint8_t* d) const
     {
-        using V = typename W::V;
-        const V a = W::load(s), b = W::load(s + W::kBytes);
-        const V byteMask = W::set32(0xFF);
-        const V y = W::packs32(W::and_(W::template srli32<16>(a), byteMask),
-                               W::and_(W::template srli32<16>(b), byteMask));
-        const V vu = W::packs32(W::template srai32<16>(W::template slli32<16>(a)),
-                                W::template srai32<16>(W::template slli32<16>(b)));
-        const Offsets<W> o = pixelOffsets<W>(highByteTimes4<W>(vu), lowByteTimes4<W>(vu));
-        V first, second;
-        bgrxFromWords<W>(W::add16(y, o.b), W::add16(y, o.g), W::add16(y, o.r), first, second);
-        storeQuads<W, Keep, Stream>(d, first, second);
+        static_assert(W::kBytes == 16, "one register wide");
+        eight(s, d);
+        eight(s + 32, d + 32);
     }
 };
 
@@ -330,7 +335,7 @@ struct PixelsToCells {
     {
         typename W::V a, b;
         Pixels::template get<W>(s, a, b);
-        const typename W::V y = W::packs32Ordered(weighPixels<W>(a).y, weighPixels<W>(b).y);
+        const typename W::V y = LumaOfSums<W>::of(lumaSums<W>(a), lumaSums<W>(b));
         const typename W::V c = scalarChroma<W>(pairChromas<W, !kUFirst<Cell>>(a, b));
         W::template store<Stream>(d, kLumaHigh<Cell> ? W::or_(c, W::template slli16<8>(y))
                                                      : W::or_(y, W::template slli16<8>(c)));
@@ -431,10 +436,12 @@ template <>
 struct StepOf<Decode<yuv::Yuv444, To::Mono8>> {
     using T = YuvToMono8;
 };
+#if !defined(__SSSE3__)
 template <bool Keep>
 struct StepOf<Decode<yuv::Yuv444, To::Rgb8888, Keep>> {
-    using T = YuvToRgb8888<Keep>;
+    using T = YuvToRgb8888ByShifts<Keep>;
 };
+#endif
 template <class Cell>
 struct StepOf<Encode422<4, Cell>> {
     using T = PixelsToCells<Rgb8888Pixels, Cell>;
