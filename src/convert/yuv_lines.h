@@ -44,8 +44,7 @@ constexpr PerIsa<LineFn> kernelsOf()
 #if defined(VYR_X86_KERNELS)
     if constexpr (Job::kSse2)
         p[kSse2] = Line::template run<kernels::yuv::sse2<Job>>;
-    else
-        p[kSsse3] = Line::template run<kernels::yuv::ssse3<Job>>;
+    p[kSsse3] = Line::template run<kernels::yuv::ssse3<Job>>;
     p[kAvx2] = Line::template run<kernels::yuv::avx2<Job>>;
     p[kAvx512] = Line::template run<kernels::yuv::avx512<Job>>;
 #endif

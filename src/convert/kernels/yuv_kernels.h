@@ -1,8 +1,7 @@
 // Kernels of the YUV converters. A job names one conversion and the units its kernels count;
 // sse2<Job>, ssse3<Job>, avx2<Job> and avx512<Job> convert a nonzero multiple of Job::kBlock units
-// (one 16-byte step) and give exactly the bytes of the rule the job names. A job has kernels from SSE2
-// where Job::kSse2 holds, else from SSSE3 (it needs the byte shuffle); the lists below are the jobs
-// each instruction-set file defines.
+// (one 16-byte step) and give exactly the bytes of the rule the job names. Every job has SSSE3, AVX2
+// and AVX-512 kernels, and an SSE2 one where Job::kSse2 holds (the others need the byte shuffle).
 #pragma once
 
 #include <cstddef>
@@ -112,5 +111,7 @@ void avx512(const uint8_t* src, uint8_t* dst, size_t units, uint32_t unusedBits)
     X(E, Encode422<3, Uyvy>)                                                                                 \
     X(E, Encode422<3, Yuy2>)                                                                                 \
     X(E, Encode422<3, Yvyu>)
+
+#define VYR_YUV_ALL_JOBS(X, E) VYR_YUV_SSE2_JOBS(X, E) VYR_YUV_SSSE3_JOBS(X, E)
 
 } // namespace vyr::convert::kernels::yuv
