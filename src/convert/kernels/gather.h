@@ -168,6 +168,7 @@ constexpr WidePlan widePlan(size_t reg)
         if (low < 0)
             break;
         const int w = p.windows++;
+        int high = low;
         p.offset[w] = low;
         for (size_t j = 0; j < 64; ++j) {
             const int at = sourceOf<Map>(reg * 64 + j);
@@ -175,9 +176,11 @@ constexpr WidePlan widePlan(size_t reg)
                 done |= uint64_t(1) << j;
                 p.take[w] |= uint64_t(1) << j;
                 p.index[w][j] = int8_t(at - low);
+                high = at > high ? at : high;
             }
         }
-        for (int half = 0; half < 2; ++half) {
+        // The second half only where the window reaches it.
+        for (int half = 0; half < (high < low + 64 ? 1 : 2); ++half) {
             for (int j = 0; j < 64; ++j) {
                 if (low + 64 * half + j < bytes)
                     p.load[w][half] |= uint64_t(1) << j;
@@ -203,24 +206,37 @@ struct WidePlans {
 
 template <>
 struct Gather<V512> {
-    template <class Map, size_t Reg>
-    static __m512i window(const uint8_t* s, int w)
+    // 64 bytes at p: those of `load` (all of them loaded plainly).
+    template <uint64_t Load>
+    static __m512i half(const uint8_t* p)
+    {
+        if constexpr (Load == ~uint64_t(0))
+            return V512::load(p);
+        else
+            return _mm512_maskz_loadu_epi8(Load, p);
+    }
+
+    template <class Map, size_t Reg, int Window>
+    static __m512i window(const uint8_t* s)
     {
         constexpr const WidePlan& p = WidePlans<Map>::kPlans[Reg];
-        const __m512i index = V512::load(reinterpret_cast<const uint8_t*>(p.index[w]));
-        const __m512i low = _mm512_maskz_loadu_epi8(p.load[w][0], s + p.offset[w]);
-        if (p.load[w][1] == 0)
-            return _mm512_maskz_permutexvar_epi8(p.take[w], index, low);
-        const __m512i high = _mm512_maskz_loadu_epi8(p.load[w][1], s + p.offset[w] + 64);
-        return _mm512_maskz_permutex2var_epi8(p.take[w], low, index, high);
+        const __m512i index = V512::load(reinterpret_cast<const uint8_t*>(p.index[Window]));
+        const __m512i low = half<p.load[Window][0]>(s + p.offset[Window]);
+        if constexpr (p.load[Window][1] == 0) {
+            return _mm512_maskz_permutexvar_epi8(p.take[Window], index, low);
+        } else {
+            const __m512i high = half<p.load[Window][1]>(s + p.offset[Window] + 64);
+            return _mm512_maskz_permutex2var_epi8(p.take[Window], low, index, high);
+        }
     }
 
     template <class Map, size_t Reg>
     static __m512i reg(const uint8_t* s)
     {
-        constexpr const WidePlan& p = WidePlans<Map>::kPlans[Reg];
-        const __m512i v = window<Map, Reg>(s, 0);
-        return p.windows > 1 ? V512::or_(v, window<Map, Reg>(s, 1)) : v;
+        if constexpr (WidePlans<Map>::kPlans[Reg].windows > 1)
+            return V512::or_(window<Map, Reg, 0>(s), window<Map, Reg, 1>(s));
+        else
+            return window<Map, Reg, 0>(s);
     }
 };
 #endif

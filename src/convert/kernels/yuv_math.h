@@ -197,7 +197,10 @@ struct BgrxBytes<V512> {
 
 template <>
 struct KeepFourth<V512> {
-    static void store(uint8_t* p, __m512i v) { _mm512_mask_storeu_epi8(p, 0x7777777777777777ull, v); }
+    static void store(uint8_t* p, __m512i v)
+    {
+        V512::store<false>(p, _mm512_mask_blend_epi8(0x7777777777777777ull, V512::load(p), v));
+    }
 };
 #endif
 
