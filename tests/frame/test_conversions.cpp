@@ -21,13 +21,10 @@ using ShiftExport = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t, 
 using PlanesExport = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t,
                                          uint32_t);
 
-#define VYR_EXPORT(name)                                                                                     \
-    {                                                                                                        \
-#name, VyrUtilConvert##name                                                                          \
-    }
+// clang-format off
+#define VYR_EXPORT(name) {#name, VyrUtilConvert##name}
 
 // The exports of (src, dst, count, unusedBits), called with the frame's unused bits.
-// clang-format off
 const std::map<std::string, LineExport> kLineExports = {
     VYR_EXPORT(MONO8toRGB8888), VYR_EXPORT(MONO8toRGB888), VYR_EXPORT(MONO16toMONO8),
     VYR_EXPORT(MONO32toMONO8), VYR_EXPORT(MONO8toMONO16), VYR_EXPORT(MONO8toINT8), VYR_EXPORT(INT8toMONO8),
