@@ -163,7 +163,71 @@ struct PlanarVectorPart {
     }
 };
 
-template <class S, class Out, class VectorPart>
+// The cell run of the rule, pixel by pixel.
+template <class S, class Out>
+struct ScalarCells {
+    static void run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t from,
+                    uint32_t to, uint32_t phase, bool copyGreen)
+    {
+        cellRun<S, Out>(src0, src1, out, from, to, phase, copyGreen);
+    }
+};
+
+// Whole runs through a kernel of either rule and mode (kernels::BayerRun), from an even column.
+template <void (*K)(const kernels::BayerRun&, uint8_t*, size_t)>
+struct PackedKernel {
+    static void put(const kernels::BayerRun& r, const OutputLine& out, uint32_t from, uint32_t n)
+    {
+        K(r, out.at[0] + 4 * size_t(from), n);
+    }
+};
+
+template <class S, void (*K)(const kernels::BayerRun&, uint8_t*, uint8_t*, uint8_t*, size_t)>
+struct PlanarKernel {
+    static void put(const kernels::BayerRun& r, const OutputLine& out, uint32_t from, uint32_t n)
+    {
+        const size_t at = S::kBytes * from;
+        K(r, out.at[0] + at, out.at[1] + at, out.at[2] + at, n);
+    }
+};
+
+template <class S, class K>
+struct KernelCells {
+    static kernels::BayerRun runOf(const uint8_t* src0, const uint8_t* src1, uint32_t phase, uint32_t from,
+                                   bool copyGreen, bool limit15)
+    {
+        using kernels::BayerGreen;
+        const CellLines l = cellLines(src0, src1, phase);
+        const size_t at = S::kBytes * from;
+        // Copying takes the first line's green: at even columns if it holds green there, else at odd ones.
+        const BayerGreen green = !copyGreen                                      ? BayerGreen::Mean
+                                 : kCellLayouts[phase & 3].greenLineAtFirst == 0 ? BayerGreen::OfGreenLine
+                                                                                 : BayerGreen::OfColourLine;
+        return {l.colourFirst + at, l.greenFirst + at, redAtEvenColumns(phase), green, limit15};
+    }
+
+    static void run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t from,
+                    uint32_t to, uint32_t phase, bool copyGreen)
+    {
+        if (from < to)
+            K::put(runOf(src0, src1, phase, from, copyGreen, false), out, from, to - from);
+    }
+};
+
+// The vector rule of 15-bit samples through the same kernels: its part limits the results to 32767.
+template <uint32_t Block, class S, class K>
+struct KernelVectorPart {
+    static uint32_t run(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t n,
+                        uint32_t phase)
+    {
+        const uint32_t m = n / Block * Block;
+        if (m)
+            K::put(KernelCells<S, K>::runOf(src0, src1, phase, 0, false, true), out, 0, m);
+        return m;
+    }
+};
+
+template <class S, class Out, class VectorPart, class Cells = ScalarCells<S, Out>>
 void convert2x2(const uint8_t* src0, const uint8_t* src1, const OutputLine& out, uint32_t width,
                 uint32_t phase, uint32_t noInterpolation, uint32_t rightBorder)
 {
@@ -173,7 +237,7 @@ void convert2x2(const uint8_t* src0, const uint8_t* src1, const OutputLine& out,
     const uint32_t n = rightBorder ? width - 1 : width;
     // The vector part covers an even number of columns, so the phase is unchanged after it.
     const uint32_t done = noInterpolation ? 0 : VectorPart::run(src0, src1, out, n, phase);
-    cellRun<S, Out>(src0, src1, out, done, n, phase, noInterpolation != 0);
+    Cells::run(src0, src1, out, done, n, phase, noInterpolation != 0);
     if (rightBorder)
         borderPixel<S, Out>(src0, src1, out, width - 1, phase ^ ((width - 1) & 1));
 }
@@ -182,32 +246,51 @@ template <class S, uint32_t Block, kernels::BayerSitesKernel Even, kernels::Baye
           kernels::BayerGreenKernel Green>
 constexpr Bayer2x2Fn planarPath = convert2x2<S, PlanarOut<S>, PlanarVectorPart<Block, Even, Odd, Green>>;
 
-} // namespace
-
 using PackedZero = PackedOut<fmt::Fourth::Zero>;
+
+#if defined(VYR_X86_KERNELS)
+// The scalar rule through the AVX-512 kernels; for 8-bit samples the vector rule gives the same bytes.
+using Bayer8Avx512 = PackedKernel<kernels::bayer8ToRgb8888Avx512>;
+using Bayer8PlanarAvx512 = PlanarKernel<Bayer8, kernels::bayer8ToPlanarAvx512>;
+using Bayer15PlanarAvx512 = PlanarKernel<Bayer15, kernels::bayer15ToPlanarAvx512>;
+constexpr Bayer2x2Fn kBayer8Avx512 =
+    convert2x2<Bayer8, PackedZero, NoVectorPart, KernelCells<Bayer8, Bayer8Avx512>>;
+constexpr Bayer2x2Fn kBayer8PlanarAvx512 =
+    convert2x2<Bayer8, PlanarOut<Bayer8>, NoVectorPart, KernelCells<Bayer8, Bayer8PlanarAvx512>>;
+#endif
+
+} // namespace
 
 const Bayer2x2Paths kBayer8_2x2ToRgb8888 = {
     convert2x2<Bayer8, PackedZero, NoVectorPart>,
-    {},
+    {nullptr, nullptr, nullptr, nullptr, VYR_KERNEL(kBayer8Avx512)},
     {convert2x2<Bayer8, PackedZero, PackedVectorPart<kBayer8ToRgb8888Block, bayer8CellsToRgb8888Plain>>,
      VYR_KERNEL(convert2x2<Bayer8, PackedZero,
-                           PackedVectorPart<kBayer8ToRgb8888Block, kernels::bayer8CellsToRgb8888Sse2>>)}};
+                           PackedVectorPart<kBayer8ToRgb8888Block, kernels::bayer8CellsToRgb8888Sse2>>),
+     nullptr, nullptr, VYR_KERNEL(kBayer8Avx512)}};
 
 const Bayer2x2Paths kBayer8_2x2ToPlanar = {
     convert2x2<Bayer8, PlanarOut<Bayer8>, NoVectorPart>,
-    {},
+    {nullptr, nullptr, nullptr, nullptr, VYR_KERNEL(kBayer8PlanarAvx512)},
     {planarPath<Bayer8, kBayer8ToPlanarBlock, evenSitesPlain<Bayer8>, oddSitesPlain<Bayer8>,
                 greenPlain<Bayer8>>,
      VYR_KERNEL(planarPath<Bayer8, kBayer8ToPlanarBlock, kernels::bayer8EvenSitesSse2,
-                           kernels::bayer8OddSitesSse2, kernels::bayer8GreenSse2>)}};
+                           kernels::bayer8OddSitesSse2, kernels::bayer8GreenSse2>),
+     nullptr, nullptr, VYR_KERNEL(kBayer8PlanarAvx512)}};
 
 const Bayer2x2Paths kBayer15_2x2ToPlanar = {
     convert2x2<Bayer15, PlanarOut<Bayer15>, NoVectorPart>,
-    {},
+    {nullptr, nullptr, nullptr, nullptr,
+     VYR_KERNEL(
+         convert2x2<Bayer15, PlanarOut<Bayer15>, NoVectorPart, KernelCells<Bayer15, Bayer15PlanarAvx512>>)},
     {planarPath<Bayer15, kBayer15ToPlanarBlock, evenSitesPlain<Bayer15>, oddSitesPlain<Bayer15>,
                 greenPlain<Bayer15>>,
      VYR_KERNEL(planarPath<Bayer15, kBayer15ToPlanarBlock, kernels::bayer15EvenSitesSse2,
-                           kernels::bayer15OddSitesSse2, kernels::bayer15GreenSse2>)}};
+                           kernels::bayer15OddSitesSse2, kernels::bayer15GreenSse2>),
+     nullptr, nullptr,
+     VYR_KERNEL(convert2x2<Bayer15, PlanarOut<Bayer15>,
+                           KernelVectorPart<kBayer15ToPlanarBlock, Bayer15, Bayer15PlanarAvx512>,
+                           KernelCells<Bayer15, Bayer15PlanarAvx512>>)}};
 
 } // namespace vyr::convert
 

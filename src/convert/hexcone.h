@@ -8,7 +8,6 @@
 
 #include "convert/float_env.h"
 #include "convert/kernels/hexcone_kernels.h"
-#include "convert/kernels/runner.h"
 
 namespace vyr::convert::hexcone {
 
@@ -190,19 +189,11 @@ inline HueSaturationBytes integerHueSaturation(int32_t r, int32_t g, int32_t b)
     return {uint8_t(h), uint8_t(s)};
 }
 
-// The vector path of RGB8888 to HSV or HSI: whole blocks of 4 from the start, the last count mod 4
-// pixels through a stack block.
-template <kernels::Kernel K>
-void fromRgbVector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    kernels::runBlocks<4, 4, 4>(src, dst, n, 0, K);
-}
-
 // RGB8888 to bytes (first, S, H, 0) by the integer rule, the first byte First::of(b, g, r).
 template <class First>
-void fromRgbPixels(const uint8_t* src, uint8_t* dst, size_t n)
+void rgbToHexconeVector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 {
-    for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
+    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
         const HueSaturationBytes hs = integerHueSaturation(src[2], src[1], src[0]);
         dst[0] = First::of(src[0], src[1], src[2]);
         dst[1] = hs.saturation;

@@ -1,6 +1,7 @@
 #include "convert/hsi.h"
 
 #include "convert/hexcone.h"
+#include "convert/kernel_line.h"
 
 namespace vyr::convert {
 namespace {
@@ -33,13 +34,25 @@ struct FromIntensity {
 
 } // namespace
 
-const LinePaths kRgb8888ToHsi = {hexcone::fromRgbScalar<Intensity>,
-                                 {},
-                                 {hexcone::fromRgbVector<hexcone::fromRgbPixels<Intensity>>,
-                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsiSse2>), nullptr,
-                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsiAvx2>)}};
+void kernels::rgb8888ToHsiExact(const uint8_t* src, uint8_t* dst, size_t n)
+{
+    hexcone::fromRgbScalar<Intensity>(src, dst, uint32_t(n), 0);
+}
 
-const LinePaths kHsiToRgb8888 = {hexcone::toRgbScalar<FromIntensity>};
+const LinePaths kRgb8888ToHsi = {
+    hexcone::fromRgbScalar<Intensity>,
+    {nullptr, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiRoundedSse2>), nullptr,
+     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiRoundedAvx2>),
+     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiRoundedAvx512>)},
+    {hexcone::rgbToHexconeVector<Intensity>, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiSse2>), nullptr,
+     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiAvx2>), VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiAvx512>)}};
+
+// In exact arithmetic the rule is HSV's (i - a = (1 - f s) i, a + m = (1 - (1 - f) s) i), and neither rule
+// meets a tie, so HSV's scalar-rule kernels give its bytes.
+const LinePaths kHsiToRgb8888 = {hexcone::toRgbScalar<FromIntensity>,
+                                 {nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedSse2>),
+                                  nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx2>),
+                                  VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx512>)}};
 
 } // namespace vyr::convert
 

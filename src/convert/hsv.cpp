@@ -1,6 +1,7 @@
 #include "convert/hsv.h"
 
 #include "convert/hexcone.h"
+#include "convert/kernel_line.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -52,9 +53,9 @@ struct FromValue {
 };
 
 // Division-free: by 255 through multiplier 257, by 65025 through the 515 ramp.
-void hsvToRgb8888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
+void hsvToRgb8888Vector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 {
-    for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
+    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
         const uint32_t v = src[0], s = src[1], h = src[2];
         const uint32_t sector = (h > 42) + (h > 84) + (h > 127) + (h > 169) + (h > 212);
         const uint32_t f = 6 * h - 255 * sector;
@@ -73,12 +74,6 @@ void hsvToRgb8888Pixels(const uint8_t* src, uint8_t* dst, size_t n)
     }
 }
 
-template <kernels::Kernel K>
-void hsvToRgb8888Vector(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
-{
-    kernels::runBlocks<8, 4, 4>(src, dst, n, 0, K);
-}
-
 // ---- HSV to MONO8: the value byte -------------------------------------------------------------
 
 void hsvToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
@@ -89,19 +84,31 @@ void hsvToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const LinePaths kRgb8888ToHsv = {hexcone::fromRgbScalar<Value>,
-                                 {},
-                                 {hexcone::fromRgbVector<hexcone::fromRgbPixels<Value>>,
-                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsvSse2>), nullptr,
-                                  VYR_KERNEL(hexcone::fromRgbVector<kernels::rgb8888ToHsvAvx2>)}};
+void kernels::rgb8888ToHsvExact(const uint8_t* src, uint8_t* dst, size_t n)
+{
+    hexcone::fromRgbScalar<Value>(src, dst, uint32_t(n), 0);
+}
+
+const LinePaths kRgb8888ToHsv = {
+    hexcone::fromRgbScalar<Value>,
+    {nullptr, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvRoundedSse2>), nullptr,
+     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvRoundedAvx2>),
+     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvRoundedAvx512>)},
+    {hexcone::rgbToHexconeVector<Value>, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvSse2>), nullptr,
+     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvAvx2>), VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvAvx512>)}};
 
 const LinePaths kHsvToRgb8888 = {hexcone::toRgbScalar<FromValue>,
-                                 {},
-                                 {hsvToRgb8888Vector<hsvToRgb8888Pixels>,
-                                  VYR_KERNEL(hsvToRgb8888Vector<kernels::hsvToRgb8888Sse2>), nullptr,
-                                  VYR_KERNEL(hsvToRgb8888Vector<kernels::hsvToRgb8888Avx2>)}};
+                                 {nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedSse2>),
+                                  nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx2>),
+                                  VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx512>)},
+                                 {hsvToRgb8888Vector, VYR_KERNEL(kernelLine<kernels::hsvToRgb8888Sse2>),
+                                  nullptr, VYR_KERNEL(kernelLine<kernels::hsvToRgb8888Avx2>),
+                                  VYR_KERNEL(kernelLine<kernels::hsvToRgb8888Avx512>)}};
 
-const LinePaths kHsvToMono8 = {hsvToMono8Scalar};
+const LinePaths kHsvToMono8 = {hsvToMono8Scalar,
+                               {nullptr, VYR_KERNEL(kernelLine<kernels::hsvToMono8Sse2>), nullptr,
+                                VYR_KERNEL(kernelLine<kernels::hsvToMono8Avx2>),
+                                VYR_KERNEL(kernelLine<kernels::hsvToMono8Avx512>)}};
 
 } // namespace vyr::convert
 

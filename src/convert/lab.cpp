@@ -1,6 +1,8 @@
 #include "convert/lab.h"
 
 #include "convert/float_env.h"
+#include "convert/kernel_line.h"
+#include "convert/kernels/lab_kernels.h"
 
 namespace vyr::convert {
 namespace {
@@ -19,10 +21,12 @@ inline double tristimulus(float byG, float byR, float byB, double r, double g, d
     return (double(byG) * g + double(byR) * r + double(byB) * b) / 255.0;
 }
 
-void rgb8888ToLabScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+} // namespace
+
+void kernels::rgb8888ToLabExact(const uint8_t* src, uint8_t* dst, size_t n)
 {
     const DoubleRounding rounding;
-    for (uint32_t i = 0; i < n; ++i, src += 4, dst += 4) {
+    for (size_t i = 0; i < n; ++i, src += 4, dst += 4) {
         const double r = src[2], g = src[1], b = src[0];
         const double fx = rounding.pow(tristimulus(0.3576f, 0.4124f, 0.1805f, r, g, b), double(kThird));
         const double fy = rounding.pow(tristimulus(0.7152f, 0.2126f, 0.0722f, r, g, b), double(kThird));
@@ -35,6 +39,13 @@ void rgb8888ToLabScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
         dst[2] = limited(lightness);
         dst[3] = 0;
     }
+}
+
+namespace {
+
+void rgb8888ToLabScalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
+{
+    kernels::rgb8888ToLabExact(src, dst, n);
 }
 
 // ---- LAB to RGB8888, single precision -------------------------------------------------------------
@@ -83,9 +94,18 @@ void labToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const LinePaths kRgb8888ToLab = {rgb8888ToLabScalar};
-const LinePaths kLabToRgb8888 = {labToRgb8888Scalar};
-const LinePaths kLabToMono8 = {labToMono8Scalar};
+const LinePaths kRgb8888ToLab = {rgb8888ToLabScalar,
+                                 {nullptr, VYR_KERNEL(kernelLine<kernels::rgb8888ToLabSse2>), nullptr,
+                                  VYR_KERNEL(kernelLine<kernels::rgb8888ToLabAvx2>),
+                                  VYR_KERNEL(kernelLine<kernels::rgb8888ToLabAvx512>)}};
+const LinePaths kLabToRgb8888 = {labToRgb8888Scalar,
+                                 {nullptr, VYR_KERNEL(kernelLine<kernels::labToRgb8888Sse2>), nullptr,
+                                  VYR_KERNEL(kernelLine<kernels::labToRgb8888Avx2>),
+                                  VYR_KERNEL(kernelLine<kernels::labToRgb8888Avx512>)}};
+const LinePaths kLabToMono8 = {labToMono8Scalar,
+                               {nullptr, VYR_KERNEL(kernelLine<kernels::labToMono8Sse2>), nullptr,
+                                VYR_KERNEL(kernelLine<kernels::labToMono8Avx2>),
+                                VYR_KERNEL(kernelLine<kernels::labToMono8Avx512>)}};
 
 } // namespace vyr::convert
 

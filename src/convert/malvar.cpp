@@ -58,15 +58,20 @@ struct ScalarRun {
     }
 };
 
-// Whole blocks through a kernel, the rest by the scalar rule.
+// Whole blocks through a kernel; the rest as one more block that ends with the run, over pixels already
+// written (their bytes come out the same), or by the scalar rule where the run is shorter than a block.
 template <class S, class Out, uint32_t Block, class Kernel>
 struct KernelRun {
     static void run(const MalvarLines& l, const OutputLine& out, uint32_t from, uint32_t to, uint32_t phase)
     {
         const uint32_t m = (to - from) / Block * Block;
-        if (m)
-            Kernel::run(l, out, from, m, phase);
-        ScalarRun<S, Out>::run(l, out, from + m, to, phase ^ (m & 1));
+        if (m == 0) {
+            ScalarRun<S, Out>::run(l, out, from, to, phase);
+            return;
+        }
+        Kernel::run(l, out, from, m, phase);
+        if (from + m < to)
+            Kernel::run(l, out, to - Block, Block, phase ^ ((to - Block - from) & 1));
     }
 };
 
@@ -128,21 +133,24 @@ using PackedKeep = PackedOut<fmt::Fourth::Keep>;
 const MalvarPaths kBayer8MalvarToRgb8888 = {
     scalarPath<Bayer8, PackedKeep>,
     {nullptr, VYR_KERNEL(kernelPath<Bayer8, PackedKeep, 8, PackedKernel<kernels::malvar8ToRgb8888Sse2>>),
-     nullptr, VYR_KERNEL(kernelPath<Bayer8, PackedKeep, 16, PackedKernel<kernels::malvar8ToRgb8888Avx2>>)}};
+     nullptr, VYR_KERNEL(kernelPath<Bayer8, PackedKeep, 16, PackedKernel<kernels::malvar8ToRgb8888Avx2>>),
+     VYR_KERNEL(kernelPath<Bayer8, PackedKeep, 64, PackedKernel<kernels::malvar8ToRgb8888Avx512>>)}};
 
 const MalvarPaths kBayer8MalvarToPlanar = {
     scalarPath<Bayer8, PlanarOut<Bayer8>>,
     {nullptr,
      VYR_KERNEL(kernelPath<Bayer8, PlanarOut<Bayer8>, 8, PlanarKernel<kernels::malvar8ToPlanarSse2>>),
      nullptr,
-     VYR_KERNEL(kernelPath<Bayer8, PlanarOut<Bayer8>, 16, PlanarKernel<kernels::malvar8ToPlanarAvx2>>)}};
+     VYR_KERNEL(kernelPath<Bayer8, PlanarOut<Bayer8>, 16, PlanarKernel<kernels::malvar8ToPlanarAvx2>>),
+     VYR_KERNEL(kernelPath<Bayer8, PlanarOut<Bayer8>, 64, PlanarKernel<kernels::malvar8ToPlanarAvx512>>)}};
 
 const MalvarPaths kBayer15MalvarToPlanar = {
     scalarPath<Bayer15, PlanarOut<Bayer15>>,
     {nullptr,
      VYR_KERNEL(kernelPath<Bayer15, PlanarOut<Bayer15>, 4, PlanarKernel<kernels::malvar15ToPlanarSse2>>),
      nullptr,
-     VYR_KERNEL(kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>)}};
+     VYR_KERNEL(kernelPath<Bayer15, PlanarOut<Bayer15>, 8, PlanarKernel<kernels::malvar15ToPlanarAvx2>>),
+     VYR_KERNEL(kernelPath<Bayer15, PlanarOut<Bayer15>, 32, PlanarKernel<kernels::malvar15ToPlanarAvx512>>)}};
 
 } // namespace vyr::convert
 

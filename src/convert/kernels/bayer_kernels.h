@@ -31,4 +31,26 @@ void bayer15EvenSitesSse2(const uint8_t* s, uint8_t* out, size_t pixels);
 void bayer15OddSitesSse2(const uint8_t* s, uint8_t* out, size_t pixels);
 void bayer15GreenSse2(const uint8_t* gEven, const uint8_t* gOdd, uint8_t* out, size_t pixels);
 
+// ---- Whole runs, either rule, either mode (AVX-512) --------------------------------------------------
+
+// Green of a run: the mean of both greens, or the first line's green, which is the colour line's (at
+// odd columns) or the green line's (at even columns).
+enum class BayerGreen : uint8_t { Mean, OfColourLine, OfGreenLine };
+
+// A run of cells from an even column: `colour` is the line whose samples at the run's even columns are
+// red (redAtEven) or blue, `green` the other one, both from the run's first column. limit15: 15-bit
+// results above 32767 become 32767, as the vector rule has them.
+struct BayerRun {
+    const uint8_t* colour;
+    const uint8_t* green;
+    bool redAtEven;
+    BayerGreen greenFrom;
+    bool limit15;
+};
+
+// Any number of pixels; they read columns 0 .. pixels of both lines and nothing else.
+void bayer8ToRgb8888Avx512(const BayerRun& run, uint8_t* dst, size_t pixels);
+void bayer8ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels);
+void bayer15ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels);
+
 } // namespace vyr::convert::kernels

@@ -1,4 +1,5 @@
-// Vector kernels of the hexcone colour spaces (HSV and HSI) and the table they divide with.
+// Kernels of the hexcone colour spaces (HSV and HSI), any number of pixels, and the table the vector rule
+// divides with.
 #pragma once
 
 #include <cstddef>
@@ -14,14 +15,27 @@ struct ReciprocalTable {
 };
 extern const ReciprocalTable kHexconeReciprocals;
 
-// RGB8888 to HSV (bytes V, S, H, 0) and to HSI (bytes I, S, H, 0), block 4.
-void rgb8888ToHsvSse2(const uint8_t* src, uint8_t* dst, size_t pixels);
-void rgb8888ToHsvAvx2(const uint8_t* src, uint8_t* dst, size_t pixels);
-void rgb8888ToHsiSse2(const uint8_t* src, uint8_t* dst, size_t pixels);
-void rgb8888ToHsiAvx2(const uint8_t* src, uint8_t* dst, size_t pixels);
+// The scalar rules of RGB8888 to HSV and to HSI (hsv.cpp, hsi.cpp), for the ties the kernels leave open.
+void rgb8888ToHsvExact(const uint8_t* src, uint8_t* dst, size_t pixels);
+void rgb8888ToHsiExact(const uint8_t* src, uint8_t* dst, size_t pixels);
 
-// HSV to RGB8888 (bytes B, G, R, 0), block 8.
-void hsvToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels);
-void hsvToRgb8888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels);
+// Per instruction set (Sse2, Avx2, Avx512):
+//   rgb8888ToHsv, rgb8888ToHsi      the vector rule, bytes (V or I), S, H, 0
+//   hsvToRgb8888                    the vector rule, bytes B, G, R, 0
+//   rgb8888ToHsvRounded, ...Hsi...  the scalar rule
+//   hexconeToRgb8888Rounded         the scalar rule of HSV to RGB8888, which HSI to RGB8888 shares
+//   hsvToMono8                      the V byte
+#define VYR_HEXCONE_KERNEL_SET(Isa)                                                                          \
+    void rgb8888ToHsv##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);                                 \
+    void rgb8888ToHsi##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);                                 \
+    void hsvToRgb8888##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);                                 \
+    void rgb8888ToHsvRounded##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);                          \
+    void rgb8888ToHsiRounded##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);                          \
+    void hexconeToRgb8888Rounded##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);                      \
+    void hsvToMono8##Isa(const uint8_t* src, uint8_t* dst, size_t pixels);
+VYR_HEXCONE_KERNEL_SET(Sse2)
+VYR_HEXCONE_KERNEL_SET(Avx2)
+VYR_HEXCONE_KERNEL_SET(Avx512)
+#undef VYR_HEXCONE_KERNEL_SET
 
 } // namespace vyr::convert::kernels

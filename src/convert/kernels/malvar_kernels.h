@@ -1,4 +1,4 @@
-// Malvar demosaic kernels: pixels x0 .. x0 + pixels - 1 of the output line, x0 even, with the plain
+// Malvar demosaic kernels: pixels x0 .. x0 + pixels - 1 of the output line, with the plain
 // (unreflected) neighbourhood: they read columns x0-2 .. x0+pixels+1 of the centre line, one less on
 // each side of the lines next to it and x0 .. x0+pixels-1 of the outer lines. phase is that of x0.
 // They give exactly the bytes of the scalar rule.
@@ -41,10 +41,16 @@ void malvar8ToPlanarSse2(const MalvarLines& l, uint8_t* red, uint8_t* green, uin
 void malvar8ToRgb8888Avx2(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels, uint32_t phase);
 void malvar8ToPlanarAvx2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
                          size_t pixels, uint32_t phase);
-// pixels a multiple of 4 (SSE2) or 8 (AVX2)
+// pixels a multiple of 64 (AVX-512)
+void malvar8ToRgb8888Avx512(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels, uint32_t phase);
+void malvar8ToPlanarAvx512(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                           size_t pixels, uint32_t phase);
+// pixels a multiple of 4 (SSE2), 8 (AVX2) or 32 (AVX-512)
 void malvar15ToPlanarSse2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
                           size_t pixels, uint32_t phase);
 void malvar15ToPlanarAvx2(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
                           size_t pixels, uint32_t phase);
+void malvar15ToPlanarAvx512(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                            size_t pixels, uint32_t phase);
 
 } // namespace vyr::convert::kernels

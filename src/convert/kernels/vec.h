@@ -118,6 +118,31 @@ struct V128 {
         return _mm_srai_epi32(a, N);
     }
     static V srl16(V a, __m128i count) { return _mm_srl_epi16(a, count); }
+    static V eq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+    // One bit per 32-bit lane, the lane's top bit, lane 0 in bit 0.
+    static unsigned lanes32(V mask) { return unsigned(_mm_movemask_ps(_mm_castsi128_ps(mask))); }
+
+    // 32-bit lanes as single-precision numbers, rounded to nearest: conversions and arithmetic.
+    static V toFloat(V a) { return f(_mm_cvtepi32_ps(a)); }
+    static V truncToInt(V a) { return _mm_cvttps_epi32(ps(a)); } // toward zero
+    static V addF(V a, V b) { return f(_mm_add_ps(ps(a), ps(b))); }
+    static V subF(V a, V b) { return f(_mm_sub_ps(ps(a), ps(b))); }
+    static V mulF(V a, V b) { return f(_mm_mul_ps(ps(a), ps(b))); }
+    static V divF(V a, V b) { return f(_mm_div_ps(ps(a), ps(b))); }
+    static V minF(V a, V b) { return f(_mm_min_ps(ps(a), ps(b))); }
+    static V maxF(V a, V b) { return f(_mm_max_ps(ps(a), ps(b))); }
+    static V setF(float x) { return f(_mm_set1_ps(x)); }
+    // Each lane times k, the exact product truncated toward zero (through double precision, which
+    // holds the product of two floats exactly); the integer as a float.
+    static V truncProduct(V a, float k)
+    {
+        const __m128d by = _mm_set1_pd(k);
+        const __m128i low = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtps_pd(ps(a)), by));
+        const __m128i high = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(ps(a), ps(a))), by));
+        return toFloat(_mm_unpacklo_epi64(low, high));
+    }
+    static __m128 ps(V a) { return _mm_castsi128_ps(a); }
+    static V f(__m128 a) { return _mm_castps_si128(a); }
 
     static V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm_packus_epi16(a, b); }
@@ -236,6 +261,31 @@ struct V256 {
         return _mm256_srai_epi32(a, N);
     }
     static V srl16(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
+    static V eq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+    static unsigned lanes32(V mask) { return unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(mask))); }
+
+    static V toFloat(V a) { return f(_mm256_cvtepi32_ps(a)); }
+    static V truncToInt(V a) { return _mm256_cvttps_epi32(ps(a)); }
+    static V addF(V a, V b) { return f(_mm256_add_ps(ps(a), ps(b))); }
+    static V subF(V a, V b) { return f(_mm256_sub_ps(ps(a), ps(b))); }
+    static V mulF(V a, V b) { return f(_mm256_mul_ps(ps(a), ps(b))); }
+    static V divF(V a, V b) { return f(_mm256_div_ps(ps(a), ps(b))); }
+    static V minF(V a, V b) { return f(_mm256_min_ps(ps(a), ps(b))); }
+    static V maxF(V a, V b) { return f(_mm256_max_ps(ps(a), ps(b))); }
+    static V setF(float x) { return f(_mm256_set1_ps(x)); }
+    static V truncProduct(V a, float k)
+    {
+        const __m256d by = _mm256_set1_pd(k);
+        const __m128 low =
+            _mm256_cvtpd_ps(_mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(ps(a))), by),
+                                            _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+        const __m128 high = _mm256_cvtpd_ps(
+            _mm256_round_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(ps(a), 1)), by),
+                            _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+        return f(_mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1));
+    }
+    static __m256 ps(V a) { return _mm256_castsi256_ps(a); }
+    static V f(__m256 a) { return _mm256_castps_si256(a); }
 
     static V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
@@ -367,6 +417,27 @@ struct V512 {
         return _mm512_srai_epi32(a, N);
     }
     static V srl16(V a, __m128i count) { return _mm512_srl_epi16(a, count); }
+    static V eq32(V a, V b) { return _mm512_maskz_mov_epi32(_mm512_cmpeq_epi32_mask(a, b), set32(-1)); }
+    static unsigned lanes32(V mask) { return _mm512_cmplt_epi32_mask(mask, zero()); }
+
+    static V toFloat(V a) { return f(_mm512_cvtepi32_ps(a)); }
+    static V truncToInt(V a) { return _mm512_cvttps_epi32(ps(a)); }
+    static V addF(V a, V b) { return f(_mm512_add_ps(ps(a), ps(b))); }
+    static V subF(V a, V b) { return f(_mm512_sub_ps(ps(a), ps(b))); }
+    static V mulF(V a, V b) { return f(_mm512_mul_ps(ps(a), ps(b))); }
+    static V divF(V a, V b) { return f(_mm512_div_ps(ps(a), ps(b))); }
+    static V minF(V a, V b) { return f(_mm512_min_ps(ps(a), ps(b))); }
+    static V maxF(V a, V b) { return f(_mm512_max_ps(ps(a), ps(b))); }
+    static V setF(float x) { return f(_mm512_set1_ps(x)); }
+    // The product rounded toward zero keeps its integer part: integers are floats.
+    static V truncProduct(V a, float k)
+    {
+        const __m512 toZero =
+            _mm512_mul_round_ps(ps(a), _mm512_set1_ps(k), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        return f(_mm512_roundscale_ps(toZero, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    }
+    static __m512 ps(V a) { return _mm512_castsi512_ps(a); }
+    static V f(__m512 a) { return _mm512_castps_si512(a); }
 
     static V packs32(V a, V b) { return _mm512_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm512_packus_epi16(a, b); }

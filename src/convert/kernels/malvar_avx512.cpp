@@ -1,0 +1,230 @@
+#include "convert/kernels/avx512_first.h"
+
+#include "convert/kernels/malvar_lanes.h"
+#include "convert/kernels/pixels512.h"
+
+// The AVX-512 Malvar kernels take the pixels of a pass apart by the parity of their column: the pixels at
+// even offsets all have the phase of the first column, those at odd offsets the other one, so each half
+// computes only the two estimates its sites need, where a register of mixed columns would compute four.
+// A lane twice the size of a sample holds two neighbouring samples: the low one is the sample at an even
+// offset from where the register was loaded, the high one at the odd offset after it. So 16-bit lanes
+// for 8-bit samples (every sum and numerator lies within -3060..7140), 32-bit lanes for 15-bit ones.
+
+namespace vyr::convert::kernels {
+namespace {
+
+// Samples of SampleBytes bytes in lanes of twice that size; a pass is 64 / SampleBytes output pixels, half
+// of them at even offsets.
+template <size_t SampleBytes>
+struct Lanes;
+
+template <>
+struct Lanes<1> {
+    static constexpr int kHalf = 32; // lanes a register, pixels of one parity a pass
+    static __m512i add(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
+    static __m512i sub(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
+    template <int N>
+    static __m512i shl(__m512i a)
+    {
+        return _mm512_slli_epi16(a, N);
+    }
+    static __m512i over16(__m512i a) { return _mm512_srai_epi16(a, 4); }
+    static __m512i low(__m512i v) { return _mm512_and_si512(v, _mm512_set1_epi16(0xFF)); }
+    static __m512i high(__m512i v) { return _mm512_srli_epi16(v, 8); }
+    // The lanes of the even and the odd pixels as samples in column order, limited to 0..255.
+    static __m512i samples(__m512i even, __m512i odd, __m512i order)
+    {
+        return _mm512_permutexvar_epi8(order, _mm512_packus_epi16(even, odd));
+    }
+};
+
+template <>
+struct Lanes<2> {
+    static constexpr int kHalf = 16;
+    static __m512i add(__m512i a, __m512i b) { return _mm512_add_epi32(a, b); }
+    static __m512i sub(__m512i a, __m512i b) { return _mm512_sub_epi32(a, b); }
+    template <int N>
+    static __m512i shl(__m512i a)
+    {
+        return _mm512_slli_epi32(a, N);
+    }
+    static __m512i over16(__m512i a) { return _mm512_srai_epi32(a, 4); }
+    static __m512i low(__m512i v) { return _mm512_and_si512(v, _mm512_set1_epi32(0xFFFF)); }
+    static __m512i high(__m512i v) { return _mm512_srli_epi32(v, 16); }
+    // Limited to 0..32767.
+    static __m512i samples(__m512i even, __m512i odd, __m512i order)
+    {
+        return _mm512_max_epi16(_mm512_permutexvar_epi16(order, _mm512_packs_epi32(even, odd)),
+                                _mm512_setzero_si512());
+    }
+};
+
+// Where packs leave the results of the even and the odd pixels, per byte (8-bit) or word of the order.
+template <size_t SampleBytes>
+struct Order {
+    alignas(64) uint8_t bytes[64];
+};
+
+template <size_t SampleBytes>
+constexpr Order<SampleBytes> makeOrder()
+{
+    // Per 16-byte lane the packs leave the even pixels' results of 8 / SampleBytes lanes, then the odd ones'.
+    constexpr int perLane = 8 / int(SampleBytes), pixels = 64 / int(SampleBytes);
+    Order<SampleBytes> at{};
+    for (int p = 0; p < pixels; ++p) {
+        const int k = p / 2, source = 2 * perLane * (k / perLane) + perLane * (p & 1) + k % perLane;
+        at.bytes[SampleBytes * p] = uint8_t(source);
+    }
+    return at;
+}
+
+template <size_t SampleBytes>
+constexpr Order<SampleBytes> kOrder = makeOrder<SampleBytes>();
+
+// The centre sample and the neighbourhood sums of the pixels of one parity.
+struct Sums {
+    __m512i c, h1, h2, v1, v2, d;
+};
+
+template <size_t SampleBytes>
+struct Pass {
+    using L = Lanes<SampleBytes>;
+    static constexpr size_t kPixels = 2 * L::kHalf;
+
+    // Sample column 2k + d of a line in lane k, from a load at an even (Odd: odd) offset: the lines next
+    // to the centre are read from column -1 on, the others from -2 or 0.
+    template <bool Odd = false>
+    static __m512i sample(const uint8_t* line, size_t x, int d)
+    {
+        const int at = d - ((d + Odd) & 1);
+        const __m512i v = _mm512_loadu_si512(line + (ptrdiff_t(x) + at) * ptrdiff_t(SampleBytes));
+        return d == at ? L::low(v) : L::high(v);
+    }
+
+    // Sums for the pixels at offsets 2k + parity.
+    static Sums sums(const MalvarLines& l, size_t x, int parity)
+    {
+        auto centre = [&](int d) { return sample(l.centre, x, d + parity); };
+        auto next = [&](int d) {
+            return L::add(sample<true>(l.north, x, d + parity), sample<true>(l.south, x, d + parity));
+        };
+        return {centre(0),
+                L::add(centre(-1), centre(1)),
+                L::add(centre(-2), centre(2)),
+                next(0),
+                L::add(sample(l.top, x, parity), sample(l.bottom, x, parity)),
+                L::add(next(-1), next(1))};
+    }
+
+    // Numerators over 16, divided by an arithmetic shift.
+    static __m512i greenAtColour(const Sums& s)
+    {
+        return L::over16(L::sub(L::add(L::template shl<3>(s.c), L::template shl<2>(L::add(s.h1, s.v1))),
+                                L::template shl<1>(L::add(s.h2, s.v2))));
+    }
+    static __m512i opposite(const Sums& s)
+    {
+        const __m512i hv2 = L::add(s.h2, s.v2);
+        return L::over16(
+            L::sub(L::add(L::add(L::template shl<3>(s.c), L::template shl<2>(s.c)), L::template shl<2>(s.d)),
+                   L::add(L::template shl<1>(hv2), hv2)));
+    }
+    // 10c - 2d, shared by both estimates at green sites.
+    static __m512i greenBase(const Sums& s)
+    {
+        return L::sub(L::add(L::template shl<3>(s.c), L::template shl<1>(s.c)), L::template shl<1>(s.d));
+    }
+    static __m512i leftRight(const Sums& s, __m512i base)
+    {
+        return L::over16(
+            L::add(L::sub(L::add(base, L::template shl<3>(s.h1)), L::template shl<1>(s.h2)), s.v2));
+    }
+    static __m512i upDown(const Sums& s, __m512i base)
+    {
+        return L::over16(
+            L::add(L::sub(L::add(base, L::template shl<3>(s.v1)), L::template shl<1>(s.v2)), s.h2));
+    }
+
+    struct Colours {
+        __m512i red, green, blue;
+    };
+
+    // The colours of the pixels of one parity, whose phase is Phase.
+    template <uint32_t Phase>
+    static Colours colours(const MalvarLines& l, size_t x, int parity)
+    {
+        const Sums s = sums(l, x, parity);
+        if constexpr (Phase == 0 || Phase == 3) { // green site: left and right blue (0) or red (3)
+            const __m512i base = greenBase(s);
+            const __m512i lr = leftRight(s, base), ud = upDown(s, base);
+            return Phase == 0 ? Colours{ud, s.c, lr} : Colours{lr, s.c, ud};
+        } else {
+            const __m512i green = greenAtColour(s), other = opposite(s);
+            return Phase == 1 ? Colours{other, green, s.c} : Colours{s.c, green, other};
+        }
+    }
+
+    // Red, green and blue samples of the pass in column order, limited to the output range.
+    template <uint32_t Phase>
+    static Colours convert(const MalvarLines& l, size_t x)
+    {
+        const Colours even = colours<Phase>(l, x, 0), odd = colours<Phase ^ 1>(l, x, 1);
+        const __m512i order = _mm512_load_si512(kOrder<SampleBytes>.bytes);
+        return {L::samples(even.red, odd.red, order), L::samples(even.green, odd.green, order),
+                L::samples(even.blue, odd.blue, order)};
+    }
+};
+
+template <size_t SampleBytes>
+struct PlanarRun {
+    template <uint32_t Phase>
+    struct At {
+        static void run(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                        size_t pixels)
+        {
+            using P = Pass<SampleBytes>;
+            for (size_t x = x0; x < x0 + pixels; x += P::kPixels) {
+                const typename P::Colours c = P::template convert<Phase>(l, x);
+                _mm512_storeu_si512(red + SampleBytes * x, c.red);
+                _mm512_storeu_si512(green + SampleBytes * x, c.green);
+                _mm512_storeu_si512(blue + SampleBytes * x, c.blue);
+            }
+        }
+    };
+};
+
+// RGB8888 keeping the fourth bytes: masked stores leave them unread and unwritten.
+template <uint32_t Phase>
+struct PackedRun {
+    static void run(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels)
+    {
+        using P = Pass<1>;
+        for (size_t x = x0; x < x0 + pixels; x += P::kPixels) {
+            const P::Colours c = P::convert<Phase>(l, x);
+            for (int k = 0; k < 4; ++k)
+                _mm512_mask_storeu_epi8(dst + 4 * x + 64 * k, kFirstThreeBytes,
+                                        bgrxPixels(c.blue, c.green, c.red, k));
+        }
+    }
+};
+
+} // namespace
+
+void malvar8ToRgb8888Avx512(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels, uint32_t phase)
+{
+    withMalvarPhase<PackedRun>(phase, l, dst, x0, pixels);
+}
+
+void malvar8ToPlanarAvx512(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                           size_t pixels, uint32_t phase)
+{
+    withMalvarPhase<PlanarRun<1>::At>(phase, l, red, green, blue, x0, pixels);
+}
+
+void malvar15ToPlanarAvx512(const MalvarLines& l, uint8_t* red, uint8_t* green, uint8_t* blue, size_t x0,
+                            size_t pixels, uint32_t phase)
+{
+    withMalvarPhase<PlanarRun<2>::At>(phase, l, red, green, blue, x0, pixels);
+}
+
+} // namespace vyr::convert::kernels
