@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config binutils
           clang-format-14)
+packages+=(dpkg-dev file lintian) # Debian packages of the SDK (dpkg-shlibdeps) and their check
 if [[ "${1:-}" == "--cross" ]]; then
   packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64
              qemu-user-static g++-multilib clang-14 libclang-rt-14-dev)

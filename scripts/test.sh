@@ -8,6 +8,7 @@
 #       fuzz target for VYR_FUZZ_SECONDS (default 60) seconds
 #   3. Windows cross builds: the 32-bit DLL's export table; the 64-bit test suite under wine64
 #   4. 32-bit x86 Linux build: the test suite under qemu-i386-static
+#   5. the SDK: Debian packages, installs, consumer programs (scripts/test-sdk.sh)
 # Warnings are errors in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -62,5 +63,8 @@ step "i386 under qemu"
 configure out/i386 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux-i386.cmake -DCMAKE_BUILD_TYPE=Release
 ninja -C out/i386
 (cd out/i386 && ctest --output-on-failure -j"$jobs")
+
+step "SDK: packages, installs and consumers"
+scripts/test-sdk.sh out/win32 out/win64
 
 step "all passed"

@@ -1,4 +1,4 @@
-// vyrconvert's demo, --list and --help.
+// vyrconvert's demo, --list, --help and --version.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -98,6 +98,15 @@ TEST(Help, DocumentsTheBayerEdgeChoices)
     for (const char* text : {"Usage: vyrconvert", "--pattern P", "--method M", "the last line takes the line",
                              "mirrored about the edge column", "mirrored about the last line"})
         EXPECT_NE(std::string::npos, help.out.find(text)) << text;
+}
+
+TEST(Version, IsTheProjectVersion)
+{
+    ScratchDirectory dir;
+    const ToolRun version = runTool("--version", dir.path());
+    EXPECT_EQ(0, version.exitCode);
+    EXPECT_EQ("vyrconvert " VYR_VERSION "\n", version.out);
+    EXPECT_EQ("", version.err);
 }
 
 } // namespace

@@ -25,6 +25,7 @@ constexpr const char* kDefaultDestination = "RGB8888";
 struct Options {
     bool help = false;
     bool list = false;
+    bool version = false;
     bool demo = false;
     std::optional<std::string> from;
     std::optional<std::string> to;
@@ -104,6 +105,8 @@ Options parseOptions(const std::vector<std::string>& args)
             flag(options.help);
         else if (name == "--list")
             flag(options.list);
+        else if (name == "--version")
+            flag(options.version);
         else if (name == "--demo")
             flag(options.demo);
         else if (name == "--from")
@@ -134,7 +137,7 @@ void printHelp()
 {
     std::printf("Usage: vyrconvert [options] INPUT OUTPUT\n"
                 "       vyrconvert [--demo [--threads N]]\n"
-                "       vyrconvert --list | --help\n"
+                "       vyrconvert --list | --help | --version\n"
                 "\n"
                 "Converts one frame with the VyrUtility line converters, one converter call per line\n"
                 "(Bayer sources: per output line, from the sensor lines around it; into planar formats:\n"
@@ -197,6 +200,7 @@ void printHelp()
                 "                    against the scene. Running with no arguments does the same.\n"
                 "  --list            list the formats and conversions.\n"
                 "  -h, --help        show this help.\n"
+                "  --version         show the version.\n"
                 "Options may also be written --option=VALUE; '--' ends the options. A conversion takes only\n"
                 "the options --list names for it.\n"
                 "\n"
@@ -379,6 +383,10 @@ int run(int argc, char** argv)
     const Options options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {
         printHelp();
+        return kExitSuccess;
+    }
+    if (options.version) {
+        std::printf("vyrconvert %s\n", VYR_VERSION);
         return kExitSuccess;
     }
     if (options.list) {

@@ -68,7 +68,9 @@ uint64_t poolPage(const Found& f) { return f.chunk->first + f.page->index; }
 void truncatePool(uint64_t first)
 {
     g_poolPages = first;
-    ftruncate64(g_pool, off64_t(first * page()));
+    if (ftruncate64(g_pool, off64_t(first * page())) != 0) {
+        // Shrinking an unsealed memfd does not fail; were it to, the pool would only stay larger.
+    }
 }
 
 // Locks as many leading pages of the range as the system allows.
