@@ -8,6 +8,7 @@
 // but for the instantiations of unitsSse2 ... unitsAvx512, each made in one kernel file only.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -69,14 +70,20 @@ struct ChannelWords {
     }
 };
 
+// The steps inlined whole, and the stream pointers held apart from the memory the stores write.
 template <class K, class W>
 struct UnitLoop {
     template <bool Stream>
-    static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+    [[gnu::flatten]] static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels,
+                                     uint32_t arg)
     {
         const Steps<K, W> steps(arg);
+        const uint8_t* from[std::size(K::kIn)];
+        uint8_t* to[std::size(K::kOut)];
+        std::copy(in, in + std::size(K::kIn), from);
+        std::copy(out, out + std::size(K::kOut), to);
         for (size_t i = 0; i < pixels; i += W::kBytes)
-            steps.template unit<Stream>(in, out, i);
+            steps.template unit<Stream>(from, to, i);
     }
 };
 
