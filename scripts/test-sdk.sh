@@ -3,7 +3,7 @@
 #   1. the Debian packages (scripts/build-deb.sh): lintian finds no error; their contents
 #   2. that build installed into a temporary prefix (exactly the expected files); the programs of
 #      tests/consumer built against it with find_package and with pkg-config, and from this source
-#      tree with add_subdirectory; each run
+#      tree with add_subdirectory; each run; the Python package run from the prefix
 #   3. the packages installed with dpkg -i into a throw-away root, vyrconvert --list run from there,
 #      and removed with dpkg -r, leaving nothing behind
 #   4. the Windows builds given as arguments (out/win32, out/win64): their install trees, and the
@@ -40,32 +40,51 @@ depends() { dpkg-deb -f "$build/$1"_*.deb Depends; }
 echo "--- installed into a prefix"
 prefix=$work/prefix
 lib=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+python=lib/python3/dist-packages # where Debian's python3 looks under /usr, the packages' prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 expect_tree "$prefix" "$(LC_ALL=C sort <<EOF
 bin/vyrconvert
+include/VyrFrame.h
 include/VyrLog.h
 include/VyrUtility.h
 $lib/cmake/VyrUtility/VyrUtilityConfig.cmake
 $lib/cmake/VyrUtility/VyrUtilityConfigVersion.cmake
 $lib/cmake/VyrUtility/VyrUtilityTargets-release.cmake
 $lib/cmake/VyrUtility/VyrUtilityTargets.cmake
+$lib/libVyrFrame.so
+$lib/libVyrFrame.so.1
+$lib/libVyrFrame.so.1.2.0
 $lib/libVyrLog.so
 $lib/libVyrLog.so.1
 $lib/libVyrLog.so.1.2.0
 $lib/libVyrUtility.so
 $lib/libVyrUtility.so.1
 $lib/libVyrUtility.so.1.2.0
+$lib/pkgconfig/vyrframe.pc
 $lib/pkgconfig/vyrlog.pc
 $lib/pkgconfig/vyrutility.pc
+$python/vyrutility/__init__.py
+$python/vyrutility/__main__.py
+$python/vyrutility/_native.py
+$python/vyrutility/_paths.py
+$python/vyrutility/_shared.py
 share/man/man1/vyrconvert.1.gz
 EOF
 )"
 readelf -d "$prefix/$lib/libVyrUtility.so.1" | grep -q 'SONAME.*\[libVyrUtility\.so\.1\]'
 exported=$(nm -D --defined-only "$prefix/$lib/libVyrUtility.so.1" | awk '{ print $3 }')
 [[ $(wc -l <<<"$exported") == 168 && -z $(grep -v '^VyrUtil' <<<"$exported") ]]
+exported=$(nm -D --defined-only "$prefix/$lib/libVyrFrame.so.1" | awk '{ print $3 }')
+[[ -n $exported && -z $(grep -v '^VyrFrame' <<<"$exported") ]]
 # One version everywhere: the packages, the tool, the .pc files.
 [[ $("$prefix/bin/vyrconvert" --version) == "vyrconvert $version" ]]
 [[ $(PKG_CONFIG_PATH=$prefix/$lib/pkgconfig pkg-config --modversion vyrutility) == "$version" ]]
+[[ $(PKG_CONFIG_PATH=$prefix/$lib/pkgconfig pkg-config --modversion vyrframe) == "$version" ]]
+# The Python package of the prefix loads the prefix's library.
+echo "--- python3 -m vyrutility --version"
+PYTHONPATH=$prefix/$python /usr/bin/python3 -m vyrutility --version | tee "$work/python-version"
+expected="vyrutility $version (VyrFrame $version, $prefix/$lib/libVyrFrame.so.1)"
+[[ $(cat "$work/python-version") == "$expected" ]]
 
 consumer() { # name, cmake arguments...
   local dir=$work/$1; shift
@@ -82,9 +101,12 @@ echo "--- consumer: pkg-config"
     $(pkg-config --cflags --libs vyrutility) -o "$work/consumer_c"
   c++ -std=c++17 -Wall -Wextra -Wpedantic -Werror tests/consumer/consumer.cpp \
     $(pkg-config --cflags --libs vyrutility vyrlog) -o "$work/consumer_cpp"
+  cc -std=c99 -Wall -Wextra -Wpedantic -Werror tests/consumer/consumer_frame.c \
+    $(pkg-config --cflags --libs vyrframe) -o "$work/consumer_frame"
   export LD_LIBRARY_PATH=$(pkg-config --variable=libdir vyrutility)
   "$work/consumer_c"
   "$work/consumer_cpp"
+  "$work/consumer_frame"
 )
 echo "--- consumer: add_subdirectory"
 consumer add_subdirectory -DVYR_SOURCE_DIR="$src"
@@ -133,7 +155,9 @@ for dir in "$@"; do
   fi
   expect_tree "$work/$name" "$(LC_ALL=C sort <<EOF | sed '/^$/d'
 bin/VYRLOG.dll
+bin/VyrFrame.dll
 bin/VyrUtility.dll
+include/VyrFrame.h
 include/VyrLog.h
 include/VyrUtility.h
 lib/cmake/VyrUtility/VyrUtilityConfig.cmake
@@ -141,7 +165,9 @@ lib/cmake/VyrUtility/VyrUtilityConfigVersion.cmake
 lib/cmake/VyrUtility/VyrUtilityTargets-release.cmake
 lib/cmake/VyrUtility/VyrUtilityTargets.cmake
 lib/libVYRLOG.dll.a
+lib/libVyrFrame.dll.a
 lib/libVyrUtility.dll.a
+lib/pkgconfig/vyrframe.pc
 lib/pkgconfig/vyrlog.pc
 lib/pkgconfig/vyrutility.pc
 $def
@@ -151,16 +177,18 @@ EOF
   [[ $toolchain == /* ]] || toolchain=$src/$toolchain # as test.sh gives it
   consumer "$name-consumer" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$work/$name" \
     -DCMAKE_EXE_LINKER_FLAGS=-static -DCMAKE_BUILD_TYPE=Release
-  exports=$(objdump -p "$work/$name/bin/VyrUtility.dll" | awk '/\[ *[0-9]+\]/ { print $NF }')
-  for exe in "$work/$name-consumer"/bin/*.exe; do
+  # Each program imports from the DLL it was written for, and only names the DLL exports.
+  for pair in consumer_c:VyrUtility consumer_cpp:VyrUtility consumer_frame:VyrFrame; do
+    exe=$work/$name-consumer/bin/${pair%%:*}.exe dll=${pair##*:}.dll
+    exports=$(objdump -p "$work/$name/bin/$dll" | awk '/\[ *[0-9]+\]/ { print $NF }')
     imports=$(objdump -p "$exe" |
-      awk '/DLL Name:/ { dll = $3 } dll == "VyrUtility.dll" && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
+      awk -v dll="$dll" '/DLL Name:/ { name = $3 } name == dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }')
     missing=$(comm -23 <(sort <<<"$imports") <(sort <<<"$exports"))
     if [[ -z $imports || -n $missing ]]; then
-      echo "$(basename "$exe") imports from VyrUtility.dll what it does not export: ${missing:-nothing at all}"
+      echo "$(basename "$exe") imports from $dll what it does not export: ${missing:-nothing at all}"
       exit 1
     fi
-    echo "$(basename "$exe"): $(wc -l <<<"$imports") names imported from VyrUtility.dll, all exported"
+    echo "$(basename "$exe"): $(wc -l <<<"$imports") names imported from $dll, all exported"
   done
   if [[ $format == pei-x86-64 ]]; then
     (cd "$work/$name-consumer" && WINEPATH="$work/$name/bin" ctest --output-on-failure)

@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!pngInput || (flags & 128))
         add({"--width", std::to_string(data[4] + 1), "--height", std::to_string(data[5] + 1)});
     if (flags & 16)
-        add({"--pattern", (extras & 7) < 4 ? kPatternNames[extras & 7] : "RGBG"});
+        add({"--pattern", (extras & 7) < 4 ? patternName(extras & 7) : "RGBG"});
     if (flags & 32)
         add({"--method", extras & 16 ? "3x3" : extras & 8 ? "malvar" : "2x2"});
     if (flags & 64)

@@ -41,19 +41,18 @@ struct Options {
 
 uint32_t parsePattern(const std::string& option, const std::string& text)
 {
-    for (uint32_t phase = 0; phase < 4; ++phase) {
-        if (sameNameIgnoringCase(text, kPatternNames[phase]))
-            return phase;
-    }
+    const uint32_t pattern = VyrFrameFindPattern(text.c_str());
+    if (pattern != VYR_FRAME_PATTERN_NONE)
+        return pattern - VYR_FRAME_PATTERN_GBRG;
     throw UsageError(option + " '" + text + "' is not GBRG, BGGR, RGGB or GRBG");
 }
 
 Demosaic parseMethod(const std::string& option, const std::string& text)
 {
-    if (sameNameIgnoringCase(text, "2x2"))
-        return Demosaic::TwoByTwo;
-    if (sameNameIgnoringCase(text, "malvar"))
-        return Demosaic::Malvar;
+    switch (VyrFrameFindMethod(text.c_str())) {
+    case VYR_FRAME_METHOD_2X2: return Demosaic::TwoByTwo;
+    case VYR_FRAME_METHOD_MALVAR: return Demosaic::Malvar;
+    }
     throw UsageError(option + " '" + text + "' is not 2x2 or malvar");
 }
 
@@ -139,9 +138,8 @@ void printHelp()
                 "       vyrconvert [--demo [--threads N]]\n"
                 "       vyrconvert --list | --help | --version\n"
                 "\n"
-                "Converts one frame with the VyrUtility line converters, one converter call per line\n"
-                "(Bayer sources: per output line, from the sensor lines around it; into planar formats:\n"
-                "one call for the whole frame).\n"
+                "Converts one frame with the VyrUtility line converters through VyrFrame, one converter\n"
+                "call per line (Bayer sources: per output line, from the sensor lines around it).\n"
                 "\n"
                 "INPUT   a raw frame, which needs --width and --height; only its first WIDTH x HEIGHT\n"
                 "        pixels are read and any bytes after them are ignored. A name ending in .png\n"
@@ -221,10 +219,10 @@ std::string takenOptions(const Conversion& conversion)
         if (takes)
             taken += (taken.empty() ? ", takes " : ", ") + option;
     };
-    add(conversion.usesUnusedBits, "--unused-bits 0 to " + std::to_string(maxUnusedBits(conversion)));
-    add(conversion.options & kTakesPattern, "--pattern");
-    add(conversion.options & kTakesMethod, "--method");
-    add(conversion.options & kTakesBlueFirst, "--blue-first");
+    add(conversion.usesUnusedBits(), "--unused-bits 0 to " + std::to_string(maxUnusedBits(conversion)));
+    add(conversion.takes(VYR_FRAME_TAKES_PATTERN), "--pattern");
+    add(conversion.takes(VYR_FRAME_TAKES_METHOD), "--method");
+    add(conversion.takes(VYR_FRAME_TAKES_BLUE_FIRST), "--blue-first");
     return taken;
 }
 
@@ -235,29 +233,30 @@ void printList()
         std::printf("  %-12s %s\n", format->name, format->summary);
     std::printf("conversions:\n");
     for (const Conversion& conversion : allConversions()) {
-        std::printf("  %-22s %s -> %s%s%s%s\n", conversion.name().c_str(), conversion.from->name,
-                    conversion.to->name, takenOptions(conversion).c_str(), conversion.note ? "; " : "",
-                    conversion.note ? conversion.note : "");
+        const char* note = conversion.frame->note;
+        std::printf("  %-24s %s -> %s%s%s%s\n", conversion.name().c_str(), conversion.from->name,
+                    conversion.to->name, takenOptions(conversion).c_str(), note ? "; " : "",
+                    note ? note : "");
     }
 }
 
 // The options of the command line that the conversion takes, in its ranges, and none that it does not.
 FrameOptions frameOptions(const Conversion& conversion, const Options& options)
 {
-    if (options.unusedBits && !conversion.usesUnusedBits)
+    if (options.unusedBits && !conversion.usesUnusedBits())
         throw UsageError(conversion.name() + " takes no --unused-bits");
     if (options.unusedBits > maxUnusedBits(conversion)) {
         throw UsageError(conversion.name() + " takes --unused-bits 0 to " +
                          std::to_string(maxUnusedBits(conversion)));
     }
-    auto refuse = [&](bool given, unsigned option, const char* name) {
-        if (given && !(conversion.options & option))
+    auto refuse = [&](bool given, uint32_t option, const char* name) {
+        if (given && !conversion.takes(option))
             throw UsageError(conversion.name() + " takes no " + name);
     };
-    refuse(options.pattern.has_value(), kTakesPattern, "--pattern");
-    refuse(options.method.has_value(), kTakesMethod, "--method");
-    refuse(options.blueFirst, kTakesBlueFirst, "--blue-first");
-    if ((conversion.options & kTakesPattern) && !options.pattern)
+    refuse(options.pattern.has_value(), VYR_FRAME_TAKES_PATTERN, "--pattern");
+    refuse(options.method.has_value(), VYR_FRAME_TAKES_METHOD, "--method");
+    refuse(options.blueFirst, VYR_FRAME_TAKES_BLUE_FIRST, "--blue-first");
+    if (conversion.takes(VYR_FRAME_TAKES_PATTERN) && !options.pattern)
         throw UsageError(conversion.name() + " needs --pattern (GBRG, BGGR, RGGB or GRBG)");
 
     FrameOptions frame;

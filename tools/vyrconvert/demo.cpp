@@ -16,6 +16,7 @@
 #include "png_io.h"
 #include "quality.h"
 #include "registry.h"
+#include "rgb_formats.h"
 #include "scene.h"
 #include "table.h"
 
@@ -85,7 +86,7 @@ std::string roundTripPsnr(const Conversion& conversion, const Frame& source, con
     if (!back)
         return "-";
     FrameOptions backOptions = options;
-    backOptions.unusedBits = !back->usesUnusedBits   ? 0
+    backOptions.unusedBits = !back->usesUnusedBits() ? 0
                              : sourceIsDeeper(*back) ? destination.options.unusedBits
                                                      : source.options.unusedBits;
     Frame returned = makeFrame(*conversion.from, source.width, source.height);
@@ -96,6 +97,12 @@ std::string roundTripPsnr(const Conversion& conversion, const Frame& source, con
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", db);
     return text;
+}
+
+// MONO16 sources run as 10-bit samples, as a camera of that depth gives them.
+uint32_t demoUnusedBits(const Conversion& conversion)
+{
+    return conversion.from == &kMono16 && conversion.usesUnusedBits() ? 6 : 0;
 }
 
 std::string megapixelsPerSecond(uint32_t width, uint32_t height, double seconds)
@@ -116,10 +123,10 @@ int runDemo(unsigned threadCount)
     std::printf("vyrconvert demo: %ux%u scene written to %s; %u thread%s, median of %d runs\n", scene.width,
                 scene.height, scenePath.c_str(), threadCount, threadCount == 1 ? "" : "s", kTimedRuns);
     for (const Conversion& conversion : allConversions()) {
-        if (conversion.demoUnusedBits) {
+        if (demoUnusedBits(conversion)) {
             std::printf("%s runs with --unused-bits %u: its %s source holds %u-bit samples\n",
-                        conversion.name().c_str(), conversion.demoUnusedBits, conversion.from->name,
-                        conversion.from->sampleBits - conversion.demoUnusedBits);
+                        conversion.name().c_str(), demoUnusedBits(conversion), conversion.from->name,
+                        conversion.from->sampleBits() - demoUnusedBits(conversion));
         }
     }
     std::printf("\n");
@@ -138,7 +145,7 @@ int runDemo(unsigned threadCount)
         // Conversions that take options run with the defaults: Bayer pattern RGGB, Malvar, red first.
         FrameOptions options;
         options.threads = threadCount;
-        options.unusedBits = conversion.demoUnusedBits;
+        options.unusedBits = demoUnusedBits(conversion);
         FrameOptions sourceOptions = options;
         if (!sourceIsDeeper(conversion))
             sourceOptions.unusedBits = 0;

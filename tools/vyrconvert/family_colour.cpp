@@ -30,9 +30,7 @@ void colourToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
 template <LineConverter ToRgb8888, LineConverter FromRgb8888>
 Format colourFormat(const char* name, const char* summary, std::vector<GreyPlane> demoPlanes = {})
 {
-    Format format = {
-        name, summary, fixedBytesPerLine<4>, colourToRgb8<ToRgb8888>, colourFromScene<FromRgb8888>,
-        {},   nullptr};
+    Format format = {name, summary, colourToRgb8<ToRgb8888>, colourFromScene<FromRgb8888>, {}, nullptr};
     format.demoPlanes = std::move(demoPlanes);
     return format;
 }
@@ -46,17 +44,7 @@ const Format kLab = colourFormat<VyrUtilConvertLABtoRGB8888, VyrUtilConvertRGB88
     "LAB", "bytes b, a, L, 0: L* scaled to 0..255, a* and b* offset by 128; as PNG, the colours",
     {{"L", 2, 4}});
 
-const Registration kColourConversions({&kHsv, &kHsi, &kLab},
-                                      {
-                                          {&kRgb8888, &kHsv, VyrUtilConvertRGB8888toHSV, false},
-                                          {&kHsv, &kRgb8888, VyrUtilConvertHSVtoRGB8888, false},
-                                          {&kHsv, &kMono8, VyrUtilConvertHSVtoMONO8, false},
-                                          {&kRgb8888, &kHsi, VyrUtilConvertRGB8888toHSI, false},
-                                          {&kHsi, &kRgb8888, VyrUtilConvertHSItoRGB8888, false},
-                                          {&kRgb8888, &kLab, VyrUtilConvertRGB8888toLAB, false},
-                                          {&kLab, &kRgb8888, VyrUtilConvertLABtoRGB8888, false},
-                                          {&kLab, &kMono8, VyrUtilConvertLABtoMONO8, false},
-                                      });
+const Registration kColourFormats({&kHsv, &kHsi, &kLab});
 
 } // namespace
 } // namespace vyr::tool

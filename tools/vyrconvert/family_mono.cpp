@@ -116,12 +116,10 @@ void mono1FromScene(const uint16_t* scene, uint32_t width, uint8_t* line)
 
 const Format kMono16 = {"MONO16",
                         "16-bit grey, 2 bytes per pixel (little-endian, right-aligned bits)",
-                        fixedBytesPerLine<2>,
                         mono16ToRgb8,
                         mono16FromScene,
                         {PngChannels::Grey, 16},
                         mono16FromPng,
-                        16,
                         {PngChannels::Grey, 16},
                         mono16ToPng16,
                         mono16DropUnusedBits};
@@ -130,62 +128,28 @@ namespace {
 
 const Format kMono32 = {"MONO32",
                         "32-bit grey, 4 bytes per pixel (little-endian, right-aligned bits)",
-                        fixedBytesPerLine<4>,
                         mono32ToRgb8,
                         mono32FromScene,
                         {},
                         nullptr,
-                        32,
                         {PngChannels::Grey, 16},
                         mono32ToPng16};
-const Format kInt8 = {"INT8",
-                      "signed 8-bit grey, v stands for MONO8 v + 128",
-                      fixedBytesPerLine<1>,
-                      int8ToRgb8,
-                      int8FromScene,
-                      {},
+const Format kInt8 = {"INT8", "signed 8-bit grey, v stands for MONO8 v + 128", int8ToRgb8, int8FromScene, {},
                       nullptr};
 const Format kInt16 = {"INT16",
                        "signed 16-bit grey, 2 bytes per pixel (right-aligned, sign-extended bits)",
-                       fixedBytesPerLine<2>,
                        int16ToRgb8,
                        int16FromScene,
                        {},
                        nullptr,
-                       16,
                        {PngChannels::Grey, 16},
                        int16ToPng16};
-const Format kMono1 = {"MONO1",
-                       "1-bit grey, 8 pixels per byte (as vyrconvert writes it: first pixel in bit 7)",
-                       mono1BytesPerLine,
-                       mono1ToRgb8,
-                       mono1FromScene,
-                       {},
-                       nullptr};
+const Format kMono1 = {
+    "MONO1",     "1-bit grey, 8 pixels per byte (as vyrconvert writes it: first pixel in bit 7)",
+    mono1ToRgb8, mono1FromScene,
+    {},          nullptr};
 
-const Registration
-    kMonoConversions({&kMono16, &kMono32, &kInt8, &kInt16, &kMono1},
-                     {
-                         {&kMono8, &kRgb8888, VyrUtilConvertMONO8toRGB8888, false},
-                         {&kMono8, &kRgb888, VyrUtilConvertMONO8toRGB888, false},
-                         {&kMono16, &kMono8, VyrUtilConvertMONO16toMONO8, true, nullptr, 0, nullptr, 6},
-                         {&kMono32, &kMono8, VyrUtilConvertMONO32toMONO8, true},
-                         {&kMono8, &kMono16, VyrUtilConvertMONO8toMONO16, true},
-                         {&kMono8, &kInt8, VyrUtilConvertMONO8toINT8, false},
-                         {&kInt8, &kMono8, VyrUtilConvertINT8toMONO8, false},
-                         {&kMono8, &kInt16, VyrUtilConvertMONO8toINT16, true},
-                         {&kInt16, &kMono8, VyrUtilConvertINT16toMONO8, true},
-                         {&kMono16, &kRgb5551, VyrUtilConvertMONO16toRGB5551, true, nullptr, 0, nullptr, 6},
-                         {&kMono16, &kRgb565, VyrUtilConvertMONO16toRGB565, true, nullptr, 0, nullptr, 6},
-                         {&kMono16, &kRgb8888, VyrUtilConvertMONO16toRGB8888, true, nullptr, 0, nullptr, 6},
-                         {&kMono16, &kRgb888, VyrUtilConvertMONO16toRGB888, true, nullptr, 0, nullptr, 6},
-                         {&kMono8, &kRgb5551, VyrUtilConvertMONO8toRGB5551, true},
-                         {&kMono8, &kRgb565, VyrUtilConvertMONO8toRGB565, true},
-                         {&kRgb888, &kMono8, VyrUtilConvertRGB888toMONO8, false},
-                         {&kRgb8888, &kMono8, VyrUtilConvertRGB8888toMONO8, false},
-                         {&kMono1, &kMono1, VyrUtilReverseMONO1, false, nullptr, 0,
-                          "VyrUtilReverseMONO1: mirrors the bits of every byte"},
-                     });
+const Registration kMonoFormats({&kMono16, &kMono32, &kInt8, &kInt16, &kMono1});
 
 } // namespace
 } // namespace vyr::tool

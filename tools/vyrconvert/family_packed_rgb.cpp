@@ -121,21 +121,14 @@ void rgb161616DropUnusedBits(uint8_t* line, uint32_t width, uint32_t unusedBits)
     shiftSamples16(line, size_t(3) * width, unusedBits);
 }
 
-const Format kRgbr888 = {"RGBR888",
-                         "8-bit red, green, blue, 3 bytes per pixel",
-                         fixedBytesPerLine<3>,
-                         rgbr888ToRgb8,
-                         rgbr888FromScene,
-                         {},
-                         nullptr};
+const Format kRgbr888 = {
+    "RGBR888", "8-bit red, green, blue, 3 bytes per pixel", rgbr888ToRgb8, rgbr888FromScene, {}, nullptr};
 const Format kRgb16161616 = {"RGB16161616",
                              "16-bit blue, green, red and a fourth word, 8 bytes per pixel",
-                             fixedBytesPerLine<8>,
                              wordsToRgb8<4>,
                              wordsFromScene<4>,
                              {},
                              nullptr,
-                             16,
                              {PngChannels::Rgb, 16},
                              wordsToPng16<4>};
 
@@ -143,70 +136,38 @@ const Format kRgb16161616 = {"RGB16161616",
 
 const Format kRgb5551 = {"RGB5551",
                          "5-bit blue, green, red in a 16-bit word (bit 15 unused)",
-                         fixedBytesPerLine<2>,
                          wordRgbToRgb8<5>,
                          wordRgbFromScene<5>,
                          {},
-                         nullptr,
-                         5};
+                         nullptr};
 const Format kRgb565 = {"RGB565",
                         "5-bit blue, 6-bit green, 5-bit red in a 16-bit word",
-                        fixedBytesPerLine<2>,
                         wordRgbToRgb8<6>,
                         wordRgbFromScene<6>,
                         {},
-                        nullptr,
-                        6};
+                        nullptr};
 const Format kRgb101010 = {"RGB101010",
                            "10-bit blue, green, red in a 32-bit word",
-                           fixedBytesPerLine<4>,
                            rgb101010ToRgb8,
                            rgb101010FromScene,
                            {},
                            nullptr,
-                           10,
                            {PngChannels::Rgb, 16},
                            rgb101010ToPng16};
 const Format kRgb161616 = {"RGB161616",
                            "16-bit blue, green, red, 6 bytes per pixel (right-aligned bits)",
-                           fixedBytesPerLine<6>,
                            wordsToRgb8<3>,
                            wordsFromScene<3>,
                            {PngChannels::Rgb, 16},
                            rgb161616FromPng,
-                           16,
                            {PngChannels::Rgb, 16},
                            wordsToPng16<3>,
                            rgb161616DropUnusedBits};
 
 namespace {
 
-const Registration
-    kPackedRgbConversions({&kRgbr888, &kRgb5551, &kRgb565, &kRgb101010, &kRgb161616, &kRgb16161616},
-                          {
-                              {&kRgb888, &kRgb8888, VyrUtilConvertRGB888toRGB8888, false, nullptr, 0,
-                               "with MMX the fourth byte is 0, without it is left as it was"},
-                              {&kRgbr888, &kRgb8888, VyrUtilConvertRGBR888toRGB8888, false, nullptr, 0,
-                               "with MMX the fourth byte is 0, without it is left as it was"},
-                              {&kRgbr888, &kRgb888, VyrUtilConvertRGBR888toRGB888, false},
-                              {&kRgb8888, &kRgb888, VyrUtilConvertRGB8888toRGB888, false},
-                              {&kRgb888, &kRgb5551, VyrUtilConvertRGB888toRGB5551, false},
-                              {&kRgb888, &kRgb565, VyrUtilConvertRGB888toRGB565, true},
-                              {&kRgb5551, &kRgb888, VyrUtilConvertRGB5551toRGB888, true},
-                              {&kRgb565, &kRgb888, VyrUtilConvertRGB565toRGB888, true},
-                              {&kRgb101010, &kRgb8888, VyrUtilConvertRGB101010toRGB8888, true},
-                              {&kRgb101010, &kRgb888, VyrUtilConvertRGB101010toRGB888, true},
-                              {&kRgb101010, &kRgb161616, VyrUtilConvertRGB101010toRGB161616, true},
-                              {&kRgb101010, &kRgb16161616, VyrUtilConvertRGB101010toRGB16161616, true},
-                              {&kRgb161616, &kRgb101010, VyrUtilConvertRGB161616toRGB101010, true},
-                              {&kRgb16161616, &kRgb101010, VyrUtilConvertRGB16161616toRGB101010, true},
-                              {&kRgb161616, &kRgb8888, VyrUtilConvertRGB161616toRGB8888, true},
-                              {&kRgb161616, &kRgb888, VyrUtilConvertRGB161616toRGB888, true},
-                              {&kRgb16161616, &kRgb8888, VyrUtilConvertRGB16161616toRGB8888, true},
-                              {&kRgb16161616, &kRgb888, VyrUtilConvertRGB16161616toRGB888, true},
-                              {&kRgb16161616, &kMono16, VyrUtilConvertRGB16161616toMONO16, false},
-                              {&kRgb101010, &kMono16, VyrUtilConvertRGB101010toMONO16, true},
-                          });
+const Registration kPackedRgbFormats({&kRgbr888, &kRgb5551, &kRgb565, &kRgb101010, &kRgb161616,
+                                      &kRgb16161616});
 
 } // namespace
 } // namespace vyr::tool

@@ -25,13 +25,6 @@ constexpr Packing kY411Packing{4, 6, {1, 2, 4, 5}, 0, 3};
 constexpr Packing kIyu2Packing{1, 3, {1}, 0, 2};
 constexpr Packing kYuvPacking{1, 4, {2}, 1, 0}; // the fourth byte is written 0
 
-// Lines hold whole units: an odd-width 4:2:2 line ends with a whole cell.
-template <const Packing& P>
-size_t packedBytesPerLine(uint32_t width)
-{
-    return (size_t(width) + P.pixelsPerUnit - 1) / P.pixelsPerUnit * P.unitBytes;
-}
-
 // Full-range BT.601 with the library's decoding weights inverted, so that its YUV-to-RGB
 // converters give the scene back up to rounding; a unit's U and V are its pixels' average.
 template <const Packing& P>
@@ -76,8 +69,7 @@ void packedToRgb8(const uint8_t* line, uint32_t width, uint8_t* rgb)
 template <const Packing& P, LineConverter Decode, size_t DecodedBytes>
 Format packedFormat(const char* name, const char* summary)
 {
-    return {name, summary, packedBytesPerLine<P>, packedToRgb8<P, Decode, DecodedBytes>, packedFromScene<P>,
-            {},   nullptr};
+    return {name, summary, packedToRgb8<P, Decode, DecodedBytes>, packedFromScene<P>, {}, nullptr};
 }
 
 const Format kUyvy = packedFormat<kUyvyPacking, VyrUtilConvertUYVYtoRGB888, 3>(
@@ -93,37 +85,7 @@ const Format kIyu2 = packedFormat<kIyu2Packing, VyrUtilConvertIYU2toRGB888, 3>(
 const Format kYuv = packedFormat<kYuvPacking, VyrUtilConvertYUVtoRGB8888, 4>(
     "YUV", "4:4:4 YUV, bytes V U Y and a fourth byte, 4 bytes per pixel");
 
-const Registration kYuvConversions({&kUyvy, &kYuy2, &kYvyu, &kY411, &kIyu2, &kYuv},
-                                   {
-                                       {&kUyvy, &kMono8, VyrUtilConvertUYVYtoMONO8, false},
-                                       {&kUyvy, &kRgb8888, VyrUtilConvertUYVYtoRGB8888, false},
-                                       {&kUyvy, &kRgb888, VyrUtilConvertUYVYtoRGB888, false},
-                                       {&kUyvy, &kYuv, VyrUtilConvertUYVYtoYUV, false},
-                                       {&kYuy2, &kMono8, VyrUtilConvertYUY2toMONO8, false},
-                                       {&kYuy2, &kRgb8888, VyrUtilConvertYUY2toRGB8888, false},
-                                       {&kYuy2, &kRgb888, VyrUtilConvertYUY2toRGB888, false},
-                                       {&kYuy2, &kYuv, VyrUtilConvertYUY2toYUV, false},
-                                       {&kYvyu, &kRgb8888, VyrUtilConvertYVYUtoRGB8888, false},
-                                       {&kYvyu, &kRgb888, VyrUtilConvertYVYUtoRGB888, false},
-                                       {&kYvyu, &kYuv, VyrUtilConvertYVYUtoYUV, false},
-                                       {&kRgb888, &kUyvy, VyrUtilConvertRGB888toUYVY, false},
-                                       {&kRgb888, &kYuy2, VyrUtilConvertRGB888toYUY2, false},
-                                       {&kRgb888, &kYvyu, VyrUtilConvertRGB888toYVYU, false},
-                                       {&kRgb8888, &kUyvy, VyrUtilConvertRGB8888toUYVY, false},
-                                       {&kRgb8888, &kYuy2, VyrUtilConvertRGB8888toYUY2, false},
-                                       {&kRgb8888, &kYuv, VyrUtilConvertRGB8888toYUV, false},
-                                       {&kMono8, &kYuy2, VyrUtilConvertMONO8toYUY2, false},
-                                       {&kY411, &kMono8, VyrUtilConvertY411toMONO8, false},
-                                       {&kY411, &kRgb8888, VyrUtilConvertY411toRGB8888, false},
-                                       {&kY411, &kRgb888, VyrUtilConvertY411toRGB888, false},
-                                       {&kY411, &kYuv, VyrUtilConvertY411toYUV, false},
-                                       {&kIyu2, &kMono8, VyrUtilConvertIYU2toMONO8, false},
-                                       {&kIyu2, &kRgb8888, VyrUtilConvertIYU2toRGB8888, false},
-                                       {&kIyu2, &kRgb888, VyrUtilConvertIYU2toRGB888, false},
-                                       {&kIyu2, &kYuv, VyrUtilConvertIYU2toYUV, false},
-                                       {&kYuv, &kMono8, VyrUtilConvertYUVtoMONO8, false},
-                                       {&kYuv, &kRgb8888, VyrUtilConvertYUVtoRGB8888, false},
-                                   });
+const Registration kYuvFormats({&kUyvy, &kYuy2, &kYvyu, &kY411, &kIyu2, &kYuv});
 
 } // namespace
 } // namespace vyr::tool

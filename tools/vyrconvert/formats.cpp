@@ -51,25 +51,16 @@ void bgrFromScene(const uint16_t* scene, uint32_t width, uint8_t* line)
 
 } // namespace
 
-const Format kMono8 = {"MONO8",        "8-bit grey, 1 byte per pixel", fixedBytesPerLine<1>, mono8ToRgb8,
+const Format kMono8 = {"MONO8",        "8-bit grey, 1 byte per pixel", mono8ToRgb8,
                        mono8FromScene, {PngChannels::Grey, 8},         mono8FromPng};
-const Format kRgb8888 = {"RGB8888",
-                         "8-bit blue, green, red and a fourth byte, 4 bytes per pixel",
-                         fixedBytesPerLine<4>,
-                         bgrToRgb8<4>,
-                         bgrFromScene<4>,
-                         {},
-                         nullptr};
-const Format kRgb888 = {"RGB888",
-                        "8-bit blue, green, red, 3 bytes per pixel",
-                        fixedBytesPerLine<3>,
-                        bgrToRgb8<3>,
-                        bgrFromScene<3>,
-                        {},
-                        nullptr};
+const Format kRgb8888 = {"RGB8888",    "8-bit blue, green, red and a fourth byte, 4 bytes per pixel",
+                         bgrToRgb8<4>, bgrFromScene<4>,
+                         {},           nullptr};
+const Format kRgb888 = {
+    "RGB888", "8-bit blue, green, red, 3 bytes per pixel", bgrToRgb8<3>, bgrFromScene<3>, {}, nullptr};
 
 namespace {
-const Registration kBasicFormats({&kMono8, &kRgb8888, &kRgb888}, {});
+const Registration kBasicFormats({&kMono8, &kRgb8888, &kRgb888});
 } // namespace
 
 } // namespace vyr::tool

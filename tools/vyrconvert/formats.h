@@ -15,10 +15,4 @@ extern const Format kRgb888;
 extern const Format kRgbp8;
 extern const Format kRgbp16;
 
-template <size_t BytesPerPixel>
-size_t fixedBytesPerLine(uint32_t width)
-{
-    return BytesPerPixel * width;
-}
-
 } // namespace vyr::tool

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <new>
-#include <thread>
 
 #include "error.h"
 #include "output_file.h"
@@ -137,21 +136,21 @@ uint8_t* Frame::planeLine(uint32_t k, uint32_t y)
 
 const uint8_t* Frame::planeLine(uint32_t k, uint32_t y) const
 {
-    const size_t planeBytesPerLine = bytesPerLine / format->planes;
+    const size_t planeBytesPerLine = bytesPerLine / format->planes();
     return bytes.data() + planeBytesPerLine * (size_t(height) * k + y);
 }
 
 void Frame::copyLineOut(uint32_t y, uint8_t* out) const
 {
-    const size_t planeBytesPerLine = bytesPerLine / format->planes;
-    for (uint32_t k = 0; k < format->planes; ++k)
+    const size_t planeBytesPerLine = bytesPerLine / format->planes();
+    for (uint32_t k = 0; k < format->planes(); ++k)
         std::copy_n(planeLine(k, y), planeBytesPerLine, out + planeBytesPerLine * k);
 }
 
 void Frame::copyLineIn(uint32_t y, const uint8_t* in)
 {
-    const size_t planeBytesPerLine = bytesPerLine / format->planes;
-    for (uint32_t k = 0; k < format->planes; ++k)
+    const size_t planeBytesPerLine = bytesPerLine / format->planes();
+    for (uint32_t k = 0; k < format->planes(); ++k)
         std::copy_n(in + planeBytesPerLine * k, planeBytesPerLine, planeLine(k, y));
 }
 
@@ -186,14 +185,10 @@ void dropUnusedBits(Frame& frame, uint32_t unusedBits)
 
 bool sourceIsDeeper(const Conversion& conversion)
 {
-    return conversion.from->sampleBits > conversion.to->sampleBits;
+    return conversion.from->sampleBits() > conversion.to->sampleBits();
 }
 
-uint32_t maxUnusedBits(const Conversion& conversion)
-{
-    const unsigned from = conversion.from->sampleBits, to = conversion.to->sampleBits;
-    return conversion.usesUnusedBits ? std::max(from, to) - std::min(from, to) : 0;
-}
+uint32_t maxUnusedBits(const Conversion& conversion) { return conversion.frame->maxUnusedBits; }
 
 Frame readRawFrame(const std::string& path, const Format& format, uint32_t width, uint32_t height)
 {
@@ -244,7 +239,7 @@ void writePngFrame(const Frame& frame, OutputFile& output)
     if (format.lineToPng16) {
         const uint32_t unusedBits = frame.options.unusedBits;
         const unsigned significant =
-            std::min(16u, format.sampleBits - std::min(unusedBits, format.sampleBits));
+            std::min(16u, format.sampleBits() - std::min(unusedBits, format.sampleBits()));
         std::vector<uint8_t> line(frame.bytesPerLine);
         writeDeepPng(output, frame.width, frame.height, format.pngOutput, significant,
                      [&](uint32_t y, uint8_t* row) {
@@ -257,54 +252,51 @@ void writePngFrame(const Frame& frame, OutputFile& output)
                 [&frame](uint32_t y, uint8_t* rgb) { lineToRgb8(frame, y, rgb); });
 }
 
-uint32_t convertLines(uint32_t lines, unsigned threadCount,
-                      const std::function<uint32_t(uint32_t y)>& convertLine)
+namespace {
+
+VyrFrameImage frameImage(const Frame& frame)
 {
-    std::atomic<uint32_t> failedResult{0};
-    auto convertBand = [&](uint32_t firstLine, uint32_t endLine) {
-        for (uint32_t y = firstLine; y < endLine; ++y) {
-            const uint32_t result = convertLine(y);
-            if (result != 0)
-                failedResult = result;
-        }
-    };
-    const uint32_t bands = std::max(1u, std::min<uint32_t>(threadCount, lines));
-    if (bands == 1) {
-        convertBand(0, lines);
-        return failedResult;
-    }
-    std::vector<std::thread> workers;
-    workers.reserve(bands);
-    std::string startFailure; // the bands started so far still run to their end
-    try {
-        for (uint32_t i = 0; i < bands; ++i) {
-            workers.emplace_back(convertBand, uint32_t(uint64_t(lines) * i / bands),
-                                 uint32_t(uint64_t(lines) * (i + 1) / bands));
-        }
-    } catch (const std::exception& error) {
-        startFailure = error.what();
-    }
-    for (std::thread& worker : workers)
-        worker.join();
-    if (!startFailure.empty())
-        throw ToolError("cannot start " + std::to_string(bands) + " threads: " + startFailure);
-    return failedResult;
+    VyrFrameImage image = {frame.format->frameFormat().format,
+                           frame.width,
+                           frame.height,
+                           ptrdiff_t(frame.bytesPerLine / frame.format->planes()),
+                           {}};
+    for (uint32_t k = 0; k < frame.format->planes(); ++k)
+        image.planes[k] = const_cast<uint8_t*>(frame.planeLine(k, 0));
+    return image;
 }
+
+// The unused bits of the converted samples: those the conversion was given, 0 where it narrowed
+// them, and the difference where it put narrower samples unscaled into wider words (8-bit samples
+// in 16-bit words, a 15-bit mosaic's in 16-bit planes).
+uint32_t convertedUnusedBits(const Conversion& conversion, uint32_t unusedBits)
+{
+    const unsigned from = conversion.from->sampleBits(), to = conversion.to->sampleBits();
+    if (!conversion.usesUnusedBits())
+        return from < to ? to - from : 0;
+    return sourceIsDeeper(conversion) ? 0 : unusedBits;
+}
+
+} // namespace
 
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
                   const FrameOptions& options)
 {
     destination.options = options;
-    if (sourceIsDeeper(conversion))
-        destination.options.unusedBits = 0;
-    const uint32_t result = conversion.frameConverter
-                                ? conversion.frameConverter(source, destination, options)
-                                : convertLines(source.height, options.threads, [&](uint32_t y) {
-                                      return conversion.convert(source.line(y), destination.line(y),
-                                                                source.width, options.unusedBits);
-                                  });
-    if (result != 0)
-        throw ToolError("the library converter " + conversion.name() + " returned " + std::to_string(result));
+    destination.options.unusedBits = convertedUnusedBits(conversion, options.unusedBits);
+    const VyrFrameImage src = frameImage(source), dst = frameImage(destination);
+    VyrFrameOptions frameOptions = {};
+    frameOptions.unusedBits = conversion.usesUnusedBits() ? options.unusedBits : 0;
+    if (conversion.takes(VYR_FRAME_TAKES_PATTERN))
+        frameOptions.pattern = VYR_FRAME_PATTERN_GBRG + options.phase;
+    if (conversion.takes(VYR_FRAME_TAKES_METHOD))
+        frameOptions.method =
+            options.method == Demosaic::Malvar ? VYR_FRAME_METHOD_MALVAR : VYR_FRAME_METHOD_2X2;
+    if (conversion.takes(VYR_FRAME_TAKES_BLUE_FIRST))
+        frameOptions.blueFirst = options.blueFirst;
+    frameOptions.threads = options.threads;
+    if (VyrFrameConvert(&src, &dst, &frameOptions) != VYR_FRAME_OK)
+        throw ToolError(VyrFrameLastMessage());
 }
 
 } // namespace vyr::tool

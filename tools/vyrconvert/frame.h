@@ -1,9 +1,8 @@
-// A whole frame in one format, and its conversion line by line with a library converter.
+// A whole frame in one format, its files, and its conversion through VyrFrame.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,17 +64,12 @@ void dropUnusedBits(Frame& frame, uint32_t unusedBits);
 // The unusedBits of a conversion belong to its deeper side: the source's as it is read, the
 // destination's as it is written (and shown in PNG output).
 bool sourceIsDeeper(const Conversion& conversion);
-// The unused bits a conversion takes run from 0 to the difference in bits between its two sides.
+// The unused bits a conversion takes run from 0 to this (VyrFrame's range).
 uint32_t maxUnusedBits(const Conversion& conversion);
 
-// The conversion's frame converter, or one line converter call per line (see convertLines). The
-// destination takes the options, its unused bits by the rule above; a library refusal throws.
+// The frame converted by VyrFrame into the destination, which takes the options with the unused bits
+// its samples then have. A refusal of VyrFrame throws ToolError with its message.
 void convertFrame(const Conversion& conversion, const Frame& source, Frame& destination,
                   const FrameOptions& options);
-
-// Calls convertLine(y) for lines 0 to lines - 1, split into contiguous bands, one thread each.
-// Returns 0, or a nonzero result of one of the calls.
-uint32_t convertLines(uint32_t lines, unsigned threadCount,
-                      const std::function<uint32_t(uint32_t y)>& convertLine);
 
 } // namespace vyr::tool

@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace vyr::tool {
@@ -12,26 +13,39 @@ std::vector<const Format*>& formatList()
     return formats;
 }
 
-std::vector<Conversion>& conversionList()
-{
-    static std::vector<Conversion> conversions;
-    return conversions;
-}
-
 } // namespace
 
-Registration::Registration(std::initializer_list<const Format*> formats,
-                           std::initializer_list<Conversion> conversions)
+Registration::Registration(std::initializer_list<const Format*> formats)
 {
     formatList().insert(formatList().end(), formats.begin(), formats.end());
-    conversionList().insert(conversionList().end(), conversions.begin(), conversions.end());
+}
+
+const VyrFrameFormatInfo& Format::frameFormat() const
+{
+    const VyrFrameFormatInfo* info = VyrFrameFindFormat(name);
+    if (!info)
+        std::abort(); // a format of the tool that VyrFrame does not know: a bug of the tool
+    return *info;
 }
 
 const std::vector<const Format*>& allFormats() { return formatList(); }
 
-const std::vector<Conversion>& allConversions() { return conversionList(); }
-
-std::string Conversion::name() const { return std::string(from->name) + "to" + to->name; }
+// Asked for after start-up, when every family has registered its formats.
+const std::vector<Conversion>& allConversions()
+{
+    static const std::vector<Conversion> conversions = [] {
+        std::vector<Conversion> list;
+        for (uint32_t i = 0; i < VyrFrameConversionCount(); ++i) {
+            const VyrFrameConversion* conversion = VyrFrameConversionAt(i);
+            const Format* from = findFormat(VyrFrameGetFormat(conversion->from)->name);
+            const Format* to = findFormat(VyrFrameGetFormat(conversion->to)->name);
+            if (from && to)
+                list.push_back({from, to, conversion});
+        }
+        return list;
+    }();
+    return conversions;
+}
 
 bool operator==(const PngLayout& a, const PngLayout& b)
 {

@@ -1,6 +1,6 @@
-// The formats the tool knows and the library converters between them. Each family registers its
-// own from a file of its own (family_<name>.cpp): a new format is one Format constant in a
-// Registration, a new conversion one line.
+// The formats the tool shows and reads, and the conversions VyrFrame offers between them. Each family
+// registers its formats from a file of its own (family_<name>.cpp): a new format of VyrFrame is one
+// Format constant in a Registration; its conversions come from VyrFrame's list.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "VyrFrame.h"
 #include "VyrUtility.h"
 
 namespace vyr::tool {
@@ -26,14 +27,14 @@ struct Frame;
 
 enum class Demosaic { TwoByTwo, Malvar };
 
-// The Bayer patterns by phase: the colours of a 2x2 cell, first line then second.
-inline constexpr const char* kPatternNames[4] = {"GBRG", "BGGR", "RGGB", "GRBG"};
+// The Bayer pattern of a phase (0 GBRG .. 3 GRBG): the colours of a 2x2 cell, first line then second.
+inline const char* patternName(uint32_t phase) { return VyrFramePatternName(VYR_FRAME_PATTERN_GBRG + phase); }
 
 // What a frame's pixels mean beyond their format, and the choices of conversions that need more
 // than the pixels: the Bayer pattern and method, the Bicolor colour order.
 struct FrameOptions {
     uint32_t unusedBits = 0;            // high-order bits of each sample that hold no data
-    uint32_t phase = 2;                 // Bayer colours of the top-left 2x2 cell: kPatternNames[phase]
+    uint32_t phase = 2;                 // Bayer colours of the top-left 2x2 cell: patternName(phase)
     Demosaic method = Demosaic::Malvar; // Bayer demosaicing
     bool blueFirst = false;             // Bicolor: pixel 0 of every line carries blue, not red
     unsigned threads = 1;
@@ -50,9 +51,8 @@ struct GreyPlane {
 };
 
 struct Format {
-    const char* name;
+    const char* name;    // as VyrFrame names it
     const char* summary; // one line for --help and --list
-    size_t (*bytesPerLine)(uint32_t width);
     // Writes width pixels as 8-bit R,G,B triples (for PNG output). Every format has it or
     // lineToRgb8With.
     void (*lineToRgb8)(const uint8_t* line, uint32_t width, uint8_t* rgb);
@@ -64,19 +64,12 @@ struct Format {
     void (*lineFromPng)(const uint8_t* pngRow, uint32_t width, uint8_t* line);
 
     // ---- Deep and planar formats; the defaults keep a format as above.
-    // Bits of a sample's container: with --unused-bits, the deeper side of a conversion (the one with
-    // more) holds that many fewer significant bits, right-aligned.
-    unsigned sampleBits = 8;
     // PNG output in this layout (16-bit grey or RGB) through lineToPng16 instead of 8-bit RGB through
     // lineToRgb8: big-endian samples with the significant bits moved to the top.
     PngLayout pngOutput = {};
     void (*lineToPng16)(const uint8_t* line, uint32_t width, uint32_t unusedBits, uint8_t* pngRow) = nullptr;
     // Moves full-depth samples (of a PNG or the demo scene) down to their significant bits.
     void (*dropUnusedBits)(uint8_t* line, uint32_t width, uint32_t unusedBits) = nullptr;
-    // Planar formats: the frame is this many planes one after another (red, green, blue first), each
-    // of width x height samples; a line as the line functions see it (bytesPerLine) is that line's
-    // samples of every plane in turn. A packed format is one plane.
-    unsigned planes = 1;
 
     // ---- In place of lineFromScene and lineToRgb8, for formats whose lines depend on their position
     // or the frame's options (Bayer mosaics, Bicolor colour order, significant bits).
@@ -87,39 +80,42 @@ struct Format {
 
     // Planes the demo also writes as grey PNGs, beside the converted frame.
     std::vector<GreyPlane> demoPlanes = {};
+
+    // ---- From VyrFrame.
+    const VyrFrameFormatInfo& frameFormat() const;
+    // Planar formats: the frame is this many planes one after another (red, green, blue first), each
+    // of width x height samples; a line as the line functions see it (bytesPerLine) is that line's
+    // samples of every plane in turn. A packed format is one plane.
+    unsigned planes() const { return frameFormat().planes; }
+    size_t bytesPerLine(uint32_t width) const
+    {
+        return VyrFrameLineBytes(frameFormat().format, width) * planes();
+    }
+    // Bits of a sample's container: with --unused-bits, the deeper side of a conversion (the one with
+    // more) holds that many fewer significant bits, right-aligned.
+    unsigned sampleBits() const { return frameFormat().sampleBits; }
 };
 
 using LineConverter = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
-// Converts a whole frame where one line converter call per line does not fit (several source lines
-// per output line, planar frames, more arguments). Returns 0, or what a library call that refused
-// returned; throws ToolError for frames the conversion cannot take. The destination has the
-// options already (see convertFrame); it sets what differs.
-using FrameConverter = uint32_t (*)(const Frame& source, Frame& destination, const FrameOptions& options);
 
-// Options of FrameOptions that a conversion takes from the command line.
-enum ConversionOption : unsigned { kTakesPattern = 1, kTakesMethod = 2, kTakesBlueFirst = 4 };
-
+// A conversion VyrFrame offers between two formats of the tool.
 struct Conversion {
     const Format* from;
     const Format* to;
-    LineConverter convert; // null where frameConverter is set
-    bool usesUnusedBits;
+    const VyrFrameConversion* frame; // its name, the options it takes, its range of unused bits, a note
 
-    // ---- Added fields; the defaults keep a conversion as above.
-    FrameConverter frameConverter = nullptr; // in place of convert
-    unsigned options = 0;                    // ConversionOption bits
-    const char* note = nullptr;              // for --list
-    uint32_t demoUnusedBits = 0;             // the demo's --unused-bits for it
-
-    std::string name() const; // as in the library: MONO8toRGB8888
+    bool takes(uint32_t option) const { return frame->options & option; } // VYR_FRAME_TAKES_*
+    bool usesUnusedBits() const { return takes(VYR_FRAME_TAKES_UNUSED_BITS); }
+    std::string name() const { return frame->name; } // as in the library: MONO8toRGB8888
 };
 
-// A file-scope Registration adds a family's formats and conversions at start-up.
+// A file-scope Registration adds a family's formats at start-up.
 struct Registration {
-    Registration(std::initializer_list<const Format*> formats, std::initializer_list<Conversion> conversions);
+    explicit Registration(std::initializer_list<const Format*> formats);
 };
 
-// In registration order (files in link order).
+// Formats in registration order (files in link order); conversions in VyrFrame's order, those
+// between formats the tool has.
 const std::vector<const Format*>& allFormats();
 const std::vector<Conversion>& allConversions();
 

@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""vyrutility.convert against cv2.cvtColor on the jobs both do, and against the bare C call.
+
+    PYTHONPATH=out/release/python /usr/bin/python3 bench/bench_python_cv2.py [--runs N] [--threads T]
+
+On a 1920 x 1080 frame, one run of every job after another, N times over (interleaved, so a busy
+moment of the machine touches every job alike); the figures are medians. Columns:
+  C ms        VyrFrameConvert through ctypes with its arguments made beforehand: the C call
+  convert ms  vyrutility.convert(..., out=) with the arrays made beforehand
+  overhead    convert over the C call
+  cv2 ms      cv2.cvtColor(..., dst=) on the same frame
+  cv2/ours    how many times longer cv2 takes
+Both libraries run on T threads (default 1; cv2.setNumThreads). Exits 0 with a note when cv2 (Debian's
+python3-opencv) or vyrutility cannot be imported.
+"""
+import argparse
+import ctypes
+import statistics
+import sys
+import time
+
+try:
+    import numpy as np
+    import vyrutility
+    from vyrutility import _native
+except ImportError as error:
+    print(f"skipped: vyrutility cannot be imported ({error}); set PYTHONPATH to <build>/python")
+    sys.exit(0)
+try:
+    import cv2
+except ImportError:
+    print("skipped: cv2 cannot be imported (apt-get install python3-opencv)")
+    sys.exit(0)
+
+HEIGHT, WIDTH = 1080, 1920
+
+
+def jobs(rng):
+    """(name, source array, our formats and options, cv2 code, cv2 source, destination shapes)."""
+    bgra = rng.integers(0, 256, (HEIGHT, WIDTH, 4), np.uint8)
+    bgr = np.ascontiguousarray(bgra[..., :3])
+    mosaic = rng.integers(0, 256, (HEIGHT, WIDTH), np.uint8)
+    yuy2 = rng.integers(0, 256, (HEIGHT, WIDTH, 2), np.uint8)
+    # OpenCV names a Bayer pattern by the second row's cell: its BayerBG is the RGGB sensor.
+    return [
+        ("YUY2 to BGRA", yuy2, ("YUY2", "RGB8888", {}), cv2.COLOR_YUV2BGRA_YUY2, yuy2, (HEIGHT, WIDTH, 4)),
+        ("Bayer to BGR, malvar / bilinear", mosaic, ("Bayer8", "RGB8888", {"pattern": "RGGB"}),
+         cv2.COLOR_BayerBG2BGR, mosaic, (HEIGHT, WIDTH, 3)),
+        ("Bayer to BGR, 2x2 / bilinear", mosaic, ("Bayer8", "RGB8888", {"pattern": "RGGB", "method": "2x2"}),
+         cv2.COLOR_BayerBG2BGR, mosaic, (HEIGHT, WIDTH, 3)),
+        ("BGR to HSV", bgra, ("RGB8888", "HSV", {}), cv2.COLOR_BGR2HSV, bgr, (HEIGHT, WIDTH, 3)),
+        ("BGR to Lab", bgra, ("RGB8888", "LAB", {}), cv2.COLOR_BGR2Lab, bgr, (HEIGHT, WIDTH, 3)),
+        ("BGRA to grey", bgra, ("RGB8888", "MONO8", {}), cv2.COLOR_BGRA2GRAY, bgra, (HEIGHT, WIDTH)),
+    ]
+
+
+def bare_call(src, source_format, destination_format, out, options):
+    """VyrFrameConvert with its structures made once: what a C program pays per frame."""
+    source = _native.Image(getattr_format(source_format), WIDTH, HEIGHT, src.strides[0])
+    source.planes[0] = src.ctypes.data
+    destination = _native.Image(getattr_format(destination_format), WIDTH, HEIGHT, out.strides[0])
+    destination.planes[0] = out.ctypes.data
+    frame_options = _native.Options()
+    frame_options.pattern = _native.find_pattern(options.get("pattern", "").encode())
+    if "pattern" in options:
+        frame_options.method = {"2x2": _native.METHOD_2X2}.get(options.get("method"), _native.METHOD_MALVAR)
+    frame_options.threads = options["threads"]
+    arguments = (ctypes.byref(source), ctypes.byref(destination), ctypes.byref(frame_options))
+    convert = _native.convert
+    return lambda: convert(*arguments)
+
+
+def getattr_format(name):
+    return next(i for i in range(1, 64) if _native.format_at(i - 1).contents.name.decode() == name)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--runs", type=int, default=30)
+    parser.add_argument("--threads", type=int, default=1)
+    arguments = parser.parse_args()
+    cv2.setNumThreads(arguments.threads)
+    rng = np.random.default_rng(1)
+    table = []
+    for name, src, (source_format, destination_format, options), code, cv_src, cv_shape in jobs(rng):
+        options = dict(options, threads=arguments.threads)
+        ours = vyrutility.convert(src, source_format, destination_format, **options)
+        theirs = cv2.cvtColor(cv_src, code)
+        assert theirs.shape == cv_shape
+        c_call = bare_call(src, source_format, destination_format, ours, options)
+        assert c_call() == 0
+        timed = {
+            "C": c_call,
+            "convert": lambda s=src, f=source_format, t=destination_format, o=ours, kw=options:
+                vyrutility.convert(s, f, t, out=o, **kw),
+            "cv2": lambda s=cv_src, c=code, d=theirs: cv2.cvtColor(s, c, dst=d),
+        }
+        table.append((name, timed, {key: [] for key in timed}))
+    for _ in range(arguments.runs):
+        for _, timed, seconds in table:
+            for key, run in timed.items():
+                start = time.perf_counter()
+                run()
+                seconds[key].append(time.perf_counter() - start)
+
+    print(f"{WIDTH} x {HEIGHT}, {arguments.threads} thread(s), median of {arguments.runs} interleaved runs "
+          f"(spread: the middle half of the runs, as a share of the median)")
+    print(f"{'job':34} {'C ms':>8} {'convert ms':>11} {'overhead':>9} {'cv2 ms':>8} {'cv2/ours':>9} "
+          f"{'spread':>7}")
+    for name, _, seconds in table:
+        median = {key: statistics.median(values) for key, values in seconds.items()}
+        quartiles = statistics.quantiles(seconds["convert"], n=4)
+        spread = (quartiles[2] - quartiles[0]) / median["convert"]
+        print(f"{name:34} {median['C'] * 1e3:8.3f} {median['convert'] * 1e3:11.3f} "
+              f"{(median['convert'] / median['C'] - 1) * 100:8.1f}% {median['cv2'] * 1e3:8.3f} "
+              f"{median['cv2'] / median['convert']:8.2f}x {spread * 100:6.1f}%")
+
+
+if __name__ == "__main__":
+    main()
