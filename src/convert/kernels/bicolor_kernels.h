@@ -17,7 +17,7 @@ namespace tag {
 // (pixels 0, 2, ... red or blue); with Shift every 16-bit sample shifted first.
 template <class RedFirst, class BlueFirst, bool Shift>
 struct SelectColour : Shuffles {
-    static constexpr int kIn[] = {RedFirst::kIn[0]}, kOut[] = {RedFirst::kOut[0]};
+    static constexpr int kIn[1] = {RedFirst::kIn[0]}, kOut[1] = {RedFirst::kOut[0]};
 };
 
 // Bicolor with samples of Sample bytes to RGB of Samples samples of Out bytes, blue first (or red
@@ -25,20 +25,20 @@ struct SelectColour : Shuffles {
 // neighbours' (the kernels see only pixels that have both).
 template <int Sample, int Out, int Samples, bool RedFirst>
 struct Interpolate : Shuffles {
-    static constexpr int kIn[] = {2 * Sample}, kOut[] = {Out * Samples};
+    static constexpr int kIn[1] = {2 * Sample}, kOut[1] = {Out * Samples};
 };
 
 // Bicolor to Bicolor: samples widened from In to Out bytes, shifted, exchanged where the flag says.
 template <int In, int Out>
 struct Exchange : AnyWidth {
-    static constexpr int kIn[] = {2 * In}, kOut[] = {2 * Out};
+    static constexpr int kIn[1] = {2 * In}, kOut[1] = {2 * Out};
 };
 
 // The colour of a pixel of In bytes at byte Red (or Blue) and its green at Green, each in a sample of
 // Sample bytes, to a Bicolor pixel of Out-byte samples; pixels 0, 2, ... take red, or blue.
 template <int In, int Out, int Sample, int Blue, int Green, int Red, bool BlueFirst>
 struct ColourAndGreen {
-    static constexpr int kIn[] = {In}, kOut[] = {2 * Out};
+    static constexpr int kIn[1] = {In}, kOut[1] = {2 * Out};
     static constexpr From from(int, int byte, int)
     {
         const int p = byte / (2 * Out), b = byte % Out, green = byte % (2 * Out) >= Out;

@@ -44,7 +44,7 @@ struct Steps<tag::SelectColour<RedFirst, BlueFirst, Shift>, W> {
 // sample and blue from the missing one, a pixel carrying blue the other way round.
 template <int Sample, int Out, int Samples, bool RedFirst, bool BlueFirst>
 struct InterpolatedRoute {
-    static constexpr int kIn[] = {2 * Sample, 2 * Sample}, kOut[] = {Out * Samples};
+    static constexpr int kIn[2] = {2 * Sample, 2 * Sample}, kOut[1] = {Out * Samples};
     static constexpr From from(int, int byte, int)
     {
         const int p = byte / (Out * Samples), k = byte % (Out * Samples) / Out, b = byte % Out;

@@ -27,7 +27,7 @@ namespace tag {
 template <int In, int Planes, bool Nulls = false>
 struct BytesToPlanes : Shuffles {
     static constexpr bool kNullStreams = Nulls;
-    static constexpr int kIn[] = {In}, kOut[] = {1, 1, 1, Planes == 4};
+    static constexpr int kIn[1] = {In}, kOut[4] = {1, 1, 1, Planes == 4};
     static constexpr From from(int plane, int byte, int) { return {0, byte * In + Planes - 1 - plane}; }
 };
 // Planes red, green, blue (and fourth) to RGB8888, the fourth byte 0 without a fourth plane. A null
@@ -35,7 +35,7 @@ struct BytesToPlanes : Shuffles {
 template <int Planes, bool Nulls = false>
 struct PlanesToRgb8888 : Shuffles {
     static constexpr bool kNullStreams = Nulls;
-    static constexpr int kIn[] = {1, 1, 1, Planes == 4}, kOut[] = {4};
+    static constexpr int kIn[4] = {1, 1, 1, Planes == 4}, kOut[1] = {4};
     static constexpr From from(int, int byte, int)
     {
         const int c = byte % 4;

@@ -10,7 +10,8 @@
 namespace vyr::convert::kernels {
 
 // Tags (in namespace tag) say what their kernel reads and writes:
-//   kIn[s], kOut[s]  bytes per pixel of input and output stream s
+//   kIn[s], kOut[s]  bytes per pixel of input and output stream s (in templates with their bounds
+//                    written out: clang reads no element of an array of unknown bound as a constant)
 //   kShuffles        whether bytes move across the register (SSSE3 and AVX-512 kernels), or the
 //                    kernel runs at every width (SSE2, AVX2 and AVX-512)
 //   kNullStreams     whether a null stream reads as zeros and is not written
@@ -36,7 +37,7 @@ constexpr int kZero = -1, kKept = -2;
 template <int Period, int In, int Out, int... Pick>
 struct PeriodRoute : Shuffles {
     static_assert(sizeof...(Pick) == Period * Out, "a pick for every output byte of a period");
-    static constexpr int kIn[] = {In}, kOut[] = {Out};
+    static constexpr int kIn[1] = {In}, kOut[1] = {Out};
     static constexpr From from(int, int byte, int)
     {
         constexpr int pick[] = {Pick...};

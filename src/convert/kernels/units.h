@@ -62,7 +62,7 @@ inline __m128i shiftBy(uint32_t unusedBits)
 // registers each): the words of channel c take byte Pick[c] of each pixel.
 template <int In, int... Pick>
 struct ChannelWords {
-    static constexpr int kIn[] = {In}, kOut[] = {2 * int(sizeof...(Pick))};
+    static constexpr int kIn[1] = {In}, kOut[1] = {2 * int(sizeof...(Pick))};
     static constexpr From from(int, int byte, int unit)
     {
         constexpr int pick[] = {Pick...};
