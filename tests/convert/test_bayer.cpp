@@ -240,6 +240,8 @@ Rgb cell(const uint8_t* const* lines, int64_t x, uint32_t phase, size_t bytes, b
 uint32_t reference2x2(const uint8_t* const* lines, const OutputLine& out, SensorLayout l, uint32_t width,
                       uint32_t phase, bool copyGreen, bool rightBorder, uint32_t vectorPixels)
 {
+    if (rightBorder && width < 2) // the border needs the column to its left: nothing written
+        return 0;
     const uint32_t n = rightBorder ? width - 1 : width;
     for (uint32_t x = 0; x < n; ++x) {
         Rgb c = cell(lines, x, phase ^ (x & 1), l.sampleBytes, copyGreen);
@@ -311,8 +313,6 @@ TEST_P(Bayer2x2, EveryPathFollowsTheRulesAtEveryWidthPhaseAndFlag)
         const auto calls = callsOf(c, isa(), width);
         for (uint32_t i = 0; i < 16; ++i) { // every phase, copy flag and border flag
             const uint32_t phase = i / 4, copy = i & 1 ? kSet : 0, border = i & 2 ? kSet : 0;
-            if (border && width < 2) // the border needs two columns
-                continue;
             const ColumnRange reads{0, int64_t(width) + (border ? 0 : 1)};
             const SensorShape shape{c.layout, {reads, reads}, width};
             const SensorInput input = randomInput(shape, width * 16 + phase * 4 + (copy ? 2 : 0) + !!border);
