@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "convert/bicolor.h"
+#include "convert/kernels/bicolor_kernels.h"
+#include "convert/unit_line.h"
 
 namespace vyr::convert {
 namespace {
@@ -44,32 +46,32 @@ using Rgb16161616 = Rgb<fmt::BlueFirst<2, 4, fmt::Fourth::Keep>>;
 inline bool carriesRed(size_t i, uint32_t blueFirst) { return ((i & 1) == 0) == (blueFirst == 0); }
 
 // The missing colour of a pixel is the mean of its neighbours' samples (the one neighbour's at the
-// ends); it is formed before the shift.
+// ends, none in a run of one); it is formed before the shift.
 template <class Src, class Dst>
-void bicolorToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t blueFirst)
-{
-    const uint32_t s = shift & 31;
-    auto own = [src](size_t i) { return Src::get(src, i, 0); };
-    auto put = [&](size_t i, uint32_t missing) {
-        const uint32_t o = own(i) >> s, g = Src::get(src, i, 1) >> s, m = missing >> s;
-        if (carriesRed(i, blueFirst))
-            Dst::put(dst, i, o, g, m);
-        else
-            Dst::put(dst, i, m, g, o);
-    };
-    if (count == 0)
-        return;
-    if (count < 3) {
-        put(0, 0);
-        if (count == 2)
-            put(1, own(0));
-        return;
+struct BicolorToRgb {
+    // Pixels [from, to) of a run of `count`.
+    static void pixels(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t blueFirst,
+                       size_t from, size_t to)
+    {
+        const uint32_t s = shift & 31;
+        auto own = [src](size_t i) { return Src::get(src, i, 0); };
+        for (size_t i = from; i < to; ++i) {
+            const uint32_t missing = count < 3        ? (i == 0 ? 0 : own(0))
+                                     : i == 0         ? own(1)
+                                     : i + 1 == count ? own(count - 2)
+                                                      : (own(i - 1) + own(i + 1)) >> 1;
+            const uint32_t o = own(i) >> s, g = Src::get(src, i, 1) >> s, m = missing >> s;
+            if (carriesRed(i, blueFirst))
+                Dst::put(dst, i, o, g, m);
+            else
+                Dst::put(dst, i, m, g, o);
+        }
     }
-    put(0, own(1));
-    for (size_t i = 1; i + 1 < count; ++i)
-        put(i, (own(i - 1) + own(i + 1)) >> 1);
-    put(count - 1, own(count - 2));
-}
+    static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t blueFirst)
+    {
+        pixels(src, dst, count, shift, blueFirst, 0, count);
+    }
+};
 
 // Each pixel keeps its green and the colour the pattern gives it.
 template <class Src, class Dst>
@@ -95,31 +97,105 @@ void bicolorToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t
     }
 }
 
+// ---- Unit kernels -----------------------------------------------------------------------------------------
+
+using kernels::UnitKernel;
+namespace tag = kernels::tag;
+
+// Pixel by pixel, the pattern restarting at pixel 0: whole units and a stack unit for the rest keep
+// every pixel's parity, units being of an even number of pixels.
+template <BicolorFn Rule, class K>
+struct PixelUnits {
+    template <uint32_t Unit, UnitKernel Kernel>
+    struct At {
+        static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t flag)
+        {
+            UnitStreams s;
+            s.in[0] = src;
+            s.out[0] = dst;
+            runUnitKernel<K, Unit, Kernel>(s, count, kernels::bicolorArg(shift, flag));
+        }
+    };
+};
+template <BicolorFn Rule, class K>
+constexpr BicolorPaths pixelUnits()
+{
+    return {Rule, unitEntries<BicolorFn, PixelUnits<Rule, K>::template At, K>()};
+}
+
+// The kernels convert the pixels that have both neighbours, from pixel 1: whole units, then the last
+// unit before the last pixel once more (the same bytes again); the rule converts the two ends and
+// runs too short for a unit.
+template <class Rule, class K>
+struct InterpolatingUnits {
+    template <uint32_t Unit, UnitKernel Kernel>
+    struct At {
+        static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t blueFirst)
+        {
+            if (count < Unit + 2)
+                return Rule::run(src, dst, count, shift, blueFirst);
+            const auto units = [&](size_t at, size_t n) {
+                UnitStreams s;
+                s.in[0] = src + at * K::kIn[0];
+                s.out[0] = dst + at * K::kOut[0];
+                // A kernel's pattern starts at its first pixel: blue first where that pixel carries blue.
+                Kernel(s.in, s.out, n, kernels::bicolorArg(shift, (at % 2 == 0) == (blueFirst != 0)));
+            };
+            const size_t inner = count - 2, whole = inner / Unit * Unit;
+            units(1, whole);
+            if (whole < inner)
+                units(count - 1 - Unit, Unit);
+            Rule::pixels(src, dst, count, shift, blueFirst, 0, 1);
+            Rule::pixels(src, dst, count, shift, blueFirst, count - 1, count);
+        }
+    };
+};
+template <class Src, class Dst, class K>
+constexpr BicolorPaths interpolating()
+{
+    using Rule = BicolorToRgb<Src, Dst>;
+    return {Rule::run, unitEntries<BicolorFn, InterpolatingUnits<Rule, K>::template At, K>()};
+}
+
 } // namespace
 
-const BicolorPaths kBicolor88ToRgb8888 = {bicolorToRgb<Bicolor<1>, Rgb8888>};
-const BicolorPaths kBicolor88ToRgb888 = {bicolorToRgb<Bicolor<1>, Rgb888>};
-const BicolorPaths kBicolor88ToRgbr888 = {bicolorToRgb<Bicolor<1>, Rgbr888>};
-const BicolorPaths kBicolor88ToRgb161616 = {bicolorToRgb<Bicolor<1>, Rgb161616>};
-const BicolorPaths kBicolor88ToRgb16161616 = {bicolorToRgb<Bicolor<1>, Rgb16161616>};
-const BicolorPaths kBicolor1616ToRgb8888 = {bicolorToRgb<Bicolor<2>, Rgb8888>};
-const BicolorPaths kBicolor1616ToRgb888 = {bicolorToRgb<Bicolor<2>, Rgb888>};
-const BicolorPaths kBicolor1616ToRgbr888 = {bicolorToRgb<Bicolor<2>, Rgbr888>};
-const BicolorPaths kBicolor1616ToRgb161616 = {bicolorToRgb<Bicolor<2>, Rgb161616>};
-const BicolorPaths kBicolor1616ToRgb16161616 = {bicolorToRgb<Bicolor<2>, Rgb16161616>};
+const BicolorPaths kBicolor88ToRgb8888 = interpolating<Bicolor<1>, Rgb8888, tag::Bicolor88ToRgb8888>();
+const BicolorPaths kBicolor88ToRgb888 = interpolating<Bicolor<1>, Rgb888, tag::Bicolor88ToRgb888>();
+const BicolorPaths kBicolor88ToRgbr888 = interpolating<Bicolor<1>, Rgbr888, tag::Bicolor88ToRgbr888>();
+const BicolorPaths kBicolor88ToRgb161616 = interpolating<Bicolor<1>, Rgb161616, tag::Bicolor88ToRgb161616>();
+const BicolorPaths kBicolor88ToRgb16161616 =
+    interpolating<Bicolor<1>, Rgb16161616, tag::Bicolor88ToRgb16161616>();
+const BicolorPaths kBicolor1616ToRgb8888 = interpolating<Bicolor<2>, Rgb8888, tag::Bicolor1616ToRgb8888>();
+const BicolorPaths kBicolor1616ToRgb888 = interpolating<Bicolor<2>, Rgb888, tag::Bicolor1616ToRgb888>();
+const BicolorPaths kBicolor1616ToRgbr888 = interpolating<Bicolor<2>, Rgbr888, tag::Bicolor1616ToRgbr888>();
+const BicolorPaths kBicolor1616ToRgb161616 =
+    interpolating<Bicolor<2>, Rgb161616, tag::Bicolor1616ToRgb161616>();
+const BicolorPaths kBicolor1616ToRgb16161616 =
+    interpolating<Bicolor<2>, Rgb16161616, tag::Bicolor1616ToRgb16161616>();
 
-const BicolorPaths kRgb888ToBicolor88 = {rgbToBicolor<Rgb888, Bicolor<1>>};
-const BicolorPaths kRgb8888ToBicolor88 = {rgbToBicolor<Rgb8888, Bicolor<1>>};
-const BicolorPaths kRgbr888ToBicolor88 = {rgbToBicolor<Rgbr888, Bicolor<1>>};
-const BicolorPaths kRgb888ToBicolor1616 = {rgbToBicolor<Rgb888, Bicolor<2>>};
-const BicolorPaths kRgb8888ToBicolor1616 = {rgbToBicolor<Rgb8888, Bicolor<2>>};
-const BicolorPaths kRgbr888ToBicolor1616 = {rgbToBicolor<Rgbr888, Bicolor<2>>};
-const BicolorPaths kRgb161616ToBicolor1616 = {rgbToBicolor<Rgb161616, Bicolor<2>>};
-const BicolorPaths kRgb16161616ToBicolor1616 = {rgbToBicolor<Rgb16161616, Bicolor<2>>};
+const BicolorPaths kRgb888ToBicolor88 =
+    pixelUnits<rgbToBicolor<Rgb888, Bicolor<1>>, tag::Rgb888ToBicolor88>();
+const BicolorPaths kRgb8888ToBicolor88 =
+    pixelUnits<rgbToBicolor<Rgb8888, Bicolor<1>>, tag::Rgb8888ToBicolor88>();
+const BicolorPaths kRgbr888ToBicolor88 =
+    pixelUnits<rgbToBicolor<Rgbr888, Bicolor<1>>, tag::Rgbr888ToBicolor88>();
+const BicolorPaths kRgb888ToBicolor1616 =
+    pixelUnits<rgbToBicolor<Rgb888, Bicolor<2>>, tag::Rgb888ToBicolor1616>();
+const BicolorPaths kRgb8888ToBicolor1616 =
+    pixelUnits<rgbToBicolor<Rgb8888, Bicolor<2>>, tag::Rgb8888ToBicolor1616>();
+const BicolorPaths kRgbr888ToBicolor1616 =
+    pixelUnits<rgbToBicolor<Rgbr888, Bicolor<2>>, tag::Rgbr888ToBicolor1616>();
+const BicolorPaths kRgb161616ToBicolor1616 =
+    pixelUnits<rgbToBicolor<Rgb161616, Bicolor<2>>, tag::Rgb161616ToBicolor1616>();
+const BicolorPaths kRgb16161616ToBicolor1616 =
+    pixelUnits<rgbToBicolor<Rgb16161616, Bicolor<2>>, tag::Rgb16161616ToBicolor1616>();
 
-const BicolorPaths kBicolor88ToBicolor88 = {bicolorToBicolor<Bicolor<1>, Bicolor<1>>};
-const BicolorPaths kBicolor88ToBicolor1616 = {bicolorToBicolor<Bicolor<1>, Bicolor<2>>};
-const BicolorPaths kBicolor1616ToBicolor1616 = {bicolorToBicolor<Bicolor<2>, Bicolor<2>>};
+const BicolorPaths kBicolor88ToBicolor88 =
+    pixelUnits<bicolorToBicolor<Bicolor<1>, Bicolor<1>>, tag::Bicolor88ToBicolor88>();
+const BicolorPaths kBicolor88ToBicolor1616 =
+    pixelUnits<bicolorToBicolor<Bicolor<1>, Bicolor<2>>, tag::Bicolor88ToBicolor1616>();
+const BicolorPaths kBicolor1616ToBicolor1616 =
+    pixelUnits<bicolorToBicolor<Bicolor<2>, Bicolor<2>>, tag::Bicolor1616ToBicolor1616>();
 
 } // namespace vyr::convert
 

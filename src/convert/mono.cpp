@@ -1,6 +1,7 @@
 #include "convert/mono.h"
 
 #include "convert/kernels/mono_kernels.h"
+#include "convert/unit_line.h"
 
 namespace vyr::convert {
 namespace {
@@ -67,45 +68,60 @@ using Rgb8888ToMono8 = Repack<Rgb8888, Mono8, Luma8>;
 
 } // namespace
 
-const LinePaths kMono8ToRgb8888 = {
-    line<Mono8ToRgb8888>,
-    {},
-    vectorBlocks<Mono8ToRgb8888, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb8888Sse2), nullptr,
-                 VYR_KERNEL(kernels::mono8ToRgb8888Avx2)>()};
-const LinePaths kMono8ToRgb888 = {
-    line<Mono8ToRgb888>,
-    {},
-    vectorBlocks<Mono8ToRgb888, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb888Sse2),
-                 VYR_KERNEL(kernels::mono8ToRgb888Ssse3), VYR_KERNEL(kernels::mono8ToRgb888Avx2)>()};
-const LinePaths kMono16ToMono8 = {
-    line<Mono16ToMono8>,
-    {},
-    vectorBlocks<Mono16ToMono8, 16, headTo8, VYR_KERNEL(kernels::mono16ToMono8Sse2)>()};
-const LinePaths kMono8ToRgb5551 = {
-    line<Mono8ToRgb5551>,
-    {},
-    vectorBlocks<Mono8ToRgb5551, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb5551Sse2)>()};
-const LinePaths kMono8ToRgb565 = {
-    line<Mono8ToRgb565>,
-    {},
-    vectorBlocks<Mono8ToRgb565Doubled, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb565Sse2)>()};
-const LinePaths kRgb8888ToMono8 = {
-    line<Rgb8888ToMono8>,
-    {},
-    vectorBlocks<Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2), nullptr,
-                 VYR_KERNEL(kernels::rgb8888ToMono8Avx2)>()};
+namespace tag = kernels::tag;
 
-const LinePaths kMono32ToMono8 = {line<Repack<Mono32, Mono8>>};
-const LinePaths kMono8ToMono16 = {line<Repack<Mono8, Mono16>>};
-const LinePaths kMono8ToInt8 = {line<FlipSign8>};
-const LinePaths kInt8ToMono8 = {line<FlipSign8>};
-const LinePaths kMono8ToInt16 = {line<Mono8ToInt16>};
-const LinePaths kInt16ToMono8 = {line<Int16ToMono8>};
-const LinePaths kMono16ToRgb5551 = {line<Repack<Mono16, Rgb5551>>};
-const LinePaths kMono16ToRgb565 = {line<Repack<Mono16, Rgb565>>};
-const LinePaths kMono16ToRgb8888 = {line<Repack<Mono16, Rgb8888>>};
-const LinePaths kMono16ToRgb888 = {line<Repack<Mono16, Rgb888>>};
-const LinePaths kRgb888ToMono8 = {line<Repack<Rgb888, Mono8, Luma8>>};
+// Two rules with the same bytes: the vector rule's kernels serve the scalar rule too.
+constexpr PerIsa<LineFn> kMono8ToRgb8888Kernels =
+    withEntries(vectorBlocks<Mono8ToRgb8888, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb8888Sse2), nullptr,
+                             VYR_KERNEL(kernels::mono8ToRgb8888Avx2)>(),
+                unitPaths<line<Mono8ToRgb8888>, tag::Mono8ToRgb8888>(), kAvx512);
+const LinePaths kMono8ToRgb8888 = {line<Mono8ToRgb8888>, kernelsOf(kMono8ToRgb8888Kernels),
+                                   kMono8ToRgb8888Kernels};
+
+constexpr PerIsa<LineFn> kMono8ToRgb888Kernels = withEntries(
+    vectorBlocks<Mono8ToRgb888, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb888Sse2),
+                 VYR_KERNEL(kernels::mono8ToRgb888Ssse3), VYR_KERNEL(kernels::mono8ToRgb888Avx2)>(),
+    unitPaths<line<Mono8ToRgb888>, tag::Mono8ToRgb888>(), kAvx512);
+const LinePaths kMono8ToRgb888 = {line<Mono8ToRgb888>, kernelsOf(kMono8ToRgb888Kernels),
+                                  kMono8ToRgb888Kernels};
+
+constexpr PerIsa<LineFn> kRgb8888ToMono8Kernels =
+    withEntries(vectorBlocks<Rgb8888ToMono8, 8, headTo8, VYR_KERNEL(kernels::rgb8888ToMono8Sse2), nullptr,
+                             VYR_KERNEL(kernels::rgb8888ToMono8Avx2)>(),
+                unitPaths<line<Rgb8888ToMono8>, tag::Rgb8888ToMono8>(), kAvx512);
+const LinePaths kRgb8888ToMono8 = {line<Rgb8888ToMono8>, kernelsOf(kRgb8888ToMono8Kernels),
+                                   kRgb8888ToMono8Kernels};
+
+// The scalar rule's kernels follow it for every valid unusedBits; the vector rule's SSE2 kernel is
+// the older one of blocks of 16.
+constexpr PerIsa<LineFn> kMono16ToMono8Units = unitPaths<line<Mono16ToMono8>, tag::Mono16ToMono8, 8>();
+const LinePaths kMono16ToMono8 = {
+    line<Mono16ToMono8>, kMono16ToMono8Units,
+    withEntries(vectorBlocks<Mono16ToMono8, 16, headTo8, VYR_KERNEL(kernels::mono16ToMono8Sse2)>(),
+                kMono16ToMono8Units, kAvx2, kAvx512)};
+
+constexpr PerIsa<LineFn> kMono8ToRgb5551Units = unitPaths<line<Mono8ToRgb5551>, tag::Mono8ToRgb5551, 3>();
+const LinePaths kMono8ToRgb5551 = {
+    line<Mono8ToRgb5551>, kMono8ToRgb5551Units,
+    withEntries(vectorBlocks<Mono8ToRgb5551, 16, headTo8, VYR_KERNEL(kernels::mono8ToRgb5551Sse2)>(),
+                kMono8ToRgb5551Units, kAvx2, kAvx512)};
+
+const LinePaths kMono8ToRgb565 = {
+    line<Mono8ToRgb565>, unitPaths<line<Mono8ToRgb565>, tag::Mono8ToRgb565, 2>(),
+    withEntries(vectorBlocks<Mono8ToRgb565Doubled, 8, headTo8, VYR_KERNEL(kernels::mono8ToRgb565Sse2)>(),
+                unitPaths<line<Mono8ToRgb565Doubled>, tag::Mono8ToRgb565Doubled>(), kAvx2, kAvx512)};
+
+const LinePaths kMono32ToMono8 = oneRule<Repack<Mono32, Mono8>, tag::Mono32ToMono8, 24>();
+const LinePaths kMono8ToMono16 = oneRule<Repack<Mono8, Mono16>, tag::Mono8ToMono16, 8>();
+const LinePaths kMono8ToInt8 = oneRule<FlipSign8, tag::FlipSign8>();
+const LinePaths kInt8ToMono8 = oneRule<FlipSign8, tag::FlipSign8>();
+const LinePaths kMono8ToInt16 = oneRule<Mono8ToInt16, tag::Mono8ToInt16, 8>();
+const LinePaths kInt16ToMono8 = oneRule<Int16ToMono8, tag::Int16ToMono8, 8>();
+const LinePaths kMono16ToRgb5551 = oneRule<Repack<Mono16, Rgb5551>, tag::Mono16ToRgb5551, 11>();
+const LinePaths kMono16ToRgb565 = oneRule<Repack<Mono16, Rgb565>, tag::Mono16ToRgb565, 10>();
+const LinePaths kMono16ToRgb8888 = oneRule<Repack<Mono16, Rgb8888>, tag::Mono16ToRgb8888, 8>();
+const LinePaths kMono16ToRgb888 = oneRule<Repack<Mono16, Rgb888>, tag::Mono16ToRgb888, 8>();
+const LinePaths kRgb888ToMono8 = oneRule<Repack<Rgb888, Mono8, Luma8>, tag::Rgb888ToMono8>();
 
 } // namespace vyr::convert
 

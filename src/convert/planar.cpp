@@ -3,6 +3,7 @@
 #include <array>
 
 #include "convert/kernels/planar_kernels.h"
+#include "convert/unit_line.h"
 
 namespace vyr::convert {
 namespace {
@@ -145,23 +146,103 @@ void splitVector(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue
     splitScalar(src + 4 * size_t(done), red + done, green + done, blue + done, n - done);
 }
 
+// ---- Unit kernels: the streams of each argument list ---------------------------------------------------
+
+using kernels::UnitKernel;
+namespace tag = kernels::tag;
+
+template <LineFn Rule, class K, uint32_t MaxBits = ~0u>
+constexpr LinePaths spread()
+{
+    return {Rule, unitPaths<Rule, K, MaxBits, planeStreams<K>>()};
+}
+
+// Planes of the source `plane` samples apart.
+template <PlanesFn Rule, class K, uint32_t MaxBits>
+struct GatherUnits {
+    template <uint32_t Unit, UnitKernel Kernel>
+    struct At {
+        static void run(const uint8_t* src, uint8_t* dst, size_t plane, uint32_t n, uint32_t a)
+        {
+            if (a > MaxBits)
+                return Rule(src, dst, plane, n, a);
+            UnitStreams s;
+            for (size_t k = 0; k < std::size(K::kIn) && K::kIn[k]; ++k)
+                s.in[k] = src + k * plane * K::kIn[0];
+            s.out[0] = dst;
+            runUnitKernel<K, Unit, Kernel>(s, n, a);
+        }
+    };
+};
+template <PlanesFn Rule, class K, uint32_t MaxBits = ~0u>
+constexpr Paths<PlanesFn> gather()
+{
+    return {Rule, unitEntries<PlanesFn, GatherUnits<Rule, K, MaxBits>::template At, K>()};
+}
+
+// Bytes, not pixels.
+template <uint32_t Unit, UnitKernel Kernel>
+struct MirrorUnits {
+    static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+    {
+        UnitStreams s;
+        s.in[0] = src;
+        s.out[0] = dst;
+        runUnitKernel<tag::MirrorBits, Unit, Kernel>(s, (count + 7u) / 8u, 0);
+    }
+};
+
+// Three separate planes, any of them null.
+template <uint32_t Unit, UnitKernel Kernel>
+struct MergeUnits {
+    static void run(const uint8_t* red, const uint8_t* green, const uint8_t* blue, uint8_t* dst, uint32_t n)
+    {
+        UnitStreams s;
+        s.in[0] = red, s.in[1] = green, s.in[2] = blue;
+        s.out[0] = dst;
+        runUnitKernel<tag::MergeRgb8888, Unit, Kernel>(s, n, 0);
+    }
+};
+template <uint32_t Unit, UnitKernel Kernel>
+struct SplitUnits {
+    static void run(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, uint32_t n)
+    {
+        UnitStreams s;
+        s.in[0] = src;
+        s.out[0] = red, s.out[1] = green, s.out[2] = blue;
+        runUnitKernel<tag::SplitRgb8888, Unit, Kernel>(s, n, 0);
+    }
+};
+
 } // namespace
 
-const LinePaths kRgb888ToRgbp8 = {toPlanes<Rgb888, 1, kRed, kGreen, kBlue>};
-const LinePaths kRgb8888ToRgbap8 = {toPlanes<Rgb8888, 1, kFourth, kRed, kGreen, kBlue>};
-const LinePaths kRgb101010ToRgbp16 = {toPlanes<Rgb101010, 2, kRed, kGreen, kBlue>};
-const LinePaths kRgb161616ToRgbp16 = {toPlanes<Rgb161616, 2, kRed, kGreen, kBlue>};
+const LinePaths kRgb888ToRgbp8 = spread<toPlanes<Rgb888, 1, kRed, kGreen, kBlue>, tag::Rgb888ToRgbp8>();
+const LinePaths kRgb8888ToRgbap8 =
+    spread<toPlanes<Rgb8888, 1, kFourth, kRed, kGreen, kBlue>, tag::Rgb8888ToRgbap8>();
+const LinePaths kRgb101010ToRgbp16 =
+    spread<toPlanes<Rgb101010, 2, kRed, kGreen, kBlue>, tag::Rgb101010ToRgbp16, 6>();
+const LinePaths kRgb161616ToRgbp16 =
+    spread<toPlanes<Rgb161616, 2, kRed, kGreen, kBlue>, tag::Rgb161616ToRgbp16>();
 
-const Paths<PlanesFn> kRgbp8ToRgb8888 = {fromPlanes<1, kRed, kGreen, kBlue>};
-const Paths<PlanesFn> kRgbap8ToRgb8888 = {fromPlanes<1, kRed, kGreen, kBlue, kFourth>};
-const Paths<PlanesFn> kRgbp16ToRgb8888 = {fromPlanes<2, kRed, kGreen, kBlue>};
+const Paths<PlanesFn> kRgbp8ToRgb8888 = gather<fromPlanes<1, kRed, kGreen, kBlue>, tag::Rgbp8ToRgb8888>();
+const Paths<PlanesFn> kRgbap8ToRgb8888 =
+    gather<fromPlanes<1, kRed, kGreen, kBlue, kFourth>, tag::Rgbap8ToRgb8888>();
+const Paths<PlanesFn> kRgbp16ToRgb8888 =
+    gather<fromPlanes<2, kRed, kGreen, kBlue>, tag::Rgbp16ToRgb8888, 8>();
 
-const LinePaths kReverseMono1 = {reverseMono1};
+const LinePaths kReverseMono1 = {reverseMono1, unitEntries<LineFn, MirrorUnits, tag::MirrorBits>()};
 
+// The kernels take null planes too; the vector rule, which has all three, keeps its older SSE2 kernel.
+constexpr PerIsa<MergeFn> kMergeUnits = unitEntries<MergeFn, MergeUnits, tag::MergeRgb8888>();
 const Paths<MergeFn> kMergeMono8ToRgb8888 = {
-    mergeScalar, {}, {mergeVector<mergePlain>, VYR_KERNEL(mergeVector<kernels::mergeSse2>)}};
+    mergeScalar, kMergeUnits,
+    withEntries(PerIsa<MergeFn>{mergeVector<mergePlain>, VYR_KERNEL(mergeVector<kernels::mergeSse2>)},
+                kMergeUnits, kAvx512)};
+constexpr PerIsa<SplitFn> kSplitUnits = unitEntries<SplitFn, SplitUnits, tag::SplitRgb8888>();
 const Paths<SplitFn> kSplitRgb8888ToMono8 = {
-    splitScalar, {}, {splitVector<splitPlain>, VYR_KERNEL(splitVector<kernels::splitSse2>)}};
+    splitScalar, kSplitUnits,
+    withEntries(PerIsa<SplitFn>{splitVector<splitPlain>, VYR_KERNEL(splitVector<kernels::splitSse2>)},
+                kSplitUnits, kAvx512)};
 
 } // namespace vyr::convert
 

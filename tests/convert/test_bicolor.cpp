@@ -148,23 +148,32 @@ uint32_t pathFlag(const BicolorCase& c, uint32_t flag)
     return name == "Bicolor88toBicolor88" ? 1 : name == "Bicolor1616toBicolor1616" ? flag == 0 : flag;
 }
 
+// Every path of a case at an instruction set, and at plain the export, each taking the shift and flag
+// in one argument.
+std::vector<std::pair<std::string, Path>> pathsOf(const BicolorCase& c, Isa isa)
+{
+    std::vector<std::pair<std::string, Path>> paths;
+    for (const auto& p : pathsAt(*c.paths, isa)) {
+        paths.emplace_back(p.name, [&c, fn = p.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) {
+            fn(s, d, n, c.args == 5 ? arg & 0xFF : 0, pathFlag(c, flagOf(arg)));
+        });
+    }
+    if (isa == convert::kPlain)
+        paths.emplace_back("export", c.exported);
+    return paths;
+}
+
 // Both colour orders, flags other than 1 acting as set, shifts including those taken modulo 32.
 TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 {
     const std::vector<uint32_t> none = {0}, flags = {0, 1, 0x10000}, shifts = {0, 3, 15, 20, 35};
-    std::vector<std::pair<std::string, Path>> paths;
-    for (const auto& p : pathsAt(*c().paths, isa())) {
-        paths.emplace_back(p.name, [&, fn = p.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) {
-            fn(s, d, n, c().args == 5 ? arg & 0xFF : 0, pathFlag(c(), flagOf(arg)));
-        });
-    }
-    if (isa() == convert::kPlain)
-        paths.emplace_back("export", c().exported);
+    const auto paths = pathsOf(c(), isa());
     for (uint32_t flag : c().args >= 4 ? flags : none) {
         for (uint32_t shift : c().args == 5 ? shifts : none) {
             const LineShape shape{{c().srcBpp}, {c().dstBpp}, flag << 8 | shift};
             for (const auto& [name, path] : paths) {
-                EXPECT_TRUE(matchesReference(shape, path, c().reference, countsUpTo(48, {255, 1001})))
+                EXPECT_TRUE(matchesReference(shape, path, c().reference,
+                                             countsUpTo(kCountsThroughUnits, {255, 1001})))
                     << name << ", flag " << flag << ", shift " << shift;
             }
         }
@@ -172,6 +181,32 @@ TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 }
 
 INSTANTIATE_TEST_SUITE_P(Converters, Bicolor, atEveryIsa(kCases), IsaCaseName());
+
+// Sweep input n as a source pixel: a Bicolor88 pixel takes n scrambled (an odd multiple modulo 2^16
+// takes every value once, beside varied neighbours), an RGB888 pixel takes n.
+void putInput(uint8_t* src, uint32_t bytes, uint32_t i, uint32_t n)
+{
+    const uint32_t v = bytes == 2 ? n * 0x9E37u : n;
+    for (uint32_t k = 0; k < bytes; ++k)
+        src[bytes * i + k] = uint8_t(v >> 8 * k);
+}
+
+// Sources of up to 24 bits: every value, in both colour orders.
+class BicolorEveryInput : public IsaTest<BicolorCase> {};
+TEST_P(BicolorEveryInput, OnEveryPath)
+{
+    const uint32_t bytes = c().srcBpp;
+    const auto put = [bytes](uint8_t* s, uint32_t, uint32_t i, uint32_t n) { putInput(s, bytes, i, n); };
+    for (uint32_t flag : {0u, 1u}) {
+        EXPECT_TRUE(sweepPaths(1u << 8 * bytes, {bytes}, {c().dstBpp}, put, c().reference,
+                               pathsOf(c(), isa()), flag << 8))
+            << "flag " << flag;
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Converters, BicolorEveryInput,
+                         atEveryIsa(kCases,
+                                    [](auto& c, Isa i) { return c.srcBpp <= 3 && hasPathAt(*c.paths, i); }),
+                         IsaCaseName());
 
 } // namespace
 } // namespace vyr::test

@@ -53,8 +53,16 @@ const LineCase kCases[] = {
 };
 
 class Planar : public IsaTest<LineCase> {};
-TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(c(), isa()); }
+TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(c(), isa(), {}, kCountsThroughUnits); }
 INSTANTIATE_TEST_SUITE_P(Converters, Planar, atEveryIsa(kCases), IsaCaseName());
+
+// RGB888 pixels and MONO1 bytes: every value.
+class PlanarEveryInput : public IsaTest<LineCase> {};
+TEST_P(PlanarEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
+INSTANTIATE_TEST_SUITE_P(
+    Converters, PlanarEveryInput,
+    atEveryIsa(kCases, [](auto& c, Isa i) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, i); }),
+    IsaCaseName());
 
 // (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.
 TEST(ReverseMono1, CountsThatWrapWriteNothing)
@@ -90,25 +98,31 @@ const PlanesCase kPlanesCases[] = {
 class PlanarSource : public IsaTest<PlanesCase> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, atEveryIsa(kPlanesCases), IsaCaseName());
 
-// Blue, green, red (and fourth) from the first `count` samples of planes red, green, blue (and fourth),
-// the planes `count` or 3 x `count` samples apart (width x height, either way round).
+// Blue, green, red (and fourth) from the first `n` samples of planes red, green, blue (and fourth) of
+// `planeBytes` bytes each, the fourth byte 0 without a fourth plane.
+Path gathered(const PlanesCase& c, uint32_t height, uint32_t a)
+{
+    return [&c, height, a](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+        const size_t planeBytes = size_t(height) * n * c.sampleBytes;
+        for (size_t i = 0; i < n; ++i) {
+            d[4 * i + 3] = 0;
+            for (size_t k = 0; k < c.planes; ++k) {
+                const uint32_t v = loadLe(s + k * planeBytes + i * c.sampleBytes, c.sampleBytes);
+                d[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c.sampleBytes - 1) * (8 - a));
+            }
+        }
+    };
+}
+
+// The planes `count` or 3 x `count` samples apart (width x height, either way round).
 TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
 {
     std::vector<NamedPath<cv::PlanesFn>> paths = pathsAt(*c().paths, isa());
     for (uint32_t a = 0; a <= c().maxUnusedBits; ++a) {
         for (uint32_t height : {1u, 3u}) {
-            const uint32_t planeBytes = height * c().sampleBytes;
-            const LineShape shape{{c().planes * planeBytes}, {4}, a, mixedSamples(c().sampleBytes)};
-            const Path reference = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
-                for (size_t i = 0; i < n; ++i) {
-                    d[4 * i + 3] = 0;
-                    for (size_t k = 0; k < c().planes; ++k) {
-                        const uint32_t v =
-                            loadLe(s + k * n * planeBytes + i * c().sampleBytes, c().sampleBytes);
-                        d[4 * i + (k < 3 ? 2 - k : 3)] = uint8_t(v >> (c().sampleBytes - 1) * (8 - a));
-                    }
-                }
-            };
+            const LineShape shape{
+                {c().planes * height * c().sampleBytes}, {4}, a, mixedSamples(c().sampleBytes)};
+            const Path reference = gathered(c(), height, a);
             const auto exported = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
                 // width and height either way round; the reserved arguments are not read
                 EXPECT_EQ(0u,
@@ -118,7 +132,8 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
                 const Path path = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
                     p.fn(s, d, size_t(n) * height, n, a);
                 };
-                EXPECT_TRUE(matchesReference(shape, path, reference, countsUpTo(48, {257, 4099})))
+                EXPECT_TRUE(
+                    matchesReference(shape, path, reference, countsUpTo(kCountsThroughUnits, {257, 4099})))
                     << p.name << ", unusedBits " << a << ", height " << height;
             }
             if (isa() == cv::kPlain) {
@@ -127,6 +142,31 @@ TEST_P(PlanarSource, GathersTheFirstCountSamplesOfEveryPlane)
             }
         }
     }
+}
+
+// Input n of a sweep as pixel i of three planes red, green, blue of `count` bytes: red n >> 16, green
+// n >> 8, blue n.
+void putColourPlanes(uint8_t* src, uint32_t count, uint32_t i, uint32_t n)
+{
+    for (uint32_t k = 0; k < 3; ++k)
+        src[k * count + i] = uint8_t(n >> 8 * (2 - k));
+}
+
+// Three planes of bytes: every colour.
+class PlanarSourceEveryColour : public IsaTest<PlanesCase> {};
+INSTANTIATE_TEST_SUITE_P(Planar, PlanarSourceEveryColour,
+                         atEveryIsa(kPlanesCases,
+                                    [](auto& c, Isa i) {
+                                        return c.planes == 3 && c.sampleBytes == 1 && hasPathAt(*c.paths, i);
+                                    }),
+                         IsaCaseName());
+TEST_P(PlanarSourceEveryColour, OnEveryPath)
+{
+    std::vector<std::pair<std::string, Path>> paths;
+    for (const auto& p : pathsAt(*c().paths, isa()))
+        paths.emplace_back(
+            p.name, [fn = p.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) { fn(s, d, n, n, 0); });
+    EXPECT_TRUE(sweepPaths(1u << 24, {3}, {4}, putColourPlanes, gathered(c(), 1, 0), paths, 0));
 }
 
 // Three guarded planes, red first, each at its own placement; null where not given (bit k: plane k).
@@ -181,8 +221,8 @@ TEST_P(MergeSplit, EveryPathEveryCountPlacementAndNullPlane)
         splits.push_back({"export", splitExport, false});
     }
     for (unsigned given = 0; given < 8; ++given) {
-        for (uint32_t count : given == 7 ? countsUpTo(48) : countsUpTo(20, {1000})) {
-            const size_t placements = count > 48 || count % 16 == 1 ? 68 : 20;
+        for (uint32_t count : given == 7 ? countsUpTo(kCountsThroughUnits) : countsUpTo(20, {1000})) {
+            const size_t placements = count > kCountsThroughUnits || count % 16 == 1 ? 68 : 20;
             for (size_t placement = 0; placement < placements; ++placement) {
                 SCOPED_TRACE("planes given " + std::to_string(given) + ", count " + std::to_string(count) +
                              ", placement " + std::to_string(placement));
@@ -216,6 +256,18 @@ TEST_P(MergeSplit, EveryPathEveryCountPlacementAndNullPlane)
             }
         }
     }
+}
+
+// Merge of three planes: every colour, as three planes of one buffer gathered.
+TEST_P(MergeSplit, MergesEveryColour)
+{
+    std::vector<std::pair<std::string, Path>> paths;
+    for (const auto& merge : pathsAt(cv::kMergeMono8ToRgb8888, isa())) {
+        paths.emplace_back(merge.name, [fn = merge.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+            fn(s, s + n, s + 2 * size_t(n), d, n);
+        });
+    }
+    EXPECT_TRUE(sweepPaths(1u << 24, {3}, {4}, putColourPlanes, gathered(kPlanesCases[0], 1, 0), paths, 0));
 }
 
 } // namespace

@@ -57,7 +57,8 @@ std::string describe(const Placement& p)
         std::vector<uint8_t> expected = before;
         if (count)
             reference(source.data(), expected.data(), count, shape.arg);
-        const bool wide = count > 48 || count % 16 == 1;
+        // Every offset where a run ends one pixel into a block of 16, and for the long runs.
+        const bool wide = count > kCountsThroughUnits || count % 16 == 1;
         GuardedBuffer src(srcBytes, {Flush::Front, 0}, kMaxGap), dst(dstBytes, {Flush::Front, 0}, kMaxGap);
         for (const auto& [sp, dp] : placements(dstBytes >= convert::kernels::kStreamingBytes ? 2
                                                : wide                                        ? 64
@@ -152,14 +153,14 @@ LineFn vectorRule(const LineCase& c) { return c.vectorRule ? c.vectorRule : c.ru
 
 } // namespace
 
-void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling>& telling)
+void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling>& telling, uint32_t countsTo)
 {
     ASSERT_EQ(c.vectorWhen != VectorWhen::Never, c.paths->hasVectorRule()) << "a vector rule in the table";
     const std::vector<uint32_t> bits = unusedBitsToTest(c);
     for (uint32_t a : bits) {
         const LineShape shape{c.rule.src, c.rule.dst, a, mixedSamples(c.sampleBytes)};
         const bool edge = a == bits.front() || (a == bits.back() && c.maxUnusedBits != kAnyUnusedBits);
-        const std::vector<uint32_t> counts = edge ? countsUpTo(48) : countsUpTo(17, {1000});
+        const std::vector<uint32_t> counts = edge ? countsUpTo(countsTo) : countsUpTo(17, {1000});
         for (const auto& p : pathsAt(*c.paths, isa)) {
             if (p.vectorRule && !vectorPathsRun(c, a))
                 continue;
@@ -225,29 +226,32 @@ template <class Job>
 
 } // namespace
 
-::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ)
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ, uint32_t a)
 {
     constexpr uint32_t kLine = 1 << 16;
-    const uint32_t a = c.maxUnusedBits == kAnyUnusedBits ? 5 : 0;
     const auto paths = pathsAt(*c.paths, isa);
     const auto any = [&](bool vector) {
         return std::any_of(paths.begin(), paths.end(), [&](const auto& p) { return p.vectorRule == vector; });
     };
     const bool scalarRef = any(false) || (differ && isa == convert::kPlain), vectorRef = any(true);
     const Run in = c.rule.src;
-    // Whole units of every sampled layout (up to 4 pixels a unit), so no line ends inside one.
-    const uint32_t inputs = (((1u << 24) + kSweepStride - 1) / kSweepStride + 3) / 4 * 4;
+    // A source unit of one or two bytes takes every value once (an input is a unit); otherwise whole
+    // units of every sampled layout (up to 4 pixels a unit), so no line ends inside one.
+    const bool small = in.bytes < 3 && !c.sweepInput;
+    const uint32_t stride = small ? 1 : kSweepStride, perInput = small ? in.pixels : 1;
+    const uint32_t inputs = small ? 1u << 8 * in.bytes : (((1u << 24) + stride - 1) / stride + 3) / 4 * 4;
     return inParallel((inputs + kLine - 1) / kLine, [&](uint32_t line) -> ::testing::AssertionResult {
-        const uint32_t first = line * kLine, count = std::min(kLine, inputs - first);
+        const uint32_t first = line * kLine, count = std::min(kLine, inputs - first) * perInput;
         GuardedBuffer src(in.of(count), {Flush::Back, 0});
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint32_t n = (first + i) * kSweepStride;
+        for (uint32_t i = 0; i < count / perInput; ++i) {
+            const uint32_t n = (first + i) * stride;
             if (c.sweepInput) {
                 c.sweepInput(src.data(), i, n);
                 continue;
             }
             uint8_t* p = src.data() + in.bytes * i;
-            p[0] = uint8_t(n), p[1] = uint8_t(n >> 8), p[2] = uint8_t(n >> 16);
+            for (uint32_t k = 0; k < std::min(in.bytes, 3u); ++k)
+                p[k] = uint8_t(n >> 8 * k);
             if (in.bytes == 4)
                 p[3] = uint8_t((n * 2654435761u) >> 24);
         }
@@ -260,6 +264,8 @@ template <class Job>
             vectorRule(c)(src.data(), vector.data(), count, a);
         GuardedBuffer dst(bytes, {Flush::Back, 0});
         for (const auto& p : paths) {
+            if (p.vectorRule && !vectorPathsRun(c, a))
+                continue;
             const std::vector<uint8_t>& expected = p.vectorRule ? vector : scalar;
             std::fill(dst.data(), dst.data() + bytes, uint8_t(0xC3));
             p.fn(src.data(), dst.data(), count, a);
@@ -270,8 +276,45 @@ template <class Job>
         }
         for (uint32_t i = 0; differ && isa == convert::kPlain && i < count; ++i) {
             if (!differ(src.data() + in.bytes * i, &scalar[outBpp * i], &vector[outBpp * i]))
-                return ::testing::AssertionFailure()
-                       << "the rules differ at input " << (first + i) * kSweepStride;
+                return ::testing::AssertionFailure() << "the rules differ at input " << (first + i) * stride;
+        }
+        return ::testing::AssertionSuccess();
+    });
+}
+
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ)
+{
+    const uint32_t a = c.maxUnusedBits == kAnyUnusedBits ? 5 : 0;
+    for (uint32_t bits = a; bits <= (a == 0 ? c.maxUnusedBits : a); ++bits) {
+        if (::testing::AssertionResult r = sweepEveryInput(c, isa, differ, bits); !r)
+            return r << ", unusedBits " << bits;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult sweepPaths(uint32_t inputs, const Run& in, const Run& out, const LineInput& put,
+                                      const Path& reference,
+                                      const std::vector<std::pair<std::string, Path>>& paths, uint32_t arg)
+{
+    constexpr uint32_t kLine = 1 << 16;
+    const uint32_t stride = inputs > kLine ? kSweepStride : 1, swept = (inputs + stride - 1) / stride;
+    return inParallel((swept + kLine - 1) / kLine, [&](uint32_t line) -> ::testing::AssertionResult {
+        const uint32_t first = line * kLine, count = std::min(kLine, swept - first);
+        GuardedBuffer src(in.of(count), {Flush::Back, 0});
+        for (uint32_t i = 0; i < count; ++i)
+            put(src.data(), count, i, (first + i) * stride);
+        src.makeReadOnly();
+        const size_t bytes = out.of(count);
+        std::vector<uint8_t> expected(bytes, 0xC3);
+        reference(src.data(), expected.data(), count, arg);
+        GuardedBuffer dst(bytes, {Flush::Back, 0});
+        for (const auto& [name, path] : paths) {
+            std::fill(dst.data(), dst.data() + bytes, uint8_t(0xC3));
+            path(src.data(), dst.data(), count, arg);
+            const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), bytes);
+            if (!dst.surroundingsIntact() || !same)
+                return ::testing::AssertionFailure() << name << ", line " << line << ": "
+                                                     << (same ? "wrote outside its run" : same.message());
         }
         return ::testing::AssertionSuccess();
     });

@@ -117,11 +117,14 @@ struct LineShape {
 
 // Counts 0..upTo and a few large ones that take the middle through many blocks.
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {63, 64, 65, 255, 1000, 4099});
+// Counts through three units of the widest kernels (64 pixels) and into a fourth.
+constexpr uint32_t kCountsThroughUnits = 3 * 64 + 1;
 // Past the streaming-store threshold of the kernels.
 uint32_t streamingCount(const LineShape& shape);
 
 // The path writes what the reference does and nothing else. Source and destination lie flush against
-// either guard, and at every offset 0..63 from a page (counts 1, 17, 33 and above 48) or 0..7.
+// either guard, and at every offset 0..63 from a page (counts 1, 17, 33, ... and above
+// kCountsThroughUnits) or 0..7.
 ::testing::AssertionResult matchesReference(const LineShape& shape, const Path& path, const Path& reference,
                                             const std::vector<uint32_t>& counts);
 
@@ -187,9 +190,11 @@ struct Telling {
     std::vector<uint8_t> src, want, wantVector = {};
 };
 
-// For every valid unusedBits every path at `isa` follows its rule; at plain the export takes the right
-// rule. Then the telling values of the converter.
-void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling>& telling = {});
+// For every valid unusedBits every path at `isa` follows its rule, at the ends of the range over every
+// count up to `countsTo` (and some large ones); at plain the export takes the right rule. Then the
+// telling values of the converter.
+void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling>& telling = {},
+                           uint32_t countsTo = 48);
 
 // ---- Every input --------------------------------------------------------------------------------------
 
@@ -197,8 +202,20 @@ void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling
 using Differ = bool (*)(const uint8_t* in, const uint8_t* scalar, const uint8_t* vector);
 
 // Every path at `isa` against its reference over every 24-bit input (every 61st under qemu and the
-// sanitizers); at plain the rules' outputs held to differ only where `differ` allows.
+// sanitizers), or every value of a source unit of one or two bytes (without sweepInput), at every valid
+// unusedBits; at plain the rules' outputs held to differ only where `differ` allows.
 ::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ = nullptr);
+// The same at one unusedBits.
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ, uint32_t unusedBits);
+
+// Writes input n as pixel i of a source line of `count` pixels.
+using LineInput = std::function<void(uint8_t* src, uint32_t count, uint32_t i, uint32_t n)>;
+
+// Every input n in [0, inputs) (every 61st of 2^24 under qemu and the sanitizers) in lines of up to
+// 65536 pixels: every path gives the reference's bytes and writes nothing else.
+::testing::AssertionResult sweepPaths(uint32_t inputs, const Run& src, const Run& dst, const LineInput& put,
+                                      const Path& reference,
+                                      const std::vector<std::pair<std::string, Path>>& paths, uint32_t arg);
 
 // ---- Reference arithmetic ---------------------------------------------------------------------------
 

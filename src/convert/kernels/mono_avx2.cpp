@@ -73,3 +73,6 @@ void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_
 }
 
 } // namespace vyr::convert::kernels
+
+#define VYR_MONO_AT(K) VYR_UNITS(unitsAvx2, K)
+VYR_MONO_ANY_WIDTH(VYR_MONO_AT)

@@ -162,3 +162,6 @@ void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_
 }
 
 } // namespace vyr::convert::kernels
+
+#define VYR_MONO_AT(K) VYR_UNITS(unitsSse2, K)
+VYR_MONO_ANY_WIDTH(VYR_MONO_AT)

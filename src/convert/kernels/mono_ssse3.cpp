@@ -1,8 +1,7 @@
 #include <tmmintrin.h>
 
 #include "convert/kernels/mono_kernels.h"
-#include "convert/kernels/store.h"
-#include "convert/kernels/vec.h"
+#include "convert/kernels/mono_steps.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -44,3 +43,6 @@ void mono8ToRgb888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_
 }
 
 } // namespace vyr::convert::kernels
+
+#define VYR_MONO_AT(K) VYR_UNITS(unitsSsse3, K)
+VYR_MONO_SHUFFLES(VYR_MONO_AT)

@@ -1,7 +1,9 @@
 // The grey kernels written once over the register vocabulary of vec.h.
 #pragma once
 
+#include "convert/kernels/mono_kernels.h"
 #include "convert/kernels/store.h"
+#include "convert/kernels/units.h"
 #include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
@@ -34,6 +36,270 @@ struct Rgb8888ToMono8 {
     {
         for (size_t i = 0; i < pixels; i += W::kBytes)
             W::template store<Stream>(dst + i, lumaBytes<W>(src + 4 * i));
+    }
+};
+
+// ---- Unit kernels ------------------------------------------------------------------------------------
+
+// The unit's bytes zero-extended to words: the first half of the pixels, then the second.
+template <class W>
+inline void widenedBytes(const uint8_t* p, typename W::V& first, typename W::V& second)
+{
+    first = W::loadWidened8(p);
+    second = W::loadWidened8(p + W::kBytes / 2);
+}
+
+// Words of a unit (two registers) through f, packed to a register of bytes.
+template <class K, class W, class F>
+inline typename W::V bytesOfWords(const uint8_t* const* in, size_t i, F f)
+{
+    return W::packus16Ordered(f(loadUnit<K, W>(in, 0, i, 0)), f(loadUnit<K, W>(in, 0, i, 1)));
+}
+
+// Bytes of a unit widened to words, through f, stored as two registers of words.
+template <class K, class W, bool Stream, class F>
+inline void wordsOfBytes(const uint8_t* const* in, uint8_t* const* out, size_t i, F f)
+{
+    typename W::V first, second;
+    widenedBytes<W>(in[0] + i, first, second);
+    storeUnit<K, W, Stream>(out, 0, i, 0, f(first));
+    storeUnit<K, W, Stream>(out, 0, i, 1, f(second));
+}
+
+template <class W>
+struct Steps<tag::Mono16ToMono8, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const auto low = [&](typename W::V v) { return W::and_(W::srl16(v, shift), W::set16(0xFF)); };
+        storeUnit<tag::Mono16ToMono8, W, Stream>(out, 0, i, 0,
+                                                 bytesOfWords<tag::Mono16ToMono8, W>(in, i, low));
+    }
+};
+
+template <class W>
+struct Steps<tag::Mono32ToMono8, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<24>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        using K = tag::Mono32ToMono8;
+        typename W::V v[4];
+        eachInput<K, W>(
+            in, i, [&](size_t k, typename W::V x) { v[k] = W::and_(W::srl32(x, shift), W::set32(0xFF)); });
+        storeUnit<K, W, Stream>(out, 0, i, 0, W::bytesOf32Ordered(v[0], v[1], v[2], v[3]));
+    }
+};
+
+template <class W>
+struct Steps<tag::Mono8ToMono16, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordsOfBytes<tag::Mono8ToMono16, W, Stream>(in, out, i,
+                                                    [&](typename W::V v) { return W::sll16(v, shift); });
+    }
+};
+
+// The offset is added whatever the depth: it flips bit 15.
+template <class W>
+struct Steps<tag::Mono8ToInt16, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordsOfBytes<tag::Mono8ToInt16, W, Stream>(in, out, i, [&](typename W::V v) {
+            return W::xor_(W::sll16(v, shift), W::set16(int16_t(0x8000)));
+        });
+    }
+};
+
+template <class W>
+struct Steps<tag::FlipSign8, W> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const typename W::V v = loadUnit<tag::FlipSign8, W>(in, 0, i, 0);
+        storeUnit<tag::FlipSign8, W, Stream>(out, 0, i, 0, W::xor_(v, W::set16(int16_t(0x8080))));
+    }
+};
+
+// q = v / 2^s truncated toward zero (a bias of 2^s - 1 for negative v), + 128, saturated to a byte.
+// Full depth takes floor(v / 256) + 128 instead: no bias.
+template <class W>
+struct Steps<tag::Int16ToMono8, W> {
+    __m128i shift;
+    typename W::V bias;
+    explicit Steps(uint32_t a)
+        : shift(shiftBy<8>(a)), bias(W::set16(int16_t(a == 0 ? 0 : (1 << (8 - a)) - 1)))
+    {
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const auto offset = [&](typename W::V v) {
+            const typename W::V q = W::sra16(W::add16(v, W::and_(W::template srai16<15>(v), bias)), shift);
+            return W::adds16(q, W::set16(128));
+        };
+        storeUnit<tag::Int16ToMono8, W, Stream>(out, 0, i, 0,
+                                                bytesOfWords<tag::Int16ToMono8, W>(in, i, offset));
+    }
+};
+
+// One value c in the three fields of RGB5551, ORed (a value wider than a field spills).
+template <class W>
+inline typename W::V rgb5551Fields(typename W::V c)
+{
+    return W::or_(W::or_(c, W::template slli16<5>(c)), W::template slli16<10>(c));
+}
+
+// Green g and c = g >> 1 in the fields of RGB565, ORed.
+template <class W>
+inline typename W::V rgb565Fields(typename W::V g)
+{
+    const typename W::V c = W::template srli16<1>(g);
+    return W::or_(W::or_(W::template slli16<11>(c), W::template slli16<5>(g)), c);
+}
+
+// Each word of the input through f to a word of the output.
+template <class K, class W, bool Stream, class F>
+inline void wordToWord(const uint8_t* const* in, uint8_t* const* out, size_t i, F f)
+{
+    eachInput<K, W>(in, i, [&](size_t k, typename W::V v) { storeUnit<K, W, Stream>(out, 0, i, k, f(v)); });
+}
+
+template <class W>
+struct Steps<tag::Mono16ToRgb5551, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<11>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordToWord<tag::Mono16ToRgb5551, W, Stream>(in, out, i, [&](typename W::V v) {
+            return rgb5551Fields<W>(W::and_(W::srl16(v, shift), W::set16(31)));
+        });
+    }
+};
+
+template <class W>
+struct Steps<tag::Mono16ToRgb565, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<10>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordToWord<tag::Mono16ToRgb565, W, Stream>(in, out, i, [&](typename W::V v) {
+            return rgb565Fields<W>(W::and_(W::srl16(v, shift), W::set16(63)));
+        });
+    }
+};
+
+// c in the low byte of every word, doubled to both bytes, doubled again to four.
+template <class W>
+struct Steps<tag::Mono16ToRgb8888, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        using K = tag::Mono16ToRgb8888;
+        eachInput<K, W>(in, i, [&](size_t k, typename W::V v) {
+            const typename W::V c = W::and_(W::srl16(v, shift), W::set16(0xFF));
+            const typename W::V cc = W::or_(c, W::template slli16<8>(c));
+            W::template storeLanes<Stream>(out[0] + 4 * i + 2 * k * W::kBytes, W::unpacklo16(cc, cc),
+                                           W::unpackhi16(cc, cc));
+        });
+    }
+};
+
+// The low byte of every word to all three bytes of a pixel.
+using WordLowTo3 = PixelRoute<2, 3, 0, 0, 0>;
+
+template <class W>
+struct Steps<tag::Mono16ToRgb888, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V c[2];
+        eachInput<tag::Mono16ToRgb888, W>(in, i,
+                                          [&](size_t k, typename W::V v) { c[k] = W::srl16(v, shift); });
+        const typename W::V* words[1] = {c};
+        routeToMemory<WordLowTo3, W, Stream>(words, out, i);
+    }
+};
+
+// The grey value shifted, unmasked: a value wider than a field spills into the next.
+template <class W>
+struct Steps<tag::Mono8ToRgb5551, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<3>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordsOfBytes<tag::Mono8ToRgb5551, W, Stream>(
+            in, out, i, [&](typename W::V v) { return rgb5551Fields<W>(W::srl16(v, shift)); });
+    }
+};
+
+template <class W>
+struct Steps<tag::Mono8ToRgb565, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<2>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordsOfBytes<tag::Mono8ToRgb565, W, Stream>(
+            in, out, i, [&](typename W::V v) { return rgb565Fields<W>(W::srl16(v, shift)); });
+    }
+};
+
+template <class W>
+struct Steps<tag::Mono8ToRgb565Doubled, W> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        wordsOfBytes<tag::Mono8ToRgb565Doubled, W, Stream>(in, out, i, [](typename W::V v) {
+            const typename W::V doubled = W::or_(v, W::template slli16<8>(v));
+            const typename W::V red = W::and_(doubled, W::set16(int16_t(0xF800)));
+            const typename W::V green = W::and_(W::template srli16<5>(doubled), W::set16(0x07C0));
+            return W::or_(W::or_(red, green), W::template srli16<11>(doubled));
+        });
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb8888ToMono8, W> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        storeUnit<tag::Rgb8888ToMono8, W, Stream>(out, 0, i, 0, lumaBytes<W>(in[0] + 4 * i));
+    }
+};
+
+// RGB888 spread to RGB8888 with a 0 fourth byte, then as RGB8888.
+using Rgb888ToQuads = PixelRoute<3, 4, 0, 1, 2, kZero>;
+
+template <class W>
+struct Steps<tag::Rgb888ToMono8, W> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V q[4];
+        routeToRegisters<Rgb888ToQuads, W>(in, i, q);
+        storeUnit<tag::Rgb888ToMono8, W, Stream>(
+            out, 0, i, 0, W::bytesOf32Ordered(luma<W>(q[0]), luma<W>(q[1]), luma<W>(q[2]), luma<W>(q[3])));
     }
 };
 

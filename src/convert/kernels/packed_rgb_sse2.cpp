@@ -1,8 +1,7 @@
 #include <emmintrin.h>
 
 #include "convert/kernels/packed_rgb_kernels.h"
-#include "convert/kernels/store.h"
-#include "convert/kernels/vec.h"
+#include "convert/kernels/packed_rgb_steps.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -153,3 +152,6 @@ void rgb101010ToRgb8888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uin
 }
 
 } // namespace vyr::convert::kernels
+
+#define VYR_PACKED_RGB_AT(K) VYR_UNITS(unitsSse2, K)
+VYR_PACKED_RGB_ANY_WIDTH(VYR_PACKED_RGB_AT)

@@ -1,8 +1,7 @@
 #include <tmmintrin.h>
 
 #include "convert/kernels/packed_rgb_kernels.h"
-#include "convert/kernels/store.h"
-#include "convert/kernels/vec.h"
+#include "convert/kernels/packed_rgb_steps.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -63,3 +62,6 @@ void rgbr888ToRgb8888Ssse3(const uint8_t* src, uint8_t* dst, size_t pixels, uint
 }
 
 } // namespace vyr::convert::kernels
+
+#define VYR_PACKED_RGB_AT(K) VYR_UNITS(unitsSsse3, K)
+VYR_PACKED_RGB_SHUFFLES(VYR_PACKED_RGB_AT)

@@ -143,6 +143,16 @@ struct V128 {
     }
     static __m128 ps(V a) { return _mm_castsi128_ps(a); }
     static V f(__m128 a) { return _mm_castps_si128(a); }
+    static V sll16(V a, __m128i count) { return _mm_sll_epi16(a, count); }
+    static V sra16(V a, __m128i count) { return _mm_sra_epi16(a, count); }
+    static V srl32(V a, __m128i count) { return _mm_srl_epi32(a, count); }
+    static V sll32(V a, __m128i count) { return _mm_sll_epi32(a, count); }
+    template <int N>
+    static V srli64(V a)
+    {
+        return _mm_srli_epi64(a, N);
+    }
+    static V adds16(V a, V b) { return _mm_adds_epi16(a, b); }
 
     static V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm_packus_epi16(a, b); }
@@ -160,6 +170,8 @@ struct V128 {
     static V unpackhi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
     static V unpackhi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
+    static V unpacklo32(V a, V b) { return _mm_unpacklo_epi32(a, b); }
+    static V unpackhi32(V a, V b) { return _mm_unpackhi_epi32(a, b); }
     // The same word pattern in both 8-byte halves of every lane.
     template <int Imm>
     static V shuffle16(V a)
@@ -286,6 +298,16 @@ struct V256 {
     }
     static __m256 ps(V a) { return _mm256_castsi256_ps(a); }
     static V f(__m256 a) { return _mm256_castps_si256(a); }
+    static V sll16(V a, __m128i count) { return _mm256_sll_epi16(a, count); }
+    static V sra16(V a, __m128i count) { return _mm256_sra_epi16(a, count); }
+    static V srl32(V a, __m128i count) { return _mm256_srl_epi32(a, count); }
+    static V sll32(V a, __m128i count) { return _mm256_sll_epi32(a, count); }
+    template <int N>
+    static V srli64(V a)
+    {
+        return _mm256_srli_epi64(a, N);
+    }
+    static V adds16(V a, V b) { return _mm256_adds_epi16(a, b); }
 
     static V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
@@ -306,6 +328,8 @@ struct V256 {
     static V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
     static V unpackhi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+    static V unpacklo32(V a, V b) { return _mm256_unpacklo_epi32(a, b); }
+    static V unpackhi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
     template <int Imm>
     static V shuffle16(V a)
     {
@@ -438,6 +462,16 @@ struct V512 {
     }
     static __m512 ps(V a) { return _mm512_castsi512_ps(a); }
     static V f(__m512 a) { return _mm512_castps_si512(a); }
+    static V sll16(V a, __m128i count) { return _mm512_sll_epi16(a, count); }
+    static V sra16(V a, __m128i count) { return _mm512_sra_epi16(a, count); }
+    static V srl32(V a, __m128i count) { return _mm512_srl_epi32(a, count); }
+    static V sll32(V a, __m128i count) { return _mm512_sll_epi32(a, count); }
+    template <int N>
+    static V srli64(V a)
+    {
+        return _mm512_srli_epi64(a, N);
+    }
+    static V adds16(V a, V b) { return _mm512_adds_epi16(a, b); }
 
     static V packs32(V a, V b) { return _mm512_packs_epi32(a, b); }
     static V packus16(V a, V b) { return _mm512_packus_epi16(a, b); }
@@ -466,6 +500,8 @@ struct V512 {
     static V unpackhi8(V a, V b) { return _mm512_unpackhi_epi8(a, b); }
     static V unpacklo16(V a, V b) { return _mm512_unpacklo_epi16(a, b); }
     static V unpackhi16(V a, V b) { return _mm512_unpackhi_epi16(a, b); }
+    static V unpacklo32(V a, V b) { return _mm512_unpacklo_epi32(a, b); }
+    static V unpackhi32(V a, V b) { return _mm512_unpackhi_epi32(a, b); }
     template <int Imm>
     static V shuffle16(V a)
     {

@@ -1,0 +1,5 @@
+#include "convert/kernels/bicolor_kernels.h"
+#include "convert/kernels/bicolor_steps.h"
+
+#define VYR_BICOLOR_AT(K) VYR_UNITS(unitsSse2, K)
+VYR_BICOLOR_ANY_WIDTH(VYR_BICOLOR_AT)

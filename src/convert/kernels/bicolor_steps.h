@@ -1,0 +1,132 @@
+// The Bicolor unit kernels written once over the register vocabulary of vec.h and the byte routes of
+// route.h.
+#pragma once
+
+#include "convert/kernels/bicolor_kernels.h"
+#include "convert/kernels/units.h"
+
+namespace vyr::convert::kernels {
+namespace {
+
+// The shift and flag of a kernel's argument.
+struct BicolorArg {
+    __m128i shift;
+    bool flag;
+    explicit BicolorArg(uint32_t arg) : shift(_mm_cvtsi32_si128(int(arg & 31))), flag((arg >> 5) & 1) {}
+};
+
+template <class RedFirst, class BlueFirst, bool Shift, class W>
+struct Steps<tag::SelectColour<RedFirst, BlueFirst, Shift>, W> {
+    BicolorArg arg;
+    explicit Steps(uint32_t a) : arg(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        if constexpr (Shift) {
+            using K = tag::SelectColour<RedFirst, BlueFirst, Shift>;
+            typename W::V v[K::kIn[0]];
+            eachInput<K, W>(in, i, [&](size_t k, typename W::V x) { v[k] = W::srl16(x, arg.shift); });
+            const typename W::V* samples[1] = {v};
+            if (arg.flag)
+                routeToMemory<BlueFirst, W, Stream>(samples, out, i);
+            else
+                routeToMemory<RedFirst, W, Stream>(samples, out, i);
+        } else if (arg.flag) {
+            routeUnit<BlueFirst, W, Stream>(in, out, i);
+        } else {
+            routeUnit<RedFirst, W, Stream>(in, out, i);
+        }
+    }
+};
+
+// From the pixels (colour sample, green sample; shifted) and the missing colours (in a pixel's first
+// sample, zero-extended to the pixel's bytes) to RGB: a pixel carrying red takes it from its own
+// sample and blue from the missing one, a pixel carrying blue the other way round.
+template <int Sample, int Out, int Samples, bool RedFirst, bool BlueFirst>
+struct InterpolatedRoute {
+    static constexpr int kIn[2] = {2 * Sample, 2 * Sample}, kOut[1] = {Out * Samples};
+    static constexpr From from(int, int byte, int)
+    {
+        const int p = byte / (Out * Samples), k = byte % (Out * Samples) / Out, b = byte % Out;
+        if (k == 3)
+            return keptByte();
+        if (b >= Sample)
+            return zeroByte();
+        const int channel = RedFirst ? 2 - k : k; // 0 blue, 1 green, 2 red
+        const int at = p * 2 * Sample + b;
+        if (channel == 1)
+            return {0, at + Sample};
+        const bool carriesRed = (p % 2 == 0) != BlueFirst;
+        return {(channel == 2) == carriesRed ? 0 : 1, at};
+    }
+};
+
+// The neighbours' colour samples are loaded one pixel either side; their sum fits the pixel's width.
+template <int Sample, int Out, int Samples, bool RedFirst, class W>
+struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
+    BicolorArg arg;
+    explicit Steps(uint32_t a) : arg(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        constexpr int kPixel = 2 * Sample;
+        typename W::V v[kPixel], m[kPixel];
+        for (int k = 0; k < kPixel; ++k) {
+            const uint8_t* p = in[0] + i * kPixel + k * W::kBytes;
+            const typename W::V here = W::load(p), before = W::load(p - kPixel), after = W::load(p + kPixel);
+            if constexpr (Sample == 1) {
+                const typename W::V colour = W::set16(0xFF);
+                m[k] = W::template srli16<1>(W::add16(W::and_(before, colour), W::and_(after, colour)));
+                v[k] = here;
+            } else {
+                const typename W::V colour = W::set32(0xFFFF);
+                const typename W::V sum = W::add32(W::and_(before, colour), W::and_(after, colour));
+                m[k] = W::srl32(W::template srli32<1>(sum), arg.shift);
+                v[k] = W::srl16(here, arg.shift);
+            }
+        }
+        const typename W::V* streams[2] = {v, m};
+        if (arg.flag)
+            routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, true>, W, Stream>(streams, out,
+                                                                                              i);
+        else
+            routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, false>, W, Stream>(streams, out,
+                                                                                               i);
+    }
+};
+
+// Both samples of a pixel exchanged: the bytes of every 16-bit word, or the words of every 32-bit one.
+template <class W>
+inline typename W::V exchangeBytes(typename W::V v)
+{
+    return W::or_(W::template slli16<8>(v), W::template srli16<8>(v));
+}
+template <class W>
+inline typename W::V exchangeWords(typename W::V v)
+{
+    return W::or_(W::template slli32<16>(v), W::template srli32<16>(v));
+}
+
+template <int In, int Out, class W>
+struct Steps<tag::Exchange<In, Out>, W> {
+    BicolorArg arg;
+    explicit Steps(uint32_t a) : arg(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        using K = tag::Exchange<In, Out>;
+        for (size_t k = 0; k < 2 * Out; ++k) {
+            if constexpr (In == 1 && Out == 1) {
+                const typename W::V v = loadUnit<K, W>(in, 0, i, k);
+                storeUnit<K, W, Stream>(out, 0, i, k, arg.flag ? exchangeBytes<W>(v) : v);
+            } else {
+                const typename W::V v = In == 1 ? W::loadWidened8(in[0] + 2 * i + k * W::kBytes / 2)
+                                                : W::srl16(loadUnit<K, W>(in, 0, i, k), arg.shift);
+                storeUnit<K, W, Stream>(out, 0, i, k, arg.flag ? exchangeWords<W>(v) : v);
+            }
+        }
+    }
+};
+
+} // namespace
+} // namespace vyr::convert::kernels

@@ -1,0 +1,361 @@
+// The packed RGB unit kernels written once over the register vocabulary of vec.h and the byte routes
+// of route.h.
+#pragma once
+
+#include "convert/kernels/packed_rgb_kernels.h"
+#include "convert/kernels/units.h"
+
+namespace vyr::convert::kernels {
+namespace {
+
+// ---- 8-bit channels into 5- and 6-bit fields --------------------------------------------------------
+
+using BgrWords = ChannelWords<3, 0, 1, 2>; // blue, green, red words of RGB888
+
+template <class W>
+struct Steps<tag::Rgb888ToRgb5551, W> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V c[6];
+        routeToRegisters<BgrWords, W>(in, i, c);
+        for (size_t h = 0; h < 2; ++h) {
+            const typename W::V b = W::template srli16<3>(c[h]), g = W::template srli16<3>(c[2 + h]),
+                                r = W::template srli16<3>(c[4 + h]);
+            storeUnit<tag::Rgb888ToRgb5551, W, Stream>(
+                out, 0, i, h, W::or_(W::or_(W::template slli16<10>(r), W::template slli16<5>(g)), b));
+        }
+    }
+};
+
+// Shifted, not cut: a channel beyond its depth spills into the next field.
+template <class W>
+struct Steps<tag::Rgb888ToRgb565, W> {
+    __m128i five, six;
+    explicit Steps(uint32_t a) : five(shiftBy<3>(a)), six(shiftBy<2>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V c[6];
+        routeToRegisters<BgrWords, W>(in, i, c);
+        for (size_t h = 0; h < 2; ++h) {
+            const typename W::V b = W::srl16(c[h], five), g = W::srl16(c[2 + h], six),
+                                r = W::srl16(c[4 + h], five);
+            storeUnit<tag::Rgb888ToRgb565, W, Stream>(
+                out, 0, i, h, W::or_(W::or_(W::template slli16<11>(r), W::template slli16<5>(g)), b));
+        }
+    }
+};
+
+// ---- 5- and 6-bit fields to 8-bit channels ------------------------------------------------------------
+
+// Words of blue | green << 8 and words of red, to RGB888.
+struct BlueGreenAndRed {
+    static constexpr int kIn[] = {2, 2}, kOut[] = {3};
+    static constexpr From from(int, int byte, int)
+    {
+        return byte % 3 < 2 ? From{0, byte / 3 * 2 + byte % 3} : From{1, byte / 3 * 2};
+    }
+};
+
+// Fields of a word at Green (5 or 6 bits wide) widened by the shifts: blue and red by `five`, green
+// by `six`; every result fits a byte.
+template <class K, class W, bool Stream, int GreenBits, int RedAt>
+inline void fieldsToRgb888(const uint8_t* const* in, uint8_t* const* out, size_t i, __m128i five, __m128i six)
+{
+    typename W::V bg[2], r[2];
+    eachInput<K, W>(in, i, [&](size_t k, typename W::V w) {
+        const typename W::V b = W::sll16(W::and_(w, W::set16(31)), five);
+        const typename W::V g =
+            W::sll16(W::and_(W::template srli16<5>(w), W::set16((1 << GreenBits) - 1)), six);
+        bg[k] = W::or_(b, W::template slli16<8>(g));
+        r[k] = W::sll16(W::and_(W::template srli16<RedAt>(w), W::set16(31)), five);
+    });
+    const typename W::V* streams[2] = {bg, r};
+    routeToMemory<BlueGreenAndRed, W, Stream>(streams, out, i);
+}
+
+template <class W>
+struct Steps<tag::Rgb5551ToRgb888, W> {
+    __m128i five;
+    explicit Steps(uint32_t a) : five(shiftBy<3>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        fieldsToRgb888<tag::Rgb5551ToRgb888, W, Stream, 5, 10>(in, out, i, five, five);
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb565ToRgb888, W> {
+    __m128i five, six;
+    explicit Steps(uint32_t a) : five(shiftBy<3>(a)), six(shiftBy<2>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        fieldsToRgb888<tag::Rgb565ToRgb888, W, Stream, 6, 11>(in, out, i, five, six);
+    }
+};
+
+// ---- RGB101010 ------------------------------------------------------------------------------------------
+
+// The top bits of each 10-bit field (shifted right by 2 - a) in bytes 0, 1 and 2, the fourth 0.
+template <class W>
+struct Bytes101010 {
+    __m128i blue, green, red;
+    explicit Bytes101010(uint32_t a) : blue(shiftBy<2>(a)), green(shiftBy<4>(a)), red(shiftBy<6>(a)) {}
+    typename W::V operator()(typename W::V w) const
+    {
+        return W::or_(
+            W::or_(W::and_(W::srl32(w, blue), W::set32(0xFF)), W::and_(W::srl32(w, green), W::set32(0xFF00))),
+            W::and_(W::srl32(w, red), W::set32(0xFF0000)));
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb101010ToRgb8888, W> {
+    Bytes101010<W> bytes;
+    explicit Steps(uint32_t a) : bytes(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        using K = tag::Rgb101010ToRgb8888;
+        eachInput<K, W>(in, i,
+                        [&](size_t k, typename W::V w) { storeUnit<K, W, Stream>(out, 0, i, k, bytes(w)); });
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb101010ToRgb888, W> {
+    Bytes101010<W> bytes;
+    explicit Steps(uint32_t a) : bytes(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V q[4];
+        eachInput<tag::Rgb101010ToRgb888, W>(in, i, [&](size_t k, typename W::V w) { q[k] = bytes(w); });
+        const typename W::V* quads[1] = {q};
+        routeToMemory<tag::Rgb8888ToRgb888, W, Stream>(quads, out, i);
+    }
+};
+
+// Each 10-bit field << (6 - a), low 16 bits: blue and green words in `low`, red and a 0 word in `high`.
+template <class W>
+struct Words101010 {
+    __m128i shift;
+    explicit Words101010(uint32_t a) : shift(shiftBy<6>(a)) {}
+    void operator()(typename W::V w, typename W::V& low, typename W::V& high) const
+    {
+        const typename W::V blueGreen =
+            W::or_(W::and_(w, W::set32(0x3FF)), W::and_(W::template slli32<6>(w), W::set32(0x3FF0000)));
+        low = W::sll32(blueGreen, shift);
+        high = W::sll32(W::and_(W::template srli32<20>(w), W::set32(0x3FF)), shift);
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb101010ToRgb16161616, W> {
+    Words101010<W> words;
+    explicit Steps(uint32_t a) : words(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        eachInput<tag::Rgb101010ToRgb16161616, W>(in, i, [&](size_t k, typename W::V w) {
+            typename W::V low, high;
+            words(w, low, high);
+            W::template storeLanes<Stream>(out[0] + 8 * i + 2 * k * W::kBytes, W::unpacklo32(low, high),
+                                           W::unpackhi32(low, high));
+        });
+    }
+};
+
+// The blue and green words of one stream and the red word of another, to RGB161616.
+struct LowAndHighTo161616 {
+    static constexpr int kIn[] = {4, 4}, kOut[] = {6};
+    static constexpr From from(int, int byte, int)
+    {
+        return byte % 6 < 4 ? From{0, byte / 6 * 4 + byte % 6} : From{1, byte / 6 * 4 + byte % 6 - 4};
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb101010ToRgb161616, W> {
+    Words101010<W> words;
+    explicit Steps(uint32_t a) : words(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V low[4], high[4];
+        eachInput<tag::Rgb101010ToRgb161616, W>(
+            in, i, [&](size_t k, typename W::V w) { words(w, low[k], high[k]); });
+        const typename W::V* streams[2] = {low, high};
+        routeToMemory<LowAndHighTo161616, W, Stream>(streams, out, i);
+    }
+};
+
+// ---- 16-bit channels --------------------------------------------------------------------------------------
+
+// Pixels of four words (blue, green, red, fourth): the first three >> (6 - a), cut to 10 bits, put
+// together in the low 32 bits of the pixel (blue + 1024 green by a multiply-add, red << 20 added).
+template <class W>
+inline typename W::V fields101010(typename W::V v, __m128i shift)
+{
+    const typename W::V t = W::and_(W::srl16(v, shift), W::set16(0x3FF));
+    const typename W::V m = W::madd16(t, W::pair32(0x04000001, 1));
+    return W::or_(m, W::template srli64<32>(W::template slli32<20>(m)));
+}
+
+// The low 32 bits of every 8-byte pixel.
+using LowQuads = PixelRoute<8, 4, 0, 1, 2, 3>;
+
+template <class W>
+struct Steps<tag::Rgb16161616ToRgb101010, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<6>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V q[8];
+        eachInput<tag::Rgb16161616ToRgb101010, W>(
+            in, i, [&](size_t k, typename W::V v) { q[k] = fields101010<W>(v, shift); });
+        const typename W::V* quads[1] = {q};
+        routeToMemory<LowQuads, W, Stream>(quads, out, i);
+    }
+};
+
+// RGB161616 spread to four words, the fourth 0, then as RGB16161616.
+using SpreadTo16161616 = PixelRoute<6, 8, 0, 1, 2, 3, 4, 5, kZero, kZero>;
+
+template <class W>
+struct Steps<tag::Rgb161616ToRgb101010, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<6>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V q[8];
+        routeToRegisters<SpreadTo16161616, W>(in, i, q);
+        for (typename W::V& v : q)
+            v = fields101010<W>(v, shift);
+        const typename W::V* quads[1] = {q};
+        routeToMemory<LowQuads, W, Stream>(quads, out, i);
+    }
+};
+
+// Every word of the input >> (8 - a); Map takes the low bytes it needs.
+template <class K, class Map, class W, bool Stream>
+inline void lowBytesOfShifted(const uint8_t* const* in, uint8_t* const* out, size_t i, __m128i shift)
+{
+    typename W::V v[K::kIn[0]];
+    eachInput<K, W>(in, i, [&](size_t k, typename W::V x) { v[k] = W::srl16(x, shift); });
+    const typename W::V* words[1] = {v};
+    routeToMemory<Map, W, Stream>(words, out, i);
+}
+
+template <class W>
+struct Steps<tag::Rgb161616ToRgb8888, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        lowBytesOfShifted<tag::Rgb161616ToRgb8888, PixelRoute<6, 4, 0, 2, 4, kZero>, W, Stream>(in, out, i,
+                                                                                                shift);
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb161616ToRgb888, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        lowBytesOfShifted<tag::Rgb161616ToRgb888, PixelRoute<6, 3, 0, 2, 4>, W, Stream>(in, out, i, shift);
+    }
+};
+
+template <class W>
+struct Steps<tag::Rgb16161616ToRgb888, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        lowBytesOfShifted<tag::Rgb16161616ToRgb888, PixelRoute<8, 3, 0, 2, 4>, W, Stream>(in, out, i, shift);
+    }
+};
+
+// All four words to bytes: the grey rule on four times the pixels.
+template <class W>
+struct Steps<tag::Rgb16161616ToRgb8888, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<8>(a)) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        using K = tag::Rgb16161616ToRgb8888;
+        const auto low = [&](typename W::V v) { return W::and_(W::srl16(v, shift), W::set16(0xFF)); };
+        for (size_t k = 0; k < 4; ++k) {
+            storeUnit<K, W, Stream>(out, 0, i, k,
+                                    W::packus16Ordered(low(loadUnit<K, W>(in, 0, i, 2 * k)),
+                                                       low(loadUnit<K, W>(in, 0, i, 2 * k + 1))));
+        }
+    }
+};
+
+// ---- Luminance
+// ----------------------------------------------------------------------------------------------
+
+// Full-scale 16-bit words taken as signed (each less 32768): the weighted sum less 2^29, so that its
+// arithmetic shift by 14 is the luminance less 32768, whose low 16 bits with bit 15 flipped are the
+// luminance.
+template <class W>
+struct Steps<tag::Rgb16161616ToMono16, W> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        typename W::V y[8];
+        eachInput<tag::Rgb16161616ToMono16, W>(in, i, [&](size_t k, typename W::V v) {
+            const typename W::V signedWords = W::xor_(v, W::set16(int16_t(0x8000)));
+            const typename W::V m = W::madd16(signedWords, W::pair32(1868 | 9617 << 16, 4899));
+            const typename W::V sum = W::add32(m, W::template srli64<32>(m));
+            y[k] = W::xor_(W::template srai32<14>(sum), W::set32(0x8000));
+        });
+        const typename W::V* words[1] = {y};
+        routeToMemory<PixelRoute<8, 2, 0, 1>, W, Stream>(words, out, i);
+    }
+};
+
+// Blue and red in the two halves of a 32-bit lane for one multiply-add, green for another; the 10-bit
+// luminance widened by 6 - a and packed to words through the signed pack (less 32768, then bit 15
+// flipped back).
+template <class W>
+struct Steps<tag::Rgb101010ToMono16, W> {
+    __m128i shift;
+    explicit Steps(uint32_t a) : shift(shiftBy<6>(a)) {}
+    typename W::V luma(typename W::V w) const
+    {
+        const typename W::V blueRed =
+            W::or_(W::and_(w, W::set32(0x3FF)), W::and_(W::template srli32<4>(w), W::set32(0x3FF0000)));
+        const typename W::V green = W::and_(W::template srli32<10>(w), W::set32(0x3FF));
+        const typename W::V sum =
+            W::add32(W::madd16(blueRed, W::pair16(1868, 4899)), W::madd16(green, W::set32(9617)));
+        return W::sub32(W::sll32(W::template srli32<14>(sum), shift), W::set32(0x8000));
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        using K = tag::Rgb101010ToMono16;
+        for (size_t k = 0; k < 2; ++k) {
+            const typename W::V packed = W::packs32Ordered(luma(loadUnit<K, W>(in, 0, i, 2 * k)),
+                                                           luma(loadUnit<K, W>(in, 0, i, 2 * k + 1)));
+            storeUnit<K, W, Stream>(out, 0, i, k, W::xor_(packed, W::set16(int16_t(0x8000))));
+        }
+    }
+};
+
+} // namespace
+} // namespace vyr::convert::kernels

@@ -1,0 +1,148 @@
+// The loop of the unit kernels (unit_kernels.h) and their instantiation in the kernel files.
+//
+// A tag's code is Steps<K, W>: constructed once per call from the kernel's argument, it converts one
+// unit of W::kBytes pixels at pixel i of the streams. The primary template runs a byte route (route.h);
+// other tags specialize it in their family's steps header.
+//
+// Kernel files are compiled for different instruction sets: everything here has internal linkage,
+// but for the instantiations of unitsSse2 ... unitsAvx512, each made in one kernel file only.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+
+#include "convert/kernels/route.h"
+#include "convert/kernels/store.h"
+#include "convert/kernels/unit_kernels.h"
+#include "convert/kernels/vec.h"
+
+namespace vyr::convert::kernels {
+namespace {
+
+template <class K, class W>
+struct Steps {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        routeUnit<K, W, Stream, K::kNullStreams, K::kNullStreams>(in, out, i);
+    }
+};
+
+// Register k of stream s in the unit at pixel i, and back.
+template <class K, class W>
+inline typename W::V loadUnit(const uint8_t* const* in, size_t s, size_t i, size_t k)
+{
+    return W::load(in[s] + i * K::kIn[s] + k * W::kBytes);
+}
+template <class K, class W, bool Stream>
+inline void storeUnit(uint8_t* const* out, size_t s, size_t i, size_t k, typename W::V v)
+{
+    W::template store<Stream>(out[s] + i * K::kOut[s] + k * W::kBytes, v);
+}
+
+// f(k, register k) for each register of input stream 0 in the unit at pixel i, in memory order.
+template <class K, class W, class F>
+inline void eachInput(const uint8_t* const* in, size_t i, F f)
+{
+    for (size_t k = 0; k < size_t(K::kIn[0]); ++k)
+        f(k, loadUnit<K, W>(in, 0, i, k));
+}
+
+// A shift count of (Fixed - unusedBits) for the shifts by register.
+template <int Fixed>
+inline __m128i shiftBy(uint32_t unusedBits)
+{
+    return _mm_cvtsi32_si128(int(Fixed - unusedBits));
+}
+
+// A route from packed pixels of In bytes to words of channels, one channel after the other (two
+// registers each): the words of channel c take byte Pick[c] of each pixel.
+template <int In, int... Pick>
+struct ChannelWords {
+    static constexpr int kIn[1] = {In}, kOut[1] = {2 * int(sizeof...(Pick))};
+    static constexpr From from(int, int byte, int unit)
+    {
+        constexpr int pick[] = {Pick...};
+        return byte % 2 ? zeroByte() : From{0, byte % (2 * unit) / 2 * In + pick[byte / (2 * unit)]};
+    }
+};
+
+// The steps inlined whole, and the stream pointers held apart from the memory the stores write.
+template <class K, class W>
+struct UnitLoop {
+    template <bool Stream>
+    [[gnu::flatten]] static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels,
+                                     uint32_t arg)
+    {
+        const Steps<K, W> steps(arg);
+        const uint8_t* from[std::size(K::kIn)];
+        uint8_t* to[std::size(K::kOut)];
+        std::copy(in, in + std::size(K::kIn), from);
+        std::copy(out, out + std::size(K::kOut), to);
+        for (size_t i = 0; i < pixels; i += W::kBytes)
+            steps.template unit<Stream>(from, to, i);
+    }
+};
+
+// Streaming stores where every output stream allows them; the first decides with the whole size.
+template <class K, class W>
+inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+{
+    size_t bytes = 0;
+    bool aligned = true;
+    const uint8_t* first = nullptr;
+    for (size_t s = 0; s < std::size(K::kOut); ++s) {
+        if (!out[s])
+            continue;
+        bytes += pixels * K::kOut[s];
+        aligned = aligned && (reinterpret_cast<uintptr_t>(out[s]) & 15) == 0;
+        first = first ? first : out[s];
+    }
+    if (aligned && first)
+        withStores<UnitLoop<K, W>>(first, bytes, in, out, pixels, arg);
+    else
+        UnitLoop<K, W>::template run<false>(in, out, pixels, arg);
+}
+
+} // namespace
+
+// Kernels that shuffle run with SSSE3 and AVX-512 only; the others at every width.
+template <class K>
+void unitsSse2(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+{
+    static_assert(!K::kShuffles, "shuffles need SSSE3");
+    runUnits<K, V128>(in, out, pixels, arg);
+}
+#if defined(__SSSE3__)
+template <class K>
+void unitsSsse3(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+{
+    static_assert(K::kShuffles, "a kernel at every width runs SSE2 on SSSE3 processors");
+    runUnits<K, V128>(in, out, pixels, arg);
+}
+#endif
+#if defined(__AVX2__)
+template <class K>
+void unitsAvx2(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+{
+    static_assert(!K::kShuffles, "shuffles across 32 bytes need AVX-512");
+    runUnits<K, V256>(in, out, pixels, arg);
+}
+#endif
+#if defined(__AVX512VBMI__)
+template <class K>
+void unitsAvx512(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+{
+    runUnits<K, V512>(in, out, pixels, arg);
+}
+#endif
+
+} // namespace vyr::convert::kernels
+
+// Instantiates the kernel of tag K in a kernel file: VYR_UNITS(unitsSse2, K).
+#define VYR_UNITS(kernel, K)                                                                                 \
+    template void vyr::convert::kernels::kernel<vyr::convert::kernels::K>(                                   \
+        const uint8_t* const*, uint8_t* const*, size_t, uint32_t);
