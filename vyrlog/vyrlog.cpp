@@ -21,6 +21,8 @@ void unlock() { ReleaseSRWLockExclusive(&g_lock); }
 pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
 void lock() { pthread_mutex_lock(&g_lock); }
 void unlock() { pthread_mutex_unlock(&g_lock); }
+// Held across fork(), so that a child never inherits it held by a thread that is not there.
+__attribute__((constructor)) void holdAcrossFork() { pthread_atfork(lock, unlock, unlock); }
 #endif
 
 VyrLogHandler g_handler = nullptr;

@@ -1,9 +1,13 @@
 #include "OS/cpu_usage.h"
 
+#include "OS/process_lock.h"
 #include "VyrUtility.h"
 
 namespace vyr::os::cpu_usage {
 namespace {
+
+// Concurrent starts and stops would each stop the same thread, or leave one running unknown.
+ProcessLock g_startStop;
 
 // One step of the arithmetic rounded to double. x87 code keeps wider intermediates, which would end
 // a bit away from what the same rule gives on any other processor.
@@ -21,19 +25,21 @@ inline double step(double x)
 
 uint32_t Monitor::enter(uint32_t period, uint32_t ltSamples)
 {
+    Holding hold(g_startStop);
     if (!platform_->systemTimesAvailable())
         return 0;
-    leave(); // one event and one thread per process
+    stop(); // one event and one thread per process
     period_ = period;
     ltSamples_ = ltSamples;
     stop_ = platform_->createEvent();
     if (!stop_) {
-        leave();
+        stop();
         return 0;
     }
+    owner_ = platform_->processId();
     thread_ = platform_->startThread(run, this);
     if (!thread_) {
-        leave();
+        stop();
         return 0;
     }
     return 1;
@@ -41,16 +47,26 @@ uint32_t Monitor::enter(uint32_t period, uint32_t ltSamples)
 
 uint32_t Monitor::leave()
 {
+    Holding hold(g_startStop);
+    stop();
+    return 1;
+}
+
+void Monitor::stop()
+{
     if (!stop_)
-        return 1;
-    if (thread_) {
+        return;
+    if (thread_ && owner_ != platform_->processId()) {
+        // A forked child: the thread is the parent's, and signalling the event they share would stop
+        // it. The child forgets the thread and closes its own copy of the event.
+        thread_ = 0;
+    } else if (thread_) {
         platform_->setEvent(stop_);
         platform_->joinThread(thread_);
         thread_ = 0;
     }
     platform_->closeEvent(stop_);
     stop_ = 0;
-    return 1;
 }
 
 void Monitor::run(void* self)

@@ -16,6 +16,7 @@ public:
     Monitor& operator=(const Monitor&) = delete;
 
     // 1 when the monitor runs; a running monitor is stopped first and started with the new values.
+    // Starts and stops of every monitor go one at a time, whichever threads call them.
     uint32_t enter(uint32_t period, uint32_t ltSamples);
     // Stops the thread and waits for it; 1 whether or not it ran.
     uint32_t leave();
@@ -33,6 +34,7 @@ public:
 
 private:
     static void run(void* self);
+    void stop(); // leave, with the start-stop lock held
     void record(double usage);
 
     const os::Platform* platform_;
@@ -40,6 +42,7 @@ private:
     uint32_t ltSamples_ = 0;
     os::Handle stop_ = 0;
     os::Handle thread_ = 0;
+    uint32_t owner_ = 0; // the process that started the thread
     uint64_t previousIdle_ = 0;
     uint64_t previousTime_ = 0;
     std::atomic<double> current_{0.0};

@@ -14,9 +14,10 @@
 
 namespace vyr::os {
 
-// Execute one SSE (xorps) or SSE2 (xorpd) instruction; false when the system refuses it.
-bool trySseInstruction();
-bool trySse2Instruction();
+// Whether the system saves and enables the SSE (SSE2) register state, so that such instructions run
+// rather than fault; told by the system itself, without executing one.
+bool systemRunsSse();
+bool systemRunsSse2();
 
 // Processors the system reports (logical processors of the machine).
 uint32_t processorCount();
@@ -87,6 +88,8 @@ struct Platform {
     Handle (*startThread)(ThreadMain main, void* arg);
     // Waits for the thread to end and releases it.
     void (*joinThread)(Handle thread);
+    // The calling process's identifier (a forked child's differs from its parent's).
+    uint32_t (*processId)();
 
     // Releases a heap block; false when the heap refuses it.
     bool (*heapRelease)(void* block);

@@ -35,7 +35,7 @@ bool realCpuid(uint32_t leaf, uint32_t regs[4])
 #endif
 }
 
-const Ops kProcessorOps = {realCpuid, os::trySseInstruction, os::trySse2Instruction};
+const Ops kProcessorOps = {realCpuid, os::systemRunsSse, os::systemRunsSse2};
 
 } // namespace
 
@@ -62,9 +62,9 @@ void readCpu(uint32_t* cache, const Ops& ops)
         atomicStore(&cache[kVendor0 + i], vendor[i], __ATOMIC_RELAXED);
     // A flag stays as it was when its feature bit is clear.
     if (feature & kBitSse)
-        atomicStore(&cache[kOsSse], ops.trySse() ? 1u : 0u, __ATOMIC_RELAXED);
+        atomicStore(&cache[kOsSse], ops.runsSse() ? 1u : 0u, __ATOMIC_RELAXED);
     if (feature & kBitSse2)
-        atomicStore(&cache[kOsSse2], ops.trySse2() ? 1u : 0u, __ATOMIC_RELAXED);
+        atomicStore(&cache[kOsSse2], ops.runsSse2() ? 1u : 0u, __ATOMIC_RELAXED);
     atomicStore(&cache[kFeature], feature, __ATOMIC_RELEASE);
 }
 

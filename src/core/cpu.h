@@ -32,15 +32,15 @@ constexpr uint32_t kBitHtt = 1u << 28;
 struct Ops {
     // Executes CPUID for leaf into eax, ebx, ecx, edx; false when the processor has no CPUID.
     bool (*cpuid)(uint32_t leaf, uint32_t regs[4]);
-    // Execute one SSE (xorps) or SSE2 (xorpd) instruction; false when it faults.
-    bool (*trySse)();
-    bool (*trySse2)();
+    // Whether SSE (SSE2) instructions run, or would fault because the system does not enable them.
+    bool (*runsSse)();
+    bool (*runsSse2)();
 };
 
 // The real processor (every word reads as zero on a build without CPUID).
 const Ops& processorOps();
 
-// Fills the cache: the vendor and the signature and processor words first, the trial flags next,
+// Fills the cache: the vendor and the signature and processor words first, the support flags next,
 // the feature word last, so that whoever sees a nonzero feature word sees the rest.
 void readCpu(uint32_t* cache, const Ops& ops);
 

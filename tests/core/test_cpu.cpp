@@ -3,10 +3,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "VyrUtility.h"
 #include "core/cpu.h"
@@ -271,6 +275,50 @@ TEST(RealCpu, AnswersAgreeWithProcCpuInfo)
     EXPECT_EQ(has("3dnow"), VyrUtilIs3DNow() == 1);
     EXPECT_EQ(has("3dnowext") && has("3dnow"), VyrUtilIsE3DNow() == 1);
 }
+
+#if !defined(_WIN32)
+void applicationHandler(int) {}
+
+// First queries in many threads at once (each over a cache of its own, so each runs the reader) never
+// put another SIGILL handler in the application's place, not even for a moment, and agree.
+TEST(RealCpu, FirstQueriesLeaveTheApplicationsSignalHandlerAlone)
+{
+    struct sigaction application = {}, saved = {}, now = {};
+    application.sa_handler = applicationHandler;
+    sigemptyset(&application.sa_mask);
+    ASSERT_EQ(0, sigaction(SIGILL, &application, &saved));
+    std::atomic<bool> done{false};
+    std::atomic<int> replaced{0}, disagreed{0};
+    std::thread watcher([&] {
+        for (struct sigaction seen; !done;) {
+            sigaction(SIGILL, nullptr, &seen);
+            replaced += seen.sa_handler != applicationHandler;
+        }
+    });
+    const bool sse = VyrUtilIsSSE(), sse2 = VyrUtilIsSSE2();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                uint32_t cache[kCpuCacheWords] = {};
+                const Machine m(cache, core::processorOps());
+                disagreed += m.isSSE() != sse || m.isSSE2() != sse2;
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    done = true;
+    watcher.join();
+    ASSERT_EQ(0, sigaction(SIGILL, &saved, &now));
+    EXPECT_EQ(applicationHandler, now.sa_handler);
+    EXPECT_EQ(0, replaced.load()) << "samples that saw another handler";
+    EXPECT_EQ(0, disagreed.load());
+#if defined(__x86_64__)
+    EXPECT_TRUE(sse && sse2); // every x86-64 system runs both
+#endif
+}
+#endif
 
 } // namespace
 } // namespace vyr::test

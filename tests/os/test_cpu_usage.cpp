@@ -2,11 +2,23 @@
 // statistics, long-term average, skipped cycles, restarts).
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "OS/cpu_usage.h"
 #include "VyrUtility.h"
 #include "bytes.h"
+
+#if !defined(_WIN32)
+#include <dirent.h>
+#endif
 
 namespace vyr::test {
 namespace {
@@ -105,6 +117,155 @@ TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
     EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
     EXPECT_EQ(4, g_joins);
     EXPECT_EQ(4, g_eventsClosed);
+}
+
+// A platform whose steps note any overlap: starts and stops from many threads must go one at a time,
+// each thread started joined once, each event made closed once.
+struct Steps {
+    std::atomic<int> inside{0}, overlaps{0}, events{0}, closed{0}, started{0}, signalled{0};
+    std::mutex mutex;
+    std::set<os::Handle> running;
+    int joined = 0, strayJoins = 0;
+    uint32_t pid = 100;
+};
+Steps* g_steps;
+
+struct Step {
+    Step()
+    {
+        if (++g_steps->inside > 1)
+            ++g_steps->overlaps;
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+    ~Step() { --g_steps->inside; }
+};
+
+os::Platform steppingPlatform()
+{
+    os::Platform p = os::platform();
+    p.systemTimesAvailable = [] { return true; };
+    p.createEvent = [] {
+        Step s;
+        return os::Handle(++g_steps->events);
+    };
+    p.setEvent = [](os::Handle) {
+        Step s;
+        ++g_steps->signalled;
+    };
+    p.closeEvent = [](os::Handle) {
+        Step s;
+        ++g_steps->closed;
+    };
+    p.startThread = [](os::ThreadMain, void*) {
+        Step s;
+        const os::Handle thread = os::Handle(1000 + ++g_steps->started);
+        std::lock_guard<std::mutex> hold(g_steps->mutex);
+        g_steps->running.insert(thread);
+        return thread;
+    };
+    p.joinThread = [](os::Handle thread) {
+        Step s;
+        std::lock_guard<std::mutex> hold(g_steps->mutex);
+        ++(g_steps->running.erase(thread) == 1 ? g_steps->joined : g_steps->strayJoins);
+    };
+    p.processId = [] { return g_steps->pid; };
+    return p;
+}
+
+TEST(MonitorStartStop, CallsFromManyThreadsGoOneAtATime)
+{
+    Steps steps;
+    g_steps = &steps;
+    const os::Platform p = steppingPlatform();
+    os::cpu_usage::Monitor m(p);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&m, t] {
+            for (int i = 0; i < 60; ++i) {
+                if ((i + t) % 3 != 2)
+                    m.enter(10, 4);
+                else
+                    m.leave();
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(0, steps.overlaps.load());
+    EXPECT_EQ(steps.events.load(), steps.closed.load());
+    EXPECT_EQ(steps.started.load(), steps.joined);
+    EXPECT_EQ(0, steps.strayJoins);
+    EXPECT_TRUE(steps.running.empty());
+}
+
+// A forked child has the parent's handles but not its thread: stopping there must neither signal the
+// event they share (it would stop the parent's thread) nor wait for the thread.
+TEST(MonitorStartStop, AForkedChildForgetsItsParentsThread)
+{
+    Steps steps;
+    g_steps = &steps;
+    const os::Platform p = steppingPlatform();
+    os::cpu_usage::Monitor m(p);
+    ASSERT_EQ(1u, m.enter(10, 4));
+    steps.pid = 101;
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(std::make_tuple(0, 0, 1),
+              std::make_tuple(steps.signalled.load(), steps.joined, steps.closed.load()));
+    ASSERT_EQ(1u, m.enter(10, 4)); // a monitor of the child's own
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(std::make_tuple(1, 1, 2),
+              std::make_tuple(steps.signalled.load(), steps.joined, steps.closed.load()));
+}
+
+#if !defined(_WIN32)
+size_t threadsOfThisProcess()
+{
+    size_t n = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* e = readdir(tasks))
+            n += e->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return n;
+}
+#endif
+
+// The process's monitor started and stopped from several threads at once, fast: every call returns
+// and afterwards no monitor thread is left. A hang ends the program, as nothing can free the threads.
+TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
+{
+#if !defined(_WIN32)
+    std::thread([] {}).join(); // a sanitizer starts a thread of its own along with the first one
+    const size_t before = threadsOfThisProcess();
+#endif
+    auto done = std::async(std::launch::async, [] {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([t] {
+                for (int i = 0; i < 150; ++i) {
+                    if ((i + t) % 2 == 0)
+                        VyrUtilEnterCpuUsage(1, 4);
+                    else
+                        VyrUtilLeaveCpuUsage();
+                }
+            });
+        }
+        for (std::thread& t : threads)
+            t.join();
+        return VyrUtilLeaveCpuUsage();
+    });
+    if (done.wait_for(std::chrono::seconds(120)) != std::future_status::ready) {
+        std::fprintf(stderr, "starts and stops from several threads hung\n");
+        std::_Exit(1);
+    }
+    EXPECT_EQ(1u, done.get());
+#if !defined(_WIN32)
+    size_t after = threadsOfThisProcess(); // a joined thread leaves the list a moment later
+    for (int i = 0; i < 100 && after != before; ++i, after = threadsOfThisProcess())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(before, after);
+#endif
 }
 
 } // namespace

@@ -13,7 +13,9 @@
 #include "child_process.h"
 #include "log_capture.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <fstream>
 #include <linux/capability.h>
@@ -21,6 +23,8 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include "OS/Linux/services.h"
 #endif
 
 namespace vyr::test {
@@ -71,6 +75,19 @@ bool has(const std::string& set, int capability) // in a capability set of /proc
     return false;
 }
 
+// The value of a "Name: value kB" entry of a file of /proc.
+uint64_t kilobytesIn(const char* path, const std::string& name)
+{
+    std::ifstream in(path);
+    std::string word;
+    uint64_t value = 0;
+    while (in >> word) {
+        if (word == name && in >> value)
+            return value;
+    }
+    return 0;
+}
+
 bool dropCapability(int capability) // from the permitted and effective sets
 {
     __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
@@ -109,6 +126,18 @@ VYR_CHILD_MAIN(system)
             rlimit limit;
             getrlimit(RLIMIT_MEMLOCK, &limit);
             out = std::to_string(limit.rlim_cur) + " " + std::to_string(limit.rlim_max);
+        } else if (verb == "userbuffer") { // allocates a bytes, answers "<result> <size> <pages>", frees
+            uint64_t size = a;
+            UserBuffer* buffer = nullptr;
+            out = std::to_string(VyrUtilAllocUserBuffer(&size, &buffer));
+            if (buffer) {
+                out += " " + std::to_string(size) + " " + std::to_string(buffer->numberOfPages);
+                VyrUtilFreeUserBuffer(buffer);
+            }
+        } else if (verb == "locked") { // kB
+            out = std::to_string(kilobytesIn("/proc/self/status", "VmLck:"));
+        } else if (verb == "lockable") {
+            out = std::to_string(os::linux_services::lockablePages());
         }
         replyLogged(out);
     }
@@ -139,6 +168,33 @@ TEST_F(RealSystem, CapabilitiesHeldAndDroppedInAChild)
     EXPECT_EQ("1 0", ask("setlimit " + lower));
     EXPECT_EQ(lower, ask("limit"));
     EXPECT_EQ("0 22", ask("setlimit 8192 4096")); // EINVAL: minimum above maximum
+}
+
+// The lock limit binds before anything is locked, a privileged process too, and without a limit no
+// more is locked than the memory available: 64 MB asked for under a limit of 1 MB are fewer pages
+// granted, not 64 MB locked.
+TEST_F(RealSystem, LockedPagesStayWithinTheLockLimitAndTheMemoryAvailable)
+{
+    ChildProcess child("system");
+    const auto ask = [&](const std::string& command) { return child.request(command).value_or("none"); };
+    ASSERT_EQ("1 0", ask("setlimit 1048576 1048576"));
+    const uint64_t before = std::stoull(ask("locked"));
+    std::istringstream got(ask("userbuffer 67108864"));
+    uint32_t result = 0;
+    uint64_t size = 0, pages = 0;
+    got >> result >> size >> pages;
+    if (!result)
+        GTEST_SKIP() << "this process gets no locked pages: " << got.str();
+    EXPECT_GT(pages, 0u);
+    EXPECT_LE(pages * 4, 1024 - before) << "pages locked beyond the limit";
+    EXPECT_EQ(pages * 4096, size); // fewer granted: the size got is written back
+    EXPECT_EQ(before, std::stoull(ask("locked")));
+    const std::string unlimited = std::to_string(SIZE_MAX);
+    if (ask("setlimit " + unlimited + " " + unlimited) != "1 0")
+        return; // raising the hard limit takes a capability this process lacks
+    const uint64_t lockable = std::stoull(ask("lockable"));
+    EXPECT_GT(lockable, 0u);
+    EXPECT_LE(lockable * 4, kilobytesIn("/proc/meminfo", "MemAvailable:"));
 }
 
 // Frame numbers of the pages mapped at address, as the kernel reports them (0 where it hides them).
@@ -227,6 +283,72 @@ TEST_F(RealSystem, LockedPagesOrTheirRefusal)
     EXPECT_EQ(1u, VyrUtilUnmapUserBuffer(whole));
     EXPECT_EQ(1u, VyrUtilFreeUserBuffer(b));
     EXPECT_EQ(Lines(), texts());
+}
+
+// Pages go only into a range reserved for them: the caller's data, read-only memory, a range reserved
+// only in part and a range with nothing in it are each refused with the two messages of a refused
+// mapping, and stay as they were.
+TEST_F(RealSystem, PagesNeverGoOverTheCallersMemory)
+{
+    uint64_t size = 2 * 4096;
+    UserBuffer* b = nullptr;
+    if (!VyrUtilAllocUserBuffer(&size, &b))
+        GTEST_SKIP() << "this process gets no locked pages: " << texts().front();
+    constexpr size_t kPage = 4096;
+    // Pages 0-1 read-write, 2-3 read-only, 4 inaccessible but not reserved for pages on Windows (an
+    // inaccessible private range is a reservation on Linux: page 5 makes that range a mixed one
+    // there), 5 read-write, 6-7 nothing.
+#if defined(_WIN32)
+    auto* area =
+        static_cast<uint8_t*>(VirtualAlloc(nullptr, 6 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(nullptr, area);
+    const auto protect = [](uint8_t* at, size_t pages, DWORD access) {
+        DWORD old;
+        VirtualProtect(at, pages * kPage, access, &old);
+    };
+    const std::vector<uint8_t*> refused = {area, area + 2 * kPage, area + 4 * kPage};
+#else
+    auto* area = static_cast<uint8_t*>(
+        mmap(nullptr, 8 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(MAP_FAILED, static_cast<void*>(area));
+    munmap(area + 6 * kPage, 2 * kPage);
+    const auto protect = [](uint8_t* at, size_t pages, int access) { mprotect(at, pages * kPage, access); };
+    const std::vector<uint8_t*> refused = {area, area + 2 * kPage, area + 4 * kPage, area + 6 * kPage};
+    const int PAGE_READONLY = PROT_READ, PAGE_NOACCESS = PROT_NONE, PAGE_READWRITE = PROT_READ | PROT_WRITE;
+#endif
+    for (size_t i = 0; i < 6 * kPage; ++i)
+        area[i] = uint8_t(i * 13 + 5);
+    protect(area + 2 * kPage, 2, PAGE_READONLY);
+    protect(area + 4 * kPage, 1, PAGE_NOACCESS);
+    for (uint8_t* at : refused) {
+        const size_t before = texts().size();
+        UserBufferMap* m = nullptr;
+        EXPECT_EQ(nullptr, VyrUtilMapUserBufferEx(b, 0, size, at, &m)) << "at page " << (at - area) / kPage;
+        EXPECT_EQ(nullptr, m);
+        const Lines all = texts();
+        const Lines got(all.begin() + std::ptrdiff_t(std::min(before, all.size())), all.end());
+        ASSERT_EQ(2u, got.size());
+        EXPECT_EQ("VyrUtilMapUserBufferEx=> Cannot map physical memory ( 2 pages)", got[0]);
+#if defined(_WIN32)
+        EXPECT_EQ(0u, got[1].rfind("VyrUtilMapUserBufferEx=> lastError= 0x", 0)) << got[1];
+#else
+        EXPECT_EQ("VyrUtilMapUserBufferEx=> lastError= 0x16", got[1]); // EINVAL
+#endif
+    }
+    protect(area + 2 * kPage, 3, PAGE_READWRITE);
+    for (size_t i = 0; i < 6 * kPage; ++i)
+        ASSERT_EQ(uint8_t(i * 13 + 5), area[i]) << "byte " << i;
+    area[0] = 1; // still the caller's writable memory
+#if defined(_WIN32)
+    VirtualFree(area, 0, MEM_RELEASE);
+#else
+    // Nothing was mapped into the empty pages either.
+    void* probe = mmap(area + 6 * kPage, 2 * kPage, PROT_NONE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    EXPECT_EQ(static_cast<void*>(area + 6 * kPage), probe);
+    munmap(area, 8 * kPage);
+#endif
+    EXPECT_EQ(1u, VyrUtilFreeUserBuffer(b));
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
@@ -199,6 +200,29 @@ TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
     // The last handle goes with a view left: the name with it, the memory with the view.
     play({{Q, "free", "1"}, {A, "free", "1"}, {B, "free", "1"}, {P, "free", "1"}, {P, "gone " + name, kGone},
           {P, "gone " + escaped, kGone}, {P, "check" + n(g + 904) + " 100 2", "same"}, {P, "unmap", "1"}});
+}
+
+// Sizes no system can back are refused when allocated, not when mapped, with the allocation's failure
+// message, and leave no name behind.
+TEST_F(SharedBuffers, SizesNoSystemCanBackAreRefusedAtOnce)
+{
+#if defined(_WIN32)
+    if (GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version"))
+        GTEST_SKIP() << "wine backs a mapping of any size with a sparse file; Windows commits it or refuses";
+#endif
+    const std::string refused = "0|VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= 0x";
+    std::vector<uint64_t> sizes = {uint64_t(1) << 40, (uint64_t(1) << 63) - 1, ~uint64_t(0)};
+#if !defined(_WIN32)
+    struct statvfs fs; // one byte more than the shared-memory file system has free
+    ASSERT_EQ(0, statvfs("/dev/shm", &fs));
+    sizes.push_back(uint64_t(fs.f_bavail) * fs.f_frsize + 1);
+#endif
+    for (uint64_t size : sizes) {
+        const std::string name = uniqueName("huge");
+        const std::string got = at(P, "alloc " + name + n(size));
+        EXPECT_EQ(0u, got.rfind(refused, 0)) << size << ": " << got;
+        play({{P, "gone " + name, kGone}});
+    }
 }
 
 TEST_F(SharedBuffers, LockTimeoutsRecursionAndOwner)

@@ -195,7 +195,7 @@ void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling
 namespace {
 
 // Under qemu (i386) and AddressSanitizer every 61st input: each byte still takes all 256 values.
-#if defined(__i386__) || defined(__SANITIZE_ADDRESS__)
+#if defined(__i386__) || defined(__SANITIZE_ADDRESS__) || defined(VYR_THREAD_SANITIZER)
 constexpr uint32_t kSweepStride = 61;
 #else
 constexpr uint32_t kSweepStride = 1;

@@ -45,26 +45,26 @@ void attach()
             return;
         fchmod(fd, 0666); // every user shares the block, whatever the umask; fails harmlessly if not ours
         if (!ofd::lock(fd, F_WRLCK, block::kGateByte, true)) {
-            close(fd);
+            ofd::unlockAndClose(fd);
             return;
         }
         struct stat st;
         if (fstat(fd, &st) != 0) {
-            close(fd);
+            ofd::unlockAndClose(fd);
             return;
         }
         if (st.st_nlink == 0) {
             // The last process removed this object while we waited at the gate: open the new one.
-            close(fd);
+            ofd::unlockAndClose(fd);
             continue;
         }
         if (static_cast<size_t>(st.st_size) < block::kObjectSize && ftruncate(fd, block::kObjectSize) != 0) {
-            close(fd);
+            ofd::unlockAndClose(fd);
             return;
         }
         void* p = mmap(nullptr, block::kObjectSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (p == MAP_FAILED) {
-            close(fd);
+            ofd::unlockAndClose(fd);
             return;
         }
         auto* b = static_cast<Layout*>(p);
@@ -112,7 +112,7 @@ void detach()
     if (!ofd::heldElsewhere(fd, block::kAttachedByte))
         shm_unlink(block::kName);
     munmap(b, block::kObjectSize);
-    close(fd); // drops the gate with the description
+    ofd::unlockAndClose(fd);
     g_fd = -1;
     g_map = nullptr;
     g_slot = -1;

@@ -24,10 +24,13 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 #include "OS/Linux/ofd.h"
 #include "OS/buffer_services.h"
+#include "OS/process_lock.h"
 
 namespace vyr::os::buffers {
 namespace {
@@ -55,7 +58,7 @@ struct Object {
     char name[kNameCapacity];  // empty for unnamed memory
 };
 
-pthread_mutex_t g_namedLock = PTHREAD_MUTEX_INITIALIZER;
+ProcessLock g_namedLock;
 Object* g_named = nullptr;
 pthread_once_t g_forkHandler = PTHREAD_ONCE_INIT;
 
@@ -133,11 +136,11 @@ bool openUnderGate(const char* posixName, Kind kind, bool create, int* fdOut, bo
             const int error = errno;
             if (*fresh)
                 shm_unlink(posixName);
-            close(fd);
+            ofd::unlockAndClose(fd);
             return fail(lastError, error);
         }
         if (st.st_nlink == 0) { // removed while we waited at the gate
-            close(fd);
+            ofd::unlockAndClose(fd);
             ++attempt;
             continue;
         }
@@ -149,20 +152,20 @@ bool openUnderGate(const char* posixName, Kind kind, bool create, int* fdOut, bo
         }
         if (!ofd::heldElsewhere(fd, kMemory) && !ofd::heldElsewhere(fd, kLock)) {
             if (st.st_size == 0 && creatorWaits < kCreatorWaits) {
-                close(fd);
+                ofd::unlockAndClose(fd);
                 ++creatorWaits;
                 usleep(kCreatorWaitMicroseconds);
                 continue;
             }
             shm_unlink(posixName); // left over: the name is free
-            close(fd);
+            ofd::unlockAndClose(fd);
             if (!create)
                 return fail(lastError, ENOENT);
             ++attempt;
             continue;
         }
         if (ofd::heldElsewhere(fd, kind == kMemory ? kLock : kMemory)) {
-            close(fd); // the name belongs to an object of the other kind
+            ofd::unlockAndClose(fd); // the name belongs to an object of the other kind
             return fail(lastError, EEXIST);
         }
         ofd::lock(fd, F_RDLCK, kind, false);
@@ -182,10 +185,9 @@ Object* newObject(int fd, const char* posixName)
     std::strcpy(o->name, posixName);
     if (posixName[0]) {
         pthread_once(&g_forkHandler, [] { pthread_atfork(nullptr, nullptr, markInherited); });
-        pthread_mutex_lock(&g_namedLock);
+        Holding hold(g_namedLock);
         o->next = g_named;
         g_named = o;
-        pthread_mutex_unlock(&g_namedLock);
     }
     return o;
 }
@@ -206,24 +208,24 @@ void removeIfLast(const Object* o)
 
 __attribute__((destructor)) void removeNamesAtExit()
 {
-    pthread_mutex_lock(&g_namedLock);
+    Holding hold(g_namedLock);
     for (Object* o = g_named; o; o = o->next) {
         if (!o->inherited)
             removeIfLast(o);
     }
-    pthread_mutex_unlock(&g_namedLock);
 }
 
 // Closes the handle; the last in any process removes the name.
 void release(Object* o)
 {
     if (o->name[0]) {
-        pthread_mutex_lock(&g_namedLock);
-        Object** link = &g_named;
-        while (*link != o)
-            link = &(*link)->next;
-        *link = o->next;
-        pthread_mutex_unlock(&g_namedLock);
+        {
+            Holding hold(g_namedLock);
+            Object** link = &g_named;
+            while (*link != o)
+                link = &(*link)->next;
+            *link = o->next;
+        }
         if (!o->inherited)
             removeIfLast(o);
     }
@@ -231,7 +233,7 @@ void release(Object* o)
     // kernel reads when the thread ends: its page must stay mapped.
     if (o->lock && o->held.load() == 0)
         munmap(o->lock, sizeof(LockObject));
-    close(o->fd); // drops the gate and the reference lock with the description
+    close(o->fd); // its locks went above: an inherited copy's belong to the parent
     std::free(o);
 }
 
@@ -244,7 +246,7 @@ int32_t finish(Object* o, int fd, bool fresh, const char* posixName, Handle* out
     if (error) {
         if (fresh)
             shm_unlink(posixName);
-        close(fd);
+        ofd::unlockAndClose(fd);
         std::free(o);
         *lastError = uint32_t(error);
         return 0;
@@ -256,6 +258,23 @@ int32_t finish(Object* o, int fd, bool fresh, const char* posixName, Handle* out
 
 // ---- Memory -------------------------------------------------------------------------------------
 
+// 0 when the system can back size bytes of new memory: no more than memory and swap together and,
+// for a named object, than the shared-memory file system has free. Otherwise the error: a size
+// beyond them is refused now, as Windows refuses what it cannot commit, rather than failing later
+// when a view is made or touched.
+int unbackable(uint64_t size, bool named)
+{
+    struct sysinfo system;
+    if (sysinfo(&system) == 0 &&
+        size / system.mem_unit > uint64_t(system.totalram) + uint64_t(system.totalswap))
+        return ENOMEM;
+    struct statvfs fs;
+    if (named && statvfs("/dev/shm", &fs) == 0 && fs.f_frsize != 0 &&
+        size / fs.f_frsize > uint64_t(fs.f_bavail))
+        return ENOSPC;
+    return 0;
+}
+
 int32_t openMemory(const char* name, bool create, uint64_t size, Handle* mapping, bool* existed,
                    uint32_t* lastError)
 {
@@ -266,8 +285,8 @@ int32_t openMemory(const char* name, bool create, uint64_t size, Handle* mapping
     bool fresh = false;
     if (!openUnderGate(posix, kMemory, create, &fd, &fresh, lastError))
         return 0;
-    int error = 0;
-    if (fresh && ftruncate64(fd, off64_t(size)) != 0)
+    int error = fresh ? unbackable(size, true) : 0;
+    if (fresh && !error && ftruncate64(fd, off64_t(size)) != 0)
         error = errno;
     if (existed)
         *existed = !fresh;
@@ -280,7 +299,7 @@ struct View {
     uint8_t* base;
     size_t length;
 };
-pthread_mutex_t g_viewsLock = PTHREAD_MUTEX_INITIALIZER;
+ProcessLock g_viewsLock;
 View* g_views = nullptr;
 
 // ---- Lock ---------------------------------------------------------------------------------------
@@ -347,6 +366,10 @@ int32_t createMapping(const char* name, uint64_t size, const SharingAttributes*,
     if (name[0] != '\0')
         return openMemory(name, true, size, mapping, existed, lastError);
     // No name: memory of this process alone, as an unnamed mapping.
+    if (const int error = unbackable(size, false)) {
+        *lastError = uint32_t(error);
+        return 0;
+    }
     const int fd = memfd_create("VyrUtility shared buffer", MFD_CLOEXEC);
     if (fd < 0 || ftruncate64(fd, off64_t(size)) != 0) {
         *lastError = uint32_t(errno);
@@ -415,23 +438,26 @@ void* mapView(Handle mapping, uint64_t offset, size_t length, uint32_t* lastErro
         return nullptr;
     }
     *view = {nullptr, static_cast<uint8_t*>(p), length};
-    pthread_mutex_lock(&g_viewsLock);
-    view->next = g_views;
-    g_views = view;
-    pthread_mutex_unlock(&g_viewsLock);
+    {
+        Holding hold(g_viewsLock);
+        view->next = g_views;
+        g_views = view;
+    }
     return p;
 }
 
 int32_t unmapView(void* base, uint32_t* lastError)
 {
-    pthread_mutex_lock(&g_viewsLock);
-    View** link = &g_views;
-    while (*link && (*link)->base != base)
-        link = &(*link)->next;
-    View* view = *link;
-    if (view)
-        *link = view->next;
-    pthread_mutex_unlock(&g_viewsLock);
+    View* view;
+    {
+        Holding hold(g_viewsLock);
+        View** link = &g_views;
+        while (*link && (*link)->base != base)
+            link = &(*link)->next;
+        view = *link;
+        if (view)
+            *link = view->next;
+    }
     if (!view) {
         *lastError = EINVAL; // not the start of a view
         return 0;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace vyr::os::ofd {
 namespace {
@@ -36,6 +37,14 @@ bool heldElsewhere(int fd, off_t byte)
     if (fcntl(fd, F_OFD_GETLK, &fl) != 0)
         return true;
     return fl.l_type != F_UNLCK;
+}
+
+void unlockAndClose(int fd)
+{
+    struct flock fl = oneByte(F_UNLCK, 0);
+    fl.l_len = 0; // to the end of the file, and beyond
+    fcntl(fd, F_OFD_SETLK, &fl);
+    close(fd);
 }
 
 } // namespace vyr::os::ofd

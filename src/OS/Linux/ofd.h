@@ -14,4 +14,8 @@ bool lock(int fd, short type, off_t byte, bool wait);
 // that a live holder is never taken for gone).
 bool heldElsewhere(int fd, off_t byte);
 
+// Drops every lock of the description, then closes the descriptor. Closing alone would not do
+// while a child forked meanwhile holds a copy of the descriptor: the description lives on in it.
+void unlockAndClose(int fd);
+
 } // namespace vyr::os::ofd

@@ -7,18 +7,30 @@
 //
 // The kernel may still migrate a locked page (vm.compact_unevictable_allowed); the frame numbers
 // are those the pages had when they were allocated.
+//
+// Pages go only where the kernel's map shows a reservation or pages mapped there before (see
+// reservedForPages): any other range is refused, so that nothing of the caller's is ever mapped over.
 #include <algorithm>
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "OS/Linux/proc_lines.h"
+#include "OS/Linux/services.h"
 #include "OS/buffer_services.h"
+#include "OS/process_lock.h"
 
 namespace vyr::os::buffers {
 namespace {
+
+using linux_services::eachLine;
 
 struct Page {
     FrameNumber frame;
@@ -35,7 +47,7 @@ struct Chunk {
     Page* byFrame; // sorted by frame number
 };
 
-pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
+ProcessLock g_lock;
 int g_pool = -1;
 uint64_t g_poolPages = 0; // pages the pool file spans
 Chunk* g_chunks = nullptr;
@@ -119,12 +131,68 @@ int readFrames(const uint8_t* home, size_t pages, Page* out)
     return error;
 }
 
+// Whether [start, start + bytes) is mapped throughout, each mapping in it a reservation (private,
+// anonymous and inaccessible: what reservePhysicalRange makes, and what a caller reserves with
+// mmap(PROT_NONE)) or pages of the pool mapped there before. Anything else is memory of the caller's
+// or of someone else's, which must not go. The caller holds g_lock.
+bool reservedForPages(const uint8_t* start, size_t bytes)
+{
+    struct stat pool = {};
+    if (g_pool >= 0)
+        fstat(g_pool, &pool);
+    uintptr_t covered = uintptr_t(start);
+    const uintptr_t end = covered + bytes;
+    bool fits = true;
+    eachLine("/proc/self/maps", [&](const char* line) {
+        uintptr_t low, high;
+        char access[5];
+        unsigned major, minor;
+        uint64_t inode;
+        if (std::sscanf(line, "%" SCNxPTR "-%" SCNxPTR " %4s %*s %x:%x %" SCNu64, &low, &high, access, &major,
+                        &minor, &inode) != 6)
+            return fits = false;
+        if (high <= covered)
+            return true;
+        const bool reservation = std::strcmp(access, "---p") == 0 && inode == 0;
+        const bool poolPages = g_pool >= 0 && std::strcmp(access, "rw-s") == 0 && inode == pool.st_ino &&
+                               major == major(pool.st_dev) && minor == minor(pool.st_dev);
+        fits = low <= covered && (reservation || poolPages);
+        covered = high;
+        return fits && covered < end;
+    });
+    return fits && covered >= end;
+}
+
+// Puts a mapping made elsewhere (at from, by the kernel's choice) in the place of the range, in one
+// step: unmapping first would open a gap for another thread's mapping to land in. The caller has
+// seen that the range holds nothing but a reservation or pool pages (reservedForPages).
+bool moveOnto(void* from, uint8_t* to, size_t bytes)
+{
+    if (from == MAP_FAILED)
+        return false;
+    if (mremap(from, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, to) == MAP_FAILED) {
+        const int error = errno;
+        munmap(from, bytes);
+        errno = error;
+        return false;
+    }
+    return true;
+}
+
+bool reserveAgain(uint8_t* start, size_t bytes)
+{
+    return moveOnto(mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0),
+                    start, bytes);
+}
+
 int32_t allocateLocked(uintptr_t* count, FrameNumber* frames, uint32_t* lastError)
 {
-    const size_t n = *count, p = page();
-    if (n == 0)
+    const size_t p = page();
+    if (*count == 0)
         return 1;
-    if (n > SIZE_MAX / p / 2) {
+    // Bounded before locking: locking beyond free memory would end with the OOM killer.
+    const size_t n = std::min<size_t>(*count, linux_services::lockablePages());
+    if (n == 0 || n > SIZE_MAX / p / 2) {
         *lastError = ENOMEM;
         return 0;
     }
@@ -138,7 +206,9 @@ int32_t allocateLocked(uintptr_t* count, FrameNumber* frames, uint32_t* lastErro
         truncatePool(first);
         return 0;
     }
-    void* mapped = mmap64(nullptr, n * p, PROT_READ | PROT_WRITE, MAP_SHARED, g_pool, off64_t(first * p));
+    // Present before they are locked: a sanitizer's mlock does nothing, and the frames must show.
+    void* mapped =
+        mmap64(nullptr, n * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, g_pool, off64_t(first * p));
     if (mapped == MAP_FAILED) {
         *lastError = uint32_t(errno);
         truncatePool(first);
@@ -211,11 +281,24 @@ int32_t freeLocked(uintptr_t* count, const FrameNumber* frames, uint32_t* lastEr
 int32_t mapLocked(uint8_t* address, uintptr_t count, const FrameNumber* frames, uint32_t* lastError)
 {
     const size_t p = page();
-    for (uintptr_t i = 0; i < count; ++i) {
+    for (uintptr_t i = 0; frames && i < count; ++i) {
         if (!find(frames[i]).chunk) {
             *lastError = EINVAL;
             return 0;
         }
+    }
+    if (count == 0)
+        return 1;
+    if (!reservedForPages(address, count * p)) {
+        *lastError = EINVAL;
+        return 0;
+    }
+    if (!frames) {
+        if (!reserveAgain(address, count * p)) {
+            *lastError = uint32_t(errno);
+            return 0;
+        }
+        return 1;
     }
     // Runs of consecutive pool pages go in one mapping, present at once as the pages are.
     for (uintptr_t i = 0; i < count;) {
@@ -223,10 +306,11 @@ int32_t mapLocked(uint8_t* address, uintptr_t count, const FrameNumber* frames, 
         uintptr_t run = 1;
         while (i + run < count && poolPage(find(frames[i + run])) == start + run)
             ++run;
-        if (mmap64(address + i * p, run * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED | MAP_POPULATE,
-                   g_pool, off64_t(start * p)) == MAP_FAILED) {
+        void* pages = mmap64(nullptr, run * p, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, g_pool,
+                             off64_t(start * p));
+        if (!moveOnto(pages, address + i * p, run * p)) {
             *lastError = uint32_t(errno);
-            mmap(address, i * p, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);
+            reserveAgain(address, i * p); // what this call mapped
             return 0;
         }
         i += run;
@@ -234,50 +318,30 @@ int32_t mapLocked(uint8_t* address, uintptr_t count, const FrameNumber* frames, 
     return 1;
 }
 
-struct Guard {
-    Guard() { pthread_mutex_lock(&g_lock); }
-    ~Guard() { pthread_mutex_unlock(&g_lock); }
-};
-
 } // namespace
 
 bool physicalPagesAvailable() { return true; }
 
 int32_t allocatePhysicalPages(uintptr_t* count, FrameNumber* frames, uint32_t* lastError)
 {
-    Guard guard;
+    Holding hold(g_lock);
     return allocateLocked(count, frames, lastError);
 }
 
 int32_t freePhysicalPages(uintptr_t* count, FrameNumber* frames, uint32_t* lastError)
 {
-    Guard guard;
+    Holding hold(g_lock);
     return freeLocked(count, frames, lastError);
 }
 
 int32_t mapPhysicalPages(void* address, uintptr_t count, const FrameNumber* frames, uint32_t* lastError)
 {
-    const size_t p = page();
     auto* start = static_cast<uint8_t*>(address);
-    if (uintptr_t(start) % p != 0 || count > SIZE_MAX / p) {
+    if (uintptr_t(start) % page() != 0 || count > SIZE_MAX / page()) {
         *lastError = EINVAL;
         return 0;
     }
-    // The range must be mapped (reserved) throughout: msync refuses a range with holes.
-    if (count != 0 && msync(start, count * p, MS_ASYNC) != 0) {
-        *lastError = uint32_t(errno);
-        return 0;
-    }
-    if (!frames) {
-        if (count != 0 &&
-            mmap(start, count * p, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1,
-                 0) == MAP_FAILED) {
-            *lastError = uint32_t(errno);
-            return 0;
-        }
-        return 1;
-    }
-    Guard guard;
+    Holding hold(g_lock);
     return mapLocked(start, count, frames, lastError);
 }
 
@@ -293,6 +357,11 @@ void* reservePhysicalRange(size_t bytes, uint32_t* lastError)
 
 int32_t releasePhysicalRange(void* address, size_t bytes, uint32_t* lastError)
 {
+    Holding hold(g_lock);
+    if (!reservedForPages(static_cast<uint8_t*>(address), bytes)) {
+        *lastError = EINVAL;
+        return 0;
+    }
     if (munmap(address, bytes) != 0) {
         *lastError = uint32_t(errno);
         return 0;

@@ -110,6 +110,8 @@ Handle startThread(ThreadMain main, void* arg)
 
 void joinThread(Handle thread) { pthread_join(pthread_t(thread), nullptr); }
 
+uint32_t processId() { return uint32_t(getpid()); }
+
 bool heapRelease(void* block)
 {
     std::free(block);
@@ -138,6 +140,7 @@ const Platform kLinux = {
     closeEvent,
     startThread,
     joinThread,
+    processId,
     heapRelease,
     pageSize,
     VYR_BUFFER_SERVICES,

@@ -20,4 +20,8 @@ void closeToken(Handle token);
 // becomes the soft limit, the maximum the hard one.
 int32_t setWorkingSet(size_t minimum, size_t maximum, uint32_t* lastError);
 
+// Pages of physical memory this process may still lock: the available memory, less a reserve for
+// the rest of the system, and the room its lock limit leaves.
+size_t lockablePages();
+
 } // namespace vyr::os::linux_services

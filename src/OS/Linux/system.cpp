@@ -1,79 +1,44 @@
-#include <csetjmp>
-#include <csignal>
+#include <elf.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "OS/os.h"
 
-#if defined(__i386__) || defined(__x86_64__)
-#include <emmintrin.h>
-#include <xmmintrin.h>
-#endif
-
 namespace vyr::os {
 namespace {
 
+// The kernel's own copy of EDX of CPUID leaf 1 (AT_HWCAP on x86): a feature whose register state the
+// kernel does not save and enable (no FXSAVE, or turned off at boot) is cleared there. Asking it
+// needs no trial instruction, and so no signal handler that would race the application's. It comes
+// from /proc/self/auxv because glibc's getauxval(AT_HWCAP) answers with glibc's own bits on x86;
+// without /proc the processor's word stands (every Linux since 2.4 enables what the processor has).
+bool kernelEnables(unsigned bit)
+{
 #if defined(__i386__) || defined(__x86_64__)
-thread_local sigjmp_buf* t_trial = nullptr;
-
-void onIllegalInstruction(int) { siglongjmp(*t_trial, 1); }
-
-volatile float g_operandPs = 1.0f;
-volatile double g_operandPd = 1.0;
-
-__attribute__((target("sse"), noinline)) void executeXorps()
-{
-    __m128 a = _mm_set_ss(g_operandPs);
-    __m128 b = _mm_set_ss(g_operandPs + 1.0f);
-    g_operandPs = _mm_cvtss_f32(_mm_xor_ps(a, b));
-}
-
-__attribute__((target("sse2"), noinline)) void executeXorpd()
-{
-    __m128d a = _mm_set_sd(g_operandPd);
-    __m128d b = _mm_set_sd(g_operandPd + 1.0);
-    g_operandPd = _mm_cvtsd_f64(_mm_xor_pd(a, b));
-}
-
-// Runs the instruction with a SIGILL handler in place; a fault jumps back and reports false.
-bool trial(void (*instruction)())
-{
-    struct sigaction handler = {}, previous = {};
-    handler.sa_handler = onIllegalInstruction;
-    sigemptyset(&handler.sa_mask);
-    sigjmp_buf jump;
-    t_trial = &jump;
-    if (sigaction(SIGILL, &handler, &previous) != 0)
-        return false;
-    volatile bool ok = false;
-    if (sigsetjmp(jump, 1) == 0) {
-        instruction();
-        ok = true;
+    const int fd = open("/proc/self/auxv", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    bool enabled = true;
+    for (unsigned long entry[2];
+         read(fd, entry, sizeof entry) == ssize_t(sizeof entry) && entry[0] != AT_NULL;) {
+        if (entry[0] == AT_HWCAP) {
+            enabled = (entry[1] >> bit & 1) != 0;
+            break;
+        }
     }
-    sigaction(SIGILL, &previous, nullptr);
-    t_trial = nullptr;
-    return ok;
-}
+    close(fd);
+    return enabled;
+#else
+    (void)bit;
+    return false;
 #endif
+}
 
 } // namespace
 
-bool trySseInstruction()
-{
-#if defined(__i386__) || defined(__x86_64__)
-    return trial(executeXorps);
-#else
-    return false;
-#endif
-}
+bool systemRunsSse() { return kernelEnables(25); }
 
-bool trySse2Instruction()
-{
-#if defined(__i386__) || defined(__x86_64__)
-    return trial(executeXorpd);
-#else
-    return false;
-#endif
-}
+bool systemRunsSse2() { return kernelEnables(26); }
 
 uint32_t processorCount()
 {

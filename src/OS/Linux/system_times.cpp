@@ -1,11 +1,10 @@
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include "OS/Linux/proc_lines.h"
 #include "OS/Linux/services.h"
 
 namespace vyr::os::linux_services {
@@ -43,46 +42,15 @@ struct CpuLines {
     }
 };
 
-// Reads whole lines through a stack buffer and hands them to lines until it has seen them all.
-bool readCpuLines(int fd, CpuLines& lines)
-{
-    char buf[4096];
-    size_t have = 0;
-    for (;;) {
-        const ssize_t got = read(fd, buf + have, sizeof buf - 1 - have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return true;
-        have += size_t(got);
-        buf[have] = '\0';
-        char* line = buf;
-        for (char* eol; (eol = std::strchr(line, '\n')) != nullptr; line = eol + 1) {
-            *eol = '\0';
-            if (!lines.take(line))
-                return true;
-        }
-        have = size_t(buf + have - line);
-        if (have == sizeof buf - 1)
-            return false; // a line that does not fit: not one of the cpu lines
-        std::memmove(buf, line, have);
-    }
-}
-
 } // namespace
 
 bool systemTimes(SystemTimes* out)
 {
     const long hz = sysconf(_SC_CLK_TCK);
-    const int fd = open("/proc/stat", O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || hz <= 0) {
-        if (fd >= 0)
-            close(fd);
+    if (hz <= 0)
         return false;
-    }
     CpuLines lines;
-    const bool read = readCpuLines(fd, lines);
-    close(fd);
+    const bool read = eachLine("/proc/stat", [&lines](const char* line) { return lines.take(line); });
     timespec now;
     if (!read || !lines.haveSums || lines.processors == 0 || clock_gettime(CLOCK_MONOTONIC, &now) != 0)
         return false;

@@ -174,6 +174,8 @@ void joinThread(Handle thread)
     CloseHandle(asHandle(thread));
 }
 
+uint32_t processId() { return GetCurrentProcessId(); }
+
 bool heapRelease(void* block) { return HeapFree(GetProcessHeap(), 0, block) != 0; }
 
 uint32_t pageSize()
@@ -204,6 +206,7 @@ const Platform kWindows = {
     closeEvent,
     startThread,
     joinThread,
+    processId, // the same for the life of a process: Windows has no fork
     heapRelease,
     pageSize,
     VYR_BUFFER_SERVICES,

@@ -1,14 +1,15 @@
 #include <windows.h>
 
 #include "OS/os.h"
+#include "OS/process_lock.h"
 
 namespace vyr::os {
 
-// Without compiler support for structured exception handling, the trial asks the system whether
-// it saves and enables the SSE register state, which is what a faulting trial would tell.
-bool trySseInstruction() { return IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != 0; }
+// The system's answer is what a faulting trial instruction would tell, without structured exception
+// handling (which the compiler lacks).
+bool systemRunsSse() { return IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != 0; }
 
-bool trySse2Instruction() { return IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0; }
+bool systemRunsSse2() { return IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0; }
 
 uint32_t processorCount()
 {
@@ -17,5 +18,10 @@ uint32_t processorCount()
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors;
 }
+
+static_assert(sizeof(SRWLOCK) == sizeof(void*), "an SRWLOCK is one pointer, initially null");
+
+void ProcessLock::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
+void ProcessLock::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
 
 } // namespace vyr::os

@@ -1,0 +1,310 @@
+// Soak runs (label soak, built with -DVYR_SOAK=ON): the services that processes and threads share,
+// round after round, with processes killed at random. Each run prints its figures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <sched.h>
+#include <sstream>
+#include <string>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "VyrUtility.h"
+#include "child_process.h"
+
+namespace vyr::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWorkers = 8;
+constexpr uint64_t kRounds = 100000;
+constexpr int kKills = 24;
+constexpr int kSlots = kWorkers + kKills;
+
+// The shared buffer's contents: the increments of all processes, and those of the process in each slot.
+struct Tally {
+    uint64_t total;
+    uint64_t bySlot[kSlots];
+};
+
+// Puts the total right after a process that was killed between its two writes; true when it had to.
+bool repair(Tally* t)
+{
+    uint64_t sum = 0;
+    for (uint64_t n : t->bySlot)
+        sum += n;
+    const bool wrong = t->total != sum;
+    t->total = sum;
+    return wrong;
+}
+
+std::vector<std::string> shmEntries(const std::string& prefix)
+{
+    std::vector<std::string> out;
+    if (DIR* dir = opendir("/dev/shm")) {
+        while (const dirent* e = readdir(dir)) {
+            if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0)
+                out.push_back(e->d_name);
+        }
+        closedir(dir);
+    }
+    return out;
+}
+
+// "<name> <slot> <rounds>": opens the buffer and answers "ready"; at "go", round after round takes the
+// lock, repairs, counts one in its slot and in the total, and lets go. Answers "done <repairs>". Now
+// and then it sleeps between the two writes, so that others wait for the lock and a kill may find
+// the holder there.
+VYR_CHILD_MAIN(counter)
+{
+    std::istringstream in(nextCommand().value_or(""));
+    std::string name;
+    int slot = 0;
+    uint64_t rounds = 0, repairs = 0;
+    in >> name >> slot >> rounds;
+    SharedBuffer* buffer = nullptr;
+    SharedBufferMap* view = nullptr;
+    auto* t = VyrUtilOpenSharedBuffer(name.c_str(), &buffer)
+                  ? static_cast<Tally*>(VyrUtilMapSharedBuffer(buffer, 0, sizeof(Tally), &view))
+                  : nullptr;
+    if (!t) {
+        reply("cannot open " + name);
+        return 1;
+    }
+    reply("ready");
+    if (nextCommand() != "go")
+        return 1;
+    for (uint64_t r = 0; r < rounds; ++r) {
+        if (VyrUtilLockSharedBuffer(buffer, 0xFFFFFFFF) != 1) {
+            reply("lock refused");
+            return 1;
+        }
+        repairs += repair(t);
+        ++t->bySlot[slot];
+        if (r % 256 == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        ++t->total;
+        VyrUtilUnlockSharedBuffer(buffer);
+    }
+    VyrUtilUnmapSharedBuffer(view);
+    VyrUtilFreeSharedBuffer(buffer);
+    reply("done " + std::to_string(repairs));
+    return 0;
+}
+
+// 8 processes count 10^5 rounds each under the buffer's lock while others, started in their place,
+// are killed at random (often holding the lock): every round of every process that lived is counted,
+// the total agrees with the slots, and no object is left in /dev/shm.
+TEST(Soak, LockedCountersOfLivingAndKilledProcesses)
+{
+    const std::string prefix = "VyrSoak." + std::to_string(getpid()), name = prefix + ".tally";
+    SharedBuffer* buffer = nullptr;
+    SharedBufferMap* view = nullptr;
+    ASSERT_EQ(1u, VyrUtilAllocSharedBuffer(sizeof(Tally), name.c_str(), &buffer));
+    auto* t = static_cast<Tally*>(VyrUtilMapSharedBuffer(buffer, 0, 0, &view));
+    ASSERT_NE(nullptr, t);
+
+    const unsigned seed = unsigned(Clock::now().time_since_epoch().count());
+    std::mt19937 random(seed);
+    struct Worker {
+        std::unique_ptr<ChildProcess> process;
+        int slot;
+        enum { Running, Done, Killed } state;
+    };
+    std::vector<Worker> workers;
+    const auto start = [&](int slot) {
+        workers.push_back({std::make_unique<ChildProcess>("counter"), slot, Worker::Running});
+        ChildProcess& p = *workers.back().process;
+        ASSERT_EQ("ready", p.request(name + " " + std::to_string(slot) + " " + std::to_string(kRounds)));
+    };
+    for (int slot = 0; slot < kWorkers; ++slot)
+        start(slot);
+    for (Worker& w : workers)
+        ASSERT_TRUE(w.process->send("go"));
+    int kills = 0;
+    uint64_t repairs = 0;
+    const auto began = Clock::now();
+    auto nextKill = Clock::now() + std::chrono::milliseconds(random() % 40);
+    for (size_t running = workers.size(); running > 0;) {
+        for (size_t i = 0; i < workers.size(); ++i) {
+            Worker& w = workers[i];
+            if (w.state != Worker::Running)
+                continue;
+            if (const auto line = w.process->readLine(5)) {
+                ASSERT_EQ(0u, line->rfind("done ", 0)) << "slot " << w.slot << ": " << *line;
+                repairs += std::stoull(line->substr(5));
+                w.state = Worker::Done;
+                --running;
+            }
+        }
+        if (kills < kKills && running > 0 && Clock::now() >= nextKill) {
+            std::vector<size_t> candidates;
+            for (size_t i = 0; i < workers.size(); ++i) {
+                if (workers[i].state == Worker::Running)
+                    candidates.push_back(i);
+            }
+            Worker& victim = workers[candidates[random() % candidates.size()]];
+            victim.process->kill();
+            victim.process->wait();
+            victim.state = Worker::Killed;
+            start(kWorkers + kills++); // another process takes its place
+            ASSERT_TRUE(workers.back().process->send("go"));
+            nextKill = Clock::now() + std::chrono::milliseconds(random() % 40);
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+
+    ASSERT_EQ(1u, VyrUtilLockSharedBuffer(buffer, 0xFFFFFFFF));
+    repairs += repair(t);
+    const Tally tally = *t;
+    VyrUtilUnlockSharedBuffer(buffer);
+    uint64_t lost = 0, survivors = 0, killedRounds = 0;
+    for (const Worker& w : workers) {
+        if (w.state == Worker::Done) {
+            ++survivors;
+            lost += kRounds - std::min(kRounds, tally.bySlot[w.slot]);
+            EXPECT_EQ(kRounds, tally.bySlot[w.slot]) << "slot " << w.slot;
+        } else {
+            killedRounds += tally.bySlot[w.slot];
+            EXPECT_LE(tally.bySlot[w.slot], kRounds) << "slot " << w.slot;
+        }
+    }
+    workers.clear();
+    EXPECT_EQ(1u, VyrUtilUnmapSharedBuffer(view));
+    EXPECT_EQ(1u, VyrUtilFreeSharedBuffer(buffer));
+    const std::vector<std::string> left = shmEntries(prefix);
+    EXPECT_EQ(uint64_t(kWorkers), survivors);
+    EXPECT_EQ(0u, lost);
+    EXPECT_TRUE(left.empty()) << left.front();
+    std::cout << "shared buffer: " << survivors << " survivors x " << kRounds << " rounds, " << kills
+              << " kills (their rounds counted: " << killedRounds << "), total " << tally.total << ", "
+              << repairs << " totals repaired after a kill, lost updates " << lost << ", leftover objects "
+              << left.size() << ", " << seconds << " s, seed " << seed << std::endl;
+}
+
+size_t entriesOf(const char* directory)
+{
+    size_t n = 0;
+    if (DIR* dir = opendir(directory)) {
+        while (const dirent* e = readdir(dir))
+            n += e->d_name[0] != '.';
+        closedir(dir);
+    }
+    return n;
+}
+
+// Waits a moment for a count that a thread just joined or a descriptor just closed still shows.
+size_t settledTo(size_t want, const char* directory)
+{
+    size_t n = entriesOf(directory);
+    for (int i = 0; i < 100 && n != want; ++i, n = entriesOf(directory))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return n;
+}
+
+// 10^4 starts and stops of the monitor from four threads at once: each start succeeds and nothing
+// (thread or descriptor) outlives the last stop.
+TEST(Soak, CpuMonitorStartsAndStops)
+{
+    std::thread([] {}).join(); // a sanitizer starts a thread of its own along with the first one
+    const size_t threads = entriesOf("/proc/self/task"), descriptors = entriesOf("/proc/self/fd");
+    std::atomic<int> refused{0};
+    const auto began = Clock::now();
+    std::vector<std::thread> callers;
+    for (int c = 0; c < 4; ++c) {
+        callers.emplace_back([&] {
+            for (int i = 0; i < 2500; ++i) {
+                refused += VyrUtilEnterCpuUsage(1, 10) != 1;
+                VyrUtilLeaveCpuUsage();
+            }
+        });
+    }
+    for (std::thread& c : callers)
+        c.join();
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    EXPECT_EQ(0, refused.load());
+    EXPECT_EQ(threads, settledTo(threads, "/proc/self/task"));
+    EXPECT_EQ(descriptors, settledTo(descriptors, "/proc/self/fd"));
+    std::cout << "monitor: 10000 start/stop cycles from 4 threads, " << refused << " refused, " << seconds
+              << " s" << std::endl;
+}
+
+uint64_t lockedKilobytes()
+{
+    std::ifstream in("/proc/self/status");
+    std::string word;
+    uint64_t value = 0;
+    while (in >> word) {
+        if (word == "VmLck:" && in >> value)
+            return value;
+    }
+    return 0;
+}
+
+// Two threads allocate user buffers of random sizes, map them where the library chooses and into a
+// range of their own, write and read through both, unmap and free, 10^4 times in all: every step
+// succeeds, and afterwards nothing is locked or mapped.
+TEST(Soak, UserBuffersAllocatedMappedAndFreed)
+{
+    uint64_t probe = 4096;
+    UserBuffer* first = nullptr;
+    if (!VyrUtilAllocUserBuffer(&probe, &first))
+        GTEST_SKIP() << "this process gets no locked pages";
+    VyrUtilFreeUserBuffer(first);
+    const uint64_t locked = lockedKilobytes();
+    std::atomic<int> failures{0};
+    const auto began = Clock::now();
+    std::vector<std::thread> churners;
+    for (int c = 0; c < 2; ++c) {
+        churners.emplace_back([&failures, c] {
+            std::mt19937 random(unsigned(c + 1));
+            for (int i = 0; i < 5000; ++i) {
+                uint64_t size = 1 + random() % (64 * 4096);
+                UserBuffer* b = nullptr;
+                if (!VyrUtilAllocUserBuffer(&size, &b)) {
+                    ++failures;
+                    continue;
+                }
+                const size_t pages = size_t((size + 4095) / 4096);
+                void* range = mmap(nullptr, pages * 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                UserBufferMap *ours = nullptr, *theirs = nullptr;
+                auto* a = static_cast<uint8_t*>(VyrUtilMapUserBuffer(b, 0, size, &ours));
+                auto* r = static_cast<uint8_t*>(VyrUtilMapUserBufferEx(b, 0, size, range, &theirs));
+                bool same = a && r;
+                for (size_t p = 0; same && p < pages; ++p) {
+                    a[p * 4096] = uint8_t(i + p);
+                    same = r[p * 4096] == uint8_t(i + p);
+                }
+                failures += !same;
+                failures += a && VyrUtilUnmapUserBuffer(ours) != 1;
+                failures += r && VyrUtilUnmapUserBuffer(theirs) != 1;
+                munmap(range, pages * 4096);
+                failures += VyrUtilFreeUserBuffer(b) != 1;
+            }
+        });
+    }
+    for (std::thread& c : churners)
+        c.join();
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    EXPECT_EQ(0, failures.load());
+    EXPECT_EQ(locked, lockedKilobytes());
+    std::ifstream maps("/proc/self/maps");
+    const std::string all((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(std::string::npos, all.find("VyrUtility user pages")) << "pool pages still mapped";
+    std::cout << "user buffers: 10000 allocate/map/unmap/free cycles from 2 threads, " << failures
+              << " failures, " << seconds << " s" << std::endl;
+}
+
+} // namespace
+} // namespace vyr::test
