@@ -50,7 +50,7 @@ void gigeScalar(const uint8_t* src, uint8_t* dst, uint32_t count)
 }
 
 #ifdef VYR_UNPACK_X86
-// ---- AVX2 ----------------------------------------------------------------------------------------
+// ---- SSSE3 and AVX2 ------------------------------------------------------------------------------
 // Each 128-bit lane makes 8 samples from the 10 or 12 bytes that hold them: a byte shuffle puts the
 // two bytes of each sample in its word, then per word either
 //   (word * multiplier) >> 6           ("p", 10 bits: the multiplier 2^(6 - start bit) aligns it)
@@ -74,31 +74,51 @@ constexpr Kernel kGige12 = {{1, 0, 1, 2, 4, 3, 4, 5, 7, 6, 7, 8, 10, 9, 10, 11},
                             {0x0FF0, 0xFFFF, 0x0FF0, 0xFFFF, 0x0FF0, 0xFFFF, 0x0FF0, 0xFFFF},
                             {0x000F, 0, 0x000F, 0, 0x000F, 0, 0x000F, 0}};
 
+#define VYR_LOAD128(p) _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
+
+// 8 samples a step; the 16-byte load reaches 16 - laneBytes bytes beyond them, which 8 samples more
+// than a step keep inside the line.
+template <const Kernel& K, unsigned Bits, UnpackFunction Tail>
+__attribute__((target("ssse3"))) void ssse3(const uint8_t* src, uint8_t* dst, uint32_t count)
+{
+    constexpr unsigned laneBytes = 8 * Bits / 8;
+    const __m128i shuffle = VYR_LOAD128(K.shuffle), a = VYR_LOAD128(K.a), b = VYR_LOAD128(K.b);
+    uint32_t i = 0;
+    for (; i + 16 <= count; i += 8, src += laneBytes) {
+        const __m128i words = _mm_shuffle_epi8(VYR_LOAD128(src), shuffle);
+        const __m128i samples =
+            Bits == 10 ? _mm_srli_epi16(_mm_mullo_epi16(words, a), 6)
+                       : _mm_or_si128(_mm_and_si128(_mm_srli_epi16(words, 4), a), _mm_and_si128(words, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * size_t(i)), samples);
+    }
+    Tail(src, dst + 2 * size_t(i), count - i);
+}
+
+// 16 samples a step, one lane each 8; the second lane's load reaches as far beyond its samples.
 template <const Kernel& K, unsigned Bits, UnpackFunction Tail>
 __attribute__((target("avx2"))) void avx2(const uint8_t* src, uint8_t* dst, uint32_t count)
 {
     constexpr unsigned laneBytes = 8 * Bits / 8;
-    const __m256i shuffle =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(K.shuffle)));
-    const __m256i a = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(K.a)));
-    const __m256i b = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(K.b)));
+    const __m256i shuffle = _mm256_broadcastsi128_si256(VYR_LOAD128(K.shuffle));
+    const __m256i a = _mm256_broadcastsi128_si256(VYR_LOAD128(K.a));
+    const __m256i b = _mm256_broadcastsi128_si256(VYR_LOAD128(K.b));
     uint32_t i = 0;
-    // The second lane's 16-byte load reaches 16 - laneBytes bytes beyond its samples: 8 samples more
-    // than a step keeps every load inside the line.
     for (; i + 24 <= count; i += 16, src += 2 * laneBytes) {
-        const __m256i bytes = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + laneBytes)), 1);
+        const __m256i bytes = _mm256_inserti128_si256(_mm256_castsi128_si256(VYR_LOAD128(src)),
+                                                      VYR_LOAD128(src + laneBytes), 1);
         const __m256i words = _mm256_shuffle_epi8(bytes, shuffle);
-        __m256i samples;
-        if constexpr (Bits == 10)
-            samples = _mm256_srli_epi16(_mm256_mullo_epi16(words, a), 6);
-        else
-            samples =
-                _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(words, 4), a), _mm256_and_si256(words, b));
+        const __m256i samples = Bits == 10 ? _mm256_srli_epi16(_mm256_mullo_epi16(words, a), 6)
+                                           : _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(words, 4), a),
+                                                             _mm256_and_si256(words, b));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * size_t(i)), samples);
     }
     Tail(src, dst + 2 * size_t(i), count - i);
+}
+
+bool hasSsse3()
+{
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
 }
 
 bool hasAvx2()
@@ -110,13 +130,16 @@ bool hasAvx2()
 
 struct Packed {
     uint32_t format, unpacked;
-    UnpackPath paths[2];
+    UnpackPath paths[3];
     size_t pathCount;
 };
 
 #ifdef VYR_UNPACK_X86
 #define VYR_UNPACK_PATHS(bits, kernel, scalar)                                                               \
-    {{"scalar", scalar, true}, {"avx2", avx2<kernel, bits, scalar>, false}}, 2
+    {{"scalar", scalar, true},                                                                               \
+     {"ssse3", ssse3<kernel, bits, scalar>, false},                                                          \
+     {"avx2", avx2<kernel, bits, scalar>, false}},                                                           \
+        3
 #else
 #define VYR_UNPACK_PATHS(bits, kernel, scalar) {{"scalar", scalar, true}}, 1
 #endif
@@ -141,8 +164,10 @@ const Packed* findPacked(uint32_t format)
     static const Packed* table = [] {
         Packed* t = packedTable();
 #ifdef VYR_UNPACK_X86
-        for (uint32_t k = 0; k <= VYR_FRAME_BAYER12PACKED - VYR_FRAME_MONO10P; ++k)
-            t[k].paths[1].runs = hasAvx2();
+        for (uint32_t k = 0; k <= VYR_FRAME_BAYER12PACKED - VYR_FRAME_MONO10P; ++k) {
+            t[k].paths[1].runs = hasSsse3();
+            t[k].paths[2].runs = hasAvx2();
+        }
 #endif
         return t;
     }();

@@ -135,7 +135,7 @@ TEST_P(UnpackPaths, RandomLinesEqualReadingBitByBit)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, UnpackPaths, testing::Values("scalar", "avx2"),
+INSTANTIATE_TEST_SUITE_P(Paths, UnpackPaths, testing::Values("scalar", "ssse3", "avx2"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              return std::string(info.param);
                          });
