@@ -52,6 +52,9 @@ TEST(Pool, StartsItsThreadsOnceAndReusesThem)
 #else
     const Job job;
     const std::vector<uint8_t> alone = job.convert(1);
+    // A thread started and joined first: a runtime that starts a helper thread with the first thread
+    // (ThreadSanitizer does) has it before the count.
+    std::thread([] {}).join();
     const int before = threadsOfThisProcess();
     ASSERT_GT(before, 0);
     EXPECT_EQ(alone, job.convert(4));
