@@ -43,6 +43,40 @@ void registerLibyuv()
     registerPeer({"libyuv YUY2ToY", "ConvertYUY2toMONO8", {2, 1}, yuv<libyuv::YUY2ToY>});
     registerPeer({"libyuv UYVYToY", "ConvertUYVYtoMONO8", {2, 1}, yuv<libyuv::UYVYToY>});
 }
+
+// libyuv has no single call between 4:2:2 and RGB24: each row goes through an ARGB row of its own.
+using RowFn = int (*)(const uint8_t*, int, uint8_t*, int, int, int);
+template <RowFn First, RowFn Second>
+void throughArgb(const Image& s, const Image& d)
+{
+    static std::vector<uint8_t> argb;
+    argb.resize(size_t(4) * s.width);
+    for (uint32_t y = 0; y < s.height; ++y) {
+        First(s.line(0, y), stride(s), argb.data(), 0, width(s), 1);
+        Second(argb.data(), 0, d.line(0, y), stride(d), width(s), 1);
+    }
+}
+
+void registerLibyuvRgb24Forms()
+{
+    using namespace libyuv;
+    registerPeer({"libyuv YUY2ToARGB+ARGBToRGB24",
+                  "ConvertYUY2toRGB888",
+                  {2, 3},
+                  throughArgb<YUY2ToARGB, ARGBToRGB24>});
+    registerPeer({"libyuv UYVYToARGB+ARGBToRGB24",
+                  "ConvertUYVYtoRGB888",
+                  {2, 3},
+                  throughArgb<UYVYToARGB, ARGBToRGB24>});
+    registerPeer({"libyuv RGB24ToARGB+ARGBToYUY2",
+                  "ConvertRGB888toYUY2",
+                  {3, 2},
+                  throughArgb<RGB24ToARGB, ARGBToYUY2>});
+    registerPeer({"libyuv RGB24ToARGB+ARGBToUYVY",
+                  "ConvertRGB888toUYVY",
+                  {3, 2},
+                  throughArgb<RGB24ToARGB, ARGBToUYVY>});
+}
 #endif
 
 #if defined(VYR_BENCH_OPENCV)
@@ -116,6 +150,7 @@ void registerDc1394()
 const bool registered = [] {
 #if defined(VYR_BENCH_LIBYUV)
     registerLibyuv();
+    registerLibyuvRgb24Forms();
 #endif
 #if defined(VYR_BENCH_OPENCV)
     registerOpencv();

@@ -2,15 +2,18 @@
 
 #include <cstring>
 
-#include "convert/kernels/runner.h"
-#include "convert/kernels/yuv_encode_kernels.h"
 #include "convert/line.h"
+#include "convert/yuv_lines.h"
 #include "convert/yuv_rules.h"
 
 namespace vyr::convert {
 namespace {
 
 using namespace yuv;
+using kernels::yuv::Encode422;
+using kernels::yuv::EncodeMono16;
+using kernels::yuv::EncodeMono8;
+using kernels::yuv::EncodeYuv;
 
 // ---- RGB to 4:2:2: the cell's U and V come from its first pixel alone ----------------------------
 
@@ -23,20 +26,35 @@ void rgbToCells(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const Yuv first = toYuv<false>(src[0], src[1], src[2]);
         const bool whole = i + 1 < count;
         uint8_t cell[4];
-        cell[Cell::y0] = first.y;
+        cell[Cell::y[0]] = first.y;
         cell[Cell::u] = first.u;
         cell[Cell::v] = first.v;
-        cell[Cell::y1] = whole ? luma(src[SrcBpp + 2], src[SrcBpp + 1], src[SrcBpp]) : 0;
+        cell[Cell::y[1]] = whole ? luma(src[SrcBpp + 2], src[SrcBpp + 1], src[SrcBpp]) : 0;
         std::memcpy(dst, cell, whole ? 4 : 2);
     }
 }
 
-// ---- RGB8888 to YUV, pixel by pixel; the paths differ in the chroma rule ------------------------
+// Whole cells through the kernels, an odd last pixel by the rule.
+template <size_t SrcBpp, class Cell>
+struct CellsLine {
+    using Job = Encode422<SrcBpp, Cell>;
+    template <BlockKernel K>
+    static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t a)
+    {
+        const uint32_t cells = count / 2;
+        runUnits<Job, K>(src, dst, cells, a);
+        rgbToCells<SrcBpp, Cell>(src + size_t(cells) * Job::kSrcBytes, dst + size_t(cells) * 4, count % 2, a);
+    }
+};
+template <size_t SrcBpp, class Cell>
+constexpr PerIsa<LineFn> kCellKernels = kernelsOf<Encode422<SrcBpp, Cell>, CellsLine<SrcBpp, Cell>>();
+
+// ---- RGB8888 to YUV, pixel by pixel; the rules differ in the chroma rule ------------------------
 
 template <bool Vector>
-void rgb8888ToYuvPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
+void rgb8888ToYuv(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    for (size_t i = 0; i < pixels; ++i, src += 4, dst += 4) {
+    for (uint32_t i = 0; i < count; ++i, src += 4, dst += 4) {
         const Yuv p = toYuv<Vector>(src[0], src[1], src[2]);
         dst[0] = p.v;
         dst[1] = p.u;
@@ -45,89 +63,55 @@ void rgb8888ToYuvPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
     }
 }
 
-void rgb8888ToYuvScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
-{
-    rgb8888ToYuvPixels<false>(src, dst, count);
-}
-
-template <kernels::Kernel K>
-void rgb8888ToYuvVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
-{
-    kernels::runBlocks<4, 4, 4>(src, dst, count, kernels::headTo16(dst, 4), K);
-}
+template <bool Vector>
+constexpr PerIsa<LineFn> kToYuvKernels = kernelsOf<EncodeYuv<Vector>, WholeUnits<EncodeYuv<Vector>>>();
 
 // ---- MONO to YUY2: grey becomes Y, U = V = 128 ---------------------------------------------------
 
-void mono8ToYuy2Pixels(const uint8_t* src, uint8_t* dst, size_t pixels)
+void mono8ToYuy2(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
-    for (size_t i = 0; i < pixels; ++i) {
+    for (uint32_t i = 0; i < count; ++i) {
         dst[2 * i] = src[i];
         dst[2 * i + 1] = 128;
     }
 }
 
-void mono8ToYuy2Scalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+// Whole cells only: an odd last pixel is left alone. The significant bits' top 8 become Y; with more
+// than 8 unused bits none of them is left.
+void mono16ToYuy2(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
 {
-    mono8ToYuy2Pixels(src, dst, count);
-}
-
-template <kernels::Kernel K>
-void mono8ToYuy2Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
-{
-    kernels::runBlocks<16, 1, 2>(src, dst, count, kernels::headTo16(dst, 2), K);
-}
-
-// The significant bits' top 8 become Y; with more than 8 unused bits none of them is left.
-uint32_t mono16Shift(uint32_t unusedBits) { return unusedBits > 8 ? 16 : 8 - unusedBits; }
-
-void mono16ToYuy2Pixels(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t shift)
-{
-    for (size_t i = 0; i < pixels; ++i) {
+    const uint32_t shift = unusedBits > 8 ? 16 : 8 - unusedBits;
+    for (uint32_t i = 0; i < (count & ~1u); ++i) {
         const uint32_t p = src[2 * i] | uint32_t(src[2 * i + 1]) << 8;
         dst[2 * i] = uint8_t(p >> shift);
         dst[2 * i + 1] = 128;
     }
 }
 
-// Whole cells only: an odd last pixel is left alone, as the vector path does.
-void mono16ToYuy2Scalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
-{
-    mono16ToYuy2Pixels(src, dst, count & ~1u, mono16Shift(unusedBits));
-}
+struct EvenPixels {
+    template <BlockKernel K>
+    static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
+    {
+        runUnits<EncodeMono16, K>(src, dst, count & ~1u, unusedBits);
+    }
+};
 
-using Mono16Kernel = void (*)(const uint8_t*, uint8_t*, size_t, uint32_t);
-
-template <Mono16Kernel K>
-void mono16ToYuy2Vector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
-{
-    const uint32_t shift = mono16Shift(unusedBits);
-    kernels::runBlocks<8, 2, 2>(src, dst, count & ~1u, kernels::headTo16(dst, 2),
-                                [shift](const uint8_t* s, uint8_t* d, size_t n) { K(s, d, n, shift); });
-}
+constexpr PerIsa<LineFn> kMono8Kernels = kernelsOf<EncodeMono8, WholeUnits<EncodeMono8>>();
+constexpr PerIsa<LineFn> kMono16Kernels = kernelsOf<EncodeMono16, EvenPixels>();
 
 } // namespace
 
-const LinePaths kRgb888ToUyvy = {rgbToCells<3, Uyvy>};
-const LinePaths kRgb888ToYuy2 = {rgbToCells<3, Yuy2>};
-const LinePaths kRgb888ToYvyu = {rgbToCells<3, Yvyu>};
-const LinePaths kRgb8888ToUyvy = {rgbToCells<4, Uyvy>};
-const LinePaths kRgb8888ToYuy2 = {rgbToCells<4, Yuy2>};
+const LinePaths kRgb888ToUyvy = {rgbToCells<3, Uyvy>, kCellKernels<3, Uyvy>};
+const LinePaths kRgb888ToYuy2 = {rgbToCells<3, Yuy2>, kCellKernels<3, Yuy2>};
+const LinePaths kRgb888ToYvyu = {rgbToCells<3, Yvyu>, kCellKernels<3, Yvyu>};
+const LinePaths kRgb8888ToUyvy = {rgbToCells<4, Uyvy>, kCellKernels<4, Uyvy>};
+const LinePaths kRgb8888ToYuy2 = {rgbToCells<4, Yuy2>, kCellKernels<4, Yuy2>};
 
-const LinePaths kRgb8888ToYuv = {rgb8888ToYuvScalar,
-                                 {},
-                                 {rgb8888ToYuvVector<rgb8888ToYuvPixels<true>>,
-                                  VYR_KERNEL(rgb8888ToYuvVector<kernels::rgb8888ToYuvSse2>), nullptr,
-                                  VYR_KERNEL(rgb8888ToYuvVector<kernels::rgb8888ToYuvAvx2>)}};
-const LinePaths kMono8ToYuy2 = {mono8ToYuy2Scalar,
-                                {},
-                                {mono8ToYuy2Vector<mono8ToYuy2Pixels>,
-                                 VYR_KERNEL(mono8ToYuy2Vector<kernels::mono8ToYuy2Sse2>), nullptr,
-                                 VYR_KERNEL(mono8ToYuy2Vector<kernels::mono8ToYuy2Avx2>)}};
-const LinePaths kMono16ToYuy2 = {mono16ToYuy2Scalar,
-                                 {},
-                                 {mono16ToYuy2Vector<mono16ToYuy2Pixels>,
-                                  VYR_KERNEL(mono16ToYuy2Vector<kernels::mono16ToYuy2Sse2>), nullptr,
-                                  VYR_KERNEL(mono16ToYuy2Vector<kernels::mono16ToYuy2Avx2>)}};
+const LinePaths kRgb8888ToYuv = {rgb8888ToYuv<false>, kToYuvKernels<false>,
+                                 withPlain(rgb8888ToYuv<true>, kToYuvKernels<true>)};
+// Both rules of the MONO converters give the same bytes.
+const LinePaths kMono8ToYuy2 = {mono8ToYuy2, kMono8Kernels, withPlain(mono8ToYuy2, kMono8Kernels)};
+const LinePaths kMono16ToYuy2 = {mono16ToYuy2, kMono16Kernels, withPlain(mono16ToYuy2, kMono16Kernels)};
 
 } // namespace vyr::convert
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "convert/formats.h"
+#include "convert/yuv_formats.h"
 
 namespace vyr::convert::yuv {
 
@@ -66,18 +67,6 @@ inline Yuv toYuv(uint8_t b, uint8_t g, uint8_t r)
         return {luma(r, g, b), scalarChroma(cu), scalarChroma(cv)};
 }
 
-// ---- Packed 4:2:2 cells: byte offsets of the two lumas and the two chromas ------------------
-
-struct Uyvy {
-    static constexpr size_t y0 = 1, u = 0, y1 = 3, v = 2;
-};
-struct Yuy2 {
-    static constexpr size_t y0 = 0, u = 1, y1 = 2, v = 3;
-};
-struct Yvyu {
-    static constexpr size_t y0 = 0, v = 1, y1 = 2, u = 3;
-};
-
 // ---- Destination pixels written from a luma and its chroma ------------------------------------
 
 // The fourth byte of RGB8888 and YUV: the scalar paths leave it (Fourth::Keep), the vector paths
@@ -115,5 +104,39 @@ struct ToMono8 {
     static constexpr size_t kBytes = 1;
     static void put(uint8_t* p, uint8_t y, const Chroma&) { p[0] = y; }
 };
+
+// ---- The decoding rules of every packed format ------------------------------------------------------
+
+// Whole units: the unit's U and V serve each of its pixels.
+template <class Src, class Dst>
+void decodeUnits(const uint8_t* src, uint8_t* dst, size_t units)
+{
+    for (size_t k = 0; k < units; ++k, src += Src::kBytes, dst += Src::kPixels * Dst::kBytes) {
+        const Chroma c = chroma(src[Src::u], src[Src::v]);
+        for (size_t j = 0; j < Src::kPixels; ++j)
+            Dst::put(dst + j * Dst::kBytes, src[Src::y[j]], c);
+    }
+}
+
+// Pixels of an incomplete last unit have no U or V of their own inside the run: they are left alone.
+template <class Src, class Dst>
+void decodeScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    decodeUnits<Src, Dst>(src, dst, count / Src::kPixels);
+}
+
+// Lumas need no chroma: every pixel of the run, reading only the run's bytes.
+template <class Src>
+void lumaPixels(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    for (size_t i = 0; i < pixels; ++i)
+        dst[i] = src[i / Src::kPixels * Src::kBytes + Src::y[i % Src::kPixels]];
+}
+
+template <class Src>
+void lumaScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+{
+    lumaPixels<Src>(src, dst, count);
+}
 
 } // namespace vyr::convert::yuv

@@ -195,13 +195,28 @@ class YuvEncode : public IsaTest<LineCase> {};
 TEST_P(YuvEncode, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kEncoderTelling); }
 INSTANTIATE_TEST_SUITE_P(Converters, YuvEncode, atEveryIsa(kEncoders), IsaCaseName());
 
-// Every triple to RGB, every 24-bit colour from RGB (a cell's second pixel adds only its luma).
+// The kernels convert up to four 16-byte steps at a time, then single steps, then a tail: every count
+// from past the small ones to two of the widest steps (64 pixels) and a few more, at every placement.
+class YuvKernelCounts : public IsaTest<LineCase> {};
+TEST_P(YuvKernelCounts, EveryStepAndTail)
+{
+    std::vector<uint32_t> counts;
+    for (uint32_t n = 49; n <= 2 * 64 + 9; ++n)
+        counts.push_back(n);
+    const LineShape shape{c().rule.src, c().rule.dst, 0, mixedSamples(c().sampleBytes)};
+    for (const auto& p : pathsAt(*c().paths, isa())) {
+        const LineFn rule = p.vectorRule && c().vectorRule ? c().vectorRule : c().rule.fn;
+        EXPECT_TRUE(matchesReference(shape, p.fn, rule, counts)) << p.name;
+    }
+}
+const auto kernelsAt = [](auto& c, Isa i) { return i != convert::kPlain && hasPathAt(*c.paths, i); };
+INSTANTIATE_TEST_SUITE_P(Decoders, YuvKernelCounts, atEveryIsa(kDecoders, kernelsAt), IsaCaseName());
+INSTANTIATE_TEST_SUITE_P(Encoders, YuvKernelCounts, atEveryIsa(kEncoders, kernelsAt), IsaCaseName());
+
+// Every triple, every 24-bit colour from RGB (a cell's second pixel adds only its luma).
 class YuvEveryInput : public IsaTest<LineCase> {};
 TEST_P(YuvEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(
-    Decoders, YuvEveryInput,
-    atEveryIsa(kDecoders, [](auto& c, Isa i) { return strstr(c.name, "toRGB") && hasPathAt(*c.paths, i); }),
-    IsaCaseName());
+INSTANTIATE_TEST_SUITE_P(Decoders, YuvEveryInput, atEveryIsa(kDecoders), IsaCaseName());
 INSTANTIATE_TEST_SUITE_P(
     Encoders, YuvEveryInput,
     atEveryIsa(kEncoders, [](auto& c, Isa i) { return c.rule.src.bytes >= 3 && hasPathAt(*c.paths, i); }),

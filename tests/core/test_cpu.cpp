@@ -25,8 +25,6 @@ using core::kCpuCacheWords;
 using core::Machine;
 namespace {
 
-using core::Machine;
-
 // A processor made of chosen words: EAX, EBX, ECX, EDX of each leaf.
 struct FakeProcessor {
     bool hasCpuid = true, sseRuns = true, sse2Runs = true;

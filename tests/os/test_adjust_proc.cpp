@@ -18,8 +18,6 @@
 namespace vyr::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 struct Answers {
     int32_t open = 1, lookup = 1, adjust = 1, workingSet = 1;
     uint32_t adjustError = 0, workingSetError = 0;
@@ -107,12 +105,9 @@ TEST_F(AdjustProc, EachStepAndItsMessage)
     for (const Case& c : cases) {
         g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
         g_calls.clear();
-        const size_t before = texts().size();
         EXPECT_EQ(c.result, os::adjust_proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
         EXPECT_EQ(c.call ? Lines({c.call}) : Lines(), g_calls);
-        const Lines all = texts();
-        EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}),
-                  Lines(all.begin() + std::ptrdiff_t(before), all.end()));
+        EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}), logged());
     }
 }
 
@@ -192,12 +187,8 @@ TEST_F(AdjustProc, NullOrUnknownArgumentsOfTheExports)
          "Cannot get privilege value for SeNoSuchPrivilege"},
     };
     for (const Case& c : cases) {
-        const size_t before = texts().size();
         EXPECT_EQ(0u, c.call()) << c.what;
-        const Lines all = texts();
-        EXPECT_EQ(c.message ? Lines({kPrefix + c.message}) : Lines(),
-                  Lines(all.begin() + std::ptrdiff_t(before), all.end()))
-            << c.what;
+        EXPECT_EQ(c.message ? Lines({kPrefix + c.message}) : Lines(), logged()) << c.what;
     }
 }
 

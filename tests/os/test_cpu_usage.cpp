@@ -17,7 +17,7 @@
 #include "bytes.h"
 
 #if !defined(_WIN32)
-#include <dirent.h>
+#include "proc_files.h"
 #endif
 
 namespace vyr::test {
@@ -218,26 +218,13 @@ TEST(MonitorStartStop, AForkedChildForgetsItsParentsThread)
               std::make_tuple(steps.signalled.load(), steps.joined, steps.closed.load()));
 }
 
-#if !defined(_WIN32)
-size_t threadsOfThisProcess()
-{
-    size_t n = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (const dirent* e = readdir(tasks))
-            n += e->d_name[0] != '.';
-        closedir(tasks);
-    }
-    return n;
-}
-#endif
-
 // The process's monitor started and stopped from several threads at once, fast: every call returns
 // and afterwards no monitor thread is left. A hang ends the program, as nothing can free the threads.
 TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
 {
 #if !defined(_WIN32)
     std::thread([] {}).join(); // a sanitizer starts a thread of its own along with the first one
-    const size_t before = threadsOfThisProcess();
+    const size_t before = entriesOf("/proc/self/task");
 #endif
     auto done = std::async(std::launch::async, [] {
         std::vector<std::thread> threads;
@@ -261,10 +248,7 @@ TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
     }
     EXPECT_EQ(1u, done.get());
 #if !defined(_WIN32)
-    size_t after = threadsOfThisProcess(); // a joined thread leaves the list a moment later
-    for (int i = 0; i < 100 && after != before; ++i, after = threadsOfThisProcess())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(before, after);
+    EXPECT_EQ(before, settledTo(before, "/proc/self/task"));
 #endif
 }
 

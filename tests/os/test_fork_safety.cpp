@@ -21,14 +21,13 @@ TEST(ForkedChild, NeverInheritsAHeldLock) { GTEST_SKIP() << "fork is a POSIX cal
 #include "OS/os.h"
 #include "VyrLog.h"
 #include "VyrUtility.h"
+#include "child_process.h"
 
 namespace vyr::test {
 namespace {
 
 std::atomic<int> g_logged{0};
 void VYRLOG_CDECL countLine(void*, int32_t, const char*, int32_t, const char*) { ++g_logged; }
-
-std::string uniqueName(const std::string& what) { return "VyrTest." + std::to_string(getpid()) + "." + what; }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(VYR_THREAD_SANITIZER)
 constexpr int kForks = 100;

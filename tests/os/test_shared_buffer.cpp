@@ -67,25 +67,21 @@ TEST_F(SharedBufferRules, AllocateAndOpenSteps)
     const std::string mapping = "Unable to create file mapping (lastError= ";
     const Lines made = {"createLock cam_LOCK", "createMapping cam 4886718345"},
                 found = {"openLock cam_LOCK", "openMapping cam"}, closed = {"closeMapping 9", "closeLock 7"};
-    // Opening or allocating, the script, the error, the result, created, the calls, the message's end.
-    const std::tuple<bool, void (*)(), uint32_t, uint32_t, uint32_t, Lines, std::string> cases[] = {
-        {false, [] {}, 0, 1, 1, made + closed, ""},
-        {true, [] {}, 0, 1, 0, found + closed, ""},
-        {false, [] { g_recorder.heapRefusedIn = 0; }, 0, 0, 0, {}, "Unable to allocate internal storage"},
-        {false,
-         [] { g.lock = false; },
-         5,
-         0,
-         0,
-         {"createLock cam_LOCK"},
-         "Unable to create synchronization object (lastError: 0x5)"},
-        {false, [] { g.mapping = false; }, 0x5AF, 0, 0, made + Lines{"closeLock 7"}, mapping + "0x0005af)"},
-        {true, [] { g.mapping = false; }, 2, 0, 0, found + Lines{"closeLock 7"}, mapping + "0x000002)"},
+    const std::string sync = "Unable to create synchronization object (lastError: 0x5)";
+    const Script noLock = {false, true, true, true, 5}, noMapping = {true, false, true, true, 0x5AF},
+                 noMapping2 = {true, false, true, true, 2};
+    // Opening or allocating, the script, a refused heap, the result, created, the calls, the message's end.
+    const std::tuple<bool, Script, bool, uint32_t, uint32_t, Lines, std::string> cases[] = {
+        {false, {}, false, 1, 1, made + closed, ""},
+        {true, {}, false, 1, 0, found + closed, ""},
+        {false, {}, true, 0, 0, {}, "Unable to allocate internal storage"},
+        {false, noLock, false, 0, 0, {"createLock cam_LOCK"}, sync},
+        {false, noMapping, false, 0, 0, made + Lines{"closeLock 7"}, mapping + "0x0005af)"},
+        {true, noMapping2, false, 0, 0, found + Lines{"closeLock 7"}, mapping + "0x000002)"},
     };
-    for (const auto& [open, script, error, result, created, want, message] : cases) {
-        g = Script();
-        script();
-        g.error = error;
+    for (const auto& [open, script, heapRefused, result, created, want, message] : cases) {
+        g = script;
+        g_recorder.heapRefusedIn = heapRefused ? 0 : -1;
         SharedBuffer* out = nullptr;
         EXPECT_EQ(result, open ? os::shared_buffer::open(p_, "cam", &out)
                                : os::shared_buffer::allocate(p_, 0x123456789ull, "cam", &out));

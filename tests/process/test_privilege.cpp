@@ -17,7 +17,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <fstream>
 #include <linux/capability.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -25,12 +24,11 @@
 #include <unistd.h>
 
 #include "OS/Linux/services.h"
+#include "proc_files.h"
 #endif
 
 namespace vyr::test {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 std::string policy(const char* verb, const std::string& name)
 {
@@ -50,11 +48,8 @@ TEST_F(RealSystem, EachPrivilegeResultComesWithItsMessage)
     for (const char* name :
          {"SeLockMemoryPrivilege", "SeIncreaseQuotaPrivilege", "SeChangeNotifyPrivilege"}) {
         for (uint32_t enable : {1u, 0u}) {
-            const size_t before = texts().size();
             const bool held = VyrUtilAdjustProcessPrivilege(name, enable) == 1;
-            const Lines all = texts();
-            EXPECT_EQ(held ? Lines() : Lines({policy(enable ? "enable" : "disable", name)}),
-                      Lines(all.begin() + std::ptrdiff_t(before), all.end()));
+            EXPECT_EQ(held ? Lines() : Lines({policy(enable ? "enable" : "disable", name)}), logged());
         }
     }
     EXPECT_EQ(1u, VyrUtilAdjustProcessPrivilege("SeChangeNotifyPrivilege", 1)); // every account, enabled
@@ -66,26 +61,7 @@ TEST_F(RealSystem, EachPrivilegeResultComesWithItsMessage)
 
 bool has(const std::string& set, int capability) // in a capability set of /proc/self/status
 {
-    std::ifstream in("/proc/self/status");
-    std::string word;
-    while (in >> word) {
-        if (word == set + ":" && in >> word)
-            return (std::stoull(word, nullptr, 16) >> capability) & 1;
-    }
-    return false;
-}
-
-// The value of a "Name: value kB" entry of a file of /proc.
-uint64_t kilobytesIn(const char* path, const std::string& name)
-{
-    std::ifstream in(path);
-    std::string word;
-    uint64_t value = 0;
-    while (in >> word) {
-        if (word == name && in >> value)
-            return value;
-    }
-    return 0;
+    return (procValue("/proc/self/status", set + ":", 16) >> capability) & 1;
 }
 
 bool dropCapability(int capability) // from the permitted and effective sets
@@ -135,7 +111,7 @@ VYR_CHILD_MAIN(system)
                 VyrUtilFreeUserBuffer(buffer);
             }
         } else if (verb == "locked") { // kB
-            out = std::to_string(kilobytesIn("/proc/self/status", "VmLck:"));
+            out = std::to_string(procValue("/proc/self/status", "VmLck:"));
         } else if (verb == "lockable") {
             out = std::to_string(os::linux_services::lockablePages());
         }
@@ -194,7 +170,7 @@ TEST_F(RealSystem, LockedPagesStayWithinTheLockLimitAndTheMemoryAvailable)
         return; // raising the hard limit takes a capability this process lacks
     const uint64_t lockable = std::stoull(ask("lockable"));
     EXPECT_GT(lockable, 0u);
-    EXPECT_LE(lockable * 4, kilobytesIn("/proc/meminfo", "MemAvailable:"));
+    EXPECT_LE(lockable * 4, procValue("/proc/meminfo", "MemAvailable:"));
 }
 
 // Frame numbers of the pages mapped at address, as the kernel reports them (0 where it hides them).
@@ -321,12 +297,10 @@ TEST_F(RealSystem, PagesNeverGoOverTheCallersMemory)
     protect(area + 2 * kPage, 2, PAGE_READONLY);
     protect(area + 4 * kPage, 1, PAGE_NOACCESS);
     for (uint8_t* at : refused) {
-        const size_t before = texts().size();
         UserBufferMap* m = nullptr;
         EXPECT_EQ(nullptr, VyrUtilMapUserBufferEx(b, 0, size, at, &m)) << "at page " << (at - area) / kPage;
         EXPECT_EQ(nullptr, m);
-        const Lines all = texts();
-        const Lines got(all.begin() + std::ptrdiff_t(std::min(before, all.size())), all.end());
+        const Lines got = logged();
         ASSERT_EQ(2u, got.size());
         EXPECT_EQ("VyrUtilMapUserBufferEx=> Cannot map physical memory ( 2 pages)", got[0]);
 #if defined(_WIN32)

@@ -27,10 +27,8 @@ namespace {
 constexpr uint64_t kGranularity = 65536; // Windows' view offsets are multiples of this
 
 #if defined(_WIN32)
-uint64_t processId() { return GetCurrentProcessId(); }
 bool fileOf(const std::string&) { return false; }
 #else
-uint64_t processId() { return uint64_t(getpid()); }
 bool fileOf(const std::string& name)
 {
     struct stat st;
@@ -38,7 +36,6 @@ bool fileOf(const std::string& name)
 }
 #endif
 
-std::string uniqueName(const std::string& t) { return "VyrTest." + std::to_string(processId()) + "." + t; }
 std::string n(uint64_t value) { return " " + std::to_string(value); }
 
 uint8_t pattern(uint64_t k, uint32_t seed) { return uint8_t((k * 2654435761u + seed * 40503u) >> 11); }
@@ -129,10 +126,8 @@ protected:
         if (who >= A)
             return (who == A ? a_ : b_).request(command).value_or("none");
         std::string out = here_[who].run(command);
-        const std::vector<std::string> all = texts();
-        for (size_t i = seen_; i < all.size(); ++i)
-            out += "|" + all[i];
-        seen_ = all.size();
+        for (const std::string& line : logged())
+            out += "|" + line;
         return out;
     }
     void play(const std::vector<Step>& steps)
@@ -144,7 +139,6 @@ protected:
 
     Session here_[2];
     ChildProcess a_{"buffer"}, b_{"buffer"};
-    size_t seen_ = 0;
 };
 
 // clang-format off

@@ -21,6 +21,7 @@
 
 #include "VyrUtility.h"
 #include "child_process.h"
+#include "proc_files.h"
 
 namespace vyr::test {
 namespace {
@@ -193,26 +194,6 @@ TEST(Soak, LockedCountersOfLivingAndKilledProcesses)
               << left.size() << ", " << seconds << " s, seed " << seed << std::endl;
 }
 
-size_t entriesOf(const char* directory)
-{
-    size_t n = 0;
-    if (DIR* dir = opendir(directory)) {
-        while (const dirent* e = readdir(dir))
-            n += e->d_name[0] != '.';
-        closedir(dir);
-    }
-    return n;
-}
-
-// Waits a moment for a count that a thread just joined or a descriptor just closed still shows.
-size_t settledTo(size_t want, const char* directory)
-{
-    size_t n = entriesOf(directory);
-    for (int i = 0; i < 100 && n != want; ++i, n = entriesOf(directory))
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return n;
-}
-
 // 10^4 starts and stops of the monitor from four threads at once: each start succeeds and nothing
 // (thread or descriptor) outlives the last stop.
 TEST(Soak, CpuMonitorStartsAndStops)
@@ -240,18 +221,6 @@ TEST(Soak, CpuMonitorStartsAndStops)
               << " s" << std::endl;
 }
 
-uint64_t lockedKilobytes()
-{
-    std::ifstream in("/proc/self/status");
-    std::string word;
-    uint64_t value = 0;
-    while (in >> word) {
-        if (word == "VmLck:" && in >> value)
-            return value;
-    }
-    return 0;
-}
-
 // Two threads allocate user buffers of random sizes, map them where the library chooses and into a
 // range of their own, write and read through both, unmap and free, 10^4 times in all: every step
 // succeeds, and afterwards nothing is locked or mapped.
@@ -262,7 +231,7 @@ TEST(Soak, UserBuffersAllocatedMappedAndFreed)
     if (!VyrUtilAllocUserBuffer(&probe, &first))
         GTEST_SKIP() << "this process gets no locked pages";
     VyrUtilFreeUserBuffer(first);
-    const uint64_t locked = lockedKilobytes();
+    const uint64_t locked = procValue("/proc/self/status", "VmLck:");
     std::atomic<int> failures{0};
     const auto began = Clock::now();
     std::vector<std::thread> churners;
@@ -298,7 +267,7 @@ TEST(Soak, UserBuffersAllocatedMappedAndFreed)
         c.join();
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
     EXPECT_EQ(0, failures.load());
-    EXPECT_EQ(locked, lockedKilobytes());
+    EXPECT_EQ(locked, procValue("/proc/self/status", "VmLck:"));
     std::ifstream maps("/proc/self/maps");
     const std::string all((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
     EXPECT_EQ(std::string::npos, all.find("VyrUtility user pages")) << "pool pages still mapped";

@@ -10,8 +10,6 @@
 
 namespace vyr::test {
 
-using Lines = std::vector<std::string>;
-
 struct Recorder {
     Lines calls;
     int blocks = 0;
@@ -65,21 +63,13 @@ protected:
         }
         LogCapture::TearDown();
     }
-    // The calls and the lines logged since the last look.
+    // The calls since the last look.
     Lines calls() { return std::exchange(g_recorder.calls, {}); }
-    Lines logged()
-    {
-        const Lines all = texts();
-        const Lines out(all.begin() + std::ptrdiff_t(seen_), all.end());
-        seen_ = all.size();
-        return out;
-    }
 
     os::Platform p_;
 
 private:
     std::string file_;
-    size_t seen_ = 0;
 };
 
 } // namespace vyr::test

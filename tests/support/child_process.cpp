@@ -67,6 +67,16 @@ void replyLogged(std::string result)
     reply(result);
 }
 
+std::string uniqueName(const std::string& what)
+{
+#if defined(_WIN32)
+    const unsigned long pid = GetCurrentProcessId();
+#else
+    const long pid = getpid();
+#endif
+    return "VyrTest." + std::to_string(pid) + "." + what;
+}
+
 std::optional<std::string> ChildProcess::request(const std::string& line, int timeoutMs)
 {
     return send(line) ? readLine(timeoutMs) : std::nullopt;

@@ -28,6 +28,8 @@ void reply(const std::string& line);
 // Collects the library's log lines; replyLogged answers "<result>|<line>|..." with those since the last.
 void collectChildLog();
 void replyLogged(std::string result);
+// "VyrTest.<pid>.<what>": a name of system objects that parallel runs never share.
+std::string uniqueName(const std::string& what);
 
 class ChildProcess {
 public:

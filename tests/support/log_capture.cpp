@@ -21,11 +21,19 @@ std::vector<LogLine> LogCapture::lines() const
     return lines_;
 }
 
-std::vector<std::string> LogCapture::texts() const
+Lines LogCapture::texts() const
 {
-    std::vector<std::string> out;
+    Lines out;
     for (const LogLine& l : lines())
         out.push_back(l.text);
+    return out;
+}
+
+Lines LogCapture::logged()
+{
+    const Lines all = texts();
+    const Lines out(all.begin() + std::ptrdiff_t(seen_), all.end());
+    seen_ = all.size();
     return out;
 }
 

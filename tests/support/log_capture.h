@@ -10,6 +10,8 @@
 
 namespace vyr::test {
 
+using Lines = std::vector<std::string>;
+
 struct LogLine {
     int32_t level;
     std::string file;
@@ -23,12 +25,14 @@ protected:
     void TearDown() override;
 
     std::vector<LogLine> lines() const;
-    std::vector<std::string> texts() const; // the texts alone, in order
+    Lines texts() const; // the texts alone, in order
+    Lines logged();      // the texts since the last look
 
 private:
     static void collect(void* self, int32_t level, const char* file, int32_t line, const char* text);
     mutable std::mutex mutex_;
     std::vector<LogLine> lines_;
+    size_t seen_ = 0;
 };
 
 } // namespace vyr::test

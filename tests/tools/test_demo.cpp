@@ -89,21 +89,15 @@ TEST(Demo, WritesAPictureAndARowForEveryListedConversion)
     }
 }
 
-TEST(Help, DocumentsTheBayerEdgeChoices)
+TEST(Help, DocumentsTheBayerEdgeChoicesAndVersion)
 {
     ScratchDirectory dir;
-    const ToolRun help = runTool("--help", dir.path());
+    const ToolRun help = runTool("--help", dir.path()), version = runTool("--version", dir.path());
     ASSERT_EQ(0, help.exitCode);
     EXPECT_EQ("", help.err);
     for (const char* text : {"Usage: vyrconvert", "--pattern P", "--method M", "the last line takes the line",
                              "mirrored about the edge column", "mirrored about the last line"})
         EXPECT_NE(std::string::npos, help.out.find(text)) << text;
-}
-
-TEST(Version, IsTheProjectVersion)
-{
-    ScratchDirectory dir;
-    const ToolRun version = runTool("--version", dir.path());
     EXPECT_EQ(0, version.exitCode);
     EXPECT_EQ("vyrconvert " VYR_VERSION "\n", version.out);
     EXPECT_EQ("", version.err);

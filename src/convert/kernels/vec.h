@@ -12,7 +12,16 @@
 
 #include <cstddef>
 #include <cstdint>
+// GCC 12's AVX-512 intrinsics start from self-initialised "undefined" registers, which its own
+// -Wuninitialized reports in sanitizer builds: the warning is silenced for those headers alone.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
 #include <immintrin.h>
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace vyr::convert::kernels {
 namespace {
@@ -115,6 +124,11 @@ struct V128 {
     // a's results, then b's, in memory order.
     static V packs32Ordered(V a, V b) { return packs32(a, b); }
     static V packus16Ordered(V a, V b) { return packus16(a, b); }
+    // The even 32-bit lanes of a, then those of b, in memory order.
+    static V even32Ordered(V a, V b)
+    {
+        return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), 0x88));
+    }
     // The 32-bit lanes of a, b, c and d, saturated to signed 16 bits and then to unsigned 8.
     static V bytesOf32Ordered(V a, V b, V c, V d) { return packus16(packs32(a, b), packs32(c, d)); }
     static V unpacklo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
@@ -127,6 +141,10 @@ struct V128 {
     {
         return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, Imm), Imm);
     }
+#if defined(__SSSE3__)
+    // Byte i of every lane takes byte idx[i] & 15 of the same lane, or 0 where idx[i] has bit 7 set.
+    static V shuffle8(V a, V idx) { return _mm_shuffle_epi8(a, idx); }
+#endif
 };
 
 #if defined(__AVX2__)
@@ -223,6 +241,11 @@ struct V256 {
     static V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
     static V packs32Ordered(V a, V b) { return _mm256_permute4x64_epi64(packs32(a, b), 0xD8); }
     static V packus16Ordered(V a, V b) { return _mm256_permute4x64_epi64(packus16(a, b), 0xD8); }
+    static V even32Ordered(V a, V b)
+    {
+        const __m256 even = _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), 0x88);
+        return _mm256_permute4x64_epi64(_mm256_castps_si256(even), 0xD8);
+    }
     // The two packs leave the 4-byte groups in the order 0, 2, 4, 6, 1, 3, 5, 7.
     static V bytesOf32Ordered(V a, V b, V c, V d)
     {
@@ -238,6 +261,7 @@ struct V256 {
     {
         return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, Imm), Imm);
     }
+    static V shuffle8(V a, V idx) { return _mm256_shuffle_epi8(a, idx); }
 };
 #endif
 
@@ -355,6 +379,11 @@ struct V512 {
     {
         return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packus16(a, b));
     }
+    static V even32Ordered(V a, V b)
+    {
+        return _mm512_permutex2var_epi32(
+            a, _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30), b);
+    }
     // The two packs leave lane i as the 4-byte groups a_i b_i c_i d_i.
     static V bytesOf32Ordered(V a, V b, V c, V d)
     {
@@ -371,6 +400,7 @@ struct V512 {
     {
         return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, Imm), Imm);
     }
+    static V shuffle8(V a, V idx) { return _mm512_shuffle_epi8(a, idx); }
 };
 #endif
 

@@ -1,16 +1,52 @@
-// The YUV equations on 16-bit lanes, written once over the register vocabulary of vec.h.
+// The YUV equations on 16-bit lanes, and the loops and stores of the YUV kernels, written once over the
+// register vocabulary of vec.h.
 //
 // YUV to RGB: Y * 2^14 is a whole multiple of 2^14, so (Y * 2^14 + t) >> 14 = Y + (t >> 14) and
 // each channel is Y plus a chroma offset. With 4u and 4v in 16-bit lanes the high half of a
 // 16 x 16 product is (4u * c) >> 16 = (u * c) >> 14, and a multiply-add of the pair gives the green
 // sum exactly before its shift: bit-identical to the 32-bit equations.
+//
+// RGB to YUV: the weighted sums need 32 bits (multiply-add of 16-bit pairs); the chroma rules then
+// work on 16-bit lanes, where every colour difference fits.
 #pragma once
+
+#include <array>
+#include <type_traits>
 
 #include "convert/kernels/store.h"
 #include "convert/kernels/vec.h"
 
 namespace vyr::convert::kernels {
 namespace {
+
+// A register of constant bytes (of a constexpr array: the compiler folds the load).
+template <class W, size_t N>
+inline typename W::V constant(const std::array<int8_t, N>& bytes)
+{
+    static_assert(N == W::kBytes, "one register of bytes");
+    return W::load(reinterpret_cast<const uint8_t*>(bytes.data()));
+}
+
+template <size_t N>
+constexpr std::array<int8_t, 2 * N> join(const std::array<int8_t, N>& a, const std::array<int8_t, N>& b)
+{
+    std::array<int8_t, 2 * N> out{};
+    for (size_t i = 0; i < N; ++i) {
+        out[i] = a[i];
+        out[N + i] = b[i];
+    }
+    return out;
+}
+
+// ---- Loops -------------------------------------------------------------------------------------------
+
+// A step that writes only some bytes of its destination (Step::kKeeps) reads it first.
+template <class Step, class = void>
+struct KeepsBytes : std::false_type {
+};
+template <class Step>
+struct KeepsBytes<Step, std::void_t<decltype(Step::kKeeps)>> : std::bool_constant<Step::kKeeps> {
+};
 
 // Steps of 16-byte registers: Step::kSrcStep source and Step::kDstStep destination bytes each,
 // converted by step.convert<W, Stream>(src, dst) on a width W, Wide::kBytes / 16 steps at a time and
@@ -29,11 +65,17 @@ struct Walk {
     }
 };
 
+// Streaming stores where the destination allows them, and never where a step reads it.
 template <class Wide, class Step>
 inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step)
 {
-    withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
+    if constexpr (KeepsBytes<Step>::value)
+        Walk<Wide, Step>::template run<false>(src, dst, steps, step);
+    else
+        withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
 }
+
+// ---- YUV to RGB ------------------------------------------------------------------------------------
 
 // 4 * (b - 128) in 16-bit lanes, b being the low or the high byte of each lane.
 template <class W>
@@ -47,34 +89,348 @@ inline typename W::V highByteTimes4(typename W::V x)
     return W::template srai16<6>(W::xor_(W::and_(x, W::set16(-256)), W::set16(-32768)));
 }
 
-// Eight pixels per lane: luma and the three offsets in 16-bit lanes to B, G, R, 0 bytes (pixels
-// 0-3 of each lane in `first`, 4-7 in `second`).
-template <class W>
-inline void bgrxFromOffsets(typename W::V y, typename W::V b, typename W::V g, typename W::V r,
-                            typename W::V& first, typename W::V& second)
+// A byte shuffle doing the same in every 32-bit lane: byte i of a lane takes byte B_i of it (0x80, a
+// 0, for B_i < 0). 64 bytes, for every register width.
+template <int B0, int B1, int B2, int B3>
+constexpr std::array<int8_t, 64> inEachLane32()
 {
-    bgrxFromWords<W>(W::add16(y, b), W::add16(y, g), W::add16(y, r), first, second);
+    const int from[4] = {B0, B1, B2, B3};
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 64; ++i)
+        m[i] = int8_t(from[i % 4] < 0 ? -128 : i % 16 / 4 * 4 + from[i % 4]);
+    return m;
+}
+template <int B0, int B1, int B2, int B3>
+constexpr std::array<int8_t, 64> kInEachLane32 = inEachLane32<B0, B1, B2, B3>();
+
+template <class W, int B0, int B1, int B2, int B3>
+inline typename W::V shuffleEachLane32(typename W::V x)
+{
+    return W::shuffle8(x, W::load(reinterpret_cast<const uint8_t*>(kInEachLane32<B0, B1, B2, B3>.data())));
 }
 
-// Four cells per lane: uv4 holds 4u, 4v of each cell side by side, y the cells' eight lumas.
-template <class W>
-inline void bgrxFromCells(typename W::V y, typename W::V uv4, typename W::V& first, typename W::V& second)
+template <class W, bool Odd>
+inline typename W::V bothHalves(typename W::V x)
 {
-    const typename W::V br = W::mulhi16(uv4, W::pair16(29147, 23060));
-    const typename W::V g = W::template srai32<16>(W::madd16(uv4, W::pair16(-5661, -11746)));
-    bgrxFromOffsets<W>(y, W::template shuffle16<0xA0>(br), W::template shuffle16<0xA0>(g),
-                       W::template shuffle16<0xF5>(br), first, second);
+#if defined(__SSSE3__)
+    return Odd ? shuffleEachLane32<W, 2, 3, 2, 3>(x) : shuffleEachLane32<W, 0, 1, 0, 1>(x);
+#else
+    return W::template shuffle16 < Odd ? 0xF5 : 0xA0 > (x);
+#endif
 }
 
-// Eight pixels per lane with their own chroma: u4 = 4u and v4 = 4v per pixel.
+// The chroma offsets of B, G and R (words, (c * u) >> 14 and the like) for every pixel.
 template <class W>
-inline void bgrxFromPixels(typename W::V y, typename W::V u4, typename W::V v4, typename W::V& first,
-                           typename W::V& second)
+struct Offsets {
+    typename W::V b, g, r;
+};
+
+// Cells of two pixels sharing one chroma pair: uv4 holds 4c0, 4c1 in each 32-bit lane, c0 being U and
+// c1 V where UFirst, else the other way round.
+template <class W, bool UFirst>
+inline Offsets<W> cellOffsets(typename W::V uv4)
+{
+    const typename W::V br = W::mulhi16(uv4, UFirst ? W::pair16(29147, 23060) : W::pair16(23060, 29147));
+    const typename W::V g = W::madd16(uv4, UFirst ? W::pair16(-5661, -11746) : W::pair16(-11746, -5661));
+    return {bothHalves<W, !UFirst>(br), bothHalves<W, true>(g), bothHalves<W, UFirst>(br)};
+}
+
+// Pixels with their own chroma: u4 = 4u and v4 = 4v per pixel.
+template <class W>
+inline Offsets<W> pixelOffsets(typename W::V u4, typename W::V v4)
 {
     const typename W::V k = W::pair16(-5661, -11746);
     const typename W::V g = W::packs32(W::template srai32<16>(W::madd16(W::unpacklo16(u4, v4), k)),
                                        W::template srai32<16>(W::madd16(W::unpackhi16(u4, v4), k)));
-    bgrxFromOffsets<W>(y, W::mulhi16(u4, W::set16(29147)), g, W::mulhi16(v4, W::set16(23060)), first, second);
+    return {W::mulhi16(u4, W::set16(29147)), g, W::mulhi16(v4, W::set16(23060))};
+}
+
+// ---- Pixels of B, G, R words to memory ---------------------------------------------------------------
+
+// B, G, R words (unclamped) of W::kBytes / 2 pixels in memory order, as 4-byte pixels B, G, R, 0 in
+// memory order: pixels 0 to W::kBytes / 4 - 1 in lo, the rest in hi.
+template <class W>
+struct BgrxBytes {
+    static void get(typename W::V b, typename W::V g, typename W::V r, typename W::V& lo, typename W::V& hi)
+    {
+        typename W::V first, second;
+        bgrxFromWords<W>(b, g, r, first, second);
+        lo = W::lanesOrderedLow(first, second);
+        hi = W::lanesOrderedHigh(first, second);
+    }
+};
+
+// A register stored over 4-byte pixels whose fourth byte stays as it was.
+template <class W>
+struct KeepFourth {
+    static void store(uint8_t* p, typename W::V v)
+    {
+        W::template store<false>(p, W::select(W::set32(0x00FFFFFF), v, W::load(p)));
+    }
+};
+
+#if defined(__AVX512VBMI__)
+// Lane l of bg holds the blue and green bytes of pixels 8l..8l+7, lane l of r0 their red bytes and
+// eight zeros; the index takes pixels 16 * Half.. of them to B, G, R, 0.
+template <int Half>
+constexpr std::array<int8_t, 64> bgrxIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 64; ++i) {
+        const int p = 16 * Half + i / 4, at = p / 8 * 16 + p % 8, c = i % 4;
+        m[i] = int8_t(c == 0 ? at : c == 1 ? at + 8 : c == 2 ? 64 + at : 64 + p / 8 * 16 + 8);
+    }
+    return m;
+}
+template <int Half>
+constexpr std::array<int8_t, 64> kBgrxIndex = bgrxIndex<Half>();
+
+template <>
+struct BgrxBytes<V512> {
+    static void get(__m512i b, __m512i g, __m512i r, __m512i& lo, __m512i& hi)
+    {
+        const __m512i bg = V512::packus16(b, g), r0 = V512::packus16(r, V512::zero());
+        lo = _mm512_permutex2var_epi8(bg, constant<V512>(kBgrxIndex<0>), r0);
+        hi = _mm512_permutex2var_epi8(bg, constant<V512>(kBgrxIndex<1>), r0);
+    }
+};
+
+template <>
+struct KeepFourth<V512> {
+    static void store(uint8_t* p, __m512i v)
+    {
+        V512::store<false>(p, _mm512_mask_blend_epi8(0x7777777777777777ull, V512::load(p), v));
+    }
+};
+#endif
+
+// Two registers of 4-byte pixels from d on: all their bytes, or (Keep) all but every fourth.
+template <class W, bool Keep, bool Stream>
+inline void storeQuads(uint8_t* d, typename W::V lo, typename W::V hi)
+{
+    if constexpr (Keep) {
+        KeepFourth<W>::store(d, lo);
+        KeepFourth<W>::store(d + W::kBytes, hi);
+    } else {
+        W::template store<Stream>(d, lo);
+        W::template store<Stream>(d + W::kBytes, hi);
+    }
+}
+
+// Every fourth byte written as 0 (Keep false) or left as it was (Keep true).
+template <bool Keep>
+struct BgrxOut {
+    static constexpr size_t kBytes = 4;
+    static constexpr bool kKeeps = Keep;
+
+    template <class W, bool Stream>
+    static void put(uint8_t* d, typename W::V b, typename W::V g, typename W::V r)
+    {
+        typename W::V lo, hi;
+        BgrxBytes<W>::get(b, g, r, lo, hi);
+        storeQuads<W, Keep, Stream>(d, lo, hi);
+    }
+};
+
+// 3-byte pixels from the clamped bytes: for each 16-byte lane, bg holds the blue bytes of its eight
+// pixels and then their green bytes, rr their red bytes. Byte i of the lane's 24 output bytes, counted
+// from `from`, comes from bg (Red false) or rr (Red true); 0x80 elsewhere.
+template <int From, bool Red>
+constexpr std::array<int8_t, 16> tripleShuffle()
+{
+    std::array<int8_t, 16> m{};
+    for (int i = 0; i < 16; ++i) {
+        const int at = From + i, p = at / 3, c = at % 3;
+        m[i] = int8_t(at >= 24 || (c == 2) != Red ? -128 : c == 1 ? 8 + p : p);
+    }
+    return m;
+}
+template <int From, bool Red>
+constexpr std::array<int8_t, 16> kTriples = tripleShuffle<From, Red>();
+template <int From0, int From1, bool Red>
+constexpr std::array<int8_t, 32> kTriplePairs = join(kTriples<From0, Red>, kTriples<From1, Red>);
+
+template <class W>
+struct BgrStore;
+
+#if defined(__SSSE3__)
+template <>
+struct BgrStore<V128> {
+    template <int From>
+    static __m128i triples(__m128i bg, __m128i rr)
+    {
+        return V128::or_(V128::shuffle8(bg, constant<V128>(kTriples<From, false>)),
+                         V128::shuffle8(rr, constant<V128>(kTriples<From, true>)));
+    }
+    template <bool>
+    static void put(uint8_t* d, __m128i bg, __m128i rr)
+    {
+        V128::store<false>(d, triples<0>(bg, rr));
+        V128::storeLow(d + 16, triples<16>(bg, rr));
+    }
+};
+#endif
+
+#if defined(__AVX2__)
+template <>
+struct BgrStore<V256> {
+    // Lane 0 gives output bytes 0-15 in a and 16-23 in the low half of b; lane 1 bytes 32-47 in a
+    // and 24-31 in the low half of b.
+    template <int From0, int From1>
+    static __m256i triples(__m256i bg, __m256i rr)
+    {
+        return V256::or_(V256::shuffle8(bg, constant<V256>(kTriplePairs<From0, From1, false>)),
+                         V256::shuffle8(rr, constant<V256>(kTriplePairs<From0, From1, true>)));
+    }
+    template <bool Stream>
+    static void put(uint8_t* d, __m256i bg, __m256i rr)
+    {
+        const __m256i a = triples<0, 8>(bg, rr), b = triples<16, 0>(bg, rr);
+        V128::store<Stream>(d, _mm256_castsi256_si128(a));
+        V128::store<Stream>(d + 16, _mm256_castsi256_si128(_mm256_permute4x64_epi64(b, 0x08)));
+        V128::store<Stream>(d + 32, _mm256_extracti128_si256(a, 1));
+    }
+};
+#endif
+
+#if defined(__AVX512VBMI__)
+// Bytes From.. of the 96 a 64-byte group of bg and rr (lanes as for V128) gives.
+template <int From>
+constexpr std::array<int8_t, 64> tripleIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 64 && From + i < 96; ++i) {
+        const int at = From + i, p = at / 3, c = at % 3, lane = p / 8 * 16 + p % 8;
+        m[i] = int8_t(c == 0 ? lane : c == 1 ? lane + 8 : 64 + lane);
+    }
+    return m;
+}
+template <int From>
+constexpr std::array<int8_t, 64> kTripleIndex = tripleIndex<From>();
+
+template <>
+struct BgrStore<V512> {
+    template <bool Stream>
+    static void put(uint8_t* d, __m512i bg, __m512i rr)
+    {
+        V512::store<Stream>(d, _mm512_permutex2var_epi8(bg, constant<V512>(kTripleIndex<0>), rr));
+        V256::store<Stream>(d + 64, _mm512_castsi512_si256(
+                                        _mm512_permutex2var_epi8(bg, constant<V512>(kTripleIndex<64>), rr)));
+    }
+};
+#endif
+
+// 3-byte pixels B, G, R.
+struct BgrOut {
+    static constexpr size_t kBytes = 3;
+
+    template <class W, bool Stream>
+    static void put(uint8_t* d, typename W::V b, typename W::V g, typename W::V r)
+    {
+        BgrStore<W>::template put<Stream>(d, W::packus16(b, g), W::packus16(r, r));
+    }
+};
+
+// ---- RGB to YUV ------------------------------------------------------------------------------------
+
+// (b * B + g * G + r * R) >> 10 per pixel, from words B, R (br) and G, X (gx) of its 32-bit lane.
+template <class W>
+inline typename W::V weigh(typename W::V br, typename W::V gx, int16_t b, int16_t g, int16_t r)
+{
+    return W::template srai32<10>(W::add32(W::madd16(br, W::pair16(b, r)), W::madd16(gx, W::pair16(g, 0))));
+}
+
+// Luma and the two colour differences of 4-byte pixels B, G, R, X (any X) in 32-bit lanes.
+template <class W>
+struct Weighed {
+    typename W::V y, u, v;
+};
+template <class W>
+inline Weighed<W> weighPixels(typename W::V x)
+{
+    const typename W::V br = W::and_(x, W::set32(0x00FF00FF)); // words B, R
+    const typename W::V gx = W::template srli16<8>(x);         // words G, X
+    return {weigh<W>(br, gx, 117, 601, 306), weigh<W>(br, gx, 512, -339, -173),
+            weigh<W>(br, gx, -83, -429, 512)};
+}
+
+// Luma of 4-byte pixels B, G, R, X (any X) in byte 2 of each 32-bit lane, byte 3 being 0: the weights
+// times 64, the green one as two halves (601 * 64 does not fit a signed 16-bit lane).
+template <class W>
+inline typename W::V lumaSums(typename W::V x)
+{
+    const typename W::V br = W::and_(x, W::set32(0x00FF00FF)); // words B, R
+#if defined(__SSSE3__)
+    const typename W::V gg = shuffleEachLane32<W, 1, -1, 1, -1>(x); // words G, G
+    return W::add32(W::madd16(br, W::pair16(117 * 64, 306 * 64)), W::madd16(gg, W::set16(601 * 32)));
+#else
+    const typename W::V g = W::madd16(W::template srli16<8>(x), W::pair16(601 * 32, 0));
+    return W::add32(W::madd16(br, W::pair16(117 * 64, 306 * 64)), W::add32(g, g));
+#endif
+}
+
+// The lumas of a and b (lumaSums), as 16-bit lanes in memory order.
+template <class W>
+struct LumaOfSums {
+    static typename W::V of(typename W::V a, typename W::V b)
+    {
+        return W::packs32Ordered(W::template srli32<16>(a), W::template srli32<16>(b));
+    }
+};
+
+// 128 + c * 229 / 255, the quotient truncated towards zero, on 16-bit lanes: |c| <= 128, where
+// (|c| * 58849) >> 16 is the exact floor of |c| * 229 / 255.
+template <class W>
+struct ScalarChroma {
+    static typename W::V of(typename W::V c)
+    {
+        const typename W::V sign = W::template srai16<15>(c);
+        const typename W::V magnitude = W::sub16(W::xor_(c, sign), sign);
+        const typename W::V q = W::mulhiu16(magnitude, W::set16(int16_t(58849 - 65536)));
+        return W::add16(W::sub16(W::xor_(q, sign), sign), W::set16(128));
+    }
+};
+
+#if defined(__AVX512VBMI__)
+constexpr std::array<int8_t, 64> lumaIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 32; ++i)
+        m[2 * i] = int8_t(4 * i + 2);
+    return m;
+}
+constexpr std::array<int8_t, 64> kLumaIndex = lumaIndex();
+
+template <>
+struct LumaOfSums<V512> {
+    static __m512i of(__m512i a, __m512i b)
+    {
+        return _mm512_maskz_permutex2var_epi8(0x5555555555555555ull, a, constant<V512>(kLumaIndex), b);
+    }
+};
+
+template <>
+struct ScalarChroma<V512> {
+    static __m512i of(__m512i c)
+    {
+        const __m512i q = _mm512_mulhi_epu16(_mm512_abs_epi16(c), V512::set16(int16_t(58849 - 65536)));
+        const __m512i half = V512::set16(128);
+        return _mm512_mask_sub_epi16(V512::add16(half, q), _mm512_movepi16_mask(c), half, q);
+    }
+};
+#endif
+
+template <class W>
+inline typename W::V scalarChroma(typename W::V c)
+{
+    return ScalarChroma<W>::of(c);
+}
+
+// 128 + ((c * 29426) >> 15) on 16-bit lanes: the high half of 2c * 29426.
+template <class W>
+inline typename W::V vectorChroma(typename W::V c)
+{
+    return W::add16(W::mulhi16(W::add16(c, c), W::set16(29426)), W::set16(128));
 }
 
 } // namespace

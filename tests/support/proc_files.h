@@ -1,0 +1,48 @@
+// What /proc tells about this process and the machine (Linux).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace vyr::test {
+
+// The entries of a directory: /proc/self/task holds one a thread, /proc/self/fd one a descriptor.
+inline size_t entriesOf(const char* directory)
+{
+    size_t n = 0;
+    if (DIR* dir = opendir(directory)) {
+        while (const dirent* e = readdir(dir))
+            n += e->d_name[0] != '.';
+        closedir(dir);
+    }
+    return n;
+}
+
+// The count, given a moment to come to `want`: a thread just joined or a descriptor just closed shows
+// a little longer.
+inline size_t settledTo(size_t want, const char* directory)
+{
+    size_t n = entriesOf(directory);
+    for (int i = 0; i < 100 && n != want; ++i, n = entriesOf(directory))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return n;
+}
+
+// The number after `name` in a file of "Name: value" lines (/proc/self/status, /proc/meminfo), 0 if
+// there is none.
+inline uint64_t procValue(const char* path, const std::string& name, int base = 10)
+{
+    std::ifstream in(path);
+    for (std::string word; in >> word;) {
+        if (word == name && in >> word)
+            return std::strtoull(word.c_str(), nullptr, base);
+    }
+    return 0;
+}
+
+} // namespace vyr::test
