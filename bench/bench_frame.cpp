@@ -30,7 +30,26 @@ const Job kJobs[] = {
     {"YUY2toRGB8888", VYR_FRAME_YUY2, VYR_FRAME_RGB8888, 0},
     {"RGB8888toMONO8", VYR_FRAME_RGB8888, VYR_FRAME_MONO8, 0},
     {"MONO8toRGB8888", VYR_FRAME_MONO8, VYR_FRAME_RGB8888, 0},
+    // Packed camera samples unpacked, beside a memcpy of the unpacked frame.
+    {"MONO10ptoMONO16", VYR_FRAME_MONO10P, VYR_FRAME_MONO16, 0},
+    {"MONO12ptoMONO16", VYR_FRAME_MONO12P, VYR_FRAME_MONO16, 0},
+    {"MONO12PackedtoMONO16", VYR_FRAME_MONO12PACKED, VYR_FRAME_MONO16, 0},
+    {"Bayer12ptoRGB8888_2x2", VYR_FRAME_BAYER12P, VYR_FRAME_RGB8888, VYR_FRAME_METHOD_2X2},
 };
+
+constexpr const char* kUnpackJobs[] = {"MONO10ptoMONO16", "MONO12ptoMONO16", "MONO12PackedtoMONO16"};
+
+// The bytes of a 16-bit frame copied: what an unpacking is measured against.
+void copyFrame(benchmark::State& state, uint32_t width, uint32_t height)
+{
+    const size_t size = 2 * size_t(width) * height;
+    std::vector<uint8_t> src(size, 1), dst(size);
+    for (auto _ : state) {
+        std::memcpy(dst.data(), src.data(), size);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(size));
+}
 
 // A frame of the format, packed lines, filled with noise (a camera's frame compresses no better).
 struct Frame {
@@ -97,6 +116,14 @@ public:
             std::printf("%-26s %12.2f %12.2f %8.2fx\n", job.name, one->second, two->second,
                         one->second / two->second);
         }
+        const auto copy = medians_.find("Frame4096x3000/memcpy_MONO16");
+        for (const char* name : kUnpackJobs) {
+            const auto one = medians_.find(std::string("Frame4096x3000/") + name + "/threads:1");
+            if (copy != medians_.end() && one != medians_.end()) {
+                std::printf("%-26s %.2f ms, memcpy of its MONO16 frame %.2f ms: %.2f x memcpy speed\n", name,
+                            one->second, copy->second, copy->second / one->second);
+            }
+        }
     }
 
 private:
@@ -120,6 +147,9 @@ int main(int argc, char** argv)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }
+    benchmark::RegisterBenchmark("Frame4096x3000/memcpy_MONO16", copyFrame, 4096, 3000)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     // Interleaved repetitions unless the command line says otherwise.
     std::vector<char*> args(argv, argv + argc);
     std::string repetitions = "--benchmark_repetitions=9",

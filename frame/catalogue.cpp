@@ -40,6 +40,18 @@ const VyrFrameFormatInfo kFormats[kFormatCount] = {
     {VYR_FRAME_BICOLOR88, "Bicolor88", "8-bit colour (red or blue by turns) and green", 1, 1, 2, 1, 8, 0},
     {VYR_FRAME_BICOLOR1616, "Bicolor1616", "16-bit colour (red or blue by turns) and green", 1, 1, 4, 2, 16,
      0},
+    // Packed camera samples: unused bits count down from the 16-bit word (Bayer: the 15-bit sample)
+    // they unpack to.
+    {VYR_FRAME_MONO10P, "MONO10p", "10-bit grey packed least significant bit first", 1, 4, 5, 2, 16, 0},
+    {VYR_FRAME_MONO12P, "MONO12p", "12-bit grey packed least significant bit first", 1, 2, 3, 2, 16, 0},
+    {VYR_FRAME_MONO12PACKED, "MONO12Packed", "12-bit grey, 2 pixels in 3 bytes, low nibbles in the middle", 1,
+     2, 3, 2, 16, 0},
+    {VYR_FRAME_BAYER10P, "Bayer10p", "10-bit Bayer mosaic packed least significant bit first", 1, 4, 5, 2, 15,
+     0},
+    {VYR_FRAME_BAYER12P, "Bayer12p", "12-bit Bayer mosaic packed least significant bit first", 1, 2, 3, 2, 15,
+     0},
+    {VYR_FRAME_BAYER12PACKED, "Bayer12Packed",
+     "12-bit Bayer mosaic, 2 sites in 3 bytes, low nibbles in the middle", 1, 2, 3, 2, 15, 0},
 };
 
 const char* const kPatternNames[] = {"GBRG", "BGGR", "RGGB", "GRBG"}; // VYR_FRAME_PATTERN_GBRG ...
@@ -86,6 +98,8 @@ size_t VyrFrameLineBytes(uint32_t format, uint32_t width)
     const VyrFrameFormatInfo* info = formatInfo(format);
     if (!info)
         return 0;
+    if (format >= VYR_FRAME_MONO10P) // bit-packed: up to the byte of the last pixel's last bit
+        return (size_t(width) * info->bytesPerUnit + info->pixelsPerUnit - 1) / info->pixelsPerUnit;
     return (size_t(width) + info->pixelsPerUnit - 1) / info->pixelsPerUnit * info->bytesPerUnit;
 }
 

@@ -1,11 +1,13 @@
 // Every conversion: which export converts a line, with which arguments, and how the frame around
 // the line (planes, Bayer neighbours and edges, the Bicolor colour order) becomes those arguments.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "VyrUtility.h"
 #include "frame.h"
+#include "unpack.h"
 
 namespace vyr::frame {
 namespace {
@@ -215,6 +217,65 @@ const BayerCalls kBayer15ToPlanar = {
                                                 r, 1);
     }};
 
+// Bayer15 to RGB8888: the export's planes of a line in this thread's line buffer, then those planes
+// to RGB8888, whose 16-bit samples have one unused bit more than the 15-bit ones.
+void bayer15ToRgb8888(const Work& w, uint32_t first, uint32_t end, uint8_t* scratch)
+{
+    const size_t plane = 2 * size_t(w.width);
+    Work planar = w;
+    planar.dst = Planes{{scratch, scratch + plane, scratch + 2 * plane, nullptr}, 0};
+    for (uint32_t y = first; y < end; ++y) {
+        demosaic<kBayer15ToPlanar>(planar, y, y + 1, nullptr);
+        VyrUtilConvertRGBP16toRGB8888(scratch, w.dst.line(0, y), 0, 0, w.width, 1, w.width, w.unusedBits + 1);
+    }
+}
+
+// ---- Packed camera samples -----------------------------------------------------------------------
+
+// Packed sources are unpacked a few lines at a time into this thread's line buffer, which the
+// conversion from the unpacked format then reads as its frame; Bayer conversions also get the two
+// lines above and below that their neighbourhoods reach.
+constexpr uint32_t kChunkLines = 16;
+constexpr uint32_t kBayerReach = 2;
+constexpr size_t kUnpackedScratchPerPixel = 6; // the most any unpacked conversion takes (3 planes)
+
+size_t chunkBytes(uint32_t width) { return size_t(kChunkLines + 2 * kBayerReach) * 2 * width; }
+
+size_t packedScratch(uint32_t width) { return chunkBytes(width) + kUnpackedScratchPerPixel * width; }
+
+void unpackLines(const Work& w, uint32_t first, uint32_t end, uint8_t*)
+{
+    const UnpackFunction unpack = unpacker(w.row->info.from);
+    for (uint32_t y = first; y < end; ++y)
+        unpack(w.src.line(0, y), w.dst.line(0, y), w.width);
+}
+
+void packedLines(const Work& w, uint32_t first, uint32_t end, uint8_t* scratch)
+{
+    const ConversionRow& inner = *w.row->unpacked;
+    const UnpackFunction unpack = unpacker(w.row->info.from);
+    const uint32_t reach = inner.info.options & VYR_FRAME_TAKES_PATTERN ? kBayerReach : 0;
+    const unsigned dstPlanes = formatInfo(inner.info.to)->planes;
+    const size_t lineBytes = 2 * size_t(w.width);
+    for (uint32_t a = first; a < end; a += kChunkLines) {
+        const uint32_t b = std::min(end, a + kChunkLines);
+        const uint32_t top = a > reach ? a - reach : 0;
+        const uint32_t bottom = std::min(w.height, b + reach);
+        for (uint32_t y = top; y < bottom; ++y)
+            unpack(w.src.line(0, y), scratch + (y - top) * lineBytes, w.width);
+        // The lines top..bottom-1 as a frame of their own, whose edges are the frame's only where
+        // the frame's are.
+        Work part = w;
+        part.row = &inner;
+        part.src = Planes{{scratch, nullptr, nullptr, nullptr}, ptrdiff_t(lineBytes)};
+        for (unsigned k = 0; k < 4; ++k)
+            part.dst.at[k] = k < dstPlanes ? w.dst.line(k, top) : nullptr;
+        part.height = bottom - top;
+        part.phase = w.phase ^ ((top & 1) << 1);
+        inner.lines(part, a - top, b - top, scratch + chunkBytes(w.width));
+    }
+}
+
 // ---- The table -----------------------------------------------------------------------------------
 
 constexpr uint32_t kUnused = VYR_FRAME_TAKES_UNUSED_BITS;
@@ -354,6 +415,8 @@ const Entry kEntries[] = {
      "2x2 writes the fourth byte as 0, malvar leaves it as it was", nullptr},
     {VYR_FRAME_BAYER8, VYR_FRAME_RGBP8, demosaic<kBayer8ToPlanar>, kBayer, nullptr, nullptr},
     {VYR_FRAME_BAYER15, VYR_FRAME_RGBP16, demosaic<kBayer15ToPlanar>, kBayer, nullptr, nullptr},
+    {VYR_FRAME_BAYER15, VYR_FRAME_RGB8888, bayer15ToRgb8888, kBayer | kUnused,
+     "Bayer15toRGBP16, then RGBP16toRGB8888 with one unused bit more", planesScratch<2, 3>},
 
     // Bicolor.
     {VYR_FRAME_BICOLOR88, VYR_FRAME_RGB8888, colourOrderLines<VyrUtilConvertBicolor88toRGB8888>, kColourOrder,
@@ -397,29 +460,47 @@ const Entry kEntries[] = {
      "the byte values in words, not scaled; the colour order is the source's", nullptr},
 };
 
-constexpr uint32_t kConversionCount = uint32_t(sizeof kEntries / sizeof kEntries[0]);
+constexpr uint32_t kEntryCount = uint32_t(sizeof kEntries / sizeof kEntries[0]);
 
-// Names and ranges filled in once from the entries and the formats.
+// Names and ranges filled in once from the entries and the formats; then every packed format takes
+// its unpacking and every conversion from the format it unpacks to.
 struct Table {
     std::vector<std::string> names;
     std::vector<ConversionRow> rows;
 
     Table()
     {
-        names.reserve(kConversionCount);
-        rows.reserve(kConversionCount);
-        for (const Entry& entry : kEntries) {
-            const VyrFrameFormatInfo* from = formatInfo(entry.from);
-            const VyrFrameFormatInfo* to = formatInfo(entry.to);
-            names.push_back(std::string(from->name) + "to" + to->name);
-            const uint32_t deeper = from->sampleBits > to->sampleBits ? from->sampleBits : to->sampleBits;
-            const uint32_t shallower = from->sampleBits > to->sampleBits ? to->sampleBits : from->sampleBits;
-            const uint32_t maxUnusedBits = entry.options & kUnused ? deeper - shallower : 0;
-            rows.push_back(
-                {{entry.from, entry.to, names.back().c_str(), entry.options, maxUnusedBits, entry.note},
-                 entry.lines,
-                 entry.scratchBytes});
+        const size_t most = kEntryCount * (1 + VYR_FRAME_BAYER12PACKED - VYR_FRAME_MONO10P + 1);
+        names.reserve(most); // rows point at rows and names: neither moves
+        rows.reserve(most);
+        for (const Entry& entry : kEntries)
+            add(entry, nullptr);
+        for (uint32_t packed = VYR_FRAME_MONO10P; packed <= VYR_FRAME_BAYER12PACKED; ++packed) {
+            const uint32_t unpacked = unpackedFormat(packed);
+            add({packed, unpacked, unpackLines, 0, "unpacks the samples to 16-bit words", nullptr}, nullptr);
+            for (uint32_t k = 0; k < kEntryCount; ++k) {
+                if (rows[k].info.from == unpacked) {
+                    add({packed, rows[k].info.to, packedLines, rows[k].info.options, rows[k].info.note,
+                         packedScratch},
+                        &rows[k]);
+                }
+            }
         }
+    }
+
+    void add(const Entry& entry, const ConversionRow* unpacked)
+    {
+        const VyrFrameFormatInfo* from = formatInfo(entry.from);
+        const VyrFrameFormatInfo* to = formatInfo(entry.to);
+        names.push_back(std::string(from->name) + "to" + to->name);
+        const uint32_t deeper = from->sampleBits > to->sampleBits ? from->sampleBits : to->sampleBits;
+        const uint32_t shallower = from->sampleBits > to->sampleBits ? to->sampleBits : from->sampleBits;
+        const uint32_t maxUnusedBits = entry.options & kUnused ? deeper - shallower : 0;
+        rows.push_back(
+            {{entry.from, entry.to, names.back().c_str(), entry.options, maxUnusedBits, entry.note},
+             entry.lines,
+             entry.scratchBytes,
+             unpacked});
     }
 };
 
@@ -431,11 +512,11 @@ const Table& table()
 
 } // namespace
 
-uint32_t conversionCount() { return kConversionCount; }
+uint32_t conversionCount() { return uint32_t(table().rows.size()); }
 
 const ConversionRow* conversionAt(uint32_t index)
 {
-    return index < kConversionCount ? &table().rows[index] : nullptr;
+    return index < conversionCount() ? &table().rows[index] : nullptr;
 }
 
 const ConversionRow* findConversion(uint32_t from, uint32_t to)

@@ -185,7 +185,7 @@ int32_t convert(const VyrFrameImage* src, const VyrFrameImage* dst, const VyrFra
 
     const uint32_t threads = options.threads == 0 ? VyrFrameProcessorCount() : options.threads;
     Bands bands = {row,
-                   {planesOf(*src), planesOf(*dst), src->width, src->height,
+                   {row, planesOf(*src), planesOf(*dst), src->width, src->height,
                     row->info.options & VYR_FRAME_TAKES_UNUSED_BITS ? options.unusedBits : 0,
                     options.pattern == VYR_FRAME_PATTERN_NONE ? 0 : options.pattern - VYR_FRAME_PATTERN_GBRG,
                     options.blueFirst, malvar},
@@ -207,10 +207,40 @@ int32_t convert(const VyrFrameImage* src, const VyrFrameImage* dst, const VyrFra
     return VYR_FRAME_OK;
 }
 
+// A camera buffer is a source image of its name's format; the name also gives the options that
+// describe the samples.
+int32_t convertCamera(const char* name, const void* data, ptrdiff_t pitch, const VyrFrameImage* dst,
+                      const VyrFrameOptions* given)
+{
+    const VyrFrameCameraFormat* camera = VyrFrameFindCameraFormat(name);
+    if (!camera)
+        return fail(VYR_FRAME_ERROR_FORMAT, "no camera format is named \"%.64s\"", name ? name : "(null)");
+    if (!dst)
+        return fail(VYR_FRAME_ERROR_NULL, "the destination image is null");
+    VyrFrameOptions options = given ? *given : VyrFrameOptions{};
+    if (options.unusedBits != 0 || options.pattern != VYR_FRAME_PATTERN_NONE) {
+        return fail(VYR_FRAME_ERROR_OPTION, "the camera format %s sets the unused bits and the Bayer pattern",
+                    camera->name);
+    }
+    const ConversionRow* row = findConversion(camera->format, dst->format);
+    if (row && (row->info.options & VYR_FRAME_TAKES_UNUSED_BITS))
+        options.unusedBits = camera->unusedBits;
+    if (row && (row->info.options & VYR_FRAME_TAKES_PATTERN))
+        options.pattern = camera->pattern;
+    const VyrFrameImage src = {camera->format, dst->width, dst->height, pitch, {const_cast<void*>(data)}};
+    return convert(&src, dst, &options);
+}
+
 } // namespace
 } // namespace vyr::frame
 
 extern "C" {
+
+int32_t VyrFrameConvertCamera(const char* name, const void* data, ptrdiff_t pitch, const VyrFrameImage* dst,
+                              const VyrFrameOptions* options)
+{
+    return vyr::frame::convertCamera(name, data, pitch, dst, options);
+}
 
 int32_t VyrFrameConvert(const VyrFrameImage* src, const VyrFrameImage* dst, const VyrFrameOptions* options)
 {

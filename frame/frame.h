@@ -8,7 +8,7 @@
 
 namespace vyr::frame {
 
-constexpr uint32_t kFormatCount = 30; // VYR_FRAME_MONO1 .. VYR_FRAME_BICOLOR1616
+constexpr uint32_t kFormatCount = 36; // VYR_FRAME_MONO1 .. VYR_FRAME_BAYER12PACKED
 
 // nullptr for a value that names no format.
 const VyrFrameFormatInfo* formatInfo(uint32_t format);
@@ -21,8 +21,11 @@ struct Planes {
     uint8_t* line(unsigned k, uint32_t y) const { return at[k] + ptrdiff_t(y) * pitch; }
 };
 
+struct ConversionRow;
+
 // A conversion of one frame, checked and ready: what every band needs.
 struct Work {
+    const ConversionRow* row;
     Planes src, dst;
     uint32_t width, height;
     uint32_t unusedBits;
@@ -38,6 +41,7 @@ struct ConversionRow {
     VyrFrameConversion info;
     LinesFunction lines;
     size_t (*scratchBytes)(uint32_t width); // nullptr: none
+    const ConversionRow* unpacked;          // packed sources: the conversion from the unpacked samples
 };
 
 uint32_t conversionCount();

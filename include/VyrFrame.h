@@ -67,11 +67,21 @@ typedef enum VyrFrameFormat {
     VYR_FRAME_BAYER8 = 27,  /* one byte a site; the pattern is an option */
     VYR_FRAME_BAYER15 = 28, /* one 16-bit word a site, 0..32767 */
     VYR_FRAME_BICOLOR88 = 29,
-    VYR_FRAME_BICOLOR1616 = 30
+    VYR_FRAME_BICOLOR1616 = 30,
+    /* Camera samples packed tighter than whole bytes, unpacked to MONO16 or Bayer15 on the way into
+     * the converters. A line takes ceil(width * bits / 8) bytes; each line starts on a byte. */
+    VYR_FRAME_MONO10P = 31,      /* 10-bit grey, bits back to back, least significant first */
+    VYR_FRAME_MONO12P = 32,      /* 12-bit grey, bits back to back, least significant first */
+    VYR_FRAME_MONO12PACKED = 33, /* 12-bit grey, 3 bytes for 2 pixels: high byte, both low nibbles, high */
+    VYR_FRAME_BAYER10P = 34,     /* as MONO10P, one sample a site */
+    VYR_FRAME_BAYER12P = 35,     /* as MONO12P, one sample a site */
+    VYR_FRAME_BAYER12PACKED = 36 /* as MONO12PACKED, one sample a site */
 } VyrFrameFormat;
 
 /* What a format's lines hold. A line of one plane of `width` pixels takes
- * ceil(width / pixelsPerUnit) * bytesPerUnit bytes (VyrFrameLineBytes). */
+ * ceil(width / pixelsPerUnit) * bytesPerUnit bytes (VyrFrameLineBytes), except the bit-packed camera
+ * formats (MONO10P to BAYER12PACKED), whose lines end at the byte holding the last pixel's bits:
+ * ceil(width * bytesPerUnit / pixelsPerUnit) bytes. */
 typedef struct VyrFrameFormatInfo {
     uint32_t format;        /* VyrFrameFormat */
     const char* name;       /* "RGB8888" */
@@ -207,6 +217,35 @@ VYR_FRAME_API int32_t VyrFrameConvert(const VyrFrameImage* src, const VyrFrameIm
 VYR_FRAME_API const char* VyrFrameLastMessage(void);
 /* "VYR_FRAME_ERROR_PITCH" for -4; NULL for a value that is no result. */
 VYR_FRAME_API const char* VyrFrameResultName(int32_t result);
+
+/* ---- Camera formats ----------------------------------------------------------------------------
+ * GenICam cameras (GigE Vision, USB3 Vision) name their buffers by the pixel format naming convention
+ * (PFNC): "Mono12p", "BayerGR12", "BGR8", "YUV422_8_UYVY". Each name stands for a format of this
+ * library, the unused high-order bits of its samples and, for Bayer data, the pattern of the
+ * top-left cell: "BayerGR12" is BAYER15 with 3 unused bits and the pattern GRBG, "RGB8" is RGBR888,
+ * "BGR8" RGB888, "BGRa8" RGB8888, "YUV422_8_UYVY" UYVY, "YUV422_8" YUY2. */
+typedef struct VyrFrameCameraFormat {
+    const char* name;    /* exactly as PFNC spells it */
+    uint32_t code;       /* the PFNC value the camera reports, 0x01100010 for "BayerGR12" */
+    uint32_t format;     /* VyrFrameFormat of the buffer */
+    uint32_t unusedBits; /* unused high-order bits of the format's samples */
+    uint32_t pattern;    /* VyrFramePattern; NONE for all but Bayer data */
+} VyrFrameCameraFormat;
+
+VYR_FRAME_API uint32_t VyrFrameCameraFormatCount(void);
+/* The camera formats in a fixed order; NULL past the end. */
+VYR_FRAME_API const VyrFrameCameraFormat* VyrFrameCameraFormatAt(uint32_t index);
+/* By name, matched exactly (case included); NULL when unknown. */
+VYR_FRAME_API const VyrFrameCameraFormat* VyrFrameFindCameraFormat(const char* name);
+/* By PFNC value; NULL when unknown. */
+VYR_FRAME_API const VyrFrameCameraFormat* VyrFrameGetCameraFormat(uint32_t code);
+
+/* Converts a camera buffer named by its PFNC name into dst, as VyrFrameConvert does with a source
+ * image of the name's format, width and height of dst, lines `pitch` bytes apart from `data`. The name
+ * gives the unused bits (where the conversion takes them) and the Bayer pattern: options that set
+ * either are refused (VYR_FRAME_ERROR_OPTION). An unknown name gives VYR_FRAME_ERROR_FORMAT. */
+VYR_FRAME_API int32_t VyrFrameConvertCamera(const char* name, const void* data, ptrdiff_t pitch,
+                                            const VyrFrameImage* dst, const VyrFrameOptions* options);
 
 /* The library's version, "0.2.0". */
 VYR_FRAME_API const char* VyrFrameVersion(void);

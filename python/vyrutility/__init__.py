@@ -50,7 +50,7 @@ class _FormatEntry:
                              info.bytes_per_unit, self.dtype, info.sample_bits)
 
     def line_bytes(self, width):
-        return (width + self.unit_pixels - 1) // self.unit_pixels * self.unit_bytes
+        return _native.line_bytes(self.code, width)  # bit-packed camera lines end at their last bit
 
     def new_array(self, width, height):
         """Zeros: what a conversion leaves as it was (a fourth byte) is 0, not what memory held."""

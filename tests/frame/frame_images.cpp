@@ -1,6 +1,7 @@
 #include "frame_images.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "bytes.h"
 
@@ -76,6 +77,42 @@ std::string describe(const VyrFrameConversion& conversion, const VyrFrameOptions
     if (options.blueFirst)
         text += " blueFirst";
     return text + " threads " + std::to_string(options.threads);
+}
+
+uint32_t unpackedFormatOf(uint32_t format)
+{
+    switch (format) {
+    case VYR_FRAME_MONO10P:
+    case VYR_FRAME_MONO12P:
+    case VYR_FRAME_MONO12PACKED: return VYR_FRAME_MONO16;
+    case VYR_FRAME_BAYER10P:
+    case VYR_FRAME_BAYER12P:
+    case VYR_FRAME_BAYER12PACKED: return VYR_FRAME_BAYER15;
+    default: return 0;
+    }
+}
+
+std::vector<uint16_t> unpackReference(uint32_t format, const uint8_t* line, uint32_t width)
+{
+    std::vector<uint16_t> samples(width);
+    const bool gigeVision = format == VYR_FRAME_MONO12PACKED || format == VYR_FRAME_BAYER12PACKED;
+    const unsigned bits = format == VYR_FRAME_MONO10P || format == VYR_FRAME_BAYER10P ? 10 : 12;
+    for (uint32_t i = 0; i < width; ++i) {
+        if (gigeVision) {
+            // Pairs of 3 bytes: the high 8 bits of each sample in bytes 0 and 2, the low 4 in byte 1
+            // (the first sample's in its low nibble).
+            const uint8_t* pair = line + 3 * size_t(i / 2);
+            samples[i] =
+                i % 2 == 0 ? uint16_t(pair[0] << 4 | (pair[1] & 0xF)) : uint16_t(pair[2] << 4 | pair[1] >> 4);
+            continue;
+        }
+        // Bit b of sample i is bit i * bits + b of the line, counted from bit 0 of byte 0.
+        for (unsigned b = 0; b < bits; ++b) {
+            const size_t at = size_t(i) * bits + b;
+            samples[i] = uint16_t(samples[i] | ((line[at / 8] >> (at % 8)) & 1) << b);
+        }
+    }
+    return samples;
 }
 
 } // namespace vyr::test

@@ -52,4 +52,9 @@ ptrdiff_t pitchFor(uint32_t format, uint32_t width, size_t extra);
 
 std::string describe(const VyrFrameConversion& conversion, const VyrFrameOptions& options);
 
+// Packed camera formats: the format their samples unpack to (0 for others), and a line's samples read
+// bit by bit as the packing defines them.
+uint32_t unpackedFormatOf(uint32_t format);
+std::vector<uint16_t> unpackReference(uint32_t format, const uint8_t* line, uint32_t width);
+
 } // namespace vyr::test

@@ -152,7 +152,27 @@ void demosaicReference(const VyrFrameConversion& c, const TestImage& src, TestIm
 bool reference(const VyrFrameConversion& c, const TestImage& src, TestImage& dst, const VyrFrameOptions& o)
 {
     const std::string name = c.name;
-    const uint32_t w = src.width();
+    const uint32_t w = src.width(), h = src.height();
+    if (const uint32_t base = unpackedFormatOf(c.from)) {
+        // Packed samples: unpacked bit by bit, then the conversion from the unpacked format.
+        TestImage unpacked(base, w, h, pitchFor(base, w, 8), Flush::Back, 1);
+        for (uint32_t y = 0; y < h; ++y) {
+            const std::vector<uint16_t> samples = unpackReference(c.from, src.line(0, y), w);
+            std::memcpy(unpacked.line(0, y), samples.data(), 2 * size_t(w));
+            if (c.to == base)
+                std::memcpy(dst.line(0, y), samples.data(), 2 * size_t(w));
+        }
+        return c.to == base || reference(*VyrFrameFindConversion(base, c.to), unpacked, dst, o);
+    }
+    if (name == "Bayer15toRGB8888") {
+        // The planes of the Bayer15 demosaic, each sample with one unused bit more.
+        TestImage planes(VYR_FRAME_RGBP16, w, h, pitchFor(VYR_FRAME_RGBP16, w, 0), Flush::Back, 2);
+        demosaicReference(*VyrFrameFindConversion(VYR_FRAME_BAYER15, VYR_FRAME_RGBP16), src, planes, o);
+        for (uint32_t y = 0; y < h; ++y)
+            VyrUtilConvertRGBP16toRGB8888(gathered(planes, y).data(), dst.line(0, y), 0, 0, w, 1, w,
+                                          o.unusedBits + 1);
+        return true;
+    }
     for (uint32_t y = 0; y < src.height(); ++y) {
         if (auto f = kLineExports.find(name); f != kLineExports.end()) {
             f->second(src.line(0, y), dst.line(0, y), w, o.unusedBits);
@@ -312,7 +332,7 @@ TEST(FrameConversions, ListNamesEachPairOnceWithItsFormatsNames)
 
 TEST(FrameFormats, NamesValuesAndLineBytes)
 {
-    ASSERT_EQ(30u, VyrFrameFormatCount());
+    ASSERT_EQ(36u, VyrFrameFormatCount());
     for (uint32_t i = 0; i < VyrFrameFormatCount(); ++i) {
         const VyrFrameFormatInfo* info = VyrFrameFormatAt(i);
         EXPECT_EQ(info, VyrFrameGetFormat(info->format));
@@ -324,7 +344,7 @@ TEST(FrameFormats, NamesValuesAndLineBytes)
     EXPECT_EQ(nullptr, VyrFrameFindFormat("RGB88"));
     EXPECT_EQ(nullptr, VyrFrameFindFormat(nullptr));
     EXPECT_EQ(nullptr, VyrFrameGetFormat(0));
-    EXPECT_EQ(nullptr, VyrFrameGetFormat(31));
+    EXPECT_EQ(nullptr, VyrFrameGetFormat(37));
     struct Case {
         uint32_t format, width;
         size_t bytes;
@@ -332,7 +352,10 @@ TEST(FrameFormats, NamesValuesAndLineBytes)
     for (const Case& c :
          {Case{VYR_FRAME_MONO1, 9, 2}, Case{VYR_FRAME_MONO1, 8, 1}, Case{VYR_FRAME_YUY2, 7, 16},
           Case{VYR_FRAME_Y411, 5, 12}, Case{VYR_FRAME_Y411, 4, 6}, Case{VYR_FRAME_RGB161616, 3, 18},
-          Case{VYR_FRAME_RGBP16, 3, 6}, Case{VYR_FRAME_BICOLOR1616, 2, 8}})
+          Case{VYR_FRAME_RGBP16, 3, 6}, Case{VYR_FRAME_BICOLOR1616, 2, 8},
+          // Bit-packed lines end at the byte of the last bit: 10 x 5 = 50 bits, 12 x 3 = 36 bits.
+          Case{VYR_FRAME_MONO10P, 5, 7}, Case{VYR_FRAME_MONO10P, 4, 5}, Case{VYR_FRAME_BAYER12P, 3, 5},
+          Case{VYR_FRAME_MONO12PACKED, 3, 5}, Case{VYR_FRAME_BAYER12PACKED, 4, 6}})
         EXPECT_EQ(c.bytes, VyrFrameLineBytes(c.format, c.width)) << VyrFrameGetFormat(c.format)->name;
     EXPECT_EQ(0u, VyrFrameLineBytes(99, 10));
 }

@@ -80,7 +80,7 @@ TEST(Demo, WritesAPictureAndARowForEveryListedConversion)
         ASSERT_EQ(6u, row.size()) << run.out;
         psnr[row[0]][row[1]] = Words(row.begin() + 2, row.end());
     }
-    ASSERT_EQ(3u, psnr.size()) << run.out;
+    ASSERT_EQ(4u, psnr.size()) << run.out; // Bayer8 to RGB8888 and RGBP8, Bayer15 to RGBP16 and RGB8888
     for (auto& [conversion, methods] : psnr) {
         ASSERT_EQ(2u, methods.size()) << conversion;
         for (size_t p = 0; p < 4; ++p)
