@@ -354,12 +354,13 @@ struct BicolorConverter {
     const char* name;
     const BicolorPaths* paths;
     BicolorExport exported;
+    uint32_t args; // of the export: 3 (no flag), 4 (a flag), 5 (a shift and a flag)
     uint32_t srcBytes, dstBytes;
 };
 
 #define BICOLOR(name, paths, args, srcBytes, dstBytes)                                                       \
     {                                                                                                        \
-#name, &paths, bicolor##args < VyrUtilConvert##name>, srcBytes, dstBytes                             \
+#name, &paths, bicolor##args < VyrUtilConvert##name>, args, srcBytes, dstBytes                       \
     }
 
 const BicolorConverter kBicolors[] = {
@@ -388,7 +389,8 @@ const BicolorConverter kBicolors[] = {
 #undef BICOLOR
 
 // Every shift and flag: the rules take the shift modulo 32 and any flag but 0 as set. The exports
-// hand some flags on changed, so theirs are not held to a rule here.
+// hand some flags on changed, so theirs are not held to a rule here. Exports without a shift hand on
+// 0, and so do the paths here: a kernel need not shift samples its converter never shifts.
 void checkBicolor(const BicolorConverter& c, const Input& in)
 {
     Buffers b(in);
@@ -399,7 +401,8 @@ void checkBicolor(const BicolorConverter& c, const Input& in)
     if (exported.result != 0)
         fail({c.name, "export", kPlain, in.count}, "returned " + std::to_string(exported.result));
     checkPaths(
-        c.name, *c.paths, b, in.count, [&](BicolorFn fn) { return fn(src, dst, in.count, in.a, in.b), 0u; },
+        c.name, *c.paths, b, in.count,
+        [&, shift = c.args == 5 ? in.a : 0](BicolorFn fn) { return fn(src, dst, in.count, shift, in.b), 0u; },
         std::nullopt);
 }
 
