@@ -7,7 +7,7 @@
 #   2a. ThreadSanitizer build: the unit and process tests
 #   2b. clang++ build of everything: the unit tests
 #   2c. libFuzzer build (clang, ASan + UBSan): every seed and regression input once, then each
-#       fuzz target for VYR_FUZZ_SECONDS (default 60) seconds
+#       fuzz target for VYR_FUZZ_SECONDS (default 30) seconds
 #   3. Windows cross builds: the 32-bit DLL's export table; the 64-bit test suite under wine64
 #   4. 32-bit x86 Linux build: the test suite under qemu-i386-static
 #   5. the SDK: Debian packages, installs, consumer programs (scripts/test-sdk.sh)
@@ -60,7 +60,7 @@ configure out/fuzz -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_FUZZ=ON -DVYR_TESTS=OFF -DVYR_BENCH=OFF
 ninja -C out/fuzz
 (cd out/fuzz && ctest -L fuzz --output-on-failure)
-scripts/fuzz.sh out/fuzz "${VYR_FUZZ_SECONDS:-60}"
+scripts/fuzz.sh out/fuzz "${VYR_FUZZ_SECONDS:-30}"
 
 step "Windows i686"
 configure out/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
