@@ -97,10 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Converters, Mono, atEveryIsa(kCases), IsaCaseName());
 // Sources of up to 24 bits: every value, at every unusedBits the converter takes.
 class MonoEveryInput : public IsaTest<LineCase> {};
 TEST_P(MonoEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(
-    Converters, MonoEveryInput,
-    atEveryIsa(kCases, [](auto& c, Isa i) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, i); }),
-    IsaCaseName());
+INSTANTIATE_TEST_SUITE_P(Converters, MonoEveryInput, atEveryIsaOfSmallSources(kCases), IsaCaseName());
 
 } // namespace
 } // namespace vyr::test

@@ -151,10 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Converters, PackedRgb, atEveryIsa(kCases), IsaCaseName(
 // Sources of up to 24 bits: every value, at every unusedBits the converter takes.
 class PackedRgbEveryInput : public IsaTest<LineCase> {};
 TEST_P(PackedRgbEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(
-    Converters, PackedRgbEveryInput,
-    atEveryIsa(kCases, [](auto& c, Isa i) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, i); }),
-    IsaCaseName());
+INSTANTIATE_TEST_SUITE_P(Converters, PackedRgbEveryInput, atEveryIsaOfSmallSources(kCases), IsaCaseName());
 
 } // namespace
 } // namespace vyr::test

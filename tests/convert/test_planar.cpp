@@ -59,10 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Converters, Planar, atEveryIsa(kCases), IsaCaseName());
 // RGB888 pixels and MONO1 bytes: every value.
 class PlanarEveryInput : public IsaTest<LineCase> {};
 TEST_P(PlanarEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(
-    Converters, PlanarEveryInput,
-    atEveryIsa(kCases, [](auto& c, Isa i) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, i); }),
-    IsaCaseName());
+INSTANTIATE_TEST_SUITE_P(Converters, PlanarEveryInput, atEveryIsaOfSmallSources(kCases), IsaCaseName());
 
 // (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.
 TEST(ReverseMono1, CountsThatWrapWriteNothing)

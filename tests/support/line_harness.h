@@ -52,6 +52,14 @@ auto atEveryIsa(const Cases& cases)
     return atEveryIsa(cases, [](const auto& c, Isa isa) { return hasPathAt(*c.paths, isa); });
 }
 
+// The cases with sources of up to 24 bits a pixel, which sweepEveryInput can take through every value.
+template <class Cases>
+auto atEveryIsaOfSmallSources(const Cases& cases)
+{
+    return atEveryIsa(
+        cases, [](const auto& c, Isa isa) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, isa); });
+}
+
 template <class Case>
 void PrintTo(const AtIsa<Case>& p, std::ostream* os)
 {
