@@ -1,5 +1,5 @@
 // Runs the benchmarks and ends with tables: each converter's bytes per second as a ratio to the memcpy
-// that moved the same bytes in the same run (on the frame and on the line, with the kernel the
+// that moved the same bytes alternately with it (on the frame and on the line, with the kernel the
 // export takes here), every path of every table the same way, and ours against each peer.
 #include <benchmark/benchmark.h>
 
@@ -23,6 +23,9 @@ public:
             auto bytes = r.counters.find("bytes_per_second"), items = r.counters.find("items_per_second");
             if (bytes != r.counters.end())
                 rates_[r.run_name.function_name] = bytes->second.value;
+            auto copy = r.counters.find(vyr::bench::kMemcpyRate);
+            if (copy != r.counters.end())
+                memcpyRates_[r.run_name.function_name] = copy->second.value;
             if (items != r.counters.end())
                 pixels_[r.run_name.function_name] = items->second.value;
         }
@@ -45,9 +48,9 @@ public:
                 }
                 std::printf("%-46s %-14s %7s %7s %9s %9s\n",
                             (paths ? r.converter + "/" + r.path : r.converter).c_str(),
-                            paths ? "" : r.kernel.c_str(), ratio(r.frame, r.frameMemcpy).c_str(),
-                            ratio(r.line, r.lineMemcpy).c_str(), gbs(r.frame).c_str(),
-                            gbs(r.frameMemcpy).c_str());
+                            paths ? "" : r.kernel.c_str(), toMemcpy(r.frame).c_str(),
+                            toMemcpy(r.line).c_str(), gbs(r.frame, rates_).c_str(),
+                            gbs(r.frame, memcpyRates_).c_str());
             }
         }
         // VyrUtilMemcpy: "<name>/<key>/memcpy=<n>" beside "memcpy/<key>/<n>".
@@ -91,16 +94,24 @@ private:
         return text;
     }
     std::string ratio(const std::string& a, const std::string& b) const { return ratio(a, b, rates_); }
-    std::string gbs(const std::string& a) const
+    std::string toMemcpy(const std::string& a) const
     {
-        if (!has(a))
+        if (!has(a) || !memcpyRates_.count(a))
             return "-";
         char text[32];
-        std::snprintf(text, sizeof text, "%.2f", rates_.at(a) / 1e9);
+        std::snprintf(text, sizeof text, "%.2f", rates_.at(a) / memcpyRates_.at(a));
+        return text;
+    }
+    static std::string gbs(const std::string& a, const std::map<std::string, double>& of)
+    {
+        if (!of.count(a))
+            return "-";
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", of.at(a) / 1e9);
         return text;
     }
 
-    std::map<std::string, double> rates_, pixels_;
+    std::map<std::string, double> rates_, memcpyRates_, pixels_;
 };
 
 } // namespace

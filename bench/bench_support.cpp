@@ -2,10 +2,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <set>
 
 namespace vyr::bench {
 namespace {
@@ -62,8 +62,23 @@ void setBytes(benchmark::State& state, const Shape& shape, uint32_t width, uint3
     state.SetItemsProcessed(int64_t(state.iterations()) * width * height);
 }
 
+double secondsOf(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // The frame: every line once; the line: line 2 of a five-line image (Bayer lines have neighbours),
-// over and over in cache.
+// kLineCalls times in cache. Each iteration also moves the same bytes with memcpy, the same way
+// ((source + destination) / 2 bytes a line, line by line over a frame of its own, or one line
+// kLineCalls times), so converter and reference alternate and share the machine's state of the
+// moment: on a shared machine the memory bandwidth drifts between benchmarks run minutes apart, and
+// a reference whose frame stays in the cache from one iteration to the next is no out-of-cache
+// reference. The converter's time is the benchmark's; memcpy's rate is the counter kMemcpyRate.
+constexpr int kLineCalls = 64;
+
 std::string registerJob(const std::string& name, const Shape& shape, const LineJob& job, bool frame)
 {
     const std::string full = name + (frame ? "/frame" : "/line");
@@ -71,55 +86,46 @@ std::string registerJob(const std::string& name, const Shape& shape, const LineJ
         const uint32_t width = frame ? kFrameWidth : kLinePixels, height = frame ? kFrameHeight : 5;
         OwnedImage src(width, height, shape.srcBytes, shape.srcPlanes);
         OwnedImage dst(width, height, shape.dstBytes, shape.dstPlanes);
+        const uint32_t copyLines = frame ? height : 1;
+        const size_t copyBytes = size_t((shape.srcBytes + shape.dstBytes) * width / 2 + 0.5);
+        Bytes copySrc = pageAlignedBytes(copyBytes * copyLines),
+              copyDst = pageAlignedBytes(copyBytes * copyLines);
+        double copySeconds = 0;
         for (auto _ : state) {
-            if (frame) {
-                for (uint32_t y = 0; y < height; ++y)
-                    job(src.image, dst.image, y);
-            } else {
-                job(src.image, dst.image, 2);
-            }
-            benchmark::ClobberMemory();
+            state.SetIterationTime(secondsOf([&] {
+                if (frame) {
+                    for (uint32_t y = 0; y < height; ++y)
+                        job(src.image, dst.image, y);
+                } else {
+                    for (int i = 0; i < kLineCalls; ++i)
+                        job(src.image, dst.image, 2);
+                }
+            }));
+            copySeconds += secondsOf([&] {
+                for (int i = 0; i < (frame ? 1 : kLineCalls); ++i) {
+                    for (uint32_t y = 0; y < copyLines; ++y)
+                        std::memcpy(copyDst.get() + copyBytes * y, copySrc.get() + copyBytes * y, copyBytes);
+                }
+            });
         }
-        setBytes(state, shape, width, frame ? height : 1);
-    })->UseRealTime();
+        const uint32_t lines = frame ? height : kLineCalls;
+        setBytes(state, shape, width, lines);
+        state.counters[kMemcpyRate] =
+            double(state.iterations()) * 2.0 * double(copyBytes) * lines / copySeconds;
+    })->UseManualTime();
     return full;
-}
-
-// memcpy of (source + destination) / 2 bytes a line: the same bytes read and written as a converter
-// of that shape moves, line by line over a frame or one line in cache.
-std::string registerMemcpy(const Shape& shape, bool frame)
-{
-    static std::set<std::string> done;
-    const uint32_t width = frame ? kFrameWidth : kLinePixels, height = frame ? kFrameHeight : 1;
-    const size_t lineBytes = size_t((shape.srcBytes + shape.dstBytes) * width / 2 + 0.5);
-    const std::string name =
-        std::string("memcpy/") + (frame ? "frame/" : "line/") + std::to_string(lineBytes);
-    if (!done.insert(name).second)
-        return name;
-    benchmark::RegisterBenchmark(name.c_str(), [lineBytes, height](benchmark::State& state) {
-        Bytes src = pageAlignedBytes(lineBytes * height), dst = pageAlignedBytes(lineBytes * height);
-        for (auto _ : state) {
-            for (uint32_t y = 0; y < height; ++y)
-                std::memcpy(dst.get() + lineBytes * y, src.get() + lineBytes * y, lineBytes);
-            benchmark::ClobberMemory();
-        }
-        state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(2 * lineBytes * height));
-    })->UseRealTime();
-    return name;
 }
 
 } // namespace
 
 void registerConverter(const Converter& c)
 {
-    const std::string frameMemcpy = registerMemcpy(c.shape, true),
-                      lineMemcpy = registerMemcpy(c.shape, false);
     mutableRows().push_back({c.name, c.kernel, "", registerJob(c.name, c.shape, c.exported, true),
-                             frameMemcpy, registerJob(c.name, c.shape, c.exported, false), lineMemcpy});
+                             registerJob(c.name, c.shape, c.exported, false)});
     for (const auto& [path, job] : c.paths) {
         const std::string name = c.name + "/" + path;
-        mutableRows().push_back({c.name, c.kernel, path, registerJob(name, c.shape, job, true), frameMemcpy,
-                                 registerJob(name, c.shape, job, false), lineMemcpy});
+        mutableRows().push_back({c.name, c.kernel, path, registerJob(name, c.shape, job, true),
+                                 registerJob(name, c.shape, job, false)});
     }
 }
 

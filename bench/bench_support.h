@@ -1,7 +1,7 @@
 // Converter benchmarks: every export on a 4096 x 3000 frame converted line by line (out of cache) and
-// on a 1920-pixel line (in cache), as bytes per second of source plus destination, each beside a
-// memcpy that moves the same bytes the same way (line by line over a frame, or one line in cache)
-// in the same run. The final table gives the ratios and the kernel each export takes here.
+// on a 1920-pixel line (in cache), as bytes per second of source plus destination, each alternating
+// with a memcpy that moves the same bytes the same way (line by line over a frame, or one line in
+// cache) inside the same benchmark. The final table gives the ratios and the kernel each export takes.
 #pragma once
 
 #include <cstddef>
@@ -88,10 +88,13 @@ std::string pickedName(const convert::Paths<Fn>& t, bool vectorRule)
     return "?";
 }
 
+// The counter of a converter's benchmark giving the rate of the memcpy it alternated with.
+constexpr const char* kMemcpyRate = "memcpy_bytes_per_second";
+
 // What the final table lists.
 struct Row {
-    std::string converter, kernel, path;              // path empty for the export itself
-    std::string frame, frameMemcpy, line, lineMemcpy; // benchmark names
+    std::string converter, kernel, path; // path empty for the export itself
+    std::string frame, line;             // benchmark names
 };
 struct PeerRow {
     std::string peer, ours, frame, ourFrame, line, ourLine;
