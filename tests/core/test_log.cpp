@@ -12,16 +12,7 @@
 
 namespace vyr::test {
 
-using core::boundedCopy;
-using core::boundedFormat;
-using core::kFileAdjustProc;
-using core::kFileSharedBuffer;
-using core::kStringInvalidCapacity;
-using core::kStringOk;
-using core::kStringTruncated;
-using core::LogPrintf;
-using core::startProcess;
-using core::VyrUtilInitInstance;
+using namespace core;
 namespace {
 
 class Logging : public LogCapture {};

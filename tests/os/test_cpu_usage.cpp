@@ -122,7 +122,7 @@ TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
 // A platform whose steps note any overlap: starts and stops from many threads must go one at a time,
 // each thread started joined once, each event made closed once.
 struct Steps {
-    std::atomic<int> inside{0}, overlaps{0}, events{0}, closed{0}, started{0}, signalled{0};
+    std::atomic<int> inside{0}, overlaps{0}, events{0}, closed{0}, started{0}, signalled{0}, joins{0};
     std::mutex mutex;
     std::set<os::Handle> running;
     int joined = 0, strayJoins = 0;
@@ -130,41 +130,32 @@ struct Steps {
 };
 Steps* g_steps;
 
-struct Step {
-    Step()
-    {
-        if (++g_steps->inside > 1)
-            ++g_steps->overlaps;
-        std::this_thread::sleep_for(std::chrono::microseconds(20));
-    }
-    ~Step() { --g_steps->inside; }
-};
+// One step of the platform, counted in `count`: the new count.
+int step(std::atomic<int>& count)
+{
+    if (++g_steps->inside > 1)
+        ++g_steps->overlaps;
+    std::this_thread::sleep_for(std::chrono::microseconds(20));
+    const int n = ++count;
+    --g_steps->inside;
+    return n;
+}
 
 os::Platform steppingPlatform()
 {
     os::Platform p = os::platform();
     p.systemTimesAvailable = [] { return true; };
-    p.createEvent = [] {
-        Step s;
-        return os::Handle(++g_steps->events);
-    };
-    p.setEvent = [](os::Handle) {
-        Step s;
-        ++g_steps->signalled;
-    };
-    p.closeEvent = [](os::Handle) {
-        Step s;
-        ++g_steps->closed;
-    };
+    p.createEvent = [] { return os::Handle(step(g_steps->events)); };
+    p.setEvent = [](os::Handle) { step(g_steps->signalled); };
+    p.closeEvent = [](os::Handle) { step(g_steps->closed); };
     p.startThread = [](os::ThreadMain, void*) {
-        Step s;
-        const os::Handle thread = os::Handle(1000 + ++g_steps->started);
+        const os::Handle thread = os::Handle(1000 + step(g_steps->started));
         std::lock_guard<std::mutex> hold(g_steps->mutex);
         g_steps->running.insert(thread);
         return thread;
     };
     p.joinThread = [](os::Handle thread) {
-        Step s;
+        step(g_steps->joins);
         std::lock_guard<std::mutex> hold(g_steps->mutex);
         ++(g_steps->running.erase(thread) == 1 ? g_steps->joined : g_steps->strayJoins);
     };

@@ -11,7 +11,6 @@
 #include <iostream>
 #include <memory>
 #include <random>
-#include <sched.h>
 #include <sstream>
 #include <string>
 #include <sys/mman.h>

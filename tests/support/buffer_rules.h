@@ -1,4 +1,4 @@
-// The buffer rule tests' platform: a counting heap, recorded calls, each logged line's file checked.
+// The rule tests' platform: a counting heap, recorded calls, each logged line's file checked.
 #pragma once
 
 #include <string>
