@@ -10,10 +10,6 @@
 namespace vyr::test {
 namespace {
 
-namespace cv = convert;
-using In = const uint8_t*; // a source pixel
-using Out = uint8_t*;      // a destination pixel
-
 uint32_t le16(const uint8_t* p) { return loadLe(p, 2); }
 void setLe16(uint8_t* p, uint32_t v) { storeLe(p, 2, v); }
 

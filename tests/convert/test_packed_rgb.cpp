@@ -7,10 +7,6 @@
 namespace vyr::test {
 namespace {
 
-namespace cv = convert;
-using In = const uint8_t*; // a source pixel
-using Out = uint8_t*;      // a destination pixel
-
 // Blue, green, red of a pixel, as the rules name them.
 struct Bgr {
     uint32_t b, g, r;

@@ -149,12 +149,14 @@ void putColourPlanes(uint8_t* src, uint32_t count, uint32_t i, uint32_t n)
         src[k * count + i] = uint8_t(n >> 8 * (2 - k));
 }
 
-// Three planes of bytes: every colour.
+// Three planes of bytes, by the planar source and by merge (the planes of one buffer): every colour.
 class PlanarSourceEveryColour : public IsaTest<PlanesCase> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSourceEveryColour,
                          atEveryIsa(kPlanesCases,
                                     [](auto& c, Isa i) {
-                                        return c.planes == 3 && c.sampleBytes == 1 && hasPathAt(*c.paths, i);
+                                        return c.planes == 3 && c.sampleBytes == 1 &&
+                                               (hasPathAt(*c.paths, i) ||
+                                                hasPathAt(cv::kMergeMono8ToRgb8888, i));
                                     }),
                          IsaCaseName());
 TEST_P(PlanarSourceEveryColour, OnEveryPath)
@@ -163,6 +165,12 @@ TEST_P(PlanarSourceEveryColour, OnEveryPath)
     for (const auto& p : pathsAt(*c().paths, isa()))
         paths.emplace_back(
             p.name, [fn = p.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) { fn(s, d, n, n, 0); });
+    for (const auto& merge : pathsAt(cv::kMergeMono8ToRgb8888, isa())) {
+        paths.emplace_back("merge " + merge.name,
+                           [fn = merge.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
+                               fn(s, s + n, s + 2 * size_t(n), d, n);
+                           });
+    }
     EXPECT_TRUE(sweepPaths(1u << 24, {3}, {4}, putColourPlanes, gathered(c(), 1, 0), paths, 0));
 }
 
@@ -253,18 +261,6 @@ TEST_P(MergeSplit, EveryPathEveryCountPlacementAndNullPlane)
             }
         }
     }
-}
-
-// Merge of three planes: every colour, as three planes of one buffer gathered.
-TEST_P(MergeSplit, MergesEveryColour)
-{
-    std::vector<std::pair<std::string, Path>> paths;
-    for (const auto& merge : pathsAt(cv::kMergeMono8ToRgb8888, isa())) {
-        paths.emplace_back(merge.name, [fn = merge.fn](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
-            fn(s, s + n, s + 2 * size_t(n), d, n);
-        });
-    }
-    EXPECT_TRUE(sweepPaths(1u << 24, {3}, {4}, putColourPlanes, gathered(kPlanesCases[0], 1, 0), paths, 0));
 }
 
 } // namespace

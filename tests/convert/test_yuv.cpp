@@ -187,31 +187,21 @@ const std::vector<Telling> kEncoderTelling = {
      {128, 128, 255, 0, 31, 51, 149, 0}},
 };
 
+// The kernels convert up to four 16-byte steps at a time, then single steps, then a tail: counts through
+// all of them.
 class YuvDecode : public IsaTest<LineCase> {};
-TEST_P(YuvDecode, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kDecoderTelling); }
+TEST_P(YuvDecode, EveryPathFollowsItsRule)
+{
+    expectFollowsItsRules(c(), isa(), kDecoderTelling, kCountsThroughUnits);
+}
 INSTANTIATE_TEST_SUITE_P(Converters, YuvDecode, atEveryIsa(kDecoders), IsaCaseName());
 
 class YuvEncode : public IsaTest<LineCase> {};
-TEST_P(YuvEncode, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kEncoderTelling); }
-INSTANTIATE_TEST_SUITE_P(Converters, YuvEncode, atEveryIsa(kEncoders), IsaCaseName());
-
-// The kernels convert up to four 16-byte steps at a time, then single steps, then a tail: every count
-// from past the small ones to two of the widest steps (64 pixels) and a few more, at every placement.
-class YuvKernelCounts : public IsaTest<LineCase> {};
-TEST_P(YuvKernelCounts, EveryStepAndTail)
+TEST_P(YuvEncode, EveryPathFollowsItsRule)
 {
-    std::vector<uint32_t> counts;
-    for (uint32_t n = 49; n <= 2 * 64 + 9; ++n)
-        counts.push_back(n);
-    const LineShape shape{c().rule.src, c().rule.dst, 0, mixedSamples(c().sampleBytes)};
-    for (const auto& p : pathsAt(*c().paths, isa())) {
-        const LineFn rule = p.vectorRule && c().vectorRule ? c().vectorRule : c().rule.fn;
-        EXPECT_TRUE(matchesReference(shape, p.fn, rule, counts)) << p.name;
-    }
+    expectFollowsItsRules(c(), isa(), kEncoderTelling, kCountsThroughUnits);
 }
-const auto kernelsAt = [](auto& c, Isa i) { return i != convert::kPlain && hasPathAt(*c.paths, i); };
-INSTANTIATE_TEST_SUITE_P(Decoders, YuvKernelCounts, atEveryIsa(kDecoders, kernelsAt), IsaCaseName());
-INSTANTIATE_TEST_SUITE_P(Encoders, YuvKernelCounts, atEveryIsa(kEncoders, kernelsAt), IsaCaseName());
+INSTANTIATE_TEST_SUITE_P(Converters, YuvEncode, atEveryIsa(kEncoders), IsaCaseName());
 
 // Every triple, every 24-bit colour from RGB (a cell's second pixel adds only its luma).
 class YuvEveryInput : public IsaTest<LineCase> {};

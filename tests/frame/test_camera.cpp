@@ -3,7 +3,6 @@
 // VyrFrameConvert with the options the name stands for.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -141,21 +140,6 @@ TEST(CameraFormats, RefusalsLeaveTheDestinationAlone)
               VyrFrameConvertCamera("BayerGR12", in.planes[0], in.pitch, nullptr, nullptr));
     EXPECT_EQ(before, dst.bytes());
     EXPECT_TRUE(dst.intact());
-}
-
-// 12 significant bits to MONO8 keep the top 8: the bytes 10 0F are the sample 0xF10 as a 16-bit
-// word and as "p" packing, but 0x10F in the GigE Vision packing.
-TEST(CameraFormats, TwelveBitSamplesToMono8)
-{
-    const uint8_t bytes[2] = {0x10, 0x0F};
-    for (const auto& [name, grey] :
-         {std::pair{"Mono12", 0xF1}, std::pair{"Mono12p", 0xF1}, std::pair{"Mono12Packed", 0x10}}) {
-        uint8_t out = 0;
-        const VyrFrameImage image = {VYR_FRAME_MONO8, 1, 1, 1, {&out}};
-        ASSERT_EQ(VYR_FRAME_OK, VyrFrameConvertCamera(name, bytes, 2, &image, nullptr))
-            << VyrFrameLastMessage();
-        EXPECT_EQ(grey, out) << name;
-    }
 }
 
 } // namespace

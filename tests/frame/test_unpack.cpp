@@ -65,14 +65,6 @@ const Vector kVectors[] = {
     {VYR_FRAME_MONO12P, {0x34, 0x02}, {0x234}, "width 1"},
     {VYR_FRAME_MONO12PACKED, {0xAB, 0x3C, 0x12, 0xFE, 0x0D}, {0xABC, 0x123, 0xFED}, "width 3"},
     {VYR_FRAME_MONO12PACKED, {0x23, 0x04}, {0x234}, "width 1"},
-    {VYR_FRAME_MONO10P, std::vector<uint8_t>(10, 0xFF), std::vector<uint16_t>(8, 0x3FF), "all ones"},
-    {VYR_FRAME_MONO12P, std::vector<uint8_t>(9, 0xFF), std::vector<uint16_t>(6, 0xFFF), "all ones"},
-    {VYR_FRAME_MONO12PACKED, std::vector<uint8_t>(9, 0xFF), std::vector<uint16_t>(6, 0xFFF), "all ones"},
-    // Alternating bits: every sample starts on an even bit, so each reads 0101... or 1010...
-    {VYR_FRAME_MONO10P, std::vector<uint8_t>(5, 0x55), std::vector<uint16_t>(4, 0x155), "bits 0101"},
-    {VYR_FRAME_MONO10P, std::vector<uint8_t>(5, 0xAA), std::vector<uint16_t>(4, 0x2AA), "bits 1010"},
-    {VYR_FRAME_MONO12P, std::vector<uint8_t>(6, 0x55), std::vector<uint16_t>(4, 0x555), "bits 0101"},
-    {VYR_FRAME_MONO12PACKED, std::vector<uint8_t>(6, 0xAA), std::vector<uint16_t>(4, 0xAAA), "bits 1010"},
     // The low nibbles are the middle byte's: 0x0F there gives the first sample 0xF, the second 0.
     {VYR_FRAME_MONO12PACKED, {0x00, 0x0F, 0x00}, {0x00F, 0x000}, "low nibbles"},
     {VYR_FRAME_MONO12P, {0x00, 0x0F, 0x00}, {0xF00, 0x000}, "high nibble of the first"},

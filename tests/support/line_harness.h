@@ -142,7 +142,9 @@ uint32_t loadLe(const uint8_t* p, size_t bytes);
 void storeLe(uint8_t* p, size_t bytes, uint32_t v);
 
 // One pixel of a rule: reads the source pixel at s, writes the destination pixel at d.
-using PixelRule = void (*)(const uint8_t* s, uint8_t* d, uint32_t unusedBits);
+using In = const uint8_t*;
+using Out = uint8_t*;
+using PixelRule = void (*)(In s, Out d, uint32_t unusedBits);
 
 template <PixelRule R, size_t SrcBpp, size_t DstBpp>
 void everyPixel(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t unusedBits)
