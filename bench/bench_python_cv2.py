@@ -4,8 +4,12 @@
     PYTHONPATH=out/release/python /usr/bin/python3 bench/bench_python_cv2.py [--runs N] [--threads T]
 
 On a 1920 x 1080 frame, one run of every job after another, N times over (interleaved, so a busy
-moment of the machine touches every job alike); the figures are medians. Columns:
-  C ms        VyrFrameConvert through ctypes with its arguments made beforehand: the C call
+moment of the machine touches every job alike; the C call and convert take turns at going first);
+the figures are medians. Every call comes after a frame-sized conversion, with the caches it left.
+Columns:
+  C ms        VyrFrameConvert with its arguments made beforehand, called from Python through the
+              build tree's vyr_bench_call (ctypes where that is missing, which is slower): what a C
+              program pays per frame, timed the way convert is
   convert ms  vyrutility.convert(..., out=) with the arrays made beforehand
   overhead    convert over the C call
   cv2 ms      cv2.cvtColor(..., dst=) on the same frame
@@ -26,6 +30,10 @@ try:
 except ImportError as error:
     print(f"skipped: vyrutility cannot be imported ({error}); set PYTHONPATH to <build>/python")
     sys.exit(0)
+try:
+    import vyr_bench_call  # built beside the package in the build tree
+except ImportError:
+    vyr_bench_call = None
 try:
     import cv2
 except ImportError:
@@ -55,23 +63,26 @@ def jobs(rng):
 
 
 def bare_call(src, source_format, destination_format, out, options):
-    """VyrFrameConvert with its structures made once: what a C program pays per frame."""
-    source = _native.Image(getattr_format(source_format), WIDTH, HEIGHT, src.strides[0])
-    source.planes[0] = src.ctypes.data
-    destination = _native.Image(getattr_format(destination_format), WIDTH, HEIGHT, out.strides[0])
-    destination.planes[0] = out.ctypes.data
-    frame_options = _native.Options()
-    frame_options.pattern = _native.find_pattern(options.get("pattern", "").encode())
+    """VyrFrameConvert with its arguments made once: what a C program pays per frame."""
+    code = {name: vyrutility._formats[name.lower()].code for name in (source_format, destination_format)}
+    pattern = _native.find_pattern(options.get("pattern", "").encode())
+    method = 0
     if "pattern" in options:
-        frame_options.method = {"2x2": _native.METHOD_2X2}.get(options.get("method"), _native.METHOD_MALVAR)
-    frame_options.threads = options["threads"]
+        method = {"2x2": _native.METHOD_2X2}.get(options.get("method"), _native.METHOD_MALVAR)
+    if vyr_bench_call:
+        prepared = vyr_bench_call.prepare(src.ctypes.data, src.strides[0], code[source_format],
+                                          out.ctypes.data, out.strides[0], code[destination_format], WIDTH,
+                                          HEIGHT, pattern, method, options["threads"])
+        run = vyr_bench_call.run
+        return lambda: run(prepared)
+    source = _native.Image(code[source_format], WIDTH, HEIGHT, src.strides[0])
+    source.planes[0] = src.ctypes.data
+    destination = _native.Image(code[destination_format], WIDTH, HEIGHT, out.strides[0])
+    destination.planes[0] = out.ctypes.data
+    frame_options = _native.Options(0, pattern, method, 0, options["threads"])
     arguments = (ctypes.byref(source), ctypes.byref(destination), ctypes.byref(frame_options))
     convert = _native.convert
     return lambda: convert(*arguments)
-
-
-def getattr_format(name):
-    return next(i for i in range(1, 64) if _native.format_at(i - 1).contents.name.decode() == name)
 
 
 def main():
@@ -97,15 +108,17 @@ def main():
             "cv2": lambda s=cv_src, c=code, d=theirs: cv2.cvtColor(s, c, dst=d),
         }
         table.append((name, timed, {key: [] for key in timed}))
-    for _ in range(arguments.runs):
+    for turn in range(arguments.runs):
         for _, timed, seconds in table:
-            for key, run in timed.items():
+            for key in ("C", "convert", "cv2") if turn % 2 else ("convert", "C", "cv2"):
+                run = timed[key]
                 start = time.perf_counter()
                 run()
                 seconds[key].append(time.perf_counter() - start)
 
     print(f"{WIDTH} x {HEIGHT}, {arguments.threads} thread(s), median of {arguments.runs} interleaved runs "
-          f"(spread: the middle half of the runs, as a share of the median)")
+          f"(spread: the middle half of the runs, as a share of the median); C call through "
+          + ("vyr_bench_call" if vyr_bench_call else "ctypes"))
     print(f"{'job':34} {'C ms':>8} {'convert ms':>11} {'overhead':>9} {'cv2 ms':>8} {'cv2/ours':>9} "
           f"{'spread':>7}")
     for name, _, seconds in table:
