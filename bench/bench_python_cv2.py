@@ -5,13 +5,15 @@
 
 On a 1920 x 1080 frame, one run of every job after another, N times over (interleaved, so a busy
 moment of the machine touches every job alike; the C call and convert take turns at going first);
-the figures are medians. Every call comes after a frame-sized conversion, with the caches it left.
+the figures are medians. Before every timed call, 64 MiB are written elsewhere: each call starts as
+one on a new frame from a camera does, with neither the frame nor the code that converts it in the
+caches, whatever ran just before it.
 Columns:
   C ms        VyrFrameConvert with its arguments made beforehand, called from Python through the
               build tree's vyr_bench_call (ctypes where that is missing, which is slower): what a C
               program pays per frame, timed the way convert is
   convert ms  vyrutility.convert(..., out=) with the arrays made beforehand
-  overhead    convert over the C call
+  overhead    convert over the C call, and the difference in microseconds
   cv2 ms      cv2.cvtColor(..., dst=) on the same frame
   cv2/ours    how many times longer cv2 takes
 Both libraries run on T threads (default 1; cv2.setNumThreads). Exits 0 with a note when cv2 (Debian's
@@ -59,25 +61,29 @@ def jobs(rng):
         ("BGR to HSV", bgra, ("RGB8888", "HSV", {}), cv2.COLOR_BGR2HSV, bgr, (HEIGHT, WIDTH, 3)),
         ("BGR to Lab", bgra, ("RGB8888", "LAB", {}), cv2.COLOR_BGR2Lab, bgr, (HEIGHT, WIDTH, 3)),
         ("BGRA to grey", bgra, ("RGB8888", "MONO8", {}), cv2.COLOR_BGRA2GRAY, bgra, (HEIGHT, WIDTH)),
+        # Next to nothing to convert: what the call itself costs.
+        ("BGRA to grey, 16 x 8", bgra[:8, :16], ("RGB8888", "MONO8", {}), cv2.COLOR_BGRA2GRAY, bgra[:8, :16],
+         (8, 16)),
     ]
 
 
 def bare_call(src, source_format, destination_format, out, options):
     """VyrFrameConvert with its arguments made once: what a C program pays per frame."""
     code = {name: vyrutility._formats[name.lower()].code for name in (source_format, destination_format)}
+    height, width = src.shape[:2]
     pattern = _native.find_pattern(options.get("pattern", "").encode())
     method = 0
     if "pattern" in options:
         method = {"2x2": _native.METHOD_2X2}.get(options.get("method"), _native.METHOD_MALVAR)
     if vyr_bench_call:
         prepared = vyr_bench_call.prepare(src.ctypes.data, src.strides[0], code[source_format],
-                                          out.ctypes.data, out.strides[0], code[destination_format], WIDTH,
-                                          HEIGHT, pattern, method, options["threads"])
+                                          out.ctypes.data, out.strides[0], code[destination_format], width,
+                                          height, pattern, method, options["threads"])
         run = vyr_bench_call.run
         return lambda: run(prepared)
-    source = _native.Image(code[source_format], WIDTH, HEIGHT, src.strides[0])
+    source = _native.Image(code[source_format], width, height, src.strides[0])
     source.planes[0] = src.ctypes.data
-    destination = _native.Image(code[destination_format], WIDTH, HEIGHT, out.strides[0])
+    destination = _native.Image(code[destination_format], width, height, out.strides[0])
     destination.planes[0] = out.ctypes.data
     frame_options = _native.Options(0, pattern, method, 0, options["threads"])
     arguments = (ctypes.byref(source), ctypes.byref(destination), ctypes.byref(frame_options))
@@ -108,10 +114,12 @@ def main():
             "cv2": lambda s=cv_src, c=code, d=theirs: cv2.cvtColor(s, c, dst=d),
         }
         table.append((name, timed, {key: [] for key in timed}))
+    flush = np.empty(64 << 20, np.uint8)
     for turn in range(arguments.runs):
         for _, timed, seconds in table:
             for key in ("C", "convert", "cv2") if turn % 2 else ("convert", "C", "cv2"):
                 run = timed[key]
+                flush.fill(turn & 0xFF)
                 start = time.perf_counter()
                 run()
                 seconds[key].append(time.perf_counter() - start)
@@ -119,14 +127,15 @@ def main():
     print(f"{WIDTH} x {HEIGHT}, {arguments.threads} thread(s), median of {arguments.runs} interleaved runs "
           f"(spread: the middle half of the runs, as a share of the median); C call through "
           + ("vyr_bench_call" if vyr_bench_call else "ctypes"))
-    print(f"{'job':34} {'C ms':>8} {'convert ms':>11} {'overhead':>9} {'cv2 ms':>8} {'cv2/ours':>9} "
-          f"{'spread':>7}")
+    print(f"{'job':34} {'C ms':>8} {'convert ms':>11} {'overhead':>9} {'(us)':>6} {'cv2 ms':>8} "
+          f"{'cv2/ours':>9} {'spread':>7}")
     for name, _, seconds in table:
         median = {key: statistics.median(values) for key, values in seconds.items()}
         quartiles = statistics.quantiles(seconds["convert"], n=4)
         spread = (quartiles[2] - quartiles[0]) / median["convert"]
         print(f"{name:34} {median['C'] * 1e3:8.3f} {median['convert'] * 1e3:11.3f} "
-              f"{(median['convert'] / median['C'] - 1) * 100:8.1f}% {median['cv2'] * 1e3:8.3f} "
+              f"{(median['convert'] / median['C'] - 1) * 100:8.1f}% "
+              f"{(median['convert'] - median['C']) * 1e6:6.1f} {median['cv2'] * 1e3:8.3f} "
               f"{median['cv2'] / median['convert']:8.2f}x {spread * 100:6.1f}%")
 
 
