@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config binutils
           clang-format-14)
 packages+=(dpkg-dev file lintian) # Debian packages of the SDK (dpkg-shlibdeps) and their check
-packages+=(python3 python3-numpy python3-pytest) # the Python package and its tests
+packages+=(python3 python3-dev python3-numpy python3-pytest) # the Python package and its tests
 packages+=(libaravis-dev aravis-tools libusb-1.0-0-dev) # vyrgrab and its fake-camera tests
 if [[ "${1:-}" == "--cross" ]]; then
   packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 wine64

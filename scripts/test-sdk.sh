@@ -65,6 +65,7 @@ $lib/pkgconfig/vyrlog.pc
 $lib/pkgconfig/vyrutility.pc
 $python/vyrutility/__init__.py
 $python/vyrutility/__main__.py
+$python/vyrutility/_frame.$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX")[1:])')
 $python/vyrutility/_native.py
 $python/vyrutility/_paths.py
 $python/vyrutility/_shared.py

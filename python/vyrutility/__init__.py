@@ -16,7 +16,8 @@ import math
 
 import numpy as np
 
-from . import _native
+from . import _native  # first: it loads libVyrFrame, which _frame links and finds by its soname
+from . import _frame
 from ._paths import VERSION as __version__
 from ._shared import AbandonedLockWarning, SharedBuffer
 
@@ -171,12 +172,10 @@ def _image(array, entry, role, writable, width_of_source=None):
     return image, array
 
 
-def convert(src, from_format, to_format, *, pattern=None, method="malvar", unused_bits=0, blue_first=False,
-            threads=0, out=None):
-    """Converts the frame src from from_format to to_format; returns out, or a new array of the
-    destination's natural shape. pattern (GBRG, BGGR, RGGB, GRBG) and method ("2x2", "malvar") are
-    for Bayer sources, blue_first for Bicolor, unused_bits for the deeper side's samples; threads 0
-    is one per processor. Errors raise ValueError or TypeError with the library's message."""
+def _checked_convert(src, from_format, to_format, *, pattern=None, method="malvar", unused_bits=0,
+                     blue_first=False, threads=0, out=None):
+    """convert() with every rule checked here and the call through ctypes: where _frame.convert sends
+    all that is not the plain case (a source to copy, a wrong argument, a name in an unusual case)."""
     source, destination, takes, _ = _conversion(from_format, to_format)
     src_image, keep = _image(src, source, "source", False)
     if out is None:
@@ -208,3 +207,16 @@ def _whole(value, name):
     if not 0 <= value < 1 << 32:
         raise ValueError(f"{name} {value} is not a count from 0")
     return int(value)
+
+
+def _fast_path(checked):
+    """convert(): _frame's C function, which sends everything but the plain case to checked."""
+    codes = {}
+    for entry in _formats.values():
+        for name in (entry.name, entry.name.lower(), entry.name.upper()):
+            codes[name] = entry.code
+    _frame.setup(codes, {entry.code: entry.new_array for entry in _formats.values()}, checked)
+    return _frame.convert
+
+
+convert = _fast_path(_checked_convert)
