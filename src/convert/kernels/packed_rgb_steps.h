@@ -98,6 +98,65 @@ struct Steps<tag::Rgb565ToRgb888, W> {
     }
 };
 
+#if defined(__AVX512VBMI__)
+// 16-bit pixels of fields (Start[c], Width[c]; blue, green, red) to RGB888, each field << (8 - width - a)
+// in its byte: per output register of a unit, one permute gathers into every 8-byte group the (up to
+// four) pixels whose bytes it holds, one multishift puts each byte's field in place, one AND clears
+// the neighbouring fields' bits.
+struct WordFieldTables {
+    alignas(64) uint8_t gather[3][64], at[3][64], mask[3][64];
+};
+constexpr WordFieldTables wordFieldTables(const int (&start)[3], const int (&width)[3])
+{
+    WordFieldTables t{};
+    for (int r = 0; r < 3; ++r) {
+        for (int j = 0; j < 64; ++j) {
+            const int first = (64 * r + j / 8 * 8) / 3, pixel = first + j % 8 / 2, out = 64 * r + j;
+            const int c = out % 3, slot = out / 3 - first, zeros = 8 - width[c];
+            t.gather[r][j] = uint8_t(pixel < 64 ? 2 * pixel + j % 2 : 0);
+            t.at[r][j] = uint8_t((16 * slot + start[c] - zeros) & 63);
+            t.mask[r][j] = uint8_t(((1 << width[c]) - 1) << zeros);
+        }
+    }
+    return t;
+}
+
+template <int B, int Bw, int G, int Gw, int R, int Rw>
+struct WordFieldsToRgb888 {
+    static constexpr int kStart[3] = {B, G, R}, kWidth[3] = {Bw, Gw, Rw};
+    static constexpr WordFieldTables kTables = wordFieldTables(kStart, kWidth);
+    // The counts a bits lower; the masks too (a never exceeds a mask's zero bits, so no bit crosses
+    // into the byte below).
+    __m512i at[3], mask[3];
+    explicit WordFieldsToRgb888(uint32_t a)
+    {
+        for (int r = 0; r < 3; ++r) {
+            at[r] = _mm512_add_epi8(V512::load(kTables.at[r]), _mm512_set1_epi8(char(a)));
+            mask[r] = _mm512_srl_epi16(V512::load(kTables.mask[r]), _mm_cvtsi32_si128(int(a)));
+        }
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i first = V512::load(in[0] + 2 * i), second = V512::load(in[0] + 2 * i + 64);
+        for (int r = 0; r < 3; ++r) {
+            const __m512i pixels = _mm512_permutex2var_epi8(first, V512::load(kTables.gather[r]), second);
+            V512::store<Stream>(out[0] + 3 * i + 64 * r,
+                                _mm512_and_si512(_mm512_multishift_epi64_epi8(at[r], pixels), mask[r]));
+        }
+    }
+};
+
+template <>
+struct Steps<tag::Rgb5551ToRgb888, V512> : WordFieldsToRgb888<0, 5, 5, 5, 10, 5> {
+    using WordFieldsToRgb888::WordFieldsToRgb888;
+};
+template <>
+struct Steps<tag::Rgb565ToRgb888, V512> : WordFieldsToRgb888<0, 5, 5, 6, 11, 5> {
+    using WordFieldsToRgb888::WordFieldsToRgb888;
+};
+#endif
+
 // ---- RGB101010 ------------------------------------------------------------------------------------------
 
 // The top bits of each 10-bit field (shifted right by 2 - a) in bytes 0, 1 and 2, the fourth 0.
@@ -112,6 +171,24 @@ struct Bytes101010 {
             W::and_(W::srl32(w, red), W::set32(0xFF0000)));
     }
 };
+
+#if defined(__AVX512VBMI__)
+// Each byte taken from its bits by one multishift (counts 2 - a, 12 - a, 22 - a in each pixel), the
+// fourth zeroed by the mask.
+template <>
+struct Bytes101010<V512> {
+    static constexpr int64_t kAt =
+        2 | 12 << 8 | 22 << 16 | int64_t(34) << 32 | int64_t(44) << 40 | int64_t(54) << 48;
+    __m512i at;
+    explicit Bytes101010(uint32_t a) : at(_mm512_sub_epi8(_mm512_set1_epi64(kAt), _mm512_set1_epi8(char(a))))
+    {
+    }
+    __m512i operator()(__m512i w) const
+    {
+        return _mm512_maskz_multishift_epi64_epi8(0x7777777777777777, at, w);
+    }
+};
+#endif
 
 template <class W>
 struct Steps<tag::Rgb101010ToRgb8888, W> {
@@ -153,6 +230,32 @@ struct Words101010 {
         high = W::sll32(W::and_(W::template srli32<20>(w), W::set32(0x3FF)), shift);
     }
 };
+
+#if defined(__AVX512VBMI__)
+// The bytes of each word taken from the field's bits by one multishift (counts 8k - s for the byte k of
+// a field << s, s = 6 - a), the bits of other fields cleared by one AND.
+template <>
+struct Words101010<V512> {
+    static constexpr int64_t kLow =
+        0 | 8 << 8 | 10 << 16 | 18 << 24 | int64_t(32 | 40 << 8 | 42 << 16 | 50 << 24) << 32;
+    static constexpr int64_t kHigh = 20 | 28 << 8 | int64_t(52 | 60 << 8) << 32;
+    __m512i atLow, atHigh, maskLow, maskHigh;
+    explicit Words101010(uint32_t a)
+    {
+        const __m512i s = _mm512_set1_epi8(char(6 - a));
+        const uint32_t field = (0x3FFu << ((6 - a) & 31)) & 0xFFFF;
+        atLow = _mm512_sub_epi8(_mm512_set1_epi64(kLow), s);
+        atHigh = _mm512_sub_epi8(_mm512_set1_epi64(kHigh), s);
+        maskLow = _mm512_set1_epi32(int(field | field << 16));
+        maskHigh = _mm512_set1_epi32(int(field));
+    }
+    void operator()(__m512i w, __m512i& low, __m512i& high) const
+    {
+        low = _mm512_and_si512(_mm512_multishift_epi64_epi8(atLow, w), maskLow);
+        high = _mm512_and_si512(_mm512_multishift_epi64_epi8(atHigh, w), maskHigh);
+    }
+};
+#endif
 
 template <class W>
 struct Steps<tag::Rgb101010ToRgb16161616, W> {
