@@ -12,31 +12,63 @@ namespace {
 
 using BgrWords = ChannelWords<3, 0, 1, 2>; // blue, green, red words of RGB888
 
+// Words of blue | green << 8, then words of red << 8 (two registers each), from RGB888.
+struct BlueGreenAndRedHigh {
+    static constexpr int kIn[1] = {3}, kOut[1] = {4};
+    static constexpr From from(int, int byte, int unit)
+    {
+        const int p = byte % (2 * unit) / 2;
+        if (byte < 2 * unit)
+            return {0, 3 * p + byte % 2};
+        return byte % 2 ? From{0, 3 * p + 2} : zeroByte();
+    }
+};
+
+// Blue >> 3 and the green field at bit 5 by one byte multiply-add: blue + 2^k (green with its bits
+// below the field cleared), >> 3 (at most 255 + 64 x 252: never saturated). Red from the high byte.
+template <class W>
+inline typename W::V blueGreenFields(typename W::V blueGreen, int16_t greenMask, int8_t greenWeight)
+{
+    const typename W::V masked = W::and_(blueGreen, W::set16(greenMask));
+    return W::template srli16<3>(W::maddubs16(masked, W::set16(int16_t(1 | greenWeight << 8))));
+}
+
 template <class W>
 struct Steps<tag::Rgb888ToRgb5551, W> {
     explicit Steps(uint32_t) {}
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        typename W::V c[6];
-        routeToRegisters<BgrWords, W>(in, i, c);
+        typename W::V c[4];
+        routeToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
         for (size_t h = 0; h < 2; ++h) {
-            const typename W::V b = W::template srli16<3>(c[h]), g = W::template srli16<3>(c[2 + h]),
-                                r = W::template srli16<3>(c[4 + h]);
+            const typename W::V red = W::and_(W::template srli16<1>(c[2 + h]), W::set16(0x7C00));
             storeUnit<tag::Rgb888ToRgb5551, W, Stream>(
-                out, 0, i, h, W::or_(W::or_(W::template slli16<10>(r), W::template slli16<5>(g)), b));
+                out, 0, i, h, W::or_(blueGreenFields<W>(c[h], int16_t(0xF8FF), 32), red));
         }
     }
 };
 
-// Shifted, not cut: a channel beyond its depth spills into the next field.
+// Shifted, not cut: a channel beyond its depth spills into the next field. At full depth nothing
+// spills and the fields come from the multiply-add.
 template <class W>
 struct Steps<tag::Rgb888ToRgb565, W> {
     __m128i five, six;
-    explicit Steps(uint32_t a) : five(shiftBy<3>(a)), six(shiftBy<2>(a)) {}
+    bool full;
+    explicit Steps(uint32_t a) : five(shiftBy<3>(a)), six(shiftBy<2>(a)), full(a == 0) {}
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
+        if (full) {
+            typename W::V c[4];
+            routeToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
+            for (size_t h = 0; h < 2; ++h) {
+                const typename W::V red = W::and_(c[2 + h], W::set16(int16_t(0xF800)));
+                storeUnit<tag::Rgb888ToRgb565, W, Stream>(
+                    out, 0, i, h, W::or_(blueGreenFields<W>(c[h], int16_t(0xFCFF), 64), red));
+            }
+            return;
+        }
         typename W::V c[6];
         routeToRegisters<BgrWords, W>(in, i, c);
         for (size_t h = 0; h < 2; ++h) {
