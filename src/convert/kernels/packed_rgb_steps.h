@@ -492,5 +492,54 @@ struct Steps<tag::Rgb101010ToMono16, W> {
     }
 };
 
+#if defined(__AVX512VBMI__)
+// The fields as words by multishifts (Words101010 at no shift), one multiply-add each for blue with
+// green and for red. The luminance << (6 - a) is bits 14 - (6 - a) up of each sum: a multishift per
+// register of sums takes them into half of every 8-byte group, one permute puts the words in order,
+// one AND clears the bits below.
+struct Mono16Order {
+    alignas(64) uint16_t word[32];
+};
+constexpr Mono16Order mono16Order()
+{
+    Mono16Order t{};
+    for (int p = 0; p < 32; ++p)
+        t.word[p] = uint16_t(p % 16 / 2 * 4 + p / 16 * 2 + p % 2);
+    return t;
+}
+constexpr Mono16Order kMono16Order = mono16Order();
+
+template <>
+struct Steps<tag::Rgb101010ToMono16, V512> {
+    static constexpr int64_t kAt = 0x362E160E362E160E; // bits 14, 22, 46, 54 twice
+    Words101010<V512> fields{6};
+    __m512i at, mask;
+    explicit Steps(uint32_t a)
+        : at(_mm512_sub_epi8(_mm512_set1_epi64(kAt), _mm512_set1_epi8(char(6 - a)))),
+          mask(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
+    {
+    }
+    __m512i sum(const uint8_t* p) const
+    {
+        __m512i blueGreen, red;
+        fields(V512::load(p), blueGreen, red);
+        return _mm512_add_epi32(_mm512_madd_epi16(blueGreen, V512::pair16(1868, 9617)),
+                                _mm512_madd_epi16(red, _mm512_set1_epi32(4899)));
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kMono16Order.word));
+        for (size_t h = 0; h < 2; ++h) {
+            const uint8_t* p = in[0] + 4 * i + 128 * h;
+            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xF0F0F0F0F0F0F0F0, at, sum(p + 64));
+            V512::store<Stream>(out[0] + 2 * i + 64 * h,
+                                _mm512_and_si512(_mm512_permutexvar_epi16(order, acc), mask));
+        }
+    }
+};
+#endif
+
 } // namespace
 } // namespace vyr::convert::kernels
