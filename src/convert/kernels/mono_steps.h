@@ -340,17 +340,7 @@ struct Steps<tag::Rgb888ToMono8, W> {
 // Bits 10 to 17 of every 32-bit lane of four registers (pixels 16k to 16k + 15 in register k) as one
 // register of bytes: a multishift per register puts its two pixels of every 8-byte group at bytes 2k
 // and 2k + 1 of the group, merged under a mask; one permute puts the pixels in order.
-struct BytesAt10 {
-    alignas(64) uint8_t order[64];
-};
-constexpr BytesAt10 bytesAt10Order()
-{
-    BytesAt10 t{};
-    for (int p = 0; p < 64; ++p)
-        t.order[p] = uint8_t(p % 16 / 2 * 8 + p / 16 * 2 + p % 2);
-    return t;
-}
-constexpr BytesAt10 kBytesAt10 = bytesAt10Order();
+constexpr GroupedOrder<uint8_t, 4> kBytesAt10 = groupedOrder<uint8_t, 4>();
 
 inline __m512i bytesAt10(__m512i v0, __m512i v1, __m512i v2, __m512i v3)
 {
@@ -359,7 +349,7 @@ inline __m512i bytesAt10(__m512i v0, __m512i v1, __m512i v2, __m512i v3)
     acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, v1);
     acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, v2);
     acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, v3);
-    return _mm512_permutexvar_epi8(V512::load(kBytesAt10.order), acc);
+    return _mm512_permutexvar_epi8(V512::load(kBytesAt10.index), acc);
 }
 
 template <>

@@ -497,17 +497,7 @@ struct Steps<tag::Rgb101010ToMono16, W> {
 // green and for red. The luminance << (6 - a) is bits 14 - (6 - a) up of each sum: a multishift per
 // register of sums takes them into half of every 8-byte group, one permute puts the words in order,
 // one AND clears the bits below.
-struct Mono16Order {
-    alignas(64) uint16_t word[32];
-};
-constexpr Mono16Order mono16Order()
-{
-    Mono16Order t{};
-    for (int p = 0; p < 32; ++p)
-        t.word[p] = uint16_t(p % 16 / 2 * 4 + p / 16 * 2 + p % 2);
-    return t;
-}
-constexpr Mono16Order kMono16Order = mono16Order();
+constexpr GroupedOrder<uint16_t, 2> kMono16Order = groupedOrder<uint16_t, 2>();
 
 template <>
 struct Steps<tag::Rgb101010ToMono16, V512> {
@@ -529,7 +519,7 @@ struct Steps<tag::Rgb101010ToMono16, V512> {
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kMono16Order.word));
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kMono16Order.index));
         for (size_t h = 0; h < 2; ++h) {
             const uint8_t* p = in[0] + 4 * i + 128 * h;
             __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));

@@ -58,6 +58,21 @@ inline __m128i shiftBy(uint32_t unusedBits)
     return _mm_cvtsi32_si128(int(Fixed - unusedBits));
 }
 
+// Indices putting pixels in order after multishifts gathered R registers of 16 pixels each, register
+// k's pixels 2j and 2j + 1 into elements 2k and 2k + 1 of 8-byte group j (a permute of elements T).
+template <class T, int R>
+struct GroupedOrder {
+    alignas(64) T index[16 * R];
+};
+template <class T, int R>
+constexpr GroupedOrder<T, R> groupedOrder()
+{
+    GroupedOrder<T, R> t{};
+    for (int p = 0; p < 16 * R; ++p)
+        t.index[p] = T(p % 16 / 2 * 2 * R + p / 16 * 2 + p % 2);
+    return t;
+}
+
 // A route from packed pixels of In bytes to words of channels, one channel after the other (two
 // registers each): the words of channel c take byte Pick[c] of each pixel.
 template <int In, int... Pick>
