@@ -340,7 +340,7 @@ struct Steps<tag::Rgb888ToMono8, W> {
 // Bits 10 to 17 of every 32-bit lane of four registers (pixels 16k to 16k + 15 in register k) as one
 // register of bytes: a multishift per register puts its two pixels of every 8-byte group at bytes 2k
 // and 2k + 1 of the group, merged under a mask; one permute puts the pixels in order.
-constexpr GroupedOrder<uint8_t, 4> kBytesAt10 = groupedOrder<uint8_t, 4>();
+constexpr GroupedOrder<uint8_t, 4, 2> kBytesAt10 = groupedOrder<uint8_t, 4, 2>();
 
 inline __m512i bytesAt10(__m512i v0, __m512i v1, __m512i v2, __m512i v3)
 {

@@ -497,7 +497,7 @@ struct Steps<tag::Rgb101010ToMono16, W> {
 // green and for red. The luminance << (6 - a) is bits 14 - (6 - a) up of each sum: a multishift per
 // register of sums takes them into half of every 8-byte group, one permute puts the words in order,
 // one AND clears the bits below.
-constexpr GroupedOrder<uint16_t, 2> kMono16Order = groupedOrder<uint16_t, 2>();
+constexpr GroupedOrder<uint16_t, 2, 2> kMono16Order = groupedOrder<uint16_t, 2, 2>();
 
 template <>
 struct Steps<tag::Rgb101010ToMono16, V512> {
@@ -526,6 +526,40 @@ struct Steps<tag::Rgb101010ToMono16, V512> {
             acc = _mm512_mask_multishift_epi64_epi8(acc, 0xF0F0F0F0F0F0F0F0, at, sum(p + 64));
             V512::store<Stream>(out[0] + 2 * i + 64 * h,
                                 _mm512_and_si512(_mm512_permutexvar_epi16(order, acc), mask));
+        }
+    }
+};
+#endif
+
+#if defined(__AVX512VBMI__)
+// As the other widths up to the sums less 2^29 in the low half of every pixel; their bits 14 to 29 (the
+// luminance less 32768) taken by a multishift per register into word k of every 8-byte group, put in
+// order by one permute, bit 15 flipped once for four registers.
+constexpr GroupedOrder<uint16_t, 4, 1> kPixelWordOrder = groupedOrder<uint16_t, 4, 1>();
+
+template <>
+struct Steps<tag::Rgb16161616ToMono16, V512> {
+    explicit Steps(uint32_t) {}
+    static __m512i sum(const uint8_t* p)
+    {
+        const __m512i signedWords = _mm512_xor_si512(V512::load(p), V512::set16(int16_t(0x8000)));
+        const __m512i m = _mm512_madd_epi16(signedWords, V512::pair32(1868 | 9617 << 16, 4899));
+        return _mm512_add_epi32(m, _mm512_srli_epi64(m, 32));
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kPixelWordOrder.index));
+        const __m512i at = _mm512_set1_epi64(0x160E160E160E160E); // bits 14 and 22
+        for (size_t h = 0; h < 2; ++h) {
+            const uint8_t* p = in[0] + 8 * i + 256 * h;
+            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, sum(p + 64));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, sum(p + 128));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, sum(p + 192));
+            V512::store<Stream>(
+                out[0] + 2 * i + 64 * h,
+                _mm512_xor_si512(_mm512_permutexvar_epi16(order, acc), V512::set16(int16_t(0x8000))));
         }
     }
 };

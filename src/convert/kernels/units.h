@@ -58,18 +58,19 @@ inline __m128i shiftBy(uint32_t unusedBits)
     return _mm_cvtsi32_si128(int(Fixed - unusedBits));
 }
 
-// Indices putting pixels in order after multishifts gathered R registers of 16 pixels each, register
-// k's pixels 2j and 2j + 1 into elements 2k and 2k + 1 of 8-byte group j (a permute of elements T).
-template <class T, int R>
+// Indices putting pixels in order after multishifts gathered R registers of 8 x Group pixels each,
+// register k's pixels Group j to Group j + Group - 1 into elements Group k on of 8-byte group j (a
+// permute of elements T).
+template <class T, int R, int Group>
 struct GroupedOrder {
-    alignas(64) T index[16 * R];
+    alignas(64) T index[8 * Group * R];
 };
-template <class T, int R>
-constexpr GroupedOrder<T, R> groupedOrder()
+template <class T, int R, int Group>
+constexpr GroupedOrder<T, R, Group> groupedOrder()
 {
-    GroupedOrder<T, R> t{};
-    for (int p = 0; p < 16 * R; ++p)
-        t.index[p] = T(p % 16 / 2 * 2 * R + p / 16 * 2 + p % 2);
+    GroupedOrder<T, R, Group> t{};
+    for (int p = 0; p < 8 * Group * R; ++p)
+        t.index[p] = T(p % (8 * Group) / Group * Group * R + p / (8 * Group) * Group + p % Group);
     return t;
 }
 
