@@ -9,10 +9,41 @@
 namespace vyr::convert::kernels {
 namespace {
 
-// RGB8888 pixels to 32-bit luminances (117 B + 601 G + 306 R) >> 10.
+// Pixels as bytes B, G, R, G to 32-bit luminances (117 B + 601 G + 306 R) >> 10: one byte multiply-add
+// gives words 117 B + 7 G and 34 R + 66 G (at most 124 x 255, never saturated), one word multiply-add
+// adds the first to 9 times the second.
+template <class W>
+inline typename W::V lumaSumOfBgrg(typename W::V bgrg)
+{
+    const typename W::V words = W::maddubs16(bgrg, W::set32(int32_t(117 | 7 << 8 | 34 << 16 | 66u << 24)));
+    return W::madd16(words, W::pair16(1, 9));
+}
+template <class W>
+inline typename W::V lumaOfBgrg(typename W::V bgrg)
+{
+    return W::template srli32<10>(lumaSumOfBgrg<W>(bgrg));
+}
+
+// Bytes 0, 1, 2, 1 of every 4-byte pixel, in each 16-byte lane.
+struct BgrgOfPixels {
+    alignas(64) uint8_t index[64];
+};
+constexpr BgrgOfPixels bgrgOfPixels()
+{
+    BgrgOfPixels t{};
+    for (int i = 0; i < 64; ++i)
+        t.index[i] = uint8_t(i % 16 / 4 * 4 + (i % 4 == 3 ? 1 : i % 4));
+    return t;
+}
+constexpr BgrgOfPixels kBgrgOfPixels = bgrgOfPixels();
+
+// RGB8888 pixels to 32-bit luminances (117 B + 601 G + 306 R) >> 10: by bytes where the width
+// shuffles them (AVX2 and up), by words at SSE2.
 template <class W>
 inline typename W::V luma(typename W::V pixels)
 {
+    if constexpr (W::kBytes > 16)
+        return lumaOfBgrg<W>(W::shuffle8(pixels, W::load(kBgrgOfPixels.index)));
     const typename W::V blueRed = W::and_(pixels, W::set16(0xFF));
     const typename W::V greenFourth = W::template srli16<8>(pixels);
     const typename W::V sum =
@@ -287,8 +318,8 @@ struct Steps<tag::Rgb8888ToMono8, W> {
     }
 };
 
-// RGB888 spread to RGB8888 with a 0 fourth byte, then as RGB8888.
-using Rgb888ToQuads = PixelRoute<3, 4, 0, 1, 2, kZero>;
+// RGB888 spread to bytes B, G, R, G.
+using Rgb888ToBgrg = PixelRoute<3, 4, 0, 1, 2, 1>;
 
 template <class W>
 struct Steps<tag::Rgb888ToMono8, W> {
@@ -297,11 +328,57 @@ struct Steps<tag::Rgb888ToMono8, W> {
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
         typename W::V q[4];
-        routeToRegisters<Rgb888ToQuads, W>(in, i, q);
-        storeUnit<tag::Rgb888ToMono8, W, Stream>(
-            out, 0, i, 0, W::bytesOf32Ordered(luma<W>(q[0]), luma<W>(q[1]), luma<W>(q[2]), luma<W>(q[3])));
+        routeToRegisters<Rgb888ToBgrg, W>(in, i, q);
+        storeUnit<tag::Rgb888ToMono8, W, Stream>(out, 0, i, 0,
+                                                 W::bytesOf32Ordered(lumaOfBgrg<W>(q[0]), lumaOfBgrg<W>(q[1]),
+                                                                     lumaOfBgrg<W>(q[2]),
+                                                                     lumaOfBgrg<W>(q[3])));
     }
 };
+
+#if defined(__AVX512VBMI__)
+// Bits 10 to 17 of every 32-bit lane of four registers (pixels 16k to 16k + 15 in register k) as one
+// register of bytes: a multishift per register puts its two pixels of every 8-byte group at bytes 2k
+// and 2k + 1 of the group, merged under a mask; one permute puts the pixels in order.
+constexpr GroupedOrder<uint8_t, 4, 2> kBytesAt10 = groupedOrder<uint8_t, 4, 2>();
+
+inline __m512i bytesAt10(__m512i v0, __m512i v1, __m512i v2, __m512i v3)
+{
+    const __m512i at = _mm512_set1_epi64(0x2A0A2A0A2A0A2A0A); // bits 10 and 42 of each 8-byte group
+    __m512i acc = _mm512_multishift_epi64_epi8(at, v0);
+    acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, v1);
+    acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, v2);
+    acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, v3);
+    return _mm512_permutexvar_epi8(V512::load(kBytesAt10.index), acc);
+}
+
+template <>
+struct Steps<tag::Rgb888ToMono8, V512> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        __m512i q[4];
+        routeToRegisters<Rgb888ToBgrg, V512>(in, i, q);
+        V512::store<Stream>(out[0] + i, bytesAt10(lumaSumOfBgrg<V512>(q[0]), lumaSumOfBgrg<V512>(q[1]),
+                                                  lumaSumOfBgrg<V512>(q[2]), lumaSumOfBgrg<V512>(q[3])));
+    }
+};
+
+template <>
+struct Steps<tag::Rgb8888ToMono8, V512> {
+    explicit Steps(uint32_t) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i bgrg = V512::load(kBgrgOfPixels.index);
+        const auto sum = [&](size_t k) {
+            return lumaSumOfBgrg<V512>(V512::shuffle8(V512::load(in[0] + 4 * i + 64 * k), bgrg));
+        };
+        V512::store<Stream>(out[0] + i, bytesAt10(sum(0), sum(1), sum(2), sum(3)));
+    }
+};
+#endif
 
 } // namespace
 } // namespace vyr::convert::kernels

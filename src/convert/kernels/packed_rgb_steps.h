@@ -12,31 +12,63 @@ namespace {
 
 using BgrWords = ChannelWords<3, 0, 1, 2>; // blue, green, red words of RGB888
 
+// Words of blue | green << 8, then words of red << 8 (two registers each), from RGB888.
+struct BlueGreenAndRedHigh {
+    static constexpr int kIn[1] = {3}, kOut[1] = {4};
+    static constexpr From from(int, int byte, int unit)
+    {
+        const int p = byte % (2 * unit) / 2;
+        if (byte < 2 * unit)
+            return {0, 3 * p + byte % 2};
+        return byte % 2 ? From{0, 3 * p + 2} : zeroByte();
+    }
+};
+
+// Blue >> 3 and the green field at bit 5 by one byte multiply-add: blue + 2^k (green with its bits
+// below the field cleared), >> 3 (at most 255 + 64 x 252: never saturated). Red from the high byte.
+template <class W>
+inline typename W::V blueGreenFields(typename W::V blueGreen, int16_t greenMask, int8_t greenWeight)
+{
+    const typename W::V masked = W::and_(blueGreen, W::set16(greenMask));
+    return W::template srli16<3>(W::maddubs16(masked, W::set16(int16_t(1 | greenWeight << 8))));
+}
+
 template <class W>
 struct Steps<tag::Rgb888ToRgb5551, W> {
     explicit Steps(uint32_t) {}
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        typename W::V c[6];
-        routeToRegisters<BgrWords, W>(in, i, c);
+        typename W::V c[4];
+        routeToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
         for (size_t h = 0; h < 2; ++h) {
-            const typename W::V b = W::template srli16<3>(c[h]), g = W::template srli16<3>(c[2 + h]),
-                                r = W::template srli16<3>(c[4 + h]);
+            const typename W::V red = W::and_(W::template srli16<1>(c[2 + h]), W::set16(0x7C00));
             storeUnit<tag::Rgb888ToRgb5551, W, Stream>(
-                out, 0, i, h, W::or_(W::or_(W::template slli16<10>(r), W::template slli16<5>(g)), b));
+                out, 0, i, h, W::or_(blueGreenFields<W>(c[h], int16_t(0xF8FF), 32), red));
         }
     }
 };
 
-// Shifted, not cut: a channel beyond its depth spills into the next field.
+// Shifted, not cut: a channel beyond its depth spills into the next field. At full depth nothing
+// spills and the fields come from the multiply-add.
 template <class W>
 struct Steps<tag::Rgb888ToRgb565, W> {
     __m128i five, six;
-    explicit Steps(uint32_t a) : five(shiftBy<3>(a)), six(shiftBy<2>(a)) {}
+    bool full;
+    explicit Steps(uint32_t a) : five(shiftBy<3>(a)), six(shiftBy<2>(a)), full(a == 0) {}
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
+        if (full) {
+            typename W::V c[4];
+            routeToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
+            for (size_t h = 0; h < 2; ++h) {
+                const typename W::V red = W::and_(c[2 + h], W::set16(int16_t(0xF800)));
+                storeUnit<tag::Rgb888ToRgb565, W, Stream>(
+                    out, 0, i, h, W::or_(blueGreenFields<W>(c[h], int16_t(0xFCFF), 64), red));
+            }
+            return;
+        }
         typename W::V c[6];
         routeToRegisters<BgrWords, W>(in, i, c);
         for (size_t h = 0; h < 2; ++h) {
@@ -98,6 +130,65 @@ struct Steps<tag::Rgb565ToRgb888, W> {
     }
 };
 
+#if defined(__AVX512VBMI__)
+// 16-bit pixels of fields (Start[c], Width[c]; blue, green, red) to RGB888, each field << (8 - width - a)
+// in its byte: per output register of a unit, one permute gathers into every 8-byte group the (up to
+// four) pixels whose bytes it holds, one multishift puts each byte's field in place, one AND clears
+// the neighbouring fields' bits.
+struct WordFieldTables {
+    alignas(64) uint8_t gather[3][64], at[3][64], mask[3][64];
+};
+constexpr WordFieldTables wordFieldTables(const int (&start)[3], const int (&width)[3])
+{
+    WordFieldTables t{};
+    for (int r = 0; r < 3; ++r) {
+        for (int j = 0; j < 64; ++j) {
+            const int first = (64 * r + j / 8 * 8) / 3, pixel = first + j % 8 / 2, out = 64 * r + j;
+            const int c = out % 3, slot = out / 3 - first, zeros = 8 - width[c];
+            t.gather[r][j] = uint8_t(pixel < 64 ? 2 * pixel + j % 2 : 0);
+            t.at[r][j] = uint8_t((16 * slot + start[c] - zeros) & 63);
+            t.mask[r][j] = uint8_t(((1 << width[c]) - 1) << zeros);
+        }
+    }
+    return t;
+}
+
+template <int B, int Bw, int G, int Gw, int R, int Rw>
+struct WordFieldsToRgb888 {
+    static constexpr int kStart[3] = {B, G, R}, kWidth[3] = {Bw, Gw, Rw};
+    static constexpr WordFieldTables kTables = wordFieldTables(kStart, kWidth);
+    // The counts a bits lower; the masks too (a never exceeds a mask's zero bits, so no bit crosses
+    // into the byte below).
+    __m512i at[3], mask[3];
+    explicit WordFieldsToRgb888(uint32_t a)
+    {
+        for (int r = 0; r < 3; ++r) {
+            at[r] = _mm512_add_epi8(V512::load(kTables.at[r]), _mm512_set1_epi8(char(a)));
+            mask[r] = _mm512_srl_epi16(V512::load(kTables.mask[r]), _mm_cvtsi32_si128(int(a)));
+        }
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i first = V512::load(in[0] + 2 * i), second = V512::load(in[0] + 2 * i + 64);
+        for (int r = 0; r < 3; ++r) {
+            const __m512i pixels = _mm512_permutex2var_epi8(first, V512::load(kTables.gather[r]), second);
+            V512::store<Stream>(out[0] + 3 * i + 64 * r,
+                                _mm512_and_si512(_mm512_multishift_epi64_epi8(at[r], pixels), mask[r]));
+        }
+    }
+};
+
+template <>
+struct Steps<tag::Rgb5551ToRgb888, V512> : WordFieldsToRgb888<0, 5, 5, 5, 10, 5> {
+    using WordFieldsToRgb888::WordFieldsToRgb888;
+};
+template <>
+struct Steps<tag::Rgb565ToRgb888, V512> : WordFieldsToRgb888<0, 5, 5, 6, 11, 5> {
+    using WordFieldsToRgb888::WordFieldsToRgb888;
+};
+#endif
+
 // ---- RGB101010 ------------------------------------------------------------------------------------------
 
 // The top bits of each 10-bit field (shifted right by 2 - a) in bytes 0, 1 and 2, the fourth 0.
@@ -112,6 +203,24 @@ struct Bytes101010 {
             W::and_(W::srl32(w, red), W::set32(0xFF0000)));
     }
 };
+
+#if defined(__AVX512VBMI__)
+// Each byte taken from its bits by one multishift (counts 2 - a, 12 - a, 22 - a in each pixel), the
+// fourth zeroed by the mask.
+template <>
+struct Bytes101010<V512> {
+    static constexpr int64_t kAt =
+        2 | 12 << 8 | 22 << 16 | int64_t(34) << 32 | int64_t(44) << 40 | int64_t(54) << 48;
+    __m512i at;
+    explicit Bytes101010(uint32_t a) : at(_mm512_sub_epi8(_mm512_set1_epi64(kAt), _mm512_set1_epi8(char(a))))
+    {
+    }
+    __m512i operator()(__m512i w) const
+    {
+        return _mm512_maskz_multishift_epi64_epi8(0x7777777777777777, at, w);
+    }
+};
+#endif
 
 template <class W>
 struct Steps<tag::Rgb101010ToRgb8888, W> {
@@ -153,6 +262,32 @@ struct Words101010 {
         high = W::sll32(W::and_(W::template srli32<20>(w), W::set32(0x3FF)), shift);
     }
 };
+
+#if defined(__AVX512VBMI__)
+// The bytes of each word taken from the field's bits by one multishift (counts 8k - s for the byte k of
+// a field << s, s = 6 - a), the bits of other fields cleared by one AND.
+template <>
+struct Words101010<V512> {
+    static constexpr int64_t kLow =
+        0 | 8 << 8 | 10 << 16 | 18 << 24 | int64_t(32 | 40 << 8 | 42 << 16 | 50 << 24) << 32;
+    static constexpr int64_t kHigh = 20 | 28 << 8 | int64_t(52 | 60 << 8) << 32;
+    __m512i atLow, atHigh, maskLow, maskHigh;
+    explicit Words101010(uint32_t a)
+    {
+        const __m512i s = _mm512_set1_epi8(char(6 - a));
+        const uint32_t field = (0x3FFu << ((6 - a) & 31)) & 0xFFFF;
+        atLow = _mm512_sub_epi8(_mm512_set1_epi64(kLow), s);
+        atHigh = _mm512_sub_epi8(_mm512_set1_epi64(kHigh), s);
+        maskLow = _mm512_set1_epi32(int(field | field << 16));
+        maskHigh = _mm512_set1_epi32(int(field));
+    }
+    void operator()(__m512i w, __m512i& low, __m512i& high) const
+    {
+        low = _mm512_and_si512(_mm512_multishift_epi64_epi8(atLow, w), maskLow);
+        high = _mm512_and_si512(_mm512_multishift_epi64_epi8(atHigh, w), maskHigh);
+    }
+};
+#endif
 
 template <class W>
 struct Steps<tag::Rgb101010ToRgb16161616, W> {
@@ -356,6 +491,79 @@ struct Steps<tag::Rgb101010ToMono16, W> {
         }
     }
 };
+
+#if defined(__AVX512VBMI__)
+// The fields as words by multishifts (Words101010 at no shift), one multiply-add each for blue with
+// green and for red. The luminance << (6 - a) is bits 14 - (6 - a) up of each sum: a multishift per
+// register of sums takes them into half of every 8-byte group, one permute puts the words in order,
+// one AND clears the bits below.
+constexpr GroupedOrder<uint16_t, 2, 2> kMono16Order = groupedOrder<uint16_t, 2, 2>();
+
+template <>
+struct Steps<tag::Rgb101010ToMono16, V512> {
+    static constexpr int64_t kAt = 0x362E160E362E160E; // bits 14, 22, 46, 54 twice
+    Words101010<V512> fields{6};
+    __m512i at, mask;
+    explicit Steps(uint32_t a)
+        : at(_mm512_sub_epi8(_mm512_set1_epi64(kAt), _mm512_set1_epi8(char(6 - a)))),
+          mask(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
+    {
+    }
+    __m512i sum(const uint8_t* p) const
+    {
+        __m512i blueGreen, red;
+        fields(V512::load(p), blueGreen, red);
+        return _mm512_add_epi32(_mm512_madd_epi16(blueGreen, V512::pair16(1868, 9617)),
+                                _mm512_madd_epi16(red, _mm512_set1_epi32(4899)));
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kMono16Order.index));
+        for (size_t h = 0; h < 2; ++h) {
+            const uint8_t* p = in[0] + 4 * i + 128 * h;
+            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xF0F0F0F0F0F0F0F0, at, sum(p + 64));
+            V512::store<Stream>(out[0] + 2 * i + 64 * h,
+                                _mm512_and_si512(_mm512_permutexvar_epi16(order, acc), mask));
+        }
+    }
+};
+#endif
+
+#if defined(__AVX512VBMI__)
+// As the other widths up to the sums less 2^29 in the low half of every pixel; their bits 14 to 29 (the
+// luminance less 32768) taken by a multishift per register into word k of every 8-byte group, put in
+// order by one permute, bit 15 flipped once for four registers.
+constexpr GroupedOrder<uint16_t, 4, 1> kPixelWordOrder = groupedOrder<uint16_t, 4, 1>();
+
+template <>
+struct Steps<tag::Rgb16161616ToMono16, V512> {
+    explicit Steps(uint32_t) {}
+    static __m512i sum(const uint8_t* p)
+    {
+        const __m512i signedWords = _mm512_xor_si512(V512::load(p), V512::set16(int16_t(0x8000)));
+        const __m512i m = _mm512_madd_epi16(signedWords, V512::pair32(1868 | 9617 << 16, 4899));
+        return _mm512_add_epi32(m, _mm512_srli_epi64(m, 32));
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kPixelWordOrder.index));
+        const __m512i at = _mm512_set1_epi64(0x160E160E160E160E); // bits 14 and 22
+        for (size_t h = 0; h < 2; ++h) {
+            const uint8_t* p = in[0] + 8 * i + 256 * h;
+            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, sum(p + 64));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, sum(p + 128));
+            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, sum(p + 192));
+            V512::store<Stream>(
+                out[0] + 2 * i + 64 * h,
+                _mm512_xor_si512(_mm512_permutexvar_epi16(order, acc), V512::set16(int16_t(0x8000))));
+        }
+    }
+};
+#endif
 
 } // namespace
 } // namespace vyr::convert::kernels

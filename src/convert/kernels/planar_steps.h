@@ -87,13 +87,18 @@ template <class W>
 struct Steps<tag::MirrorBits, W> {
     typename W::V toHigh, toLow;
     explicit Steps(uint32_t) : toHigh(W::load(kMirrorTables.high)), toLow(W::load(kMirrorTables.low)) {}
+    typename W::V mirror(typename W::V v) const
+    {
+        const typename W::V nibble = W::set16(0x0F0F);
+        const typename W::V low = shuffleBytes(toHigh, W::and_(v, nibble));
+        const typename W::V high = shuffleBytes(toLow, W::and_(W::template srli16<4>(v), nibble));
+        return W::or_(low, high);
+    }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const typename W::V v = loadUnit<tag::MirrorBits, W>(in, 0, i, 0), nibble = W::set16(0x0F0F);
-        const typename W::V low = shuffleBytes(toHigh, W::and_(v, nibble));
-        const typename W::V high = shuffleBytes(toLow, W::and_(W::template srli16<4>(v), nibble));
-        storeUnit<tag::MirrorBits, W, Stream>(out, 0, i, 0, W::or_(low, high));
+        storeUnit<tag::MirrorBits, W, Stream>(out, 0, i, 0,
+                                              mirror(loadUnit<tag::MirrorBits, W>(in, 0, i, 0)));
     }
 };
 

@@ -58,6 +58,22 @@ inline __m128i shiftBy(uint32_t unusedBits)
     return _mm_cvtsi32_si128(int(Fixed - unusedBits));
 }
 
+// Indices putting pixels in order after multishifts gathered R registers of 8 x Group pixels each,
+// register k's pixels Group j to Group j + Group - 1 into elements Group k on of 8-byte group j (a
+// permute of elements T).
+template <class T, int R, int Group>
+struct GroupedOrder {
+    alignas(64) T index[8 * Group * R];
+};
+template <class T, int R, int Group>
+constexpr GroupedOrder<T, R, Group> groupedOrder()
+{
+    GroupedOrder<T, R, Group> t{};
+    for (int p = 0; p < 8 * Group * R; ++p)
+        t.index[p] = T(p % (8 * Group) / Group * Group * R + p / (8 * Group) * Group + p % Group);
+    return t;
+}
+
 // A route from packed pixels of In bytes to words of channels, one channel after the other (two
 // registers each): the words of channel c take byte Pick[c] of each pixel.
 template <int In, int... Pick>

@@ -181,6 +181,8 @@ struct V128 {
 #if defined(__SSSE3__)
     // Byte i of every lane takes byte idx[i] & 15 of the same lane, or 0 where idx[i] has bit 7 set.
     static V shuffle8(V a, V idx) { return _mm_shuffle_epi8(a, idx); }
+    // Unsigned bytes of a times the signed bytes of b, each pair of products added to a word (saturated).
+    static V maddubs16(V a, V b) { return _mm_maddubs_epi16(a, b); }
 #endif
 };
 
@@ -336,6 +338,7 @@ struct V256 {
         return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, Imm), Imm);
     }
     static V shuffle8(V a, V idx) { return _mm256_shuffle_epi8(a, idx); }
+    static V maddubs16(V a, V b) { return _mm256_maddubs_epi16(a, b); }
 };
 #endif
 
@@ -508,6 +511,7 @@ struct V512 {
         return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(a, Imm), Imm);
     }
     static V shuffle8(V a, V idx) { return _mm512_shuffle_epi8(a, idx); }
+    static V maddubs16(V a, V b) { return _mm512_maddubs_epi16(a, b); }
 };
 #endif
 
