@@ -397,9 +397,15 @@ struct Mono16ToYuy2 {
 template <class Job>
 struct StepOf;
 
+// The two-register byte permute takes 64 lumas from two loads in one instruction; the byte shuffle
+// needs as many as the shifts and the pack.
 template <class Cell>
 struct StepOf<Decode<Cell, To::Mono8>> {
+#if defined(__AVX512VBMI__)
+    using T = Moves<LumaBytes<Cell>, false>;
+#else
     using T = CellsToMono8<Cell>;
+#endif
 };
 template <class Src, bool Keep>
 struct StepOf<Decode<Src, To::Rgb8888, Keep>> {
@@ -432,9 +438,14 @@ struct StepOf<Decode<yuv::Y411, To::Rgb8888, Keep>> {
     using T = Y411ToRgb8888ByWords<Keep>;
 };
 #endif
+// A shuffle a 16-byte window costs less than the shifts and packs.
 template <>
 struct StepOf<Decode<yuv::Yuv444, To::Mono8>> {
+#if defined(__SSSE3__)
+    using T = Moves<LumaBytes<yuv::Yuv444>, false>;
+#else
     using T = YuvToMono8;
+#endif
 };
 #if !defined(__SSSE3__)
 template <bool Keep>
