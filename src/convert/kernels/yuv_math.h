@@ -354,18 +354,33 @@ inline Weighed<W> weighPixels(typename W::V x)
             weigh<W>(br, gx, -83, -429, 512)};
 }
 
-// Luma of 4-byte pixels B, G, R, X (any X) in byte 2 of each 32-bit lane, byte 3 being 0: the weights
-// times 64, the green one as two halves (601 * 64 does not fit a signed 16-bit lane).
+// The words of 4-byte pixels B, G, R, X (any X) the weighted sums take, in each pixel's 32-bit lane:
+// B and R, and G with G (or, without the byte shuffle, with X) beside it.
 template <class W>
-inline typename W::V lumaSums(typename W::V x)
+struct PixelWords {
+    typename W::V br, g;
+};
+template <class W>
+inline PixelWords<W> pixelWords(typename W::V x)
 {
-    const typename W::V br = W::and_(x, W::set32(0x00FF00FF)); // words B, R
 #if defined(__SSSE3__)
-    const typename W::V gg = shuffleEachLane32<W, 1, -1, 1, -1>(x); // words G, G
-    return W::add32(W::madd16(br, W::pair16(117 * 64, 306 * 64)), W::madd16(gg, W::set16(601 * 32)));
+    return {W::and_(x, W::set32(0x00FF00FF)), shuffleEachLane32<W, 1, -1, 1, -1>(x)};
 #else
-    const typename W::V g = W::madd16(W::template srli16<8>(x), W::pair16(601 * 32, 0));
-    return W::add32(W::madd16(br, W::pair16(117 * 64, 306 * 64)), W::add32(g, g));
+    return {W::and_(x, W::set32(0x00FF00FF)), W::template srli16<8>(x)};
+#endif
+}
+
+// Luma of each pixel in byte 2 of its 32-bit lane, byte 3 being 0: the weights times 64, the green
+// one as two halves (601 * 64 does not fit a signed 16-bit lane).
+template <class W>
+inline typename W::V lumaSums(const PixelWords<W>& p)
+{
+    const typename W::V rb = W::madd16(p.br, W::pair16(117 * 64, 306 * 64));
+#if defined(__SSSE3__)
+    return W::add32(rb, W::madd16(p.g, W::set16(601 * 32)));
+#else
+    const typename W::V g = W::madd16(p.g, W::pair16(601 * 32, 0));
+    return W::add32(rb, W::add32(g, g));
 #endif
 }
 

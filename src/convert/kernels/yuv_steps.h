@@ -314,15 +314,19 @@ struct Rgb888Pixels {
 };
 
 // The colour differences of the first pixel of each pair among the pixels of a and b, as 16-bit lanes
-// cu0 cv0 cu1 cv1 ... (the V first where VFirst).
+// cu0 cv0 cu1 cv1 ... (the V first where VFirst). The second difference is shifted up by 6 rather than
+// down by 10: the high half of each lane then holds the same 16 bits.
 template <class W, bool VFirst>
-inline typename W::V pairChromas(typename W::V a, typename W::V b)
+inline typename W::V pairChromas(const PixelWords<W>& a, const PixelWords<W>& b)
 {
     using V = typename W::V;
-    const V first = W::even32Ordered(a, b); // the first pixel of each pair
-    const Weighed<W> w = weighPixels<W>(first);
-    const V lo = VFirst ? w.v : w.u, hi = VFirst ? w.u : w.v;
-    return W::or_(W::and_(lo, W::set32(0xFFFF)), W::template slli32<16>(hi));
+    const V br = W::even32Ordered(a.br, b.br), g = W::even32Ordered(a.g, b.g); // first pixels
+    const auto sum = [&](int16_t cb, int16_t cg, int16_t cr) {
+        return W::add32(W::madd16(br, W::pair16(cb, cr)), W::madd16(g, W::pair16(cg, 0)));
+    };
+    const V u = sum(512, -339, -173), v = sum(-83, -429, 512);
+    const V lo = W::template srai32<10>(VFirst ? v : u), hi = W::template slli32<6>(VFirst ? u : v);
+    return W::select(W::set32(0xFFFF), lo, hi);
 }
 
 // A cell Y0 C0 Y1 C1 from every two pixels: luma of both, chroma of the first by the scalar rule.
@@ -335,8 +339,9 @@ struct PixelsToCells {
     {
         typename W::V a, b;
         Pixels::template get<W>(s, a, b);
-        const typename W::V y = LumaOfSums<W>::of(lumaSums<W>(a), lumaSums<W>(b));
-        const typename W::V c = scalarChroma<W>(pairChromas<W, !kUFirst<Cell>>(a, b));
+        const PixelWords<W> pa = pixelWords<W>(a), pb = pixelWords<W>(b);
+        const typename W::V y = LumaOfSums<W>::of(lumaSums<W>(pa), lumaSums<W>(pb));
+        const typename W::V c = scalarChroma<W>(pairChromas<W, !kUFirst<Cell>>(pa, pb));
         W::template store<Stream>(d, kLumaHigh<Cell> ? W::or_(c, W::template slli16<8>(y))
                                                      : W::or_(y, W::template slli16<8>(c)));
     }
@@ -397,9 +402,15 @@ struct Mono16ToYuy2 {
 template <class Job>
 struct StepOf;
 
+// The two-register byte permute takes 64 lumas from two loads in one instruction; the byte shuffle
+// needs as many as the shifts and the pack.
 template <class Cell>
 struct StepOf<Decode<Cell, To::Mono8>> {
+#if defined(__AVX512VBMI__)
+    using T = Moves<LumaBytes<Cell>, false>;
+#else
     using T = CellsToMono8<Cell>;
+#endif
 };
 template <class Src, bool Keep>
 struct StepOf<Decode<Src, To::Rgb8888, Keep>> {
@@ -432,9 +443,14 @@ struct StepOf<Decode<yuv::Y411, To::Rgb8888, Keep>> {
     using T = Y411ToRgb8888ByWords<Keep>;
 };
 #endif
+// A shuffle a 16-byte window costs less than the shifts and packs.
 template <>
 struct StepOf<Decode<yuv::Yuv444, To::Mono8>> {
+#if defined(__SSSE3__)
+    using T = Moves<LumaBytes<yuv::Yuv444>, false>;
+#else
     using T = YuvToMono8;
+#endif
 };
 #if !defined(__SSSE3__)
 template <bool Keep>
