@@ -79,9 +79,10 @@ Converter bicolor(const char* name, BicolorExport5 exported, const BicolorPaths&
 using PlanesExport = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t,
                                          uint32_t);
 
-Converter fromPlanes(const char* name, PlanesExport exported, const Paths<PlanesFn>& table, double src)
+Converter fromPlanes(const char* name, PlanesExport exported, const Paths<PlanesFn>& table, double src,
+                     int planes)
 {
-    Converter c = converter(name, table, false, {src, 4, 3, 1},
+    Converter c = converter(name, table, false, {src, 4, planes, 1},
                             [](PlanesFn fn, const Image& s, const Image& d, uint32_t y) {
                                 fn(s.line(0, y), d.line(0, y), size_t(s.width) * s.height, s.width, 0);
                             });
@@ -165,8 +166,8 @@ const bool registered = [] {
         LINE(ConvertRGB8888toRGBAP8, kRgb8888ToRgbap8, 4, 4),
         LINE(ConvertRGB101010toRGBP16, kRgb101010ToRgbp16, 4, 6),
         LINE(ConvertRGB161616toRGBP16, kRgb161616ToRgbp16, 6, 6),
-        fromPlanes("ConvertRGBP8toRGB8888", VyrUtilConvertRGBP8toRGB8888, kRgbp8ToRgb8888, 3),
-        fromPlanes("ConvertRGBAP8toRGB8888", VyrUtilConvertRGBAP8toRGB8888, kRgbap8ToRgb8888, 4),
+        fromPlanes("ConvertRGBP8toRGB8888", VyrUtilConvertRGBP8toRGB8888, kRgbp8ToRgb8888, 3, 3),
+        fromPlanes("ConvertRGBAP8toRGB8888", VyrUtilConvertRGBAP8toRGB8888, kRgbap8ToRgb8888, 4, 4),
         LINE(ReverseMONO1, kReverseMono1, 0.125, 0.125),
 
         LINE(ConvertUYVYtoMONO8, kUyvyToMono8, 2, 1),
@@ -234,7 +235,7 @@ const bool registered = [] {
         BICOLOR(ConvertBicolor1616toBicolor1616, kBicolor1616ToBicolor1616, 4, 4),
     };
 
-    Converter p16 = fromPlanes("ConvertRGBP16toRGB8888", nullptr, kRgbp16ToRgb8888, 6);
+    Converter p16 = fromPlanes("ConvertRGBP16toRGB8888", nullptr, kRgbp16ToRgb8888, 6, 3);
     p16.exported = [](const Image& s, const Image& d, uint32_t y) {
         VyrUtilConvertRGBP16toRGB8888(s.line(0, y), d.line(0, y), 0, 0, s.width, s.height, s.width, 0);
     };
