@@ -46,84 +46,157 @@ struct Samples {
     static __m512i limited(__m512i v) { return _mm512_min_epu16(v, _mm512_set1_epi16(0x7FFF)); }
 };
 
-struct Colours {
-    __m512i red, green, blue;
+// How a run's registers are built: sample width, where green comes from, whether 15-bit results are
+// limited. The loops below are instantiated per mode, so nothing is decided per register.
+template <size_t SampleBytes, BayerGreen Green, bool Limit>
+struct Mode {
+    using S = Samples<SampleBytes>;
+    static constexpr size_t kPerRegister = S::kPerRegister;
+
+    // The colour at even sites (of the colour line), green, and the other colour at odd sites (of
+    // the green line) of the register of samples from column x; Whole: every lane is in the run.
+    struct Sites {
+        __m512i even, green, odd;
+    };
+
+    template <bool Whole>
+    static Sites at(const uint8_t* colour, const uint8_t* green, size_t x, typename S::Mask lanes)
+    {
+        auto load = [lanes](const uint8_t* p) { return Whole ? _mm512_loadu_si512(p) : S::load(p, lanes); };
+        const size_t at = x * SampleBytes;
+        const __m512i c0 = load(colour + at), c1 = load(colour + at + SampleBytes);
+        const __m512i g0 = load(green + at), g1 = load(green + at + SampleBytes);
+        const __m512i colourOdd = S::oddFrom(c1, c0); // colour[x | 1]
+        const __m512i greenEven = S::oddFrom(g0, g1); // green[x + (x & 1)]
+        __m512i g = Green == BayerGreen::OfColourLine  ? colourOdd
+                    : Green == BayerGreen::OfGreenLine ? greenEven
+                                                       : S::mean(greenEven, colourOdd);
+        Sites s{S::oddFrom(c0, c1), g, S::oddFrom(g1, g0)};
+        if constexpr (Limit)
+            s = {S::limited(s.even), S::limited(s.green), S::limited(s.odd)};
+        return s;
+    }
 };
 
-// The colours of the register of samples from column x (lanes: the samples there are in the run).
-template <size_t SampleBytes>
-inline Colours colours(const BayerRun& r, size_t x, typename Samples<SampleBytes>::Mask lanes)
+// Red is the colour at even sites or the other one.
+template <bool RedAtEven, class Sites>
+inline __m512i redOf(const Sites& s)
 {
-    using S = Samples<SampleBytes>;
-    const size_t at = x * SampleBytes;
-    const __m512i c0 = S::load(r.colour + at, lanes), c1 = S::load(r.colour + at + SampleBytes, lanes);
-    const __m512i g0 = S::load(r.green + at, lanes), g1 = S::load(r.green + at + SampleBytes, lanes);
-    const __m512i colourEven = S::oddFrom(c0, c1); // colour[x + (x & 1)]
-    const __m512i colourOdd = S::oddFrom(c1, c0);  // colour[x | 1]
-    const __m512i greenEven = S::oddFrom(g0, g1);
-    const __m512i otherOdd = S::oddFrom(g1, g0); // the other colour, at odd columns of the green line
-    __m512i green = r.greenFrom == BayerGreen::OfColourLine  ? colourOdd
-                    : r.greenFrom == BayerGreen::OfGreenLine ? greenEven
-                                                             : S::mean(greenEven, colourOdd);
-    Colours c = r.redAtEven ? Colours{colourEven, green, otherOdd} : Colours{otherOdd, green, colourEven};
-    if constexpr (SampleBytes == 2) {
-        if (r.limit15)
-            c = {S::limited(c.red), S::limited(c.green), S::limited(c.blue)};
-    }
-    return c;
+    return RedAtEven ? s.even : s.odd;
+}
+template <bool RedAtEven, class Sites>
+inline __m512i blueOf(const Sites& s)
+{
+    return RedAtEven ? s.odd : s.even;
 }
 
+template <BayerGreen Green, bool RedAtEven>
 struct PackedLoop {
+    using M = Mode<1, Green, false>;
+
     template <bool Stream>
-    static void run(const BayerRun& r, uint8_t* dst, size_t pixels)
+    static void run(const uint8_t* colour, const uint8_t* green, uint8_t* dst, size_t pixels)
     {
         size_t x = 0;
         for (; x + 64 <= pixels; x += 64) {
-            const Colours c = colours<1>(r, x, ~0ull);
+            const typename M::Sites s = M::template at<true>(colour, green, x, ~0ull);
             for (int k = 0; k < 4; ++k)
-                V512::store<Stream>(dst + 4 * x + 64 * k, bgrxPixels(c.blue, c.green, c.red, k));
+                V512::store<Stream>(dst + 4 * x + 64 * k,
+                                    bgrxPixels(blueOf<RedAtEven>(s), s.green, redOf<RedAtEven>(s), k));
         }
         if (x < pixels) {
             const size_t rest = pixels - x;
-            const Colours c = colours<1>(r, x, (1ull << rest) - 1);
+            const typename M::Sites s = M::template at<false>(colour, green, x, (1ull << rest) - 1);
             for (size_t k = 0; 16 * k < rest; ++k) {
                 const size_t n = rest - 16 * k < 16 ? rest - 16 * k : 16;
-                _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1),
-                                         bgrxPixels(c.blue, c.green, c.red, int(k)));
+                _mm512_mask_storeu_epi32(
+                    dst + 4 * x + 64 * k, __mmask16((1u << n) - 1),
+                    bgrxPixels(blueOf<RedAtEven>(s), s.green, redOf<RedAtEven>(s), int(k)));
             }
         }
     }
 };
 
-template <size_t SampleBytes>
+template <BayerGreen Green, bool RedAtEven>
+void packedRun(const BayerRun& r, uint8_t* dst, size_t pixels)
+{
+    withStores<PackedLoop<Green, RedAtEven>>(dst, 4 * pixels, r.colour, r.green, dst, pixels);
+}
+
+// Planes: the colour of even sites, green, the colour of odd sites.
+template <class M>
+void planarLoop(const uint8_t* colour, const uint8_t* green, uint8_t* evenOut, uint8_t* greenOut,
+                uint8_t* oddOut, size_t pixels)
+{
+    constexpr size_t kPer = M::kPerRegister, kBytes = 64 / kPer;
+    using S = typename M::S;
+    size_t x = 0;
+    for (; x + kPer <= pixels; x += kPer) {
+        const typename M::Sites s = M::template at<true>(colour, green, x, ~0ull);
+        _mm512_storeu_si512(evenOut + kBytes * x, s.even);
+        _mm512_storeu_si512(greenOut + kBytes * x, s.green);
+        _mm512_storeu_si512(oddOut + kBytes * x, s.odd);
+    }
+    if (x < pixels) {
+        const typename S::Mask lanes = (1ull << (pixels - x)) - 1;
+        const typename M::Sites s = M::template at<false>(colour, green, x, lanes);
+        S::store(evenOut + kBytes * x, s.even, lanes);
+        S::store(greenOut + kBytes * x, s.green, lanes);
+        S::store(oddOut + kBytes * x, s.odd, lanes);
+    }
+}
+
+template <size_t SampleBytes, bool Limit>
 void planarRun(const BayerRun& r, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
-    using S = Samples<SampleBytes>;
-    for (size_t x = 0; x < pixels; x += S::kPerRegister) {
-        const size_t rest = pixels - x;
-        const typename S::Mask lanes = rest >= S::kPerRegister ? ~0ull : (1ull << rest) - 1;
-        const Colours c = colours<SampleBytes>(r, x, lanes);
-        S::store(red + SampleBytes * x, c.red, lanes);
-        S::store(green + SampleBytes * x, c.green, lanes);
-        S::store(blue + SampleBytes * x, c.blue, lanes);
+    uint8_t* even = r.redAtEven ? red : blue;
+    uint8_t* odd = r.redAtEven ? blue : red;
+    switch (r.greenFrom) {
+    case BayerGreen::Mean:
+        planarLoop<Mode<SampleBytes, BayerGreen::Mean, Limit>>(r.colour, r.green, even, green, odd, pixels);
+        break;
+    case BayerGreen::OfColourLine:
+        planarLoop<Mode<SampleBytes, BayerGreen::OfColourLine, Limit>>(r.colour, r.green, even, green, odd,
+                                                                       pixels);
+        break;
+    default:
+        planarLoop<Mode<SampleBytes, BayerGreen::OfGreenLine, Limit>>(r.colour, r.green, even, green, odd,
+                                                                      pixels);
+        break;
     }
+}
+
+template <BayerGreen Green>
+void packedRun(const BayerRun& r, uint8_t* dst, size_t pixels)
+{
+    if (r.redAtEven)
+        packedRun<Green, true>(r, dst, pixels);
+    else
+        packedRun<Green, false>(r, dst, pixels);
 }
 
 } // namespace
 
 void bayer8ToRgb8888Avx512(const BayerRun& run, uint8_t* dst, size_t pixels)
 {
-    withStores<PackedLoop>(dst, 4 * pixels, run, dst, pixels);
+    switch (run.greenFrom) {
+    case BayerGreen::Mean: packedRun<BayerGreen::Mean>(run, dst, pixels); break;
+    case BayerGreen::OfColourLine: packedRun<BayerGreen::OfColourLine>(run, dst, pixels); break;
+    default: packedRun<BayerGreen::OfGreenLine>(run, dst, pixels); break;
+    }
 }
 
 void bayer8ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
-    planarRun<1>(run, red, green, blue, pixels);
+    planarRun<1, false>(run, red, green, blue, pixels);
 }
 
 void bayer15ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
-    planarRun<2>(run, red, green, blue, pixels);
+    if (run.limit15)
+        planarRun<2, true>(run, red, green, blue, pixels);
+    else
+        planarRun<2, false>(run, red, green, blue, pixels);
 }
 
 } // namespace vyr::convert::kernels
