@@ -8,6 +8,21 @@
 namespace vyr::convert::kernels {
 namespace {
 
+// Permute indices of sample i + 1 of two registers, for each sample i of the first, bytes or words.
+struct NextIndices {
+    alignas(64) uint8_t at[64];
+};
+
+constexpr NextIndices nextIndices(size_t sampleBytes)
+{
+    NextIndices n{};
+    for (size_t i = 0; i < 64 / sampleBytes; ++i)
+        n.at[sampleBytes * i] = uint8_t(i + 1);
+    return n;
+}
+
+constexpr NextIndices kNextBytes = nextIndices(1), kNextWords = nextIndices(2);
+
 // Samples of SampleBytes bytes, 64 bytes a register; `lanes` masks the samples of a part register.
 template <size_t SampleBytes>
 struct Samples {
@@ -44,6 +59,14 @@ struct Samples {
             return _mm512_avg_epu16(a, b);
     }
     static __m512i limited(__m512i v) { return _mm512_min_epu16(v, _mm512_set1_epi16(0x7FFF)); }
+    // The samples one further than those of a: a's from the second on, then the first of b.
+    static __m512i nextSample(__m512i a, __m512i b)
+    {
+        if constexpr (SampleBytes == 1)
+            return _mm512_permutex2var_epi8(a, _mm512_load_si512(kNextBytes.at), b);
+        else
+            return _mm512_permutex2var_epi16(a, _mm512_load_si512(kNextWords.at), b);
+    }
 };
 
 // How a run's registers are built: sample width, where green comes from, whether 15-bit results are
@@ -64,8 +87,13 @@ struct Mode {
     {
         auto load = [lanes](const uint8_t* p) { return Whole ? _mm512_loadu_si512(p) : S::load(p, lanes); };
         const size_t at = x * SampleBytes;
-        const __m512i c0 = load(colour + at), c1 = load(colour + at + SampleBytes);
-        const __m512i g0 = load(green + at), g1 = load(green + at + SampleBytes);
+        return of(load(colour + at), load(colour + at + SampleBytes), load(green + at),
+                  load(green + at + SampleBytes));
+    }
+
+    // From the samples of a register (c0, g0) and of the one a sample further (c1, g1).
+    static Sites of(__m512i c0, __m512i c1, __m512i g0, __m512i g1)
+    {
         const __m512i colourOdd = S::oddFrom(c1, c0); // colour[x | 1]
         const __m512i greenEven = S::oddFrom(g0, g1); // green[x + (x & 1)]
         __m512i g = Green == BayerGreen::OfColourLine  ? colourOdd
@@ -131,6 +159,21 @@ void planarLoop(const uint8_t* colour, const uint8_t* green, uint8_t* evenOut, u
     constexpr size_t kPer = M::kPerRegister, kBytes = 64 / kPer;
     using S = typename M::S;
     size_t x = 0;
+    // While the next register lies within the run's columns too, the samples a column further come from
+    // the two registers rather than from a load across cache lines.
+    if (kPer * 2 <= pixels + 1) {
+        __m512i c0 = _mm512_loadu_si512(colour), g0 = _mm512_loadu_si512(green);
+        for (; x + 2 * kPer <= pixels + 1; x += kPer) {
+            const __m512i cn = _mm512_loadu_si512(colour + kBytes * (x + kPer));
+            const __m512i gn = _mm512_loadu_si512(green + kBytes * (x + kPer));
+            const typename M::Sites s = M::of(c0, S::nextSample(c0, cn), g0, S::nextSample(g0, gn));
+            _mm512_storeu_si512(evenOut + kBytes * x, s.even);
+            _mm512_storeu_si512(greenOut + kBytes * x, s.green);
+            _mm512_storeu_si512(oddOut + kBytes * x, s.odd);
+            c0 = cn;
+            g0 = gn;
+        }
+    }
     for (; x + kPer <= pixels; x += kPer) {
         const typename M::Sites s = M::template at<true>(colour, green, x, ~0ull);
         _mm512_storeu_si512(evenOut + kBytes * x, s.even);
