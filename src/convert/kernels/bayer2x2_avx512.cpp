@@ -106,6 +106,30 @@ struct Mode {
     }
 };
 
+// Put(x, sites) for every whole register of the run, from column 0; returns the column after them. While
+// the next register lies within the run's columns too, the samples a column further come from a permute
+// of the two registers rather than from a load across cache lines.
+template <class M, class Put>
+inline size_t wholeRegisters(const uint8_t* colour, const uint8_t* green, size_t pixels, Put put)
+{
+    constexpr size_t kPer = M::kPerRegister, kBytes = 64 / kPer;
+    using S = typename M::S;
+    size_t x = 0;
+    if (kPer * 2 <= pixels + 1) {
+        __m512i c0 = _mm512_loadu_si512(colour), g0 = _mm512_loadu_si512(green);
+        for (; x + 2 * kPer <= pixels + 1; x += kPer) {
+            const __m512i cn = _mm512_loadu_si512(colour + kBytes * (x + kPer));
+            const __m512i gn = _mm512_loadu_si512(green + kBytes * (x + kPer));
+            put(x, M::of(c0, S::nextSample(c0, cn), g0, S::nextSample(g0, gn)));
+            c0 = cn;
+            g0 = gn;
+        }
+    }
+    for (; x + kPer <= pixels; x += kPer)
+        put(x, M::template at<true>(colour, green, x, ~0ull));
+    return x;
+}
+
 // Red is the colour at even sites or the other one.
 template <bool RedAtEven, class Sites>
 inline __m512i redOf(const Sites& s)
@@ -125,13 +149,12 @@ struct PackedLoop {
     template <bool Stream>
     static void run(const uint8_t* colour, const uint8_t* green, uint8_t* dst, size_t pixels)
     {
-        size_t x = 0;
-        for (; x + 64 <= pixels; x += 64) {
-            const typename M::Sites s = M::template at<true>(colour, green, x, ~0ull);
-            for (int k = 0; k < 4; ++k)
-                V512::store<Stream>(dst + 4 * x + 64 * k,
-                                    bgrxPixels(blueOf<RedAtEven>(s), s.green, redOf<RedAtEven>(s), k));
-        }
+        const size_t x =
+            wholeRegisters<M>(colour, green, pixels, [dst](size_t at, const typename M::Sites& s) {
+                for (int k = 0; k < 4; ++k)
+                    V512::store<Stream>(dst + 4 * at + 64 * k,
+                                        bgrxPixels(blueOf<RedAtEven>(s), s.green, redOf<RedAtEven>(s), k));
+            });
         if (x < pixels) {
             const size_t rest = pixels - x;
             const typename M::Sites s = M::template at<false>(colour, green, x, (1ull << rest) - 1);
@@ -156,30 +179,13 @@ template <class M>
 void planarLoop(const uint8_t* colour, const uint8_t* green, uint8_t* evenOut, uint8_t* greenOut,
                 uint8_t* oddOut, size_t pixels)
 {
-    constexpr size_t kPer = M::kPerRegister, kBytes = 64 / kPer;
+    constexpr size_t kBytes = 64 / M::kPerRegister;
     using S = typename M::S;
-    size_t x = 0;
-    // While the next register lies within the run's columns too, the samples a column further come from
-    // the two registers rather than from a load across cache lines.
-    if (kPer * 2 <= pixels + 1) {
-        __m512i c0 = _mm512_loadu_si512(colour), g0 = _mm512_loadu_si512(green);
-        for (; x + 2 * kPer <= pixels + 1; x += kPer) {
-            const __m512i cn = _mm512_loadu_si512(colour + kBytes * (x + kPer));
-            const __m512i gn = _mm512_loadu_si512(green + kBytes * (x + kPer));
-            const typename M::Sites s = M::of(c0, S::nextSample(c0, cn), g0, S::nextSample(g0, gn));
-            _mm512_storeu_si512(evenOut + kBytes * x, s.even);
-            _mm512_storeu_si512(greenOut + kBytes * x, s.green);
-            _mm512_storeu_si512(oddOut + kBytes * x, s.odd);
-            c0 = cn;
-            g0 = gn;
-        }
-    }
-    for (; x + kPer <= pixels; x += kPer) {
-        const typename M::Sites s = M::template at<true>(colour, green, x, ~0ull);
-        _mm512_storeu_si512(evenOut + kBytes * x, s.even);
-        _mm512_storeu_si512(greenOut + kBytes * x, s.green);
-        _mm512_storeu_si512(oddOut + kBytes * x, s.odd);
-    }
+    const size_t x = wholeRegisters<M>(colour, green, pixels, [=](size_t at, const typename M::Sites& s) {
+        _mm512_storeu_si512(evenOut + kBytes * at, s.even);
+        _mm512_storeu_si512(greenOut + kBytes * at, s.green);
+        _mm512_storeu_si512(oddOut + kBytes * at, s.odd);
+    });
     if (x < pixels) {
         const typename S::Mask lanes = (1ull << (pixels - x)) - 1;
         const typename M::Sites s = M::template at<false>(colour, green, x, lanes);
