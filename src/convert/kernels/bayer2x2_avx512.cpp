@@ -130,49 +130,47 @@ inline size_t wholeRegisters(const uint8_t* colour, const uint8_t* green, size_t
     return x;
 }
 
-// Red is the colour at even sites or the other one.
-template <bool RedAtEven, class Sites>
-inline __m512i redOf(const Sites& s)
-{
-    return RedAtEven ? s.even : s.odd;
-}
-template <bool RedAtEven, class Sites>
-inline __m512i blueOf(const Sites& s)
-{
-    return RedAtEven ? s.odd : s.even;
-}
+struct Colours {
+    __m512i red, green, blue;
+};
 
-template <BayerGreen Green, bool RedAtEven>
+// RGB8888 pixels: here choosing the green and the order of red and blue per register measured faster than
+// a loop per mode.
 struct PackedLoop {
-    using M = Mode<1, Green, false>;
+    using S = Samples<1>;
+
+    static Colours colours(const BayerRun& r, size_t x, uint64_t lanes)
+    {
+        const __m512i c0 = S::load(r.colour + x, lanes), c1 = S::load(r.colour + x + 1, lanes);
+        const __m512i g0 = S::load(r.green + x, lanes), g1 = S::load(r.green + x + 1, lanes);
+        const __m512i colourEven = S::oddFrom(c0, c1), colourOdd = S::oddFrom(c1, c0);
+        const __m512i greenEven = S::oddFrom(g0, g1), otherOdd = S::oddFrom(g1, g0);
+        const __m512i green = r.greenFrom == BayerGreen::OfColourLine  ? colourOdd
+                              : r.greenFrom == BayerGreen::OfGreenLine ? greenEven
+                                                                       : S::mean(greenEven, colourOdd);
+        return r.redAtEven ? Colours{colourEven, green, otherOdd} : Colours{otherOdd, green, colourEven};
+    }
 
     template <bool Stream>
-    static void run(const uint8_t* colour, const uint8_t* green, uint8_t* dst, size_t pixels)
+    static void run(const BayerRun& r, uint8_t* dst, size_t pixels)
     {
-        const size_t x =
-            wholeRegisters<M>(colour, green, pixels, [dst](size_t at, const typename M::Sites& s) {
-                for (int k = 0; k < 4; ++k)
-                    V512::store<Stream>(dst + 4 * at + 64 * k,
-                                        bgrxPixels(blueOf<RedAtEven>(s), s.green, redOf<RedAtEven>(s), k));
-            });
+        size_t x = 0;
+        for (; x + 64 <= pixels; x += 64) {
+            const Colours c = colours(r, x, ~0ull);
+            for (int k = 0; k < 4; ++k)
+                V512::store<Stream>(dst + 4 * x + 64 * k, bgrxPixels(c.blue, c.green, c.red, k));
+        }
         if (x < pixels) {
             const size_t rest = pixels - x;
-            const typename M::Sites s = M::template at<false>(colour, green, x, (1ull << rest) - 1);
+            const Colours c = colours(r, x, (1ull << rest) - 1);
             for (size_t k = 0; 16 * k < rest; ++k) {
                 const size_t n = rest - 16 * k < 16 ? rest - 16 * k : 16;
-                _mm512_mask_storeu_epi32(
-                    dst + 4 * x + 64 * k, __mmask16((1u << n) - 1),
-                    bgrxPixels(blueOf<RedAtEven>(s), s.green, redOf<RedAtEven>(s), int(k)));
+                _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1),
+                                         bgrxPixels(c.blue, c.green, c.red, int(k)));
             }
         }
     }
 };
-
-template <BayerGreen Green, bool RedAtEven>
-void packedRun(const BayerRun& r, uint8_t* dst, size_t pixels)
-{
-    withStores<PackedLoop<Green, RedAtEven>>(dst, 4 * pixels, r.colour, r.green, dst, pixels);
-}
 
 // Planes: the colour of even sites, green, the colour of odd sites.
 template <class M>
@@ -215,24 +213,11 @@ void planarRun(const BayerRun& r, uint8_t* red, uint8_t* green, uint8_t* blue, s
     }
 }
 
-template <BayerGreen Green>
-void packedRun(const BayerRun& r, uint8_t* dst, size_t pixels)
-{
-    if (r.redAtEven)
-        packedRun<Green, true>(r, dst, pixels);
-    else
-        packedRun<Green, false>(r, dst, pixels);
-}
-
 } // namespace
 
 void bayer8ToRgb8888Avx512(const BayerRun& run, uint8_t* dst, size_t pixels)
 {
-    switch (run.greenFrom) {
-    case BayerGreen::Mean: packedRun<BayerGreen::Mean>(run, dst, pixels); break;
-    case BayerGreen::OfColourLine: packedRun<BayerGreen::OfColourLine>(run, dst, pixels); break;
-    default: packedRun<BayerGreen::OfGreenLine>(run, dst, pixels); break;
-    }
+    withStores<PackedLoop>(dst, 4 * pixels, run, dst, pixels);
 }
 
 void bayer8ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
