@@ -309,7 +309,9 @@ constexpr uint32_t kSet = 0x80000100u;
 TEST_P(Bayer2x2, EveryPathFollowsTheRulesAtEveryWidthPhaseAndFlag)
 {
     const Sensor& c = this->c();
-    for (uint32_t width : countsUpTo(70, {1000, 4099})) {
+    // 94, 95, 190 and 191: runs that end one column past two whole registers (16- and 8-bit samples), where
+    // a kernel may read up to the last column and no further.
+    for (uint32_t width : countsUpTo(70, {94, 95, 190, 191, 1000, 4099})) {
         const auto calls = callsOf(c, isa(), width);
         for (uint32_t i = 0; i < 16; ++i) { // every phase, copy flag and border flag
             const uint32_t phase = i / 4, copy = i & 1 ? kSet : 0, border = i & 2 ? kSet : 0;
@@ -485,7 +487,9 @@ INSTANTIATE_TEST_SUITE_P(Converters, Malvar,
 // Narrow lines are refused first (2), then unknown row borders (1): nothing read or written.
 TEST_P(Malvar, EveryPathFollowsTheRulesWithAndWithoutBorder)
 {
-    for (uint32_t width : countsUpTo(70, {1000, 4099})) {
+    // 94, 95, 190 and 191: runs that end one column past two whole registers (16- and 8-bit samples), where
+    // a kernel may read up to the last column and no further.
+    for (uint32_t width : countsUpTo(70, {94, 95, 190, 191, 1000, 4099})) {
         for (uint32_t phase = 0; phase < 4; ++phase) {
             checkCall(c(), isa(), width, phase, width % 3 ? 7 : INT32_MIN, 0);
             const int32_t refused[] = {1, 2, -3, INT32_MAX, INT32_MIN}; // as is any width below 4

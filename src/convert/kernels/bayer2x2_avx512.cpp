@@ -8,6 +8,21 @@
 namespace vyr::convert::kernels {
 namespace {
 
+// Permute indices of sample i + 1 of two registers, for each sample i of the first, bytes or words.
+struct NextIndices {
+    alignas(64) uint8_t at[64];
+};
+
+constexpr NextIndices nextIndices(size_t sampleBytes)
+{
+    NextIndices n{};
+    for (size_t i = 0; i < 64 / sampleBytes; ++i)
+        n.at[sampleBytes * i] = uint8_t(i + 1);
+    return n;
+}
+
+constexpr NextIndices kNextBytes = nextIndices(1), kNextWords = nextIndices(2);
+
 // Samples of SampleBytes bytes, 64 bytes a register; `lanes` masks the samples of a part register.
 template <size_t SampleBytes>
 struct Samples {
@@ -44,48 +59,110 @@ struct Samples {
             return _mm512_avg_epu16(a, b);
     }
     static __m512i limited(__m512i v) { return _mm512_min_epu16(v, _mm512_set1_epi16(0x7FFF)); }
+    // The samples one further than those of a: a's from the second on, then the first of b.
+    static __m512i nextSample(__m512i a, __m512i b)
+    {
+        if constexpr (SampleBytes == 1)
+            return _mm512_permutex2var_epi8(a, _mm512_load_si512(kNextBytes.at), b);
+        else
+            return _mm512_permutex2var_epi16(a, _mm512_load_si512(kNextWords.at), b);
+    }
 };
+
+// How a run's registers are built: sample width, where green comes from, whether 15-bit results are
+// limited. The loops below are instantiated per mode, so nothing is decided per register.
+template <size_t SampleBytes, BayerGreen Green, bool Limit>
+struct Mode {
+    using S = Samples<SampleBytes>;
+    static constexpr size_t kPerRegister = S::kPerRegister;
+
+    // The colour at even sites (of the colour line), green, and the other colour at odd sites (of
+    // the green line) of the register of samples from column x; Whole: every lane is in the run.
+    struct Sites {
+        __m512i even, green, odd;
+    };
+
+    template <bool Whole>
+    static Sites at(const uint8_t* colour, const uint8_t* green, size_t x, typename S::Mask lanes)
+    {
+        auto load = [lanes](const uint8_t* p) { return Whole ? _mm512_loadu_si512(p) : S::load(p, lanes); };
+        const size_t at = x * SampleBytes;
+        return of(load(colour + at), load(colour + at + SampleBytes), load(green + at),
+                  load(green + at + SampleBytes));
+    }
+
+    // From the samples of a register (c0, g0) and of the one a sample further (c1, g1).
+    static Sites of(__m512i c0, __m512i c1, __m512i g0, __m512i g1)
+    {
+        const __m512i colourOdd = S::oddFrom(c1, c0); // colour[x | 1]
+        const __m512i greenEven = S::oddFrom(g0, g1); // green[x + (x & 1)]
+        __m512i g = Green == BayerGreen::OfColourLine  ? colourOdd
+                    : Green == BayerGreen::OfGreenLine ? greenEven
+                                                       : S::mean(greenEven, colourOdd);
+        Sites s{S::oddFrom(c0, c1), g, S::oddFrom(g1, g0)};
+        if constexpr (Limit)
+            s = {S::limited(s.even), S::limited(s.green), S::limited(s.odd)};
+        return s;
+    }
+};
+
+// Put(x, sites) for every whole register of the run, from column 0; returns the column after them. While
+// the next register lies within the run's columns too, the samples a column further come from a permute
+// of the two registers rather than from a load across cache lines.
+template <class M, class Put>
+inline size_t wholeRegisters(const uint8_t* colour, const uint8_t* green, size_t pixels, Put put)
+{
+    constexpr size_t kPer = M::kPerRegister, kBytes = 64 / kPer;
+    using S = typename M::S;
+    size_t x = 0;
+    if (kPer * 2 <= pixels + 1) {
+        __m512i c0 = _mm512_loadu_si512(colour), g0 = _mm512_loadu_si512(green);
+        for (; x + 2 * kPer <= pixels + 1; x += kPer) {
+            const __m512i cn = _mm512_loadu_si512(colour + kBytes * (x + kPer));
+            const __m512i gn = _mm512_loadu_si512(green + kBytes * (x + kPer));
+            put(x, M::of(c0, S::nextSample(c0, cn), g0, S::nextSample(g0, gn)));
+            c0 = cn;
+            g0 = gn;
+        }
+    }
+    for (; x + kPer <= pixels; x += kPer)
+        put(x, M::template at<true>(colour, green, x, ~0ull));
+    return x;
+}
 
 struct Colours {
     __m512i red, green, blue;
 };
 
-// The colours of the register of samples from column x (lanes: the samples there are in the run).
-template <size_t SampleBytes>
-inline Colours colours(const BayerRun& r, size_t x, typename Samples<SampleBytes>::Mask lanes)
-{
-    using S = Samples<SampleBytes>;
-    const size_t at = x * SampleBytes;
-    const __m512i c0 = S::load(r.colour + at, lanes), c1 = S::load(r.colour + at + SampleBytes, lanes);
-    const __m512i g0 = S::load(r.green + at, lanes), g1 = S::load(r.green + at + SampleBytes, lanes);
-    const __m512i colourEven = S::oddFrom(c0, c1); // colour[x + (x & 1)]
-    const __m512i colourOdd = S::oddFrom(c1, c0);  // colour[x | 1]
-    const __m512i greenEven = S::oddFrom(g0, g1);
-    const __m512i otherOdd = S::oddFrom(g1, g0); // the other colour, at odd columns of the green line
-    __m512i green = r.greenFrom == BayerGreen::OfColourLine  ? colourOdd
-                    : r.greenFrom == BayerGreen::OfGreenLine ? greenEven
-                                                             : S::mean(greenEven, colourOdd);
-    Colours c = r.redAtEven ? Colours{colourEven, green, otherOdd} : Colours{otherOdd, green, colourEven};
-    if constexpr (SampleBytes == 2) {
-        if (r.limit15)
-            c = {S::limited(c.red), S::limited(c.green), S::limited(c.blue)};
-    }
-    return c;
-}
-
+// RGB8888 pixels: here choosing the green and the order of red and blue per register measured faster than
+// a loop per mode.
 struct PackedLoop {
+    using S = Samples<1>;
+
+    static Colours colours(const BayerRun& r, size_t x, uint64_t lanes)
+    {
+        const __m512i c0 = S::load(r.colour + x, lanes), c1 = S::load(r.colour + x + 1, lanes);
+        const __m512i g0 = S::load(r.green + x, lanes), g1 = S::load(r.green + x + 1, lanes);
+        const __m512i colourEven = S::oddFrom(c0, c1), colourOdd = S::oddFrom(c1, c0);
+        const __m512i greenEven = S::oddFrom(g0, g1), otherOdd = S::oddFrom(g1, g0);
+        const __m512i green = r.greenFrom == BayerGreen::OfColourLine  ? colourOdd
+                              : r.greenFrom == BayerGreen::OfGreenLine ? greenEven
+                                                                       : S::mean(greenEven, colourOdd);
+        return r.redAtEven ? Colours{colourEven, green, otherOdd} : Colours{otherOdd, green, colourEven};
+    }
+
     template <bool Stream>
     static void run(const BayerRun& r, uint8_t* dst, size_t pixels)
     {
         size_t x = 0;
         for (; x + 64 <= pixels; x += 64) {
-            const Colours c = colours<1>(r, x, ~0ull);
+            const Colours c = colours(r, x, ~0ull);
             for (int k = 0; k < 4; ++k)
                 V512::store<Stream>(dst + 4 * x + 64 * k, bgrxPixels(c.blue, c.green, c.red, k));
         }
         if (x < pixels) {
             const size_t rest = pixels - x;
-            const Colours c = colours<1>(r, x, (1ull << rest) - 1);
+            const Colours c = colours(r, x, (1ull << rest) - 1);
             for (size_t k = 0; 16 * k < rest; ++k) {
                 const size_t n = rest - 16 * k < 16 ? rest - 16 * k : 16;
                 _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1),
@@ -95,17 +172,44 @@ struct PackedLoop {
     }
 };
 
-template <size_t SampleBytes>
+// Planes: the colour of even sites, green, the colour of odd sites.
+template <class M>
+void planarLoop(const uint8_t* colour, const uint8_t* green, uint8_t* evenOut, uint8_t* greenOut,
+                uint8_t* oddOut, size_t pixels)
+{
+    constexpr size_t kBytes = 64 / M::kPerRegister;
+    using S = typename M::S;
+    const size_t x = wholeRegisters<M>(colour, green, pixels, [=](size_t at, const typename M::Sites& s) {
+        _mm512_storeu_si512(evenOut + kBytes * at, s.even);
+        _mm512_storeu_si512(greenOut + kBytes * at, s.green);
+        _mm512_storeu_si512(oddOut + kBytes * at, s.odd);
+    });
+    if (x < pixels) {
+        const typename S::Mask lanes = (1ull << (pixels - x)) - 1;
+        const typename M::Sites s = M::template at<false>(colour, green, x, lanes);
+        S::store(evenOut + kBytes * x, s.even, lanes);
+        S::store(greenOut + kBytes * x, s.green, lanes);
+        S::store(oddOut + kBytes * x, s.odd, lanes);
+    }
+}
+
+template <size_t SampleBytes, bool Limit>
 void planarRun(const BayerRun& r, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
-    using S = Samples<SampleBytes>;
-    for (size_t x = 0; x < pixels; x += S::kPerRegister) {
-        const size_t rest = pixels - x;
-        const typename S::Mask lanes = rest >= S::kPerRegister ? ~0ull : (1ull << rest) - 1;
-        const Colours c = colours<SampleBytes>(r, x, lanes);
-        S::store(red + SampleBytes * x, c.red, lanes);
-        S::store(green + SampleBytes * x, c.green, lanes);
-        S::store(blue + SampleBytes * x, c.blue, lanes);
+    uint8_t* even = r.redAtEven ? red : blue;
+    uint8_t* odd = r.redAtEven ? blue : red;
+    switch (r.greenFrom) {
+    case BayerGreen::Mean:
+        planarLoop<Mode<SampleBytes, BayerGreen::Mean, Limit>>(r.colour, r.green, even, green, odd, pixels);
+        break;
+    case BayerGreen::OfColourLine:
+        planarLoop<Mode<SampleBytes, BayerGreen::OfColourLine, Limit>>(r.colour, r.green, even, green, odd,
+                                                                       pixels);
+        break;
+    default:
+        planarLoop<Mode<SampleBytes, BayerGreen::OfGreenLine, Limit>>(r.colour, r.green, even, green, odd,
+                                                                      pixels);
+        break;
     }
 }
 
@@ -118,12 +222,15 @@ void bayer8ToRgb8888Avx512(const BayerRun& run, uint8_t* dst, size_t pixels)
 
 void bayer8ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
-    planarRun<1>(run, red, green, blue, pixels);
+    planarRun<1, false>(run, red, green, blue, pixels);
 }
 
 void bayer15ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
 {
-    planarRun<2>(run, red, green, blue, pixels);
+    if (run.limit15)
+        planarRun<2, true>(run, red, green, blue, pixels);
+    else
+        planarRun<2, false>(run, red, green, blue, pixels);
 }
 
 } // namespace vyr::convert::kernels

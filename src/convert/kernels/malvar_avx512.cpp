@@ -28,14 +28,16 @@ struct Lanes<1> {
     {
         return _mm512_slli_epi16(a, N);
     }
-    static __m512i over16(__m512i a) { return _mm512_srai_epi16(a, 4); }
+    template <int N>
+    static __m512i sra(__m512i a)
+    {
+        return _mm512_srai_epi16(a, N);
+    }
     static __m512i low(__m512i v) { return _mm512_and_si512(v, _mm512_set1_epi16(0xFF)); }
     static __m512i high(__m512i v) { return _mm512_srli_epi16(v, 8); }
-    // The lanes of the even and the odd pixels as samples in column order, limited to 0..255.
-    static __m512i samples(__m512i even, __m512i odd, __m512i order)
-    {
-        return _mm512_permutexvar_epi8(order, _mm512_packus_epi16(even, odd));
-    }
+    // The lanes of the even and the odd pixels as samples limited to 0..255, in the order packs leave them.
+    static __m512i pack(__m512i even, __m512i odd) { return _mm512_packus_epi16(even, odd); }
+    static __m512i ordered(__m512i packed, __m512i order) { return _mm512_permutexvar_epi8(order, packed); }
 };
 
 template <>
@@ -48,15 +50,19 @@ struct Lanes<2> {
     {
         return _mm512_slli_epi32(a, N);
     }
-    static __m512i over16(__m512i a) { return _mm512_srai_epi32(a, 4); }
+    template <int N>
+    static __m512i sra(__m512i a)
+    {
+        return _mm512_srai_epi32(a, N);
+    }
     static __m512i low(__m512i v) { return _mm512_and_si512(v, _mm512_set1_epi32(0xFFFF)); }
     static __m512i high(__m512i v) { return _mm512_srli_epi32(v, 16); }
     // Limited to 0..32767.
-    static __m512i samples(__m512i even, __m512i odd, __m512i order)
+    static __m512i pack(__m512i even, __m512i odd)
     {
-        return _mm512_max_epi16(_mm512_permutexvar_epi16(order, _mm512_packs_epi32(even, odd)),
-                                _mm512_setzero_si512());
+        return _mm512_max_epi16(_mm512_packs_epi32(even, odd), _mm512_setzero_si512());
     }
+    static __m512i ordered(__m512i packed, __m512i order) { return _mm512_permutexvar_epi16(order, packed); }
 };
 
 // Where packs leave the results of the even and the odd pixels, per byte (8-bit) or word of the order.
@@ -101,7 +107,8 @@ struct Pass {
         return d == at ? L::low(v) : L::high(v);
     }
 
-    // Sums for the pixels at offsets 2k + parity.
+    // Sums for the pixels at offsets 2k + parity, each sample taken apart first: the sums of two bytes
+    // need the 16-bit lanes.
     static Sums sums(const MalvarLines& l, size_t x, int parity)
     {
         auto centre = [&](int d) { return sample(l.centre, x, d + parity); };
@@ -116,62 +123,78 @@ struct Pass {
                 L::add(next(-1), next(1))};
     }
 
-    // Numerators over 16, divided by an arithmetic shift.
-    static __m512i greenAtColour(const Sums& s)
+    // Sums for both parities. 15-bit samples add in their own 16-bit words first (a sum of two is at
+    // most 65534), in column order, and only the sums are taken apart into 32-bit lanes.
+    static void sums(const MalvarLines& l, size_t x, Sums& even, Sums& odd)
     {
-        return L::over16(L::sub(L::add(L::template shl<3>(s.c), L::template shl<2>(L::add(s.h1, s.v1))),
-                                L::template shl<1>(L::add(s.h2, s.v2))));
-    }
-    static __m512i opposite(const Sums& s)
-    {
-        const __m512i hv2 = L::add(s.h2, s.v2);
-        return L::over16(
-            L::sub(L::add(L::add(L::template shl<3>(s.c), L::template shl<2>(s.c)), L::template shl<2>(s.d)),
-                   L::add(L::template shl<1>(hv2), hv2)));
-    }
-    // 10c - 2d, shared by both estimates at green sites.
-    static __m512i greenBase(const Sums& s)
-    {
-        return L::sub(L::add(L::template shl<3>(s.c), L::template shl<1>(s.c)), L::template shl<1>(s.d));
-    }
-    static __m512i leftRight(const Sums& s, __m512i base)
-    {
-        return L::over16(
-            L::add(L::sub(L::add(base, L::template shl<3>(s.h1)), L::template shl<1>(s.h2)), s.v2));
-    }
-    static __m512i upDown(const Sums& s, __m512i base)
-    {
-        return L::over16(
-            L::add(L::sub(L::add(base, L::template shl<3>(s.v1)), L::template shl<1>(s.v2)), s.h2));
+        if constexpr (SampleBytes == 1) {
+            even = sums(l, x, 0);
+            odd = sums(l, x, 1);
+        } else {
+            auto at = [x](const uint8_t* line, int d) {
+                return _mm512_loadu_si512(line + (ptrdiff_t(x) + d) * ptrdiff_t(SampleBytes));
+            };
+            auto pair = [](__m512i a, __m512i b) { return _mm512_add_epi16(a, b); };
+            const __m512i c = at(l.centre, 0), h1 = pair(at(l.centre, -1), at(l.centre, 1)),
+                          h2 = pair(at(l.centre, -2), at(l.centre, 2)),
+                          v1 = pair(at(l.north, 0), at(l.south, 0)), v2 = pair(at(l.top, 0), at(l.bottom, 0)),
+                          dn = pair(at(l.north, -1), at(l.north, 1)),
+                          ds = pair(at(l.south, -1), at(l.south, 1));
+            even = {L::low(c),  L::low(h1), L::low(h2),
+                    L::low(v1), L::low(v2), L::add(L::low(dn), L::low(ds))};
+            odd = {L::high(c),  L::high(h1), L::high(h2),
+                   L::high(v1), L::high(v2), L::add(L::high(dn), L::high(ds))};
+        }
     }
 
     struct Colours {
         __m512i red, green, blue;
     };
 
-    // The colours of the pixels of one parity, whose phase is Phase.
+    // The colours of the pixels of one parity, whose phase is Phase. The numerators over 16 are
+    // regrouped so that shared terms are formed once; an arithmetic shift divides.
     template <uint32_t Phase>
-    static Colours colours(const MalvarLines& l, size_t x, int parity)
+    static Colours colours(const Sums& s)
     {
-        const Sums s = sums(l, x, parity);
         if constexpr (Phase == 0 || Phase == 3) { // green site: left and right blue (0) or red (3)
-            const __m512i base = greenBase(s);
-            const __m512i lr = leftRight(s, base), ud = upDown(s, base);
-            return Phase == 0 ? Colours{ud, s.c, lr} : Colours{lr, s.c, ud};
+            // 10c + 8h1 - 2h2 - 2d + v2 = 2(q + 4h1 - h2) + v2 and 10c + 8v1 - 2v2 - 2d + h2 =
+            // 2(q + 4v1 - v2) + h2, with q = 5c - d
+            const __m512i q = L::sub(L::add(L::template shl<2>(s.c), s.c), s.d);
+            const __m512i lr = L::add(L::sub(L::template shl<2>(s.h1), s.h2), q);
+            const __m512i ud = L::add(L::sub(L::template shl<2>(s.v1), s.v2), q);
+            const __m512i leftRight = L::template sra<4>(L::add(L::add(lr, lr), s.v2));
+            const __m512i upDown = L::template sra<4>(L::add(L::add(ud, ud), s.h2));
+            return Phase == 0 ? Colours{upDown, s.c, leftRight} : Colours{leftRight, s.c, upDown};
         } else {
-            const __m512i green = greenAtColour(s), other = opposite(s);
+            // 8c + 4(h1 + v1) - 2(h2 + v2) = 2(2y - x) with y = 2c + h1 + v1, x = h2 + v2, so over 8;
+            // 12c + 4d - 3x = 4z + x with z = 3c + d - x
+            const __m512i x = L::add(s.h2, s.v2), c2 = L::add(s.c, s.c);
+            const __m512i y = L::add(L::add(c2, s.h1), s.v1);
+            const __m512i green = L::template sra<3>(L::sub(L::add(y, y), x));
+            const __m512i z = L::sub(L::add(L::add(c2, s.c), s.d), x);
+            const __m512i other = L::template sra<4>(L::add(L::template shl<2>(z), x));
             return Phase == 1 ? Colours{other, green, s.c} : Colours{s.c, green, other};
         }
     }
 
-    // Red, green and blue samples of the pass in column order, limited to the output range.
+    // Red, green and blue of the pass, each as the packs leave the pixels of both parities: per 16-byte
+    // lane the even pixels' results, then the odd ones', limited to the output range.
+    template <uint32_t Phase>
+    static Colours packed(const MalvarLines& l, size_t x)
+    {
+        Sums even, odd;
+        sums(l, x, even, odd);
+        const Colours e = colours<Phase>(even), o = colours<Phase ^ 1>(odd);
+        return {L::pack(e.red, o.red), L::pack(e.green, o.green), L::pack(e.blue, o.blue)};
+    }
+
+    // The same in column order.
     template <uint32_t Phase>
     static Colours convert(const MalvarLines& l, size_t x)
     {
-        const Colours even = colours<Phase>(l, x, 0), odd = colours<Phase ^ 1>(l, x, 1);
+        const Colours c = packed<Phase>(l, x);
         const __m512i order = _mm512_load_si512(kOrder<SampleBytes>.bytes);
-        return {L::samples(even.red, odd.red, order), L::samples(even.green, odd.green, order),
-                L::samples(even.blue, odd.blue, order)};
+        return {L::ordered(c.red, order), L::ordered(c.green, order), L::ordered(c.blue, order)};
     }
 };
 
@@ -193,17 +216,18 @@ struct PlanarRun {
     };
 };
 
-// RGB8888 keeping the fourth bytes: masked stores leave them unread and unwritten.
+// RGB8888 keeping the fourth bytes: masked stores leave them unread and unwritten. The pixel permutes
+// take the samples in the order the packs leave them.
 template <uint32_t Phase>
 struct PackedRun {
     static void run(const MalvarLines& l, uint8_t* dst, size_t x0, size_t pixels)
     {
         using P = Pass<1>;
         for (size_t x = x0; x < x0 + pixels; x += P::kPixels) {
-            const P::Colours c = P::convert<Phase>(l, x);
+            const P::Colours c = P::packed<Phase>(l, x);
             for (int k = 0; k < 4; ++k)
                 _mm512_mask_storeu_epi8(dst + 4 * x + 64 * k, kFirstThreeBytes,
-                                        bgrxPixels(c.blue, c.green, c.red, k));
+                                        bgrxPixels(c.blue, c.green, c.red, k, kPackedPixelIndices));
         }
     }
 };
