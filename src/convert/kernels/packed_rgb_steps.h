@@ -378,6 +378,122 @@ struct Steps<tag::Rgb161616ToRgb101010, W> {
     }
 };
 
+#if defined(__AVX512VBMI__)
+// Pixels of 16-bit blue, green and red at bits 0, 16 and 32 of 8-byte groups to RGB101010, two groups
+// (one pixel each) to one group of two pixels. Every output byte holds at most two pieces of fields
+// (channel >> (6 - a), 10 bits): one multishift per piece and group register takes each piece's bits
+// into place, one bitwise select keeps each piece's bits. The second piece is zero in bytes 0 and 3, so
+// bits 30 and 31 stay 0.
+struct Pack101010 {
+    // Bit of the group where each output byte's lower piece starts (blue, blue, green, red), and its
+    // upper piece (green, red), at a = 0.
+    static constexpr int64_t kLower = 6 | 14 << 8 | 28 << 16 | int64_t(42) << 24;
+    static constexpr int64_t kUpper = 20 << 8 | 34 << 16;
+    static constexpr int64_t twice(int64_t half) { return half | half << 32; }
+    __m512i lower, upper, select;
+    explicit Pack101010(uint32_t a)
+        : lower(_mm512_sub_epi8(_mm512_set1_epi64(twice(kLower)), _mm512_set1_epi8(char(a)))),
+          upper(_mm512_sub_epi8(_mm512_set1_epi64(twice(kUpper)), _mm512_set1_epi8(char(a)))),
+          select(_mm512_set1_epi32(0x3F0F03FF))
+    {
+    }
+    // The pixels of `first` in the low halves of the groups, those of `second` in the high halves.
+    __m512i operator()(__m512i first, __m512i second) const
+    {
+        __m512i low = _mm512_maskz_multishift_epi64_epi8(0x0F0F0F0F0F0F0F0F, lower, first);
+        low = _mm512_mask_multishift_epi64_epi8(low, 0xF0F0F0F0F0F0F0F0, lower, second);
+        __m512i high = _mm512_maskz_multishift_epi64_epi8(0x0606060606060606, upper, first);
+        high = _mm512_mask_multishift_epi64_epi8(high, 0x6060606060606060, upper, second);
+        return _mm512_ternarylogic_epi64(select, low, high, 0xCA); // select ? low : high
+    }
+};
+
+// RGB161616 to RGB101010, two pixels per 8-byte group: a register of their blue words (words 0 and 2
+// of the group) and one of their green and red words (all four) hold every piece, so three multishifts
+// take what Pack101010 takes with four.
+struct Pairs161616 {
+    alignas(64) uint8_t blue[2][64], greenRed[2][64]; // [pixels from byte 0 or 32 of two registers]
+};
+constexpr Pairs161616 pairs161616()
+{
+    Pairs161616 t{};
+    for (int base = 0; base < 2; ++base) {
+        for (int j = 0; j < 64; ++j) {
+            const int group = j / 8, word = j % 8 / 2, byte = j % 2;
+            const int pixel = 2 * group + word / 2, at = 32 * base + 6 * pixel;
+            t.blue[base][j] = uint8_t(at + byte);
+            t.greenRed[base][j] = uint8_t(at + 2 + 2 * (word % 2) + byte);
+        }
+    }
+    return t;
+}
+constexpr Pairs161616 kPairs161616 = pairs161616();
+
+// Sixteen pixels a register: from registers (0, 1), (1, 2) at byte 32, (3, 4), (4, 5) at byte 32.
+template <>
+struct Steps<tag::Rgb161616ToRgb101010, V512> {
+    // Lower pieces: blue from bits 6 and 14 of its word, green from 12, red from 10; upper pieces:
+    // green from bit 4, red from bit 2 (at a = 0; each a bit lower per unused bit).
+    static constexpr int64_t kLower = 6 | 14 << 8 | 12 << 16 | int64_t(26) << 24 | int64_t(38) << 32 |
+                                      int64_t(46) << 40 | int64_t(44) << 48 | int64_t(58) << 56;
+    static constexpr int64_t kUpper = 4 << 8 | 18 << 16 | int64_t(36) << 40 | int64_t(50) << 48;
+    __m512i lower, upper, select;
+    explicit Steps(uint32_t a)
+        : lower(_mm512_sub_epi8(_mm512_set1_epi64(kLower), _mm512_set1_epi8(char(a)))),
+          upper(_mm512_sub_epi8(_mm512_set1_epi64(kUpper), _mm512_set1_epi8(char(a)))),
+          select(_mm512_set1_epi32(0x3F0F03FF))
+    {
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        __m512i v[6];
+        for (size_t k = 0; k < 6; ++k)
+            v[k] = V512::load(in[0] + 6 * i + 64 * k);
+        for (size_t r = 0; r < 4; ++r) {
+            const size_t from = r + r / 2, base = r % 2;
+            const __m512i blue =
+                _mm512_permutex2var_epi8(v[from], V512::load(kPairs161616.blue[base]), v[from + 1]);
+            const __m512i greenRed =
+                _mm512_permutex2var_epi8(v[from], V512::load(kPairs161616.greenRed[base]), v[from + 1]);
+            __m512i low = _mm512_maskz_multishift_epi64_epi8(0x3333333333333333, lower, blue);
+            low = _mm512_mask_multishift_epi64_epi8(low, 0xCCCCCCCCCCCCCCCC, lower, greenRed);
+            const __m512i high = _mm512_maskz_multishift_epi64_epi8(0x6666666666666666, upper, greenRed);
+            V512::store<Stream>(out[0] + 4 * i + 64 * r, _mm512_ternarylogic_epi64(select, low, high, 0xCA));
+        }
+    }
+};
+
+// The pixels of two registers come out as pixel k, pixel 8 + k in group k; one permute orders them.
+struct Interleaved32 {
+    alignas(64) uint32_t index[16];
+};
+constexpr Interleaved32 interleaved32()
+{
+    Interleaved32 t{};
+    for (int d = 0; d < 16; ++d)
+        t.index[d] = uint32_t(d < 8 ? 2 * d : 2 * (d - 8) + 1);
+    return t;
+}
+constexpr Interleaved32 kInterleaved32 = interleaved32();
+
+template <>
+struct Steps<tag::Rgb16161616ToRgb101010, V512> {
+    Pack101010 pack;
+    explicit Steps(uint32_t a) : pack(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kInterleaved32.index));
+        for (size_t r = 0; r < 4; ++r) {
+            const uint8_t* p = in[0] + 8 * i + 128 * r;
+            V512::store<Stream>(out[0] + 4 * i + 64 * r,
+                                _mm512_permutexvar_epi32(order, pack(V512::load(p), V512::load(p + 64))));
+        }
+    }
+};
+#endif
+
 // Every word of the input >> (8 - a); Map takes the low bytes it needs.
 template <class K, class Map, class W, bool Stream>
 inline void lowBytesOfShifted(const uint8_t* const* in, uint8_t* const* out, size_t i, __m128i shift)
