@@ -609,39 +609,49 @@ struct Steps<tag::Rgb101010ToMono16, W> {
 };
 
 #if defined(__AVX512VBMI__)
-// The fields as words by multishifts (Words101010 at no shift), one multiply-add each for blue with
-// green and for red. The luminance << (6 - a) is bits 14 - (6 - a) up of each sum: a multishift per
-// register of sums takes them into half of every 8-byte group, one permute puts the words in order,
-// one AND clears the bits below.
-constexpr GroupedOrder<uint16_t, 2, 2> kMono16Order = groupedOrder<uint16_t, 2, 2>();
+// The low word of every 32-bit lane of two registers, in order.
+struct LowWordsOfTwo {
+    alignas(64) uint16_t index[32];
+};
+constexpr LowWordsOfTwo lowWordsOfTwo()
+{
+    LowWordsOfTwo t{};
+    for (int j = 0; j < 32; ++j)
+        t.index[j] = uint16_t(2 * j);
+    return t;
+}
+constexpr LowWordsOfTwo kLowWordsOfTwo = lowWordsOfTwo();
 
+// Sixteen times the weighted sum from two multiply-adds: words of blue and red << 4 (one AND of the
+// pixel) with 16 x 1868 and 4899, green << 4 (a shift and an AND) with 9617. The luminance << (6 - a) is
+// then the sum >> (12 + a) with the bits below cleared: the low words of two registers of sums put in
+// order by one permute. No multishift: they share a unit with the multiply-adds.
 template <>
 struct Steps<tag::Rgb101010ToMono16, V512> {
-    static constexpr int64_t kAt = 0x362E160E362E160E; // bits 14, 22, 46, 54 twice
-    Words101010<V512> fields{6};
-    __m512i at, mask;
+    __m128i shift;
+    __m512i mask;
     explicit Steps(uint32_t a)
-        : at(_mm512_sub_epi8(_mm512_set1_epi64(kAt), _mm512_set1_epi8(char(6 - a)))),
-          mask(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
+        : shift(_mm_cvtsi32_si128(int(12 + a))), mask(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
     {
     }
     __m512i sum(const uint8_t* p) const
     {
-        __m512i blueGreen, red;
-        fields(V512::load(p), blueGreen, red);
-        return _mm512_add_epi32(_mm512_madd_epi16(blueGreen, V512::pair16(1868, 9617)),
-                                _mm512_madd_epi16(red, _mm512_set1_epi32(4899)));
+        const __m512i w = V512::load(p);
+        const __m512i blueRed = _mm512_and_si512(w, _mm512_set1_epi32(0x3FF003FF));
+        const __m512i green = _mm512_and_si512(_mm512_srli_epi32(w, 6), _mm512_set1_epi32(0x3FF0));
+        return _mm512_add_epi32(_mm512_madd_epi16(blueRed, V512::pair16(16 * 1868, 4899)),
+                                _mm512_madd_epi16(green, _mm512_set1_epi32(9617)));
     }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kMono16Order.index));
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kLowWordsOfTwo.index));
         for (size_t h = 0; h < 2; ++h) {
             const uint8_t* p = in[0] + 4 * i + 128 * h;
-            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xF0F0F0F0F0F0F0F0, at, sum(p + 64));
+            const __m512i first = _mm512_srl_epi32(sum(p), shift),
+                          second = _mm512_srl_epi32(sum(p + 64), shift);
             V512::store<Stream>(out[0] + 2 * i + 64 * h,
-                                _mm512_and_si512(_mm512_permutexvar_epi16(order, acc), mask));
+                                _mm512_and_si512(_mm512_permutex2var_epi16(first, order, second), mask));
         }
     }
 };
