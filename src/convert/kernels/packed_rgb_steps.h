@@ -658,34 +658,52 @@ struct Steps<tag::Rgb101010ToMono16, V512> {
 #endif
 
 #if defined(__AVX512VBMI__)
-// As the other widths up to the sums less 2^29 in the low half of every pixel; their bits 14 to 29 (the
-// luminance less 32768) taken by a multishift per register into word k of every 8-byte group, put in
-// order by one permute, bit 15 flipped once for four registers.
-constexpr GroupedOrder<uint16_t, 4, 1> kPixelWordOrder = groupedOrder<uint16_t, 4, 1>();
+// Four times the weighted sum less 2^31 from two multiply-adds of the same pixels: words blue, green
+// with 4 x 1868 and 2 x 9617, words red, green with 4 x 4899 and 2 x 9617 (each word less 32768 as for
+// the other widths), each pair gathered by one permute of two registers. The luminance less 32768 is
+// then the high word of every sum: one permute of two registers puts them in order.
+struct Rgb16161616Words {
+    alignas(64) uint16_t blueGreen[32], redGreen[32], high[32];
+};
+constexpr Rgb16161616Words rgb16161616Words()
+{
+    Rgb16161616Words t{};
+    for (int j = 0; j < 32; ++j) {
+        const int pixel = j / 2;
+        t.blueGreen[j] = uint16_t(4 * pixel + (j % 2 ? 1 : 0));
+        t.redGreen[j] = uint16_t(4 * pixel + (j % 2 ? 1 : 2));
+        t.high[j] = uint16_t(2 * j + 1);
+    }
+    return t;
+}
+constexpr Rgb16161616Words kRgb16161616Words = rgb16161616Words();
 
 template <>
 struct Steps<tag::Rgb16161616ToMono16, V512> {
     explicit Steps(uint32_t) {}
-    static __m512i sum(const uint8_t* p)
+    // Sixteen pixels from p.
+    static __m512i sum(const uint8_t* p, __m512i blueGreen, __m512i redGreen)
     {
-        const __m512i signedWords = _mm512_xor_si512(V512::load(p), V512::set16(int16_t(0x8000)));
-        const __m512i m = _mm512_madd_epi16(signedWords, V512::pair32(1868 | 9617 << 16, 4899));
-        return _mm512_add_epi32(m, _mm512_srli_epi64(m, 32));
+        const __m512i flip = V512::set16(int16_t(0x8000));
+        const __m512i first = _mm512_xor_si512(V512::load(p), flip),
+                      second = _mm512_xor_si512(V512::load(p + 64), flip);
+        return _mm512_add_epi32(_mm512_madd_epi16(_mm512_permutex2var_epi16(first, blueGreen, second),
+                                                  V512::pair16(4 * 1868, 2 * 9617)),
+                                _mm512_madd_epi16(_mm512_permutex2var_epi16(first, redGreen, second),
+                                                  V512::pair16(4 * 4899, 2 * 9617)));
     }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kPixelWordOrder.index));
-        const __m512i at = _mm512_set1_epi64(0x160E160E160E160E); // bits 14 and 22
+        const auto index = [](const uint16_t* t) { return V512::load(reinterpret_cast<const uint8_t*>(t)); };
+        const __m512i blueGreen = index(kRgb16161616Words.blueGreen),
+                      redGreen = index(kRgb16161616Words.redGreen), high = index(kRgb16161616Words.high);
         for (size_t h = 0; h < 2; ++h) {
             const uint8_t* p = in[0] + 8 * i + 256 * h;
-            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, sum(p + 64));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, sum(p + 128));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, sum(p + 192));
-            V512::store<Stream>(
-                out[0] + 2 * i + 64 * h,
-                _mm512_xor_si512(_mm512_permutexvar_epi16(order, acc), V512::set16(int16_t(0x8000))));
+            const __m512i words = _mm512_permutex2var_epi16(sum(p, blueGreen, redGreen), high,
+                                                            sum(p + 128, blueGreen, redGreen));
+            V512::store<Stream>(out[0] + 2 * i + 64 * h,
+                                _mm512_xor_si512(words, V512::set16(int16_t(0x8000))));
         }
     }
 };
