@@ -609,32 +609,34 @@ struct Steps<tag::Rgb101010ToMono16, W> {
 };
 
 #if defined(__AVX512VBMI__)
-// The low word of every 32-bit lane of two registers, in order.
-struct LowWordsOfTwo {
+// The high word of every 32-bit lane of two registers, in order.
+struct HighWordsOfTwo {
     alignas(64) uint16_t index[32];
 };
-constexpr LowWordsOfTwo lowWordsOfTwo()
+constexpr HighWordsOfTwo highWordsOfTwo()
 {
-    LowWordsOfTwo t{};
+    HighWordsOfTwo t{};
     for (int j = 0; j < 32; ++j)
-        t.index[j] = uint16_t(2 * j);
+        t.index[j] = uint16_t(2 * j + 1);
     return t;
 }
-constexpr LowWordsOfTwo kLowWordsOfTwo = lowWordsOfTwo();
+constexpr HighWordsOfTwo kHighWordsOfTwo = highWordsOfTwo();
 
 // Sixteen times the weighted sum from two multiply-adds: words of blue and red << 4 (one AND of the
-// pixel) with 16 x 1868 and 4899, green << 4 (a shift and an AND) with 9617. The luminance << (6 - a) is
-// then the sum >> (12 + a) with the bits below cleared: the low words of two registers of sums put in
-// order by one permute. No multishift: they share a unit with the multiply-adds.
+// pixel) with 16 x 1868 and 4899, green << 4 (a shift and an AND) with 9617. The sum's high word, the sum
+// >> 12 (at most 4095), is taken from two registers by one permute; the luminance << (6 - a) is it with
+// its low two bits cleared, moved by 4 - a bits: one word shift for 32 pixels.
 template <>
 struct Steps<tag::Rgb101010ToMono16, V512> {
     __m128i shift;
-    __m512i mask;
+    bool left;
+    __m512i fewer; // the bits kept of the high word moved right (a of 5 and 6)
     explicit Steps(uint32_t a)
-        : shift(_mm_cvtsi32_si128(int(12 + a))), mask(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
+        : shift(_mm_cvtsi32_si128(int(a <= 4 ? 4 - a : a - 4))), left(a <= 4),
+          fewer(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
     {
     }
-    __m512i sum(const uint8_t* p) const
+    static __m512i sum(const uint8_t* p)
     {
         const __m512i w = V512::load(p);
         const __m512i blueRed = _mm512_and_si512(w, _mm512_set1_epi32(0x3FF003FF));
@@ -645,13 +647,14 @@ struct Steps<tag::Rgb101010ToMono16, V512> {
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kLowWordsOfTwo.index));
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kHighWordsOfTwo.index));
         for (size_t h = 0; h < 2; ++h) {
             const uint8_t* p = in[0] + 4 * i + 128 * h;
-            const __m512i first = _mm512_srl_epi32(sum(p), shift),
-                          second = _mm512_srl_epi32(sum(p + 64), shift);
-            V512::store<Stream>(out[0] + 2 * i + 64 * h,
-                                _mm512_and_si512(_mm512_permutex2var_epi16(first, order, second), mask));
+            const __m512i high = _mm512_permutex2var_epi16(sum(p), order, sum(p + 64));
+            const __m512i luma =
+                left ? _mm512_sll_epi16(_mm512_and_si512(high, V512::set16(int16_t(0xFFFC))), shift)
+                     : _mm512_and_si512(_mm512_srl_epi16(high, shift), fewer);
+            V512::store<Stream>(out[0] + 2 * i + 64 * h, luma);
         }
     }
 };
