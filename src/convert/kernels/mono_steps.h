@@ -11,12 +11,12 @@ namespace {
 
 // Pixels as bytes B, G, R, G to 32-bit luminances (117 B + 601 G + 306 R) >> 10: one byte multiply-add
 // gives words 117 B + 7 G and 34 R + 66 G (at most 124 x 255, never saturated), one word multiply-add
-// adds the first to 9 times the second.
-template <class W>
+// adds the first to 9 times the second (all of it Scale times over).
+template <class W, int16_t Scale = 1>
 inline typename W::V lumaSumOfBgrg(typename W::V bgrg)
 {
     const typename W::V words = W::maddubs16(bgrg, W::set32(int32_t(117 | 7 << 8 | 34 << 16 | 66u << 24)));
-    return W::madd16(words, W::pair16(1, 9));
+    return W::madd16(words, W::pair16(Scale, 9 * Scale));
 }
 template <class W>
 inline typename W::V lumaOfBgrg(typename W::V bgrg)
@@ -337,19 +337,30 @@ struct Steps<tag::Rgb888ToMono8, W> {
 };
 
 #if defined(__AVX512VBMI__)
-// Bits 10 to 17 of every 32-bit lane of four registers (pixels 16k to 16k + 15 in register k) as one
-// register of bytes: a multishift per register puts its two pixels of every 8-byte group at bytes 2k
-// and 2k + 1 of the group, merged under a mask; one permute puts the pixels in order.
-constexpr GroupedOrder<uint8_t, 4, 2> kBytesAt10 = groupedOrder<uint8_t, 4, 2>();
+// Sums 64 times over put the luminance in byte 2 of every 32-bit lane (at most 64 x (31620 + 9 x 25500),
+// below 2^31).
+inline __m512i lumaSum64OfBgrg(__m512i bgrg) { return lumaSumOfBgrg<V512, 64>(bgrg); }
 
-inline __m512i bytesAt10(__m512i v0, __m512i v1, __m512i v2, __m512i v3)
+// Byte 2 of every 32-bit lane of two registers, in order, twice over.
+struct Byte2OfTwo {
+    alignas(64) uint8_t index[64];
+};
+constexpr Byte2OfTwo byte2OfTwo()
 {
-    const __m512i at = _mm512_set1_epi64(0x2A0A2A0A2A0A2A0A); // bits 10 and 42 of each 8-byte group
-    __m512i acc = _mm512_multishift_epi64_epi8(at, v0);
-    acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, v1);
-    acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, v2);
-    acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, v3);
-    return _mm512_permutexvar_epi8(V512::load(kBytesAt10.index), acc);
+    Byte2OfTwo t{};
+    for (int j = 0; j < 64; ++j)
+        t.index[j] = uint8_t(4 * (j % 32) + 2);
+    return t;
+}
+constexpr Byte2OfTwo kByte2OfTwo = byte2OfTwo();
+
+// Byte 2 of every 32-bit lane of four registers (pixels 16k to 16k + 15 in register k) as one register
+// of bytes: a permute per two registers, one blend of the halves.
+inline __m512i bytes2Of(__m512i v0, __m512i v1, __m512i v2, __m512i v3)
+{
+    const __m512i index = V512::load(kByte2OfTwo.index);
+    return _mm512_mask_mov_epi8(_mm512_permutex2var_epi8(v0, index, v1), 0xFFFFFFFF00000000,
+                                _mm512_permutex2var_epi8(v2, index, v3));
 }
 
 template <>
@@ -360,8 +371,8 @@ struct Steps<tag::Rgb888ToMono8, V512> {
     {
         __m512i q[4];
         routeToRegisters<Rgb888ToBgrg, V512>(in, i, q);
-        V512::store<Stream>(out[0] + i, bytesAt10(lumaSumOfBgrg<V512>(q[0]), lumaSumOfBgrg<V512>(q[1]),
-                                                  lumaSumOfBgrg<V512>(q[2]), lumaSumOfBgrg<V512>(q[3])));
+        V512::store<Stream>(out[0] + i, bytes2Of(lumaSum64OfBgrg(q[0]), lumaSum64OfBgrg(q[1]),
+                                                 lumaSum64OfBgrg(q[2]), lumaSum64OfBgrg(q[3])));
     }
 };
 
@@ -373,9 +384,9 @@ struct Steps<tag::Rgb8888ToMono8, V512> {
     {
         const __m512i bgrg = V512::load(kBgrgOfPixels.index);
         const auto sum = [&](size_t k) {
-            return lumaSumOfBgrg<V512>(V512::shuffle8(V512::load(in[0] + 4 * i + 64 * k), bgrg));
+            return lumaSum64OfBgrg(V512::shuffle8(V512::load(in[0] + 4 * i + 64 * k), bgrg));
         };
-        V512::store<Stream>(out[0] + i, bytesAt10(sum(0), sum(1), sum(2), sum(3)));
+        V512::store<Stream>(out[0] + i, bytes2Of(sum(0), sum(1), sum(2), sum(3)));
     }
 };
 #endif

@@ -378,6 +378,122 @@ struct Steps<tag::Rgb161616ToRgb101010, W> {
     }
 };
 
+#if defined(__AVX512VBMI__)
+// Pixels of 16-bit blue, green and red at bits 0, 16 and 32 of 8-byte groups to RGB101010, two groups
+// (one pixel each) to one group of two pixels. Every output byte holds at most two pieces of fields
+// (channel >> (6 - a), 10 bits): one multishift per piece and group register takes each piece's bits
+// into place, one bitwise select keeps each piece's bits. The second piece is zero in bytes 0 and 3, so
+// bits 30 and 31 stay 0.
+struct Pack101010 {
+    // Bit of the group where each output byte's lower piece starts (blue, blue, green, red), and its
+    // upper piece (green, red), at a = 0.
+    static constexpr int64_t kLower = 6 | 14 << 8 | 28 << 16 | int64_t(42) << 24;
+    static constexpr int64_t kUpper = 20 << 8 | 34 << 16;
+    static constexpr int64_t twice(int64_t half) { return half | half << 32; }
+    __m512i lower, upper, select;
+    explicit Pack101010(uint32_t a)
+        : lower(_mm512_sub_epi8(_mm512_set1_epi64(twice(kLower)), _mm512_set1_epi8(char(a)))),
+          upper(_mm512_sub_epi8(_mm512_set1_epi64(twice(kUpper)), _mm512_set1_epi8(char(a)))),
+          select(_mm512_set1_epi32(0x3F0F03FF))
+    {
+    }
+    // The pixels of `first` in the low halves of the groups, those of `second` in the high halves.
+    __m512i operator()(__m512i first, __m512i second) const
+    {
+        __m512i low = _mm512_maskz_multishift_epi64_epi8(0x0F0F0F0F0F0F0F0F, lower, first);
+        low = _mm512_mask_multishift_epi64_epi8(low, 0xF0F0F0F0F0F0F0F0, lower, second);
+        __m512i high = _mm512_maskz_multishift_epi64_epi8(0x0606060606060606, upper, first);
+        high = _mm512_mask_multishift_epi64_epi8(high, 0x6060606060606060, upper, second);
+        return _mm512_ternarylogic_epi64(select, low, high, 0xCA); // select ? low : high
+    }
+};
+
+// RGB161616 to RGB101010, two pixels per 8-byte group: a register of their blue words (words 0 and 2
+// of the group) and one of their green and red words (all four) hold every piece, so three multishifts
+// take what Pack101010 takes with four.
+struct Pairs161616 {
+    alignas(64) uint8_t blue[2][64], greenRed[2][64]; // [pixels from byte 0 or 32 of two registers]
+};
+constexpr Pairs161616 pairs161616()
+{
+    Pairs161616 t{};
+    for (int base = 0; base < 2; ++base) {
+        for (int j = 0; j < 64; ++j) {
+            const int group = j / 8, word = j % 8 / 2, byte = j % 2;
+            const int pixel = 2 * group + word / 2, at = 32 * base + 6 * pixel;
+            t.blue[base][j] = uint8_t(at + byte);
+            t.greenRed[base][j] = uint8_t(at + 2 + 2 * (word % 2) + byte);
+        }
+    }
+    return t;
+}
+constexpr Pairs161616 kPairs161616 = pairs161616();
+
+// Sixteen pixels a register: from registers (0, 1), (1, 2) at byte 32, (3, 4), (4, 5) at byte 32.
+template <>
+struct Steps<tag::Rgb161616ToRgb101010, V512> {
+    // Lower pieces: blue from bits 6 and 14 of its word, green from 12, red from 10; upper pieces:
+    // green from bit 4, red from bit 2 (at a = 0; each a bit lower per unused bit).
+    static constexpr int64_t kLower = 6 | 14 << 8 | 12 << 16 | int64_t(26) << 24 | int64_t(38) << 32 |
+                                      int64_t(46) << 40 | int64_t(44) << 48 | int64_t(58) << 56;
+    static constexpr int64_t kUpper = 4 << 8 | 18 << 16 | int64_t(36) << 40 | int64_t(50) << 48;
+    __m512i lower, upper, select;
+    explicit Steps(uint32_t a)
+        : lower(_mm512_sub_epi8(_mm512_set1_epi64(kLower), _mm512_set1_epi8(char(a)))),
+          upper(_mm512_sub_epi8(_mm512_set1_epi64(kUpper), _mm512_set1_epi8(char(a)))),
+          select(_mm512_set1_epi32(0x3F0F03FF))
+    {
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        __m512i v[6];
+        for (size_t k = 0; k < 6; ++k)
+            v[k] = V512::load(in[0] + 6 * i + 64 * k);
+        for (size_t r = 0; r < 4; ++r) {
+            const size_t from = r + r / 2, base = r % 2;
+            const __m512i blue =
+                _mm512_permutex2var_epi8(v[from], V512::load(kPairs161616.blue[base]), v[from + 1]);
+            const __m512i greenRed =
+                _mm512_permutex2var_epi8(v[from], V512::load(kPairs161616.greenRed[base]), v[from + 1]);
+            __m512i low = _mm512_maskz_multishift_epi64_epi8(0x3333333333333333, lower, blue);
+            low = _mm512_mask_multishift_epi64_epi8(low, 0xCCCCCCCCCCCCCCCC, lower, greenRed);
+            const __m512i high = _mm512_maskz_multishift_epi64_epi8(0x6666666666666666, upper, greenRed);
+            V512::store<Stream>(out[0] + 4 * i + 64 * r, _mm512_ternarylogic_epi64(select, low, high, 0xCA));
+        }
+    }
+};
+
+// The pixels of two registers come out as pixel k, pixel 8 + k in group k; one permute orders them.
+struct Interleaved32 {
+    alignas(64) uint32_t index[16];
+};
+constexpr Interleaved32 interleaved32()
+{
+    Interleaved32 t{};
+    for (int d = 0; d < 16; ++d)
+        t.index[d] = uint32_t(d < 8 ? 2 * d : 2 * (d - 8) + 1);
+    return t;
+}
+constexpr Interleaved32 kInterleaved32 = interleaved32();
+
+template <>
+struct Steps<tag::Rgb16161616ToRgb101010, V512> {
+    Pack101010 pack;
+    explicit Steps(uint32_t a) : pack(a) {}
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kInterleaved32.index));
+        for (size_t r = 0; r < 4; ++r) {
+            const uint8_t* p = in[0] + 8 * i + 128 * r;
+            V512::store<Stream>(out[0] + 4 * i + 64 * r,
+                                _mm512_permutexvar_epi32(order, pack(V512::load(p), V512::load(p + 64))));
+        }
+    }
+};
+#endif
+
 // Every word of the input >> (8 - a); Map takes the low bytes it needs.
 template <class K, class Map, class W, bool Stream>
 inline void lowBytesOfShifted(const uint8_t* const* in, uint8_t* const* out, size_t i, __m128i shift)
@@ -493,73 +609,104 @@ struct Steps<tag::Rgb101010ToMono16, W> {
 };
 
 #if defined(__AVX512VBMI__)
-// The fields as words by multishifts (Words101010 at no shift), one multiply-add each for blue with
-// green and for red. The luminance << (6 - a) is bits 14 - (6 - a) up of each sum: a multishift per
-// register of sums takes them into half of every 8-byte group, one permute puts the words in order,
-// one AND clears the bits below.
-constexpr GroupedOrder<uint16_t, 2, 2> kMono16Order = groupedOrder<uint16_t, 2, 2>();
+// The high word of every 32-bit lane of two registers, in order.
+struct HighWordsOfTwo {
+    alignas(64) uint16_t index[32];
+};
+constexpr HighWordsOfTwo highWordsOfTwo()
+{
+    HighWordsOfTwo t{};
+    for (int j = 0; j < 32; ++j)
+        t.index[j] = uint16_t(2 * j + 1);
+    return t;
+}
+constexpr HighWordsOfTwo kHighWordsOfTwo = highWordsOfTwo();
 
+// Sixteen times the weighted sum from two multiply-adds: words of blue and red << 4 (one AND of the
+// pixel) with 16 x 1868 and 4899, green << 4 (a shift and an AND) with 9617. The sum's high word, the sum
+// >> 12 (at most 4095), is taken from two registers by one permute; the luminance << (6 - a) is it with
+// its low two bits cleared, moved by 4 - a bits: one word shift for 32 pixels.
 template <>
 struct Steps<tag::Rgb101010ToMono16, V512> {
-    static constexpr int64_t kAt = 0x362E160E362E160E; // bits 14, 22, 46, 54 twice
-    Words101010<V512> fields{6};
-    __m512i at, mask;
+    __m128i shift;
+    bool left;
+    __m512i fewer; // the bits kept of the high word moved right (a of 5 and 6)
     explicit Steps(uint32_t a)
-        : at(_mm512_sub_epi8(_mm512_set1_epi64(kAt), _mm512_set1_epi8(char(6 - a)))),
-          mask(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
+        : shift(_mm_cvtsi32_si128(int(a <= 4 ? 4 - a : a - 4))), left(a <= 4),
+          fewer(_mm512_set1_epi16(int16_t(0x3FFu << ((6 - a) & 31))))
     {
     }
-    __m512i sum(const uint8_t* p) const
+    static __m512i sum(const uint8_t* p)
     {
-        __m512i blueGreen, red;
-        fields(V512::load(p), blueGreen, red);
-        return _mm512_add_epi32(_mm512_madd_epi16(blueGreen, V512::pair16(1868, 9617)),
-                                _mm512_madd_epi16(red, _mm512_set1_epi32(4899)));
+        const __m512i w = V512::load(p);
+        const __m512i blueRed = _mm512_and_si512(w, _mm512_set1_epi32(0x3FF003FF));
+        const __m512i green = _mm512_and_si512(_mm512_srli_epi32(w, 6), _mm512_set1_epi32(0x3FF0));
+        return _mm512_add_epi32(_mm512_madd_epi16(blueRed, V512::pair16(16 * 1868, 4899)),
+                                _mm512_madd_epi16(green, _mm512_set1_epi32(9617)));
     }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kMono16Order.index));
+        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kHighWordsOfTwo.index));
         for (size_t h = 0; h < 2; ++h) {
             const uint8_t* p = in[0] + 4 * i + 128 * h;
-            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xF0F0F0F0F0F0F0F0, at, sum(p + 64));
-            V512::store<Stream>(out[0] + 2 * i + 64 * h,
-                                _mm512_and_si512(_mm512_permutexvar_epi16(order, acc), mask));
+            const __m512i high = _mm512_permutex2var_epi16(sum(p), order, sum(p + 64));
+            const __m512i luma =
+                left ? _mm512_sll_epi16(_mm512_and_si512(high, V512::set16(int16_t(0xFFFC))), shift)
+                     : _mm512_and_si512(_mm512_srl_epi16(high, shift), fewer);
+            V512::store<Stream>(out[0] + 2 * i + 64 * h, luma);
         }
     }
 };
 #endif
 
 #if defined(__AVX512VBMI__)
-// As the other widths up to the sums less 2^29 in the low half of every pixel; their bits 14 to 29 (the
-// luminance less 32768) taken by a multishift per register into word k of every 8-byte group, put in
-// order by one permute, bit 15 flipped once for four registers.
-constexpr GroupedOrder<uint16_t, 4, 1> kPixelWordOrder = groupedOrder<uint16_t, 4, 1>();
+// Four times the weighted sum less 2^31 from two multiply-adds of the same pixels: words blue, green
+// with 4 x 1868 and 2 x 9617, words red, green with 4 x 4899 and 2 x 9617 (each word less 32768 as for
+// the other widths), each pair gathered by one permute of two registers. The luminance less 32768 is
+// then the high word of every sum: one permute of two registers puts them in order.
+struct Rgb16161616Words {
+    alignas(64) uint16_t blueGreen[32], redGreen[32], high[32];
+};
+constexpr Rgb16161616Words rgb16161616Words()
+{
+    Rgb16161616Words t{};
+    for (int j = 0; j < 32; ++j) {
+        const int pixel = j / 2;
+        t.blueGreen[j] = uint16_t(4 * pixel + (j % 2 ? 1 : 0));
+        t.redGreen[j] = uint16_t(4 * pixel + (j % 2 ? 1 : 2));
+        t.high[j] = uint16_t(2 * j + 1);
+    }
+    return t;
+}
+constexpr Rgb16161616Words kRgb16161616Words = rgb16161616Words();
 
 template <>
 struct Steps<tag::Rgb16161616ToMono16, V512> {
     explicit Steps(uint32_t) {}
-    static __m512i sum(const uint8_t* p)
+    // Sixteen pixels from p.
+    static __m512i sum(const uint8_t* p, __m512i blueGreen, __m512i redGreen)
     {
-        const __m512i signedWords = _mm512_xor_si512(V512::load(p), V512::set16(int16_t(0x8000)));
-        const __m512i m = _mm512_madd_epi16(signedWords, V512::pair32(1868 | 9617 << 16, 4899));
-        return _mm512_add_epi32(m, _mm512_srli_epi64(m, 32));
+        const __m512i flip = V512::set16(int16_t(0x8000));
+        const __m512i first = _mm512_xor_si512(V512::load(p), flip),
+                      second = _mm512_xor_si512(V512::load(p + 64), flip);
+        return _mm512_add_epi32(_mm512_madd_epi16(_mm512_permutex2var_epi16(first, blueGreen, second),
+                                                  V512::pair16(4 * 1868, 2 * 9617)),
+                                _mm512_madd_epi16(_mm512_permutex2var_epi16(first, redGreen, second),
+                                                  V512::pair16(4 * 4899, 2 * 9617)));
     }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        const __m512i order = V512::load(reinterpret_cast<const uint8_t*>(kPixelWordOrder.index));
-        const __m512i at = _mm512_set1_epi64(0x160E160E160E160E); // bits 14 and 22
+        const auto index = [](const uint16_t* t) { return V512::load(reinterpret_cast<const uint8_t*>(t)); };
+        const __m512i blueGreen = index(kRgb16161616Words.blueGreen),
+                      redGreen = index(kRgb16161616Words.redGreen), high = index(kRgb16161616Words.high);
         for (size_t h = 0; h < 2; ++h) {
             const uint8_t* p = in[0] + 8 * i + 256 * h;
-            __m512i acc = _mm512_multishift_epi64_epi8(at, sum(p));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x0C0C0C0C0C0C0C0C, at, sum(p + 64));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0x3030303030303030, at, sum(p + 128));
-            acc = _mm512_mask_multishift_epi64_epi8(acc, 0xC0C0C0C0C0C0C0C0, at, sum(p + 192));
-            V512::store<Stream>(
-                out[0] + 2 * i + 64 * h,
-                _mm512_xor_si512(_mm512_permutexvar_epi16(order, acc), V512::set16(int16_t(0x8000))));
+            const __m512i words = _mm512_permutex2var_epi16(sum(p, blueGreen, redGreen), high,
+                                                            sum(p + 128, blueGreen, redGreen));
+            V512::store<Stream>(out[0] + 2 * i + 64 * h,
+                                _mm512_xor_si512(words, V512::set16(int16_t(0x8000))));
         }
     }
 };

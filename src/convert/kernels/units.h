@@ -21,13 +21,60 @@
 namespace vyr::convert::kernels {
 namespace {
 
+// Whether a route over units of P bytes costs less from its input registers, each loaded once, than
+// from windows of memory, each loaded for itself (with VBMI, where a permute takes two windows: planes
+// gathered or spread load a window per plane and register otherwise).
+template <class Map, int P>
+constexpr bool routeFromRegisters()
+{
+    if (P != 64)
+        return false;
+    const RoutePlan<P>& memory = Planned<Map, P, false>::kPlan;
+    const RoutePlan<P>& registers = Planned<Map, P, true>::kPlan;
+    int memoryCost = 0, registerCost = 0;
+    for (int p = 0; p < memory.pieces; ++p)
+        memoryCost += memory.piece[p].windows + (memory.piece[p].windows + 1) / 2;
+    for (int p = 0; p < registers.pieces; ++p)
+        registerCost += (registers.piece[p].windows + 1) / 2;
+    for (int bytes : Map::kIn)
+        registerCost += bytes;
+    return registerCost < memoryCost;
+}
+
+// The route of a unit from its input registers, each loaded once (a null stream reads as zeros where
+// Nulls), to memory (a null stream is skipped where Nulls).
+template <class Map, class W, bool Stream, bool Nulls>
+inline void routeUnitFromRegisters(const uint8_t* const* in, uint8_t* const* out, size_t i)
+{
+    constexpr size_t streams = std::size(Map::kIn);
+    constexpr int most = *std::max_element(std::begin(Map::kIn), std::end(Map::kIn));
+    typename W::V reg[streams][most > 0 ? most : 1];
+    for (size_t s = 0; s < streams; ++s) {
+        for (int k = 0; k < Map::kIn[s]; ++k)
+            reg[s][k] = Nulls && !in[s] ? W::zero() : W::load(in[s] + i * Map::kIn[s] + k * W::kBytes);
+    }
+    using Plan = Planned<Map, int(W::kBytes), true>;
+    staticFor<Plan::kPlan.pieces>([&](auto p) {
+        constexpr const auto& pc = Plan::kPlan.piece[p];
+        if (Nulls && !out[pc.stream])
+            return;
+        const auto v = Permutes<int(W::kBytes)>::template piece<Plan, p>(
+            [&](int s, int offset) { return reg[s][offset / int(W::kBytes)]; });
+        Permutes<int(W::kBytes)>::template store<Plan, p, Stream>(
+            out[pc.stream] + i * Map::kOut[pc.stream] + pc.offset, v);
+    });
+}
+
 template <class K, class W>
 struct Steps {
     explicit Steps(uint32_t) {}
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
-        routeUnit<K, W, Stream, K::kNullStreams, K::kNullStreams>(in, out, i);
+        if constexpr (routeFromRegisters<K, int(W::kBytes)>())
+            routeUnitFromRegisters<K, W, Stream, K::kNullStreams>(in, out, i);
+        else
+            routeUnit<K, W, Stream, K::kNullStreams, K::kNullStreams>(in, out, i);
     }
 };
 
