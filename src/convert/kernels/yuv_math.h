@@ -209,12 +209,10 @@ struct BgrxBytes<V512> {
     }
 };
 
+// A masked store leaves the fourth bytes without reading them.
 template <>
 struct KeepFourth<V512> {
-    static void store(uint8_t* p, __m512i v)
-    {
-        V512::store<false>(p, _mm512_mask_blend_epi8(0x7777777777777777ull, V512::load(p), v));
-    }
+    static void store(uint8_t* p, __m512i v) { _mm512_mask_storeu_epi8(p, 0x7777777777777777ull, v); }
 };
 #endif
 
