@@ -79,14 +79,12 @@ struct Walk {
     }
 };
 
-// Streaming stores where the destination allows them, and never where a step reads it.
+// Streaming stores where the destination allows them; a step that keeps destination bytes
+// (KeepFourth) takes the choice as the destination's size and never streams.
 template <class Wide, class Step>
 inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step)
 {
-    if constexpr (KeepsBytes<Step>::value)
-        Walk<Wide, Step>::template run<false>(src, dst, steps, step);
-    else
-        withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
+    withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
 }
 
 // ---- YUV to RGB ------------------------------------------------------------------------------------
@@ -174,9 +172,11 @@ struct BgrxBytes {
     }
 };
 
-// A register stored over 4-byte pixels whose fourth byte stays as it was.
+// A register stored over 4-byte pixels whose fourth byte stays as it was; Large: a destination of the
+// size that streams (store.h), which is never streamed here since the fourth bytes are kept.
 template <class W>
 struct KeepFourth {
+    template <bool Large>
     static void store(uint8_t* p, typename W::V v)
     {
         W::template store<false>(p, W::select(W::set32(0x00FFFFFF), v, W::load(p)));
@@ -209,10 +209,19 @@ struct BgrxBytes<V512> {
     }
 };
 
-// A masked store leaves the fourth bytes without reading them.
+// In the cache a masked store leaves the fourth bytes without reading them; beyond it the masked
+// store is the slower of the two.
 template <>
 struct KeepFourth<V512> {
-    static void store(uint8_t* p, __m512i v) { _mm512_mask_storeu_epi8(p, 0x7777777777777777ull, v); }
+    template <bool Large>
+    static void store(uint8_t* p, __m512i v)
+    {
+        constexpr __mmask64 kBgr = 0x7777777777777777ull;
+        if constexpr (Large)
+            V512::store<false>(p, _mm512_mask_blend_epi8(kBgr, V512::load(p), v));
+        else
+            _mm512_mask_storeu_epi8(p, kBgr, v);
+    }
 };
 #endif
 
@@ -221,8 +230,8 @@ template <class W, bool Keep, bool Stream>
 inline void storeQuads(uint8_t* d, typename W::V lo, typename W::V hi)
 {
     if constexpr (Keep) {
-        KeepFourth<W>::store(d, lo);
-        KeepFourth<W>::store(d + W::kBytes, hi);
+        KeepFourth<W>::template store<Stream>(d, lo);
+        KeepFourth<W>::template store<Stream>(d + W::kBytes, hi);
     } else {
         W::template store<Stream>(d, lo);
         W::template store<Stream>(d + W::kBytes, hi);

@@ -142,7 +142,7 @@ struct Moves {
     static void move(const uint8_t* s, uint8_t* d, std::index_sequence<Regs...>)
     {
         if constexpr (Keep)
-            (KeepFourth<W>::store(d + Regs * W::kBytes, gather<Map, W, Regs>(s)), ...);
+            (KeepFourth<W>::template store<Stream>(d + Regs * W::kBytes, gather<Map, W, Regs>(s)), ...);
         else
             (W::template store<Stream>(d + Regs * W::kBytes, gather<Map, W, Regs>(s)), ...);
     }
