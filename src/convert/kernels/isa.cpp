@@ -29,9 +29,10 @@ Isa detect()
         __cpuid_count(7, 0, leaf7[0], leaf7[1], leaf7[2], leaf7[3]);
     }
     const bool avx2 = (leaf7[1] >> 5) & 1;
-    // The AVX-512 kernels take F, BW and VL, and the byte permutes of VBMI and VBMI2.
+    // The AVX-512 kernels take F, BW and VL, the byte permutes of VBMI and VBMI2, and the fused
+    // multiply-adds of VNNI (every processor with VBMI2 has it).
     const bool avx512 = (leaf7[1] >> 16 & 1) && (leaf7[1] >> 30 & 1) && (leaf7[1] >> 31 & 1) &&
-                        (leaf7[2] >> 1 & 1) && (leaf7[2] >> 6 & 1);
+                        (leaf7[2] >> 1 & 1) && (leaf7[2] >> 6 & 1) && (leaf7[2] >> 11 & 1);
     // The system must save the XMM and YMM state (XCR0 bits 1 and 2) for AVX2 code to run, and the
     // opmask and ZMM state (bits 5 to 7) for AVX-512 code.
     const uint64_t saved = avx && osxsave ? enabledRegisterState() : 0;

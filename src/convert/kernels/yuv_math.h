@@ -38,6 +38,20 @@ constexpr std::array<int8_t, 2 * N> join(const std::array<int8_t, N>& a, const s
     return out;
 }
 
+// acc + W::madd16(a, b) in 32-bit lanes: one instruction with AVX-512 VNNI.
+template <class W>
+inline typename W::V maddAdd16(typename W::V acc, typename W::V a, typename W::V b)
+{
+    return W::add32(acc, W::madd16(a, b));
+}
+#if defined(__AVX512VNNI__)
+template <>
+inline __m512i maddAdd16<V512>(__m512i acc, __m512i a, __m512i b)
+{
+    return _mm512_dpwssd_epi32(acc, a, b);
+}
+#endif
+
 // ---- Loops -------------------------------------------------------------------------------------------
 
 // A step that writes only some bytes of its destination (Step::kKeeps) reads it first.
@@ -65,14 +79,12 @@ struct Walk {
     }
 };
 
-// Streaming stores where the destination allows them, and never where a step reads it.
+// Streaming stores where the destination allows them; a step that keeps destination bytes
+// (KeepFourth) takes the choice as the destination's size and never streams.
 template <class Wide, class Step>
 inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step)
 {
-    if constexpr (KeepsBytes<Step>::value)
-        Walk<Wide, Step>::template run<false>(src, dst, steps, step);
-    else
-        withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
+    withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
 }
 
 // ---- YUV to RGB ------------------------------------------------------------------------------------
@@ -160,9 +172,11 @@ struct BgrxBytes {
     }
 };
 
-// A register stored over 4-byte pixels whose fourth byte stays as it was.
+// A register stored over 4-byte pixels whose fourth byte stays as it was; Large: a destination of the
+// size that streams (store.h), which is never streamed here since the fourth bytes are kept.
 template <class W>
 struct KeepFourth {
+    template <bool Large>
     static void store(uint8_t* p, typename W::V v)
     {
         W::template store<false>(p, W::select(W::set32(0x00FFFFFF), v, W::load(p)));
@@ -195,11 +209,18 @@ struct BgrxBytes<V512> {
     }
 };
 
+// In the cache a masked store leaves the fourth bytes without reading them; beyond it the masked
+// store is the slower of the two.
 template <>
 struct KeepFourth<V512> {
+    template <bool Large>
     static void store(uint8_t* p, __m512i v)
     {
-        V512::store<false>(p, _mm512_mask_blend_epi8(0x7777777777777777ull, V512::load(p), v));
+        constexpr __mmask64 kBgr = 0x7777777777777777ull;
+        if constexpr (Large)
+            V512::store<false>(p, _mm512_mask_blend_epi8(kBgr, V512::load(p), v));
+        else
+            _mm512_mask_storeu_epi8(p, kBgr, v);
     }
 };
 #endif
@@ -209,8 +230,8 @@ template <class W, bool Keep, bool Stream>
 inline void storeQuads(uint8_t* d, typename W::V lo, typename W::V hi)
 {
     if constexpr (Keep) {
-        KeepFourth<W>::store(d, lo);
-        KeepFourth<W>::store(d + W::kBytes, hi);
+        KeepFourth<W>::template store<Stream>(d, lo);
+        KeepFourth<W>::template store<Stream>(d + W::kBytes, hi);
     } else {
         W::template store<Stream>(d, lo);
         W::template store<Stream>(d + W::kBytes, hi);
@@ -333,27 +354,6 @@ struct BgrOut {
 
 // ---- RGB to YUV ------------------------------------------------------------------------------------
 
-// (b * B + g * G + r * R) >> 10 per pixel, from words B, R (br) and G, X (gx) of its 32-bit lane.
-template <class W>
-inline typename W::V weigh(typename W::V br, typename W::V gx, int16_t b, int16_t g, int16_t r)
-{
-    return W::template srai32<10>(W::add32(W::madd16(br, W::pair16(b, r)), W::madd16(gx, W::pair16(g, 0))));
-}
-
-// Luma and the two colour differences of 4-byte pixels B, G, R, X (any X) in 32-bit lanes.
-template <class W>
-struct Weighed {
-    typename W::V y, u, v;
-};
-template <class W>
-inline Weighed<W> weighPixels(typename W::V x)
-{
-    const typename W::V br = W::and_(x, W::set32(0x00FF00FF)); // words B, R
-    const typename W::V gx = W::template srli16<8>(x);         // words G, X
-    return {weigh<W>(br, gx, 117, 601, 306), weigh<W>(br, gx, 512, -339, -173),
-            weigh<W>(br, gx, -83, -429, 512)};
-}
-
 // The words of 4-byte pixels B, G, R, X (any X) the weighted sums take, in each pixel's 32-bit lane:
 // B and R, and G with G (or, without the byte shuffle, with X) beside it.
 template <class W>
@@ -370,6 +370,13 @@ inline PixelWords<W> pixelWords(typename W::V x)
 #endif
 }
 
+// cb * B + cg * G + cr * R in each pixel's 32-bit lane (a colour difference before its shift).
+template <class W>
+inline typename W::V differenceSum(const PixelWords<W>& p, int16_t cb, int16_t cg, int16_t cr)
+{
+    return maddAdd16<W>(W::madd16(p.br, W::pair16(cb, cr)), p.g, W::pair16(cg, 0));
+}
+
 // Luma of each pixel in byte 2 of its 32-bit lane, byte 3 being 0: the weights times 64, the green
 // one as two halves (601 * 64 does not fit a signed 16-bit lane).
 template <class W>
@@ -377,7 +384,7 @@ inline typename W::V lumaSums(const PixelWords<W>& p)
 {
     const typename W::V rb = W::madd16(p.br, W::pair16(117 * 64, 306 * 64));
 #if defined(__SSSE3__)
-    return W::add32(rb, W::madd16(p.g, W::set16(601 * 32)));
+    return maddAdd16<W>(rb, p.g, W::set16(601 * 32));
 #else
     const typename W::V g = W::madd16(p.g, W::pair16(601 * 32, 0));
     return W::add32(rb, W::add32(g, g));
@@ -431,6 +438,36 @@ struct ScalarChroma<V512> {
         const __m512i q = _mm512_mulhi_epu16(_mm512_abs_epi16(c), V512::set16(int16_t(58849 - 65536)));
         const __m512i half = V512::set16(128);
         return _mm512_mask_sub_epi16(V512::add16(half, q), _mm512_movepi16_mask(c), half, q);
+    }
+};
+#endif
+
+// 4-byte pixels V, U, Y, 0 from the chroma words V, U of each 32-bit lane and the luma in byte 2 of
+// lumaSums.
+template <class W>
+struct YuvQuads {
+    static typename W::V of(typename W::V vu, typename W::V sums)
+    {
+        const typename W::V v0u = W::and_(W::or_(vu, W::template srli32<8>(vu)), W::set32(0xFFFF));
+        return W::or_(v0u, W::and_(sums, W::set32(0xFF0000)));
+    }
+};
+
+#if defined(__AVX512VBMI__)
+constexpr std::array<int8_t, 64> yuvQuadIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 64; ++i)
+        m[i] = int8_t(i % 4 == 0 ? i : i % 4 == 1 ? i + 1 : i % 4 == 2 ? 64 + i : 0);
+    return m;
+}
+constexpr std::array<int8_t, 64> kYuvQuadIndex = yuvQuadIndex();
+
+template <>
+struct YuvQuads<V512> {
+    static __m512i of(__m512i vu, __m512i sums)
+    {
+        return _mm512_maskz_permutex2var_epi8(0x7777777777777777ull, vu, constant<V512>(kYuvQuadIndex), sums);
     }
 };
 #endif

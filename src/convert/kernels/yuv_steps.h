@@ -36,6 +36,12 @@ inline typename W::V cellLumas(typename W::V x)
 template <class W, class Cell>
 inline typename W::V cellChromas(typename W::V x)
 {
+#if defined(__SSSE3__)
+    // The low byte less 128 (a signed byte) times 4 by the byte multiply-add, which spares the
+    // shuffle unit two shifts.
+    if constexpr (kLumaHigh<Cell>)
+        return W::maddubs16(W::set16(4), W::xor_(x, W::set16(int16_t(0x8080))));
+#endif
     return kLumaHigh<Cell> ? lowByteTimes4<W>(x) : highByteTimes4<W>(x);
 }
 
@@ -136,7 +142,7 @@ struct Moves {
     static void move(const uint8_t* s, uint8_t* d, std::index_sequence<Regs...>)
     {
         if constexpr (Keep)
-            (KeepFourth<W>::store(d + Regs * W::kBytes, gather<Map, W, Regs>(s)), ...);
+            (KeepFourth<W>::template store<Stream>(d + Regs * W::kBytes, gather<Map, W, Regs>(s)), ...);
         else
             (W::template store<Stream>(d + Regs * W::kBytes, gather<Map, W, Regs>(s)), ...);
     }
@@ -321,10 +327,8 @@ inline typename W::V pairChromas(const PixelWords<W>& a, const PixelWords<W>& b)
 {
     using V = typename W::V;
     const V br = W::even32Ordered(a.br, b.br), g = W::even32Ordered(a.g, b.g); // first pixels
-    const auto sum = [&](int16_t cb, int16_t cg, int16_t cr) {
-        return W::add32(W::madd16(br, W::pair16(cb, cr)), W::madd16(g, W::pair16(cg, 0)));
-    };
-    const V u = sum(512, -339, -173), v = sum(-83, -429, 512);
+    const PixelWords<W> first{br, g};
+    const V u = differenceSum<W>(first, 512, -339, -173), v = differenceSum<W>(first, -83, -429, 512);
     const V lo = W::template srai32<10>(VFirst ? v : u), hi = W::template slli32<6>(VFirst ? u : v);
     return W::select(W::set32(0xFFFF), lo, hi);
 }
@@ -347,25 +351,26 @@ struct PixelsToCells {
     }
 };
 
-// Eight pixels a step to V, U, Y, 0 by either chroma rule.
+// Eight pixels a step to V, U, Y, 0 by either chroma rule: the luma and both colour differences of
+// each pixel in its own 32-bit lane, the differences then as its two 16-bit halves.
 template <bool Vector>
 struct Rgb8888ToYuv {
     static constexpr size_t kSrcStep = 32, kDstStep = 32;
 
     template <class W>
-    static typename W::V chroma(typename W::V c)
+    static typename W::V quads(typename W::V x)
     {
-        return Vector ? vectorChroma<W>(c) : scalarChroma<W>(c);
+        const PixelWords<W> p = pixelWords<W>(x);
+        const typename W::V u = differenceSum<W>(p, 512, -339, -173), v = differenceSum<W>(p, -83, -429, 512);
+        const typename W::V vu =
+            W::select(W::set32(0xFFFF), W::template srai32<10>(v), W::template slli32<6>(u));
+        return YuvQuads<W>::of(Vector ? vectorChroma<W>(vu) : scalarChroma<W>(vu), lumaSums<W>(p));
     }
     template <class W, bool Stream>
     void convert(const uint8_t* s, uint8_t* d) const
     {
-        const Weighed<W> a = weighPixels<W>(W::load(s)), b = weighPixels<W>(W::load(s + W::kBytes));
-        const typename W::V u = chroma<W>(W::packs32(a.u, b.u)), v = chroma<W>(W::packs32(a.v, b.v));
-        const typename W::V vu = W::or_(v, W::template slli16<8>(u)), y = W::packs32(a.y, b.y);
-        // Both packs keep each lane's pixels together: the first load's pixels end up in the low halves.
-        W::template store<Stream>(d, W::unpacklo16(vu, y));
-        W::template store<Stream>(d + W::kBytes, W::unpackhi16(vu, y));
+        W::template store<Stream>(d, quads<W>(W::load(s)));
+        W::template store<Stream>(d + W::kBytes, quads<W>(W::load(s + W::kBytes)));
     }
 };
 
