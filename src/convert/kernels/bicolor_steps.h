@@ -114,7 +114,15 @@ template <int Sample, int Out, int Samples, bool RedFirst, class W>
 struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     BicolorArg arg;
     __m128i meanShift;
-    explicit Steps(uint32_t a) : arg(a), meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)) {}
+    // A shift of 1 to 15 as the high half of a product (off the shuffle ports), 16 and more as a
+    // product by 0, none as no product.
+    bool scaled;
+    typename W::V scale;
+    explicit Steps(uint32_t a)
+        : arg(a), meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scaled((a & 31) != 0),
+          scale(W::set16(int16_t((a & 31) < 16 ? 0x10000 >> (a & 31) : 0)))
+    {
+    }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
@@ -127,7 +135,7 @@ struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
                 v[k] = n.here[k];
             } else {
                 m[k] = W::srl32(W::add32(n.before[k], n.after[k]), meanShift);
-                v[k] = W::srl16(n.here[k], arg.shift);
+                v[k] = scaled ? W::mulhiu16(n.here[k], scale) : n.here[k];
             }
         }
         const typename W::V* streams[2] = {v, m};
