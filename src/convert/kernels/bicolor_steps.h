@@ -148,6 +148,57 @@ struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     }
 };
 
+#if defined(__AVX512VBMI__)
+// Bicolor1616 to 3-byte RGB at AVX-512: an 8-bit output leaves the high byte of each pixel's own
+// (shifted) sample unused, so the mean goes there and every output register is one permute of two
+// registers. A rotation brings the bits of the neighbours' sum from the shift + 1 up to bits 8-15 (the
+// sum has 17 bits: for shifts of 16 and more the outputs are all 0).
+template <bool RedFirst, bool BlueFirst>
+struct MeanInOwnHighByte {
+    static constexpr int kIn[1] = {4}, kOut[1] = {3};
+    static constexpr From from(int, int byte, int)
+    {
+        const int p = byte / 3, k = byte % 3;
+        const int channel = RedFirst ? 2 - k : k; // 0 blue, 1 green, 2 red
+        if (channel == 1)
+            return {0, 4 * p + 2};
+        const bool carriesRed = (p % 2 == 0) != BlueFirst;
+        return {0, 4 * p + ((channel == 2) == carriesRed ? 0 : 1)};
+    }
+};
+
+template <bool RedFirst>
+struct Steps<tag::Interpolate<2, 1, 3, RedFirst>, V512> {
+    bool flag, scaled;
+    __m512i scale, rotation, meanByte;
+    explicit Steps(uint32_t a)
+    {
+        const uint32_t s = a & 31;
+        flag = (a >> 5) & 1;
+        scaled = s != 0;
+        scale = V512::set16(int16_t(s < 16 ? 0x10000 >> s : 0));
+        rotation = V512::set32(int32_t((s - 7) & 31));
+        meanByte = V512::set32(s < 16 ? 0xFF00 : 0);
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const Neighbours<2, V512> n(in[0] + i * 4);
+        __m512i v[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m512i own = scaled ? _mm512_mulhi_epu16(n.here[k], scale) : n.here[k];
+            const __m512i mean = _mm512_rorv_epi32(_mm512_add_epi32(n.before[k], n.after[k]), rotation);
+            v[k] = _mm512_ternarylogic_epi32(own, mean, meanByte, 0xD8); // meanByte ? mean : own
+        }
+        const __m512i* streams[1] = {v};
+        if (flag)
+            routeToMemory<MeanInOwnHighByte<RedFirst, true>, V512, Stream>(streams, out, i);
+        else
+            routeToMemory<MeanInOwnHighByte<RedFirst, false>, V512, Stream>(streams, out, i);
+    }
+};
+#endif
+
 // Both samples of a pixel exchanged: the bytes of every 16-bit word, or the words of every 32-bit one.
 template <class W>
 inline typename W::V exchangeBytes(typename W::V v)
