@@ -123,8 +123,26 @@ constexpr BicolorPaths pixelUnits()
     return {Rule, unitEntries<BicolorFn, PixelUnits<Rule, K>::template At, K>()};
 }
 
-// The kernels convert the pixels that have both neighbours, from pixel 1: whole units, then the last
-// unit before the last pixel once more (the same bytes again); the rule converts the two ends and
+// The first pixel from 1 to Unit whose destination starts a line of Unit bytes (a register of the
+// kernel's width), or Unit + 1 where none does: only the speed of the stores depends on it.
+template <uint32_t Unit, int Bytes>
+size_t alignedStart(const uint8_t* dst)
+{
+    constexpr uint32_t g = Bytes & -Bytes, period = Unit / g; // g: the largest power of 2 dividing Bytes
+    constexpr uint32_t odd = uint32_t(Bytes) / g;
+    uint32_t inverse = odd; // of odd modulo 2^32, by Newton's steps (each doubles the bits that hold)
+    for (int k = 0; k < 5; ++k)
+        inverse *= 2 - odd * inverse;
+    const uint32_t to = uint32_t(0u - reinterpret_cast<uintptr_t>(dst)) & (Unit - 1);
+    if (to % g)
+        return Unit + 1;
+    const uint32_t p = to / g * inverse & (period - 1);
+    return p ? p : period;
+}
+
+// The kernels convert the pixels that have both neighbours, from pixel 1: one unit there, whole units
+// from the first pixel after it whose destination starts a register's width (alignedStart), then the
+// last unit before the last pixel once more (the same bytes again); the rule converts the two ends and
 // runs too short for a unit.
 template <class Rule, class K>
 struct InterpolatingUnits {
@@ -141,12 +159,16 @@ struct InterpolatingUnits {
                 // A kernel's pattern starts at its first pixel: blue first where that pixel carries blue.
                 Kernel(s.in, s.out, n, kernels::bicolorArg(shift, (at % 2 == 0) == (blueFirst != 0)));
             };
-            const size_t inner = count - 2, whole = inner / Unit * Unit;
-            units(1, whole);
-            if (whole < inner)
-                units(count - 1 - Unit, Unit);
+            const size_t last = count - 1;
+            units(1, Unit);
+            const size_t at = alignedStart<Unit, K::kOut[0]>(dst);
+            const size_t whole = (last - at) / Unit * Unit;
+            if (whole)
+                units(at, whole);
+            if (at + whole < last)
+                units(last - Unit, Unit);
             Rule::pixels(src, dst, count, shift, blueFirst, 0, 1);
-            Rule::pixels(src, dst, count, shift, blueFirst, count - 1, count);
+            Rule::pixels(src, dst, count, shift, blueFirst, last, count);
         }
     };
 };

@@ -61,28 +61,81 @@ struct InterpolatedRoute {
     }
 };
 
-// The neighbours' colour samples are loaded one pixel either side; their sum fits the pixel's width.
+// Each register of the unit at pixel p, and the colour samples (zero-extended to the pixel) of the
+// pixels one before and one after in the same places: loaded there at widths of 16 bytes. AVX-512 loads
+// only the colour samples of the unit from the pixel before (masked loads) and aligns them (by 32-bit
+// elements) to the pixels after, saving the loads that cross cache lines and the masking.
+template <int Sample, class W>
+struct Neighbours {
+    static constexpr int kRegisters = 2 * Sample;
+    typename W::V before[kRegisters], here[kRegisters], after[kRegisters];
+    explicit Neighbours(const uint8_t* p)
+    {
+        constexpr int kPixel = 2 * Sample;
+        const typename W::V colour = Sample == 1 ? W::set16(0xFF) : W::set32(0xFFFF);
+        for (int k = 0; k < kRegisters; ++k) {
+            before[k] = W::and_(W::load(p + k * W::kBytes - kPixel), colour);
+            here[k] = W::load(p + k * W::kBytes);
+            after[k] = W::and_(W::load(p + k * W::kBytes + kPixel), colour);
+        }
+    }
+};
+#if defined(__AVX512F__)
+template <int Sample>
+struct Neighbours<Sample, V512> {
+    static constexpr int kRegisters = 2 * Sample;
+    __m512i before[kRegisters], here[kRegisters], after[kRegisters];
+    // The colour samples of the 64 bytes at p: the even samples.
+    static __m512i colours(const uint8_t* p, __mmask64 only = ~__mmask64(0))
+    {
+        if constexpr (Sample == 1)
+            return _mm512_maskz_loadu_epi8(0x5555555555555555 & only, p);
+        else
+            return _mm512_maskz_loadu_epi16(__mmask32(0x55555555 & only), p);
+    }
+    explicit Neighbours(const uint8_t* p)
+    {
+        const uint8_t* from = p - 2 * Sample;
+        for (int k = 0; k < kRegisters; ++k) {
+            before[k] = colours(from + k * 64);
+            here[k] = V512::load(p + k * 64);
+        }
+        // The two pixels after the last register, and nothing past them: the second may end the line.
+        const __m512i next = colours(from + kRegisters * 64, 0xF);
+        for (int k = 0; k < kRegisters; ++k)
+            after[k] = _mm512_alignr_epi32(k + 1 < kRegisters ? before[k + 1] : next, before[k], Sample);
+    }
+};
+#endif
+
+// The missing colour of each pixel the mean of its neighbours' samples; their sum fits the pixel's
+// width, and is shifted right by one and by the shift at once.
 template <int Sample, int Out, int Samples, bool RedFirst, class W>
 struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     BicolorArg arg;
-    explicit Steps(uint32_t a) : arg(a) {}
+    __m128i meanShift;
+    // A shift of 1 to 15 as the high half of a product (off the shuffle ports), 16 and more as a
+    // product by 0, none as no product.
+    bool scaled;
+    typename W::V scale;
+    explicit Steps(uint32_t a)
+        : arg(a), meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scaled((a & 31) != 0),
+          scale(W::set16(int16_t((a & 31) < 16 ? 0x10000 >> (a & 31) : 0)))
+    {
+    }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
         constexpr int kPixel = 2 * Sample;
+        const Neighbours<Sample, W> n(in[0] + i * kPixel);
         typename W::V v[kPixel], m[kPixel];
         for (int k = 0; k < kPixel; ++k) {
-            const uint8_t* p = in[0] + i * kPixel + k * W::kBytes;
-            const typename W::V here = W::load(p), before = W::load(p - kPixel), after = W::load(p + kPixel);
             if constexpr (Sample == 1) {
-                const typename W::V colour = W::set16(0xFF);
-                m[k] = W::template srli16<1>(W::add16(W::and_(before, colour), W::and_(after, colour)));
-                v[k] = here;
+                m[k] = W::template srli16<1>(W::add16(n.before[k], n.after[k]));
+                v[k] = n.here[k];
             } else {
-                const typename W::V colour = W::set32(0xFFFF);
-                const typename W::V sum = W::add32(W::and_(before, colour), W::and_(after, colour));
-                m[k] = W::srl32(W::template srli32<1>(sum), arg.shift);
-                v[k] = W::srl16(here, arg.shift);
+                m[k] = W::srl32(W::add32(n.before[k], n.after[k]), meanShift);
+                v[k] = scaled ? W::mulhiu16(n.here[k], scale) : n.here[k];
             }
         }
         const typename W::V* streams[2] = {v, m};
@@ -94,6 +147,57 @@ struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
                                                                                                i);
     }
 };
+
+#if defined(__AVX512VBMI__)
+// Bicolor1616 to 3-byte RGB at AVX-512: an 8-bit output leaves the high byte of each pixel's own
+// (shifted) sample unused, so the mean goes there and every output register is one permute of two
+// registers. A rotation brings the bits of the neighbours' sum from the shift + 1 up to bits 8-15 (the
+// sum has 17 bits: for shifts of 16 and more the outputs are all 0).
+template <bool RedFirst, bool BlueFirst>
+struct MeanInOwnHighByte {
+    static constexpr int kIn[1] = {4}, kOut[1] = {3};
+    static constexpr From from(int, int byte, int)
+    {
+        const int p = byte / 3, k = byte % 3;
+        const int channel = RedFirst ? 2 - k : k; // 0 blue, 1 green, 2 red
+        if (channel == 1)
+            return {0, 4 * p + 2};
+        const bool carriesRed = (p % 2 == 0) != BlueFirst;
+        return {0, 4 * p + ((channel == 2) == carriesRed ? 0 : 1)};
+    }
+};
+
+template <bool RedFirst>
+struct Steps<tag::Interpolate<2, 1, 3, RedFirst>, V512> {
+    bool flag, scaled;
+    __m512i scale, rotation, meanByte;
+    explicit Steps(uint32_t a)
+    {
+        const uint32_t s = a & 31;
+        flag = (a >> 5) & 1;
+        scaled = s != 0;
+        scale = V512::set16(int16_t(s < 16 ? 0x10000 >> s : 0));
+        rotation = V512::set32(int32_t((s - 7) & 31));
+        meanByte = V512::set32(s < 16 ? 0xFF00 : 0);
+    }
+    template <bool Stream>
+    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    {
+        const Neighbours<2, V512> n(in[0] + i * 4);
+        __m512i v[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m512i own = scaled ? _mm512_mulhi_epu16(n.here[k], scale) : n.here[k];
+            const __m512i mean = _mm512_rorv_epi32(_mm512_add_epi32(n.before[k], n.after[k]), rotation);
+            v[k] = _mm512_ternarylogic_epi32(own, mean, meanByte, 0xD8); // meanByte ? mean : own
+        }
+        const __m512i* streams[1] = {v};
+        if (flag)
+            routeToMemory<MeanInOwnHighByte<RedFirst, true>, V512, Stream>(streams, out, i);
+        else
+            routeToMemory<MeanInOwnHighByte<RedFirst, false>, V512, Stream>(streams, out, i);
+    }
+};
+#endif
 
 // Both samples of a pixel exchanged: the bytes of every 16-bit word, or the words of every 32-bit one.
 template <class W>
