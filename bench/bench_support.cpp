@@ -70,13 +70,43 @@ double secondsOf(const std::function<void()>& work)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// memcpy of (source + destination) / 2 bytes a line, moved the way a job moves its lines: line by
+// line over a frame of its own, or one line `calls` times. Each benchmark runs it between the timed
+// runs of its job, so job and reference alternate and share the machine's state of the moment: on a
+// shared machine the memory bandwidth drifts between benchmarks run minutes apart, and neither side
+// keeps its frame in the cache from one iteration to the next (an out-of-cache figure that is not).
+class CopyReference {
+public:
+    CopyReference(const Shape& shape, uint32_t width, uint32_t lines, int calls)
+        : bytes_(size_t((shape.srcBytes + shape.dstBytes) * width / 2 + 0.5)), lines_(lines), calls_(calls),
+          src_(pageAlignedBytes(bytes_ * lines)), dst_(pageAlignedBytes(bytes_ * lines))
+    {
+    }
+    void run()
+    {
+        seconds_ += secondsOf([&] {
+            for (int i = 0; i < calls_; ++i) {
+                for (uint32_t y = 0; y < lines_; ++y)
+                    std::memcpy(dst_.get() + bytes_ * y, src_.get() + bytes_ * y, bytes_);
+            }
+        });
+        ++runs_;
+    }
+    // Bytes per second, read and written.
+    double rate() const { return double(runs_) * 2.0 * double(bytes_) * lines_ * calls_ / seconds_; }
+
+private:
+    size_t bytes_;
+    uint32_t lines_;
+    int calls_;
+    Bytes src_, dst_;
+    double seconds_ = 0;
+    int64_t runs_ = 0;
+};
+
 // The frame: every line once; the line: line 2 of a five-line image (Bayer lines have neighbours),
-// kLineCalls times in cache. Each iteration also moves the same bytes with memcpy, the same way
-// ((source + destination) / 2 bytes a line, line by line over a frame of its own, or one line
-// kLineCalls times), so converter and reference alternate and share the machine's state of the
-// moment: on a shared machine the memory bandwidth drifts between benchmarks run minutes apart, and
-// a reference whose frame stays in the cache from one iteration to the next is no out-of-cache
-// reference. The converter's time is the benchmark's; memcpy's rate is the counter kMemcpyRate.
+// kLineCalls times in cache. The job's time is the benchmark's; memcpy's rate is the counter
+// kMemcpyRate.
 constexpr int kLineCalls = 64;
 
 std::string registerJob(const std::string& name, const Shape& shape, const LineJob& job, bool frame)
@@ -86,11 +116,7 @@ std::string registerJob(const std::string& name, const Shape& shape, const LineJ
         const uint32_t width = frame ? kFrameWidth : kLinePixels, height = frame ? kFrameHeight : 5;
         OwnedImage src(width, height, shape.srcBytes, shape.srcPlanes);
         OwnedImage dst(width, height, shape.dstBytes, shape.dstPlanes);
-        const uint32_t copyLines = frame ? height : 1;
-        const size_t copyBytes = size_t((shape.srcBytes + shape.dstBytes) * width / 2 + 0.5);
-        Bytes copySrc = pageAlignedBytes(copyBytes * copyLines),
-              copyDst = pageAlignedBytes(copyBytes * copyLines);
-        double copySeconds = 0;
+        CopyReference copy(shape, width, frame ? height : 1, frame ? 1 : kLineCalls);
         for (auto _ : state) {
             state.SetIterationTime(secondsOf([&] {
                 if (frame) {
@@ -101,17 +127,10 @@ std::string registerJob(const std::string& name, const Shape& shape, const LineJ
                         job(src.image, dst.image, 2);
                 }
             }));
-            copySeconds += secondsOf([&] {
-                for (int i = 0; i < (frame ? 1 : kLineCalls); ++i) {
-                    for (uint32_t y = 0; y < copyLines; ++y)
-                        std::memcpy(copyDst.get() + copyBytes * y, copySrc.get() + copyBytes * y, copyBytes);
-                }
-            });
+            copy.run();
         }
-        const uint32_t lines = frame ? height : kLineCalls;
-        setBytes(state, shape, width, lines);
-        state.counters[kMemcpyRate] =
-            double(state.iterations()) * 2.0 * double(copyBytes) * lines / copySeconds;
+        setBytes(state, shape, width, frame ? height : kLineCalls);
+        state.counters[kMemcpyRate] = copy.rate();
     })->UseManualTime();
     return full;
 }
@@ -129,23 +148,30 @@ void registerConverter(const Converter& c)
     }
 }
 
+// A peer converts its whole image in one call (in cache: kLineCalls times), alternating with memcpy as
+// our converters do.
 void registerPeer(const Peer& p)
 {
     const std::string name = p.name + " (" + p.ours + ")";
     for (bool frame : {true, false}) {
-        benchmark::RegisterBenchmark((name + (frame ? "/frame" : "/line")).c_str(),
-                                     [p, frame](benchmark::State& state) {
-                                         const uint32_t width = frame ? kFrameWidth : kLinePixels,
-                                                        height = frame ? kFrameHeight : p.lineHeight;
-                                         OwnedImage src(width, height, p.shape.srcBytes, p.shape.srcPlanes);
-                                         OwnedImage dst(width, height, p.shape.dstBytes, p.shape.dstPlanes);
-                                         for (auto _ : state) {
-                                             p.convert(src.image, dst.image);
-                                             benchmark::ClobberMemory();
-                                         }
-                                         setBytes(state, p.shape, width, height);
-                                     })
-            ->UseRealTime();
+        auto run = [p, frame](benchmark::State& state) {
+            const uint32_t width = frame ? kFrameWidth : kLinePixels,
+                           height = frame ? kFrameHeight : p.lineHeight;
+            const int calls = frame ? 1 : kLineCalls;
+            OwnedImage src(width, height, p.shape.srcBytes, p.shape.srcPlanes);
+            OwnedImage dst(width, height, p.shape.dstBytes, p.shape.dstPlanes);
+            CopyReference copy(p.shape, width, height, calls);
+            for (auto _ : state) {
+                state.SetIterationTime(secondsOf([&] {
+                    for (int i = 0; i < calls; ++i)
+                        p.convert(src.image, dst.image);
+                }));
+                copy.run();
+            }
+            setBytes(state, p.shape, width, height * calls);
+            state.counters[kMemcpyRate] = copy.rate();
+        };
+        benchmark::RegisterBenchmark((name + (frame ? "/frame" : "/line")).c_str(), run)->UseManualTime();
     }
     mutablePeerRows().push_back(
         {p.name, p.ours, name + "/frame", p.ours + "/frame", name + "/line", p.ours + "/line"});

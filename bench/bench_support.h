@@ -48,7 +48,8 @@ void registerConverter(const Converter& c);
 
 // A peer library doing the same job as one of ours, one thread, each call on a whole image (its
 // interface takes one, and it spares the peer our per-line calls): the frame, and in cache one line
-// (five for the Bayer jobs, which read neighbour lines). Compared by pixels per second.
+// (five for the Bayer jobs, which read neighbour lines). Compared by pixels per second; each run
+// alternates with memcpy as ours do, so that neither side's frame stays in the cache.
 struct Peer {
     std::string name; // "libyuv ARGBToRGB24"
     std::string ours; // the export it is compared with, as in Converter::name
