@@ -107,8 +107,8 @@ struct Pass {
         return d == at ? L::low(v) : L::high(v);
     }
 
-    // Sums for the pixels at offsets 2k + parity, each sample taken apart first: the sums of two bytes
-    // need the 16-bit lanes.
+    // Sums for the pixels at offsets 2k + parity, each sample taken apart first: sums of two bytes need
+    // the 16-bit lanes, of two words the 32-bit ones.
     static Sums sums(const MalvarLines& l, size_t x, int parity)
     {
         auto centre = [&](int d) { return sample(l.centre, x, d + parity); };
@@ -123,28 +123,12 @@ struct Pass {
                 L::add(next(-1), next(1))};
     }
 
-    // Sums for both parities. 15-bit samples add in their own 16-bit words first (a sum of two is at
-    // most 65534), in column order, and only the sums are taken apart into 32-bit lanes.
+    // Sums for both parities. 16-bit samples are taken apart before they add: the rule takes every
+    // word, and a sum of two may need 17 bits.
     static void sums(const MalvarLines& l, size_t x, Sums& even, Sums& odd)
     {
-        if constexpr (SampleBytes == 1) {
-            even = sums(l, x, 0);
-            odd = sums(l, x, 1);
-        } else {
-            auto at = [x](const uint8_t* line, int d) {
-                return _mm512_loadu_si512(line + (ptrdiff_t(x) + d) * ptrdiff_t(SampleBytes));
-            };
-            auto pair = [](__m512i a, __m512i b) { return _mm512_add_epi16(a, b); };
-            const __m512i c = at(l.centre, 0), h1 = pair(at(l.centre, -1), at(l.centre, 1)),
-                          h2 = pair(at(l.centre, -2), at(l.centre, 2)),
-                          v1 = pair(at(l.north, 0), at(l.south, 0)), v2 = pair(at(l.top, 0), at(l.bottom, 0)),
-                          dn = pair(at(l.north, -1), at(l.north, 1)),
-                          ds = pair(at(l.south, -1), at(l.south, 1));
-            even = {L::low(c),  L::low(h1), L::low(h2),
-                    L::low(v1), L::low(v2), L::add(L::low(dn), L::low(ds))};
-            odd = {L::high(c),  L::high(h1), L::high(h2),
-                   L::high(v1), L::high(v2), L::add(L::high(dn), L::high(ds))};
-        }
+        even = sums(l, x, 0);
+        odd = sums(l, x, 1);
     }
 
     struct Colours {
