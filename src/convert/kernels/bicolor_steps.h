@@ -108,6 +108,9 @@ struct Neighbours<Sample, V512> {
 };
 #endif
 
+// The 16-bit factor whose product's high half is a sample shifted right by 1 to 15 (0 from 16 on).
+inline int16_t sampleScale(uint32_t shift) { return int16_t(shift < 16 ? 0x10000 >> shift : 0); }
+
 // The missing colour of each pixel the mean of its neighbours' samples; their sum fits the pixel's
 // width, and is shifted right by one and by the shift at once.
 template <int Sample, int Out, int Samples, bool RedFirst, class W>
@@ -120,7 +123,7 @@ struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     typename W::V scale;
     explicit Steps(uint32_t a)
         : arg(a), meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scaled((a & 31) != 0),
-          scale(W::set16(int16_t((a & 31) < 16 ? 0x10000 >> (a & 31) : 0)))
+          scale(W::set16(sampleScale(a & 31)))
     {
     }
     template <bool Stream>
@@ -176,7 +179,7 @@ struct Steps<tag::Interpolate<2, 1, 3, RedFirst>, V512> {
         const uint32_t s = a & 31;
         flag = (a >> 5) & 1;
         scaled = s != 0;
-        scale = V512::set16(int16_t(s < 16 ? 0x10000 >> s : 0));
+        scale = V512::set16(sampleScale(s));
         rotation = V512::set32(int32_t((s - 7) & 31));
         meanByte = V512::set32(s < 16 ? 0xFF00 : 0);
     }

@@ -123,14 +123,6 @@ struct Pass {
                 L::add(next(-1), next(1))};
     }
 
-    // Sums for both parities. 16-bit samples are taken apart before they add: the rule takes every
-    // word, and a sum of two may need 17 bits.
-    static void sums(const MalvarLines& l, size_t x, Sums& even, Sums& odd)
-    {
-        even = sums(l, x, 0);
-        odd = sums(l, x, 1);
-    }
-
     struct Colours {
         __m512i red, green, blue;
     };
@@ -166,9 +158,7 @@ struct Pass {
     template <uint32_t Phase>
     static Colours packed(const MalvarLines& l, size_t x)
     {
-        Sums even, odd;
-        sums(l, x, even, odd);
-        const Colours e = colours<Phase>(even), o = colours<Phase ^ 1>(odd);
+        const Colours e = colours<Phase>(sums(l, x, 0)), o = colours<Phase ^ 1>(sums(l, x, 1));
         return {L::pack(e.red, o.red), L::pack(e.green, o.green), L::pack(e.blue, o.blue)};
     }
 
