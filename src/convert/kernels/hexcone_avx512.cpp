@@ -55,84 +55,189 @@ struct DoublePixels {
     }
 };
 
-// RGB8888 to HSV or HSI in 32-bit lanes, a pixel a lane, the sectors and ties in mask registers: the
-// vector rule, or (Rounded) the scalar rule with its ties. The quotients as in floorQuotient.
+// ---- RGB8888 to HSV and HSI in 16-bit lanes, 32 pixels a register ----------------------------------------
+//
+// Both rules divide only by channel values n = 1..255 (the largest channel or the difference d), with x
+// at most n: the quotients are x * 255 / n rounded or floored. A multiply-high by a 16-bit reciprocal
+// C = 65280 / n (rounded, or rounded up) gives mulhi(256 x, C) = floor(x C / 256) = floor(x * 255 / n + e)
+// with |e| <= x / 512 < 1/2 (rounded C), or 0 <= e < x / 256 < 1 (rounded-up C): one step off at most,
+// and the remainder, small enough for 16-bit lanes whatever the products wrap to, says which way.
+
+// 65280 / n as 16-bit words for n = 0..255, rounded to nearest or up; 0 for n = 0.
+struct Reciprocals16 {
+    alignas(64) uint16_t entry[256];
+};
+
+constexpr Reciprocals16 reciprocals16(bool up)
+{
+    Reciprocals16 table{};
+    for (uint32_t n = 1; n < 256; ++n)
+        table.entry[n] = uint16_t(up ? (65280 + n - 1) / n : (2 * 65280 + n) / (2 * n));
+    return table;
+}
+
+constexpr Reciprocals16 kNearestReciprocals = reciprocals16(false);
+constexpr Reciprocals16 kUpperReciprocals = reciprocals16(true);
+
+// Entry n of a 256-word table for 16-bit lanes n = 0..255: four two-register lookups of 64 words,
+// chosen by bits 6 and 7.
+inline __m512i lookup16(const Reciprocals16& table, __m512i n)
+{
+    auto part = [&](int k) {
+        return _mm512_permutex2var_epi16(_mm512_load_si512(table.entry + 64 * k), n,
+                                         _mm512_load_si512(table.entry + 64 * k + 32));
+    };
+    const __mmask32 bit6 = _mm512_test_epi16_mask(n, _mm512_set1_epi16(64));
+    const __mmask32 bit7 = _mm512_test_epi16_mask(n, _mm512_set1_epi16(128));
+    return _mm512_mask_blend_epi16(bit7, _mm512_mask_blend_epi16(bit6, part(0), part(1)),
+                                   _mm512_mask_blend_epi16(bit6, part(2), part(3)));
+}
+
+// x * 255 / n rounded half up (the vector rule's table) for 0 <= x <= n <= 255, lanes in `valid`; elsewhere
+// (n = 0) 1. With q0 = round - 1 or round: 510 x + n - 2 n q0 lies in 0..4n - 1, at least 2n where q0 is
+// one short; in 16 bits as 510 x - n (2 q0 + 1), -2n..2n - 1.
+inline __m512i nearestQuotient(__m512i x, __m512i n, __mmask32 valid)
+{
+    const __m512i one = _mm512_set1_epi16(1);
+    const __m512i q0 = _mm512_mulhi_epu16(_mm512_slli_epi16(x, 8), lookup16(kNearestReciprocals, n));
+    const __m512i z =
+        _mm512_sub_epi16(_mm512_mullo_epi16(x, _mm512_set1_epi16(510)),
+                         _mm512_mullo_epi16(n, _mm512_add_epi16(_mm512_add_epi16(q0, q0), one)));
+    return _mm512_mask_add_epi16(q0, _mm512_mask_cmpge_epi16_mask(valid, z, _mm512_setzero_si512()), q0, one);
+}
+
+// x * 255 / n for signed 16-bit lanes -n <= x <= n <= 255: q, within one step of it, and the remainder
+// 255 x - n q, between -n and n exclusive; floor(x * 255 / n) is q less one where the remainder is negative,
+// and the quotient is whole where it is 0. For n = 0, q = 0 and the remainder is 0.
+struct UpperQuotient {
+    __m512i q, remainder;
+    UpperQuotient(__m512i x, __m512i n, __mmask32 negative)
+    {
+        const __m512i q0 =
+            _mm512_mulhi_epu16(_mm512_slli_epi16(_mm512_abs_epi16(x), 8), lookup16(kUpperReciprocals, n));
+        q = _mm512_mask_sub_epi16(q0, negative, _mm512_setzero_si512(), q0);
+        remainder = _mm512_sub_epi16(_mm512_mullo_epi16(x, _mm512_set1_epi16(255)), _mm512_mullo_epi16(n, q));
+    }
+};
+
+// Byte indices of two registers of 32 pixels: a channel to 16-bit lanes, and 16-bit lanes back to pixels.
+struct PixelBytes {
+    alignas(64) uint8_t channel[3][64];
+    alignas(64) uint8_t pixels[2][64];
+};
+
+constexpr PixelBytes pixelBytes()
+{
+    PixelBytes t{};
+    for (int i = 0; i < 32; ++i)
+        for (int c = 0; c < 3; ++c)
+            t.channel[c][2 * i] = uint8_t(4 * i + c);
+    for (int i = 0; i < 32; ++i) {
+        uint8_t* pixel = &t.pixels[i / 16][4 * (i % 16)];
+        pixel[0] = uint8_t(2 * i);
+        pixel[1] = uint8_t(2 * i + 1);
+        pixel[2] = uint8_t(64 + 2 * i);
+    }
+    return t;
+}
+
+constexpr PixelBytes kPixelBytes = pixelBytes();
+
+// RGB8888 to HSV or HSI, the vector rule or (Rounded) the scalar rule with its ties.
 template <bool Intensity, bool Rounded>
 struct FromRgb512 {
-    static constexpr size_t kPixels = 32; // two registers a pass
+    static constexpr size_t kPixels = 32;
 
-    static __m512 ps(__m512i v) { return _mm512_cvtepi32_ps(v); }
-    static __m512 atLeastOne(__m512 v) { return _mm512_max_ps(v, _mm512_set1_ps(1.0f)); }
-    static __mmask16 whole(__m512 q)
+    // Byte c of each pixel of two registers as 16-bit lanes, in order.
+    static __m512i channel(__m512i first, __m512i second, int c)
     {
-        return _mm512_cmp_ps_mask(q, _mm512_roundscale_ps(q, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC),
-                                  _CMP_EQ_OQ);
+        return _mm512_maskz_permutex2var_epi8(0x5555555555555555ull, first,
+                                              _mm512_load_si512(kPixelBytes.channel[c]), second);
     }
 
-    // The pixels (V or I, S, H, 0) of one register, and their ties.
-    static __m512i pixels(__m512i p, __mmask16& ties)
+    // Pixels 16 * half .. 16 * half + 15 from the low two bytes of the lanes of `low` and the low byte of
+    // those of `third`; byte 3 zero.
+    static __m512i pixels(__m512i low, __m512i third, int half)
     {
-        const __m512i byte = _mm512_set1_epi32(0xFF);
-        const __m512i b = _mm512_and_si512(p, byte);
-        const __m512i g = _mm512_and_si512(_mm512_srli_epi32(p, 8), byte);
-        const __m512i r = _mm512_and_si512(_mm512_srli_epi32(p, 16), byte);
-        const __m512i max = _mm512_max_epi32(_mm512_max_epi32(r, g), b);
-        const __m512i d = _mm512_sub_epi32(max, _mm512_min_epi32(_mm512_min_epi32(r, g), b));
-        // The sector by the first channel equal to the largest, in the order R, G, B, and its numerator.
-        const __mmask16 rIsMax = _mm512_cmpeq_epi32_mask(r, max), gIsMax = _mm512_cmpeq_epi32_mask(g, max);
-        __m512i n = _mm512_sub_epi32(r, g);
-        n = _mm512_mask_sub_epi32(n, gIsMax, b, r);
-        n = _mm512_mask_sub_epi32(n, rIsMax, g, b);
-        const __mmask16 negative = _mm512_cmplt_epi32_mask(n, _mm512_setzero_si512());
-        const __m512 dF = ps(d), maxF = ps(max);
-
-        const __m512 sq = _mm512_div_ps(_mm512_fmadd_ps(dF, _mm512_set1_ps(510.0f), maxF),
-                                        atLeastOne(_mm512_add_ps(maxF, maxF)));
-        const __m512i s = _mm512_cvttps_epi32(sq);
-        __m512i h, level = max;
-        if constexpr (Rounded) {
-            // floor((510 n + d (6 + 510 k)) / (12 d)), a turn up below 0 in the red sector, at most 255
-            __m512 offset = _mm512_set1_ps(6.0f + 2040.0f);
-            offset = _mm512_mask_mov_ps(offset, gIsMax, _mm512_set1_ps(6.0f + 1020.0f));
-            offset = _mm512_mask_mov_ps(offset, rIsMax, _mm512_set1_ps(6.0f));
-            offset = _mm512_mask_mov_ps(offset, rIsMax & negative, _mm512_set1_ps(6.0f + 3060.0f));
-            const __m512 hq =
-                _mm512_div_ps(_mm512_fmadd_ps(ps(n), _mm512_set1_ps(510.0f), _mm512_mul_ps(dF, offset)),
-                              atLeastOne(_mm512_mul_ps(dF, _mm512_set1_ps(12.0f))));
-            h = _mm512_min_epi32(_mm512_cvttps_epi32(hq), byte);
-            ties = _mm512_test_epi32_mask(d, d) & (whole(sq) | whole(hq));
-            if (Intensity) { // floor((2 (R + G + B) + 3) / 6)
-                const __m512i sum = _mm512_add_epi32(_mm512_add_epi32(b, g), r);
-                level = _mm512_mulhi_epu16(_mm512_add_epi32(_mm512_add_epi32(sum, sum), _mm512_set1_epi32(3)),
-                                           _mm512_set1_epi32(10923));
-            }
-        } else {
-            const __m512i q = _mm512_cvttps_epi32(
-                _mm512_div_ps(_mm512_fmadd_ps(ps(_mm512_abs_epi32(n)), _mm512_set1_ps(510.0f), dF),
-                              atLeastOne(_mm512_add_ps(dF, dF))));
-            __m512i offset = _mm512_set1_epi32(1020);
-            offset = _mm512_mask_mov_epi32(offset, gIsMax, _mm512_set1_epi32(510));
-            offset = _mm512_mask_mov_epi32(offset, rIsMax, _mm512_set1_epi32(1530));
-            const __m512i x =
-                _mm512_add_epi32(_mm512_mask_sub_epi32(q, negative, _mm512_setzero_si512(), q), offset);
-            // (x * 21846) >> 16 in the low 16 bits of each lane, whose high 16 bits hold 0
-            const __m512i third = _mm512_mulhi_epi16(x, _mm512_set1_epi32(21846));
-            h = _mm512_and_si512(_mm512_srli_epi32(_mm512_add_epi32(third, _mm512_set1_epi32(1)), 1), byte);
-            if (Intensity)
-                level =
-                    _mm512_mulhi_epi16(_mm512_add_epi32(_mm512_add_epi32(b, g), r), _mm512_set1_epi32(21846));
-        }
-        return _mm512_ternarylogic_epi32(level, _mm512_slli_epi32(s, 8), _mm512_slli_epi32(h, 16), 0xFE);
+        return _mm512_maskz_permutex2var_epi8(0x7777777777777777ull, low,
+                                              _mm512_load_si512(kPixelBytes.pixels[half]), third);
     }
 
-    // Two registers of pixels; returns the ties, one bit a pixel.
+    // A streaming store takes the whole register where the destination allows (a frame's lines usually do).
+    template <bool Stream>
+    static void store(uint8_t* dst, __m512i v)
+    {
+        if (Stream && (reinterpret_cast<uintptr_t>(dst) & 63) == 0)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(dst), v);
+        else
+            V512::store<Stream>(dst, v);
+    }
+
+    // 32 pixels; returns the ties, one bit a pixel (none for the vector rule).
     template <bool Stream>
     static uint64_t convert(const uint8_t* src, uint8_t* dst)
     {
-        __mmask16 first = 0, second = 0;
-        V512::store<Stream>(dst, pixels(V512::load(src), first));
-        V512::store<Stream>(dst + 64, pixels(V512::load(src + 64), second));
-        return first | uint64_t(second) << 16;
+        const __m512i first = V512::load(src), second = V512::load(src + 64);
+        const __m512i b = channel(first, second, 0), g = channel(first, second, 1),
+                      r = channel(first, second, 2);
+        const __m512i max = _mm512_max_epu16(_mm512_max_epu16(r, g), b);
+        const __m512i d = _mm512_sub_epi16(max, _mm512_min_epu16(_mm512_min_epu16(r, g), b));
+        // The sector by the first channel equal to the largest, in the order R, G, B, and its numerator.
+        const __mmask32 rIsMax = _mm512_cmpeq_epi16_mask(r, max), gIsMax = _mm512_cmpeq_epi16_mask(g, max);
+        __m512i n = _mm512_sub_epi16(r, g);
+        n = _mm512_mask_sub_epi16(n, gIsMax, b, r);
+        n = _mm512_mask_sub_epi16(n, rIsMax, g, b);
+        const __mmask32 negative = _mm512_movepi16_mask(n);
+        const __mmask32 lit = _mm512_test_epi16_mask(max, max);
+        const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(b, g), r);
+        __m512i s, h, level = max;
+        uint64_t ties = 0;
+        if constexpr (Rounded) {
+            // S = floor(y + 1/2) for y = 255 d / max = q + remainder / max: one more where 2 remainder >=
+            // max, one less where 2 remainder < -max; a tie where 2 remainder is -max or max.
+            const UpperQuotient sq(d, max, 0);
+            const __m512i twice = _mm512_add_epi16(sq.remainder, sq.remainder);
+            const __m512i minusMax = _mm512_sub_epi16(_mm512_setzero_si512(), max);
+            s = _mm512_mask_add_epi16(sq.q, _mm512_mask_cmpge_epi16_mask(lit, twice, max), sq.q,
+                                      _mm512_set1_epi16(1));
+            s = _mm512_mask_sub_epi16(s, _mm512_cmplt_epi16_mask(twice, minusMax), s, _mm512_set1_epi16(1));
+            const __mmask32 sTies = _mm512_mask_cmpeq_epi16_mask(lit, twice, max) |
+                                    _mm512_mask_cmpeq_epi16_mask(lit, twice, minusMax);
+            // H = floor(X / 6) for X = floor(255 n / d) + 3 + 255 k, k = 0 (red, n >= 0), 6 (red, n < 0),
+            // 2 (green) or 4 (blue): at most 1532. A tie where 255 n / d is whole and 6 divides X.
+            const UpperQuotient hq(n, d, negative);
+            __m512i offset = _mm512_set1_epi16(3 + 1020);
+            offset = _mm512_mask_mov_epi16(offset, gIsMax, _mm512_set1_epi16(3 + 510));
+            offset = _mm512_mask_mov_epi16(offset, rIsMax, _mm512_set1_epi16(3));
+            offset = _mm512_mask_mov_epi16(offset, rIsMax & negative, _mm512_set1_epi16(3 + 1530));
+            const __m512i x =
+                _mm512_add_epi16(_mm512_add_epi16(hq.q, _mm512_srai_epi16(hq.remainder, 15)), offset);
+            h = _mm512_mulhi_epu16(x, _mm512_set1_epi16(10923));
+            const __mmask32 hTies =
+                _mm512_mask_cmpeq_epi16_mask(_mm512_testn_epi16_mask(hq.remainder, hq.remainder),
+                                             _mm512_mullo_epi16(h, _mm512_set1_epi16(6)), x);
+            ties = sTies | hTies;
+            if (Intensity) // floor((2 (R + G + B) + 3) / 6)
+                level = _mm512_mulhi_epu16(_mm512_add_epi16(_mm512_add_epi16(sum, sum), _mm512_set1_epi16(3)),
+                                           _mm512_set1_epi16(10923));
+        } else {
+            // Grey (d = 0) gives Q = 1 rather than 0: the same hue, x = 1530 or 1531 giving 255 either way.
+            s = nearestQuotient(d, max, lit);
+            const __m512i q0 = nearestQuotient(_mm512_abs_epi16(n), d, ~__mmask32(0));
+            const __m512i q = _mm512_mask_sub_epi16(q0, negative, _mm512_setzero_si512(), q0);
+            __m512i offset = _mm512_set1_epi16(1020);
+            offset = _mm512_mask_mov_epi16(offset, gIsMax, _mm512_set1_epi16(510));
+            offset = _mm512_mask_mov_epi16(offset, rIsMax, _mm512_set1_epi16(1530));
+            const __m512i third = _mm512_mulhi_epi16(_mm512_add_epi16(q, offset), _mm512_set1_epi16(21846));
+            h = _mm512_srli_epi16(_mm512_add_epi16(third, _mm512_set1_epi16(1)),
+                                  1); // modulo 256: the low byte
+            if (Intensity)
+                level = _mm512_mulhi_epi16(sum, _mm512_set1_epi16(21846));
+        }
+        const __m512i low = _mm512_or_si512(level, _mm512_slli_epi16(s, 8));
+        store<Stream>(dst, pixels(low, h, 0));
+        store<Stream>(dst + 64, pixels(low, h, 1));
+        return ties;
     }
 };
 
