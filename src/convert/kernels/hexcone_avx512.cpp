@@ -5,8 +5,10 @@
 namespace vyr::convert::kernels {
 namespace {
 
-// The scalar rule of RGB8888 to HSV or HSI (hexcone.h) for eight pixels at once: every step in double
-// precision as the rule takes it, so the same doubles and the same bytes.
+// The scalar rule of RGB8888 to HSV or HSI (hexcone.h) for eight pixels at once: S and H with every step in
+// double precision as the rule takes it, so the same doubles and the same bytes. Of the three quotients
+// rc, gc and bc only the two the pixel's sector adds are formed, and 0 + bc is bc. The first byte never
+// meets a tie: V is the largest channel and I = floor((2 (R + G + B) + 3) / 6).
 template <bool Intensity>
 struct DoublePixels {
     // x * 255 + 0.5, limited to 0..255, truncated.
@@ -17,41 +19,55 @@ struct DoublePixels {
             _mm512_max_pd(_mm512_min_pd(v, _mm512_set1_pd(255.0)), _mm512_setzero_pd()));
     }
 
-    static void pixels(const uint8_t* const* src, uint8_t* const* dst, unsigned n)
+    static __m256i pixels(__m256i p)
     {
-        alignas(32) uint32_t in[8] = {}, out[8];
-        for (unsigned i = 0; i < n; ++i)
-            __builtin_memcpy(&in[i], src[i], 4);
-        const __m256i p = _mm256_load_si256(reinterpret_cast<const __m256i*>(in));
-        auto unit = [p](int shift) {
-            const __m256i byte = _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(0xFF));
-            return _mm512_div_pd(_mm512_cvtepi32_pd(byte), _mm512_set1_pd(255.0));
+        auto byte = [p](int shift) {
+            return _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(0xFF));
         };
-        const __m512d b = unit(0), g = unit(8), r = unit(16);
+        const __m256i bi = byte(0), gi = byte(8), ri = byte(16);
+        auto unit = [](__m256i v) { return _mm512_div_pd(_mm512_cvtepi32_pd(v), _mm512_set1_pd(255.0)); };
+        const __m512d b = unit(bi), g = unit(gi), r = unit(ri);
         const __m512d max = _mm512_max_pd(_mm512_max_pd(r, g), b);
         const __m512d min = _mm512_min_pd(_mm512_min_pd(r, g), b);
         const __m512d d = _mm512_sub_pd(max, min);
         const __m512d s =
             _mm512_maskz_div_pd(_mm512_cmp_pd_mask(max, _mm512_setzero_pd(), _CMP_GT_OQ), d, max);
-        const __m512d rc = _mm512_div_pd(_mm512_sub_pd(max, r), d);
-        const __m512d gc = _mm512_div_pd(_mm512_sub_pd(max, g), d);
-        const __m512d bc = _mm512_div_pd(_mm512_sub_pd(max, b), d);
-        const __m512d byRed = _mm512_sub_pd(bc, gc);
-        const __m512d byGreen = _mm512_sub_pd(_mm512_add_pd(_mm512_set1_pd(2.0), rc), bc);
-        const __m512d byBlue = _mm512_sub_pd(_mm512_add_pd(_mm512_set1_pd(4.0), gc), rc);
-        __m512d h = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(g, max, _CMP_EQ_OQ), byBlue, byGreen);
-        h = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(r, max, _CMP_EQ_OQ), h, byRed);
+        // Red: bc - gc, green: (2 + rc) - bc, blue: (4 + gc) - rc.
+        const __mmask8 rIsMax = _mm512_cmp_pd_mask(r, max, _CMP_EQ_OQ);
+        const __mmask8 gIsMax = _mm512_kandn(rIsMax, _mm512_cmp_pd_mask(g, max, _CMP_EQ_OQ));
+        __m512d first = _mm512_mask_blend_pd(gIsMax, g, r), second = _mm512_mask_blend_pd(gIsMax, r, b);
+        first = _mm512_mask_blend_pd(rIsMax, first, b);
+        second = _mm512_mask_blend_pd(rIsMax, second, g);
+        __m512d offset = _mm512_mask_blend_pd(gIsMax, _mm512_set1_pd(4.0), _mm512_set1_pd(2.0));
+        offset = _mm512_mask_blend_pd(rIsMax, offset, _mm512_setzero_pd());
+        const __m512d added = _mm512_add_pd(offset, _mm512_div_pd(_mm512_sub_pd(max, first), d));
+        __m512d h = _mm512_sub_pd(added, _mm512_div_pd(_mm512_sub_pd(max, second), d));
         h = _mm512_div_pd(h, _mm512_set1_pd(6.0));
         h = _mm512_mask_add_pd(h, _mm512_cmp_pd_mask(h, _mm512_setzero_pd(), _CMP_LT_OQ), h,
                                _mm512_set1_pd(1.0));
         h = _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(s, _mm512_setzero_pd(), _CMP_GT_OQ), h); // grey: hue 0
-        const __m512d level =
-            Intensity ? _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(b, r), g), _mm512_set1_pd(3.0)) : max;
-        const __m256i pixel = _mm256_or_si256(_mm256_or_si256(byteOf(level), _mm256_slli_epi32(byteOf(s), 8)),
-                                              _mm256_slli_epi32(byteOf(h), 16));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(out), pixel);
-        for (unsigned i = 0; i < n; ++i)
-            __builtin_memcpy(dst[i], &out[i], 4);
+        __m256i level = _mm256_max_epi32(_mm256_max_epi32(ri, gi), bi);
+        if (Intensity) {
+            const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(bi, gi), ri);
+            level = _mm256_srli_epi32(
+                _mm256_mullo_epi32(_mm256_add_epi32(_mm256_add_epi32(sum, sum), _mm256_set1_epi32(3)),
+                                   _mm256_set1_epi32(10923)),
+                16);
+        }
+        return _mm256_or_si256(_mm256_or_si256(level, _mm256_slli_epi32(byteOf(s), 8)),
+                               _mm256_slli_epi32(byteOf(h), 16));
+    }
+
+    // The pixels at the given positions of a run, eight at a time; `at` holds a multiple of eight entries.
+    static void settle(const uint8_t* src, uint8_t* dst, const uint16_t* at, size_t count)
+    {
+        for (size_t i = 0; i < count; i += 8) {
+            const __mmask8 live = count - i >= 8 ? 0xFF : __mmask8((1u << (count - i)) - 1);
+            const __m256i index =
+                _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(at + i)));
+            const __m256i p = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), live, index, src, 4);
+            _mm256_mask_i32scatter_epi32(dst, live, index, pixels(p), 4);
+        }
     }
 };
 
@@ -142,6 +158,10 @@ constexpr PixelBytes pixelBytes()
 }
 
 constexpr PixelBytes kPixelBytes = pixelBytes();
+
+alignas(64) constexpr uint16_t kPositions[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                                 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                                                 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
 
 // RGB8888 to HSV or HSI, the vector rule or (Rounded) the scalar rule with its ties.
 template <bool Intensity, bool Rounded>
@@ -241,13 +261,55 @@ struct FromRgb512 {
     }
 };
 
+// The scalar rule's kernel: passes of FromRgb512 whose ties are listed branch-free, a stretch of the line
+// at a time, then settled by DoublePixels (after the stretch's streaming stores are done).
+template <bool Intensity>
+struct RoundedLine512 {
+    using Pass = FromRgb512<Intensity, true>;
+    static constexpr size_t kStretch = 1024; // pixels; positions within it fit 16 bits
+
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        alignas(64) uint16_t at[kStretch + 32];
+        for (size_t start = 0; start < pixels; start += kStretch) {
+            const size_t end = pixels - start < kStretch ? pixels : start + kStretch;
+            size_t count = 0;
+            __m512i position = _mm512_load_si512(kPositions);
+            for (size_t i = start; i < end; i += Pass::kPixels) {
+                const __mmask32 ties = __mmask32(Pass::template convert<Stream>(src + 4 * i, dst + 4 * i));
+                _mm512_storeu_si512(at + count, _mm512_maskz_compress_epi16(ties, position));
+                count += size_t(__builtin_popcount(ties));
+                position = _mm512_add_epi16(position, _mm512_set1_epi16(Pass::kPixels));
+            }
+            if (count == 0)
+                continue;
+            _mm512_storeu_si512(at + count, _mm512_setzero_si512()); // a whole last eight
+            if (Stream)
+                _mm_sfence();
+            DoublePixels<Intensity>::settle(src + 4 * start, dst + 4 * start, at, count);
+        }
+    }
+
+    static void line(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
+        withStores<RoundedLine512>(dst, 4 * pixels, src, dst, whole);
+        if (whole < pixels) {
+            alignas(64) uint8_t in[4 * Pass::kPixels] = {};
+            alignas(64) uint8_t out[4 * Pass::kPixels];
+            __builtin_memcpy(in, src + 4 * whole, 4 * (pixels - whole));
+            run<false>(in, out, Pass::kPixels);
+            __builtin_memcpy(dst + 4 * whole, out, 4 * (pixels - whole));
+        }
+    }
+};
+
 struct Avx512Passes {
     template <bool Intensity>
     using FromRgb = FromRgb512<Intensity, false>;
     template <bool Intensity>
-    using FromRgbRounded = FromRgb512<Intensity, true>;
-    template <bool Intensity>
-    using Settle = DoublePixels<Intensity>;
+    using RoundedLine = RoundedLine512<Intensity>;
 };
 
 } // namespace
