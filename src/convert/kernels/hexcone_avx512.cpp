@@ -86,55 +86,80 @@ struct DoublePixels {
     }
 };
 
-// ---- RGB8888 to HSV and HSI in 16-bit lanes, 32 pixels a register ----------------------------------------
+// ---- RGB8888 to HSV and HSI: 64 pixels a pass, channels in bytes, quotients in 16-bit lanes ---------------
 //
 // Both rules divide only by channel values n = 1..255 (the largest channel or the difference d), with x
 // at most n: the quotients are x * 255 / n rounded or floored. A multiply-high by a 16-bit reciprocal
 // C = 65280 / n (rounded, or rounded up) gives mulhi(256 x, C) = floor(x C / 256) = floor(x * 255 / n + e)
 // with |e| <= x / 512 < 1/2 (rounded C), or 0 <= e < x / 256 < 1 (rounded-up C): one step off at most,
 // and the remainder, small enough for 16-bit lanes whatever the products wrap to, says which way.
+//
+// Layout: the bytes of a channel of 64 pixels sit in the order that unpacking them to 16-bit lanes (low
+// and high halves of each 128-bit lane, two registers) and those again to 32-bit lanes gives the pixels
+// back in order: byte o of 128-bit lane k is pixel 16 (o / 4) + 4 k + o % 4.
 
-// 65280 / n as 16-bit words for n = 0..255, rounded to nearest or up; 0 for n = 0.
-struct Reciprocals16 {
-    alignas(64) uint16_t entry[256];
+// 65280 / n for n = 0..255, rounded to nearest or up, 0 for n = 0, as low bytes and high bytes; the high
+// byte is 1 from n = 128 on, so only its first 128 are kept.
+struct Reciprocals8 {
+    alignas(64) uint8_t low[256];
+    alignas(64) uint8_t high[128];
 };
 
-constexpr Reciprocals16 reciprocals16(bool up)
+constexpr Reciprocals8 reciprocals8(bool up)
 {
-    Reciprocals16 table{};
-    for (uint32_t n = 1; n < 256; ++n)
-        table.entry[n] = uint16_t(up ? (65280 + n - 1) / n : (2 * 65280 + n) / (2 * n));
+    Reciprocals8 table{};
+    for (uint32_t n = 1; n < 256; ++n) {
+        const uint32_t c = up ? (65280 + n - 1) / n : (2 * 65280 + n) / (2 * n);
+        table.low[n] = uint8_t(c);
+        if (n < 128)
+            table.high[n] = uint8_t(c >> 8);
+    }
     return table;
 }
 
-constexpr Reciprocals16 kNearestReciprocals = reciprocals16(false);
-constexpr Reciprocals16 kUpperReciprocals = reciprocals16(true);
+constexpr Reciprocals8 kNearestReciprocals = reciprocals8(false);
+constexpr Reciprocals8 kUpperReciprocals = reciprocals8(true);
 
-// Entry n of a 256-word table for 16-bit lanes n = 0..255: four two-register lookups of 64 words,
-// chosen by bits 6 and 7.
-inline __m512i lookup16(const Reciprocals16& table, __m512i n)
+// A plane of 64 bytes as two registers of 16-bit lanes in the layout above.
+struct Words {
+    __m512i w[2];
+};
+
+inline Words widened(__m512i bytes)
 {
-    auto part = [&](int k) {
-        return _mm512_permutex2var_epi16(_mm512_load_si512(table.entry + 64 * k), n,
-                                         _mm512_load_si512(table.entry + 64 * k + 32));
-    };
-    const __mmask32 bit6 = _mm512_test_epi16_mask(n, _mm512_set1_epi16(64));
-    const __mmask32 bit7 = _mm512_test_epi16_mask(n, _mm512_set1_epi16(128));
-    return _mm512_mask_blend_epi16(bit7, _mm512_mask_blend_epi16(bit6, part(0), part(1)),
-                                   _mm512_mask_blend_epi16(bit6, part(2), part(3)));
+    return {{_mm512_unpacklo_epi8(bytes, _mm512_setzero_si512()),
+             _mm512_unpackhi_epi8(bytes, _mm512_setzero_si512())}};
 }
 
-// x * 255 / n for 0 <= x <= n <= 255 by the rounded reciprocal: q0, the quotient rounded half up or one less,
-// and twice the remainder 255 x - n q0. As x * 255 / n - q0 lies between -1/2 and 3/2, twice the remainder
-// lies between -n and 3n, in 16 bits whatever the products wrap to; the rounded quotient is one more than q0
-// where it is at least n, and the quotient is whole plus a half where it equals n. For n = 0, q0 = 0 and
-// the remainder is 0.
+inline Words times256(__m512i bytes)
+{
+    return {{_mm512_unpacklo_epi8(_mm512_setzero_si512(), bytes),
+             _mm512_unpackhi_epi8(_mm512_setzero_si512(), bytes)}};
+}
+
+// Entry n of a reciprocal table for bytes n, as 16-bit lanes: three two-register byte lookups.
+inline Words reciprocalsOf(const Reciprocals8& table, __m512i n)
+{
+    const __mmask64 high = _mm512_movepi8_mask(n);
+    __m512i low = _mm512_mask2_permutex2var_epi8(_mm512_load_si512(table.low), n, _knot_mask64(high),
+                                                 _mm512_load_si512(table.low + 64));
+    low = _mm512_mask2_permutex2var_epi8(_mm512_load_si512(table.low + 128), low, high,
+                                         _mm512_load_si512(table.low + 192));
+    const __m512i top = _mm512_mask_mov_epi8(
+        _mm512_permutex2var_epi8(_mm512_load_si512(table.high), n, _mm512_load_si512(table.high + 64)), high,
+        _mm512_set1_epi8(1));
+    return {{_mm512_unpacklo_epi8(low, top), _mm512_unpackhi_epi8(low, top)}};
+}
+
+// x * 255 / n for 0 <= x <= n <= 255 (x256 = 256 x, c the rounded reciprocal of n): q0, the quotient rounded
+// half up or one less, and twice the remainder 255 x - n q0. As x * 255 / n - q0 lies between -1/2 and 3/2,
+// twice the remainder lies between -n and 3n; the rounded quotient is one more than q0 where it is at least
+// n, and the quotient is whole plus a half where it equals n. For n = 0, q0 = 0 and the remainder is 0.
 struct NearestQuotient {
     __m512i q0, twice;
-    NearestQuotient(__m512i x, __m512i n)
+    NearestQuotient(__m512i x, __m512i x256, __m512i n, __m512i c)
     {
-        const __m512i x256 = _mm512_slli_epi16(x, 8);
-        q0 = _mm512_mulhi_epu16(x256, lookup16(kNearestReciprocals, n));
+        q0 = _mm512_mulhi_epu16(x256, c);
         const __m512i remainder = _mm512_sub_epi16(_mm512_sub_epi16(x256, x), _mm512_mullo_epi16(n, q0));
         twice = _mm512_add_epi16(remainder, remainder);
     }
@@ -146,65 +171,50 @@ struct NearestQuotient {
     }
 };
 
-// x * 255 / n for signed 16-bit lanes -n <= x <= n <= 255: q, within one step of it, and the remainder
-// 255 x - n q, between -n and n exclusive; floor(x * 255 / n) is q less one where the remainder is negative,
-// and the quotient is whole where it is 0. For n = 0, q = 0 and the remainder is 0.
-struct UpperQuotient {
-    __m512i q, remainder;
-    UpperQuotient(__m512i x, __m512i n, __mmask32 negative)
-    {
-        const __m512i q0 =
-            _mm512_mulhi_epu16(_mm512_slli_epi16(_mm512_abs_epi16(x), 8), lookup16(kUpperReciprocals, n));
-        q = _mm512_mask_sub_epi16(q0, negative, _mm512_setzero_si512(), q0);
-        remainder = _mm512_sub_epi16(_mm512_mullo_epi16(x, _mm512_set1_epi16(255)), _mm512_mullo_epi16(n, q));
-    }
-};
-
-// Byte indices of two registers of 32 pixels: a channel to 16-bit lanes, and 16-bit lanes back to pixels.
-struct PixelBytes {
+// Byte indices: a channel's plane from four registers of pixels (two lookups, o < 8 and o >= 8), and the
+// pixel number of each 16-bit lane of the two registers of widened planes.
+struct PixelOrder {
     alignas(64) uint8_t channel[3][64];
-    alignas(64) uint8_t pixels[2][64];
+    alignas(64) uint16_t pixel[2][32];
 };
 
-constexpr PixelBytes pixelBytes()
+constexpr PixelOrder pixelOrder()
 {
-    PixelBytes t{};
-    for (int i = 0; i < 32; ++i)
-        for (int c = 0; c < 3; ++c)
-            t.channel[c][2 * i] = uint8_t(4 * i + c);
-    for (int i = 0; i < 32; ++i) {
-        uint8_t* pixel = &t.pixels[i / 16][4 * (i % 16)];
-        pixel[0] = uint8_t(2 * i);
-        pixel[1] = uint8_t(2 * i + 1);
-        pixel[2] = uint8_t(64 + 2 * i);
-    }
+    PixelOrder t{};
+    for (int k = 0; k < 4; ++k)
+        for (int o = 0; o < 16; ++o)
+            for (int c = 0; c < 3; ++c)
+                t.channel[c][16 * k + o] = uint8_t(64 * (o / 4 % 2) + 16 * k + 4 * (o % 4) + c);
+    for (int half = 0; half < 2; ++half)
+        for (int k = 0; k < 4; ++k)
+            for (int j = 0; j < 8; ++j)
+                t.pixel[half][8 * k + j] = uint16_t(16 * (2 * half + j / 4) + 4 * k + j % 4);
     return t;
 }
 
-constexpr PixelBytes kPixelBytes = pixelBytes();
+constexpr PixelOrder kPixelOrder = pixelOrder();
 
-alignas(64) constexpr uint16_t kPositions[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
-                                                 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-                                                 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
+// Where the scalar rule's kernel lists the positions of its ties.
+struct TieList {
+    uint16_t* at;
+    size_t count;
+};
 
-// RGB8888 to HSV or HSI, the vector rule or (Rounded) the scalar rule with its ties.
+// RGB8888 to HSV or HSI, the vector rule or (Rounded) the scalar rule, its ties listed.
+//
+// Hue: the vector rule takes x = 510 k + Q (Q signed, k = 3, 1, 2 for red, green, blue) to
+// (((x * 21846) >> 16) + 1) >> 1 modulo 256; for 0 < x < 1786, (x * 21846) >> 16 = floor(x / 3), so the hue
+// is 85 k + floor((Q + 3) / 6) modulo 256. The scalar rule's floor((X / 6)) for X = floor(255 n / d) + 3 +
+// 255 k (k = 0 or 6 for red as n >= 0 or not, 2, 4) is 85 k / 2 + floor((F + 3) / 6), F = floor(255 n / d).
 template <bool Intensity, bool Rounded>
 struct FromRgb512 {
-    static constexpr size_t kPixels = 32;
+    static constexpr size_t kPixels = 64;
 
-    // Byte c of each pixel of two registers as 16-bit lanes, in order.
-    static __m512i channel(__m512i first, __m512i second, int c)
+    static __m512i channel(const __m512i (&in)[4], int c)
     {
-        return _mm512_maskz_permutex2var_epi8(0x5555555555555555ull, first,
-                                              _mm512_load_si512(kPixelBytes.channel[c]), second);
-    }
-
-    // Pixels 16 * half .. 16 * half + 15 from the low two bytes of the lanes of `low` and the low byte of
-    // those of `third`; byte 3 zero.
-    static __m512i pixels(__m512i low, __m512i third, int half)
-    {
-        return _mm512_maskz_permutex2var_epi8(0x7777777777777777ull, low,
-                                              _mm512_load_si512(kPixelBytes.pixels[half]), third);
+        const __m512i index = _mm512_load_si512(kPixelOrder.channel[c]);
+        const __m512i low = _mm512_mask2_permutex2var_epi8(in[0], index, 0x00FF00FF00FF00FFull, in[1]);
+        return _mm512_mask2_permutex2var_epi8(in[2], low, 0xFF00FF00FF00FF00ull, in[3]);
     }
 
     // A streaming store takes the whole register where the destination allows (a frame's lines usually do).
@@ -217,65 +227,97 @@ struct FromRgb512 {
             V512::store<Stream>(dst, v);
     }
 
-    // 32 pixels; returns the ties, one bit a pixel (none for the vector rule).
+    // 64 pixels; the scalar rule lists its ties from position `first` on.
     template <bool Stream>
-    static uint64_t convert(const uint8_t* src, uint8_t* dst)
+    static void convert(const uint8_t* src, uint8_t* dst, TieList* ties = nullptr, uint16_t first = 0)
     {
-        const __m512i first = V512::load(src), second = V512::load(src + 64);
-        const __m512i b = channel(first, second, 0), g = channel(first, second, 1),
-                      r = channel(first, second, 2);
-        const __m512i max = _mm512_max_epu16(_mm512_max_epu16(r, g), b);
-        const __m512i d = _mm512_sub_epi16(max, _mm512_min_epu16(_mm512_min_epu16(r, g), b));
-        // The sector by the first channel equal to the largest, in the order R, G, B, and its numerator.
-        const __mmask32 rIsMax = _mm512_cmpeq_epi16_mask(r, max), gIsMax = _mm512_cmpeq_epi16_mask(g, max);
-        __m512i n = _mm512_sub_epi16(r, g);
-        n = _mm512_mask_sub_epi16(n, gIsMax, b, r);
-        n = _mm512_mask_sub_epi16(n, rIsMax, g, b);
-        const __mmask32 negative = _mm512_movepi16_mask(n);
-        const __mmask32 lit = _mm512_test_epi16_mask(max, max);
-        const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(b, g), r);
-        __m512i s, h, level = max;
-        uint64_t ties = 0;
-        if constexpr (Rounded) {
-            // S = floor(255 d / max + 1/2), a tie where that is whole plus a half.
-            const NearestQuotient sq(d, max);
-            s = sq.rounded(max, lit);
-            const __mmask32 sTies = _mm512_mask_cmpeq_epi16_mask(lit, sq.twice, max);
-            // H = floor(X / 6) for X = floor(255 n / d) + 3 + 255 k, k = 0 (red, n >= 0), 6 (red, n < 0),
-            // 2 (green) or 4 (blue): at most 1532. A tie where 255 n / d is whole and 6 divides X.
-            const UpperQuotient hq(n, d, negative);
-            __m512i offset = _mm512_set1_epi16(3 + 1020);
-            offset = _mm512_mask_mov_epi16(offset, gIsMax, _mm512_set1_epi16(3 + 510));
-            offset = _mm512_mask_mov_epi16(offset, rIsMax, _mm512_set1_epi16(3));
-            offset = _mm512_mask_mov_epi16(offset, rIsMax & negative, _mm512_set1_epi16(3 + 1530));
-            const __m512i x =
-                _mm512_add_epi16(_mm512_add_epi16(hq.q, _mm512_srai_epi16(hq.remainder, 15)), offset);
-            h = _mm512_mulhi_epu16(x, _mm512_set1_epi16(10923));
-            const __mmask32 hTies =
-                _mm512_mask_cmpeq_epi16_mask(_mm512_testn_epi16_mask(hq.remainder, hq.remainder),
-                                             _mm512_mullo_epi16(h, _mm512_set1_epi16(6)), x);
-            ties = sTies | hTies;
-            if (Intensity) // floor((2 (R + G + B) + 3) / 6)
-                level = _mm512_mulhi_epu16(_mm512_add_epi16(_mm512_add_epi16(sum, sum), _mm512_set1_epi16(3)),
-                                           _mm512_set1_epi16(10923));
-        } else {
-            // Grey (d = 0) gives Q = 1 rather than 0: the same hue, x = 1530 or 1531 giving 255 either way.
-            s = NearestQuotient(d, max).rounded(max, lit);
-            const __m512i q0 = NearestQuotient(_mm512_abs_epi16(n), d).rounded(d, ~__mmask32(0));
-            const __m512i q = _mm512_mask_sub_epi16(q0, negative, _mm512_setzero_si512(), q0);
-            __m512i offset = _mm512_set1_epi16(1020);
-            offset = _mm512_mask_mov_epi16(offset, gIsMax, _mm512_set1_epi16(510));
-            offset = _mm512_mask_mov_epi16(offset, rIsMax, _mm512_set1_epi16(1530));
-            const __m512i third = _mm512_mulhi_epi16(_mm512_add_epi16(q, offset), _mm512_set1_epi16(21846));
-            h = _mm512_srli_epi16(_mm512_add_epi16(third, _mm512_set1_epi16(1)),
-                                  1); // modulo 256: the low byte
-            if (Intensity)
-                level = _mm512_mulhi_epi16(sum, _mm512_set1_epi16(21846));
+        const __m512i in[4] = {V512::load(src), V512::load(src + 64), V512::load(src + 128),
+                               V512::load(src + 192)};
+        const __m512i b = channel(in, 0), g = channel(in, 1), r = channel(in, 2);
+        const __m512i max = _mm512_max_epu8(_mm512_max_epu8(r, g), b);
+        const __m512i d = _mm512_sub_epi8(max, _mm512_min_epu8(_mm512_min_epu8(r, g), b));
+        // The sector by the first channel equal to the largest, in the order R, G, B; its numerator is
+        // plus - minus: G - B, B - R or R - G.
+        const __mmask64 rIsMax = _mm512_cmpeq_epi8_mask(r, max), gIsMax = _mm512_cmpeq_epi8_mask(g, max);
+        const __m512i plus = _mm512_mask_blend_epi8(rIsMax, _mm512_mask_blend_epi8(gIsMax, r, b), g);
+        const __m512i minus = _mm512_mask_blend_epi8(rIsMax, _mm512_mask_blend_epi8(gIsMax, g, r), b);
+        const __m512i magnitude = _mm512_sub_epi8(_mm512_max_epu8(plus, minus), _mm512_min_epu8(plus, minus));
+        const __m512i negative = _mm512_movm_epi8(_mm512_cmplt_epu8_mask(plus, minus)); // 0xFF or 0
+
+        const Words maxW = widened(max), dW = widened(d), d256 = times256(d);
+        const Words nW = widened(magnitude), n256 = times256(magnitude);
+        const Words signW = {
+            {_mm512_unpacklo_epi8(negative, negative), _mm512_unpackhi_epi8(negative, negative)}};
+        const Words byMax = reciprocalsOf(kNearestReciprocals, max);
+        const Words byD = reciprocalsOf(Rounded ? kUpperReciprocals : kNearestReciprocals, d);
+        auto signed16 = [&](__m512i v, int w) {
+            return _mm512_sub_epi16(_mm512_xor_si512(v, signW.w[w]), signW.w[w]);
+        };
+
+        __m512i sW[2], hW[2], levelW[2];
+        __mmask32 tieW[2];
+        for (int w = 0; w < 2; ++w) {
+            const __mmask32 lit = _mm512_test_epi16_mask(maxW.w[w], maxW.w[w]);
+            const NearestQuotient sq(dW.w[w], d256.w[w], maxW.w[w], byMax.w[w]);
+            sW[w] = sq.rounded(maxW.w[w], lit);
+            if (Rounded) {
+                // F = q + (remainder < 0 ? -1 : 0) with q = sign * q0 and the remainder 255 n - d q; X + 258.
+                const __m512i q0 = _mm512_mulhi_epu16(n256.w[w], byD.w[w]);
+                const __m512i unsignedRemainder =
+                    _mm512_sub_epi16(_mm512_sub_epi16(n256.w[w], nW.w[w]), _mm512_mullo_epi16(dW.w[w], q0));
+                const __m512i f =
+                    _mm512_add_epi16(signed16(q0, w), _mm512_srai_epi16(signed16(unsignedRemainder, w), 15));
+                const __m512i t = _mm512_add_epi16(f, _mm512_set1_epi16(3 + 258));
+                hW[w] = _mm512_mulhi_epu16(t, _mm512_set1_epi16(10923)); // floor((F + 3) / 6) + 43
+                const __mmask32 whole = _mm512_testn_epi16_mask(unsignedRemainder, unsignedRemainder);
+                tieW[w] =
+                    _mm512_mask_cmpeq_epi16_mask(lit, sq.twice, maxW.w[w]) |
+                    _mm512_mask_cmpeq_epi16_mask(whole, _mm512_mullo_epi16(hW[w], _mm512_set1_epi16(6)), t);
+            } else {
+                // Grey (d = 0) gives Q = 1 rather than 0: floor((Q + 3) / 6) is 0 either way.
+                const __m512i q =
+                    NearestQuotient(nW.w[w], n256.w[w], dW.w[w], byD.w[w]).rounded(dW.w[w], ~__mmask32(0));
+                // floor((Q + 3) / 6), or -floor((Q + 2) / 6) = floor((3 - Q) / 6) where negative
+                const __m512i t = _mm512_add_epi16(q, _mm512_add_epi16(signW.w[w], _mm512_set1_epi16(3)));
+                hW[w] = signed16(_mm512_mulhi_epu16(t, _mm512_set1_epi16(10923)), w);
+            }
+            if (Intensity) {
+                const Words bW = widened(b), gW = widened(g), rW = widened(r);
+                const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(bW.w[w], gW.w[w]), rW.w[w]);
+                levelW[w] = Rounded // floor((2 (R + G + B) + 3) / 6), or the sum times 21846 >> 16
+                                ? _mm512_mulhi_epu16(
+                                      _mm512_add_epi16(_mm512_add_epi16(sum, sum), _mm512_set1_epi16(3)),
+                                      _mm512_set1_epi16(10923))
+                                : _mm512_mulhi_epi16(sum, _mm512_set1_epi16(21846));
+            }
         }
-        const __m512i low = _mm512_or_si512(level, _mm512_slli_epi16(s, 8));
-        store<Stream>(dst, pixels(low, h, 0));
-        store<Stream>(dst + 64, pixels(low, h, 1));
-        return ties;
+        if (Rounded) {
+            for (int w = 0; w < 2; ++w) {
+                const __m512i at = _mm512_add_epi16(_mm512_set1_epi16(int16_t(first)),
+                                                    _mm512_load_si512(kPixelOrder.pixel[w]));
+                _mm512_storeu_si512(ties->at + ties->count, _mm512_maskz_compress_epi16(tieW[w], at));
+                ties->count += size_t(__builtin_popcount(tieW[w]));
+            }
+        }
+
+        // The hue's sector part in bytes: 85 k modulo 256 (vector), 85 k / 2 - 43 (scalar).
+        __m512i offset = _mm512_set1_epi8(char(Rounded ? 170 - 43 : 170));
+        offset = _mm512_mask_mov_epi8(offset, gIsMax, _mm512_set1_epi8(char(Rounded ? 85 - 43 : 85)));
+        offset = _mm512_mask_mov_epi8(offset, rIsMax, _mm512_set1_epi8(char(Rounded ? 256 - 43 : 255)));
+        if (Rounded)
+            offset = _mm512_mask_mov_epi8(offset, _mm512_movepi8_mask(negative) & rIsMax,
+                                          _mm512_set1_epi8(char(255 - 43)));
+        const __m512i h = _mm512_add_epi8(offset, _mm512_packs_epi16(hW[0], hW[1]));
+        const __m512i s = _mm512_packus_epi16(sW[0], sW[1]);
+        const __m512i level = Intensity ? _mm512_packus_epi16(levelW[0], levelW[1]) : max;
+
+        const __m512i low[2] = {_mm512_unpacklo_epi8(level, s), _mm512_unpackhi_epi8(level, s)};
+        const __m512i third[2] = {_mm512_unpacklo_epi8(h, _mm512_setzero_si512()),
+                                  _mm512_unpackhi_epi8(h, _mm512_setzero_si512())};
+        for (int w = 0; w < 2; ++w) {
+            store<Stream>(dst + 128 * w, _mm512_unpacklo_epi16(low[w], third[w]));
+            store<Stream>(dst + 128 * w + 64, _mm512_unpackhi_epi16(low[w], third[w]));
+        }
     }
 };
 
@@ -292,21 +334,15 @@ struct RoundedLine512 {
         alignas(64) uint16_t at[kStretch + 32];
         for (size_t start = 0; start < pixels; start += kStretch) {
             const size_t end = pixels - start < kStretch ? pixels : start + kStretch;
-            size_t count = 0;
-            __m512i position = _mm512_load_si512(kPositions);
-            for (size_t i = start; i < end; i += Pass::kPixels) {
-                const __mmask32 ties = __mmask32(Pass::template convert<Stream>(src + 4 * i, dst + 4 * i));
-                _mm512_storeu_si512(at + count, _mm512_maskz_compress_epi16(ties, position));
-                count += size_t(__builtin_popcount(ties));
-                position = _mm512_add_epi16(position, _mm512_set1_epi16(Pass::kPixels));
-            }
-            if (count == 0)
+            TieList ties{at, 0};
+            for (size_t i = start; i < end; i += Pass::kPixels)
+                Pass::template convert<Stream>(src + 4 * i, dst + 4 * i, &ties, uint16_t(i - start));
+            if (ties.count == 0)
                 continue;
-            _mm512_storeu_si512(at + count, _mm512_setzero_si512()); // a whole last eight
+            _mm512_storeu_si512(at + ties.count, _mm512_setzero_si512()); // a whole last eight
             if (Stream)
                 _mm_sfence();
-            if (getenv("NOSETTLE") == nullptr)
-                DoublePixels<Intensity>::settle(src + 4 * start, dst + 4 * start, at, count);
+            DoublePixels<Intensity>::settle(src + 4 * start, dst + 4 * start, at, ties.count);
         }
     }
 
