@@ -73,7 +73,7 @@ struct DoublePixels {
                                _mm256_slli_epi32(byteOf(h), 16));
     }
 
-    // The pixels at the given positions of a run, eight at a time; `at` holds a multiple of eight entries.
+    // The pixels at the given positions of a run, eight at a time; `at` is readable to a whole eight.
     static void settle(const uint8_t* src, uint8_t* dst, const uint16_t* at, size_t count)
     {
         for (size_t i = 0; i < count; i += 8) {
@@ -204,8 +204,9 @@ struct TieList {
 //
 // Hue: the vector rule takes x = 510 k + Q (Q signed, k = 3, 1, 2 for red, green, blue) to
 // (((x * 21846) >> 16) + 1) >> 1 modulo 256; for 0 < x < 1786, (x * 21846) >> 16 = floor(x / 3), so the hue
-// is 85 k + floor((Q + 3) / 6) modulo 256. The scalar rule's floor((X / 6)) for X = floor(255 n / d) + 3 +
-// 255 k (k = 0 or 6 for red as n >= 0 or not, 2, 4) is 85 k / 2 + floor((F + 3) / 6), F = floor(255 n / d).
+// is 85 k + floor((Q + 3) / 6) modulo 256. The scalar rule's floor(X / 6) for X = F + 3 + 255 k, with
+// F = floor(255 n / d) and k = 0 (red, n >= 0), 6 (red, n < 0), 2 (green) or 4 (blue), is
+// 85 k / 2 + floor((F + 3) / 6).
 template <bool Intensity, bool Rounded>
 struct FromRgb512 {
     static constexpr size_t kPixels = 64;
