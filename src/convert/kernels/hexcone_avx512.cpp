@@ -327,7 +327,7 @@ struct FromRgb512 {
 template <bool Intensity>
 struct RoundedLine512 {
     using Pass = FromRgb512<Intensity, true>;
-    static constexpr size_t kStretch = 1024; // pixels; positions within it fit 16 bits
+    static constexpr size_t kStretch = 2048; // pixels; positions within it fit 16 bits
 
     template <bool Stream>
     static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
