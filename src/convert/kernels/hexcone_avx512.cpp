@@ -5,8 +5,25 @@
 namespace vyr::convert::kernels {
 namespace {
 
-// The scalar rule of RGB8888 to HSV or HSI (hexcone.h) for eight pixels at once: every step in double
-// precision as the rule takes it, so the same doubles and the same bytes.
+// v / 255.0 for every byte v, as the rule divides (division is correctly rounded at compile time too).
+struct UnitTable {
+    double value[256];
+};
+
+constexpr UnitTable unitTable()
+{
+    UnitTable t{};
+    for (int v = 0; v < 256; ++v)
+        t.value[v] = v / 255.0;
+    return t;
+}
+
+constexpr UnitTable kUnits = unitTable();
+
+// The scalar rule of RGB8888 to HSV or HSI (hexcone.h) for eight pixels at once: S and H with every step in
+// double precision as the rule takes it, so the same doubles and the same bytes. Of the three quotients
+// rc, gc and bc only the two the pixel's sector adds are formed, and 0 + bc is bc. The first byte never
+// meets a tie: V is the largest channel and I = floor((2 (R + G + B) + 3) / 6).
 template <bool Intensity>
 struct DoublePixels {
     // x * 255 + 0.5, limited to 0..255, truncated.
@@ -17,122 +34,330 @@ struct DoublePixels {
             _mm512_max_pd(_mm512_min_pd(v, _mm512_set1_pd(255.0)), _mm512_setzero_pd()));
     }
 
-    static void pixels(const uint8_t* const* src, uint8_t* const* dst, unsigned n)
+    static __m256i pixels(__m256i p)
     {
-        alignas(32) uint32_t in[8] = {}, out[8];
-        for (unsigned i = 0; i < n; ++i)
-            __builtin_memcpy(&in[i], src[i], 4);
-        const __m256i p = _mm256_load_si256(reinterpret_cast<const __m256i*>(in));
-        auto unit = [p](int shift) {
-            const __m256i byte = _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(0xFF));
-            return _mm512_div_pd(_mm512_cvtepi32_pd(byte), _mm512_set1_pd(255.0));
+        auto byte = [p](int shift) {
+            return _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(0xFF));
         };
-        const __m512d b = unit(0), g = unit(8), r = unit(16);
+        const __m256i bi = byte(0), gi = byte(8), ri = byte(16);
+        auto unit = [](__m256i v) { return _mm512_i32gather_pd(v, kUnits.value, 8); };
+        const __m512d b = unit(bi), g = unit(gi), r = unit(ri);
         const __m512d max = _mm512_max_pd(_mm512_max_pd(r, g), b);
         const __m512d min = _mm512_min_pd(_mm512_min_pd(r, g), b);
         const __m512d d = _mm512_sub_pd(max, min);
         const __m512d s =
             _mm512_maskz_div_pd(_mm512_cmp_pd_mask(max, _mm512_setzero_pd(), _CMP_GT_OQ), d, max);
-        const __m512d rc = _mm512_div_pd(_mm512_sub_pd(max, r), d);
-        const __m512d gc = _mm512_div_pd(_mm512_sub_pd(max, g), d);
-        const __m512d bc = _mm512_div_pd(_mm512_sub_pd(max, b), d);
-        const __m512d byRed = _mm512_sub_pd(bc, gc);
-        const __m512d byGreen = _mm512_sub_pd(_mm512_add_pd(_mm512_set1_pd(2.0), rc), bc);
-        const __m512d byBlue = _mm512_sub_pd(_mm512_add_pd(_mm512_set1_pd(4.0), gc), rc);
-        __m512d h = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(g, max, _CMP_EQ_OQ), byBlue, byGreen);
-        h = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(r, max, _CMP_EQ_OQ), h, byRed);
+        // Red: bc - gc, green: (2 + rc) - bc, blue: (4 + gc) - rc.
+        const __mmask8 rIsMax = _mm512_cmp_pd_mask(r, max, _CMP_EQ_OQ);
+        const __mmask8 gIsMax = _mm512_kandn(rIsMax, _mm512_cmp_pd_mask(g, max, _CMP_EQ_OQ));
+        __m512d first = _mm512_mask_blend_pd(gIsMax, g, r), second = _mm512_mask_blend_pd(gIsMax, r, b);
+        first = _mm512_mask_blend_pd(rIsMax, first, b);
+        second = _mm512_mask_blend_pd(rIsMax, second, g);
+        __m512d offset = _mm512_mask_blend_pd(gIsMax, _mm512_set1_pd(4.0), _mm512_set1_pd(2.0));
+        offset = _mm512_mask_blend_pd(rIsMax, offset, _mm512_setzero_pd());
+        const __m512d added = _mm512_add_pd(offset, _mm512_div_pd(_mm512_sub_pd(max, first), d));
+        __m512d h = _mm512_sub_pd(added, _mm512_div_pd(_mm512_sub_pd(max, second), d));
         h = _mm512_div_pd(h, _mm512_set1_pd(6.0));
         h = _mm512_mask_add_pd(h, _mm512_cmp_pd_mask(h, _mm512_setzero_pd(), _CMP_LT_OQ), h,
                                _mm512_set1_pd(1.0));
         h = _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(s, _mm512_setzero_pd(), _CMP_GT_OQ), h); // grey: hue 0
-        const __m512d level =
-            Intensity ? _mm512_div_pd(_mm512_add_pd(_mm512_add_pd(b, r), g), _mm512_set1_pd(3.0)) : max;
-        const __m256i pixel = _mm256_or_si256(_mm256_or_si256(byteOf(level), _mm256_slli_epi32(byteOf(s), 8)),
-                                              _mm256_slli_epi32(byteOf(h), 16));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(out), pixel);
-        for (unsigned i = 0; i < n; ++i)
-            __builtin_memcpy(dst[i], &out[i], 4);
+        __m256i level = _mm256_max_epi32(_mm256_max_epi32(ri, gi), bi);
+        if (Intensity) {
+            const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(bi, gi), ri);
+            level = _mm256_srli_epi32(
+                _mm256_mullo_epi32(_mm256_add_epi32(_mm256_add_epi32(sum, sum), _mm256_set1_epi32(3)),
+                                   _mm256_set1_epi32(10923)),
+                16);
+        }
+        return _mm256_or_si256(_mm256_or_si256(level, _mm256_slli_epi32(byteOf(s), 8)),
+                               _mm256_slli_epi32(byteOf(h), 16));
+    }
+
+    // The pixels at the given positions of a run, eight at a time; `at` is readable to a whole eight.
+    static void settle(const uint8_t* src, uint8_t* dst, const uint16_t* at, size_t count)
+    {
+        for (size_t i = 0; i < count; i += 8) {
+            const __mmask8 live = count - i >= 8 ? 0xFF : __mmask8((1u << (count - i)) - 1);
+            const __m256i index =
+                _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(at + i)));
+            const __m256i p = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), live, index, src, 4);
+            _mm256_mask_i32scatter_epi32(dst, live, index, pixels(p), 4);
+        }
     }
 };
 
-// RGB8888 to HSV or HSI in 32-bit lanes, a pixel a lane, the sectors and ties in mask registers: the
-// vector rule, or (Rounded) the scalar rule with its ties. The quotients as in floorQuotient.
+// ---- RGB8888 to HSV and HSI: 64 pixels a pass, channels in bytes, quotients in 16-bit lanes ---------------
+//
+// Both rules divide only by channel values n = 1..255 (the largest channel or the difference d), with x
+// at most n: the quotients are x * 255 / n rounded or floored. A multiply-high by a 16-bit reciprocal
+// C = 65280 / n (rounded, or rounded up) gives mulhi(256 x, C) = floor(x C / 256) = floor(x * 255 / n + e)
+// with |e| <= x / 512 < 1/2 (rounded C), or 0 <= e < x / 256 < 1 (rounded-up C): one step off at most,
+// and the remainder, small enough for 16-bit lanes whatever the products wrap to, says which way.
+//
+// Layout: the bytes of a channel of 64 pixels sit in the order that unpacking them to 16-bit lanes (low
+// and high halves of each 128-bit lane, two registers) and those again to 32-bit lanes gives the pixels
+// back in order: byte o of 128-bit lane k is pixel 16 (o / 4) + 4 k + o % 4.
+
+// 65280 / n for n = 0..255, rounded to nearest or up, 0 for n = 0, as low bytes and high bytes; the high
+// byte is 1 from n = 128 on, so only its first 128 are kept.
+struct Reciprocals8 {
+    alignas(64) uint8_t low[256];
+    alignas(64) uint8_t high[128];
+};
+
+constexpr Reciprocals8 reciprocals8(bool up)
+{
+    Reciprocals8 table{};
+    for (uint32_t n = 1; n < 256; ++n) {
+        const uint32_t c = up ? (65280 + n - 1) / n : (2 * 65280 + n) / (2 * n);
+        table.low[n] = uint8_t(c);
+        if (n < 128)
+            table.high[n] = uint8_t(c >> 8);
+    }
+    return table;
+}
+
+constexpr Reciprocals8 kNearestReciprocals = reciprocals8(false);
+constexpr Reciprocals8 kUpperReciprocals = reciprocals8(true);
+
+// A plane of 64 bytes as two registers of 16-bit lanes in the layout above.
+struct Words {
+    __m512i w[2];
+};
+
+inline Words widened(__m512i bytes)
+{
+    return {{_mm512_unpacklo_epi8(bytes, _mm512_setzero_si512()),
+             _mm512_unpackhi_epi8(bytes, _mm512_setzero_si512())}};
+}
+
+inline Words times256(__m512i bytes)
+{
+    return {{_mm512_unpacklo_epi8(_mm512_setzero_si512(), bytes),
+             _mm512_unpackhi_epi8(_mm512_setzero_si512(), bytes)}};
+}
+
+// Entry n of a reciprocal table for bytes n, as 16-bit lanes: three two-register byte lookups.
+inline Words reciprocalsOf(const Reciprocals8& table, __m512i n)
+{
+    const __mmask64 high = _mm512_movepi8_mask(n);
+    __m512i low = _mm512_mask2_permutex2var_epi8(_mm512_load_si512(table.low), n, _knot_mask64(high),
+                                                 _mm512_load_si512(table.low + 64));
+    low = _mm512_mask2_permutex2var_epi8(_mm512_load_si512(table.low + 128), low, high,
+                                         _mm512_load_si512(table.low + 192));
+    const __m512i top = _mm512_mask_mov_epi8(
+        _mm512_permutex2var_epi8(_mm512_load_si512(table.high), n, _mm512_load_si512(table.high + 64)), high,
+        _mm512_set1_epi8(1));
+    return {{_mm512_unpacklo_epi8(low, top), _mm512_unpackhi_epi8(low, top)}};
+}
+
+// x * 255 / n for 0 <= x <= n <= 255 (x256 = 256 x, c the rounded reciprocal of n): q0, the quotient rounded
+// half up or one less, and twice the remainder 255 x - n q0. As x * 255 / n - q0 lies between -1/2 and 3/2,
+// twice the remainder lies between -n and 3n; the rounded quotient is one more than q0 where it is at least
+// n, and the quotient is whole plus a half where it equals n. For n = 0, q0 = 0 and the remainder is 0.
+struct NearestQuotient {
+    __m512i q0, twice;
+    NearestQuotient(__m512i x, __m512i x256, __m512i n, __m512i c)
+    {
+        q0 = _mm512_mulhi_epu16(x256, c);
+        const __m512i remainder = _mm512_sub_epi16(_mm512_sub_epi16(x256, x), _mm512_mullo_epi16(n, q0));
+        twice = _mm512_add_epi16(remainder, remainder);
+    }
+    // Rounded half up in the lanes of `valid`.
+    __m512i rounded(__m512i n, __mmask32 valid) const
+    {
+        return _mm512_mask_add_epi16(q0, _mm512_mask_cmpge_epi16_mask(valid, twice, n), q0,
+                                     _mm512_set1_epi16(1));
+    }
+};
+
+// Byte indices: a channel's plane from four registers of pixels (two lookups, o < 8 and o >= 8), and the
+// pixel number of each 16-bit lane of the two registers of widened planes.
+struct PixelOrder {
+    alignas(64) uint8_t channel[3][64];
+    alignas(64) uint16_t pixel[2][32];
+};
+
+constexpr PixelOrder pixelOrder()
+{
+    PixelOrder t{};
+    for (int k = 0; k < 4; ++k)
+        for (int o = 0; o < 16; ++o)
+            for (int c = 0; c < 3; ++c)
+                t.channel[c][16 * k + o] = uint8_t(64 * (o / 4 % 2) + 16 * k + 4 * (o % 4) + c);
+    for (int half = 0; half < 2; ++half)
+        for (int k = 0; k < 4; ++k)
+            for (int j = 0; j < 8; ++j)
+                t.pixel[half][8 * k + j] = uint16_t(16 * (2 * half + j / 4) + 4 * k + j % 4);
+    return t;
+}
+
+constexpr PixelOrder kPixelOrder = pixelOrder();
+
+// Where the scalar rule's kernel lists the positions of its ties.
+struct TieList {
+    uint16_t* at;
+    size_t count;
+};
+
+// RGB8888 to HSV or HSI, the vector rule or (Rounded) the scalar rule, its ties listed.
+//
+// Hue: the vector rule takes x = 510 k + Q (Q signed, k = 3, 1, 2 for red, green, blue) to
+// (((x * 21846) >> 16) + 1) >> 1 modulo 256; for 0 < x < 1786, (x * 21846) >> 16 = floor(x / 3), so the hue
+// is 85 k + floor((Q + 3) / 6) modulo 256. The scalar rule's floor(X / 6) for X = F + 3 + 255 k, with
+// F = floor(255 n / d) and k = 0 (red, n >= 0), 6 (red, n < 0), 2 (green) or 4 (blue), is
+// 85 k / 2 + floor((F + 3) / 6).
 template <bool Intensity, bool Rounded>
 struct FromRgb512 {
-    static constexpr size_t kPixels = 32; // two registers a pass
+    static constexpr size_t kPixels = 64;
 
-    static __m512 ps(__m512i v) { return _mm512_cvtepi32_ps(v); }
-    static __m512 atLeastOne(__m512 v) { return _mm512_max_ps(v, _mm512_set1_ps(1.0f)); }
-    static __mmask16 whole(__m512 q)
+    static __m512i channel(const __m512i (&in)[4], int c)
     {
-        return _mm512_cmp_ps_mask(q, _mm512_roundscale_ps(q, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC),
-                                  _CMP_EQ_OQ);
+        const __m512i index = _mm512_load_si512(kPixelOrder.channel[c]);
+        const __m512i low = _mm512_mask2_permutex2var_epi8(in[0], index, 0x00FF00FF00FF00FFull, in[1]);
+        return _mm512_mask2_permutex2var_epi8(in[2], low, 0xFF00FF00FF00FF00ull, in[3]);
     }
 
-    // The pixels (V or I, S, H, 0) of one register, and their ties.
-    static __m512i pixels(__m512i p, __mmask16& ties)
-    {
-        const __m512i byte = _mm512_set1_epi32(0xFF);
-        const __m512i b = _mm512_and_si512(p, byte);
-        const __m512i g = _mm512_and_si512(_mm512_srli_epi32(p, 8), byte);
-        const __m512i r = _mm512_and_si512(_mm512_srli_epi32(p, 16), byte);
-        const __m512i max = _mm512_max_epi32(_mm512_max_epi32(r, g), b);
-        const __m512i d = _mm512_sub_epi32(max, _mm512_min_epi32(_mm512_min_epi32(r, g), b));
-        // The sector by the first channel equal to the largest, in the order R, G, B, and its numerator.
-        const __mmask16 rIsMax = _mm512_cmpeq_epi32_mask(r, max), gIsMax = _mm512_cmpeq_epi32_mask(g, max);
-        __m512i n = _mm512_sub_epi32(r, g);
-        n = _mm512_mask_sub_epi32(n, gIsMax, b, r);
-        n = _mm512_mask_sub_epi32(n, rIsMax, g, b);
-        const __mmask16 negative = _mm512_cmplt_epi32_mask(n, _mm512_setzero_si512());
-        const __m512 dF = ps(d), maxF = ps(max);
-
-        const __m512 sq = _mm512_div_ps(_mm512_fmadd_ps(dF, _mm512_set1_ps(510.0f), maxF),
-                                        atLeastOne(_mm512_add_ps(maxF, maxF)));
-        const __m512i s = _mm512_cvttps_epi32(sq);
-        __m512i h, level = max;
-        if constexpr (Rounded) {
-            // floor((510 n + d (6 + 510 k)) / (12 d)), a turn up below 0 in the red sector, at most 255
-            __m512 offset = _mm512_set1_ps(6.0f + 2040.0f);
-            offset = _mm512_mask_mov_ps(offset, gIsMax, _mm512_set1_ps(6.0f + 1020.0f));
-            offset = _mm512_mask_mov_ps(offset, rIsMax, _mm512_set1_ps(6.0f));
-            offset = _mm512_mask_mov_ps(offset, rIsMax & negative, _mm512_set1_ps(6.0f + 3060.0f));
-            const __m512 hq =
-                _mm512_div_ps(_mm512_fmadd_ps(ps(n), _mm512_set1_ps(510.0f), _mm512_mul_ps(dF, offset)),
-                              atLeastOne(_mm512_mul_ps(dF, _mm512_set1_ps(12.0f))));
-            h = _mm512_min_epi32(_mm512_cvttps_epi32(hq), byte);
-            ties = _mm512_test_epi32_mask(d, d) & (whole(sq) | whole(hq));
-            if (Intensity) { // floor((2 (R + G + B) + 3) / 6)
-                const __m512i sum = _mm512_add_epi32(_mm512_add_epi32(b, g), r);
-                level = _mm512_mulhi_epu16(_mm512_add_epi32(_mm512_add_epi32(sum, sum), _mm512_set1_epi32(3)),
-                                           _mm512_set1_epi32(10923));
-            }
-        } else {
-            const __m512i q = _mm512_cvttps_epi32(
-                _mm512_div_ps(_mm512_fmadd_ps(ps(_mm512_abs_epi32(n)), _mm512_set1_ps(510.0f), dF),
-                              atLeastOne(_mm512_add_ps(dF, dF))));
-            __m512i offset = _mm512_set1_epi32(1020);
-            offset = _mm512_mask_mov_epi32(offset, gIsMax, _mm512_set1_epi32(510));
-            offset = _mm512_mask_mov_epi32(offset, rIsMax, _mm512_set1_epi32(1530));
-            const __m512i x =
-                _mm512_add_epi32(_mm512_mask_sub_epi32(q, negative, _mm512_setzero_si512(), q), offset);
-            // (x * 21846) >> 16 in the low 16 bits of each lane, whose high 16 bits hold 0
-            const __m512i third = _mm512_mulhi_epi16(x, _mm512_set1_epi32(21846));
-            h = _mm512_and_si512(_mm512_srli_epi32(_mm512_add_epi32(third, _mm512_set1_epi32(1)), 1), byte);
-            if (Intensity)
-                level =
-                    _mm512_mulhi_epi16(_mm512_add_epi32(_mm512_add_epi32(b, g), r), _mm512_set1_epi32(21846));
-        }
-        return _mm512_ternarylogic_epi32(level, _mm512_slli_epi32(s, 8), _mm512_slli_epi32(h, 16), 0xFE);
-    }
-
-    // Two registers of pixels; returns the ties, one bit a pixel.
+    // A streaming store takes the whole register where the destination allows (a frame's lines usually do).
     template <bool Stream>
-    static uint64_t convert(const uint8_t* src, uint8_t* dst)
+    static void store(uint8_t* dst, __m512i v)
     {
-        __mmask16 first = 0, second = 0;
-        V512::store<Stream>(dst, pixels(V512::load(src), first));
-        V512::store<Stream>(dst + 64, pixels(V512::load(src + 64), second));
-        return first | uint64_t(second) << 16;
+        if (Stream && (reinterpret_cast<uintptr_t>(dst) & 63) == 0)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(dst), v);
+        else
+            V512::store<Stream>(dst, v);
+    }
+
+    // 64 pixels; the scalar rule lists its ties from position `first` on.
+    template <bool Stream>
+    static void convert(const uint8_t* src, uint8_t* dst, TieList* ties = nullptr, uint16_t first = 0)
+    {
+        const __m512i in[4] = {V512::load(src), V512::load(src + 64), V512::load(src + 128),
+                               V512::load(src + 192)};
+        const __m512i b = channel(in, 0), g = channel(in, 1), r = channel(in, 2);
+        const __m512i max = _mm512_max_epu8(_mm512_max_epu8(r, g), b);
+        const __m512i d = _mm512_sub_epi8(max, _mm512_min_epu8(_mm512_min_epu8(r, g), b));
+        // The sector by the first channel equal to the largest, in the order R, G, B; its numerator is
+        // plus - minus: G - B, B - R or R - G.
+        const __mmask64 rIsMax = _mm512_cmpeq_epi8_mask(r, max), gIsMax = _mm512_cmpeq_epi8_mask(g, max);
+        const __m512i plus = _mm512_mask_blend_epi8(rIsMax, _mm512_mask_blend_epi8(gIsMax, r, b), g);
+        const __m512i minus = _mm512_mask_blend_epi8(rIsMax, _mm512_mask_blend_epi8(gIsMax, g, r), b);
+        const __m512i magnitude = _mm512_sub_epi8(_mm512_max_epu8(plus, minus), _mm512_min_epu8(plus, minus));
+        const __m512i negative = _mm512_movm_epi8(_mm512_cmplt_epu8_mask(plus, minus)); // 0xFF or 0
+
+        const Words maxW = widened(max), dW = widened(d), d256 = times256(d);
+        const Words nW = widened(magnitude), n256 = times256(magnitude);
+        const Words signW = {
+            {_mm512_unpacklo_epi8(negative, negative), _mm512_unpackhi_epi8(negative, negative)}};
+        const Words byMax = reciprocalsOf(kNearestReciprocals, max);
+        const Words byD = reciprocalsOf(Rounded ? kUpperReciprocals : kNearestReciprocals, d);
+        auto signed16 = [&](__m512i v, int w) {
+            return _mm512_sub_epi16(_mm512_xor_si512(v, signW.w[w]), signW.w[w]);
+        };
+
+        __m512i sW[2], hW[2], levelW[2];
+        __mmask32 tieW[2];
+        for (int w = 0; w < 2; ++w) {
+            const __mmask32 lit = _mm512_test_epi16_mask(maxW.w[w], maxW.w[w]);
+            const NearestQuotient sq(dW.w[w], d256.w[w], maxW.w[w], byMax.w[w]);
+            sW[w] = sq.rounded(maxW.w[w], lit);
+            if (Rounded) {
+                // F = q + (remainder < 0 ? -1 : 0) with q = sign * q0 and the remainder 255 n - d q; X + 258.
+                const __m512i q0 = _mm512_mulhi_epu16(n256.w[w], byD.w[w]);
+                const __m512i unsignedRemainder =
+                    _mm512_sub_epi16(_mm512_sub_epi16(n256.w[w], nW.w[w]), _mm512_mullo_epi16(dW.w[w], q0));
+                const __m512i f =
+                    _mm512_add_epi16(signed16(q0, w), _mm512_srai_epi16(signed16(unsignedRemainder, w), 15));
+                const __m512i t = _mm512_add_epi16(f, _mm512_set1_epi16(3 + 258));
+                hW[w] = _mm512_mulhi_epu16(t, _mm512_set1_epi16(10923)); // floor((F + 3) / 6) + 43
+                const __mmask32 whole = _mm512_testn_epi16_mask(unsignedRemainder, unsignedRemainder);
+                tieW[w] =
+                    _mm512_mask_cmpeq_epi16_mask(lit, sq.twice, maxW.w[w]) |
+                    _mm512_mask_cmpeq_epi16_mask(whole, _mm512_mullo_epi16(hW[w], _mm512_set1_epi16(6)), t);
+            } else {
+                // Grey (d = 0) gives Q = 1 rather than 0: floor((Q + 3) / 6) is 0 either way.
+                const __m512i q =
+                    NearestQuotient(nW.w[w], n256.w[w], dW.w[w], byD.w[w]).rounded(dW.w[w], ~__mmask32(0));
+                // floor((Q + 3) / 6), or -floor((Q + 2) / 6) = floor((3 - Q) / 6) where negative
+                const __m512i t = _mm512_add_epi16(q, _mm512_add_epi16(signW.w[w], _mm512_set1_epi16(3)));
+                hW[w] = signed16(_mm512_mulhi_epu16(t, _mm512_set1_epi16(10923)), w);
+            }
+            if (Intensity) {
+                const Words bW = widened(b), gW = widened(g), rW = widened(r);
+                const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(bW.w[w], gW.w[w]), rW.w[w]);
+                levelW[w] = Rounded // floor((2 (R + G + B) + 3) / 6), or the sum times 21846 >> 16
+                                ? _mm512_mulhi_epu16(
+                                      _mm512_add_epi16(_mm512_add_epi16(sum, sum), _mm512_set1_epi16(3)),
+                                      _mm512_set1_epi16(10923))
+                                : _mm512_mulhi_epi16(sum, _mm512_set1_epi16(21846));
+            }
+        }
+        if (Rounded) {
+            for (int w = 0; w < 2; ++w) {
+                const __m512i at = _mm512_add_epi16(_mm512_set1_epi16(int16_t(first)),
+                                                    _mm512_load_si512(kPixelOrder.pixel[w]));
+                _mm512_storeu_si512(ties->at + ties->count, _mm512_maskz_compress_epi16(tieW[w], at));
+                ties->count += size_t(__builtin_popcount(tieW[w]));
+            }
+        }
+
+        // The hue's sector part in bytes: 85 k modulo 256 (vector), 85 k / 2 - 43 (scalar).
+        __m512i offset = _mm512_set1_epi8(char(Rounded ? 170 - 43 : 170));
+        offset = _mm512_mask_mov_epi8(offset, gIsMax, _mm512_set1_epi8(char(Rounded ? 85 - 43 : 85)));
+        offset = _mm512_mask_mov_epi8(offset, rIsMax, _mm512_set1_epi8(char(Rounded ? 256 - 43 : 255)));
+        if (Rounded)
+            offset = _mm512_mask_mov_epi8(offset, _mm512_movepi8_mask(negative) & rIsMax,
+                                          _mm512_set1_epi8(char(255 - 43)));
+        const __m512i h = _mm512_add_epi8(offset, _mm512_packs_epi16(hW[0], hW[1]));
+        const __m512i s = _mm512_packus_epi16(sW[0], sW[1]);
+        const __m512i level = Intensity ? _mm512_packus_epi16(levelW[0], levelW[1]) : max;
+
+        const __m512i low[2] = {_mm512_unpacklo_epi8(level, s), _mm512_unpackhi_epi8(level, s)};
+        const __m512i third[2] = {_mm512_unpacklo_epi8(h, _mm512_setzero_si512()),
+                                  _mm512_unpackhi_epi8(h, _mm512_setzero_si512())};
+        for (int w = 0; w < 2; ++w) {
+            store<Stream>(dst + 128 * w, _mm512_unpacklo_epi16(low[w], third[w]));
+            store<Stream>(dst + 128 * w + 64, _mm512_unpackhi_epi16(low[w], third[w]));
+        }
+    }
+};
+
+// The scalar rule's kernel: passes of FromRgb512 whose ties are listed branch-free, a stretch of the line
+// at a time, then settled by DoublePixels (after the stretch's streaming stores are done).
+template <bool Intensity>
+struct RoundedLine512 {
+    using Pass = FromRgb512<Intensity, true>;
+    static constexpr size_t kStretch = 2048; // pixels; positions within it fit 16 bits
+
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        alignas(64) uint16_t at[kStretch + 32];
+        for (size_t start = 0; start < pixels; start += kStretch) {
+            const size_t end = pixels - start < kStretch ? pixels : start + kStretch;
+            TieList ties{at, 0};
+            for (size_t i = start; i < end; i += Pass::kPixels)
+                Pass::template convert<Stream>(src + 4 * i, dst + 4 * i, &ties, uint16_t(i - start));
+            if (ties.count == 0)
+                continue;
+            _mm512_storeu_si512(at + ties.count, _mm512_setzero_si512()); // a whole last eight
+            if (Stream)
+                _mm_sfence();
+            DoublePixels<Intensity>::settle(src + 4 * start, dst + 4 * start, at, ties.count);
+        }
+    }
+
+    static void line(const uint8_t* src, uint8_t* dst, size_t pixels)
+    {
+        const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
+        withStores<RoundedLine512>(dst, 4 * pixels, src, dst, whole);
+        if (whole < pixels) {
+            alignas(64) uint8_t in[4 * Pass::kPixels] = {};
+            alignas(64) uint8_t out[4 * Pass::kPixels];
+            __builtin_memcpy(in, src + 4 * whole, 4 * (pixels - whole));
+            run<false>(in, out, Pass::kPixels);
+            __builtin_memcpy(dst + 4 * whole, out, 4 * (pixels - whole));
+        }
     }
 };
 
@@ -140,9 +365,7 @@ struct Avx512Passes {
     template <bool Intensity>
     using FromRgb = FromRgb512<Intensity, false>;
     template <bool Intensity>
-    using FromRgbRounded = FromRgb512<Intensity, true>;
-    template <bool Intensity>
-    using Settle = DoublePixels<Intensity>;
+    using RoundedLine = RoundedLine512<Intensity>;
 };
 
 } // namespace

@@ -349,16 +349,14 @@ struct HsvToRgb {
     }
 };
 
-// The passes of RGB8888 to HSV (Intensity false) or HSI written over W: FromRgb of the vector rule,
-// FromRgbRounded of the scalar rule, whose ties Settle settles pixel by pixel.
+// The passes of RGB8888 to HSV (Intensity false) or HSI written over W: FromRgb of the vector rule, and
+// RoundedLine, the kernel of the scalar rule, whose ties ExactPixels settles pixel by pixel.
 template <class W>
 struct HexconePasses {
     template <bool Intensity>
     using FromRgb = RgbToHexcone<W, Intensity>;
     template <bool Intensity>
-    using FromRgbRounded = RgbToHexconeRounded<W, Intensity>;
-    template <bool Intensity>
-    using Settle = ExactPixels<Intensity>;
+    using RoundedLine = SettledPasses<RgbToHexconeRounded<W, Intensity>, ExactPixels<Intensity>>;
 };
 
 } // namespace
@@ -381,11 +379,11 @@ struct HexconePasses {
     }                                                                                                        \
     void rgb8888ToHsvRounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                               \
     {                                                                                                        \
-        SettledPasses<P::FromRgbRounded<false>, P::Settle<false>>::line(s, d, pixels);                       \
+        P::RoundedLine<false>::line(s, d, pixels);                                                           \
     }                                                                                                        \
     void rgb8888ToHsiRounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                               \
     {                                                                                                        \
-        SettledPasses<P::FromRgbRounded<true>, P::Settle<true>>::line(s, d, pixels);                         \
+        P::RoundedLine<true>::line(s, d, pixels);                                                            \
     }                                                                                                        \
     void hexconeToRgb8888Rounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                           \
     {                                                                                                        \
