@@ -1,6 +1,7 @@
 #include "convert/kernels/avx512_first.h"
 
 #include "convert/kernels/hexcone_body.h"
+#include "convert/kernels/pixels512.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -136,6 +137,143 @@ struct FromRgb512 {
     }
 };
 
+// ---- HSV (and HSI) to RGB8888, a pixel a 32-bit lane ----------------------------------------------
+//
+// The sector is floor(6 H / 255) by one multiply-high, and F' = |6 H - 255 (sector | 1)| (255 - F in the
+// even sectors, F in the odd ones). y = V (65025 - S F') is one 32-bit product; the ramp comes from y by
+// 64-bit products whose quotient fills byte 5 of each 64-bit lane, of the even pixels from one product and
+// of the odd ones from another. P replaces H (bytes 2 and 6), and one two-register byte permute picks B, G
+// and R from V, P and the ramp, its indices looked up by sector.
+
+// floor(x / 65025) = (x M) >> 40 with M = ceil(2^40 / 65025) and e = 65025 M - 2^40: x M / 2^40 exceeds
+// x / 65025 by x e / (65025 2^40), less than 1 / 65025 while x e < 2^40, so never past the next integer.
+constexpr uint64_t kOver65025 = ((uint64_t(1) << 40) + 65024) / 65025;
+constexpr uint64_t kLargestRampSum = 255 * 65025 + 32512; // y + 32512
+static_assert(kLargestRampSum * (kOver65025 * 65025 - (uint64_t(1) << 40)) < uint64_t(1) << 40, "inexact");
+static_assert(kOver65025 < uint64_t(1) << 32, "a 32-bit factor");
+
+// The vector rule's ramp (2y + 515 (y >> 15) + ((515 (y & 32767)) >> 15) + 65536) >> 17 is
+// floor((66051 y + 2^31) / 2^32) (the floors of whole numbers plus 515 y / 2^15 fold into one), at most
+// 255 for y up to 255 x 65025; times 256 it fills byte 5 too.
+constexpr uint32_t kRampFactor = 66051 * 256;
+
+// The sector of every hue byte by the multiply-high (6 for H = 255, which the tables take as 5).
+constexpr bool sectorsHold()
+{
+    for (int h = 0; h < 256; ++h) {
+        const int sector = (h > 42) + (h > 84) + (h > 127) + (h > 169) + (h > 212);
+        const int high = (h * 1543) >> 16;
+        if ((high == 6 ? 5 : high) != sector)
+            return false;
+    }
+    return true;
+}
+static_assert(sectorsHold(), "sector by multiply-high");
+
+// By lane: 255 (sector | 1) and the byte indices of B, G and R, for sectors 0..6 and (vector rule) 7 for
+// grey, at lane + 8 for the odd pixels. Even pixel 2i of 64-bit lane i has V at byte 8i, P at 8i + 2 and the
+// ramp at 8i + 5 of the first permute operand; odd pixel 2i + 1 has V at 8i + 4, P at 8i + 6 and the ramp
+// at 8i + 5 of the second (64 + 8i + 5). The lane's 8i is added after the lookup.
+struct ToRgbTables {
+    alignas(64) uint32_t odd255[16];
+    alignas(64) uint32_t picks[16];
+};
+
+constexpr ToRgbTables makeToRgbTables()
+{
+    ToRgbTables t{};
+    for (int odd = 0; odd < 2; ++odd) {
+        const uint32_t v = odd ? 4 : 0, p = odd ? 6 : 2, ramp = odd ? 69 : 5;
+        // (R, G, B) by sector: 0 (V, ramp, P), 1 (ramp, V, P), 2 (P, V, ramp), 3 (P, ramp, V),
+        // 4 (ramp, P, V), 5 and 6 (V, P, ramp), grey (V, V, V).
+        const uint32_t rgb[8][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp}, {p, ramp, v},
+                                    {ramp, p, v}, {v, p, ramp}, {v, p, ramp}, {v, v, v}};
+        for (int sector = 0; sector < 8; ++sector) {
+            const int lane = 8 * odd + sector;
+            t.odd255[lane] = 255 * uint32_t(sector == 6 ? 5 : sector | 1);
+            t.picks[lane] = rgb[sector][2] | rgb[sector][1] << 8 | rgb[sector][0] << 16;
+        }
+    }
+    return t;
+}
+
+constexpr ToRgbTables kToRgbTables = makeToRgbTables();
+
+// Bytes (V or I, S, H, X) to RGB8888 in 32-bit lanes: the vector rule, or (Rounded) P and the ramp
+// rounded to nearest as the double-precision rule gives them (see HsvToRgb).
+template <bool Rounded>
+struct ToRgb512 {
+    static constexpr size_t kPixels = 16;
+
+    static __m512i pixels(__m512i p)
+    {
+        const __m512i byte = _mm512_set1_epi32(0xFF);
+        const __m512i v = _mm512_and_si512(p, byte);
+        const __m512i s = _mm512_and_si512(_mm512_srli_epi32(p, 8), byte);
+        const __m512i h = _mm512_and_si512(_mm512_srli_epi32(p, 16), byte);
+        const __m512i oddLanes = _mm512_set_epi32(8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0);
+        __m512i at = _mm512_add_epi32(_mm512_mulhi_epu16(h, _mm512_set1_epi32(1543)), oddLanes);
+        const __m512i f = _mm512_abs_epi16(
+            _mm512_sub_epi16(_mm512_mullo_epi16(h, _mm512_set1_epi32(6)),
+                             _mm512_permutexvar_epi32(at, _mm512_load_si512(kToRgbTables.odd255))));
+        // y = V (65025 - S F'), S F' <= 65025 in the low 16 bits
+        const __m512i y =
+            _mm512_mullo_epi32(v, _mm512_sub_epi32(_mm512_set1_epi32(65025), _mm512_mullo_epi16(s, f)));
+        // (255 - S) V in the high 16 bits
+        const __m512i u = _mm512_slli_epi32(_mm512_mullo_epi16(_mm512_sub_epi32(byte, s), v), 16);
+        constexpr __mmask32 kHighWords = 0xAAAAAAAA;
+        __m512i even, odd, withP;
+        if constexpr (Rounded) {
+            // y / 65025 rounded: floor((y + 32512) / 65025); (255 - S) V / 255 rounded: floor((u + 128) 257 /
+            // 2^16)
+            const __m512i x = _mm512_add_epi32(y, _mm512_set1_epi32(32512));
+            const __m512i m = _mm512_set1_epi64(int64_t(kOver65025));
+            even = _mm512_mul_epu32(x, m);
+            odd = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), m);
+            withP = _mm512_mask_mulhi_epu16(p, kHighWords, _mm512_add_epi32(u, _mm512_set1_epi32(128 << 16)),
+                                            _mm512_set1_epi16(257));
+        } else {
+            const __m512i m = _mm512_set1_epi64(kRampFactor), half = _mm512_set1_epi64(int64_t(1) << 39);
+            even = _mm512_add_epi64(_mm512_mul_epu32(y, m), half);
+            odd = _mm512_add_epi64(_mm512_mul_epu32(_mm512_srli_epi64(y, 32), m), half);
+            // (u 257 + 128) >> 16 as divideBy255
+            const __m512i t =
+                _mm512_add_epi16(u, _mm512_srli_epi16(_mm512_add_epi16(u, _mm512_set1_epi16(128)), 8));
+            withP = _mm512_mask_srli_epi16(p, kHighWords, t, 8);
+            at = _mm512_mask_mov_epi32(at, _mm512_testn_epi32_mask(s, s),
+                                       _mm512_add_epi32(oddLanes, _mm512_set1_epi32(7)));
+        }
+        constexpr __mmask64 kByte5 = 0x2020202020202020ull;
+        const __m512i first = _mm512_mask_blend_epi8(kByte5, withP, even);
+        const __m512i second = _mm512_mask_blend_epi8(kByte5, withP, odd);
+        constexpr int k8 = 0x080808; // 8 in each index byte
+        const __m512i lanes = _mm512_set_epi32(7 * k8, 7 * k8, 6 * k8, 6 * k8, 5 * k8, 5 * k8, 4 * k8, 4 * k8,
+                                               3 * k8, 3 * k8, 2 * k8, 2 * k8, k8, k8, 0, 0);
+        const __m512i picks =
+            _mm512_add_epi32(_mm512_permutexvar_epi32(at, _mm512_load_si512(kToRgbTables.picks)), lanes);
+        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, first, picks, second);
+    }
+
+    // Whole registers, then the rest through masked loads and stores.
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t n)
+    {
+        for (size_t i = 0; i < n; i += kPixels)
+            V512::store<Stream>(dst + 4 * i, pixels(V512::load(src + 4 * i)));
+    }
+
+    static void line(const uint8_t* src, uint8_t* dst, size_t n)
+    {
+        const size_t whole = n / kPixels * kPixels;
+        withStores<ToRgb512>(dst, 4 * n, src, dst, whole);
+        if (whole < n) {
+            const __mmask16 m = __mmask16((1u << (n - whole)) - 1);
+            _mm512_mask_storeu_epi32(dst + 4 * whole, m,
+                                     pixels(_mm512_maskz_loadu_epi32(m, src + 4 * whole)));
+        }
+    }
+};
+
 struct Avx512Passes {
     template <bool Intensity>
     using FromRgb = FromRgb512<Intensity, false>;
@@ -143,6 +281,8 @@ struct Avx512Passes {
     using FromRgbRounded = FromRgb512<Intensity, true>;
     template <bool Intensity>
     using Settle = DoublePixels<Intensity>;
+    template <bool Rounded>
+    using ToRgb = ToRgb512<Rounded>;
 };
 
 } // namespace

@@ -349,6 +349,12 @@ struct HsvToRgb {
     }
 };
 
+// A line of whole passes and the rest through a stack pass.
+template <class Pass>
+struct PassLine {
+    static void line(const uint8_t* src, uint8_t* dst, size_t pixels) { runPasses<Pass>(src, dst, pixels); }
+};
+
 // The passes of RGB8888 to HSV (Intensity false) or HSI written over W: FromRgb of the vector rule,
 // FromRgbRounded of the scalar rule, whose ties Settle settles pixel by pixel.
 template <class W>
@@ -359,6 +365,8 @@ struct HexconePasses {
     using FromRgbRounded = RgbToHexconeRounded<W, Intensity>;
     template <bool Intensity>
     using Settle = ExactPixels<Intensity>;
+    template <bool Rounded>
+    using ToRgb = PassLine<HsvToRgb<W, Rounded>>;
 };
 
 } // namespace
@@ -377,7 +385,7 @@ struct HexconePasses {
     }                                                                                                        \
     void hsvToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<HsvToRgb<W, false>>(s, d, pixels);                                                         \
+        P::ToRgb<false>::line(s, d, pixels);                                                                 \
     }                                                                                                        \
     void rgb8888ToHsvRounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                               \
     {                                                                                                        \
@@ -389,7 +397,7 @@ struct HexconePasses {
     }                                                                                                        \
     void hexconeToRgb8888Rounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                           \
     {                                                                                                        \
-        runPasses<HsvToRgb<W, true>>(s, d, pixels);                                                          \
+        P::ToRgb<true>::line(s, d, pixels);                                                                  \
     }                                                                                                        \
     void hsvToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { bytePlane<W, 0>(s, d, pixels); }     \
     }
