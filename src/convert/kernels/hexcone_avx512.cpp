@@ -139,11 +139,13 @@ struct FromRgb512 {
 
 // ---- HSV (and HSI) to RGB8888, a pixel a 32-bit lane ----------------------------------------------
 //
-// The sector is floor(6 H / 255) by one multiply-high, and F' = |6 H - 255 (sector | 1)| (255 - F in the
-// even sectors, F in the odd ones). y = V (65025 - S F') is one 32-bit product; the ramp comes from y by
-// 64-bit products whose quotient fills byte 5 of each 64-bit lane, of the even pixels from one product and
-// of the odd ones from another. P replaces H (bytes 2 and 6), and one two-register byte permute picks B, G
-// and R from V, P and the ramp, its indices looked up by sector.
+// V, S and H each fill both 16-bit halves of a pixel's lane, so that 16-bit multiplies give a 32-bit
+// product (low half, then high half under a mask) and the high halves give P in place. The sector is
+// floor(6 H / 255) by one multiply-high, and F' = |6 H - 255 (sector | 1)| (255 - F in the even sectors, F
+// in the odd ones). From y = V (65025 - S F') 64-bit products give the ramp whole in byte 5 of each 64-bit
+// lane, of the even pixels from one product and of the odd ones from another. P replaces H (bytes 2 and 6),
+// and one two-register byte permute picks B, G and R from V, P and the ramp, its indices looked up by
+// sector.
 
 // floor(x / 65025) = (x M) >> 40 with M = ceil(2^40 / 65025) and e = 65025 M - 2^40: x M / 2^40 exceeds
 // x / 65025 by x e / (65025 2^40), less than 1 / 65025 while x e < 2^40, so never past the next integer.
@@ -170,10 +172,11 @@ constexpr bool sectorsHold()
 }
 static_assert(sectorsHold(), "sector by multiply-high");
 
-// By lane: 255 (sector | 1) and the byte indices of B, G and R, for sectors 0..6 and (vector rule) 7 for
-// grey, at lane + 8 for the odd pixels. Even pixel 2i of 64-bit lane i has V at byte 8i, P at 8i + 2 and the
-// ramp at 8i + 5 of the first permute operand; odd pixel 2i + 1 has V at 8i + 4, P at 8i + 6 and the ramp
-// at 8i + 5 of the second (64 + 8i + 5). The lane's 8i is added after the lookup.
+// By lane: 255 (sector | 1) in both halves, and the byte indices of B, G and R, for sectors 0..6 and
+// (vector rule) 7 for grey, at lane + 8 for the odd pixels. Even pixel 2i of 64-bit lane i has V at byte 8i,
+// P at 8i + 2 and the ramp at 8i + 5 of the first permute operand; odd pixel 2i + 1 has V at 8i + 4 and P at
+// 8i + 6 of the first, and its ramp at 8i + 5 of the second (64 + 8i + 5). The lane's 8i is added after the
+// lookup.
 struct ToRgbTables {
     alignas(64) uint32_t odd255[16];
     alignas(64) uint32_t picks[16];
@@ -190,7 +193,7 @@ constexpr ToRgbTables makeToRgbTables()
                                     {ramp, p, v}, {v, p, ramp}, {v, p, ramp}, {v, v, v}};
         for (int sector = 0; sector < 8; ++sector) {
             const int lane = 8 * odd + sector;
-            t.odd255[lane] = 255 * uint32_t(sector == 6 ? 5 : sector | 1);
+            t.odd255[lane] = 255 * uint32_t(sector == 6 ? 5 : sector | 1) * 0x10001;
             t.picks[lane] = rgb[sector][2] | rgb[sector][1] << 8 | rgb[sector][0] << 16;
         }
     }
@@ -205,32 +208,36 @@ template <bool Rounded>
 struct ToRgb512 {
     static constexpr size_t kPixels = 16;
 
+    // Byte b of each pixel in both 16-bit halves of its lane.
+    static __m512i spread(__m512i p, int b)
+    {
+        auto at = [b](int lane) { return (4 * lane + b) * 0x10001 | 0x80008000; };
+        return _mm512_shuffle_epi8(p, _mm512_set4_epi32(at(3), at(2), at(1), at(0)));
+    }
+
     static __m512i pixels(__m512i p)
     {
-        const __m512i byte = _mm512_set1_epi32(0xFF);
-        const __m512i v = _mm512_and_si512(p, byte);
-        const __m512i s = _mm512_and_si512(_mm512_srli_epi32(p, 8), byte);
-        const __m512i h = _mm512_and_si512(_mm512_srli_epi32(p, 16), byte);
+        const __m512i v = spread(p, 0), s = spread(p, 1), h = spread(p, 2);
         const __m512i oddLanes = _mm512_set_epi32(8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0);
-        __m512i at = _mm512_add_epi32(_mm512_mulhi_epu16(h, _mm512_set1_epi32(1543)), oddLanes);
+        __m512i at = _mm512_add_epi32(_mm512_mulhi_epu16(h, _mm512_set1_epi16(1543)), oddLanes);
+        // 6 H by a byte multiply-add, which the compiler keeps as one instruction
         const __m512i f = _mm512_abs_epi16(
-            _mm512_sub_epi16(_mm512_mullo_epi16(h, _mm512_set1_epi32(6)),
+            _mm512_sub_epi16(_mm512_maddubs_epi16(h, _mm512_set1_epi16(6)),
                              _mm512_permutexvar_epi32(at, _mm512_load_si512(kToRgbTables.odd255))));
-        // y = V (65025 - S F'), S F' <= 65025 in the low 16 bits
-        const __m512i y =
-            _mm512_mullo_epi32(v, _mm512_sub_epi32(_mm512_set1_epi32(65025), _mm512_mullo_epi16(s, f)));
-        // (255 - S) V in the high 16 bits
-        const __m512i u = _mm512_slli_epi32(_mm512_mullo_epi16(_mm512_sub_epi32(byte, s), v), 16);
-        constexpr __mmask32 kHighWords = 0xAAAAAAAA;
+        // y = V (65025 - S F'), S F' <= 65025; the low half of the product, then the high half
+        constexpr __mmask32 kHighHalves = 0xAAAAAAAA;
+        const __m512i k =
+            _mm512_sub_epi16(_mm512_set1_epi16(int16_t(65025 - 65536)), _mm512_mullo_epi16(s, f));
+        const __m512i y = _mm512_mask_mulhi_epu16(_mm512_mullo_epi16(v, k), kHighHalves, v, k);
+        const __m512i u = _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_set1_epi16(255), s), v); // (255 - S) V
         __m512i even, odd, withP;
         if constexpr (Rounded) {
-            // y / 65025 rounded: floor((y + 32512) / 65025); (255 - S) V / 255 rounded: floor((u + 128) 257 /
-            // 2^16)
+            // y / 65025 rounded: floor((y + 32512) / 65025); u / 255 rounded: floor((u + 128) 257 / 2^16)
             const __m512i x = _mm512_add_epi32(y, _mm512_set1_epi32(32512));
             const __m512i m = _mm512_set1_epi64(int64_t(kOver65025));
             even = _mm512_mul_epu32(x, m);
             odd = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), m);
-            withP = _mm512_mask_mulhi_epu16(p, kHighWords, _mm512_add_epi32(u, _mm512_set1_epi32(128 << 16)),
+            withP = _mm512_mask_mulhi_epu16(p, kHighHalves, _mm512_add_epi16(u, _mm512_set1_epi16(128)),
                                             _mm512_set1_epi16(257));
         } else {
             const __m512i m = _mm512_set1_epi64(kRampFactor), half = _mm512_set1_epi64(int64_t(1) << 39);
@@ -239,27 +246,33 @@ struct ToRgb512 {
             // (u 257 + 128) >> 16 as divideBy255
             const __m512i t =
                 _mm512_add_epi16(u, _mm512_srli_epi16(_mm512_add_epi16(u, _mm512_set1_epi16(128)), 8));
-            withP = _mm512_mask_srli_epi16(p, kHighWords, t, 8);
+            withP = _mm512_mask_srli_epi16(p, kHighHalves, t, 8);
             at = _mm512_mask_mov_epi32(at, _mm512_testn_epi32_mask(s, s),
                                        _mm512_add_epi32(oddLanes, _mm512_set1_epi32(7)));
         }
         constexpr __mmask64 kByte5 = 0x2020202020202020ull;
-        const __m512i first = _mm512_mask_blend_epi8(kByte5, withP, even);
-        const __m512i second = _mm512_mask_blend_epi8(kByte5, withP, odd);
         constexpr int k8 = 0x080808; // 8 in each index byte
         const __m512i lanes = _mm512_set_epi32(7 * k8, 7 * k8, 6 * k8, 6 * k8, 5 * k8, 5 * k8, 4 * k8, 4 * k8,
                                                3 * k8, 3 * k8, 2 * k8, 2 * k8, k8, k8, 0, 0);
         const __m512i picks =
             _mm512_add_epi32(_mm512_permutexvar_epi32(at, _mm512_load_si512(kToRgbTables.picks)), lanes);
-        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, first, picks, second);
+        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, _mm512_mask_blend_epi8(kByte5, withP, even),
+                                              picks, odd);
     }
 
-    // Whole registers, then the rest through masked loads and stores.
+    // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
+    // the source is fetched 2 KiB ahead: the arithmetic between loads leaves the hardware prefetcher behind
+    // (a prefetch past the end of the source does not fault).
+    static constexpr size_t kAheadBytes = 2048;
+
     template <bool Stream>
     static void run(const uint8_t* src, uint8_t* dst, size_t n)
     {
-        for (size_t i = 0; i < n; i += kPixels)
+        for (size_t i = 0; i < n; i += kPixels) {
+            if (Stream)
+                _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
             V512::store<Stream>(dst + 4 * i, pixels(V512::load(src + 4 * i)));
+        }
     }
 
     static void line(const uint8_t* src, uint8_t* dst, size_t n)
