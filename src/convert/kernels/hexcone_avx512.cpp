@@ -261,18 +261,39 @@ struct ToRgb512 {
     }
 
     // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
-    // the source is fetched 2 KiB ahead: the arithmetic between loads leaves the hardware prefetcher behind
-    // (a prefetch past the end of the source does not fault).
+    // the source is fetched 2 KiB ahead, since the arithmetic between loads leaves the hardware prefetcher
+    // behind (a prefetch past the end of the source does not fault), and a destination aligned to 64 bytes
+    // streams a register a store rather than in four 16-byte pieces and three extracts.
     static constexpr size_t kAheadBytes = 2048;
+
+    enum Stores { kPlainStores, kStreamed16, kStreamed64 };
+
+    template <Stores How>
+    static void loop(const uint8_t* src, uint8_t* dst, size_t n)
+    {
+        for (size_t i = 0; i < n; i += kPixels) {
+            const __m512i out = pixels(V512::load(src + 4 * i));
+            if (How == kPlainStores) {
+                V512::store<false>(dst + 4 * i, out);
+                continue;
+            }
+            _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
+            if (How == kStreamed64)
+                _mm512_stream_si512(reinterpret_cast<__m512i*>(dst + 4 * i), out);
+            else
+                V512::store<true>(dst + 4 * i, out);
+        }
+    }
 
     template <bool Stream>
     static void run(const uint8_t* src, uint8_t* dst, size_t n)
     {
-        for (size_t i = 0; i < n; i += kPixels) {
-            if (Stream)
-                _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
-            V512::store<Stream>(dst + 4 * i, pixels(V512::load(src + 4 * i)));
-        }
+        if (!Stream)
+            loop<kPlainStores>(src, dst, n);
+        else if ((reinterpret_cast<uintptr_t>(dst) & 63) == 0)
+            loop<kStreamed64>(src, dst, n);
+        else
+            loop<kStreamed16>(src, dst, n);
     }
 
     static void line(const uint8_t* src, uint8_t* dst, size_t n)
