@@ -155,9 +155,12 @@ static_assert(kLargestRampSum * (kOver65025 * 65025 - (uint64_t(1) << 40)) < uin
 static_assert(kOver65025 < uint64_t(1) << 32, "a 32-bit factor");
 
 // The vector rule's ramp (2y + 515 (y >> 15) + ((515 (y & 32767)) >> 15) + 65536) >> 17 is
-// floor((66051 y + 2^31) / 2^32) (the floors of whole numbers plus 515 y / 2^15 fold into one), at most
-// 255 for y up to 255 x 65025; times 256 it fills byte 5 too.
-constexpr uint32_t kRampFactor = 66051 * 256;
+// floor((66051 y + 2^31) / 2^32) (the floors of whole numbers plus 515 y / 2^15 fold into one), at most 255
+// for y up to 255 x 65025. As floor((y + 32513) (256 x 66051 - 1) / 2^40) it takes one addition before the
+// products and fills byte 5 like the quotient above; the two agree for every y = V (65025 - S F') of the
+// 2^24 pixels (51 other y below 255 x 65025 differ), as the every-input test shows.
+constexpr uint32_t kRampSum = 32513;
+constexpr uint32_t kRampFactor = 256 * 66051 - 1;
 
 // The sector of every hue byte by the multiply-high (6 for H = 255, which the tables take as 5).
 constexpr bool sectorsHold()
@@ -172,14 +175,15 @@ constexpr bool sectorsHold()
 }
 static_assert(sectorsHold(), "sector by multiply-high");
 
-// By lane: 255 (sector | 1) in both halves, and the byte indices of B, G and R, for sectors 0..6 and
-// (vector rule) 7 for grey, at lane + 8 for the odd pixels. Even pixel 2i of 64-bit lane i has V at byte 8i,
+// By lane: 255 (sector | 1) in both halves, and the byte indices of B, G and R, for sectors 0..6, at
+// lane + 8 for the odd pixels. Even pixel 2i of 64-bit lane i has V at byte 8i,
 // P at 8i + 2 and the ramp at 8i + 5 of the first permute operand; odd pixel 2i + 1 has V at 8i + 4 and P at
 // 8i + 6 of the first, and its ramp at 8i + 5 of the second (64 + 8i + 5). The lane's 8i is added after the
 // lookup.
 struct ToRgbTables {
     alignas(64) uint32_t odd255[16];
     alignas(64) uint32_t picks[16];
+    alignas(64) uint32_t greyPicks[16]; // by lane, V three times
 };
 
 constexpr ToRgbTables makeToRgbTables()
@@ -188,14 +192,16 @@ constexpr ToRgbTables makeToRgbTables()
     for (int odd = 0; odd < 2; ++odd) {
         const uint32_t v = odd ? 4 : 0, p = odd ? 6 : 2, ramp = odd ? 69 : 5;
         // (R, G, B) by sector: 0 (V, ramp, P), 1 (ramp, V, P), 2 (P, V, ramp), 3 (P, ramp, V),
-        // 4 (ramp, P, V), 5 and 6 (V, P, ramp), grey (V, V, V).
-        const uint32_t rgb[8][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp}, {p, ramp, v},
-                                    {ramp, p, v}, {v, p, ramp}, {v, p, ramp}, {v, v, v}};
-        for (int sector = 0; sector < 8; ++sector) {
+        // 4 (ramp, P, V), 5 and 6 (V, P, ramp).
+        const uint32_t rgb[7][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp}, {p, ramp, v},
+                                    {ramp, p, v}, {v, p, ramp}, {v, p, ramp}};
+        for (int sector = 0; sector < 7; ++sector) {
             const int lane = 8 * odd + sector;
             t.odd255[lane] = 255 * uint32_t(sector == 6 ? 5 : sector | 1) * 0x10001;
             t.picks[lane] = rgb[sector][2] | rgb[sector][1] << 8 | rgb[sector][0] << 16;
         }
+        for (int lane = odd; lane < 16; lane += 2)
+            t.greyPicks[lane] = v * 0x010101;
     }
     return t;
 }
@@ -219,7 +225,7 @@ struct ToRgb512 {
     {
         const __m512i v = spread(p, 0), s = spread(p, 1), h = spread(p, 2);
         const __m512i oddLanes = _mm512_set_epi32(8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0);
-        __m512i at = _mm512_add_epi32(_mm512_mulhi_epu16(h, _mm512_set1_epi16(1543)), oddLanes);
+        const __m512i at = _mm512_add_epi32(_mm512_mulhi_epu16(h, _mm512_set1_epi16(1543)), oddLanes);
         // 6 H by a byte multiply-add, which the compiler keeps as one instruction
         const __m512i f = _mm512_abs_epi16(
             _mm512_sub_epi16(_mm512_maddubs_epi16(h, _mm512_set1_epi16(6)),
@@ -230,34 +236,32 @@ struct ToRgb512 {
             _mm512_sub_epi16(_mm512_set1_epi16(int16_t(65025 - 65536)), _mm512_mullo_epi16(s, f));
         const __m512i y = _mm512_mask_mulhi_epu16(_mm512_mullo_epi16(v, k), kHighHalves, v, k);
         const __m512i u = _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_set1_epi16(255), s), v); // (255 - S) V
-        __m512i even, odd, withP;
+        __m512i x, m, withP, picks = _mm512_load_si512(kToRgbTables.greyPicks);
+        const __m512i table = _mm512_load_si512(kToRgbTables.picks);
         if constexpr (Rounded) {
             // y / 65025 rounded: floor((y + 32512) / 65025); u / 255 rounded: floor((u + 128) 257 / 2^16)
-            const __m512i x = _mm512_add_epi32(y, _mm512_set1_epi32(32512));
-            const __m512i m = _mm512_set1_epi64(int64_t(kOver65025));
-            even = _mm512_mul_epu32(x, m);
-            odd = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), m);
+            x = _mm512_add_epi32(y, _mm512_set1_epi32(32512));
+            m = _mm512_set1_epi64(int64_t(kOver65025));
             withP = _mm512_mask_mulhi_epu16(p, kHighHalves, _mm512_add_epi16(u, _mm512_set1_epi16(128)),
                                             _mm512_set1_epi16(257));
+            picks = _mm512_permutexvar_epi32(at, table);
         } else {
-            const __m512i m = _mm512_set1_epi64(kRampFactor), half = _mm512_set1_epi64(int64_t(1) << 39);
-            even = _mm512_add_epi64(_mm512_mul_epu32(y, m), half);
-            odd = _mm512_add_epi64(_mm512_mul_epu32(_mm512_srli_epi64(y, 32), m), half);
+            x = _mm512_add_epi32(y, _mm512_set1_epi32(kRampSum));
+            m = _mm512_set1_epi64(kRampFactor);
             // (u 257 + 128) >> 16 as divideBy255
             const __m512i t =
                 _mm512_add_epi16(u, _mm512_srli_epi16(_mm512_add_epi16(u, _mm512_set1_epi16(128)), 8));
             withP = _mm512_mask_srli_epi16(p, kHighHalves, t, 8);
-            at = _mm512_mask_mov_epi32(at, _mm512_testn_epi32_mask(s, s),
-                                       _mm512_add_epi32(oddLanes, _mm512_set1_epi32(7)));
+            picks =
+                _mm512_mask_permutexvar_epi32(picks, _mm512_test_epi32_mask(s, s), at, table); // S = 0: grey
         }
+        const __m512i even = _mm512_mul_epu32(x, m), odd = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), m);
         constexpr __mmask64 kByte5 = 0x2020202020202020ull;
         constexpr int k8 = 0x080808; // 8 in each index byte
         const __m512i lanes = _mm512_set_epi32(7 * k8, 7 * k8, 6 * k8, 6 * k8, 5 * k8, 5 * k8, 4 * k8, 4 * k8,
                                                3 * k8, 3 * k8, 2 * k8, 2 * k8, k8, k8, 0, 0);
-        const __m512i picks =
-            _mm512_add_epi32(_mm512_permutexvar_epi32(at, _mm512_load_si512(kToRgbTables.picks)), lanes);
         return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, _mm512_mask_blend_epi8(kByte5, withP, even),
-                                              picks, odd);
+                                              _mm512_add_epi32(picks, lanes), odd);
     }
 
     // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
