@@ -287,6 +287,23 @@ TEST_P(ColourSpace, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
     EXPECT_TRUE(sweepEveryInput(c(), isa(), k < std::size(kDiffers) ? kDiffers[k] : nullptr));
 }
 
+// The AVX-512 kernels of HSV and HSI to RGB8888 round y / 65025 (the ramp of the scalar rule, y up to
+// 255 x 65025) by one single-precision multiply-add rounded to nearest: truncating fl(y r + c), r =
+// fl(1 / 65025), c = fl(32512 r), is floor((y + 32512) / 65025) over that whole range.
+TEST(ColourSpaceArithmetic, RampQuotientBySinglePrecisionMultiplyAdd)
+{
+#if defined(__i386__)
+    GTEST_SKIP()
+        << "RampQuotientBySinglePrecisionMultiplyAdd: the AVX-512 kernels do not run on 32-bit builds";
+#else
+    const float r = 1.0f / 65025.0f, c = 32512.0f * r;
+    uint32_t wrong = 0;
+    for (uint32_t y = 0; y <= 255u * 65025u; ++y)
+        wrong += uint32_t(std::fma(float(y), r, c)) != (y + 32512) / 65025;
+    EXPECT_EQ(wrong, 0u);
+#endif
+}
+
 // A destination 16, 32 or 48 bytes past a 64-byte boundary streams otherwise than an aligned one (the
 // guarded runs place long destinations at a page or off 16 bytes); the bytes around the run stay.
 TEST_P(ColourSpace, LongRunsStreamAtEverySixteenByteOffset)

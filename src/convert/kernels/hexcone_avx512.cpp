@@ -142,25 +142,25 @@ struct FromRgb512 {
 // V, S and H each fill both 16-bit halves of a pixel's lane, so that 16-bit multiplies give a 32-bit
 // product (low half, then high half under a mask) and the high halves give P in place. The sector is
 // floor(6 H / 255) by one multiply-high, and F' = |6 H - 255 (sector | 1)| (255 - F in the even sectors, F
-// in the odd ones). From y = V (65025 - S F') 64-bit products give the ramp whole in byte 5 of each 64-bit
-// lane, of the even pixels from one product and of the odd ones from another. P replaces H (bytes 2 and 6),
-// and one two-register byte permute picks B, G and R from V, P and the ramp, its indices looked up by
-// sector.
+// in the odd ones). The ramp comes from y = V (65025 - S F') by one single-precision multiply-add, a byte
+// in each lane; P replaces H (byte 2), and one two-register byte permute picks B, G and R from V, P and the
+// ramp, its indices looked up by sector.
+//
+// y < 2^24 converts exactly, and the multiply-adds round as their instructions say, whatever the caller's
+// rounding mode.
+//
+// Scalar rule: y / 65025 rounded (never a tie) is floor((y + 32512) / 65025), and
+// truncating fl(y r + c), r = fl(1 / 65025), c = fl(32512 r), rounded to nearest, gives it for every y up to
+// 255 x 65025 (checked over that whole range; the every-input test checks the kernel).
+constexpr float kOver65025 = 1.0f / 65025.0f;
+constexpr float kRoundedRampSum = 32512.0f * kOver65025;
 
-// floor(x / 65025) = (x M) >> 40 with M = ceil(2^40 / 65025) and e = 65025 M - 2^40: x M / 2^40 exceeds
-// x / 65025 by x e / (65025 2^40), less than 1 / 65025 while x e < 2^40, so never past the next integer.
-constexpr uint64_t kOver65025 = ((uint64_t(1) << 40) + 65024) / 65025;
-constexpr uint64_t kLargestRampSum = 255 * 65025 + 32512; // y + 32512
-static_assert(kLargestRampSum * (kOver65025 * 65025 - (uint64_t(1) << 40)) < uint64_t(1) << 40, "inexact");
-static_assert(kOver65025 < uint64_t(1) << 32, "a 32-bit factor");
-
-// The vector rule's ramp (2y + 515 (y >> 15) + ((515 (y & 32767)) >> 15) + 65536) >> 17 is
-// floor((66051 y + 2^31) / 2^32) (the floors of whole numbers plus 515 y / 2^15 fold into one), at most 255
-// for y up to 255 x 65025. As floor((y + 32513) (256 x 66051 - 1) / 2^40) it takes one addition before the
-// products and fills byte 5 like the quotient above; the two agree for every y = V (65025 - S F') of the
-// 2^24 pixels (51 other y below 255 x 65025 differ), as the every-input test shows.
-constexpr uint32_t kRampSum = 32513;
-constexpr uint32_t kRampFactor = 256 * 66051 - 1;
+// Vector rule: its ramp (2y + 515 (y >> 15) + ((515 (y & 32767)) >> 15) + 65536) >> 17 is
+// floor((66051 y + 2^31) / 2^32), the floors of whole numbers plus 515 y / 2^15 folding into one: y 66051 /
+// 2^32 + 1/2, which a multiply-add forms exactly (66051 / 2^32 is a float) and rounds down once, to a
+// float no lower than its floor (a whole number below 2^24), so its truncation is the ramp. At most 255
+// for y up to 255 x 65025.
+constexpr float kRampFactor = 66051.0f / 4294967296.0f;
 
 // The sector of every hue byte by the multiply-high (6 for H = 255, which the tables take as 5).
 constexpr bool sectorsHold()
@@ -175,33 +175,25 @@ constexpr bool sectorsHold()
 }
 static_assert(sectorsHold(), "sector by multiply-high");
 
-// By lane: 255 (sector | 1) in both halves, and the byte indices of B, G and R, for sectors 0..6, at
-// lane + 8 for the odd pixels. Even pixel 2i of 64-bit lane i has V at byte 8i,
-// P at 8i + 2 and the ramp at 8i + 5 of the first permute operand; odd pixel 2i + 1 has V at 8i + 4 and P at
-// 8i + 6 of the first, and its ramp at 8i + 5 of the second (64 + 8i + 5). The lane's 8i is added after the
-// lookup.
+// By sector 0..6: 255 (sector | 1) in both halves, and the byte indices of B, G and R from pixel j's V at
+// 4j and P at 4j + 2 of the first permute operand and its ramp at 4j of the second (64 + 4j); j's 4j is
+// added after the lookup.
 struct ToRgbTables {
     alignas(64) uint32_t odd255[16];
     alignas(64) uint32_t picks[16];
-    alignas(64) uint32_t greyPicks[16]; // by lane, V three times
 };
 
 constexpr ToRgbTables makeToRgbTables()
 {
     ToRgbTables t{};
-    for (int odd = 0; odd < 2; ++odd) {
-        const uint32_t v = odd ? 4 : 0, p = odd ? 6 : 2, ramp = odd ? 69 : 5;
-        // (R, G, B) by sector: 0 (V, ramp, P), 1 (ramp, V, P), 2 (P, V, ramp), 3 (P, ramp, V),
-        // 4 (ramp, P, V), 5 and 6 (V, P, ramp).
-        const uint32_t rgb[7][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp}, {p, ramp, v},
-                                    {ramp, p, v}, {v, p, ramp}, {v, p, ramp}};
-        for (int sector = 0; sector < 7; ++sector) {
-            const int lane = 8 * odd + sector;
-            t.odd255[lane] = 255 * uint32_t(sector == 6 ? 5 : sector | 1) * 0x10001;
-            t.picks[lane] = rgb[sector][2] | rgb[sector][1] << 8 | rgb[sector][0] << 16;
-        }
-        for (int lane = odd; lane < 16; lane += 2)
-            t.greyPicks[lane] = v * 0x010101;
+    const uint32_t v = 0, p = 2, ramp = 64;
+    // (R, G, B) by sector: 0 (V, ramp, P), 1 (ramp, V, P), 2 (P, V, ramp), 3 (P, ramp, V), 4 (ramp, P, V),
+    // 5 and 6 (V, P, ramp).
+    const uint32_t rgb[7][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp}, {p, ramp, v},
+                                {ramp, p, v}, {v, p, ramp}, {v, p, ramp}};
+    for (int sector = 0; sector < 7; ++sector) {
+        t.odd255[sector] = 255 * uint32_t(sector == 6 ? 5 : sector | 1) * 0x10001;
+        t.picks[sector] = rgb[sector][2] | rgb[sector][1] << 8 | rgb[sector][0] << 16;
     }
     return t;
 }
@@ -224,44 +216,43 @@ struct ToRgb512 {
     static __m512i pixels(__m512i p)
     {
         const __m512i v = spread(p, 0), s = spread(p, 1), h = spread(p, 2);
-        const __m512i oddLanes = _mm512_set_epi32(8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0);
-        const __m512i at = _mm512_add_epi32(_mm512_mulhi_epu16(h, _mm512_set1_epi16(1543)), oddLanes);
+        const __m512i sector = _mm512_mulhi_epu16(h, _mm512_set1_epi16(1543));
         // 6 H by a byte multiply-add, which the compiler keeps as one instruction
         const __m512i f = _mm512_abs_epi16(
             _mm512_sub_epi16(_mm512_maddubs_epi16(h, _mm512_set1_epi16(6)),
-                             _mm512_permutexvar_epi32(at, _mm512_load_si512(kToRgbTables.odd255))));
+                             _mm512_permutexvar_epi32(sector, _mm512_load_si512(kToRgbTables.odd255))));
         // y = V (65025 - S F'), S F' <= 65025; the low half of the product, then the high half
         constexpr __mmask32 kHighHalves = 0xAAAAAAAA;
         const __m512i k =
             _mm512_sub_epi16(_mm512_set1_epi16(int16_t(65025 - 65536)), _mm512_mullo_epi16(s, f));
-        const __m512i y = _mm512_mask_mulhi_epu16(_mm512_mullo_epi16(v, k), kHighHalves, v, k);
+        const __m512 y =
+            _mm512_cvtepi32_ps(_mm512_mask_mulhi_epu16(_mm512_mullo_epi16(v, k), kHighHalves, v, k));
         const __m512i u = _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_set1_epi16(255), s), v); // (255 - S) V
-        __m512i x, m, withP, picks = _mm512_load_si512(kToRgbTables.greyPicks);
         const __m512i table = _mm512_load_si512(kToRgbTables.picks);
+        __m512i ramp, withP, picks;
         if constexpr (Rounded) {
-            // y / 65025 rounded: floor((y + 32512) / 65025); u / 255 rounded: floor((u + 128) 257 / 2^16)
-            x = _mm512_add_epi32(y, _mm512_set1_epi32(32512));
-            m = _mm512_set1_epi64(int64_t(kOver65025));
+            ramp = _mm512_cvttps_epi32(_mm512_fmadd_round_ps(y, _mm512_set1_ps(kOver65025),
+                                                             _mm512_set1_ps(kRoundedRampSum),
+                                                             _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+            // u / 255 rounded: floor((u + 128) 257 / 2^16)
             withP = _mm512_mask_mulhi_epu16(p, kHighHalves, _mm512_add_epi16(u, _mm512_set1_epi16(128)),
                                             _mm512_set1_epi16(257));
-            picks = _mm512_permutexvar_epi32(at, table);
+            picks = _mm512_permutexvar_epi32(sector, table);
         } else {
-            x = _mm512_add_epi32(y, _mm512_set1_epi32(kRampSum));
-            m = _mm512_set1_epi64(kRampFactor);
+            ramp = _mm512_cvttps_epi32(_mm512_fmadd_round_ps(y, _mm512_set1_ps(kRampFactor),
+                                                             _mm512_set1_ps(0.5f),
+                                                             _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
             // (u 257 + 128) >> 16 as divideBy255
             const __m512i t =
                 _mm512_add_epi16(u, _mm512_srli_epi16(_mm512_add_epi16(u, _mm512_set1_epi16(128)), 8));
             withP = _mm512_mask_srli_epi16(p, kHighHalves, t, 8);
-            picks =
-                _mm512_mask_permutexvar_epi32(picks, _mm512_test_epi32_mask(s, s), at, table); // S = 0: grey
+            // S = 0: grey, V in all three
+            picks = _mm512_maskz_permutexvar_epi32(_mm512_test_epi32_mask(s, s), sector, table);
         }
-        const __m512i even = _mm512_mul_epu32(x, m), odd = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), m);
-        constexpr __mmask64 kByte5 = 0x2020202020202020ull;
-        constexpr int k8 = 0x080808; // 8 in each index byte
-        const __m512i lanes = _mm512_set_epi32(7 * k8, 7 * k8, 6 * k8, 6 * k8, 5 * k8, 5 * k8, 4 * k8, 4 * k8,
-                                               3 * k8, 3 * k8, 2 * k8, 2 * k8, k8, k8, 0, 0);
-        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, _mm512_mask_blend_epi8(kByte5, withP, even),
-                                              _mm512_add_epi32(picks, lanes), odd);
+        constexpr int k4 = 0x040404; // 4 in each index byte
+        const __m512i lanes = _mm512_set_epi32(15 * k4, 14 * k4, 13 * k4, 12 * k4, 11 * k4, 10 * k4, 9 * k4,
+                                               8 * k4, 7 * k4, 6 * k4, 5 * k4, 4 * k4, 3 * k4, 2 * k4, k4, 0);
+        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, withP, _mm512_add_epi32(picks, lanes), ramp);
     }
 
     // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
