@@ -289,7 +289,9 @@ TEST_P(ColourSpace, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
 
 // The AVX-512 kernels of HSV and HSI to RGB8888 round y / 65025 (the ramp of the scalar rule, y up to
 // 255 x 65025) by one single-precision multiply-add rounded to nearest: truncating fl(y r + c), r =
-// fl(1 / 65025), c = fl(32512 r), is floor((y + 32512) / 65025) over that whole range.
+// fl(1 / 65025), c = fl(32512 r), is floor((y + 32512) / 65025) over that whole range. y r + c is exact in
+// double precision (y r takes at most 48 bits, from 2^-39 to 2^8, and c lies on that grid), so converting
+// it to float rounds it once, as the multiply-add does.
 TEST(ColourSpaceArithmetic, RampQuotientBySinglePrecisionMultiplyAdd)
 {
 #if defined(__i386__)
@@ -299,7 +301,7 @@ TEST(ColourSpaceArithmetic, RampQuotientBySinglePrecisionMultiplyAdd)
     const float r = 1.0f / 65025.0f, c = 32512.0f * r;
     uint32_t wrong = 0;
     for (uint32_t y = 0; y <= 255u * 65025u; ++y)
-        wrong += uint32_t(std::fma(float(y), r, c)) != (y + 32512) / 65025;
+        wrong += uint32_t(float(double(y) * double(r) + double(c))) != (y + 32512) / 65025;
     EXPECT_EQ(wrong, 0u);
 #endif
 }
