@@ -287,5 +287,51 @@ TEST_P(ColourSpace, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
     EXPECT_TRUE(sweepEveryInput(c(), isa(), k < std::size(kDiffers) ? kDiffers[k] : nullptr));
 }
 
+// The AVX-512 kernels of HSV and HSI to RGB8888 round y / 65025 (the ramp of the scalar rule, y up to
+// 255 x 65025) by one single-precision multiply-add rounded to nearest: truncating fl(y r + c), r =
+// fl(1 / 65025), c = fl(32512 r), is floor((y + 32512) / 65025) over that whole range. y r + c is exact in
+// double precision (y r takes at most 48 bits, from 2^-39 to 2^8, and c lies on that grid), so converting
+// it to float rounds it once, as the multiply-add does.
+TEST(ColourSpaceArithmetic, RampQuotientBySinglePrecisionMultiplyAdd)
+{
+#if defined(__i386__)
+    GTEST_SKIP()
+        << "RampQuotientBySinglePrecisionMultiplyAdd: the AVX-512 kernels do not run on 32-bit builds";
+#else
+    const float r = 1.0f / 65025.0f, c = 32512.0f * r;
+    uint32_t wrong = 0;
+    for (uint32_t y = 0; y <= 255u * 65025u; ++y)
+        wrong += uint32_t(float(double(y) * double(r) + double(c))) != (y + 32512) / 65025;
+    EXPECT_EQ(wrong, 0u);
+#endif
+}
+
+// A destination 16, 32 or 48 bytes past a 64-byte boundary streams otherwise than an aligned one (the
+// guarded runs place long destinations at a page or off 16 bytes); the bytes around the run stay.
+TEST_P(ColourSpace, LongRunsStreamAtEverySixteenByteOffset)
+{
+    const Rule& rule = c().rule;
+    const uint32_t count = streamingCount({rule.src, rule.dst, 0});
+    std::vector<uint8_t> source(rule.src.of(count));
+    fillRandom(source.data(), source.size(), count);
+    const size_t bytes = rule.dst.of(count);
+    for (const auto& p : pathsAt(*c().paths, isa())) {
+        if (!p.vectorRule && isa() == convert::kPlain)
+            continue;
+        std::vector<uint8_t> expected(bytes + 128, 0xA5);
+        (p.vectorRule && c().vectorRule ? c().vectorRule : rule.fn)(source.data(), expected.data() + 64,
+                                                                    count, 0);
+        for (size_t offset : {16, 32, 48}) {
+            std::vector<uint8_t> buffer(bytes + 256, 0xA5); // 64 bytes either side of the run, and a boundary
+            uint8_t* const aligned =
+                buffer.data() + 64 + (64 - reinterpret_cast<uintptr_t>(buffer.data()) % 64) % 64;
+            uint8_t* const run = aligned + offset;
+            p.fn(source.data(), run, count, 0);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), run - 64))
+                << p.name << ", offset " << offset;
+        }
+    }
+}
+
 } // namespace
 } // namespace vyr::test

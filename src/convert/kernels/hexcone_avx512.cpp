@@ -1,6 +1,7 @@
 #include "convert/kernels/avx512_first.h"
 
 #include "convert/kernels/hexcone_body.h"
+#include "convert/kernels/pixels512.h"
 
 namespace vyr::convert::kernels {
 namespace {
@@ -361,11 +362,179 @@ struct RoundedLine512 {
     }
 };
 
+// ---- HSV (and HSI) to RGB8888, a pixel a 32-bit lane ----------------------------------------------
+//
+// V, S and H each fill both 16-bit halves of a pixel's lane, so that 16-bit multiplies give a 32-bit
+// product (low half, then high half under a mask) and the high halves give P in place. The sector is
+// floor(6 H / 255) by one multiply-high, and F' = |6 H - 255 (sector | 1)| (255 - F in the even sectors, F
+// in the odd ones). The ramp comes from y = V (65025 - S F') by one single-precision multiply-add, a byte
+// in each lane; P replaces H (byte 2), and one two-register byte permute picks B, G and R from V, P and the
+// ramp, its indices looked up by sector.
+//
+// y < 2^24 converts exactly, and the multiply-adds round as their instructions say, whatever the caller's
+// rounding mode.
+//
+// Scalar rule: y / 65025 rounded (never a tie) is floor((y + 32512) / 65025), and
+// truncating fl(y r + c), r = fl(1 / 65025), c = fl(32512 r), rounded to nearest, gives it for every y up to
+// 255 x 65025 (checked over that whole range; the every-input test checks the kernel).
+constexpr float kOver65025 = 1.0f / 65025.0f;
+constexpr float kRoundedRampSum = 32512.0f * kOver65025;
+
+// Vector rule: its ramp (2y + 515 (y >> 15) + ((515 (y & 32767)) >> 15) + 65536) >> 17 is
+// floor((66051 y + 2^31) / 2^32), the floors of whole numbers plus 515 y / 2^15 folding into one: y 66051 /
+// 2^32 + 1/2, which a multiply-add forms exactly (66051 / 2^32 is a float) and rounds down once, to a
+// float no lower than its floor (a whole number below 2^24), so its truncation is the ramp. At most 255
+// for y up to 255 x 65025.
+constexpr float kRampFactor = 66051.0f / 4294967296.0f;
+
+// The sector of every hue byte by the multiply-high (6 for H = 255, which the tables take as 5).
+constexpr bool sectorsHold()
+{
+    for (int h = 0; h < 256; ++h) {
+        const int sector = (h > 42) + (h > 84) + (h > 127) + (h > 169) + (h > 212);
+        const int high = (h * 1543) >> 16;
+        if ((high == 6 ? 5 : high) != sector)
+            return false;
+    }
+    return true;
+}
+static_assert(sectorsHold(), "sector by multiply-high");
+
+// By sector 0..6: 255 (sector | 1) in both halves, and the byte indices of B, G and R from pixel j's V at
+// 4j and P at 4j + 2 of the first permute operand and its ramp at 4j of the second (64 + 4j); j's 4j is
+// added after the lookup.
+struct ToRgbTables {
+    alignas(64) uint32_t odd255[16];
+    alignas(64) uint32_t picks[16];
+};
+
+constexpr ToRgbTables makeToRgbTables()
+{
+    ToRgbTables t{};
+    const uint32_t v = 0, p = 2, ramp = 64;
+    // (R, G, B) by sector: 0 (V, ramp, P), 1 (ramp, V, P), 2 (P, V, ramp), 3 (P, ramp, V), 4 (ramp, P, V),
+    // 5 and 6 (V, P, ramp).
+    const uint32_t rgb[7][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp}, {p, ramp, v},
+                                {ramp, p, v}, {v, p, ramp}, {v, p, ramp}};
+    for (int sector = 0; sector < 7; ++sector) {
+        t.odd255[sector] = 255 * uint32_t(sector == 6 ? 5 : sector | 1) * 0x10001;
+        t.picks[sector] = rgb[sector][2] | rgb[sector][1] << 8 | rgb[sector][0] << 16;
+    }
+    return t;
+}
+
+constexpr ToRgbTables kToRgbTables = makeToRgbTables();
+
+// Bytes (V or I, S, H, X) to RGB8888 in 32-bit lanes: the vector rule, or (Rounded) P and the ramp
+// rounded to nearest as the double-precision rule gives them (see HsvToRgb).
+template <bool Rounded>
+struct ToRgb512 {
+    static constexpr size_t kPixels = 16;
+
+    // Byte b of each pixel in both 16-bit halves of its lane.
+    static __m512i spread(__m512i p, int b)
+    {
+        auto at = [b](int lane) { return (4 * lane + b) * 0x10001 | 0x80008000; };
+        return _mm512_shuffle_epi8(p, _mm512_set4_epi32(at(3), at(2), at(1), at(0)));
+    }
+
+    static __m512i pixels(__m512i p)
+    {
+        const __m512i v = spread(p, 0), s = spread(p, 1), h = spread(p, 2);
+        const __m512i sector = _mm512_mulhi_epu16(h, _mm512_set1_epi16(1543));
+        // 6 H by a byte multiply-add, which the compiler keeps as one instruction
+        const __m512i f = _mm512_abs_epi16(
+            _mm512_sub_epi16(_mm512_maddubs_epi16(h, _mm512_set1_epi16(6)),
+                             _mm512_permutexvar_epi32(sector, _mm512_load_si512(kToRgbTables.odd255))));
+        // y = V (65025 - S F'), S F' <= 65025; the low half of the product, then the high half
+        constexpr __mmask32 kHighHalves = 0xAAAAAAAA;
+        const __m512i k =
+            _mm512_sub_epi16(_mm512_set1_epi16(int16_t(65025 - 65536)), _mm512_mullo_epi16(s, f));
+        const __m512 y =
+            _mm512_cvtepi32_ps(_mm512_mask_mulhi_epu16(_mm512_mullo_epi16(v, k), kHighHalves, v, k));
+        const __m512i u = _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_set1_epi16(255), s), v); // (255 - S) V
+        const __m512i table = _mm512_load_si512(kToRgbTables.picks);
+        __m512i ramp, withP, picks;
+        if constexpr (Rounded) {
+            ramp = _mm512_cvttps_epi32(_mm512_fmadd_round_ps(y, _mm512_set1_ps(kOver65025),
+                                                             _mm512_set1_ps(kRoundedRampSum),
+                                                             _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+            // u / 255 rounded: floor((u + 128) 257 / 2^16)
+            withP = _mm512_mask_mulhi_epu16(p, kHighHalves, _mm512_add_epi16(u, _mm512_set1_epi16(128)),
+                                            _mm512_set1_epi16(257));
+            picks = _mm512_permutexvar_epi32(sector, table);
+        } else {
+            ramp = _mm512_cvttps_epi32(_mm512_fmadd_round_ps(y, _mm512_set1_ps(kRampFactor),
+                                                             _mm512_set1_ps(0.5f),
+                                                             _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+            // (u 257 + 128) >> 16 as divideBy255
+            const __m512i t =
+                _mm512_add_epi16(u, _mm512_srli_epi16(_mm512_add_epi16(u, _mm512_set1_epi16(128)), 8));
+            withP = _mm512_mask_srli_epi16(p, kHighHalves, t, 8);
+            // S = 0: grey, V in all three
+            picks = _mm512_maskz_permutexvar_epi32(_mm512_test_epi32_mask(s, s), sector, table);
+        }
+        constexpr int k4 = 0x040404; // 4 in each index byte
+        const __m512i lanes = _mm512_set_epi32(15 * k4, 14 * k4, 13 * k4, 12 * k4, 11 * k4, 10 * k4, 9 * k4,
+                                               8 * k4, 7 * k4, 6 * k4, 5 * k4, 4 * k4, 3 * k4, 2 * k4, k4, 0);
+        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, withP, _mm512_add_epi32(picks, lanes), ramp);
+    }
+
+    // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
+    // the source is fetched 2 KiB ahead, since the arithmetic between loads leaves the hardware prefetcher
+    // behind (a prefetch past the end of the source does not fault), and a destination aligned to 64 bytes
+    // streams a register a store rather than in four 16-byte pieces and three extracts.
+    static constexpr size_t kAheadBytes = 2048;
+
+    enum Stores { kPlainStores, kStreamed16, kStreamed64 };
+
+    template <Stores How>
+    static void loop(const uint8_t* src, uint8_t* dst, size_t n)
+    {
+        for (size_t i = 0; i < n; i += kPixels) {
+            const __m512i out = pixels(V512::load(src + 4 * i));
+            if (How == kPlainStores) {
+                V512::store<false>(dst + 4 * i, out);
+                continue;
+            }
+            _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
+            if (How == kStreamed64)
+                _mm512_stream_si512(reinterpret_cast<__m512i*>(dst + 4 * i), out);
+            else
+                V512::store<true>(dst + 4 * i, out);
+        }
+    }
+
+    template <bool Stream>
+    static void run(const uint8_t* src, uint8_t* dst, size_t n)
+    {
+        if (!Stream)
+            loop<kPlainStores>(src, dst, n);
+        else if ((reinterpret_cast<uintptr_t>(dst) & 63) == 0)
+            loop<kStreamed64>(src, dst, n);
+        else
+            loop<kStreamed16>(src, dst, n);
+    }
+
+    static void line(const uint8_t* src, uint8_t* dst, size_t n)
+    {
+        const size_t whole = n / kPixels * kPixels;
+        withStores<ToRgb512>(dst, 4 * n, src, dst, whole);
+        if (whole < n) {
+            const __mmask16 m = __mmask16((1u << (n - whole)) - 1);
+            _mm512_mask_storeu_epi32(dst + 4 * whole, m,
+                                     pixels(_mm512_maskz_loadu_epi32(m, src + 4 * whole)));
+        }
+    }
+};
+
 struct Avx512Passes {
     template <bool Intensity>
     using FromRgb = FromRgb512<Intensity, false>;
     template <bool Intensity>
     using RoundedLine = RoundedLine512<Intensity>;
+    template <bool Rounded>
+    using ToRgb = ToRgb512<Rounded>;
 };
 
 } // namespace

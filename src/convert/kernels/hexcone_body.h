@@ -349,14 +349,23 @@ struct HsvToRgb {
     }
 };
 
-// The passes of RGB8888 to HSV (Intensity false) or HSI written over W: FromRgb of the vector rule, and
-// RoundedLine, the kernel of the scalar rule, whose ties ExactPixels settles pixel by pixel.
+// A line of whole passes and the rest through a stack pass.
+template <class Pass>
+struct PassLine {
+    static void line(const uint8_t* src, uint8_t* dst, size_t pixels) { runPasses<Pass>(src, dst, pixels); }
+};
+
+// The passes of RGB8888 to HSV (Intensity false) or HSI written over W: FromRgb of the vector rule,
+// RoundedLine, the kernel of the scalar rule, whose ties ExactPixels settles pixel by pixel, and ToRgb
+// back to RGB8888 by the scalar rule (Rounded) or the vector rule.
 template <class W>
 struct HexconePasses {
     template <bool Intensity>
     using FromRgb = RgbToHexcone<W, Intensity>;
     template <bool Intensity>
     using RoundedLine = SettledPasses<RgbToHexconeRounded<W, Intensity>, ExactPixels<Intensity>>;
+    template <bool Rounded>
+    using ToRgb = PassLine<HsvToRgb<W, Rounded>>;
 };
 
 } // namespace
@@ -375,7 +384,7 @@ struct HexconePasses {
     }                                                                                                        \
     void hsvToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<HsvToRgb<W, false>>(s, d, pixels);                                                         \
+        P::ToRgb<false>::line(s, d, pixels);                                                                 \
     }                                                                                                        \
     void rgb8888ToHsvRounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                               \
     {                                                                                                        \
@@ -387,7 +396,7 @@ struct HexconePasses {
     }                                                                                                        \
     void hexconeToRgb8888Rounded##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                           \
     {                                                                                                        \
-        runPasses<HsvToRgb<W, true>>(s, d, pixels);                                                          \
+        P::ToRgb<true>::line(s, d, pixels);                                                                  \
     }                                                                                                        \
     void hsvToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { bytePlane<W, 0>(s, d, pixels); }     \
     }
