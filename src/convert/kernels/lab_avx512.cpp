@@ -1,5 +1,6 @@
 #include "convert/kernels/avx512_first.h"
 
+#include <cfloat>
 #include <initializer_list>
 
 #include "convert/kernels/lab_body.h"
@@ -41,7 +42,44 @@ struct PolynomialRoot {
     }
 };
 
+// n / 116 for the 256 numerators n = L / 2.55f + 16: n times the rounded reciprocal plus n times the rest
+// of it, one rounding for both by a fused step (checked for every L below in long double, where both
+// products and their sum are exact).
+constexpr float kPerLightnessRoot = 1.0f / 116.0f;
+constexpr float kPerLightnessRootRest = float(1.0 / 116.0 - double(kPerLightnessRoot));
+constexpr bool fusedDividesEveryLightness()
+{
+    for (int l = 0; l < 256; ++l) {
+        const float n = float(l) * kPerLightnessStep + 16.0f;
+        const long double fused =
+            (long double)n * kPerLightnessRoot + (long double)(n * kPerLightnessRootRest);
+        if (float(fused) != n / 116.0f)
+            return false;
+    }
+    return true;
+}
+#if FLT_EVAL_METHOD == 0 && LDBL_MANT_DIG >= 64
+static_assert(fusedDividesEveryLightness(), "n / 116 by a fused step");
+#endif
+
+// The quotients of LAB to RGB8888 with fused steps: the high product of a split reciprocal is exact, so
+// fusing it with the sum rounds as the plain steps do.
+struct FusedLabSteps {
+    using V = V512::V;
+    static V lightnessRoot(V numerator)
+    {
+        const __m512 n = V512::ps(numerator);
+        return V512::f(_mm512_fmadd_ps(n, _mm512_set1_ps(kPerLightnessRoot),
+                                       _mm512_mul_ps(n, _mm512_set1_ps(kPerLightnessRootRest))));
+    }
+    static V quotient(V numerator, SplitReciprocal s)
+    {
+        const __m512 x = V512::ps(numerator);
+        return V512::f(_mm512_fmadd_ps(x, _mm512_set1_ps(s.high), _mm512_mul_ps(x, _mm512_set1_ps(s.low))));
+    }
+};
+
 } // namespace
 } // namespace vyr::convert::kernels
 
-VYR_LAB_KERNELS(Avx512, V512, PolynomialRoot)
+VYR_LAB_KERNELS(Avx512, V512, PolynomialRoot, FusedLabSteps)

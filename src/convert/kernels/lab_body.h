@@ -143,12 +143,48 @@ constexpr bool reciprocalDividesEveryLightness()
     }
     return true;
 }
+
+// (a - 128) / 500 and (b - 128) / 200 without a division: the reciprocal split into a high part of 16 bits,
+// whose product with a numerator of 8 bits is exact, and the rest; the sum of the two products rounds
+// once, to the quotient, for every numerator (checked below). A multiplication alone misses some.
+struct SplitReciprocal {
+    float high, low;
+};
+constexpr SplitReciprocal splitReciprocal(float high, double divisor)
+{
+    return {high, float(1.0 / divisor - double(high))};
+}
+constexpr SplitReciprocal kPerRedGreenStep = splitReciprocal(0x1.0624p-9f, 500.0);
+constexpr SplitReciprocal kPerBlueYellowStep = splitReciprocal(0x1.47aep-8f, 200.0);
+constexpr bool splitDividesEveryByte(SplitReciprocal s, float divisor)
+{
+    for (int x = -128; x < 128; ++x) {
+        const float high = float(x) * s.high;
+        if (double(high) != double(x) * double(s.high) || high + float(x) * s.low != float(x) / divisor)
+            return false;
+    }
+    return true;
+}
+
 #if FLT_EVAL_METHOD == 0 // the rounding of vector arithmetic
 static_assert(reciprocalDividesEveryLightness(), "L / 2.55f by multiplication");
+static_assert(splitDividesEveryByte(kPerRedGreenStep, 500.0f), "(a - 128) / 500 by two products");
+static_assert(splitDividesEveryByte(kPerBlueYellowStep, 200.0f), "(b - 128) / 200 by two products");
 #endif
 
-// The rule's single-precision steps in its order, two registers a pass; the cubes times 255 exactly.
+// The steps of every width: fy divides by 116, the other quotients take the split reciprocals.
 template <class W>
+struct PlainLabSteps {
+    using V = typename W::V;
+    static V lightnessRoot(V numerator) { return W::divF(numerator, W::setF(116.0f)); }
+    static V quotient(V x, SplitReciprocal s)
+    {
+        return W::addF(W::mulF(x, W::setF(s.high)), W::mulF(x, W::setF(s.low)));
+    }
+};
+
+// The rule's single-precision steps in its order, two registers a pass; the cubes times 255 exactly.
+template <class W, class Steps>
 struct LabToRgb {
     using V = typename W::V;
     static constexpr size_t kPixels = W::kBytes / 2;
@@ -165,10 +201,9 @@ struct LabToRgb {
         const V l = W::toFloat(W::and_(W::template srli32<16>(p), byte));
         const V a = W::toFloat(W::sub32(W::and_(W::template srli32<8>(p), byte), middle));
         const V b = W::toFloat(W::sub32(W::and_(p, byte), middle));
-        const V fy =
-            W::divF(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)), W::setF(116.0f));
-        const V fx = W::addF(W::divF(a, W::setF(500.0f)), fy);
-        const V fz = W::subF(fy, W::divF(b, W::setF(200.0f)));
+        const V fy = Steps::lightnessRoot(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)));
+        const V fx = W::addF(Steps::quotient(a, kPerRedGreenStep), fy);
+        const V fz = W::subF(fy, Steps::quotient(b, kPerBlueYellowStep));
         const V x = onByteScale(fx), y = onByteScale(fy), z = onByteScale(fz);
         auto times = [](float k, V v) { return W::mulF(W::setF(k), v); };
         return {W::truncToInt(W::addF(W::subF(times(0.0557f, x), times(0.2040f, y)), times(1.0570f, z))),
@@ -193,7 +228,7 @@ struct LabToRgb {
 } // namespace vyr::convert::kernels
 
 // The exported kernels of one instruction set, over its widest register.
-#define VYR_LAB_KERNELS(Isa, W, Root)                                                                        \
+#define VYR_LAB_KERNELS(Isa, W, Root, LabSteps)                                                              \
     namespace vyr::convert::kernels {                                                                        \
     void rgb8888ToLab##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
@@ -201,7 +236,7 @@ struct LabToRgb {
     }                                                                                                        \
     void labToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<LabToRgb<W>>(s, d, pixels);                                                                \
+        runPasses<LabToRgb<W, LabSteps>>(s, d, pixels);                                                      \
     }                                                                                                        \
     void labToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { bytePlane<W, 2>(s, d, pixels); }     \
     }
