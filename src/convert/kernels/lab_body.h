@@ -172,19 +172,34 @@ static_assert(splitDividesEveryByte(kPerRedGreenStep, 500.0f), "(a - 128) / 500 
 static_assert(splitDividesEveryByte(kPerBlueYellowStep, 200.0f), "(b - 128) / 200 by two products");
 #endif
 
-// The steps of every width: fy divides by 116, the other quotients take the split reciprocals.
+// The cube roots fx, fy and fz of one register of pixels.
 template <class W>
-struct PlainLabSteps {
+struct LabRoots {
+    typename W::V fx, fy, fz;
+};
+
+// The roots at every width: fy divides by 116, the other quotients take the split reciprocals.
+template <class W>
+struct PlainLabRoots {
     using V = typename W::V;
-    static V lightnessRoot(V numerator) { return W::divF(numerator, W::setF(116.0f)); }
     static V quotient(V x, SplitReciprocal s)
     {
         return W::addF(W::mulF(x, W::setF(s.high)), W::mulF(x, W::setF(s.low)));
     }
+    static LabRoots<W> roots(V p)
+    {
+        const V byte = W::set32(0xFF), middle = W::set32(128);
+        const V l = W::toFloat(W::and_(W::template srli32<16>(p), byte));
+        const V a = W::toFloat(W::sub32(W::and_(W::template srli32<8>(p), byte), middle));
+        const V b = W::toFloat(W::sub32(W::and_(p, byte), middle));
+        const V fy =
+            W::divF(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)), W::setF(116.0f));
+        return {W::addF(quotient(a, kPerRedGreenStep), fy), fy, W::subF(fy, quotient(b, kPerBlueYellowStep))};
+    }
 };
 
 // The rule's single-precision steps in its order, two registers a pass; the cubes times 255 exactly.
-template <class W, class Steps>
+template <class W, class Roots>
 struct LabToRgb {
     using V = typename W::V;
     static constexpr size_t kPixels = W::kBytes / 2;
@@ -197,14 +212,8 @@ struct LabToRgb {
 
     static Bgr pixels(V p)
     {
-        const V byte = W::set32(0xFF), middle = W::set32(128);
-        const V l = W::toFloat(W::and_(W::template srli32<16>(p), byte));
-        const V a = W::toFloat(W::sub32(W::and_(W::template srli32<8>(p), byte), middle));
-        const V b = W::toFloat(W::sub32(W::and_(p, byte), middle));
-        const V fy = Steps::lightnessRoot(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)));
-        const V fx = W::addF(Steps::quotient(a, kPerRedGreenStep), fy);
-        const V fz = W::subF(fy, Steps::quotient(b, kPerBlueYellowStep));
-        const V x = onByteScale(fx), y = onByteScale(fy), z = onByteScale(fz);
+        const LabRoots<W> f = Roots::roots(p);
+        const V x = onByteScale(f.fx), y = onByteScale(f.fy), z = onByteScale(f.fz);
         auto times = [](float k, V v) { return W::mulF(W::setF(k), v); };
         return {W::truncToInt(W::addF(W::subF(times(0.0557f, x), times(0.2040f, y)), times(1.0570f, z))),
                 W::truncToInt(W::addF(W::subF(times(1.8758f, y), times(0.9689f, x)), times(0.0415f, z))),
@@ -228,7 +237,7 @@ struct LabToRgb {
 } // namespace vyr::convert::kernels
 
 // The exported kernels of one instruction set, over its widest register.
-#define VYR_LAB_KERNELS(Isa, W, Root, LabSteps)                                                              \
+#define VYR_LAB_KERNELS(Isa, W, Root, Roots)                                                                 \
     namespace vyr::convert::kernels {                                                                        \
     void rgb8888ToLab##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
@@ -236,7 +245,7 @@ struct LabToRgb {
     }                                                                                                        \
     void labToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<LabToRgb<W, LabSteps>>(s, d, pixels);                                                      \
+        runPasses<LabToRgb<W, Roots>>(s, d, pixels);                                                         \
     }                                                                                                        \
     void labToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { bytePlane<W, 2>(s, d, pixels); }     \
     }
