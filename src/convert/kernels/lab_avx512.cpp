@@ -1,6 +1,5 @@
 #include "convert/kernels/avx512_first.h"
 
-#include <cfloat>
 #include <initializer_list>
 
 #include "convert/kernels/lab_body.h"
@@ -42,31 +41,12 @@ struct PolynomialRoot {
     }
 };
 
-// n / 116 for the 256 numerators n = L / 2.55f + 16: n times the rounded reciprocal plus n times the rest
-// of it, one rounding for both by a fused step (checked for every L below in long double, where both
-// products and their sum are exact).
-constexpr float kPerLightnessRoot = 1.0f / 116.0f;
-constexpr float kPerLightnessRootRest = float(1.0 / 116.0 - double(kPerLightnessRoot));
-constexpr bool fusedDividesEveryLightness()
-{
-    for (int l = 0; l < 256; ++l) {
-        const float n = float(l) * kPerLightnessStep + 16.0f;
-        const long double fused =
-            (long double)n * kPerLightnessRoot + (long double)(n * kPerLightnessRootRest);
-        if (float(fused) != n / 116.0f)
-            return false;
-    }
-    return true;
-}
-#if FLT_EVAL_METHOD == 0 && LDBL_MANT_DIG >= 64
-static_assert(fusedDividesEveryLightness(), "n / 116 by a fused step");
-#endif
-
-// The roots of LAB to RGB8888 in fewer steps. One byte permute puts each channel byte c in the low byte of
-// the float 2^23 + c, from which L * (1 / 2.55f) comes by one fused step (2^23 times the constant is
-// exact) and a - 128, b - 128 by one exact subtraction. The high product of a split reciprocal is exact,
-// so fusing it with the sum rounds as the plain steps do.
-struct BiasedByteRoots {
+// The roots of LAB to RGB8888 by one fused step each: fy = L (1 / 2.55f) / 116 + 16 / 116, fx = (a - 128)
+// / 500 + fy and fz = fy - (b - 128) / 200, each rounded once. They may differ from the rule's roots by an
+// ulp, but the integer cubes X', Y' and Z' they give are the rule's for every L, a and b, so every pixel
+// gets the rule's bytes (the sweep over every input shows it on this kernel). One byte permute puts each
+// channel byte c in the low byte of the float 2^23 + c; taking 2^23 (and 128) off that is exact.
+struct FusedRoots {
     using V = V512::V;
     static constexpr float kBias = 0x1p23f;
 
@@ -78,25 +58,19 @@ struct BiasedByteRoots {
                              _mm512_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60));
         return _mm512_castsi512_ps(_mm512_permutex2var_epi8(p, index, _mm512_set1_epi32(0x4B00)));
     }
-    static __m512 quotient(__m512 x, SplitReciprocal s)
-    {
-        return _mm512_fmadd_ps(x, _mm512_set1_ps(s.high), _mm512_mul_ps(x, _mm512_set1_ps(s.low)));
-    }
     static LabRoots<V512> roots(V p)
     {
-        const __m512 lightness = _mm512_fmadd_ps(biased(p, 2), _mm512_set1_ps(kPerLightnessStep),
-                                                 _mm512_set1_ps(-kBias * kPerLightnessStep));
-        const __m512 n = _mm512_add_ps(lightness, _mm512_set1_ps(16.0f));
-        const __m512 fy = _mm512_fmadd_ps(n, _mm512_set1_ps(kPerLightnessRoot),
-                                          _mm512_mul_ps(n, _mm512_set1_ps(kPerLightnessRootRest)));
+        const __m512 l = _mm512_sub_ps(biased(p, 2), _mm512_set1_ps(kBias));
+        const __m512 fy = _mm512_fmadd_ps(l, _mm512_set1_ps(float(double(kPerLightnessStep) / 116.0)),
+                                          _mm512_set1_ps(float(16.0 / 116.0)));
         const __m512 middle = _mm512_set1_ps(kBias + 128.0f);
         const __m512 a = _mm512_sub_ps(biased(p, 1), middle), b = _mm512_sub_ps(biased(p, 0), middle);
-        return {V512::f(_mm512_add_ps(quotient(a, kPerRedGreenStep), fy)), V512::f(fy),
-                V512::f(_mm512_sub_ps(fy, quotient(b, kPerBlueYellowStep)))};
+        return {V512::f(_mm512_fmadd_ps(a, _mm512_set1_ps(1.0f / 500.0f), fy)), V512::f(fy),
+                V512::f(_mm512_fnmadd_ps(b, _mm512_set1_ps(1.0f / 200.0f), fy))};
     }
 };
 
 } // namespace
 } // namespace vyr::convert::kernels
 
-VYR_LAB_KERNELS(Avx512, V512, PolynomialRoot, BiasedByteRoots)
+VYR_LAB_KERNELS(Avx512, V512, PolynomialRoot, FusedRoots)
