@@ -41,12 +41,15 @@ struct PolynomialRoot {
     }
 };
 
-// The roots of LAB to RGB8888 by one fused step each: fy = L (1 / 2.55f) / 116 + 16 / 116, fx = (a - 128)
-// / 500 + fy and fz = fy - (b - 128) / 200, each rounded once. They may differ from the rule's roots by an
-// ulp, but the integer cubes X', Y' and Z' they give are the rule's for every L, a and b, so every pixel
-// gets the rule's bytes (the sweep over every input shows it on this kernel). One byte permute puts each
-// channel byte c in the low byte of the float 2^23 + c; taking 2^23 (and 128) off that is exact.
-struct FusedRoots {
+// LAB to RGB8888 with fused steps where the bytes stay the rule's. The roots by one fused step each:
+// fy = L (1 / 2.55f) / 116 + 16 / 116, fx = (a - 128) / 500 + fy and fz = fy - (b - 128) / 200, each
+// rounded once. They may differ from the rule's roots by an ulp, but the integer cubes X', Y' and Z' they
+// give are the rule's for every L, a and b. Blue, 0.0557 X' - 0.2040 Y' + 1.0570 Z' with two fused
+// steps, may differ from the rule's sum by an ulp but never in its integer part or its limit: the sweep
+// over every input shows the bytes on this kernel (green and red would not stay exact fused). One byte
+// permute puts each channel byte c in the low byte of the float 2^23 + c; taking 2^23 (and 128) off that
+// is exact.
+struct FusedLabSteps {
     using V = V512::V;
     static constexpr float kBias = 0x1p23f;
 
@@ -68,9 +71,15 @@ struct FusedRoots {
         return {V512::f(_mm512_fmadd_ps(a, _mm512_set1_ps(1.0f / 500.0f), fy)), V512::f(fy),
                 V512::f(_mm512_fnmadd_ps(b, _mm512_set1_ps(1.0f / 200.0f), fy))};
     }
+    static V blue(V x, V y, V z)
+    {
+        const __m512 toY = _mm512_fnmadd_ps(_mm512_set1_ps(0.2040f), V512::ps(y),
+                                            _mm512_mul_ps(_mm512_set1_ps(0.0557f), V512::ps(x)));
+        return V512::f(_mm512_fmadd_ps(_mm512_set1_ps(1.0570f), V512::ps(z), toY));
+    }
 };
 
 } // namespace
 } // namespace vyr::convert::kernels
 
-VYR_LAB_KERNELS(Avx512, V512, PolynomialRoot, FusedRoots)
+VYR_LAB_KERNELS(Avx512, V512, PolynomialRoot, FusedLabSteps)

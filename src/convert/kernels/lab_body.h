@@ -178,9 +178,10 @@ struct LabRoots {
     typename W::V fx, fy, fz;
 };
 
-// The roots at every width: fy divides by 116, the other quotients take the split reciprocals.
+// The steps of every width: fy divides by 116, the other quotients take the split reciprocals; blue
+// B = 0.0557 X' - 0.2040 Y' + 1.0570 Z' in the rule's order.
 template <class W>
-struct PlainLabRoots {
+struct PlainLabSteps {
     using V = typename W::V;
     static V quotient(V x, SplitReciprocal s)
     {
@@ -196,10 +197,15 @@ struct PlainLabRoots {
             W::divF(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)), W::setF(116.0f));
         return {W::addF(quotient(a, kPerRedGreenStep), fy), fy, W::subF(fy, quotient(b, kPerBlueYellowStep))};
     }
+    static V blue(V x, V y, V z)
+    {
+        return W::addF(W::subF(W::mulF(W::setF(0.0557f), x), W::mulF(W::setF(0.2040f), y)),
+                       W::mulF(W::setF(1.0570f), z));
+    }
 };
 
 // The rule's single-precision steps in its order, two registers a pass; the cubes times 255 exactly.
-template <class W, class Roots>
+template <class W, class Steps>
 struct LabToRgb {
     using V = typename W::V;
     static constexpr size_t kPixels = W::kBytes / 2;
@@ -212,10 +218,10 @@ struct LabToRgb {
 
     static Bgr pixels(V p)
     {
-        const LabRoots<W> f = Roots::roots(p);
+        const LabRoots<W> f = Steps::roots(p);
         const V x = onByteScale(f.fx), y = onByteScale(f.fy), z = onByteScale(f.fz);
         auto times = [](float k, V v) { return W::mulF(W::setF(k), v); };
-        return {W::truncToInt(W::addF(W::subF(times(0.0557f, x), times(0.2040f, y)), times(1.0570f, z))),
+        return {W::truncToInt(Steps::blue(x, y, z)),
                 W::truncToInt(W::addF(W::subF(times(1.8758f, y), times(0.9689f, x)), times(0.0415f, z))),
                 W::truncToInt(W::subF(W::subF(times(3.2406f, x), times(1.5372f, y)), times(0.4986f, z)))};
     }
@@ -237,7 +243,7 @@ struct LabToRgb {
 } // namespace vyr::convert::kernels
 
 // The exported kernels of one instruction set, over its widest register.
-#define VYR_LAB_KERNELS(Isa, W, Root, Roots)                                                                 \
+#define VYR_LAB_KERNELS(Isa, W, Root, LabSteps)                                                              \
     namespace vyr::convert::kernels {                                                                        \
     void rgb8888ToLab##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
@@ -245,7 +251,7 @@ struct LabToRgb {
     }                                                                                                        \
     void labToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<LabToRgb<W, Roots>>(s, d, pixels);                                                         \
+        runPasses<LabToRgb<W, LabSteps>>(s, d, pixels);                                                      \
     }                                                                                                        \
     void labToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { bytePlane<W, 2>(s, d, pixels); }     \
     }
