@@ -41,14 +41,18 @@ struct PolynomialRoot {
     }
 };
 
-// LAB to RGB8888 with fused steps where the bytes stay the rule's. The roots by one fused step each:
-// fy = L (1 / 2.55f) / 116 + 16 / 116, fx = (a - 128) / 500 + fy and fz = fy - (b - 128) / 200, each
-// rounded once. They may differ from the rule's roots by an ulp, but the integer cubes X', Y' and Z' they
-// give are the rule's for every L, a and b. Blue, 0.0557 X' - 0.2040 Y' + 1.0570 Z' with two fused
-// steps, may differ from the rule's sum by an ulp but never in its integer part or its limit: the sweep
-// over every input shows the bytes on this kernel (green and red would not stay exact fused). One byte
-// permute puts each channel byte c in the low byte of the float 2^23 + c; taking 2^23 (and 128) off that
-// is exact.
+// LAB to RGB8888 with fused steps where the bytes stay the rule's; the sweep over every input shows them on
+// this kernel.
+// - The roots come scaled by s = 255^(1/3), by one fused step each: s fy = L (1 / 2.55f) s / 116 + 16 s
+//   / 116, s fx = (a - 128) s / 500 + s fy and s fz = s fy' - (b - 128) s / 200, so that X' is the
+//   integer part of the single-precision cube of s fx. The constants are the floats nearest to these
+//   products, but for fz the next ones below (for 16 s / 116 and s / 200): with them the integer cubes X', Y'
+//   and Z' are the rule's for every L, a and b (with the nearest ones one Z' in 65536 is not), though the
+//   roots may differ from the rule's, scaled, by an ulp or so.
+// - Blue, 0.0557 X' - 0.2040 Y' + 1.0570 Z' with two fused steps, may differ from the rule's sum by an ulp
+//   but never in its integer part or its limit (green and red would not stay exact fused).
+// One byte permute puts each channel byte c in the low byte of the float 2^23 + c; taking 2^23 (and 128)
+// off that is exact.
 struct FusedLabSteps {
     using V = V512::V;
     static constexpr float kBias = 0x1p23f;
@@ -64,12 +68,20 @@ struct FusedLabSteps {
     static LabRoots<V512> roots(V p)
     {
         const __m512 l = _mm512_sub_ps(biased(p, 2), _mm512_set1_ps(kBias));
-        const __m512 fy = _mm512_fmadd_ps(l, _mm512_set1_ps(float(double(kPerLightnessStep) / 116.0)),
-                                          _mm512_set1_ps(float(16.0 / 116.0)));
+        const __m512 perL = _mm512_set1_ps(0x1.5f3dp-6f);                           // (1 / 2.55f) s / 116
+        const __m512 fy = _mm512_fmadd_ps(l, perL, _mm512_set1_ps(0x1.bfd42cp-1f)); // 16 s / 116
+        const __m512 fyForZ = _mm512_fmadd_ps(l, perL, _mm512_set1_ps(0x1.bfd42ap-1f));
         const __m512 middle = _mm512_set1_ps(kBias + 128.0f);
         const __m512 a = _mm512_sub_ps(biased(p, 1), middle), b = _mm512_sub_ps(biased(p, 0), middle);
-        return {V512::f(_mm512_fmadd_ps(a, _mm512_set1_ps(1.0f / 500.0f), fy)), V512::f(fy),
-                V512::f(_mm512_fnmadd_ps(b, _mm512_set1_ps(1.0f / 200.0f), fy))};
+        return {V512::f(_mm512_fmadd_ps(a, _mm512_set1_ps(0x1.9f95cap-7f), fy)), V512::f(fy), // s / 500
+                V512::f(_mm512_fnmadd_ps(b, _mm512_set1_ps(0x1.03bd9cp-5f), fyForZ))};        // s / 200
+    }
+    // The scaled roots' cubes are on the byte scale already.
+    static V onByteScale(V f)
+    {
+        const __m512 x = V512::ps(f);
+        return V512::f(_mm512_roundscale_ps(_mm512_mul_ps(_mm512_mul_ps(x, x), x),
+                                            _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
     }
     static V blue(V x, V y, V z)
     {

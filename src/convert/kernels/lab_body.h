@@ -172,14 +172,15 @@ static_assert(splitDividesEveryByte(kPerRedGreenStep, 500.0f), "(a - 128) / 500 
 static_assert(splitDividesEveryByte(kPerBlueYellowStep, 200.0f), "(b - 128) / 200 by two products");
 #endif
 
-// The cube roots fx, fy and fz of one register of pixels.
+// The cube roots fx, fy and fz of one register of pixels, scaled as the steps' onByteScale takes them.
 template <class W>
 struct LabRoots {
     typename W::V fx, fy, fz;
 };
 
-// The steps of every width: fy divides by 116, the other quotients take the split reciprocals; blue
-// B = 0.0557 X' - 0.2040 Y' + 1.0570 Z' in the rule's order.
+// The steps of every width: fy divides by 116, the other quotients take the split reciprocals; X' is the
+// integer part of 255 fx^3 (and Y', Z' likewise); blue B = 0.0557 X' - 0.2040 Y' + 1.0570 Z' in the rule's
+// order.
 template <class W>
 struct PlainLabSteps {
     using V = typename W::V;
@@ -197,6 +198,7 @@ struct PlainLabSteps {
             W::divF(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)), W::setF(116.0f));
         return {W::addF(quotient(a, kPerRedGreenStep), fy), fy, W::subF(fy, quotient(b, kPerBlueYellowStep))};
     }
+    static V onByteScale(V f) { return W::truncProduct(W::mulF(W::mulF(f, f), f), 255.0f); }
     static V blue(V x, V y, V z)
     {
         return W::addF(W::subF(W::mulF(W::setF(0.0557f), x), W::mulF(W::setF(0.2040f), y)),
@@ -214,12 +216,10 @@ struct LabToRgb {
         V b, g, r;
     };
 
-    static V onByteScale(V f) { return W::truncProduct(W::mulF(W::mulF(f, f), f), 255.0f); }
-
     static Bgr pixels(V p)
     {
         const LabRoots<W> f = Steps::roots(p);
-        const V x = onByteScale(f.fx), y = onByteScale(f.fy), z = onByteScale(f.fz);
+        const V x = Steps::onByteScale(f.fx), y = Steps::onByteScale(f.fy), z = Steps::onByteScale(f.fz);
         auto times = [](float k, V v) { return W::mulF(W::setF(k), v); };
         return {W::truncToInt(Steps::blue(x, y, z)),
                 W::truncToInt(W::addF(W::subF(times(1.8758f, y), times(0.9689f, x)), times(0.0415f, z))),
