@@ -41,6 +41,24 @@ struct PolynomialRoot {
     }
 };
 
+// Indices into (bg, r0) of FusedLabSteps::bgrx: bytes B, G, R, 0 of pixels 0-3 (then 4-7) of each lane.
+struct PixelBytes {
+    alignas(64) uint8_t index[2][64];
+};
+constexpr PixelBytes pixelBytes()
+{
+    PixelBytes p{};
+    for (int half = 0; half < 2; ++half) {
+        for (int i = 0; i < 64; ++i) {
+            const int lane = i / 16 * 16, pixel = 4 * half + i % 16 / 4;
+            const int byChannel[4] = {lane + pixel, lane + 8 + pixel, 64 + lane + pixel, 64 + lane + 8};
+            p.index[half][i] = uint8_t(byChannel[i % 4]);
+        }
+    }
+    return p;
+}
+constexpr PixelBytes kPixelBytes = pixelBytes();
+
 // LAB to RGB8888 with fused steps where the bytes stay the rule's; the sweep over every input shows them on
 // this kernel.
 // - The roots come scaled by s = 255^(1/3), by one fused step each: s fy = L (1 / 2.55f) s / 116 + 16 s
@@ -82,6 +100,13 @@ struct FusedLabSteps {
         const __m512 x = V512::ps(f);
         return V512::f(_mm512_roundscale_ps(_mm512_mul_ps(_mm512_mul_ps(x, x), x),
                                             _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+    }
+    // bgrxFromWords in two byte permutes: blue and green bytes in one register, red and zeros in the other.
+    static void bgrx(V b, V g, V r, V& first, V& second)
+    {
+        const V bg = V512::packus16(b, g), r0 = V512::packus16(r, V512::zero());
+        first = _mm512_permutex2var_epi8(bg, _mm512_load_si512(kPixelBytes.index[0]), r0);
+        second = _mm512_permutex2var_epi8(bg, _mm512_load_si512(kPixelBytes.index[1]), r0);
     }
     static V blue(V x, V y, V z)
     {

@@ -199,6 +199,7 @@ struct PlainLabSteps {
         return {W::addF(quotient(a, kPerRedGreenStep), fy), fy, W::subF(fy, quotient(b, kPerBlueYellowStep))};
     }
     static V onByteScale(V f) { return W::truncProduct(W::mulF(W::mulF(f, f), f), 255.0f); }
+    static void bgrx(V b, V g, V r, V& first, V& second) { bgrxFromWords<W>(b, g, r, first, second); }
     static V blue(V x, V y, V z)
     {
         return W::addF(W::subF(W::mulF(W::setF(0.0557f), x), W::mulF(W::setF(0.2040f), y)),
@@ -232,8 +233,8 @@ struct LabToRgb {
     {
         const Bgr first = pixels(W::load(src)), second = pixels(W::load(src + W::kBytes));
         V out0, out1;
-        bgrxFromWords<W>(W::packs32(first.b, second.b), W::packs32(first.g, second.g),
-                         W::packs32(first.r, second.r), out0, out1);
+        Steps::bgrx(W::packs32(first.b, second.b), W::packs32(first.g, second.g),
+                    W::packs32(first.r, second.r), out0, out1);
         W::template store<Stream>(dst, out0);
         W::template store<Stream>(dst + W::kBytes, out1);
     }
