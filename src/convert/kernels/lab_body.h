@@ -207,7 +207,8 @@ struct PlainLabSteps {
     }
 };
 
-// The rule's single-precision steps in its order, two registers a pass; the cubes times 255 exactly.
+// Two registers a pass: the roots, the integer cubes, blue and the bytes as Steps takes them, green and red
+// in the rule's single-precision steps and order.
 template <class W, class Steps>
 struct LabToRgb {
     using V = typename W::V;
