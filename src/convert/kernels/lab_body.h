@@ -143,12 +143,73 @@ constexpr bool reciprocalDividesEveryLightness()
     }
     return true;
 }
+
+// (a - 128) / 500 and (b - 128) / 200 without a division: the reciprocal split into a high part of 16 bits,
+// whose product with a numerator of 8 bits is exact, and the rest; the sum of the two products rounds
+// once, to the quotient, for every numerator (checked below). A multiplication alone misses some.
+struct SplitReciprocal {
+    float high, low;
+};
+constexpr SplitReciprocal splitReciprocal(float high, double divisor)
+{
+    return {high, float(1.0 / divisor - double(high))};
+}
+constexpr SplitReciprocal kPerRedGreenStep = splitReciprocal(0x1.0624p-9f, 500.0);
+constexpr SplitReciprocal kPerBlueYellowStep = splitReciprocal(0x1.47aep-8f, 200.0);
+constexpr bool splitDividesEveryByte(SplitReciprocal s, float divisor)
+{
+    for (int x = -128; x < 128; ++x) {
+        const float high = float(x) * s.high;
+        if (double(high) != double(x) * double(s.high) || high + float(x) * s.low != float(x) / divisor)
+            return false;
+    }
+    return true;
+}
+
 #if FLT_EVAL_METHOD == 0 // the rounding of vector arithmetic
 static_assert(reciprocalDividesEveryLightness(), "L / 2.55f by multiplication");
+static_assert(splitDividesEveryByte(kPerRedGreenStep, 500.0f), "(a - 128) / 500 by two products");
+static_assert(splitDividesEveryByte(kPerBlueYellowStep, 200.0f), "(b - 128) / 200 by two products");
 #endif
 
-// The rule's single-precision steps in its order, two registers a pass; the cubes times 255 exactly.
+// The cube roots fx, fy and fz of one register of pixels, scaled as the steps' onByteScale takes them.
 template <class W>
+struct LabRoots {
+    typename W::V fx, fy, fz;
+};
+
+// The steps of every width: fy divides by 116, the other quotients take the split reciprocals; X' is the
+// integer part of 255 fx^3 (and Y', Z' likewise); blue B = 0.0557 X' - 0.2040 Y' + 1.0570 Z' in the rule's
+// order.
+template <class W>
+struct PlainLabSteps {
+    using V = typename W::V;
+    static V quotient(V x, SplitReciprocal s)
+    {
+        return W::addF(W::mulF(x, W::setF(s.high)), W::mulF(x, W::setF(s.low)));
+    }
+    static LabRoots<W> roots(V p)
+    {
+        const V byte = W::set32(0xFF), middle = W::set32(128);
+        const V l = W::toFloat(W::and_(W::template srli32<16>(p), byte));
+        const V a = W::toFloat(W::sub32(W::and_(W::template srli32<8>(p), byte), middle));
+        const V b = W::toFloat(W::sub32(W::and_(p, byte), middle));
+        const V fy =
+            W::divF(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)), W::setF(116.0f));
+        return {W::addF(quotient(a, kPerRedGreenStep), fy), fy, W::subF(fy, quotient(b, kPerBlueYellowStep))};
+    }
+    static V onByteScale(V f) { return W::truncProduct(W::mulF(W::mulF(f, f), f), 255.0f); }
+    static void bgrx(V b, V g, V r, V& first, V& second) { bgrxFromWords<W>(b, g, r, first, second); }
+    static V blue(V x, V y, V z)
+    {
+        return W::addF(W::subF(W::mulF(W::setF(0.0557f), x), W::mulF(W::setF(0.2040f), y)),
+                       W::mulF(W::setF(1.0570f), z));
+    }
+};
+
+// Two registers a pass: the roots, the integer cubes, blue and the bytes as Steps takes them, green and red
+// in the rule's single-precision steps and order.
+template <class W, class Steps>
 struct LabToRgb {
     using V = typename W::V;
     static constexpr size_t kPixels = W::kBytes / 2;
@@ -157,21 +218,12 @@ struct LabToRgb {
         V b, g, r;
     };
 
-    static V onByteScale(V f) { return W::truncProduct(W::mulF(W::mulF(f, f), f), 255.0f); }
-
     static Bgr pixels(V p)
     {
-        const V byte = W::set32(0xFF), middle = W::set32(128);
-        const V l = W::toFloat(W::and_(W::template srli32<16>(p), byte));
-        const V a = W::toFloat(W::sub32(W::and_(W::template srli32<8>(p), byte), middle));
-        const V b = W::toFloat(W::sub32(W::and_(p, byte), middle));
-        const V fy =
-            W::divF(W::addF(W::mulF(l, W::setF(kPerLightnessStep)), W::setF(16.0f)), W::setF(116.0f));
-        const V fx = W::addF(W::divF(a, W::setF(500.0f)), fy);
-        const V fz = W::subF(fy, W::divF(b, W::setF(200.0f)));
-        const V x = onByteScale(fx), y = onByteScale(fy), z = onByteScale(fz);
+        const LabRoots<W> f = Steps::roots(p);
+        const V x = Steps::onByteScale(f.fx), y = Steps::onByteScale(f.fy), z = Steps::onByteScale(f.fz);
         auto times = [](float k, V v) { return W::mulF(W::setF(k), v); };
-        return {W::truncToInt(W::addF(W::subF(times(0.0557f, x), times(0.2040f, y)), times(1.0570f, z))),
+        return {W::truncToInt(Steps::blue(x, y, z)),
                 W::truncToInt(W::addF(W::subF(times(1.8758f, y), times(0.9689f, x)), times(0.0415f, z))),
                 W::truncToInt(W::subF(W::subF(times(3.2406f, x), times(1.5372f, y)), times(0.4986f, z)))};
     }
@@ -182,8 +234,8 @@ struct LabToRgb {
     {
         const Bgr first = pixels(W::load(src)), second = pixels(W::load(src + W::kBytes));
         V out0, out1;
-        bgrxFromWords<W>(W::packs32(first.b, second.b), W::packs32(first.g, second.g),
-                         W::packs32(first.r, second.r), out0, out1);
+        Steps::bgrx(W::packs32(first.b, second.b), W::packs32(first.g, second.g),
+                    W::packs32(first.r, second.r), out0, out1);
         W::template store<Stream>(dst, out0);
         W::template store<Stream>(dst + W::kBytes, out1);
     }
@@ -193,7 +245,7 @@ struct LabToRgb {
 } // namespace vyr::convert::kernels
 
 // The exported kernels of one instruction set, over its widest register.
-#define VYR_LAB_KERNELS(Isa, W, Root)                                                                        \
+#define VYR_LAB_KERNELS(Isa, W, Root, LabSteps)                                                              \
     namespace vyr::convert::kernels {                                                                        \
     void rgb8888ToLab##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
@@ -201,7 +253,7 @@ struct LabToRgb {
     }                                                                                                        \
     void labToRgb8888##Isa(const uint8_t* s, uint8_t* d, size_t pixels)                                      \
     {                                                                                                        \
-        runPasses<LabToRgb<W>>(s, d, pixels);                                                                \
+        runPasses<LabToRgb<W, LabSteps>>(s, d, pixels);                                                      \
     }                                                                                                        \
     void labToMono8##Isa(const uint8_t* s, uint8_t* d, size_t pixels) { bytePlane<W, 2>(s, d, pixels); }     \
     }
