@@ -306,32 +306,5 @@ TEST(ColourSpaceArithmetic, RampQuotientBySinglePrecisionMultiplyAdd)
 #endif
 }
 
-// A destination 16, 32 or 48 bytes past a 64-byte boundary streams otherwise than an aligned one (the
-// guarded runs place long destinations at a page or off 16 bytes); the bytes around the run stay.
-TEST_P(ColourSpace, LongRunsStreamAtEverySixteenByteOffset)
-{
-    const Rule& rule = c().rule;
-    const uint32_t count = streamingCount({rule.src, rule.dst, 0});
-    std::vector<uint8_t> source(rule.src.of(count));
-    fillRandom(source.data(), source.size(), count);
-    const size_t bytes = rule.dst.of(count);
-    for (const auto& p : pathsAt(*c().paths, isa())) {
-        if (!p.vectorRule && isa() == convert::kPlain)
-            continue;
-        std::vector<uint8_t> expected(bytes + 128, 0xA5);
-        (p.vectorRule && c().vectorRule ? c().vectorRule : rule.fn)(source.data(), expected.data() + 64,
-                                                                    count, 0);
-        for (size_t offset : {16, 32, 48}) {
-            std::vector<uint8_t> buffer(bytes + 256, 0xA5); // 64 bytes either side of the run, and a boundary
-            uint8_t* const aligned =
-                buffer.data() + 64 + (64 - reinterpret_cast<uintptr_t>(buffer.data()) % 64) % 64;
-            uint8_t* const run = aligned + offset;
-            p.fn(source.data(), run, count, 0);
-            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), run - 64))
-                << p.name << ", offset " << offset;
-        }
-    }
-}
-
 } // namespace
 } // namespace vyr::test

@@ -39,6 +39,15 @@ std::vector<std::pair<Placement, Placement>> placements(size_t gaps)
     return out;
 }
 
+// A long run streams: a destination on a 64-byte boundary takes whole-register stores, one 16 bytes past
+// it pieces of 16 bytes, an odd one ordinary stores.
+std::vector<std::pair<Placement, Placement>> streamingPlacements()
+{
+    std::vector<std::pair<Placement, Placement>> out = placements(2);
+    out.insert(out.end(), {{{Flush::Front, 3}, {Flush::Front, 16}}, {{Flush::Front, 0}, {Flush::Front, 48}}});
+    return out;
+}
+
 std::string describe(const Placement& p)
 {
     return std::string(p.flush == Flush::Front ? "front+" : "back+") + std::to_string(p.gap);
@@ -60,9 +69,9 @@ std::string describe(const Placement& p)
         // Every offset where a run ends one pixel into a block of 16, and for the long runs.
         const bool wide = count > kCountsThroughUnits || count % 16 == 1;
         GuardedBuffer src(srcBytes, {Flush::Front, 0}, kMaxGap), dst(dstBytes, {Flush::Front, 0}, kMaxGap);
-        for (const auto& [sp, dp] : placements(dstBytes >= convert::kernels::kStreamingBytes ? 2
-                                               : wide                                        ? 64
-                                                                                             : 8)) {
+        for (const auto& [sp, dp] : dstBytes >= convert::kernels::kStreamingBytes
+                                        ? streamingPlacements()
+                                        : placements(wide ? 64 : 8)) {
             src.place(sp);
             std::copy(source.begin(), source.end(), src.data());
             src.makeReadOnly();

@@ -219,16 +219,6 @@ struct FromRgb512 {
         return _mm512_mask2_permutex2var_epi8(in[2], low, 0xFF00FF00FF00FF00ull, in[3]);
     }
 
-    // A streaming store takes the whole register where the destination allows (a frame's lines usually do).
-    template <bool Stream>
-    static void store(uint8_t* dst, __m512i v)
-    {
-        if (Stream && (reinterpret_cast<uintptr_t>(dst) & 63) == 0)
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(dst), v);
-        else
-            V512::store<Stream>(dst, v);
-    }
-
     // 64 pixels; the scalar rule lists its ties from position `first` on.
     template <bool Stream>
     static void convert(const uint8_t* src, uint8_t* dst, TieList* ties = nullptr, uint16_t first = 0)
@@ -317,8 +307,8 @@ struct FromRgb512 {
         const __m512i third[2] = {_mm512_unpacklo_epi8(h, _mm512_setzero_si512()),
                                   _mm512_unpackhi_epi8(h, _mm512_setzero_si512())};
         for (int w = 0; w < 2; ++w) {
-            store<Stream>(dst + 128 * w, _mm512_unpacklo_epi16(low[w], third[w]));
-            store<Stream>(dst + 128 * w + 64, _mm512_unpackhi_epi16(low[w], third[w]));
+            V512::store<Stream>(dst + 128 * w, _mm512_unpacklo_epi16(low[w], third[w]));
+            V512::store<Stream>(dst + 128 * w + 64, _mm512_unpackhi_epi16(low[w], third[w]));
         }
     }
 };
@@ -482,38 +472,18 @@ struct ToRgb512 {
 
     // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
     // the source is fetched 2 KiB ahead, since the arithmetic between loads leaves the hardware prefetcher
-    // behind (a prefetch past the end of the source does not fault), and a destination aligned to 64 bytes
-    // streams a register a store rather than in four 16-byte pieces and three extracts.
+    // behind (a prefetch past the end of the source does not fault).
     static constexpr size_t kAheadBytes = 2048;
-
-    enum Stores { kPlainStores, kStreamed16, kStreamed64 };
-
-    template <Stores How>
-    static void loop(const uint8_t* src, uint8_t* dst, size_t n)
-    {
-        for (size_t i = 0; i < n; i += kPixels) {
-            const __m512i out = pixels(V512::load(src + 4 * i));
-            if (How == kPlainStores) {
-                V512::store<false>(dst + 4 * i, out);
-                continue;
-            }
-            _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
-            if (How == kStreamed64)
-                _mm512_stream_si512(reinterpret_cast<__m512i*>(dst + 4 * i), out);
-            else
-                V512::store<true>(dst + 4 * i, out);
-        }
-    }
 
     template <bool Stream>
     static void run(const uint8_t* src, uint8_t* dst, size_t n)
     {
-        if (!Stream)
-            loop<kPlainStores>(src, dst, n);
-        else if ((reinterpret_cast<uintptr_t>(dst) & 63) == 0)
-            loop<kStreamed64>(src, dst, n);
-        else
-            loop<kStreamed16>(src, dst, n);
+        for (size_t i = 0; i < n; i += kPixels) {
+            const __m512i out = pixels(V512::load(src + 4 * i));
+            if (Stream)
+                _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
+            V512::store<Stream>(dst + 4 * i, out);
+        }
     }
 
     static void line(const uint8_t* src, uint8_t* dst, size_t n)

@@ -356,7 +356,13 @@ struct V512 {
     template <bool Stream>
     static void store(uint8_t* p, V v)
     {
-        if constexpr (Stream) { // 16-byte streaming stores need no more alignment than streamable() checks
+        if constexpr (Stream) {
+            // One store where the line allows (a frame's lines usually are 64-byte aligned), else 16-byte
+            // pieces, which need no more alignment than streamable() checks.
+            if ((reinterpret_cast<uintptr_t>(p) & 63) == 0) {
+                _mm512_stream_si512(reinterpret_cast<__m512i*>(p), v);
+                return;
+            }
             V128::store<true>(p, _mm512_castsi512_si128(v));
             V128::store<true>(p + 16, _mm512_extracti32x4_epi32(v, 1));
             V128::store<true>(p + 32, _mm512_extracti32x4_epi32(v, 2));
