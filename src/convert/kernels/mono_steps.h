@@ -327,7 +327,7 @@ struct Steps<tag::Rgb888ToMono8, W> {
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
         typename W::V q[4];
-        routeToRegisters<Rgb888ToBgrg, W>(in, i, q);
+        routeUnitToRegisters<Rgb888ToBgrg, W>(in, i, q);
         storeUnit<tag::Rgb888ToMono8, W, Stream>(out, 0, i, 0,
                                                  W::bytesOf32Ordered(lumaOfBgrg<W>(q[0]), lumaOfBgrg<W>(q[1]),
                                                                      lumaOfBgrg<W>(q[2]),
@@ -369,7 +369,7 @@ struct Steps<tag::Rgb888ToMono8, V512> {
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
         __m512i q[4];
-        routeToRegisters<Rgb888ToBgrg, V512>(in, i, q);
+        routeUnitToRegisters<Rgb888ToBgrg, V512>(in, i, q);
         V512::store<Stream>(out[0] + i, bytes2Of(lumaSum64OfBgrg(q[0]), lumaSum64OfBgrg(q[1]),
                                                  lumaSum64OfBgrg(q[2]), lumaSum64OfBgrg(q[3])));
     }
