@@ -40,7 +40,7 @@ struct Steps<tag::Rgb888ToRgb5551, W> {
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
         typename W::V c[4];
-        routeToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
+        routeUnitToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
         for (size_t h = 0; h < 2; ++h) {
             const typename W::V red = W::and_(W::template srli16<1>(c[2 + h]), W::set16(0x7C00));
             storeUnit<tag::Rgb888ToRgb5551, W, Stream>(
@@ -61,7 +61,7 @@ struct Steps<tag::Rgb888ToRgb565, W> {
     {
         if (full) {
             typename W::V c[4];
-            routeToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
+            routeUnitToRegisters<BlueGreenAndRedHigh, W>(in, i, c);
             for (size_t h = 0; h < 2; ++h) {
                 const typename W::V red = W::and_(c[2 + h], W::set16(int16_t(0xF800)));
                 storeUnit<tag::Rgb888ToRgb565, W, Stream>(
@@ -70,7 +70,7 @@ struct Steps<tag::Rgb888ToRgb565, W> {
             return;
         }
         typename W::V c[6];
-        routeToRegisters<BgrWords, W>(in, i, c);
+        routeUnitToRegisters<BgrWords, W>(in, i, c);
         for (size_t h = 0; h < 2; ++h) {
             const typename W::V b = W::srl16(c[h], five), g = W::srl16(c[2 + h], six),
                                 r = W::srl16(c[4 + h], five);
@@ -370,7 +370,7 @@ struct Steps<tag::Rgb161616ToRgb101010, W> {
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
     {
         typename W::V q[8];
-        routeToRegisters<SpreadTo16161616, W>(in, i, q);
+        routeUnitToRegisters<SpreadTo16161616, W>(in, i, q);
         for (typename W::V& v : q)
             v = fields101010<W>(v, shift);
         const typename W::V* quads[1] = {q};

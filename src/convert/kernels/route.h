@@ -273,5 +273,20 @@ inline void routeToRegisters(const uint8_t* const* in, size_t i, typename W::V* 
     });
 }
 
+// From registers (in[s][k]) to registers (out[k]: register k of the single output stream; nothing kept):
+// each input register loaded once by the caller, where windows of memory would load bytes twice or
+// across cache lines.
+template <class Map, class W>
+inline void routeBetweenRegisters(const typename W::V* const* in, typename W::V* out)
+{
+    using Plan = Planned<Map, int(W::kBytes), true>;
+    staticFor<Plan::kPlan.pieces>([&](auto p) {
+        constexpr const auto& pc = Plan::kPlan.piece[p];
+        static_assert(!pc.anyKept && pc.stream == 0, "registers keep nothing");
+        out[pc.offset / int(W::kBytes)] = Permutes<int(W::kBytes)>::template piece<Plan, p>(
+            [&](int s, int offset) { return in[s][offset / int(W::kBytes)]; });
+    });
+}
+
 } // namespace
 } // namespace vyr::convert::kernels

@@ -63,4 +63,12 @@ void unitsAvx2(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uin
 template <class K>
 void unitsAvx512(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg);
 
+// The rest of a run after its whole units goes through one unit on the stack (64-byte aligned, a
+// multiple of 64 bytes a stream): at AVX-512 its bytes move by masked loads and stores of whole
+// registers, so that the kernel's loads from the block take at once what whole stores wrote (a copy
+// of odd size leaves narrower stores, which a wider load waits for until they reach the cache).
+// `block` gets the first `bytes` from `from`, zeros after them; `to` gets the first `bytes` of `block`.
+void intoUnitBlock(uint8_t* block, size_t blockBytes, const uint8_t* from, size_t bytes);
+void fromUnitBlock(uint8_t* to, const uint8_t* block, size_t bytes);
+
 } // namespace vyr::convert::kernels

@@ -65,6 +65,23 @@ inline void routeUnitFromRegisters(const uint8_t* const* in, uint8_t* const* out
     });
 }
 
+// A route of the unit at pixel i into registers (out[k]: register k of its single output stream), from
+// its input registers, each loaded once, where that costs less than windows of memory.
+template <class Map, class W>
+inline void routeUnitToRegisters(const uint8_t* const* in, size_t i, typename W::V* out)
+{
+    if constexpr (routeFromRegisters<Map, int(W::kBytes)>()) {
+        static_assert(std::size(Map::kIn) == 1, "one input stream");
+        typename W::V reg[Map::kIn[0]];
+        for (int k = 0; k < Map::kIn[0]; ++k)
+            reg[k] = W::load(in[0] + i * Map::kIn[0] + k * W::kBytes);
+        const typename W::V* streams[1] = {reg};
+        routeBetweenRegisters<Map, W>(streams, out);
+    } else {
+        routeToRegisters<Map, W>(in, i, out);
+    }
+}
+
 template <class K, class W>
 struct Steps {
     explicit Steps(uint32_t) {}

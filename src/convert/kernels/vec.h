@@ -523,6 +523,15 @@ struct V512 {
 
 // ---- Written once over the widths ----------------------------------------------------------------
 
+// A register the compiler cannot see into: a product by it stays one multiply, where GCC turns a
+// product by a constant into a chain of shifts and adds (shifts are the scarcer ports here).
+template <class V>
+inline V opaque(V v)
+{
+    asm("" : "+x"(v));
+    return v;
+}
+
 // Eight pixels per lane from words of blue, green and red, clamped by the unsigned packs, to bytes
 // B, G, R, 0: pixels 0-3 of each lane in `first`, 4-7 in `second`.
 template <class W>
