@@ -277,8 +277,10 @@ struct FromRgb512 {
                 hW[w] = signed16(_mm512_mulhi_epu16(t, _mm512_set1_epi16(10923)), w);
             }
             if (Intensity) {
-                const Words bW = widened(b), gW = widened(g), rW = widened(r);
-                const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(bW.w[w], gW.w[w]), rW.w[w]);
+                // B + G by one multiply-add of byte pairs, then R.
+                const __m512i blueGreen = w == 0 ? _mm512_unpacklo_epi8(b, g) : _mm512_unpackhi_epi8(b, g);
+                const __m512i sum =
+                    _mm512_add_epi16(_mm512_maddubs_epi16(blueGreen, _mm512_set1_epi8(1)), widened(r).w[w]);
                 levelW[w] = Rounded // floor((2 (R + G + B) + 3) / 6), or the sum times 21846 >> 16
                                 ? _mm512_mulhi_epu16(
                                       _mm512_add_epi16(_mm512_add_epi16(sum, sum), _mm512_set1_epi16(3)),
