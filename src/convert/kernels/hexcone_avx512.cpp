@@ -345,15 +345,7 @@ struct RoundedLine512 {
 
     static void line(const uint8_t* src, uint8_t* dst, size_t pixels)
     {
-        const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
-        withStores<RoundedLine512>(dst, 4 * pixels, src, dst, whole);
-        if (whole < pixels) {
-            alignas(64) uint8_t in[4 * Pass::kPixels] = {};
-            alignas(64) uint8_t out[4 * Pass::kPixels];
-            __builtin_memcpy(in, src + 4 * whole, 4 * (pixels - whole));
-            run<false>(in, out, Pass::kPixels);
-            __builtin_memcpy(dst + 4 * whole, out, 4 * (pixels - whole));
-        }
+        runWholeThenRest<RoundedLine512, Pass::kPixels>(src, dst, pixels);
     }
 };
 

@@ -35,18 +35,27 @@ struct WholePasses {
     }
 };
 
+// Loop::run<Stream>(src, dst, n) over the whole passes of Pixels pixels, then the rest through one
+// pass on zeroed stack blocks.
+template <class Loop, size_t Pixels, size_t SrcBytes = 4, size_t DstBytes = 4>
+inline void runWholeThenRest(const uint8_t* src, uint8_t* dst, size_t pixels)
+{
+    const size_t whole = pixels / Pixels * Pixels;
+    withStores<Loop>(dst, DstBytes * pixels, src, dst, whole);
+    if (whole < pixels) {
+        alignas(64) uint8_t in[SrcBytes * Pixels] = {};
+        alignas(64) uint8_t out[DstBytes * Pixels];
+        __builtin_memcpy(in, src + SrcBytes * whole, SrcBytes * (pixels - whole));
+        Loop::template run<false>(in, out, Pixels);
+        __builtin_memcpy(dst + DstBytes * whole, out, DstBytes * (pixels - whole));
+    }
+}
+
 template <class Pass, size_t SrcBytes = 4, size_t DstBytes = 4>
 inline void runPasses(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
-    const size_t whole = pixels / Pass::kPixels * Pass::kPixels;
-    withStores<WholePasses<Pass, SrcBytes, DstBytes>>(dst, DstBytes * pixels, src, dst, whole);
-    if (whole < pixels) {
-        alignas(64) uint8_t in[SrcBytes * Pass::kPixels] = {};
-        alignas(64) uint8_t out[DstBytes * Pass::kPixels];
-        __builtin_memcpy(in, src + SrcBytes * whole, SrcBytes * (pixels - whole));
-        Pass::template convert<false>(in, out);
-        __builtin_memcpy(dst + DstBytes * whole, out, DstBytes * (pixels - whole));
-    }
+    runWholeThenRest<WholePasses<Pass, SrcBytes, DstBytes>, Pass::kPixels, SrcBytes, DstBytes>(src, dst,
+                                                                                               pixels);
 }
 
 } // namespace
