@@ -219,12 +219,15 @@ struct FromRgb512 {
         return _mm512_mask2_permutex2var_epi8(in[2], low, 0xFF00FF00FF00FF00ull, in[3]);
     }
 
-    // 64 pixels; the scalar rule lists its ties from position `first` on.
+    // 64 pixels; the scalar rule lists its ties from position `first` on. Beyond the caches (streaming
+    // stores) the source is fetched ahead.
     template <bool Stream>
     static void convert(const uint8_t* src, uint8_t* dst, TieList* ties = nullptr, uint16_t first = 0)
     {
         const __m512i in[4] = {V512::load(src), V512::load(src + 64), V512::load(src + 128),
                                V512::load(src + 192)};
+        if (Stream)
+            fetchAhead<256>(src);
         const __m512i b = channel(in, 0), g = channel(in, 1), r = channel(in, 2);
         const __m512i max = _mm512_max_epu8(_mm512_max_epu8(r, g), b);
         const __m512i d = _mm512_sub_epi8(max, _mm512_min_epu8(_mm512_min_epu8(r, g), b));
@@ -274,8 +277,10 @@ struct FromRgb512 {
                 hW[w] = signed16(_mm512_mulhi_epu16(t, _mm512_set1_epi16(10923)), w);
             }
             if (Intensity) {
-                const Words bW = widened(b), gW = widened(g), rW = widened(r);
-                const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(bW.w[w], gW.w[w]), rW.w[w]);
+                // B + G by one multiply-add of byte pairs, then R.
+                const __m512i blueGreen = w == 0 ? _mm512_unpacklo_epi8(b, g) : _mm512_unpackhi_epi8(b, g);
+                const __m512i sum =
+                    _mm512_add_epi16(_mm512_maddubs_epi16(blueGreen, _mm512_set1_epi8(1)), widened(r).w[w]);
                 levelW[w] = Rounded // floor((2 (R + G + B) + 3) / 6), or the sum times 21846 >> 16
                                 ? _mm512_mulhi_epu16(
                                       _mm512_add_epi16(_mm512_add_epi16(sum, sum), _mm512_set1_epi16(3)),
@@ -462,18 +467,15 @@ struct ToRgb512 {
         return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, withP, _mm512_add_epi32(picks, lanes), ramp);
     }
 
-    // Whole registers, then the rest through masked loads and stores. Beyond the caches (streaming stores)
-    // the source is fetched 2 KiB ahead, since the arithmetic between loads leaves the hardware prefetcher
-    // behind (a prefetch past the end of the source does not fault).
-    static constexpr size_t kAheadBytes = 2048;
-
+    // Whole registers, then the rest through masked loads and stores; beyond the caches (streaming stores)
+    // the source is fetched ahead.
     template <bool Stream>
     static void run(const uint8_t* src, uint8_t* dst, size_t n)
     {
         for (size_t i = 0; i < n; i += kPixels) {
             const __m512i out = pixels(V512::load(src + 4 * i));
             if (Stream)
-                _mm_prefetch(reinterpret_cast<const char*>(src + 4 * i + kAheadBytes), _MM_HINT_T0);
+                fetchAhead<64>(src + 4 * i);
             V512::store<Stream>(dst + 4 * i, out);
         }
     }

@@ -228,11 +228,14 @@ struct LabToRgb {
                 W::truncToInt(W::subF(W::subF(times(3.2406f, x), times(1.5372f, y)), times(0.4986f, z)))};
     }
 
-    // The packs limit each channel to 0..255.
+    // The packs limit each channel to 0..255. Beyond the caches the widest registers outrun the hardware
+    // prefetcher: the source is fetched ahead.
     template <bool Stream>
     static void convert(const uint8_t* src, uint8_t* dst)
     {
         const Bgr first = pixels(W::load(src)), second = pixels(W::load(src + W::kBytes));
+        if constexpr (Stream && W::kBytes == 64)
+            fetchAhead<2 * W::kBytes>(src);
         V out0, out1;
         Steps::bgrx(W::packs32(first.b, second.b), W::packs32(first.g, second.g),
                     W::packs32(first.r, second.r), out0, out1);

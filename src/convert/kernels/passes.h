@@ -13,6 +13,17 @@
 namespace vyr::convert::kernels {
 namespace {
 
+// Beyond the caches, a kernel whose arithmetic between loads leaves the hardware prefetcher behind fetches
+// the `Bytes` it reads next this far ahead (2 KiB measured best of 1-4 KiB); a prefetch past the end of a
+// buffer does not fault.
+constexpr size_t kAheadBytes = 2048;
+template <size_t Bytes>
+inline void fetchAhead(const uint8_t* src)
+{
+    for (size_t k = 0; k < Bytes; k += 64)
+        _mm_prefetch(reinterpret_cast<const char*>(src + kAheadBytes + k), _MM_HINT_T0);
+}
+
 // Pass::convert<Stream>(src, dst) converts Pass::kPixels pixels of SrcBytes to DstBytes bytes.
 template <class Pass, size_t SrcBytes, size_t DstBytes>
 struct WholePasses {
