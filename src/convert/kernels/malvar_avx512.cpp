@@ -1,6 +1,7 @@
 #include "convert/kernels/avx512_first.h"
 
 #include "convert/kernels/malvar_lanes.h"
+#include "convert/kernels/passes.h"
 #include "convert/kernels/pixels512.h"
 
 // The AVX-512 Malvar kernels take the pixels of a pass apart by the parity of their column: the pixels at
@@ -172,16 +173,9 @@ struct Pass {
     }
 };
 
-// The line new to this call, the bottom one, is fetched 2 KiB ahead and the destinations as many pixels
-// ahead: a frame converted line by line comes from beyond the caches, and the arithmetic between loads
-// leaves the hardware prefetcher behind (in cache the prefetches cost little; past the end of a line
-// they do not fault).
-constexpr size_t kAheadBytes = 2048;
-
-inline void fetchAhead(const MalvarLines& l, size_t at)
-{
-    _mm_prefetch(reinterpret_cast<const char*>(l.bottom + at + kAheadBytes), _MM_HINT_T0);
-}
+// Every line fetches ahead (fetchAhead): a frame converted line by line comes from beyond the caches, and
+// in cache the prefetches cost little. The line new to this call is the bottom one; the destinations are
+// fetched as many pixels ahead.
 
 template <size_t SampleBytes>
 struct PlanarRun {
@@ -192,11 +186,9 @@ struct PlanarRun {
         {
             using P = Pass<SampleBytes>;
             for (size_t x = x0; x < x0 + pixels; x += P::kPixels) {
-                fetchAhead(l, SampleBytes * x);
-                const size_t at = SampleBytes * x + kAheadBytes;
-                _mm_prefetch(reinterpret_cast<const char*>(red + at), _MM_HINT_T0);
-                _mm_prefetch(reinterpret_cast<const char*>(green + at), _MM_HINT_T0);
-                _mm_prefetch(reinterpret_cast<const char*>(blue + at), _MM_HINT_T0);
+                const uint8_t* const ahead[] = {l.bottom, red, green, blue};
+                for (const uint8_t* line : ahead)
+                    fetchAhead<64>(line + SampleBytes * x);
                 const typename P::Colours c = P::template convert<Phase>(l, x);
                 _mm512_storeu_si512(red + SampleBytes * x, c.red);
                 _mm512_storeu_si512(green + SampleBytes * x, c.green);
@@ -214,10 +206,8 @@ struct PackedRun {
     {
         using P = Pass<1>;
         for (size_t x = x0; x < x0 + pixels; x += P::kPixels) {
-            fetchAhead(l, x);
-            for (size_t k = 0; k < 4; ++k) // the kept fourth bytes: the destination is read too
-                _mm_prefetch(reinterpret_cast<const char*>(dst + 4 * (x + kAheadBytes) + 64 * k),
-                             _MM_HINT_T0);
+            fetchAhead<64>(l.bottom + x);
+            fetchAhead<256>(dst + 4 * x + 3 * kAheadBytes); // 4 kAheadBytes ahead: as many pixels
             const P::Colours c = P::packed<Phase>(l, x);
             for (int k = 0; k < 4; ++k)
                 _mm512_mask_storeu_epi8(dst + 4 * x + 64 * k, kFirstThreeBytes,
