@@ -27,9 +27,35 @@ constexpr size_t bytesPerPixel(const int (&streams)[N])
     return sum;
 }
 
+// The `bytes` of a stream into its unit block of `blockBytes` (zeros after them), and back. Units of 64
+// pixels are AVX-512 kernels: there the bytes move by whole registers (unit_kernels.h).
+template <uint32_t Unit>
+void intoBlock(uint8_t* block, size_t blockBytes, const uint8_t* from, size_t bytes)
+{
+#if defined(VYR_X86_KERNELS)
+    if constexpr (Unit == 64) {
+        kernels::intoUnitBlock(block, blockBytes, from, bytes);
+        return;
+    }
+#endif
+    std::memcpy(block, from, bytes);
+    std::memset(block + bytes, 0, blockBytes - bytes);
+}
+
+template <uint32_t Unit>
+void fromBlock(uint8_t* to, const uint8_t* block, size_t bytes)
+{
+#if defined(VYR_X86_KERNELS)
+    if constexpr (Unit == 64) {
+        kernels::fromUnitBlock(to, block, bytes);
+        return;
+    }
+#endif
+    std::memcpy(to, block, bytes);
+}
+
 // The rest after the whole units goes through one unit on the stack: its input (zeros after it) and
 // the destination's bytes, so that bytes a rule keeps stay kept; then its output goes back.
-// Units of 64 pixels are AVX-512 kernels: the unit's bytes move by whole registers (unit_kernels.h).
 template <class K, uint32_t Unit, kernels::UnitKernel Kernel>
 void runUnitKernel(const UnitStreams& s, size_t n, uint32_t arg)
 {
@@ -40,50 +66,23 @@ void runUnitKernel(const UnitStreams& s, size_t n, uint32_t arg)
         return;
     alignas(64) uint8_t in[bytesPerPixel(K::kIn) * Unit];
     alignas(64) uint8_t out[bytesPerPixel(K::kOut) * Unit];
-#if defined(VYR_X86_KERNELS)
-    if constexpr (Unit == 64) {
-        UnitStreams unit;
-        for (size_t k = 0, at = 0; k < std::size(K::kIn); at += Unit * K::kIn[k++]) {
-            if (s.in[k]) {
-                unit.in[k] = in + at;
-                kernels::intoUnitBlock(in + at, Unit * K::kIn[k], s.in[k] + whole * K::kIn[k],
-                                       rest * K::kIn[k]);
-            }
-        }
-        for (size_t k = 0, at = 0; k < std::size(K::kOut); at += Unit * K::kOut[k++]) {
-            if (s.out[k]) {
-                unit.out[k] = out + at;
-                kernels::intoUnitBlock(out + at, Unit * K::kOut[k], s.out[k] + whole * K::kOut[k],
-                                       rest * K::kOut[k]);
-            }
-        }
-        Kernel(unit.in, unit.out, Unit, arg);
-        for (size_t k = 0; k < std::size(K::kOut); ++k) {
-            if (s.out[k])
-                kernels::fromUnitBlock(s.out[k] + whole * K::kOut[k], unit.out[k], rest * K::kOut[k]);
-        }
-        return;
-    }
-#endif
-    std::memset(in, 0, sizeof in);
-    std::memset(out, 0, sizeof out);
     UnitStreams unit;
     for (size_t k = 0, at = 0; k < std::size(K::kIn); at += Unit * K::kIn[k++]) {
         if (s.in[k]) {
             unit.in[k] = in + at;
-            std::memcpy(in + at, s.in[k] + whole * K::kIn[k], rest * K::kIn[k]);
+            intoBlock<Unit>(in + at, Unit * K::kIn[k], s.in[k] + whole * K::kIn[k], rest * K::kIn[k]);
         }
     }
     for (size_t k = 0, at = 0; k < std::size(K::kOut); at += Unit * K::kOut[k++]) {
         if (s.out[k]) {
             unit.out[k] = out + at;
-            std::memcpy(out + at, s.out[k] + whole * K::kOut[k], rest * K::kOut[k]);
+            intoBlock<Unit>(out + at, Unit * K::kOut[k], s.out[k] + whole * K::kOut[k], rest * K::kOut[k]);
         }
     }
     Kernel(unit.in, unit.out, Unit, arg);
     for (size_t k = 0; k < std::size(K::kOut); ++k) {
         if (s.out[k])
-            std::memcpy(s.out[k] + whole * K::kOut[k], unit.out[k], rest * K::kOut[k]);
+            fromBlock<Unit>(s.out[k] + whole * K::kOut[k], unit.out[k], rest * K::kOut[k]);
     }
 }
 
