@@ -39,21 +39,28 @@ constexpr int kForks = 200;
 // named-handle list and the lock object), a log line (the logging library's lock), the monitor's
 // stop (its start-stop lock, and the parent's thread it must not wait for), unmapping a reserved
 // range (the page pool's lock). Its exit code tells the first step that failed.
-int childSteps(SharedBuffer* buffer, const std::string& name, void* range)
+// The step it is in goes to a page shared with the parent, which names it if the child hangs.
+int childSteps(SharedBuffer* buffer, const std::string& name, void* range, volatile int* step)
 {
+    *step = 1;
     SharedBufferMap* view = nullptr;
     if (!VyrUtilMapSharedBuffer(buffer, 0, 0, &view) || VyrUtilUnmapSharedBuffer(view) != 1)
         return 1;
+    *step = 2;
     SharedBuffer* own = nullptr;
     if (!VyrUtilAllocSharedBuffer(4096, name.c_str(), &own) || VyrUtilFreeSharedBuffer(own) != 1)
         return 2;
+    *step = 3;
     if (VyrUtilUnmapSharedBuffer(nullptr) != 1)
         return 3;
+    *step = 4;
     if (VyrUtilLeaveCpuUsage() != 1)
         return 4;
+    *step = 5;
     uint32_t error = 0;
     if (os::platform().mapPhysicalPages(range, 1, nullptr, &error) != 1)
         return 5;
+    *step = 6;
     return 0;
 }
 
@@ -101,11 +108,15 @@ TEST(ForkedChild, NeverInheritsAHeldLock)
             os::platform().mapPhysicalPages(range, 1, nullptr, &error);
     });
 
+    auto* step = static_cast<volatile int*>(
+        mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(MAP_FAILED, (void*)step);
     int hung = 0;
     for (int i = 0; i < kForks; ++i) {
+        *step = 0;
         const pid_t child = fork();
         if (child == 0)
-            _exit(childSteps(buffer, name + ".child" + std::to_string(i), range));
+            _exit(childSteps(buffer, name + ".child" + std::to_string(i), range, step));
         ASSERT_GT(child, 0);
         int status = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -114,6 +125,7 @@ TEST(ForkedChild, NeverInheritsAHeldLock)
                 kill(child, SIGKILL);
                 waitpid(child, &status, 0);
                 ++hung;
+                ADD_FAILURE() << "child " << i << " hung in step " << *step;
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -128,6 +140,7 @@ TEST(ForkedChild, NeverInheritsAHeldLock)
     EXPECT_EQ(0, hung) << "children that hung, of " << kForks;
     EXPECT_EQ(1u, VyrUtilFreeSharedBuffer(buffer));
     munmap(range, 4096);
+    munmap((void*)step, 4096);
     VyrLogSetHandler(nullptr, nullptr);
     EXPECT_GT(g_logged.load(), 0);
 }
