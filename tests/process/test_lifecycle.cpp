@@ -68,27 +68,27 @@ protected:
     static bool load(ChildProcess& child) { return child.request("load") == "ok"; }
 };
 
-// The counter holds the attached processes but the first; the last one out removes the block.
+// The counter holds the attached processes but the first; the first one out leaves the block to
+// the others, the last one out removes it.
 TEST_F(Lifecycle, CounterFlagAndKilledProcessesTakenBack)
 {
-    ChildProcess a("loader"), b("loader");
+    ChildProcess a("loader"), b("loader"), c("loader");
     ASSERT_TRUE(load(a));
     EXPECT_EQ(0, counter());
     ASSERT_TRUE(load(b));
+    ASSERT_TRUE(load(c));
+    EXPECT_EQ(2, counter());
     EXPECT_EQ("0", a.request("fpga"));
     EXPECT_EQ("5", a.request("fpga 5"));
     EXPECT_EQ("0", b.request("fpga")); // the flag is each process's own
     EXPECT_EQ("-3", b.request("fpga -3"));
     EXPECT_EQ("5", a.request("fpga"));
-    ChildProcess c("loader");
-    ASSERT_TRUE(load(c));
-    EXPECT_EQ(2, counter());
-    ASSERT_EQ("ok", c.request("unload"));
+    ASSERT_EQ("ok", a.request("unload"));
     EXPECT_EQ(1, counter());
     b.kill();
     b.wait();
-    ASSERT_TRUE(load(c));
-    EXPECT_EQ(1, counter()); // a and c: the killed process no longer counts
+    ASSERT_TRUE(load(a));
+    EXPECT_EQ(1, counter()); // c and a: the killed process no longer counts
     ASSERT_EQ("ok", c.request("unload"));
     EXPECT_EQ(0, counter());
     a.kill(); // the last process dies attached: the stale block is renewed by the next one
