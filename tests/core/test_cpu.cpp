@@ -82,20 +82,6 @@ protected:
     }
 };
 
-TEST_F(InjectedCpu, WordsAndFieldsComeFromLeafOne)
-{
-    Machine m = machine(0x00000F29, 0x11100803, kFeatures);
-    EXPECT_EQ(0x00000F29u, m.cpuFamily()); // the whole signature, stepping and model included
-    EXPECT_EQ(0x11100803u, m.cpuInfo());
-    EXPECT_EQ(kFeatures, m.cpuType());
-    EXPECT_EQ(0x03u, m.brandId());
-    EXPECT_EQ(8u, m.clFlushSize()); // a 64-byte line, in units of 8 bytes
-    EXPECT_EQ(0x11u, m.apicId());
-    EXPECT_TRUE(m.isMMX());
-    EXPECT_TRUE(m.isGenuineIntel());
-    EXPECT_FALSE(m.isAuthenticAMD());
-}
-
 TEST_F(InjectedCpu, HyperThreadingNeedsPentium4IntelAndTheFlag)
 {
     const struct {
@@ -164,22 +150,33 @@ TEST_F(InjectedCpu, TrialsAndTheFilledMark)
     EXPECT_EQ(4, g_fake.cpuidCalls); // leaves 0 and 1 on each query
 }
 
-TEST_F(InjectedCpu, NoCpuidOrMaximumLeafZeroReadsEveryWordAsZero)
+// Leaf 1's words and their fields, read only with CPUID and a maximum leaf of at least 1: without
+// them every word reads as zero.
+TEST_F(InjectedCpu, WordsAndFieldsComeFromLeafOne)
 {
-    for (bool hasCpuid : {false, true}) {
-        g_fake.hasCpuid = hasCpuid;
-        g_fake.leaves[0][0] = hasCpuid ? 0 : 1;
-        Machine m = machine(0x00000F29, 0x00100800, kFeatures);
-        EXPECT_EQ(0u, m.cpuType());
-        EXPECT_EQ(0u, m.cpuInfo());
-        EXPECT_FALSE(m.isGenuineIntel());
-        EXPECT_EQ(1u, m.logicalProcessorsPerProcessor());
+    for (int reach = 0; reach < 3; ++reach) { // no CPUID, maximum leaf 0, leaf 1
+        g_fake.hasCpuid = reach > 0;
+        g_fake.leaves[0][0] = reach == 1 ? 0 : 1;
+        Machine m = machine(0x00000F29, 0x11100803, kFeatures);
+        const uint32_t read = reach == 2 ? ~0u : 0u;
+        SCOPED_TRACE(reach);
+        EXPECT_EQ(0x00000F29u & read, m.cpuFamily()); // the whole signature, stepping and model included
+        EXPECT_EQ(0x11100803u & read, m.cpuInfo());
+        EXPECT_EQ(kFeatures & read, m.cpuType());
+        EXPECT_EQ(0x03u & read, m.brandId());
+        EXPECT_EQ(8u & read, m.clFlushSize()); // a 64-byte line, in units of 8 bytes
+        EXPECT_EQ(0x11u & read, m.apicId());
+        EXPECT_EQ(read != 0, m.isMMX());
+        EXPECT_EQ(read != 0, m.isGenuineIntel());
+        EXPECT_FALSE(m.isAuthenticAMD());
+        EXPECT_EQ(read ? 16u : 1u, m.logicalProcessorsPerProcessor());
         uint8_t id[12];
         EXPECT_TRUE(m.vendorId(id, 12));
-        EXPECT_EQ(std::string(12, '\0'), std::string(reinterpret_cast<char*>(id), 12));
+        EXPECT_EQ(read ? "GenuineIntel" : std::string(12, '\0'),
+                  std::string(reinterpret_cast<char*>(id), 12));
         char name[13] = "xxxxxxxxxxxx";
         EXPECT_TRUE(m.vendorString(name, 13));
-        EXPECT_STREQ("", name);
+        EXPECT_STREQ(read ? "GenuineIntel" : "", name);
     }
 }
 

@@ -17,25 +17,23 @@ namespace {
 
 class Logging : public LogCapture {};
 
-TEST_F(Logging, LineCarriesLevelZeroFileAndLine)
+// Each line at level 0 with its file and line; the text cut at 255 characters, inside an argument too.
+TEST_F(Logging, LinesCarryLevelFileAndLineAndAreCutAt255Characters)
 {
+    const std::string exact(255, 'e'), longer = std::string(250, 'a') + std::string(50, 'b');
     LogPrintf("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= %#08lx)",
               kFileSharedBuffer, 321, 2ul);
-    auto got = lines();
-    ASSERT_EQ(1u, got.size());
+    LogPrintf("%s", kFileAdjustProc, 1, exact.c_str());
+    LogPrintf("%s", kFileAdjustProc, 2, longer.c_str());
+    LogPrintf("%s%d", kFileAdjustProc, 3, std::string(253, 'x').c_str(), 12345);
+    const auto got = lines();
+    ASSERT_EQ(4u, got.size());
     EXPECT_EQ(0, got[0].level);
     EXPECT_EQ("..\\..\\OS\\Windows\\sharedBuffer", got[0].file);
     EXPECT_EQ(321, got[0].line);
-    EXPECT_EQ("VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= 0x000002)", got[0].text);
-}
-
-TEST_F(Logging, MessagesAreCutAt255Characters)
-{
-    const std::string exact(255, 'e'), longer = std::string(250, 'a') + std::string(50, 'b');
-    LogPrintf("%s", kFileAdjustProc, 1, exact.c_str());
-    LogPrintf("%s", kFileAdjustProc, 2, longer.c_str());
-    LogPrintf("%s%d", kFileAdjustProc, 3, std::string(253, 'x').c_str(), 12345); // cut inside an argument
-    const std::vector<std::string> want = {exact, longer.substr(0, 255), std::string(253, 'x') + "12"};
+    const std::vector<std::string> want = {
+        "VyrUtilAllocSharedBuffer => Unable to create file mapping (lastError= 0x000002)", exact,
+        longer.substr(0, 255), std::string(253, 'x') + "12"};
     EXPECT_EQ(want, texts());
 }
 

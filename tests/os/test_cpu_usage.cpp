@@ -209,27 +209,29 @@ TEST(MonitorStartStop, AForkedChildForgetsItsParentsThread)
               std::make_tuple(steps.signalled.load(), steps.joined, steps.closed.load()));
 }
 
-// The process's monitor started and stopped from several threads at once, fast: every call returns
-// and afterwards no monitor thread is left. A hang ends the program, as nothing can free the threads.
+// The process's monitor started and stopped from several threads at once, fast: every start succeeds
+// (a running monitor is stopped first), every call returns and afterwards no monitor thread or
+// descriptor is left. A hang ends the program, as nothing can free the threads.
 TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
 {
 #if !defined(_WIN32)
     std::thread([] {}).join(); // a sanitizer starts a thread of its own along with the first one
-    const size_t before = entriesOf("/proc/self/task");
+    const size_t threads = entriesOf("/proc/self/task"), descriptors = entriesOf("/proc/self/fd");
 #endif
-    auto done = std::async(std::launch::async, [] {
-        std::vector<std::thread> threads;
+    std::atomic<int> refused{0};
+    auto done = std::async(std::launch::async, [&refused] {
+        std::vector<std::thread> callers;
         for (int t = 0; t < 4; ++t) {
-            threads.emplace_back([t] {
+            callers.emplace_back([t, &refused] {
                 for (int i = 0; i < 150; ++i) {
                     if ((i + t) % 2 == 0)
-                        VyrUtilEnterCpuUsage(1, 4);
+                        refused += VyrUtilEnterCpuUsage(1, 4) != 1;
                     else
                         VyrUtilLeaveCpuUsage();
                 }
             });
         }
-        for (std::thread& t : threads)
+        for (std::thread& t : callers)
             t.join();
         return VyrUtilLeaveCpuUsage();
     });
@@ -238,8 +240,10 @@ TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
         std::_Exit(1);
     }
     EXPECT_EQ(1u, done.get());
+    EXPECT_EQ(0, refused.load());
 #if !defined(_WIN32)
-    EXPECT_EQ(before, settledTo(before, "/proc/self/task"));
+    EXPECT_EQ(threads, settledTo(threads, "/proc/self/task"));
+    EXPECT_EQ(descriptors, settledTo(descriptors, "/proc/self/fd"));
 #endif
 }
 

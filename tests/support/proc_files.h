@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <string>
@@ -11,13 +12,14 @@
 
 namespace vyr::test {
 
-// The entries of a directory: /proc/self/task holds one a thread, /proc/self/fd one a descriptor.
-inline size_t entriesOf(const char* directory)
+// The entries of a directory whose names start with prefix: /proc/self/task holds one a thread,
+// /proc/self/fd one a descriptor.
+inline size_t entriesOf(const char* directory, const char* prefix = "")
 {
     size_t n = 0;
     if (DIR* dir = opendir(directory)) {
         while (const dirent* e = readdir(dir))
-            n += e->d_name[0] != '.';
+            n += e->d_name[0] != '.' && std::strncmp(e->d_name, prefix, std::strlen(prefix)) == 0;
         closedir(dir);
     }
     return n;

@@ -1,8 +1,13 @@
-// vyrconvert on raw and PNG files: one conversion of each format family gives the bytes computed here.
+// vyrconvert on raw and PNG files: one conversion of each format family gives the bytes computed here;
+// the tool's own sample arithmetic, checked directly where the command line cannot reach every value.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "bytes.h"
+#include "samples.h"
 #include "tool_support.h"
 
 namespace vyr::test {
@@ -101,6 +106,19 @@ TEST(Png, GreyInputsAndColourOutputsKeepThePixels)
         EXPECT_EQ(expected, png->rgb) << args;
     }
     EXPECT_EQ((std::set<std::string>{"In.Png", "in.raw", "out.raw", "OUT.PNG"}), listTree(dir.path()));
+}
+
+// (16 - unusedBits) significant bits drawn as 8: the nearest of 255 steps, values above the depth at
+// its top, and black when no bit is significant.
+TEST(Samples, SignificantBitsTo8BitAtEveryDepth)
+{
+    for (uint32_t unused = 0; unused <= 24; ++unused) {
+        const double maximum = unused < 16 ? double(0xFFFFu >> unused) : 0;
+        for (uint32_t v : {0u, 1u, 2u, 127u, 128u, 255u, 256u, 1023u, 1024u, 0x7FFFu, 0x8000u, 0xFFFFu}) {
+            const double level = maximum == 0 ? 0 : std::min(double(v), maximum) * 255 / maximum;
+            EXPECT_EQ(std::lround(level), tool::significantTo8Bit(v, unused)) << v << ", unused " << unused;
+        }
+    }
 }
 
 } // namespace

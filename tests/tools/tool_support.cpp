@@ -30,14 +30,6 @@ ScratchDirectory::~ScratchDirectory()
 
 namespace {
 
-// The shell command that runs the tool in dir with its output going to the capture directory.
-std::string toolCommand(const std::string& args, const fs::path& dir, const std::string& setup,
-                        const fs::path& captures)
-{
-    return "cd '" + dir.string() + "' && " + setup + "exec '" VYRCONVERT_PATH "' " + args + " >'" +
-           (captures / "stdout").string() + "' 2>'" + (captures / "stderr").string() + "'";
-}
-
 ToolRun ended(int status, const fs::path& captures)
 {
     ToolRun run;
@@ -50,17 +42,13 @@ ToolRun ended(int status, const fs::path& captures)
 
 } // namespace
 
-ToolRun runTool(const std::string& args, const fs::path& dir, const std::string& setup)
+ToolRun runTool(const std::string& args, const fs::path& dir, const std::string& setup,
+                const std::function<bool()>& ready, int signal)
 {
     ScratchDirectory captures; // beside dir, so they never show in its listing
-    return ended(std::system(toolCommand(args, dir, setup, captures.path()).c_str()), captures.path());
-}
-
-ToolRun runToolUntil(const std::string& args, const fs::path& dir, const std::function<bool()>& ready,
-                     int signal)
-{
-    ScratchDirectory captures;
-    const std::string command = toolCommand(args, dir, "", captures.path());
+    const std::string command = "cd '" + dir.string() + "' && " + setup + "exec '" VYRCONVERT_PATH "' " +
+                                args + " >'" + (captures.path() / "stdout").string() + "' 2>'" +
+                                (captures.path() / "stderr").string() + "'";
     const pid_t pid = fork();
     if (pid == 0) {
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -68,7 +56,7 @@ ToolRun runToolUntil(const std::string& args, const fs::path& dir, const std::fu
     }
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!ready()) {
+    while (ready && !ready()) {
         if (waitpid(pid, &status, WNOHANG) == pid) {
             ADD_FAILURE() << args << ": ended before it was ready";
             return ended(status, captures.path());
@@ -80,7 +68,8 @@ ToolRun runToolUntil(const std::string& args, const fs::path& dir, const std::fu
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    kill(pid, signal);
+    if (ready)
+        kill(pid, signal);
     waitpid(pid, &status, 0);
     return ended(status, captures.path());
 }

@@ -35,12 +35,10 @@ struct ToolRun {
 };
 
 // Runs vyrconvert in dir with args (shell words) as its arguments, after the shell commands of setup
-// ("ulimit -v 262144; ").
-ToolRun runTool(const std::string& args, const fs::path& dir, const std::string& setup = "");
-// Starts vyrconvert as runTool does, sends it `signal` as soon as ready() holds (polled, for at most
-// 20 s) and returns how it ended.
-ToolRun runToolUntil(const std::string& args, const fs::path& dir, const std::function<bool()>& ready,
-                     int signal);
+// ("ulimit -v 262144; "). Given ready, sends it `signal` as soon as ready() holds (polled, for at
+// most 20 s).
+ToolRun runTool(const std::string& args, const fs::path& dir, const std::string& setup = "",
+                const std::function<bool()>& ready = {}, int signal = 0);
 // Runs it and returns the file named by the last argument; fails the test unless it succeeds silently.
 Bytes converted(const std::string& args, const fs::path& dir);
 
