@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/bicolor.h"
+#include "export_shapes.h"
 #include "line_harness.h"
 
 namespace vyr::test {
@@ -74,32 +75,10 @@ void refBicolorToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint3
     }
 }
 
-using Export3 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t);
-using Export4 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t);
-using Export5 = uint32_t(VYR_CALL*)(const void*, void*, uint32_t, uint32_t, uint32_t);
-
-// Each export must return 0.
-template <Export3 F>
-void call3(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t)
-{
-    EXPECT_EQ(0u, F(s, d, n));
-}
-template <Export4 F>
-void call4(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg)
-{
-    EXPECT_EQ(0u, F(s, d, n, flagOf(arg)));
-}
-// The shift goes in unreduced, so values of 32 and more show that it is taken modulo 32.
-template <Export5 F>
-void call5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg)
-{
-    EXPECT_EQ(0u, F(s, d, n, arg & 0xFF, flagOf(arg)));
-}
-
 struct BicolorCase {
     const char* name;
     const convert::BicolorPaths* paths;
-    LineFn exported;
+    BicolorExport exported;
     LineFn reference;
     uint32_t srcBpp, dstBpp;
     int args; // of the export: 3 (no flag), 4 (a flag) or 5 (a shift and a flag)
@@ -108,7 +87,7 @@ struct BicolorCase {
 // The reference last: its template arguments hold commas.
 #define CASE(name, paths, args, srcBpp, dstBpp, ...)                                                         \
     {                                                                                                        \
-#name, &convert::paths, call##args < VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args        \
+#name, &convert::paths, bicolor##args < VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args     \
     }
 
 const BicolorCase kCases[] = {
@@ -158,8 +137,13 @@ std::vector<std::pair<std::string, Path>> pathsOf(const BicolorCase& c, Isa isa)
             fn(s, d, n, c.args == 5 ? arg & 0xFF : 0, pathFlag(c, flagOf(arg)));
         });
     }
-    if (isa == convert::kPlain)
-        paths.emplace_back("export", c.exported);
+    // The export must return 0; its shift goes in unreduced, so values of 32 and more show that it is
+    // taken modulo 32.
+    if (isa == convert::kPlain) {
+        paths.emplace_back("export", [&c](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) {
+            EXPECT_EQ(0u, c.exported(s, d, n, arg & 0xFF, flagOf(arg)));
+        });
+    }
     return paths;
 }
 

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <iterator>
 
 #include "convert/hsi.h"
 #include "convert/hsv.h"
@@ -242,22 +241,25 @@ void refLabToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         dst[i] = src[4 * i + 2];
 }
 
-#define COLOUR(name, paths, scalar, dstBytes, ...)                                                           \
+// Where the vector rules differ, the differences stated.
+#define COLOUR(name, paths, scalar, dstBytes, when, vector, differ)                                          \
     {                                                                                                        \
-        CONVERTER(name, paths), {scalar, {4}, {dstBytes}}, 0, kAnyUnusedBits, __VA_ARGS__                    \
+        CONVERTER(name, paths), {scalar, {4}, {dstBytes}}, 0, kAnyUnusedBits, VectorWhen::when, vector,      \
+            nullptr, differ                                                                                  \
     }
 
 const LineCase kCases[] = {
-    COLOUR(RGB8888toHSV, kRgb8888ToHsv, refHexconeScalar<false>, 4, VectorWhen::Mmx, refHexconeVector<false>),
-    COLOUR(HSVtoRGB8888, kHsvToRgb8888, refToRgbScalar<false>, 4, VectorWhen::Mmx, refHsvToRgbVector),
-    COLOUR(RGB8888toHSI, kRgb8888ToHsi, refHexconeScalar<true>, 4, VectorWhen::Mmx, refHexconeVector<true>),
-    COLOUR(HSItoRGB8888, kHsiToRgb8888, refToRgbScalar<true>, 4),
-    COLOUR(HSVtoMONO8, kHsvToMono8, refHsvToMono8, 1),
-    COLOUR(RGB8888toLAB, kRgb8888ToLab, refRgbToLab, 4),
-    COLOUR(LABtoRGB8888, kLabToRgb8888, refLabToRgb, 4),
-    COLOUR(LABtoMONO8, kLabToMono8, refLabToMono8, 1),
+    COLOUR(RGB8888toHSV, kRgb8888ToHsv, refHexconeScalar<false>, 4, Mmx, refHexconeVector<false>,
+           rgbToHsvAsStated),
+    COLOUR(HSVtoRGB8888, kHsvToRgb8888, refToRgbScalar<false>, 4, Mmx, refHsvToRgbVector, hsvToRgbAsStated),
+    COLOUR(RGB8888toHSI, kRgb8888ToHsi, refHexconeScalar<true>, 4, Mmx, refHexconeVector<true>,
+           rgbToHsiAsStated),
+    COLOUR(HSItoRGB8888, kHsiToRgb8888, refToRgbScalar<true>, 4, Never, nullptr, nullptr),
+    COLOUR(HSVtoMONO8, kHsvToMono8, refHsvToMono8, 1, Never, nullptr, nullptr),
+    COLOUR(RGB8888toLAB, kRgb8888ToLab, refRgbToLab, 4, Never, nullptr, nullptr),
+    COLOUR(LABtoRGB8888, kLabToRgb8888, refLabToRgb, 4, Never, nullptr, nullptr),
+    COLOUR(LABtoMONO8, kLabToMono8, refLabToMono8, 1, Never, nullptr, nullptr),
 };
-const Differ kDiffers[] = {rgbToHsvAsStated, hsvToRgbAsStated, rgbToHsiAsStated};
 
 // Where the vector rules differ. Bytes in memory order: in B, G, R; out V (or I), S, H or B, G, R.
 const std::vector<Telling> kTelling = {
@@ -276,16 +278,8 @@ const std::vector<Telling> kTelling = {
      {0, 255, 42, 0, 128, 0, 255, 0}},
 };
 
-class ColourSpace : public IsaTest<LineCase> {};
-INSTANTIATE_TEST_SUITE_P(Converters, ColourSpace, atEveryIsa(kCases), IsaCaseName());
-
-TEST_P(ColourSpace, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kTelling); }
-
-TEST_P(ColourSpace, EveryInputOnEveryPathAndTheRulesDifferOnlyAsStated)
-{
-    const size_t k = size_t(&c() - kCases);
-    EXPECT_TRUE(sweepEveryInput(c(), isa(), k < std::size(kDiffers) ? kDiffers[k] : nullptr));
-}
+// Every path, and at plain the rules held to differ only as stated, over every input.
+VYR_LINE_FAMILY(ColourSpace, kCases, atEveryIsa(kCases), kTelling, 48);
 
 // The AVX-512 kernels of HSV and HSI to RGB8888 round y / 65025 (the ramp of the scalar rule, y up to
 // 255 x 65025) by one single-precision multiply-add rounded to nearest: truncating fl(y r + c), r =

@@ -86,14 +86,8 @@ const std::vector<Telling> kTelling = {
      {0x00, 0x00, 0xDF, 0xFF, 0x41, 0x08}},
 };
 
-class Mono : public IsaTest<LineCase> {};
-TEST_P(Mono, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), kTelling, kCountsThroughUnits); }
-INSTANTIATE_TEST_SUITE_P(Converters, Mono, atEveryIsa(kCases), IsaCaseName());
-
-// Sources of up to 24 bits: every value, at every unusedBits the converter takes.
-class MonoEveryInput : public IsaTest<LineCase> {};
-TEST_P(MonoEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(Converters, MonoEveryInput, atEveryIsaOfSmallSources(kCases), IsaCaseName());
+// Sources of up to 24 bits take every value, at every unusedBits the converter takes.
+VYR_LINE_FAMILY(Mono, kCases, atEveryIsaOfSmallSources(kCases), kTelling, kCountsThroughUnits);
 
 } // namespace
 } // namespace vyr::test

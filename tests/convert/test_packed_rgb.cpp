@@ -137,17 +137,8 @@ const std::vector<Telling> kTelling = {
     {"RGBR888toRGB8888", 0, {1, 2, 3}, {3, 2, 1, 0xAA}, {3, 2, 1, 0}},
 };
 
-class PackedRgb : public IsaTest<LineCase> {};
-TEST_P(PackedRgb, EveryPathFollowsItsRule)
-{
-    expectFollowsItsRules(c(), isa(), kTelling, kCountsThroughUnits);
-}
-INSTANTIATE_TEST_SUITE_P(Converters, PackedRgb, atEveryIsa(kCases), IsaCaseName());
-
-// Sources of up to 24 bits: every value, at every unusedBits the converter takes.
-class PackedRgbEveryInput : public IsaTest<LineCase> {};
-TEST_P(PackedRgbEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(Converters, PackedRgbEveryInput, atEveryIsaOfSmallSources(kCases), IsaCaseName());
+// Sources of up to 24 bits take every value, at every unusedBits the converter takes.
+VYR_LINE_FAMILY(PackedRgb, kCases, atEveryIsaOfSmallSources(kCases), kTelling, kCountsThroughUnits);
 
 } // namespace
 } // namespace vyr::test

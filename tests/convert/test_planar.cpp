@@ -52,14 +52,8 @@ const LineCase kCases[] = {
     {"ReverseMONO1", VyrUtilReverseMONO1, &cv::kReverseMono1, {reverseReference, {1, 8}, {1, 8}}},
 };
 
-class Planar : public IsaTest<LineCase> {};
-TEST_P(Planar, FollowsItsRule) { expectFollowsItsRules(c(), isa(), {}, kCountsThroughUnits); }
-INSTANTIATE_TEST_SUITE_P(Converters, Planar, atEveryIsa(kCases), IsaCaseName());
-
 // RGB888 pixels and MONO1 bytes: every value.
-class PlanarEveryInput : public IsaTest<LineCase> {};
-TEST_P(PlanarEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(Converters, PlanarEveryInput, atEveryIsaOfSmallSources(kCases), IsaCaseName());
+VYR_LINE_FAMILY(Planar, kCases, atEveryIsaOfSmallSources(kCases), {}, kCountsThroughUnits);
 
 // (count + 7) / 8 in 32-bit arithmetic: the largest counts wrap to no bytes at all.
 TEST(ReverseMono1, CountsThatWrapWriteNothing)

@@ -70,31 +70,6 @@ void putTriple(uint8_t* src, uint32_t i, uint32_t n)
             kAnyUnusedBits, VectorWhen::when, vector, putTriple<L>                                           \
     }
 
-const LineCase kDecoders[] = {
-    DECODER(UYVYtoMONO8, kUyvy, Mono8, kUyvyToMono8, Mmx, nullptr),
-    DECODER(UYVYtoRGB8888, kUyvy, Rgb8888, kUyvyToRgb8888, Mmx, (refDecode<kUyvy, Out::Rgb8888, false>)),
-    DECODER(UYVYtoRGB888, kUyvy, Rgb888, kUyvyToRgb888, Never, nullptr),
-    DECODER(UYVYtoYUV, kUyvy, Yuv, kUyvyToYuv, Never, nullptr),
-    DECODER(YUY2toMONO8, kYuy2, Mono8, kYuy2ToMono8, Mmx, nullptr),
-    DECODER(YUY2toRGB8888, kYuy2, Rgb8888, kYuy2ToRgb8888, Mmx, (refDecode<kYuy2, Out::Rgb8888, false>)),
-    DECODER(YUY2toRGB888, kYuy2, Rgb888, kYuy2ToRgb888, Never, nullptr),
-    DECODER(YUY2toYUV, kYuy2, Yuv, kYuy2ToYuv, Mmx, (refDecode<kYuy2, Out::Yuv, false>)),
-    DECODER(YVYUtoRGB8888, kYvyu, Rgb8888, kYvyuToRgb8888, Never, nullptr),
-    DECODER(YVYUtoRGB888, kYvyu, Rgb888, kYvyuToRgb888, Never, nullptr),
-    DECODER(YVYUtoYUV, kYvyu, Yuv, kYvyuToYuv, Never, nullptr),
-    DECODER(Y411toMONO8, kY411, Mono8, kY411ToMono8, Never, nullptr),
-    DECODER(Y411toRGB8888, kY411, Rgb8888, kY411ToRgb8888, MmxAndSse,
-            (refDecode<kY411, Out::Rgb8888, false>)),
-    DECODER(Y411toRGB888, kY411, Rgb888, kY411ToRgb888, Never, nullptr),
-    DECODER(Y411toYUV, kY411, Yuv, kY411ToYuv, Never, nullptr),
-    DECODER(IYU2toMONO8, kIyu2, Mono8, kIyu2ToMono8, Never, nullptr),
-    DECODER(IYU2toRGB8888, kIyu2, Rgb8888, kIyu2ToRgb8888, Never, nullptr),
-    DECODER(IYU2toRGB888, kIyu2, Rgb888, kIyu2ToRgb888, Never, nullptr),
-    DECODER(IYU2toYUV, kIyu2, Yuv, kIyu2ToYuv, Never, nullptr),
-    DECODER(YUVtoMONO8, kYuv, Mono8, kYuvToMono8, Never, nullptr),
-    DECODER(YUVtoRGB8888, kYuv, Rgb8888, kYuvToRgb8888, Mmx, (refDecode<kYuv, Out::Rgb8888, false>)),
-};
-
 // ---- From RGB and MONO ------------------------------------------------------------------------------
 
 // BT.601 weights in units of 1/1024, rounded down: Y and the colour differences of U and V.
@@ -152,7 +127,30 @@ void refMono16ToYuy2(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t 
     }
 }
 
-const LineCase kEncoders[] = {
+const LineCase kCases[] = {
+    DECODER(UYVYtoMONO8, kUyvy, Mono8, kUyvyToMono8, Mmx, nullptr),
+    DECODER(UYVYtoRGB8888, kUyvy, Rgb8888, kUyvyToRgb8888, Mmx, (refDecode<kUyvy, Out::Rgb8888, false>)),
+    DECODER(UYVYtoRGB888, kUyvy, Rgb888, kUyvyToRgb888, Never, nullptr),
+    DECODER(UYVYtoYUV, kUyvy, Yuv, kUyvyToYuv, Never, nullptr),
+    DECODER(YUY2toMONO8, kYuy2, Mono8, kYuy2ToMono8, Mmx, nullptr),
+    DECODER(YUY2toRGB8888, kYuy2, Rgb8888, kYuy2ToRgb8888, Mmx, (refDecode<kYuy2, Out::Rgb8888, false>)),
+    DECODER(YUY2toRGB888, kYuy2, Rgb888, kYuy2ToRgb888, Never, nullptr),
+    DECODER(YUY2toYUV, kYuy2, Yuv, kYuy2ToYuv, Mmx, (refDecode<kYuy2, Out::Yuv, false>)),
+    DECODER(YVYUtoRGB8888, kYvyu, Rgb8888, kYvyuToRgb8888, Never, nullptr),
+    DECODER(YVYUtoRGB888, kYvyu, Rgb888, kYvyuToRgb888, Never, nullptr),
+    DECODER(YVYUtoYUV, kYvyu, Yuv, kYvyuToYuv, Never, nullptr),
+    DECODER(Y411toMONO8, kY411, Mono8, kY411ToMono8, Never, nullptr),
+    DECODER(Y411toRGB8888, kY411, Rgb8888, kY411ToRgb8888, MmxAndSse,
+            (refDecode<kY411, Out::Rgb8888, false>)),
+    DECODER(Y411toRGB888, kY411, Rgb888, kY411ToRgb888, Never, nullptr),
+    DECODER(Y411toYUV, kY411, Yuv, kY411ToYuv, Never, nullptr),
+    DECODER(IYU2toMONO8, kIyu2, Mono8, kIyu2ToMono8, Never, nullptr),
+    DECODER(IYU2toRGB8888, kIyu2, Rgb8888, kIyu2ToRgb8888, Never, nullptr),
+    DECODER(IYU2toRGB888, kIyu2, Rgb888, kIyu2ToRgb888, Never, nullptr),
+    DECODER(IYU2toYUV, kIyu2, Yuv, kIyu2ToYuv, Never, nullptr),
+    DECODER(YUVtoMONO8, kYuv, Mono8, kYuvToMono8, Never, nullptr),
+    DECODER(YUVtoRGB8888, kYuv, Rgb8888, kYuvToRgb8888, Mmx, (refDecode<kYuv, Out::Rgb8888, false>)),
+    // From RGB and MONO.
     {CONVERTER(RGB888toUYVY, kRgb888ToUyvy), {refRgbToCells<3, 1, 0, 3, 2>, {3}, {2}}},
     {CONVERTER(RGB888toYUY2, kRgb888ToYuy2), {refRgbToCells<3, 0, 1, 2, 3>, {3}, {2}}},
     {CONVERTER(RGB888toYVYU, kRgb888ToYvyu), {refRgbToCells<3, 0, 3, 2, 1>, {3}, {2}}},
@@ -171,15 +169,13 @@ const LineCase kEncoders[] = {
 
 // Clamps both ways, no range expansion, fractions discarded; the scalar rule keeps the fourth byte.
 // In Y, U, V: 0 128 128; 16 128 128; 128 255 128; 128 0 0; 81 90 240 (the bytes V, U, Y).
-const std::vector<Telling> kDecoderTelling = {
+// Then white and green: the vector rule's chroma rounds down. Out the bytes V, U, Y.
+const std::vector<Telling> kTelling = {
     {"YUVtoRGB8888",
      0,
      {128, 128, 0, 0x5A, 128, 128, 16, 0x5A, 128, 255, 128, 0x5A, 0, 0, 128, 0x5A, 240, 90, 81, 0x5A},
      {0, 0, 0, 0xAA, 16, 16, 16, 0xAA, 255, 84, 128, 0xAA, 0, 255, 0, 0xAA, 13, 13, 238, 0xAA},
      {0, 0, 0, 0, 16, 16, 16, 0, 255, 84, 128, 0, 0, 255, 0, 0, 13, 13, 238, 0}},
-};
-// White, and green: the vector rule's chroma rounds down. Out the bytes V, U, Y.
-const std::vector<Telling> kEncoderTelling = {
     {"RGB8888toYUV",
      0,
      {255, 255, 255, 0x5A, 0, 255, 0, 0x5A},
@@ -188,29 +184,11 @@ const std::vector<Telling> kEncoderTelling = {
 };
 
 // The kernels convert up to four 16-byte steps at a time, then single steps, then a tail: counts through
-// all of them.
-class YuvDecode : public IsaTest<LineCase> {};
-TEST_P(YuvDecode, EveryPathFollowsItsRule)
-{
-    expectFollowsItsRules(c(), isa(), kDecoderTelling, kCountsThroughUnits);
-}
-INSTANTIATE_TEST_SUITE_P(Converters, YuvDecode, atEveryIsa(kDecoders), IsaCaseName());
-
-class YuvEncode : public IsaTest<LineCase> {};
-TEST_P(YuvEncode, EveryPathFollowsItsRule)
-{
-    expectFollowsItsRules(c(), isa(), kEncoderTelling, kCountsThroughUnits);
-}
-INSTANTIATE_TEST_SUITE_P(Converters, YuvEncode, atEveryIsa(kEncoders), IsaCaseName());
-
-// Every triple, every 24-bit colour from RGB (a cell's second pixel adds only its luma).
-class YuvEveryInput : public IsaTest<LineCase> {};
-TEST_P(YuvEveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }
-INSTANTIATE_TEST_SUITE_P(Decoders, YuvEveryInput, atEveryIsa(kDecoders), IsaCaseName());
-INSTANTIATE_TEST_SUITE_P(
-    Encoders, YuvEveryInput,
-    atEveryIsa(kEncoders, [](auto& c, Isa i) { return c.rule.src.bytes >= 3 && hasPathAt(*c.paths, i); }),
-    IsaCaseName());
+// all of them. Every triple, every 24-bit colour from RGB (a cell's second pixel adds only its luma).
+VYR_LINE_FAMILY(Yuv, kCases,
+                atEveryIsa(kCases,
+                           [](auto& c, Isa i) { return c.rule.src.bytes >= 3 && hasPathAt(*c.paths, i); }),
+                kTelling, kCountsThroughUnits);
 
 } // namespace
 } // namespace vyr::test

@@ -218,25 +218,18 @@ bool reference(const VyrFrameConversion& c, const TestImage& src, TestImage& dst
 // by both methods; both colour orders.
 std::vector<VyrFrameOptions> optionSets(const VyrFrameConversion& c)
 {
+    const auto first = [&c](uint32_t takes) { return c.options & takes ? 1u : 0u; };
     std::vector<VyrFrameOptions> sets;
-    for (uint32_t unused : {0u, c.maxUnusedBits}) {
-        for (uint32_t pattern = 1; pattern <= ((c.options & VYR_FRAME_TAKES_PATTERN) ? 4u : 1u); ++pattern) {
-            for (uint32_t method = 1; method <= ((c.options & VYR_FRAME_TAKES_METHOD) ? 2u : 1u); ++method) {
-                for (uint32_t blue = 0; blue <= ((c.options & VYR_FRAME_TAKES_BLUE_FIRST) ? 1u : 0u);
-                     ++blue) {
-                    VyrFrameOptions o = {};
-                    o.unusedBits = unused;
-                    o.pattern = (c.options & VYR_FRAME_TAKES_PATTERN) ? pattern : 0;
-                    o.method = (c.options & VYR_FRAME_TAKES_METHOD) ? method : 0;
-                    o.blueFirst = blue;
-                    sets.push_back(o);
-                }
+    for (uint32_t unused = 0;; unused = c.maxUnusedBits) {
+        for (uint32_t p = first(VYR_FRAME_TAKES_PATTERN); p <= 4 * first(VYR_FRAME_TAKES_PATTERN); ++p) {
+            for (uint32_t m = first(VYR_FRAME_TAKES_METHOD); m <= 2 * first(VYR_FRAME_TAKES_METHOD); ++m) {
+                for (uint32_t blue = 0; blue <= first(VYR_FRAME_TAKES_BLUE_FIRST); ++blue)
+                    sets.push_back({unused, p, m, blue, 0});
             }
         }
-        if (c.maxUnusedBits == 0)
-            break;
+        if (unused == c.maxUnusedBits)
+            return sets;
     }
-    return sets;
 }
 
 struct Shape {

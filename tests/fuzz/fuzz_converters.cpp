@@ -45,14 +45,13 @@
 #include "convert/yuv422.h"
 #include "convert/yuv444.h"
 #include "convert/yuv_encode.h"
+#include "export_shapes.h"
 #include "guarded_buffer.h"
 
 namespace {
 
 using namespace vyr::convert;
-using vyr::test::Flush;
-using vyr::test::GuardedBuffer;
-using vyr::test::Placement;
+using namespace vyr::test;
 
 constexpr size_t kHeaderBytes = 14;
 constexpr uint32_t kMaxCount =
@@ -331,25 +330,6 @@ void checkLine(const LineConverter& c, const Input& in)
 
 // ---- Bicolor ---------------------------------------------------------------------------------------
 
-// The exports in one shape: those without a shift or a flag leave it out.
-using BicolorExport = uint32_t (*)(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift,
-                                   uint32_t flag);
-template <uint32_t(VYR_CALL* F)(const void*, void*, uint32_t)>
-uint32_t bicolor3(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t, uint32_t)
-{
-    return F(s, d, n);
-}
-template <uint32_t(VYR_CALL* F)(const void*, void*, uint32_t, uint32_t)>
-uint32_t bicolor4(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t, uint32_t flag)
-{
-    return F(s, d, n, flag);
-}
-template <uint32_t(VYR_CALL* F)(const void*, void*, uint32_t, uint32_t, uint32_t)>
-uint32_t bicolor5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t shift, uint32_t flag)
-{
-    return F(s, d, n, shift, flag);
-}
-
 struct BicolorConverter {
     const char* name;
     const BicolorPaths* paths;
@@ -407,37 +387,6 @@ void checkBicolor(const BicolorConverter& c, const Input& in)
 }
 
 // ---- Bayer -------------------------------------------------------------------------------------------
-
-using Bayer2x2Export = uint32_t (*)(const uint8_t* src0, const uint8_t* src1, const OutputLine& out,
-                                    uint32_t width, uint32_t phase, uint32_t noInterpolation,
-                                    uint32_t rightBorder);
-using MalvarExport = uint32_t (*)(const uint8_t* const* src, const OutputLine& out, uint32_t width,
-                                  uint32_t phase, int32_t rowBorder, uint32_t border);
-
-template <auto F>
-uint32_t packed2x2(const uint8_t* s0, const uint8_t* s1, const OutputLine& o, uint32_t w, uint32_t p,
-                   uint32_t copy, uint32_t border)
-{
-    return F(s0, s1, o.at[0], w, p, copy, border);
-}
-template <auto F>
-uint32_t planar2x2(const uint8_t* s0, const uint8_t* s1, const OutputLine& o, uint32_t w, uint32_t p,
-                   uint32_t copy, uint32_t border)
-{
-    return F(s0, s1, o.at[0], o.at[1], o.at[2], w, p, copy, border);
-}
-template <auto F>
-uint32_t packedMalvar(const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, int32_t rows,
-                      uint32_t border)
-{
-    return F(l[0], l[1], l[2], l[3], l[4], o.at[0], w, p, rows, border);
-}
-template <auto F>
-uint32_t planarMalvar(const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p, int32_t rows,
-                      uint32_t border)
-{
-    return F(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1], o.at[2], w, p, rows, border);
-}
 
 template <class Fn, class Export>
 struct BayerConverter {

@@ -233,10 +233,10 @@ template <class Job>
     return ::testing::AssertionSuccess();
 }
 
-} // namespace
-
-::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ, uint32_t a)
+// Every input at one unusedBits.
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, uint32_t a)
 {
+    const Differ differ = c.differ;
     constexpr uint32_t kLine = 1 << 16;
     const auto paths = pathsAt(*c.paths, isa);
     const auto any = [&](bool vector) {
@@ -291,11 +291,13 @@ template <class Job>
     });
 }
 
-::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ)
+} // namespace
+
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa)
 {
     const uint32_t a = c.maxUnusedBits == kAnyUnusedBits ? 5 : 0;
     for (uint32_t bits = a; bits <= (a == 0 ? c.maxUnusedBits : a); ++bits) {
-        if (::testing::AssertionResult r = sweepEveryInput(c, isa, differ, bits); !r)
+        if (::testing::AssertionResult r = sweepEveryInput(c, isa, bits); !r)
             return r << ", unusedBits " << bits;
     }
     return ::testing::AssertionSuccess();

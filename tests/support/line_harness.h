@@ -178,6 +178,9 @@ enum class VectorWhen { Never, Mmx, MmxNoUnusedBits, MmxAndSse };
 // Writes sweep input `input` into pixel i of a source run.
 using PutInput = void (*)(uint8_t* src, uint32_t i, uint32_t input);
 
+// True where the outputs of the scalar and the vector rule for one input differ only as stated.
+using Differ = bool (*)(const uint8_t* in, const uint8_t* scalar, const uint8_t* vector);
+
 // The name, export and table of a converter in a case table.
 #define CONVERTER(name, paths) #name, VyrUtilConvert##name, &convert::paths
 
@@ -191,6 +194,7 @@ struct LineCase {
     VectorWhen vectorWhen = VectorWhen::Never; // stated here, not read from the table
     LineFn vectorRule = nullptr;               // where it differs from the scalar rule
     PutInput sweepInput = nullptr;             // null: a sweep input is bytes 0..2 of a pixel
+    Differ differ = nullptr;                   // where the two rules may differ (null: nowhere)
 };
 
 // Bytes in memory order through every path at one instruction set (`wantVector`: the vector rule's).
@@ -208,15 +212,20 @@ void expectFollowsItsRules(const LineCase& c, Isa isa, const std::vector<Telling
 
 // ---- Every input --------------------------------------------------------------------------------------
 
-// True where the outputs of the scalar and the vector rule for one input differ only as stated.
-using Differ = bool (*)(const uint8_t* in, const uint8_t* scalar, const uint8_t* vector);
-
 // Every path at `isa` against its reference over every 24-bit input (every 61st under qemu and the
 // sanitizers), or every value of a source unit of one or two bytes (without sweepInput), at every valid
-// unusedBits; at plain the rules' outputs held to differ only where `differ` allows.
-::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ = nullptr);
-// The same at one unusedBits.
-::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, Differ differ, uint32_t unusedBits);
+// unusedBits; at plain the rules' outputs held to differ only where the case's `differ` allows.
+::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa);
+
+// A family of line converters at every instruction set: every path follows its rules (with the telling
+// values, counts up to `countsTo`), and the cases of `swept` (a generator of atEveryIsa) take every input.
+#define VYR_LINE_FAMILY(Family, cases, swept, telling, countsTo)                                             \
+    class Family : public IsaTest<LineCase> {};                                                              \
+    TEST_P(Family, EveryPathFollowsItsRule) { expectFollowsItsRules(c(), isa(), telling, countsTo); }        \
+    INSTANTIATE_TEST_SUITE_P(Converters, Family, atEveryIsa(cases), IsaCaseName());                          \
+    class Family##EveryInput : public IsaTest<LineCase> {};                                                  \
+    TEST_P(Family##EveryInput, OnEveryPath) { EXPECT_TRUE(sweepEveryInput(c(), isa())); }                    \
+    INSTANTIATE_TEST_SUITE_P(Converters, Family##EveryInput, swept, IsaCaseName())
 
 // Writes input n as pixel i of a source line of `count` pixels.
 using LineInput = std::function<void(uint8_t* src, uint32_t count, uint32_t i, uint32_t n)>;
