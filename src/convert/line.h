@@ -44,8 +44,14 @@ enum Isa : unsigned { kPlain, kSse2, kSsse3, kAvx2, kAvx512, kIsaCount };
 
 const char* isaName(Isa isa);
 
-// The widest instruction set this process runs, from the library's own CPUID reading (once).
-Isa processorIsa();
+// The widest instruction set this process runs, from the library's own CPUID reading (once; inline, as
+// every converter call picks its kernel by it).
+Isa detectIsa();
+inline Isa processorIsa()
+{
+    static const Isa isa = detectIsa();
+    return isa;
+}
 
 template <class Fn>
 using PerIsa = std::array<Fn, kIsaCount>;

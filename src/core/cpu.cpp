@@ -13,7 +13,6 @@
 namespace vyr::core {
 namespace {
 
-inline uint32_t atomicLoad(const uint32_t* p, int order) { return __atomic_load_n(p, order); }
 inline void atomicStore(uint32_t* p, uint32_t v, int order) { __atomic_store_n(p, v, order); }
 
 bool realCpuid(uint32_t leaf, uint32_t regs[4])
@@ -66,17 +65,6 @@ void readCpu(uint32_t* cache, const Ops& ops)
     if (feature & kBitSse2)
         atomicStore(&cache[kOsSse2], ops.runsSse2() ? 1u : 0u, __ATOMIC_RELAXED);
     atomicStore(&cache[kFeature], feature, __ATOMIC_RELEASE);
-}
-
-void Machine::ensure() const
-{
-    if (atomicLoad(&cache_[kFeature], __ATOMIC_ACQUIRE) == 0)
-        readCpu(cache_, *ops_);
-}
-
-uint32_t Machine::load(CacheWord w) const
-{
-    return atomicLoad(&cache_[w], w == kFeature ? __ATOMIC_ACQUIRE : __ATOMIC_RELAXED);
 }
 
 uint32_t Machine::cpuType() const
@@ -170,12 +158,6 @@ bool Machine::isAuthenticAMD() const
 {
     ensure();
     return vendorIs("AuthenticAMD");
-}
-
-bool Machine::isMMX() const
-{
-    ensure();
-    return (load(kFeature) & kBitMmx) != 0;
 }
 
 bool Machine::isSSE() const

@@ -59,7 +59,11 @@ public:
     bool vendorString(char* buffer, uint32_t size) const;
     bool isGenuineIntel() const;
     bool isAuthenticAMD() const;
-    bool isMMX() const;
+    bool isMMX() const
+    {
+        ensure();
+        return (load(kFeature) & kBitMmx) != 0;
+    }
     bool isSSE() const;
     bool isSSE2() const;
     bool isOsSupportSSE() const;
@@ -70,9 +74,16 @@ public:
     bool isE3DNow() const;
 
 private:
-    // The filled test: a zero feature word runs the reader.
-    void ensure() const;
-    uint32_t load(CacheWord w) const;
+    // The filled test: a zero feature word runs the reader. Inline, as every converter call asks for MMX.
+    void ensure() const
+    {
+        if (__atomic_load_n(&cache_[kFeature], __ATOMIC_ACQUIRE) == 0)
+            readCpu(cache_, *ops_);
+    }
+    uint32_t load(CacheWord w) const
+    {
+        return __atomic_load_n(&cache_[w], w == kFeature ? __ATOMIC_ACQUIRE : __ATOMIC_RELAXED);
+    }
     bool vendorIs(const char (&name)[13]) const;
     uint32_t extendedFeatures() const;
 

@@ -48,11 +48,7 @@ Isa detect() { return kPlain; }
 
 } // namespace
 
-Isa processorIsa()
-{
-    static const Isa isa = detect();
-    return isa;
-}
+Isa detectIsa() { return detect(); }
 
 const char* isaName(Isa isa)
 {
