@@ -157,16 +157,19 @@ struct PackedLoop {
         size_t x = 0;
         for (; x + 64 <= pixels; x += 64) {
             const Colours c = colours(r, x, ~0ull);
+            __m512i quads[4];
+            bgrxQuads(c.blue, c.green, c.red, quads);
             for (int k = 0; k < 4; ++k)
-                V512::store<Stream>(dst + 4 * x + 64 * k, bgrxPixels(c.blue, c.green, c.red, k));
+                V512::store<Stream>(dst + 4 * x + 64 * k, quads[k]);
         }
         if (x < pixels) {
             const size_t rest = pixels - x;
             const Colours c = colours(r, x, (1ull << rest) - 1);
+            __m512i quads[4];
+            bgrxQuads(c.blue, c.green, c.red, quads);
             for (size_t k = 0; 16 * k < rest; ++k) {
                 const size_t n = rest - 16 * k < 16 ? rest - 16 * k : 16;
-                _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1),
-                                         bgrxPixels(c.blue, c.green, c.red, int(k)));
+                _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1), quads[k]);
             }
         }
     }

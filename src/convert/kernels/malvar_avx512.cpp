@@ -209,9 +209,10 @@ struct PackedRun {
             fetchAhead<64>(l.bottom + x);
             fetchAhead<256>(dst + 4 * x + 3 * kAheadBytes); // 4 kAheadBytes ahead: as many pixels
             const P::Colours c = P::packed<Phase>(l, x);
+            __m512i quads[4];
+            bgrxQuads(c.blue, c.green, c.red, quads, kPackedQuadIndices);
             for (int k = 0; k < 4; ++k)
-                _mm512_mask_storeu_epi8(dst + 4 * x + 64 * k, kFirstThreeBytes,
-                                        bgrxPixels(c.blue, c.green, c.red, k, kPackedPixelIndices));
+                _mm512_mask_storeu_epi8(dst + 4 * x + 64 * k, kFirstThreeBytes, quads[k]);
         }
     }
 };
