@@ -169,20 +169,27 @@ constexpr WidePlan widePlan(size_t reg)
             break;
         const int w = p.windows++;
         int high = low;
-        p.offset[w] = low;
+        for (size_t j = 0; j < 64; ++j) {
+            const int at = sourceOf<Map>(reg * 64 + j);
+            if (at >= low && at < low + 128 && !(done >> j & 1))
+                high = at > high ? at : high;
+        }
+        // The window starts at a 64-byte boundary of the step where it still holds the same bytes: its
+        // loads then cross no more cache lines than the source does, and end within the step unmasked.
+        const int start = high < (low & ~63) + 128 ? low & ~63 : low;
+        p.offset[w] = start;
         for (size_t j = 0; j < 64; ++j) {
             const int at = sourceOf<Map>(reg * 64 + j);
             if (at >= low && at < low + 128 && !(done >> j & 1)) {
                 done |= uint64_t(1) << j;
                 p.take[w] |= uint64_t(1) << j;
-                p.index[w][j] = int8_t(at - low);
-                high = at > high ? at : high;
+                p.index[w][j] = int8_t(at - start);
             }
         }
         // The second half only where the window reaches it.
-        for (int half = 0; half < (high < low + 64 ? 1 : 2); ++half) {
+        for (int half = 0; half < (high < start + 64 ? 1 : 2); ++half) {
             for (int j = 0; j < 64; ++j) {
-                if (low + 64 * half + j < bytes)
+                if (start + 64 * half + j < bytes)
                     p.load[w][half] |= uint64_t(1) << j;
             }
         }
