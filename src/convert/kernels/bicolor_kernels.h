@@ -18,6 +18,7 @@ namespace tag {
 template <class RedFirst, class BlueFirst, bool Shift>
 struct SelectColour : Shuffles {
     static constexpr int kIn[1] = {RedFirst::kIn[0]}, kOut[1] = {RedFirst::kOut[0]};
+    static constexpr bool kFetchAhead = !Shift && kIn[0] > kOut[0]; // to Bicolor88
 };
 
 // Bicolor with samples of Sample bytes to RGB of Samples samples of Out bytes, blue first (or red
