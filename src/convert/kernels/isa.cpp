@@ -8,12 +8,13 @@
 #endif
 
 namespace vyr::convert {
-namespace {
 
 #if defined(VYR_X86_KERNELS)
+namespace {
 __attribute__((target("xsave"))) uint64_t enabledRegisterState() { return _xgetbv(0); }
+} // namespace
 
-Isa detect()
+Isa detectIsa()
 {
     if (!core::machine().isSSE2())
         return kPlain;
@@ -43,12 +44,8 @@ Isa detect()
     return ssse3 ? kSsse3 : kSse2;
 }
 #else
-Isa detect() { return kPlain; }
+Isa detectIsa() { return kPlain; }
 #endif
-
-} // namespace
-
-Isa detectIsa() { return detect(); }
 
 const char* isaName(Isa isa)
 {
