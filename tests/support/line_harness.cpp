@@ -1,5 +1,6 @@
 #include "line_harness.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "convert/kernels/simd.h"
@@ -18,7 +19,8 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
 
 uint32_t streamingCount(const LineShape& shape)
 {
-    return uint32_t(convert::kernels::kStreamingBytes * shape.dst.pixels / shape.dst.bytes + 37);
+    const auto shortest = [](const Run& r) { return convert::kernels::kStreamingBytes * r.pixels / r.bytes; };
+    return uint32_t(std::min(shortest(shape.src), shortest(shape.dst)) + 37);
 }
 
 namespace {
@@ -69,7 +71,7 @@ std::string describe(const Placement& p)
         // Every offset where a run ends one pixel into a block of 16, and for the long runs.
         const bool wide = count > kCountsThroughUnits || count % 16 == 1;
         GuardedBuffer src(srcBytes, {Flush::Front, 0}, kMaxGap), dst(dstBytes, {Flush::Front, 0}, kMaxGap);
-        for (const auto& [sp, dp] : dstBytes >= convert::kernels::kStreamingBytes
+        for (const auto& [sp, dp] : std::max(srcBytes, dstBytes) >= convert::kernels::kStreamingBytes
                                         ? streamingPlacements()
                                         : placements(wide ? 64 : 8)) {
             src.place(sp);

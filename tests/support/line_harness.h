@@ -127,7 +127,7 @@ struct LineShape {
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {63, 64, 65, 255, 1000, 4099});
 // Counts through three units of the widest kernels (64 pixels) and into a fourth.
 constexpr uint32_t kCountsThroughUnits = 3 * 64 + 1;
-// Past the streaming-store threshold of the kernels.
+// Past the streaming-store threshold of the kernels, on the source or the destination.
 uint32_t streamingCount(const LineShape& shape);
 
 // The path writes what the reference does and nothing else. Source and destination lie flush against

@@ -67,7 +67,7 @@ void mono8ToRgb888Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 void rgb8888ToMono8Avx2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     const size_t whole = pixels / 32 * 32;
-    withStores<Rgb8888ToMono8<V256>>(dst, pixels, src, dst, whole);
+    withStores<Rgb8888ToMono8<V256>>(dst, 4 * pixels, src, dst, whole);
     if (whole < pixels) // whole blocks of 8 left
         rgb8888ToMono8Sse2(src + 4 * whole, dst + whole, pixels - whole, 0);
 }

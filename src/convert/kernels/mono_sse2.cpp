@@ -132,7 +132,7 @@ void mono8ToRgb888Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 void mono16ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t unusedBits)
 {
     // A count above 15 (unusedBits beyond 8) shifts every bit out: some value, no fault.
-    withStores<Mono16ToMono8>(dst, pixels, src, dst, pixels, _mm_cvtsi32_si128(int(8 - unusedBits)));
+    withStores<Mono16ToMono8>(dst, 2 * pixels, src, dst, pixels, _mm_cvtsi32_si128(int(8 - unusedBits)));
 }
 
 void mono8ToRgb5551Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
@@ -153,7 +153,7 @@ void mono8ToRgb565Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t
 void rgb8888ToMono8Sse2(const uint8_t* src, uint8_t* dst, size_t pixels, uint32_t)
 {
     const size_t whole = pixels / 16 * 16;
-    withStores<Rgb8888ToMono8<V128>>(dst, pixels, src, dst, whole);
+    withStores<Rgb8888ToMono8<V128>>(dst, 4 * pixels, src, dst, whole);
     if (whole < pixels) { // one block left
         const __m128i first = luma<V128>(V128::load(src + 4 * whole));
         const __m128i second = luma<V128>(V128::load(src + 4 * whole + 16));

@@ -5,6 +5,7 @@
 // Kernel files are compiled for different instruction sets: everything here has internal linkage.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -51,7 +52,7 @@ template <class Loop, size_t Pixels, size_t SrcBytes = 4, size_t DstBytes = 4>
 inline void runWholeThenRest(const uint8_t* src, uint8_t* dst, size_t pixels)
 {
     const size_t whole = pixels / Pixels * Pixels;
-    withStores<Loop>(dst, DstBytes * pixels, src, dst, whole);
+    withStores<Loop>(dst, std::max(SrcBytes, DstBytes) * pixels, src, dst, whole);
     if (whole < pixels) {
         alignas(64) uint8_t in[SrcBytes * Pixels] = {};
         alignas(64) uint8_t out[DstBytes * Pixels];

@@ -16,11 +16,12 @@
 
 namespace vyr::convert::kernels {
 
-// Destinations at least this large are written with streaming stores, which keep a frame that
-// does not fit the caches from evicting the caller's working data and save reading each destination
-// line before writing it. A line of 4096 pixels of four bytes is converted this way, as part of a
-// frame that no cache holds; a 1920-pixel line of up to eight bytes, likely to be read back at once,
-// stays in the cache.
+// A line whose source or destination holds at least this many bytes is written with streaming
+// stores, which keep a frame that does not fit the caches from evicting the caller's working data and
+// save reading each destination line before writing it. A line of 4096 pixels of four bytes, read or
+// written, is converted this way, as part of a frame that no cache holds (4096-pixel lines of four
+// bytes to fewer measured 10-40% faster streamed than not); a 1920-pixel line of up to eight bytes,
+// likely to be read back at once, stays in the cache.
 constexpr size_t kStreamingBytes = size_t(16) << 10;
 
 } // namespace vyr::convert::kernels

@@ -15,14 +15,15 @@
 namespace vyr::convert::kernels {
 namespace {
 
-// Streaming pays only for destinations beyond the caches, and needs 16-byte alignment.
+// Streaming pays only for lines of frames beyond the caches (`bytes`: the larger of the line's source
+// and destination), and needs 16-byte alignment.
 inline bool streamable(const uint8_t* dst, size_t bytes)
 {
     return bytes >= kStreamingBytes && (reinterpret_cast<uintptr_t>(dst) & 15) == 0;
 }
 
-// Loop::run<Stream>(args...) for a loop writing `bytes` from dst; the fence orders its streaming
-// stores before whatever the caller writes next.
+// Loop::run<Stream>(args...) for a loop writing from dst, `bytes` as streamable takes them; the fence
+// orders its streaming stores before whatever the caller writes next.
 template <class Loop, class... Args>
 inline void withStores(const uint8_t* dst, size_t bytes, const Args&... args)
 {

@@ -193,11 +193,14 @@ struct UnitLoop {
     }
 };
 
-// Streaming stores where every output stream allows them; the first decides with the whole size.
+// Streaming stores where every output stream allows them; the first decides with the whole size, read
+// or written.
 template <class K, class W>
 inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
-    size_t bytes = 0;
+    size_t bytes = 0, read = 0;
+    for (int k : K::kIn)
+        read += pixels * size_t(k);
     bool aligned = true;
     const uint8_t* first = nullptr;
     for (size_t s = 0; s < std::size(K::kOut); ++s) {
@@ -208,7 +211,7 @@ inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixel
         first = first ? first : out[s];
     }
     if (aligned && first)
-        withStores<UnitLoop<K, W>>(first, bytes, in, out, pixels, arg);
+        withStores<UnitLoop<K, W>>(first, std::max(bytes, read), in, out, pixels, arg);
     else
         UnitLoop<K, W>::template run<false>(in, out, pixels, arg);
 }

@@ -10,6 +10,7 @@
 // work on 16-bit lanes, where every colour difference fits.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <type_traits>
 
@@ -79,12 +80,13 @@ struct Walk {
     }
 };
 
-// Streaming stores where the destination allows them; a step that keeps destination bytes
-// (KeepFourth) takes the choice as the destination's size and never streams.
+// Streaming stores where the line allows them (store.h); a step that keeps destination bytes
+// (KeepFourth) takes the choice as the line's size and never streams.
 template <class Wide, class Step>
 inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step)
 {
-    withStores<Walk<Wide, Step>>(dst, steps * Step::kDstStep, src, dst, steps, step);
+    withStores<Walk<Wide, Step>>(dst, steps * std::max(Step::kSrcStep, Step::kDstStep), src, dst, steps,
+                                 step);
 }
 
 // ---- YUV to RGB ------------------------------------------------------------------------------------
