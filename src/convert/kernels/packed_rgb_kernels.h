@@ -50,7 +50,6 @@ struct Rgb101010ToRgb8888 : AnyWidth {
 };
 struct Rgb101010ToRgb888 : Shuffles {
     static constexpr int kIn[] = {4}, kOut[] = {3};
-    static constexpr bool kFetchAhead = true;
 };
 struct Rgb101010ToRgb161616 : Shuffles {
     static constexpr int kIn[] = {4}, kOut[] = {6};
@@ -69,14 +68,12 @@ struct Rgb161616ToRgb8888 : Shuffles {
 };
 struct Rgb161616ToRgb888 : Shuffles {
     static constexpr int kIn[] = {6}, kOut[] = {3};
-    static constexpr bool kFetchAhead = true;
 };
 struct Rgb16161616ToRgb8888 : AnyWidth {
     static constexpr int kIn[] = {8}, kOut[] = {4};
 };
 struct Rgb16161616ToRgb888 : Shuffles {
     static constexpr int kIn[] = {8}, kOut[] = {3};
-    static constexpr bool kFetchAhead = true;
 };
 
 // Luminance.

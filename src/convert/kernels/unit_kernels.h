@@ -16,7 +16,8 @@ namespace vyr::convert::kernels {
 //                    kernel runs at every width (SSE2, AVX2 and AVX-512)
 //   kNullStreams     whether a null stream reads as zeros and is not written
 //   kFetchAhead      (where present) whether the kernel, moving bytes to fewer bytes with little else to
-//                    do, fetches its streams ahead: from memory it would outrun the prefetcher
+//                    do, fetches its streams ahead: from memory it would outrun the prefetcher on lines
+//                    too short to stream (store.h; a streaming line gains nothing from it)
 struct AnyWidth {
     static constexpr bool kShuffles = false, kNullStreams = false;
 };
@@ -40,7 +41,6 @@ template <int Period, int In, int Out, int... Pick>
 struct PeriodRoute : Shuffles {
     static_assert(sizeof...(Pick) == Period * Out, "a pick for every output byte of a period");
     static constexpr int kIn[1] = {In}, kOut[1] = {Out};
-    static constexpr bool kFetchAhead = In > Out;
     static constexpr From from(int, int byte, int)
     {
         constexpr int pick[] = {Pick...};
