@@ -51,6 +51,7 @@ struct Mono8ToMono16 : AnyWidth {
 };
 struct FlipSign8 : AnyWidth {
     static constexpr int kIn[] = {1}, kOut[] = {1};
+    static constexpr bool kLongRunsStream = false; // measured 5-10% slower streamed
 };
 struct Mono8ToInt16 : AnyWidth {
     static constexpr int kIn[] = {1}, kOut[] = {2};

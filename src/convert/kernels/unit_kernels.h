@@ -15,9 +15,8 @@ namespace vyr::convert::kernels {
 //   kShuffles        whether bytes move across the register (SSSE3 and AVX-512 kernels), or the
 //                    kernel runs at every width (SSE2, AVX2 and AVX-512)
 //   kNullStreams     whether a null stream reads as zeros and is not written
-//   kFetchAhead      (where present) whether the kernel, moving bytes to fewer bytes with little else to
-//                    do, fetches its streams ahead: from memory it would outrun the prefetcher on lines
-//                    too short to stream (store.h; a streaming line gains nothing from it)
+//   kLongRunsStream  (where present) false where the kernel's runs of kStreamingPixels (simd.h) or more
+//                    keep plain stores unless their bytes alone call for streaming ones
 struct AnyWidth {
     static constexpr bool kShuffles = false, kNullStreams = false;
 };

@@ -152,26 +152,14 @@ struct ChannelWords {
     }
 };
 
-// Whether tag K fetches its streams ahead (K::kFetchAhead, false where absent).
+// Whether runs of kStreamingPixels or more of tag K stream whatever their bytes (K::kLongRunsStream, true
+// where absent).
 template <class K, class = void>
-struct FetchesAhead : std::false_type {
+struct LongRunsStream : std::true_type {
 };
 template <class K>
-struct FetchesAhead<K, std::void_t<decltype(K::kFetchAhead)>> : std::bool_constant<K::kFetchAhead> {
+struct LongRunsStream<K, std::void_t<decltype(K::kLongRunsStream)>> : std::bool_constant<K::kLongRunsStream> {
 };
-
-// The streams of the unit a page ahead of pixel i, into the second-level cache (passes.h): the
-// destination too where its stores stay in the caches. Measured on the frame, about 10% faster for the
-// tags that take it (RGB888 to Bicolor88); kernels that write more than they read, or work on 16-bit
-// samples, measured slower and take none, and streaming lines gain nothing from it.
-template <class K, class W, bool Stream>
-inline void fetchUnitAhead(const uint8_t* const* in, uint8_t* const* out, size_t i)
-{
-    static_assert(std::size(K::kIn) == 1 && std::size(K::kOut) == 1, "one stream each way");
-    fetchAhead<K::kIn[0] * W::kBytes, kPageAhead, true>(in[0] + i * K::kIn[0]);
-    if constexpr (!Stream)
-        fetchAhead<K::kOut[0] * W::kBytes, kPageAhead, true>(out[0] + i * K::kOut[0]);
-}
 
 // The steps inlined whole, and the stream pointers held apart from the memory the stores write.
 template <class K, class W>
@@ -186,15 +174,13 @@ struct UnitLoop {
         std::copy(in, in + std::size(K::kIn), from);
         std::copy(out, out + std::size(K::kOut), to);
         for (size_t i = 0; i < pixels; i += W::kBytes) {
-            if constexpr (FetchesAhead<K>::value)
-                fetchUnitAhead<K, W, Stream>(from, to, i);
             steps.template unit<Stream>(from, to, i);
         }
     }
 };
 
 // Streaming stores where every output stream allows them; the first decides with the whole size, read
-// or written.
+// or written, or with the run's length (LongRunsStream).
 template <class K, class W>
 inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
@@ -211,7 +197,10 @@ inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixel
         first = first ? first : out[s];
     }
     if (aligned && first)
-        withStores<UnitLoop<K, W>>(first, std::max(bytes, read), in, out, pixels, arg);
+        withStores<UnitLoop<K, W>>(
+            first,
+            LongRunsStream<K>::value && pixels >= kStreamingPixels ? kStreamingBytes : std::max(bytes, read),
+            in, out, pixels, arg);
     else
         UnitLoop<K, W>::template run<false>(in, out, pixels, arg);
 }
