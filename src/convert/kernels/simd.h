@@ -23,10 +23,10 @@ namespace vyr::convert::kernels {
 // bytes to fewer measured 10-40% faster streamed than not); a 1920-pixel line of up to eight bytes,
 // likely to be read back at once, stays in the cache.
 constexpr size_t kStreamingBytes = size_t(16) << 10;
-// The unit kernels (units.h) also stream runs of at least this many pixels whatever their bytes: a line
-// that wide comes from a frame of 12 megapixels or more, beyond the caches at one byte a pixel. On a
-// 4096 x 3000 frame their lines of 1-3 bytes measured up to 60% faster streamed; at 2048 x 1536, which
-// the last-level cache holds, streaming was slower.
+// The unit kernels (units.h), and the YUV steps that say so, also stream runs of at least this many
+// pixels whatever their bytes: a line that wide comes from a frame of 12 megapixels or more, beyond the
+// caches at one byte a pixel. On a 4096 x 3000 frame their lines of 1-3 bytes measured up to 70% faster
+// streamed; at 2048 x 1536, which the last-level cache holds, streaming was slower.
 constexpr size_t kStreamingPixels = 4096;
 
 } // namespace vyr::convert::kernels

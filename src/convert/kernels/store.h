@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <xmmintrin.h>
 
 #include "convert/kernels/simd.h"
@@ -21,6 +22,16 @@ inline bool streamable(const uint8_t* dst, size_t bytes)
 {
     return bytes >= kStreamingBytes && (reinterpret_cast<uintptr_t>(dst) & 15) == 0;
 }
+
+// Whether runs of kStreamingPixels or more of kernel K stream whatever their bytes: K::kLongRunsStream
+// where present, else Default (the unit kernels, which move bytes with little arithmetic, take true).
+template <class K, bool Default, class = void>
+struct LongRunsStream : std::bool_constant<Default> {
+};
+template <class K, bool Default>
+struct LongRunsStream<K, Default, std::void_t<decltype(K::kLongRunsStream)>>
+    : std::bool_constant<K::kLongRunsStream> {
+};
 
 // Loop::run<Stream>(args...) for a loop writing from dst, `bytes` as streamable takes them; the fence
 // orders its streaming stores before whatever the caller writes next.

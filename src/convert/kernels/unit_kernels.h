@@ -16,7 +16,7 @@ namespace vyr::convert::kernels {
 //                    kernel runs at every width (SSE2, AVX2 and AVX-512)
 //   kNullStreams     whether a null stream reads as zeros and is not written
 //   kLongRunsStream  (where present) false where the kernel's runs of kStreamingPixels (simd.h) or more
-//                    keep plain stores unless their bytes alone call for streaming ones
+//                    keep plain stores unless their bytes alone call for streaming ones (store.h)
 struct AnyWidth {
     static constexpr bool kShuffles = false, kNullStreams = false;
 };

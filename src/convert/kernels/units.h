@@ -152,15 +152,6 @@ struct ChannelWords {
     }
 };
 
-// Whether runs of kStreamingPixels or more of tag K stream whatever their bytes (K::kLongRunsStream, true
-// where absent).
-template <class K, class = void>
-struct LongRunsStream : std::true_type {
-};
-template <class K>
-struct LongRunsStream<K, std::void_t<decltype(K::kLongRunsStream)>> : std::bool_constant<K::kLongRunsStream> {
-};
-
 // The steps inlined whole, and the stream pointers held apart from the memory the stores write.
 template <class K, class W>
 struct UnitLoop {
@@ -197,10 +188,11 @@ inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixel
         first = first ? first : out[s];
     }
     if (aligned && first)
-        withStores<UnitLoop<K, W>>(
-            first,
-            LongRunsStream<K>::value && pixels >= kStreamingPixels ? kStreamingBytes : std::max(bytes, read),
-            in, out, pixels, arg);
+        withStores<UnitLoop<K, W>>(first,
+                                   LongRunsStream<K, true>::value && pixels >= kStreamingPixels
+                                       ? kStreamingBytes
+                                       : std::max(bytes, read),
+                                   in, out, pixels, arg);
     else
         UnitLoop<K, W>::template run<false>(in, out, pixels, arg);
 }

@@ -80,13 +80,14 @@ struct Walk {
     }
 };
 
-// Streaming stores where the line allows them (store.h); a step that keeps destination bytes
-// (KeepFourth) takes the choice as the line's size and never streams.
+// Streaming stores where the line allows them (store.h), or where it is a long run (LongRunsStream); a
+// step that keeps destination bytes (KeepFourth) takes the choice as the line's size and never streams.
 template <class Wide, class Step>
-inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step)
+inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step, bool longRun)
 {
-    withStores<Walk<Wide, Step>>(dst, steps * std::max(Step::kSrcStep, Step::kDstStep), src, dst, steps,
-                                 step);
+    withStores<Walk<Wide, Step>>(dst,
+                                 longRun ? kStreamingBytes : steps * std::max(Step::kSrcStep, Step::kDstStep),
+                                 src, dst, steps, step);
 }
 
 // ---- YUV to RGB ------------------------------------------------------------------------------------
