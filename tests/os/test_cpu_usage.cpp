@@ -216,7 +216,7 @@ TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
 {
 #if !defined(_WIN32)
     std::thread([] {}).join(); // a sanitizer starts a thread of its own along with the first one
-    const size_t threads = entriesOf("/proc/self/task"), descriptors = entriesOf("/proc/self/fd");
+    const size_t threads = steadyCount("/proc/self/task"), descriptors = steadyCount("/proc/self/fd");
 #endif
     std::atomic<int> refused{0};
     auto done = std::async(std::launch::async, [&refused] {

@@ -35,6 +35,20 @@ inline size_t settledTo(size_t want, const char* directory)
     return n;
 }
 
+// The count once it has held for 50 ms (or after a second): a thread joined just before still shows
+// for a while under an emulator.
+inline size_t steadyCount(const char* directory)
+{
+    size_t n = entriesOf(directory);
+    for (int i = 0, same = 0; i < 100 && same < 5; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const size_t m = entriesOf(directory);
+        same = m == n ? same + 1 : 0;
+        n = m;
+    }
+    return n;
+}
+
 // The number after `name` in a file of "Name: value" lines (/proc/self/status, /proc/meminfo), 0 if
 // there is none.
 inline uint64_t procValue(const char* path, const std::string& name, int base = 10)
