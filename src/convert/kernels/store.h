@@ -33,6 +33,14 @@ struct LongRunsStream<K, Default, std::void_t<decltype(K::kLongRunsStream)>>
     : std::bool_constant<K::kLongRunsStream> {
 };
 
+// What streamable() takes for a run of `pixels` moving `bytes` on its larger side: a long run of a
+// kernel K whose long runs stream counts as a line beyond the caches.
+template <class K, bool Default>
+inline size_t lineBytes(size_t bytes, size_t pixels)
+{
+    return LongRunsStream<K, Default>::value && pixels >= kStreamingPixels ? kStreamingBytes : bytes;
+}
+
 // Loop::run<Stream>(args...) for a loop writing from dst, `bytes` as streamable takes them; the fence
 // orders its streaming stores before whatever the caller writes next.
 template <class Loop, class... Args>

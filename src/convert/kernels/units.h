@@ -12,9 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <type_traits>
 
-#include "convert/kernels/passes.h"
 #include "convert/kernels/route.h"
 #include "convert/kernels/store.h"
 #include "convert/kernels/unit_kernels.h"
@@ -164,9 +162,8 @@ struct UnitLoop {
         uint8_t* to[std::size(K::kOut)];
         std::copy(in, in + std::size(K::kIn), from);
         std::copy(out, out + std::size(K::kOut), to);
-        for (size_t i = 0; i < pixels; i += W::kBytes) {
+        for (size_t i = 0; i < pixels; i += W::kBytes)
             steps.template unit<Stream>(from, to, i);
-        }
     }
 };
 
@@ -188,11 +185,8 @@ inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixel
         first = first ? first : out[s];
     }
     if (aligned && first)
-        withStores<UnitLoop<K, W>>(first,
-                                   LongRunsStream<K, true>::value && pixels >= kStreamingPixels
-                                       ? kStreamingBytes
-                                       : std::max(bytes, read),
-                                   in, out, pixels, arg);
+        withStores<UnitLoop<K, W>>(first, lineBytes<K, true>(std::max(bytes, read), pixels), in, out, pixels,
+                                   arg);
     else
         UnitLoop<K, W>::template run<false>(in, out, pixels, arg);
 }

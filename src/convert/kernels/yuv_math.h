@@ -83,11 +83,10 @@ struct Walk {
 // Streaming stores where the line allows them (store.h), or where it is a long run (LongRunsStream); a
 // step that keeps destination bytes (KeepFourth) takes the choice as the line's size and never streams.
 template <class Wide, class Step>
-inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step, bool longRun)
+inline void walk(const uint8_t* src, uint8_t* dst, size_t steps, const Step& step, size_t pixels)
 {
-    withStores<Walk<Wide, Step>>(dst,
-                                 longRun ? kStreamingBytes : steps * std::max(Step::kSrcStep, Step::kDstStep),
-                                 src, dst, steps, step);
+    const size_t bytes = steps * std::max(Step::kSrcStep, Step::kDstStep);
+    withStores<Walk<Wide, Step>>(dst, lineBytes<Step, false>(bytes, pixels), src, dst, steps, step);
 }
 
 // ---- YUV to RGB ------------------------------------------------------------------------------------

@@ -499,11 +499,11 @@ inline void runJob(const uint8_t* src, uint8_t* dst, size_t units, uint32_t unus
 #if !defined(__SSSE3__)
     static_assert(Job::kSse2, "the job needs no byte shuffle");
 #endif
-    const bool longRun = LongRunsStream<Step, false>::value && units * Job::kUnitPixels >= kStreamingPixels;
+    const size_t pixels = units * Job::kUnitPixels;
     if constexpr (std::is_constructible_v<Step, uint32_t>)
-        walk<Wide>(src, dst, units / Job::kBlock, Step(unusedBits), longRun);
+        walk<Wide>(src, dst, units / Job::kBlock, Step(unusedBits), pixels);
     else
-        walk<Wide>(src, dst, units / Job::kBlock, Step(), longRun);
+        walk<Wide>(src, dst, units / Job::kBlock, Step(), pixels);
 }
 
 } // namespace
