@@ -107,6 +107,16 @@ void registerOpencv()
                       cv::Mat out = mat(d, 0, CV_8UC3);
                       cv::merge(planes, 3, out);
                   }});
+    // Our job exactly: three planes to blue, green, red and a fourth byte of 0 (mixChannels' -1 source).
+    registerPeer({"OpenCV mixChannels (zero fourth)",
+                  "MergeMONO8toRGB8888",
+                  {3, 4, 3, 1},
+                  [](const Image& s, const Image& d) {
+                      const cv::Mat planes[3] = {mat(s, 0, CV_8UC1), mat(s, 1, CV_8UC1), mat(s, 2, CV_8UC1)};
+                      cv::Mat out = mat(d, 0, CV_8UC4);
+                      const int fromTo[] = {0, 0, 1, 1, 2, 2, -1, 3};
+                      cv::mixChannels(planes, 3, &out, 1, fromTo, 4);
+                  }});
     registerPeer(
         {"OpenCV BGR2BGR565", "ConvertRGB888toRGB565", {3, 2}, cvt<CV_8UC3, CV_8UC2, cv::COLOR_BGR2BGR565>});
     registerPeer(
