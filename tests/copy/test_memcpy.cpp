@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "VyrUtility.h"
@@ -13,76 +14,84 @@
 namespace vyr::test {
 namespace {
 
-using PathCase = std::pair<const char*, copy::Path>;
-
 void viaExport(const copy::Moves&, uint8_t* dst, const uint8_t* src, uint32_t size, bool alignOnSrc)
 {
     if (VyrUtilMemcpy(dst, src, size, alignOnSrc ? 0x301u : 0x100u) != dst) // only the low byte counts
         ADD_FAILURE() << "result is not dst";
 }
 
-// The paths this processor runs, and the export.
-std::vector<PathCase> runnablePaths()
-{
-    std::vector<PathCase> out = {{"scalar", copy::scalarPath}, {"export", viaExport}};
-    if (VyrUtilIsMMX())
-        out.push_back({"mmx", copy::mmxPath});
-    if (VyrUtilIsSSE())
-        out.push_back({"sse", copy::ssePath});
-    return out;
-}
+struct NamedPath {
+    const char* name;
+    copy::Path path;
+    VyrBool(VYR_CALL* runs)(); // null: every processor
+};
+const NamedPath kPaths[] = {{"scalar", copy::scalarPath, nullptr},
+                            {"export", viaExport, nullptr},
+                            {"mmx", copy::mmxPath, VyrUtilIsMMX},
+                            {"sse", copy::ssePath, VyrUtilIsSSE}};
+
+// Each path and the export; a path the processor cannot run is skipped by name.
+class FastCopy : public ::testing::TestWithParam<NamedPath> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam().runs && !GetParam().runs())
+            GTEST_SKIP() << GetParam().name << ": not run by this processor";
+    }
+    const char* name() const { return GetParam().name; }
+    copy::Path path() const { return GetParam().path; }
+};
+INSTANTIATE_TEST_SUITE_P(Paths, FastCopy, ::testing::ValuesIn(kPaths),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Runs sit flush against the source's and destination's leading guards (front) or end less than 32
 // bytes before their trailing guards (back), at the given offsets modulo 32.
-TEST(FastCopy, EveryPathCopiesEverySizeAtEveryOffsetPair)
+TEST_P(FastCopy, CopiesEverySizeAtEveryOffsetPair)
 {
     constexpr size_t kBytes = 8192;
     const std::vector<uint8_t> canary = randomBytes(kBytes, 2);
-    for (auto [name, path] : runnablePaths()) {
-        GuardedBuffer src(kBytes, {Flush::Front, 0}), dst(kBytes, {Flush::Front, 0});
-        fillRandom(src.data(), kBytes, 1);
-        src.makeReadOnly();
-        std::memcpy(dst.data(), canary.data(), kBytes);
-        for (size_t size = 0; size <= 300; ++size)
-            for (size_t srcOff = 0; srcOff < 32; ++srcOff)
-                for (size_t dstOff = 0; dstOff < 32; ++dstOff)
-                    for (int variant = 0; variant < 4; ++variant) { // alignOnSrc, back
-                        const auto place = [&](size_t at) {
-                            return variant & 2 ? ((kBytes - size - at) & ~size_t(31)) + at : at;
-                        };
-                        const size_t s = place(srcOff), d = place(dstOff);
-                        path(copy::processorMoves(), dst.data() + d, src.data() + s, uint32_t(size),
-                             variant & 1);
-                        const bool same = std::memcmp(dst.data() + d, src.data() + s, size) == 0;
-                        std::memcpy(dst.data() + d, canary.data() + d, size);
-                        const size_t lo = d < 32 ? 0 : d - 32, n = std::min(kBytes, d + size + 32) - lo;
-                        ASSERT_TRUE(same && std::memcmp(dst.data() + lo, canary.data() + lo, n) == 0)
-                            << name << (same ? ": wrote outside" : ": wrong bytes") << ", size " << size
-                            << ", offsets " << srcOff << "/" << dstOff << ", variant " << variant;
-                    }
-        EXPECT_EQ(0, std::memcmp(dst.data(), canary.data(), kBytes)) << name << " wrote far outside";
-    }
+    GuardedBuffer src(kBytes, {Flush::Front, 0}), dst(kBytes, {Flush::Front, 0});
+    fillRandom(src.data(), kBytes, 1);
+    src.makeReadOnly();
+    std::memcpy(dst.data(), canary.data(), kBytes);
+    for (size_t size = 0; size <= 300; ++size)
+        for (size_t srcOff = 0; srcOff < 32; ++srcOff)
+            for (size_t dstOff = 0; dstOff < 32; ++dstOff)
+                for (int variant = 0; variant < 4; ++variant) { // alignOnSrc, back
+                    const auto place = [&](size_t at) {
+                        return variant & 2 ? ((kBytes - size - at) & ~size_t(31)) + at : at;
+                    };
+                    const size_t s = place(srcOff), d = place(dstOff);
+                    path()(copy::processorMoves(), dst.data() + d, src.data() + s, uint32_t(size),
+                           variant & 1);
+                    const bool same = std::memcmp(dst.data() + d, src.data() + s, size) == 0;
+                    std::memcpy(dst.data() + d, canary.data() + d, size);
+                    const size_t lo = d < 32 ? 0 : d - 32, n = std::min(kBytes, d + size + 32) - lo;
+                    ASSERT_TRUE(same && std::memcmp(dst.data() + lo, canary.data() + lo, n) == 0)
+                        << (same ? "wrote outside" : "wrong bytes") << ", size " << size << ", offsets "
+                        << srcOff << "/" << dstOff << ", variant " << variant;
+                }
+    EXPECT_EQ(0, std::memcmp(dst.data(), canary.data(), kBytes)) << "wrote far outside";
 }
 
 // Offsets 3/19 stream after the head; 0/4 never can.
-TEST(FastCopy, LargeCopiesOnEveryPath)
+TEST_P(FastCopy, LargeCopies)
 {
     for (size_t size : {size_t(1) << 20, size_t(64) << 20}) {
         const std::vector<uint8_t> source = randomBytes(size + 3, uint32_t(size >> 16));
-        for (auto [name, path] : runnablePaths())
-            for (auto [srcOff, dstOff] : {std::pair<size_t, size_t>(3, 19), {0, 4}}) {
-                GuardedBuffer src(size, {Flush::Back, (32 - srcOff) % 32});
-                GuardedBuffer dst(size, {Flush::Back, (32 - dstOff) % 32});
-                std::memcpy(src.data(), source.data() + srcOff, size);
-                src.makeReadOnly();
-                for (bool onSrc : {false, true}) {
-                    path(copy::processorMoves(), dst.data(), src.data(), uint32_t(size), onSrc);
-                    EXPECT_TRUE(std::memcmp(source.data() + srcOff, dst.data(), size) == 0 &&
-                                dst.surroundingsIntact())
-                        << name << ", size " << size << ", offsets " << srcOff << "/" << dstOff;
-                    std::memset(dst.data(), 0x5A, size);
-                }
+        for (auto [srcOff, dstOff] : {std::pair<size_t, size_t>(3, 19), {0, 4}}) {
+            GuardedBuffer src(size, {Flush::Back, (32 - srcOff) % 32});
+            GuardedBuffer dst(size, {Flush::Back, (32 - dstOff) % 32});
+            std::memcpy(src.data(), source.data() + srcOff, size);
+            src.makeReadOnly();
+            for (bool onSrc : {false, true}) {
+                path()(copy::processorMoves(), dst.data(), src.data(), uint32_t(size), onSrc);
+                EXPECT_TRUE(std::memcmp(source.data() + srcOff, dst.data(), size) == 0 &&
+                            dst.surroundingsIntact())
+                    << "size " << size << ", offsets " << srcOff << "/" << dstOff;
+                std::memset(dst.data(), 0x5A, size);
             }
+        }
     }
 }
 
