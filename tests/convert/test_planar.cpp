@@ -7,6 +7,7 @@
 
 #include "bytes.h"
 #include "convert/planar.h"
+#include "export_shapes.h"
 #include "guarded_buffer.h"
 #include "line_harness.h"
 
@@ -65,25 +66,17 @@ TEST(ReverseMono1, CountsThatWrapWriteNothing)
     }
 }
 
-// The 8-bit exports take no unusedBits.
-template <uint32_t(VYR_CALL* Export)(const void*, void*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)>
-uint32_t VYR_CALL withoutUnusedBits(const void* s, void* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h,
-                                    uint32_t n, uint32_t)
-{
-    return Export(s, d, r1, r2, w, h, n);
-}
-
 struct PlanesCase {
     const char* name;
     const cv::Paths<cv::PlanesFn>* paths;
-    decltype(&VyrUtilConvertRGBP16toRGB8888) exported;
+    PlanesExport exported;
     uint32_t sampleBytes, planes, maxUnusedBits;
 };
 
 const PlanesCase kPlanesCases[] = {
-    {"RGBP8toRGB8888", &cv::kRgbp8ToRgb8888, withoutUnusedBits<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
-    {"RGBAP8toRGB8888", &cv::kRgbap8ToRgb8888, withoutUnusedBits<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
-    {"RGBP16toRGB8888", &cv::kRgbp16ToRgb8888, VyrUtilConvertRGBP16toRGB8888, 2, 3, 8},
+    {"RGBP8toRGB8888", &cv::kRgbp8ToRgb8888, planes8<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
+    {"RGBAP8toRGB8888", &cv::kRgbap8ToRgb8888, planes8<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
+    {"RGBP16toRGB8888", &cv::kRgbp16ToRgb8888, planes16<VyrUtilConvertRGBP16toRGB8888>, 2, 3, 8},
 };
 
 class PlanarSource : public IsaTest<PlanesCase> {};

@@ -470,20 +470,6 @@ void checkMalvar(const BayerConverter<MalvarFn, MalvarExport>& c, const Input& i
 
 // ---- Planar sources, merge and split -----------------------------------------------------------------
 
-// The exports in one shape: width, height, count and unusedBits (the reserved arguments 0).
-using PlanesExport = uint32_t (*)(const uint8_t* src, uint8_t* dst, uint32_t width, uint32_t height,
-                                  uint32_t count, uint32_t unusedBits);
-template <auto F>
-uint32_t planes8(const uint8_t* s, uint8_t* d, uint32_t w, uint32_t h, uint32_t n, uint32_t)
-{
-    return F(s, d, 0, 0, w, h, n);
-}
-template <auto F>
-uint32_t planes16(const uint8_t* s, uint8_t* d, uint32_t w, uint32_t h, uint32_t n, uint32_t a)
-{
-    return F(s, d, 0, 0, w, h, n, a);
-}
-
 struct PlanesConverter {
     const char* name;
     const Paths<PlanesFn>* paths;
@@ -507,7 +493,7 @@ void checkPlanes(const PlanesConverter& c, const Input& in)
     const uint8_t* src = b.source(c.planes * plane * c.sampleBytes);
     uint8_t* dst = b.destination(size_t(in.count) * 4);
     const Outcome exported = b.run({c.name, "export", kPlain, in.count},
-                                   [&] { return c.exported(src, dst, in.count, height, in.count, a); });
+                                   [&] { return c.exported(src, dst, 0, 0, in.count, height, in.count, a); });
     if (a <= c.maxUnusedBits) {
         checkPaths(
             c.name, *c.paths, b, in.count, [&](PlanesFn fn) { return fn(src, dst, plane, in.count, a), 0u; },

@@ -1,5 +1,5 @@
-// The exports of the Bicolor and Bayer families in one shape a family, as their tables' paths take
-// their arguments: what an export lacks is dropped, its output pointers come from one OutputLine.
+// The exports of the Bicolor, Bayer and planar-source families in one shape a family, as their tables' paths
+// take their arguments: what an export lacks is dropped, its output pointers come from one OutputLine.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +58,22 @@ uint32_t planarMalvar(const uint8_t* const* l, const convert::OutputLine& o, uin
                       int32_t rows, uint32_t border)
 {
     return F(l[0], l[1], l[2], l[3], l[4], o.at[0], o.at[1], o.at[2], w, p, rows, border);
+}
+
+// Planar sources: the reserved arguments, width, height, count and unusedBits (which the 8-bit exports lack).
+using PlanesExport = uint32_t (*)(const uint8_t* src, uint8_t* dst, uint32_t reserved1, uint32_t reserved2,
+                                  uint32_t width, uint32_t height, uint32_t count, uint32_t unusedBits);
+template <auto F>
+uint32_t planes8(const uint8_t* s, uint8_t* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h, uint32_t n,
+                 uint32_t)
+{
+    return F(s, d, r1, r2, w, h, n);
+}
+template <auto F>
+uint32_t planes16(const uint8_t* s, uint8_t* d, uint32_t r1, uint32_t r2, uint32_t w, uint32_t h, uint32_t n,
+                  uint32_t a)
+{
+    return F(s, d, r1, r2, w, h, n, a);
 }
 
 } // namespace vyr::test
