@@ -281,24 +281,5 @@ const std::vector<Telling> kTelling = {
 // Every path, and at plain the rules held to differ only as stated, over every input.
 VYR_LINE_FAMILY(ColourSpace, kCases, atEveryIsa(kCases), kTelling, 48);
 
-// The AVX-512 kernels of HSV and HSI to RGB8888 round y / 65025 (the ramp of the scalar rule, y up to
-// 255 x 65025) by one single-precision multiply-add rounded to nearest: truncating fl(y r + c), r =
-// fl(1 / 65025), c = fl(32512 r), is floor((y + 32512) / 65025) over that whole range. y r + c is exact in
-// double precision (y r takes at most 48 bits, from 2^-39 to 2^8, and c lies on that grid), so converting
-// it to float rounds it once, as the multiply-add does.
-TEST(ColourSpaceArithmetic, RampQuotientBySinglePrecisionMultiplyAdd)
-{
-#if defined(__i386__)
-    GTEST_SKIP()
-        << "RampQuotientBySinglePrecisionMultiplyAdd: the AVX-512 kernels do not run on 32-bit builds";
-#else
-    const float r = 1.0f / 65025.0f, c = 32512.0f * r;
-    uint32_t wrong = 0;
-    for (uint32_t y = 0; y <= 255u * 65025u; ++y)
-        wrong += uint32_t(float(double(y) * double(r) + double(c))) != (y + 32512) / 65025;
-    EXPECT_EQ(wrong, 0u);
-#endif
-}
-
 } // namespace
 } // namespace vyr::test

@@ -363,7 +363,8 @@ struct RoundedLine512 {
 //
 // Scalar rule: y / 65025 rounded (never a tie) is floor((y + 32512) / 65025), and
 // truncating fl(y r + c), r = fl(1 / 65025), c = fl(32512 r), rounded to nearest, gives it for every y up to
-// 255 x 65025 (checked over that whole range; the every-input test checks the kernel).
+// 255 x 65025: y r + c is exact in double precision (y r takes at most 48 bits, from 2^-39 to 2^8, and c lies
+// on that grid), so the multiply-add rounds it once. The every-input test checks every y an input reaches.
 constexpr float kOver65025 = 1.0f / 65025.0f;
 constexpr float kRoundedRampSum = 32512.0f * kOver65025;
 
