@@ -212,8 +212,7 @@ TEST_F(SharedBuffers, SizesNoSystemCanBackAreRefusedAtOnce)
     sizes.push_back(uint64_t(fs.f_bavail) * fs.f_frsize + 1);
 #endif
     for (uint64_t size : sizes) {
-        const std::string name = uniqueName("huge");
-        const std::string got = at(P, "alloc " + name + n(size));
+        const std::string name = uniqueName("huge"), got = at(P, "alloc " + name + n(size));
         EXPECT_EQ(0u, got.rfind(refused, 0)) << size << ": " << got;
         play({{P, "gone " + name, kGone}});
     }

@@ -8,12 +8,14 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <string>
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "VyrUtility.h"
@@ -39,12 +41,8 @@ struct Tally {
 // Puts the total right after a process that was killed between its two writes; true when it had to.
 bool repair(Tally* t)
 {
-    uint64_t sum = 0;
-    for (uint64_t n : t->bySlot)
-        sum += n;
-    const bool wrong = t->total != sum;
-    t->total = sum;
-    return wrong;
+    const uint64_t sum = std::accumulate(std::begin(t->bySlot), std::end(t->bySlot), uint64_t(0));
+    return std::exchange(t->total, sum) != sum;
 }
 
 // "<name> <slot> <rounds>": opens the buffer and answers "ready"; at "go", round after round takes the
