@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -19,19 +18,12 @@
 namespace vyr::test {
 namespace {
 
-// Burns a processor until its input ends.
+// Burns a processor until it is killed.
 VYR_CHILD_MAIN(spin)
 {
-    static std::atomic<bool> stop{false};
-    std::thread([] {
-        for (volatile uint64_t x = 0; !stop.load(std::memory_order_relaxed);)
-            x = x + 1;
-    }).detach();
     reply("spinning");
-    while (nextCommand()) {
+    for (volatile uint64_t x = 0;; x = x + 1) {
     }
-    stop = true;
-    return 0;
 }
 
 // The mean of the monitor's current usage, read once per period.
@@ -65,7 +57,9 @@ TEST(CpuUsageRun, SeesBusyChildrenAboveTheIdleBaseline)
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(3 * kPeriod));
     const double busy = meanUsage(15, kPeriod);
-    children.clear(); // ends their input: they stop
+    for (auto& child : children)
+        child->kill();
+    children.clear();
     EXPECT_EQ(1u, VyrUtilLeaveCpuUsage());
     // Each child adds 100 / processors points: ask for half, or near full use above a high baseline.
     EXPECT_GE(busy, std::min(90.0, idle + 50.0 / processors)) << "idle baseline " << idle;
