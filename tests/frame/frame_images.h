@@ -26,7 +26,6 @@ public:
               PlaneLayout layout = PlaneLayout::Apart);
 
     VyrFrameImage image() const;
-    const VyrFrameFormatInfo& info() const { return *info_; }
     uint32_t width() const { return width_; }
     uint32_t height() const { return height_; }
     size_t lineBytes() const { return lineBytes_; }
