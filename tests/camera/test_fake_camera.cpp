@@ -5,6 +5,7 @@
 #include <arv.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,60 +19,29 @@ struct Grab {
     uint32_t width = 0, height = 0, code = 0;
 };
 
-class FakeCamera : public testing::Test {
-protected:
-    static void SetUpTestSuite() { arv_enable_interface("Fake"); }
-    static void TearDownTestSuite() { arv_shutdown(); }
-
-    void SetUp() override
-    {
-        GError* error = nullptr;
-        camera_ = arv_camera_new("Fake_1", &error);
-        ASSERT_EQ(nullptr, error) << error->message;
-    }
-    void TearDown() override
-    {
-        if (camera_)
-            g_object_unref(camera_);
-    }
-
-    std::vector<std::string> offered()
-    {
-        GError* error = nullptr;
-        guint n = 0;
-        const char** names = arv_camera_dup_available_pixel_formats_as_strings(camera_, &n, &error);
-        EXPECT_EQ(nullptr, error);
-        std::vector<std::string> list(names, names + n);
-        g_free(names);
-        return list;
-    }
-
-    Grab grab(const std::string& format, int width, int height)
-    {
-        GError* error = nullptr;
-        arv_camera_set_pixel_format_from_string(camera_, format.c_str(), &error);
-        EXPECT_EQ(nullptr, error) << format;
-        arv_camera_set_region(camera_, 0, 0, width, height, &error);
-        EXPECT_EQ(nullptr, error) << format;
-        ArvBuffer* buffer = arv_camera_acquisition(camera_, 2000000, &error);
-        Grab g;
-        if (!buffer || error) {
-            ADD_FAILURE() << "no frame in " << format << (error ? std::string(": ") + error->message : "");
-            return g;
-        }
-        EXPECT_EQ(ARV_BUFFER_STATUS_SUCCESS, arv_buffer_get_status(buffer));
-        size_t size = 0;
-        const uint8_t* data = static_cast<const uint8_t*>(arv_buffer_get_image_data(buffer, &size));
-        g.bytes.assign(data, data + size);
-        g.width = uint32_t(arv_buffer_get_image_width(buffer));
-        g.height = uint32_t(arv_buffer_get_image_height(buffer));
-        g.code = arv_buffer_get_image_pixel_format(buffer);
-        g_object_unref(buffer);
+Grab grab(ArvCamera* camera, const std::string& format, int width, int height)
+{
+    GError* error = nullptr;
+    arv_camera_set_pixel_format_from_string(camera, format.c_str(), &error);
+    EXPECT_EQ(nullptr, error) << format;
+    arv_camera_set_region(camera, 0, 0, width, height, &error);
+    EXPECT_EQ(nullptr, error) << format;
+    ArvBuffer* buffer = arv_camera_acquisition(camera, 2000000, &error);
+    Grab g;
+    if (!buffer || error) {
+        ADD_FAILURE() << "no frame in " << format << (error ? std::string(": ") + error->message : "");
         return g;
     }
-
-    ArvCamera* camera_ = nullptr;
-};
+    EXPECT_EQ(ARV_BUFFER_STATUS_SUCCESS, arv_buffer_get_status(buffer));
+    size_t size = 0;
+    const uint8_t* data = static_cast<const uint8_t*>(arv_buffer_get_image_data(buffer, &size));
+    g.bytes.assign(data, data + size);
+    g.width = uint32_t(arv_buffer_get_image_width(buffer));
+    g.height = uint32_t(arv_buffer_get_image_height(buffer));
+    g.code = arv_buffer_get_image_pixel_format(buffer);
+    g_object_unref(buffer);
+    return g;
+}
 
 // The phase of a Bayer name's top-left cell: its first two letters, in VyrUtility's numbering.
 uint32_t phaseOfName(const std::string& name)
@@ -106,13 +76,21 @@ std::vector<uint8_t> reference(const std::string& name, const Grab& g, uint32_t 
     return out;
 }
 
-TEST_F(FakeCamera, EveryOfferedFormatConvertsByNameAsTheExportsDo)
+TEST(FakeCamera, EveryOfferedFormatConvertsByNameAsTheExportsDo)
 {
-    const std::vector<std::string> formats = offered();
+    arv_enable_interface("Fake");
+    GError* error = nullptr;
+    std::unique_ptr<ArvCamera, void (*)(gpointer)> camera(arv_camera_new("Fake_1", &error), g_object_unref);
+    ASSERT_EQ(nullptr, error) << error->message;
+    guint n = 0;
+    const char** names = arv_camera_dup_available_pixel_formats_as_strings(camera.get(), &n, &error);
+    ASSERT_EQ(nullptr, error);
+    const std::vector<std::string> formats(names, names + n);
+    g_free(names);
     ASSERT_GE(formats.size(), 7u);
     for (const std::string& name : formats) {
         SCOPED_TRACE(name);
-        const Grab g = grab(name, 33, 21);
+        const Grab g = grab(camera.get(), name, 33, 21);
         ASSERT_EQ(33u, g.width);
         ASSERT_EQ(21u, g.height);
         const VyrFrameCameraFormat* format = VyrFrameGetCameraFormat(g.code);
@@ -135,6 +113,8 @@ TEST_F(FakeCamera, EveryOfferedFormatConvertsByNameAsTheExportsDo)
             EXPECT_EQ(want, got) << threads << " threads";
         }
     }
+    camera.reset();
+    arv_shutdown();
 }
 
 } // namespace
