@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -37,8 +36,6 @@ std::vector<Words> tableAfter(const std::string& text, const std::string& first)
     }
     return rows;
 }
-
-double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
 TEST(Demo, WritesAPictureAndARowForEveryListedConversion)
 {
@@ -84,7 +81,7 @@ TEST(Demo, WritesAPictureAndARowForEveryListedConversion)
     for (auto& [conversion, methods] : psnr) {
         ASSERT_EQ(2u, methods.size()) << conversion;
         for (size_t p = 0; p < 4; ++p)
-            EXPECT_GT(number(methods["malvar"].at(p)), number(methods["2x2"].at(p)))
+            EXPECT_GT(std::stod(methods["malvar"].at(p)), std::stod(methods["2x2"].at(p)))
                 << conversion << ", " << p;
     }
 }
