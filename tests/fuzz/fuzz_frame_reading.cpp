@@ -35,18 +35,15 @@ constexpr const char* kUnknownNames[] = {"", "NOPE"};
 
 // A directory of the fuzzer's own: the input file under both names, and outputs that are links to
 // /dev/null, so nothing is kept and the raw and PNG writers both run.
-struct Scratch {
-    std::string directory;
-    std::string path(const char* name) const { return directory + "/" + name; }
-};
+std::string gScratch;
 
-Scratch gScratch;
+std::string scratchPath(const char* name) { return gScratch + "/" + name; }
 
 void removeScratch()
 {
     for (const char* name : {"in.raw", "in.png", "out.raw", "out.png"})
-        unlink(gScratch.path(name).c_str());
-    rmdir(gScratch.directory.c_str());
+        unlink(scratchPath(name).c_str());
+    rmdir(gScratch.c_str());
 }
 
 void writeInput(const std::string& path, const uint8_t* data, size_t size)
@@ -71,13 +68,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // In memory where there is a tmpfs: a file rewritten on disk thousands of times a second would
     // set the pace.
-    std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    pattern += "/vyrconvert-fuzz-XXXXXX";
-    if (!mkdtemp(pattern.data()))
+    gScratch = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    gScratch += "/vyrconvert-fuzz-XXXXXX";
+    if (!mkdtemp(gScratch.data()))
         std::abort();
-    gScratch.directory = pattern;
     for (const char* name : {"out.raw", "out.png"}) {
-        if (symlink("/dev/null", gScratch.path(name).c_str()) != 0)
+        if (symlink("/dev/null", scratchPath(name).c_str()) != 0)
             std::abort();
     }
     std::atexit(removeScratch);
@@ -110,9 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         add({"--blue-first"});
     add({"--threads", std::to_string(1 + (extras >> 5 & 3))});
 
-    const std::string input = gScratch.path(pngInput ? "in.png" : "in.raw");
+    const std::string input = scratchPath(pngInput ? "in.png" : "in.raw");
     writeInput(input, data + kCommandBytes, size - kCommandBytes);
-    add({input, gScratch.path(flags & 2 ? "out.png" : "out.raw")});
+    add({input, scratchPath(flags & 2 ? "out.png" : "out.raw")});
 
     std::vector<char*> argv;
     for (std::string& arg : args)
