@@ -1,5 +1,6 @@
 #include "frame_images.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -54,11 +55,8 @@ std::vector<uint8_t> TestImage::bytes() const
 
 bool TestImage::intact() const
 {
-    for (const auto& buffer : buffers_) {
-        if (!buffer->surroundingsIntact())
-            return false;
-    }
-    return true;
+    return std::all_of(buffers_.begin(), buffers_.end(),
+                       [](const auto& b) { return b->surroundingsIntact(); });
 }
 
 ptrdiff_t pitchFor(uint32_t format, uint32_t width, size_t extra)
