@@ -80,9 +80,7 @@ TEST(Raw, EachFamilyGivesTheExpectedBytes)
             << "a temporary is left";
     }
     umask(mask);
-    struct stat status = {};
-    ASSERT_EQ(0, stat((dir.path() / "out.raw").c_str(), &status));
-    EXPECT_EQ(0644u, status.st_mode & 0777u);
+    EXPECT_EQ(fs::perms(0644), fs::status(dir.path() / "out.raw").permissions() & fs::perms::all);
 }
 
 TEST(Png, GreyInputsAndColourOutputsKeepThePixels)

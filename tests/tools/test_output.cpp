@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include "bytes.h"
@@ -87,11 +88,9 @@ TEST(Output, TemporaryRemovedWhenASignalEndsTheRun)
         const int writer = open((d / "in.raw").c_str(), O_RDWR); // a writer that never writes
         ASSERT_GE(writer, 0);
         const auto temporaryExists = [&d] {
-            for (const auto& entry : fs::directory_iterator(d)) {
-                if (entry.path().filename().string().rfind(".out.raw.vyrconvert-", 0) == 0)
-                    return true;
-            }
-            return false;
+            return std::any_of(fs::directory_iterator(d), {}, [](const fs::directory_entry& entry) {
+                return entry.path().filename().string().rfind(".out.raw.vyrconvert-", 0) == 0;
+            });
         };
         const ToolRun run = runTool(kFrame + "out.raw", d, "", temporaryExists, signal);
         close(writer);
