@@ -131,18 +131,15 @@ TEST_F(SharedBufferRules, NullArgumentsMapAndUnmap)
     EXPECT_EQ(Lines({"mapView 9 4096 61440", "unmapView base", "mapView 9 4096 0", "mapView 9 4096 0",
                      "unmapView base", "unmapView base"}),
               calls());
-    const std::string invalid = " => Invalid argument (";
-    EXPECT_EQ(Lines({"VyrUtilAllocSharedBuffer" + invalid + "ppBufferObj == NULL)",
-                     "VyrUtilAllocSharedBuffer" + invalid + "szBufObjectName == NULL)",
-                     "VyrUtilOpenSharedBuffer" + invalid + "ppSharedObject == NULL)",
-                     "VyrUtilOpenSharedBuffer" + invalid + "szBufObjectName == NULL)",
-                     "VyrUtilFreeSharedBuffer" + invalid + "pBufObject == NULL)",
-                     "VyrUtilHasCreatedSharedBuffer" + invalid + "pBufObject == NULL)",
-                     "VyrUtilLockSharedBuffer" + invalid + "pBufObject == NULL)",
-                     "VyrUtilUnlockSharedBuffer" + invalid + "pBufObject == NULL)",
-                     "VyrUtilMapSharedBuffer" + invalid + "pBufObject == NULL)",
-                     "VyrUtilMapSharedBuffer" + invalid + "ppBufMapObject == NULL)",
-                     "VyrUtilUnmapSharedBuffer" + invalid + "pBufMapObject == NULL)",
+    const auto null = [](const char* call, const char* argument) {
+        return "VyrUtil" + std::string(call) + " => Invalid argument (" + argument + " == NULL)";
+    };
+    EXPECT_EQ(Lines({null("AllocSharedBuffer", "ppBufferObj"), null("AllocSharedBuffer", "szBufObjectName"),
+                     null("OpenSharedBuffer", "ppSharedObject"), null("OpenSharedBuffer", "szBufObjectName"),
+                     null("FreeSharedBuffer", "pBufObject"), null("HasCreatedSharedBuffer", "pBufObject"),
+                     null("LockSharedBuffer", "pBufObject"), null("UnlockSharedBuffer", "pBufObject"),
+                     null("MapSharedBuffer", "pBufObject"), null("MapSharedBuffer", "ppBufMapObject"),
+                     null("UnmapSharedBuffer", "pBufMapObject"),
                      "VyrUtilMapSharedBuffer => Invalid argument (bufOffset + bufMapSize > bufSize)",
                      "VyrUtilMapSharedBuffer => Unable to allocate internal storage",
                      "VyrUtilMapSharedBuffer => Unable to map view of file (0x00046c)\n",

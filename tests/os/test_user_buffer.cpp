@@ -165,8 +165,8 @@ TEST_F(UserBufferRules, AllocationAndFree)
                spaced + "lastError: 0x5af", free + "Cannot free physical memory ( 1 pages)",
                free + "Cannot free the user PFN array", free + "Argument invalid ( pBufObject == NULL)"}),
         logged());
-    EXPECT_EQ(1u, os::user_buffer::release(
-                      p_, b)); // the pages are back: the array and object go without the platform
+    // The pages are back: the array and object go without the platform.
+    EXPECT_EQ(1u, os::user_buffer::release(p_, b));
     EXPECT_TRUE(calls().empty());
 }
 
