@@ -2,6 +2,8 @@
 // libyuv, OpenCV (one thread) and libdc1394.
 #include "bench_support.h"
 
+#include <array>
+
 #if defined(VYR_BENCH_LIBYUV)
 #include <libyuv.h>
 #endif
@@ -85,6 +87,12 @@ cv::Mat mat(const Image& i, int k, int type)
     return cv::Mat(height(i), width(i), type, i.plane[k], i.pitch);
 }
 
+// The first three planes of an image of bytes.
+std::array<cv::Mat, 3> bytePlanes(const Image& i)
+{
+    return {mat(i, 0, CV_8UC1), mat(i, 1, CV_8UC1), mat(i, 2, CV_8UC1)};
+}
+
 template <int From, int To, int Code>
 void cvt(const Image& s, const Image& d)
 {
@@ -95,7 +103,7 @@ void registerOpencv()
 {
     cv::setNumThreads(1);
     registerPeer({"OpenCV split", "SplitRGB8888toMONO8", {4, 3, 1, 3}, [](const Image& s, const Image& d) {
-                      cv::Mat planes[3] = {mat(d, 0, CV_8UC1), mat(d, 1, CV_8UC1), mat(d, 2, CV_8UC1)};
+                      const std::array<cv::Mat, 3> planes = bytePlanes(d);
                       cv::Mat four[4] = {planes[0], planes[1], planes[2], cv::Mat()};
                       cv::split(mat(s, 0, CV_8UC4), four);
                   }});
@@ -103,19 +111,17 @@ void registerOpencv()
                   "MergeMONO8toRGB8888",
                   {3, 3, 3, 1},
                   [](const Image& s, const Image& d) {
-                      const cv::Mat planes[3] = {mat(s, 0, CV_8UC1), mat(s, 1, CV_8UC1), mat(s, 2, CV_8UC1)};
                       cv::Mat out = mat(d, 0, CV_8UC3);
-                      cv::merge(planes, 3, out);
+                      cv::merge(bytePlanes(s).data(), 3, out);
                   }});
     // Our job exactly: three planes to blue, green, red and a fourth byte of 0 (mixChannels' -1 source).
     registerPeer({"OpenCV mixChannels (zero fourth)",
                   "MergeMONO8toRGB8888",
                   {3, 4, 3, 1},
                   [](const Image& s, const Image& d) {
-                      const cv::Mat planes[3] = {mat(s, 0, CV_8UC1), mat(s, 1, CV_8UC1), mat(s, 2, CV_8UC1)};
                       cv::Mat out = mat(d, 0, CV_8UC4);
                       const int fromTo[] = {0, 0, 1, 1, 2, 2, -1, 3};
-                      cv::mixChannels(planes, 3, &out, 1, fromTo, 4);
+                      cv::mixChannels(bytePlanes(s).data(), 3, &out, 1, fromTo, 4);
                   }});
     registerPeer(
         {"OpenCV BGR2BGR565", "ConvertRGB888toRGB565", {3, 2}, cvt<CV_8UC3, CV_8UC2, cv::COLOR_BGR2BGR565>});
