@@ -143,6 +143,13 @@ TEST_F(InjectedCpu, TrialsAndTheFilledMark)
     EXPECT_EQ(1u, g_cache[core::kOsSse]);
     EXPECT_FALSE(noSse.isSSE());
 
+    Machine sseOnly = machine(0x00000F29, 0, core::kBitMmx | core::kBitSse); // no trial for SSE2
+    g_cache[core::kOsSse2] = 1; // as above: without its feature bit the flag alone says nothing
+    g_fake.trials = 0;
+    EXPECT_TRUE(sseOnly.isSSE());
+    EXPECT_FALSE(sseOnly.isSSE2());
+    EXPECT_EQ(1, g_fake.trials);
+
     Machine zero = machine(0x00000F29, 0, 0);
     g_fake.cpuidCalls = 0;
     zero.cpuType();
