@@ -76,7 +76,10 @@ export WINEPREFIX="$PWD/out/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree
 step "i386 under qemu"
 configure out/i386 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-linux-i386.cmake -DCMAKE_BUILD_TYPE=Release
 ninja -C out/i386
-(cd out/i386 && ctest --output-on-failure -j"$jobs")
+# A failed test runs once more, here only: under qemu-user a child forked from a busy threaded process
+# has hung (ForkedChild.NeverInheritsAHeldLock, one child of 200 in one run); natively and under the
+# sanitizers, where the same test runs in every build, no child ever has.
+(cd out/i386 && ctest --output-on-failure -j"$jobs" --repeat until-pass:2)
 
 step "SDK: packages, installs and consumers"
 scripts/test-sdk.sh out/win32 out/win64
