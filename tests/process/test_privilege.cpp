@@ -81,35 +81,39 @@ VYR_CHILD_MAIN(system)
     collectChildLog();
     while (auto command = nextCommand()) {
         std::istringstream in(*command);
-        std::string verb, name, out;
+        std::string verb, name;
         uint64_t a = 0, b = 0;
         in >> verb >> a;
-        uint32_t error = 0;
-        rlimit limit;
-        UserBuffer* buffer = nullptr;
-        if (verb == "drop")
-            out = std::to_string(dropCapability(int(a)));
-        else if (verb == "adjust" && in >> name) // adjust <enable> <name>
+        std::string out;
+        if (verb == "drop") {
+            out = dropCapability(int(a)) ? "1" : "0";
+        } else if (verb == "adjust") { // adjust <enable> <name>
+            in >> name;
             out = std::to_string(VyrUtilAdjustProcessPrivilege(name.c_str(), uint32_t(a)));
-        else if (verb == "effective")
-            out = std::to_string(has("CapEff", int(a)));
-        else if (verb == "workingset" && in >> b)
+        } else if (verb == "effective") {
+            out = has("CapEff", int(a)) ? "1" : "0";
+        } else if (verb == "workingset" && in >> b) {
             out = std::to_string(VyrUtilAdjustProcessWorkingSet(uint32_t(a), uint32_t(b)));
-        else if (verb == "setlimit" && in >> b) // the platform's step alone, and its error
+        } else if (verb == "setlimit" && in >> b) { // the platform's step alone
+            uint32_t error = 0;
             out = std::to_string(os::platform().setWorkingSet(a, b, &error));
-        else if (verb == "limit" && getrlimit(RLIMIT_MEMLOCK, &limit) == 0)
-            out = std::to_string(limit.rlim_cur) + " " + std::to_string(limit.rlim_max);
-        else if (verb == "userbuffer") // allocates a bytes, answers "<result> <size> <pages>", frees
-            out = std::to_string(VyrUtilAllocUserBuffer(&a, &buffer));
-        else if (verb == "locked") // kB
-            out = std::to_string(procValue("/proc/self/status", "VmLck:"));
-        else if (verb == "lockable")
-            out = std::to_string(os::linux_services::lockablePages());
-        if (verb == "setlimit")
             out += " " + std::to_string(error);
-        if (buffer) {
-            out += " " + std::to_string(a) + " " + std::to_string(buffer->numberOfPages);
-            VyrUtilFreeUserBuffer(buffer);
+        } else if (verb == "limit") {
+            rlimit limit;
+            getrlimit(RLIMIT_MEMLOCK, &limit);
+            out = std::to_string(limit.rlim_cur) + " " + std::to_string(limit.rlim_max);
+        } else if (verb == "userbuffer") { // allocates a bytes, answers "<result> <size> <pages>", frees
+            uint64_t size = a;
+            UserBuffer* buffer = nullptr;
+            out = std::to_string(VyrUtilAllocUserBuffer(&size, &buffer));
+            if (buffer) {
+                out += " " + std::to_string(size) + " " + std::to_string(buffer->numberOfPages);
+                VyrUtilFreeUserBuffer(buffer);
+            }
+        } else if (verb == "locked") { // kB
+            out = std::to_string(procValue("/proc/self/status", "VmLck:"));
+        } else if (verb == "lockable") {
+            out = std::to_string(os::linux_services::lockablePages());
         }
         replyLogged(out);
     }

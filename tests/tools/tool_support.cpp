@@ -28,25 +28,38 @@ ScratchDirectory::~ScratchDirectory()
     fs::remove_all(path_, ignored);
 }
 
+namespace {
+
+ToolRun ended(int status, const fs::path& captures)
+{
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const Bytes outBytes = readFile(captures / "stdout"), errBytes = readFile(captures / "stderr");
+    run.out.assign(outBytes.begin(), outBytes.end());
+    run.err.assign(errBytes.begin(), errBytes.end());
+    return run;
+}
+
+} // namespace
+
 ToolRun runTool(const std::string& args, const fs::path& dir, const std::string& setup,
                 const std::function<bool()>& ready, int signal)
 {
     ScratchDirectory captures; // beside dir, so they never show in its listing
-    const fs::path out = captures.path() / "stdout", err = captures.path() / "stderr";
     const std::string command = "cd '" + dir.string() + "' && " + setup + "exec '" VYRCONVERT_PATH "' " +
-                                args + " >'" + out.string() + "' 2>'" + err.string() + "'";
+                                args + " >'" + (captures.path() / "stdout").string() + "' 2>'" +
+                                (captures.path() / "stderr").string() + "'";
     const pid_t pid = fork();
     if (pid == 0) {
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
-    bool reaped = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (ready && !ready()) {
-        if ((reaped = waitpid(pid, &status, WNOHANG) == pid)) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
             ADD_FAILURE() << args << ": ended before it was ready";
-            break;
+            return ended(status, captures.path());
         }
         if (std::chrono::steady_clock::now() > deadline) {
             ADD_FAILURE() << args << ": not ready in 20 s";
@@ -55,14 +68,10 @@ ToolRun runTool(const std::string& args, const fs::path& dir, const std::string&
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    if (ready && !reaped)
+    if (ready)
         kill(pid, signal);
-    if (!reaped)
-        waitpid(pid, &status, 0);
-    const Bytes outBytes = readFile(out), errBytes = readFile(err);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-            {outBytes.begin(), outBytes.end()},
-            {errBytes.begin(), errBytes.end()}};
+    waitpid(pid, &status, 0);
+    return ended(status, captures.path());
 }
 
 Bytes converted(const std::string& args, const fs::path& dir)
