@@ -108,9 +108,6 @@ struct Neighbours<Sample, V512> {
 };
 #endif
 
-// The 16-bit factor whose product's high half is a sample shifted right by 1 to 15 (0 from 16 on).
-inline int16_t sampleScale(uint32_t shift) { return int16_t(shift < 16 ? 0x10000 >> shift : 0); }
-
 // The missing colour of each pixel the mean of its neighbours' samples; their sum fits the pixel's
 // width, and is shifted right by one and by the shift at once.
 template <int Sample, int Out, int Samples, bool RedFirst, class W>

@@ -408,41 +408,40 @@ struct Pack101010 {
     }
 };
 
-// RGB161616 to RGB101010, two pixels per 8-byte group: a register of their blue words (words 0 and 2
-// of the group) and one of their green and red words (all four) hold every piece, so three multishifts
-// take what Pack101010 takes with four.
-struct Pairs161616 {
-    alignas(64) uint8_t blue[2][64], greenRed[2][64]; // [pixels from byte 0 or 32 of two registers]
+// RGB161616 to RGB101010, sixteen pixels a register from registers (0, 1), (1, 2) at byte 32, (3, 4),
+// (4, 5) at byte 32: two permutes give every pixel's blue and green words, and its red word in the high
+// half, and the shifts are multiplies (off the shuffle ports, which the permutes keep busy). The fields
+// (channel >> s, s = 6 - a, cut to 10 bits) of blue and green are added as blue + 1024 green; red is
+// moved by s - 4 (the high half of a product for s >= 5, the low half for s <= 4) so that its field lands
+// on bits 20-29 and one bitwise select keeps just those.
+struct Words161616 {
+    alignas(64) uint8_t blueGreen[2][64], red[2][64]; // [pixels from byte 0 or 32 of two registers]
 };
-constexpr Pairs161616 pairs161616()
+constexpr Words161616 words161616()
 {
-    Pairs161616 t{};
+    Words161616 t{};
     for (int base = 0; base < 2; ++base) {
         for (int j = 0; j < 64; ++j) {
-            const int group = j / 8, word = j % 8 / 2, byte = j % 2;
-            const int pixel = 2 * group + word / 2, at = 32 * base + 6 * pixel;
-            t.blue[base][j] = uint8_t(at + byte);
-            t.greenRed[base][j] = uint8_t(at + 2 + 2 * (word % 2) + byte);
+            const int at = 32 * base + 6 * (j / 4);
+            t.blueGreen[base][j] = uint8_t(at + j % 4);
+            t.red[base][j] = uint8_t(at + 4 + j % 2);
         }
     }
     return t;
 }
-constexpr Pairs161616 kPairs161616 = pairs161616();
+constexpr Words161616 kWords161616 = words161616();
 
-// Sixteen pixels a register: from registers (0, 1), (1, 2) at byte 32, (3, 4), (4, 5) at byte 32.
 template <>
 struct Steps<tag::Rgb161616ToRgb101010, V512> {
-    // Lower pieces: blue from bits 6 and 14 of its word, green from 12, red from 10; upper pieces:
-    // green from bit 4, red from bit 2 (at a = 0; each a bit lower per unused bit).
-    static constexpr int64_t kLower = 6 | 14 << 8 | 12 << 16 | int64_t(26) << 24 | int64_t(38) << 32 |
-                                      int64_t(46) << 40 | int64_t(44) << 48 | int64_t(58) << 56;
-    static constexpr int64_t kUpper = 4 << 8 | 18 << 16 | int64_t(36) << 40 | int64_t(50) << 48;
-    __m512i lower, upper, select;
+    bool shifted, redDown; // s >= 1; s >= 5
+    __m512i scale, redScale;
     explicit Steps(uint32_t a)
-        : lower(_mm512_sub_epi8(_mm512_set1_epi64(kLower), _mm512_set1_epi8(char(a)))),
-          upper(_mm512_sub_epi8(_mm512_set1_epi64(kUpper), _mm512_set1_epi8(char(a)))),
-          select(_mm512_set1_epi32(0x3F0F03FF))
     {
+        const uint32_t s = 6 - a;
+        shifted = s >= 1;
+        redDown = s >= 5;
+        scale = V512::set16(sampleScale(s));
+        redScale = V512::set16(int16_t(redDown ? 1 << (20 - s) : 1 << (4 - s)));
     }
     template <bool Stream>
     void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
@@ -452,14 +451,16 @@ struct Steps<tag::Rgb161616ToRgb101010, V512> {
             v[k] = V512::load(in[0] + 6 * i + 64 * k);
         for (size_t r = 0; r < 4; ++r) {
             const size_t from = r + r / 2, base = r % 2;
-            const __m512i blue =
-                _mm512_permutex2var_epi8(v[from], V512::load(kPairs161616.blue[base]), v[from + 1]);
-            const __m512i greenRed =
-                _mm512_permutex2var_epi8(v[from], V512::load(kPairs161616.greenRed[base]), v[from + 1]);
-            __m512i low = _mm512_maskz_multishift_epi64_epi8(0x3333333333333333, lower, blue);
-            low = _mm512_mask_multishift_epi64_epi8(low, 0xCCCCCCCCCCCCCCCC, lower, greenRed);
-            const __m512i high = _mm512_maskz_multishift_epi64_epi8(0x6666666666666666, upper, greenRed);
-            V512::store<Stream>(out[0] + 4 * i + 64 * r, _mm512_ternarylogic_epi64(select, low, high, 0xCA));
+            __m512i blueGreen =
+                _mm512_permutex2var_epi8(v[from], V512::load(kWords161616.blueGreen[base]), v[from + 1]);
+            __m512i red = _mm512_permutex2var_epi8(v[from], V512::load(kWords161616.red[base]), v[from + 1]);
+            if (shifted)
+                blueGreen = V512::mulhiu16(blueGreen, scale);
+            blueGreen = V512::madd16(V512::and_(blueGreen, V512::set16(0x3FF)), V512::pair16(1, 1024));
+            red = redDown ? V512::mulhiu16(red, redScale) : V512::mullo16(red, redScale);
+            V512::store<Stream>(out[0] + 4 * i + 64 * r,
+                                _mm512_ternarylogic_epi32(blueGreen, red, V512::set32(0x3FF00000),
+                                                          0xF8)); // blueGreen | (red & field)
         }
     }
 };

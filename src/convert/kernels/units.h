@@ -122,6 +122,9 @@ inline __m128i shiftBy(uint32_t unusedBits)
     return _mm_cvtsi32_si128(int(Fixed - unusedBits));
 }
 
+// The 16-bit factor whose product's high half is a word shifted right by 1 to 15 (0 from 16 on).
+inline int16_t sampleScale(uint32_t shift) { return int16_t(shift < 16 ? 0x10000 >> shift : 0); }
+
 // Indices putting pixels in order after multishifts gathered R registers of 8 x Group pixels each,
 // register k's pixels Group j to Group j + Group - 1 into elements Group k on of 8-byte group j (a
 // permute of elements T).
