@@ -24,6 +24,10 @@ configure() { # dir, extra cmake arguments...
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DVYR_WERROR=ON "$@" >/dev/null
 }
+# The instrumented builds: line tables are all a sanitizer's report needs, and full debug information
+# made the AddressSanitizer build a quarter slower (194 s against 153 s here).
+instrumented=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+              "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
 
 step "formatting"
 git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format-14 --dry-run -Werror
@@ -37,12 +41,12 @@ step "Python package"
 PYTHONPATH=out/release/python /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/python
 
 step "sanitizer build"
-configure out/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_SANITIZE=ON -DVYR_BENCH=OFF -DVYR_TOOLS=OFF
+configure out/asan "${instrumented[@]}" -DVYR_SANITIZE=ON -DVYR_BENCH=OFF -DVYR_TOOLS=OFF
 ninja -C out/asan
 (cd out/asan && ctest -L unit --output-on-failure -j"$jobs")
 
 step "thread sanitizer build"
-configure out/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_SANITIZE=thread -DVYR_BENCH=OFF -DVYR_TOOLS=OFF
+configure out/tsan "${instrumented[@]}" -DVYR_SANITIZE=thread -DVYR_BENCH=OFF -DVYR_TOOLS=OFF
 ninja -C out/tsan
 # setarch -R runs the tests without address randomisation: GCC 12's ThreadSanitizer stops with
 # "unexpected memory mapping" on kernels that randomise mmap with more than 28 bits, and this changes
@@ -57,7 +61,7 @@ ninja -C out/clang
 
 step "fuzzing"
 configure out/fuzz -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVYR_FUZZ=ON -DVYR_TESTS=OFF -DVYR_BENCH=OFF
+  "${instrumented[@]}" -DVYR_FUZZ=ON -DVYR_TESTS=OFF -DVYR_BENCH=OFF
 ninja -C out/fuzz
 (cd out/fuzz && ctest -L fuzz --output-on-failure)
 scripts/fuzz.sh out/fuzz "${VYR_FUZZ_SECONDS:-30}"
