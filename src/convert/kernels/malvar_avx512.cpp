@@ -14,58 +14,6 @@
 namespace vyr::convert::kernels {
 namespace {
 
-// Samples of SampleBytes bytes in lanes of twice that size; a pass is 64 / SampleBytes output pixels, half
-// of them at even offsets.
-template <size_t SampleBytes>
-struct Lanes;
-
-template <>
-struct Lanes<1> {
-    static constexpr int kHalf = 32; // lanes a register, pixels of one parity a pass
-    static __m512i add(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
-    static __m512i sub(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
-    template <int N>
-    static __m512i shl(__m512i a)
-    {
-        return _mm512_slli_epi16(a, N);
-    }
-    template <int N>
-    static __m512i sra(__m512i a)
-    {
-        return _mm512_srai_epi16(a, N);
-    }
-    static __m512i low(__m512i v) { return _mm512_and_si512(v, _mm512_set1_epi16(0xFF)); }
-    static __m512i high(__m512i v) { return _mm512_srli_epi16(v, 8); }
-    // The lanes of the even and the odd pixels as samples limited to 0..255, in the order packs leave them.
-    static __m512i pack(__m512i even, __m512i odd) { return _mm512_packus_epi16(even, odd); }
-    static __m512i ordered(__m512i packed, __m512i order) { return _mm512_permutexvar_epi8(order, packed); }
-};
-
-template <>
-struct Lanes<2> {
-    static constexpr int kHalf = 16;
-    static __m512i add(__m512i a, __m512i b) { return _mm512_add_epi32(a, b); }
-    static __m512i sub(__m512i a, __m512i b) { return _mm512_sub_epi32(a, b); }
-    template <int N>
-    static __m512i shl(__m512i a)
-    {
-        return _mm512_slli_epi32(a, N);
-    }
-    template <int N>
-    static __m512i sra(__m512i a)
-    {
-        return _mm512_srai_epi32(a, N);
-    }
-    static __m512i low(__m512i v) { return _mm512_and_si512(v, _mm512_set1_epi32(0xFFFF)); }
-    static __m512i high(__m512i v) { return _mm512_srli_epi32(v, 16); }
-    // Limited to 0..32767.
-    static __m512i pack(__m512i even, __m512i odd)
-    {
-        return _mm512_max_epi16(_mm512_packs_epi32(even, odd), _mm512_setzero_si512());
-    }
-    static __m512i ordered(__m512i packed, __m512i order) { return _mm512_permutexvar_epi16(order, packed); }
-};
-
 // Where packs leave the results of the even and the odd pixels, per byte (8-bit) or word of the order.
 template <size_t SampleBytes>
 struct Order {
@@ -88,6 +36,16 @@ constexpr Order<SampleBytes> makeOrder()
 template <size_t SampleBytes>
 constexpr Order<SampleBytes> kOrder = makeOrder<SampleBytes>();
 
+// A register of samples as MalvarLanes::pack leaves them (even pixels, odd pixels), in column order.
+template <size_t SampleBytes>
+inline __m512i ordered(__m512i packed, __m512i order)
+{
+    if constexpr (SampleBytes == 1)
+        return _mm512_permutexvar_epi8(order, packed);
+    else
+        return _mm512_permutexvar_epi16(order, packed);
+}
+
 // The centre sample and the neighbourhood sums of the pixels of one parity.
 struct Sums {
     __m512i c, h1, h2, v1, v2, d;
@@ -95,8 +53,8 @@ struct Sums {
 
 template <size_t SampleBytes>
 struct Pass {
-    using L = Lanes<SampleBytes>;
-    static constexpr size_t kPixels = 2 * L::kHalf;
+    using L = MalvarLanes<V512, SampleBytes>;
+    static constexpr size_t kPixels = 2 * L::kPixels; // the lanes of a register, of each parity
 
     // Sample column 2k + d of a line in lane k, from a load at an even (Odd: odd) offset: the lines next
     // to the centre are read from column -1 on, the others from -2 or 0.
@@ -136,20 +94,20 @@ struct Pass {
         if constexpr (Phase == 0 || Phase == 3) { // green site: left and right blue (0) or red (3)
             // 10c + 8h1 - 2h2 - 2d + v2 = 2(q + 4h1 - h2) + v2 and 10c + 8v1 - 2v2 - 2d + h2 =
             // 2(q + 4v1 - v2) + h2, with q = 5c - d
-            const __m512i q = L::sub(L::add(L::template shl<2>(s.c), s.c), s.d);
-            const __m512i lr = L::add(L::sub(L::template shl<2>(s.h1), s.h2), q);
-            const __m512i ud = L::add(L::sub(L::template shl<2>(s.v1), s.v2), q);
-            const __m512i leftRight = L::template sra<4>(L::add(L::add(lr, lr), s.v2));
-            const __m512i upDown = L::template sra<4>(L::add(L::add(ud, ud), s.h2));
+            const __m512i q = L::sub(L::add(L::template slli<2>(s.c), s.c), s.d);
+            const __m512i lr = L::add(L::sub(L::template slli<2>(s.h1), s.h2), q);
+            const __m512i ud = L::add(L::sub(L::template slli<2>(s.v1), s.v2), q);
+            const __m512i leftRight = L::template srai<4>(L::add(L::add(lr, lr), s.v2));
+            const __m512i upDown = L::template srai<4>(L::add(L::add(ud, ud), s.h2));
             return Phase == 0 ? Colours{upDown, s.c, leftRight} : Colours{leftRight, s.c, upDown};
         } else {
             // 8c + 4(h1 + v1) - 2(h2 + v2) = 2(2y - x) with y = 2c + h1 + v1, x = h2 + v2, so over 8;
             // 12c + 4d - 3x = 4z + x with z = 3c + d - x
             const __m512i x = L::add(s.h2, s.v2), c2 = L::add(s.c, s.c);
             const __m512i y = L::add(L::add(c2, s.h1), s.v1);
-            const __m512i green = L::template sra<3>(L::sub(L::add(y, y), x));
+            const __m512i green = L::template srai<3>(L::sub(L::add(y, y), x));
             const __m512i z = L::sub(L::add(L::add(c2, s.c), s.d), x);
-            const __m512i other = L::template sra<4>(L::add(L::template shl<2>(z), x));
+            const __m512i other = L::template srai<4>(L::add(L::template slli<2>(z), x));
             return Phase == 1 ? Colours{other, green, s.c} : Colours{s.c, green, other};
         }
     }
@@ -169,7 +127,8 @@ struct Pass {
     {
         const Colours c = packed<Phase>(l, x);
         const __m512i order = _mm512_load_si512(kOrder<SampleBytes>.bytes);
-        return {L::ordered(c.red, order), L::ordered(c.green, order), L::ordered(c.blue, order)};
+        return {ordered<SampleBytes>(c.red, order), ordered<SampleBytes>(c.green, order),
+                ordered<SampleBytes>(c.blue, order)};
     }
 };
 

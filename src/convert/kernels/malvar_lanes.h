@@ -29,10 +29,19 @@ struct MalvarLanes {
     {
         return kWords ? W::template slli16<N>(a) : W::template slli32<N>(a);
     }
-    static V over16(V a) { return kWords ? W::template srai16<4>(a) : W::template srai32<4>(a); }
+    template <int N>
+    static V srai(V a)
+    {
+        return kWords ? W::template srai16<N>(a) : W::template srai32<N>(a);
+    }
+    static V over16(V a) { return srai<4>(a); }
+    // Of lanes holding two samples each, the first sample or the second.
+    static V low(V a) { return kWords ? W::and_(a, W::set16(0xFF)) : W::and_(a, W::set32(0xFFFF)); }
+    static V high(V a) { return kWords ? W::template srli16<8>(a) : W::template srli32<16>(a); }
     // The lanes of the columns with the phase of the first column.
     static V firstPhaseLanes() { return kWords ? W::pair16(-1, 0) : W::pair32(-1, 0); }
-    // 0..255 or 0..32767.
+    // Two registers of lanes as samples limited to 0..255 or 0..32767, in the order the packs leave them.
+    static V pack(V a, V b) { return kWords ? W::packus16(a, b) : W::max16(W::packs32(a, b), W::zero()); }
     static void storeSamples(uint8_t* p, V v)
     {
         W::storeLow(p, kWords ? W::packus16Ordered(v, v) : W::max16(W::packs32Ordered(v, v), W::zero()));
