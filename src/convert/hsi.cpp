@@ -40,19 +40,13 @@ void kernels::rgb8888ToHsiExact(const uint8_t* src, uint8_t* dst, size_t n)
 }
 
 const LinePaths kRgb8888ToHsi = {
-    hexcone::fromRgbScalar<Intensity>,
-    {nullptr, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiRoundedSse2>), nullptr,
-     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiRoundedAvx2>),
-     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiRoundedAvx512>)},
-    {hexcone::rgbToHexconeVector<Intensity>, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiSse2>), nullptr,
-     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiAvx2>), VYR_KERNEL(kernelLine<kernels::rgb8888ToHsiAvx512>)}};
+    hexcone::fromRgbScalar<Intensity>, VYR_KERNEL_LINES(rgb8888ToHsiRounded),
+    withPlain(hexcone::rgbToHexconeVector<Intensity>, VYR_KERNEL_LINES(rgb8888ToHsi))};
 
 // In exact arithmetic the rule is HSV's (i - a = (1 - f s) i, a + m = (1 - (1 - f) s) i), and neither rule
 // meets a tie, so HSV's scalar-rule kernels give its bytes.
 const LinePaths kHsiToRgb8888 = {hexcone::toRgbScalar<FromIntensity>,
-                                 {nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedSse2>),
-                                  nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx2>),
-                                  VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx512>)}};
+                                 VYR_KERNEL_LINES(hexconeToRgb8888Rounded)};
 
 } // namespace vyr::convert
 

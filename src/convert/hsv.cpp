@@ -90,25 +90,13 @@ void kernels::rgb8888ToHsvExact(const uint8_t* src, uint8_t* dst, size_t n)
 }
 
 const LinePaths kRgb8888ToHsv = {
-    hexcone::fromRgbScalar<Value>,
-    {nullptr, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvRoundedSse2>), nullptr,
-     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvRoundedAvx2>),
-     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvRoundedAvx512>)},
-    {hexcone::rgbToHexconeVector<Value>, VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvSse2>), nullptr,
-     VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvAvx2>), VYR_KERNEL(kernelLine<kernels::rgb8888ToHsvAvx512>)}};
+    hexcone::fromRgbScalar<Value>, VYR_KERNEL_LINES(rgb8888ToHsvRounded),
+    withPlain(hexcone::rgbToHexconeVector<Value>, VYR_KERNEL_LINES(rgb8888ToHsv))};
 
-const LinePaths kHsvToRgb8888 = {hexcone::toRgbScalar<FromValue>,
-                                 {nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedSse2>),
-                                  nullptr, VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx2>),
-                                  VYR_KERNEL(kernelLine<kernels::hexconeToRgb8888RoundedAvx512>)},
-                                 {hsvToRgb8888Vector, VYR_KERNEL(kernelLine<kernels::hsvToRgb8888Sse2>),
-                                  nullptr, VYR_KERNEL(kernelLine<kernels::hsvToRgb8888Avx2>),
-                                  VYR_KERNEL(kernelLine<kernels::hsvToRgb8888Avx512>)}};
+const LinePaths kHsvToRgb8888 = {hexcone::toRgbScalar<FromValue>, VYR_KERNEL_LINES(hexconeToRgb8888Rounded),
+                                 withPlain(hsvToRgb8888Vector, VYR_KERNEL_LINES(hsvToRgb8888))};
 
-const LinePaths kHsvToMono8 = {hsvToMono8Scalar,
-                               {nullptr, VYR_KERNEL(kernelLine<kernels::hsvToMono8Sse2>), nullptr,
-                                VYR_KERNEL(kernelLine<kernels::hsvToMono8Avx2>),
-                                VYR_KERNEL(kernelLine<kernels::hsvToMono8Avx512>)}};
+const LinePaths kHsvToMono8 = {hsvToMono8Scalar, VYR_KERNEL_LINES(hsvToMono8)};
 
 } // namespace vyr::convert
 

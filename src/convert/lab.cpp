@@ -94,18 +94,9 @@ void labToMono8Scalar(const uint8_t* src, uint8_t* dst, uint32_t n, uint32_t)
 
 } // namespace
 
-const LinePaths kRgb8888ToLab = {rgb8888ToLabScalar,
-                                 {nullptr, VYR_KERNEL(kernelLine<kernels::rgb8888ToLabSse2>), nullptr,
-                                  VYR_KERNEL(kernelLine<kernels::rgb8888ToLabAvx2>),
-                                  VYR_KERNEL(kernelLine<kernels::rgb8888ToLabAvx512>)}};
-const LinePaths kLabToRgb8888 = {labToRgb8888Scalar,
-                                 {nullptr, VYR_KERNEL(kernelLine<kernels::labToRgb8888Sse2>), nullptr,
-                                  VYR_KERNEL(kernelLine<kernels::labToRgb8888Avx2>),
-                                  VYR_KERNEL(kernelLine<kernels::labToRgb8888Avx512>)}};
-const LinePaths kLabToMono8 = {labToMono8Scalar,
-                               {nullptr, VYR_KERNEL(kernelLine<kernels::labToMono8Sse2>), nullptr,
-                                VYR_KERNEL(kernelLine<kernels::labToMono8Avx2>),
-                                VYR_KERNEL(kernelLine<kernels::labToMono8Avx512>)}};
+const LinePaths kRgb8888ToLab = {rgb8888ToLabScalar, VYR_KERNEL_LINES(rgb8888ToLab)};
+const LinePaths kLabToRgb8888 = {labToRgb8888Scalar, VYR_KERNEL_LINES(labToRgb8888)};
+const LinePaths kLabToMono8 = {labToMono8Scalar, VYR_KERNEL_LINES(labToMono8)};
 
 } // namespace vyr::convert
 

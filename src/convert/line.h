@@ -138,6 +138,13 @@ constexpr PerIsa<LineFn> fastBlocks()
     return {nullptr, blockVariant<B, Head, Rule, Kernels>()...};
 }
 
+// A vector rule: its plain C++ form and its kernels.
+constexpr PerIsa<LineFn> withPlain(LineFn plain, PerIsa<LineFn> kernels)
+{
+    kernels[kPlain] = plain;
+    return kernels;
+}
+
 } // namespace vyr::convert
 
 // An export of the 16-byte line frame; the optional last argument is the converter's condition for

@@ -51,13 +51,6 @@ constexpr PerIsa<LineFn> kernelsOf()
     return p;
 }
 
-// A vector rule: its plain C++ form and its kernels.
-constexpr PerIsa<LineFn> withPlain(LineFn plain, PerIsa<LineFn> kernels)
-{
-    kernels[kPlain] = plain;
-    return kernels;
-}
-
 // count / Job::kUnitPixels whole units; what follows is the converter's.
 template <class Job, UnitRule Rule = nullptr>
 struct WholeUnits {
