@@ -42,6 +42,7 @@ struct MalvarLanes {
     static V firstPhaseLanes() { return kWords ? W::pair16(-1, 0) : W::pair32(-1, 0); }
     // Two registers of lanes as samples limited to 0..255 or 0..32767, in the order the packs leave them.
     static V pack(V a, V b) { return kWords ? W::packus16(a, b) : W::max16(W::packs32(a, b), W::zero()); }
+    // One register of lanes stored as samples, limited likewise.
     static void storeSamples(uint8_t* p, V v)
     {
         W::storeLow(p, kWords ? W::packus16Ordered(v, v) : W::max16(W::packs32Ordered(v, v), W::zero()));
