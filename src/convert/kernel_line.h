@@ -5,7 +5,6 @@
 
 #include "convert/kernels/runner.h"
 #include "convert/kernels/simd.h"
-#include "convert/line.h"
 
 namespace vyr::convert {
 
