@@ -11,6 +11,7 @@ TEST(ForkedChild, NeverInheritsAHeldLock) { GTEST_SKIP() << "fork is a POSIX cal
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <string>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -35,38 +36,37 @@ constexpr int kForks = 100;
 constexpr int kForks = 200;
 #endif
 
-// What the child does with each lock: a view (the view list), a buffer of a name of its own (the
-// named-handle list and the lock object), a log line (the logging library's lock), the monitor's
-// stop (its start-stop lock, and the parent's thread it must not wait for), unmapping a reserved
-// range (the page pool's lock). Its exit code tells the first step that failed.
-// The step it is in goes to a page shared with the parent, which names it if the child hangs.
-int childSteps(SharedBuffer* buffer, const std::string& name, void* range, volatile int* step)
+// One use of each lock: a view (the view list), a buffer of a name of its own (the named-handle list
+// and the lock object), a log line (the logging library's lock), the monitor's stop (its start-stop
+// lock; a child must not wait for the parent's thread), unmapping a reserved range (the page pool's
+// lock). Each says whether it succeeded; threads run them in a loop, a child once each.
+std::vector<std::function<bool()>> lockUses(SharedBuffer* buffer, uint64_t at, const std::string& own,
+                                            void* range, bool inChild)
 {
-    *step = 1;
-    SharedBufferMap* view = nullptr;
-    if (!VyrUtilMapSharedBuffer(buffer, 0, 0, &view) || VyrUtilUnmapSharedBuffer(view) != 1)
-        return 1;
-    *step = 2;
-    SharedBuffer* own = nullptr;
-    if (!VyrUtilAllocSharedBuffer(4096, name.c_str(), &own) || VyrUtilFreeSharedBuffer(own) != 1)
-        return 2;
-    *step = 3;
-    if (VyrUtilUnmapSharedBuffer(nullptr) != 1)
-        return 3;
-    *step = 4;
-    if (VyrUtilLeaveCpuUsage() != 1)
-        return 4;
-    *step = 5;
-    uint32_t error = 0;
-    if (os::platform().mapPhysicalPages(range, 1, nullptr, &error) != 1)
-        return 5;
-    *step = 6;
-    return 0;
+    return {[=] {
+                SharedBufferMap* view = nullptr;
+                return VyrUtilMapSharedBuffer(buffer, at, at, &view) && VyrUtilUnmapSharedBuffer(view) == 1;
+            },
+            [=] {
+                SharedBuffer* b = nullptr;
+                return VyrUtilAllocSharedBuffer(4096, own.c_str(), &b) && VyrUtilFreeSharedBuffer(b) == 1;
+            },
+            [] { return VyrUtilUnmapSharedBuffer(nullptr) == 1; }, // logs
+            [=] {
+                if (!inChild)
+                    VyrUtilEnterCpuUsage(1, 4);
+                return VyrUtilLeaveCpuUsage() == 1;
+            },
+            [=] {
+                uint32_t error = 0;
+                return os::platform().mapPhysicalPages(range, 1, nullptr, &error) == 1;
+            }};
 }
 
-// Threads map and unmap views, allocate and free buffers, log, start and stop the monitor and unmap
-// pages, each in a loop, while the test forks; every child must be done at once. Without locks held
-// across fork(), a child inherits one now and then held by a thread that does not exist there.
+// Threads use every lock in a loop while the test forks; every child must be done at once. Without
+// locks held across fork(), a child inherits one now and then held by a thread that does not exist
+// there. A child's exit code tells the first use that failed; the use it is in goes to a page shared
+// with the parent, which names it if the child hangs.
 TEST(ForkedChild, NeverInheritsAHeldLock)
 {
     VyrLogSetHandler(countLine, nullptr);
@@ -78,45 +78,25 @@ TEST(ForkedChild, NeverInheritsAHeldLock)
 
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
-    threads.emplace_back([&] {
-        while (!stop) {
-            SharedBufferMap* view = nullptr;
-            if (VyrUtilMapSharedBuffer(buffer, 4096, 4096, &view))
-                VyrUtilUnmapSharedBuffer(view);
-        }
-    });
-    threads.emplace_back([&] {
-        const std::string own = name + ".thread";
-        for (SharedBuffer* b = nullptr; !stop;) {
-            if (VyrUtilAllocSharedBuffer(4096, own.c_str(), &b))
-                VyrUtilFreeSharedBuffer(b);
-        }
-    });
-    threads.emplace_back([&] {
-        while (!stop)
-            VyrUtilUnmapSharedBuffer(nullptr); // logs
-    });
-    threads.emplace_back([&] {
-        while (!stop) {
-            VyrUtilEnterCpuUsage(1, 4);
-            VyrUtilLeaveCpuUsage();
-        }
-    });
-    threads.emplace_back([&] {
-        uint32_t error = 0;
-        while (!stop)
-            os::platform().mapPhysicalPages(range, 1, nullptr, &error);
-    });
+    for (const auto& use : lockUses(buffer, 4096, name + ".thread", range, false))
+        threads.emplace_back([&stop, use] {
+            while (!stop)
+                use();
+        });
 
     auto* step = static_cast<volatile int*>(
         mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(MAP_FAILED, (void*)step);
     int hung = 0;
     for (int i = 0; i < kForks; ++i) {
-        *step = 0;
+        const auto uses = lockUses(buffer, 0, name + ".child" + std::to_string(i), range, true);
+        *step = 1;
         const pid_t child = fork();
-        if (child == 0)
-            _exit(childSteps(buffer, name + ".child" + std::to_string(i), range, step));
+        if (child == 0) {
+            while (*step <= int(uses.size()) && uses[*step - 1]())
+                ++*step;
+            _exit(*step <= int(uses.size()) ? *step : 0);
+        }
         ASSERT_GT(child, 0);
         int status = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
