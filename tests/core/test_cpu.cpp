@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "VyrUtility.h"
@@ -73,10 +74,11 @@ protected:
         g_fake = FakeProcessor();
         setVendor("GenuineIntel");
     }
-    // An empty cache over leaf 1 of signature (EAX), processor (EBX) and feature (EDX).
+    // An empty cache over leaf 1 of signature (EAX), processor (EBX) and feature (EDX); no call counted.
     static Machine machine(uint32_t signature, uint32_t processor = 0, uint32_t feature = kFeatures)
     {
         std::fill(std::begin(g_cache), std::end(g_cache), 0u);
+        g_fake.trials = g_fake.cpuidCalls = 0;
         g_fake.leaves[1] = {signature, processor, 0, feature};
         return Machine(g_cache, kFakeOps);
     }
@@ -84,23 +86,20 @@ protected:
 
 TEST_F(InjectedCpu, HyperThreadingNeedsPentium4IntelAndTheFlag)
 {
-    const struct {
-        const char* vendor;
-        uint32_t signature, feature;
-        bool pentium4, ht;
-    } rows[] = {
+    // The vendor, signature and feature words, and the answers: Pentium 4 or later, hyper-threading.
+    const std::tuple<const char*, uint32_t, uint32_t, bool, bool> rows[] = {
         {"GenuineIntel", 0x000006F2, kFeatures, false, false},                 // family 6
         {"GenuineIntel", 0x00000F29, kFeatures, true, true},                   // family 15
         {"GenuineIntel", 0x00A00011, kFeatures & ~core::kBitHtt, true, false}, // extended family, no flag
         {"AuthenticAMD", 0x00000F29, kFeatures, true, false},                  // only GenuineIntel counts
     };
-    for (const auto& r : rows) {
-        setVendor(r.vendor);
-        Machine m = machine(r.signature, 0x00100800, r.feature); // EBX says 16 logical processors
-        SCOPED_TRACE(std::string(r.vendor) + ", signature " + std::to_string(r.signature));
-        EXPECT_EQ(r.pentium4, m.isPentium4OrLater());
-        EXPECT_EQ(r.ht, m.isHTSupported());
-        EXPECT_EQ(r.ht ? 16u : 1u, m.logicalProcessorsPerProcessor());
+    for (const auto& [vendor, signature, feature, pentium4, ht] : rows) {
+        setVendor(vendor);
+        Machine m = machine(signature, 0x00100800, feature); // EBX says 16 logical processors
+        SCOPED_TRACE(std::string(vendor) + ", signature " + std::to_string(signature));
+        EXPECT_EQ(pentium4, m.isPentium4OrLater());
+        EXPECT_EQ(ht, m.isHTSupported());
+        EXPECT_EQ(ht ? 16u : 1u, m.logicalProcessorsPerProcessor());
     }
 }
 
@@ -124,7 +123,6 @@ TEST_F(InjectedCpu, TrialsAndTheFilledMark)
     for (unsigned runs = 0; runs < 4; ++runs) {
         g_fake.sseRuns = runs & 1;
         g_fake.sse2Runs = runs & 2;
-        g_fake.trials = 0;
         Machine m = machine(0x00000F29);
         EXPECT_EQ(kFeatures, m.cpuType());
         EXPECT_EQ(0u, g_fake.featureSeenAtTrial);
@@ -137,7 +135,6 @@ TEST_F(InjectedCpu, TrialsAndTheFilledMark)
 
     Machine noSse = machine(0x00000F29, 0, core::kBitMmx);
     g_cache[core::kOsSse] = 1; // left from elsewhere: a clear feature bit must not rewrite it
-    g_fake.trials = 0;
     EXPECT_TRUE(noSse.isMMX());
     EXPECT_EQ(0, g_fake.trials);
     EXPECT_EQ(1u, g_cache[core::kOsSse]);
@@ -145,13 +142,11 @@ TEST_F(InjectedCpu, TrialsAndTheFilledMark)
 
     Machine sseOnly = machine(0x00000F29, 0, core::kBitMmx | core::kBitSse); // no trial for SSE2
     g_cache[core::kOsSse2] = 1; // as above: without its feature bit the flag alone says nothing
-    g_fake.trials = 0;
     EXPECT_TRUE(sseOnly.isSSE());
     EXPECT_FALSE(sseOnly.isSSE2());
     EXPECT_EQ(1, g_fake.trials);
 
     Machine zero = machine(0x00000F29, 0, 0);
-    g_fake.cpuidCalls = 0;
     zero.cpuType();
     zero.cpuInfo();
     EXPECT_EQ(4, g_fake.cpuidCalls); // leaves 0 and 1 on each query
@@ -190,18 +185,17 @@ TEST_F(InjectedCpu, WordsAndFieldsComeFromLeafOne)
 // 3DNow! is EDX bit 31 of leaf 0x80000001, extended 3DNow! bit 30 and only with plain 3DNow!.
 TEST_F(InjectedCpu, ThreeDNowFromTheExtendedLeaf)
 {
-    const struct {
-        uint32_t maxExtended, edx;
-        bool plain, extended;
-    } rows[] = {{0x80000000u, 3u << 30, false, false}, // no leaf 0x80000001
-                {0x80000008u, 1u << 30, false, false},
-                {0x80000008u, 1u << 31, true, false},
-                {0x80000008u, 3u << 30, true, true}};
+    // The highest extended leaf, EDX of leaf 0x80000001, and the answers: 3DNow!, extended 3DNow!.
+    const std::tuple<uint32_t, uint32_t, bool, bool> rows[] = {
+        {0x80000000u, 3u << 30, false, false}, // no leaf 0x80000001
+        {0x80000008u, 1u << 30, false, false},
+        {0x80000008u, 1u << 31, true, false},
+        {0x80000008u, 3u << 30, true, true}};
     Machine m = machine(0x00000F29);
-    for (const auto& r : rows) {
-        g_fake.leaves[0x80000000u] = {r.maxExtended};
-        g_fake.leaves[0x80000001u] = {0, 0, 0, r.edx};
-        EXPECT_EQ(std::pair(r.plain, r.extended), std::pair(m.is3DNow(), m.isE3DNow())) << std::hex << r.edx;
+    for (const auto& [maxExtended, edx, plain, extended] : rows) {
+        g_fake.leaves[0x80000000u] = {maxExtended};
+        g_fake.leaves[0x80000001u] = {0, 0, 0, edx};
+        EXPECT_EQ(std::pair(plain, extended), std::pair(m.is3DNow(), m.isE3DNow())) << std::hex << edx;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "OS/adjust_proc.h"
@@ -121,19 +122,17 @@ TEST_F(AdjustProc, WorkingSetAfterTheQuotaPrivilege)
 
 TEST_F(AdjustProc, WindowsVersionIsReadOnceAndCompared)
 {
-    struct Case {
-        bool ok;
-        uint32_t major, minor, want;
-    };
-    const Case cases[] = {{true, 6, 1, 0}, {true, 6, 2, 1}, {true, 6, 3, 1},  {true, 10, 0, 1},
-                          {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
-    for (const Case& c : cases) {
+    // Whether the version is read, its major and minor numbers, the answer.
+    const std::tuple<bool, uint32_t, uint32_t, uint32_t> cases[] = {
+        {true, 6, 1, 0}, {true, 6, 2, 1}, {true, 6, 3, 1},  {true, 10, 0, 1},
+        {true, 5, 9, 0}, {true, 7, 0, 1}, {false, 10, 0, 0}};
+    for (const auto& [ok, major, minor, want] : cases) {
         os::adjust_proc::VersionRecord record;
-        g = {1, 1, 1, 1, 0, 0, c.ok, c.major, c.minor};
+        g = {1, 1, 1, 1, 0, 0, ok, major, minor};
         g_versionCalls = 0;
-        EXPECT_EQ(c.want, os::adjust_proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
-        g.major = c.want ? 5 : 10; // a second reading would flip the answer
-        EXPECT_EQ(c.want, os::adjust_proc::isWindows8AndGreater(p_, record)) << c.major << "." << c.minor;
+        EXPECT_EQ(want, os::adjust_proc::isWindows8AndGreater(p_, record)) << major << "." << minor;
+        g.major = want ? 5 : 10; // a second reading would flip the answer
+        EXPECT_EQ(want, os::adjust_proc::isWindows8AndGreater(p_, record)) << major << "." << minor;
         EXPECT_EQ(1, g_versionCalls);
     }
 }
@@ -166,12 +165,8 @@ TEST_F(AdjustProc, RealSystemQuestions)
 
 TEST_F(AdjustProc, NullOrUnknownArgumentsOfTheExports)
 {
-    struct Case {
-        const char* what;
-        uint32_t (*call)();
-        const char* message; // after the prefix, or none
-    };
-    const Case cases[] = {
+    // What is called, the call, the message after the prefix (or none).
+    const std::tuple<const char*, uint32_t (*)(), const char*> cases[] = {
         {"AllocPerfCounter(null)", [] { return VyrUtilAllocPerfCounter(nullptr); }, nullptr},
         {"FreePerfCounter(null)", [] { return VyrUtilFreePerfCounter(nullptr); }, nullptr},
         {"AdjustProcessPrivilege(null)", [] { return VyrUtilAdjustProcessPrivilege(nullptr, 1); },
@@ -180,9 +175,9 @@ TEST_F(AdjustProc, NullOrUnknownArgumentsOfTheExports)
          [] { return VyrUtilAdjustProcessPrivilege("SeNoSuchPrivilege", 0); },
          "Cannot get privilege value for SeNoSuchPrivilege"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(0u, c.call()) << c.what;
-        EXPECT_EQ(c.message ? Lines({kPrefix + c.message}) : Lines(), logged()) << c.what;
+    for (const auto& [what, call, message] : cases) {
+        EXPECT_EQ(0u, call()) << what;
+        EXPECT_EQ(message ? Lines({kPrefix + message}) : Lines(), logged()) << what;
     }
 }
 
