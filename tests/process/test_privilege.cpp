@@ -75,12 +75,10 @@ bool dropCapability(int capability) // from the permitted and effective sets
     return syscall(SYS_capset, &header, data) == 0;
 }
 
-// Answers "<result>|<log line>|..." for each command.
 VYR_CHILD_MAIN(system)
 {
-    collectChildLog();
-    while (auto command = nextCommand()) {
-        std::istringstream in(*command);
+    return serveLogged([](const std::string& command) {
+        std::istringstream in(command);
         std::string verb, name;
         uint64_t a = 0, b = 0;
         in >> verb >> a;
@@ -115,9 +113,8 @@ VYR_CHILD_MAIN(system)
         } else if (verb == "lockable") {
             out = std::to_string(os::linux_services::lockablePages());
         }
-        replyLogged(out);
-    }
-    return 0;
+        return out;
+    });
 }
 
 TEST_F(RealSystem, CapabilitiesHeldAndDroppedInAChild)

@@ -104,11 +104,8 @@ private:
 
 VYR_CHILD_MAIN(buffer)
 {
-    collectChildLog();
     Session session;
-    while (auto command = nextCommand())
-        replyLogged(session.run(*command));
-    return 0;
+    return serveLogged([&session](const std::string& command) { return session.run(command); });
 }
 
 const std::string kGone =

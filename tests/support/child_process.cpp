@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "VyrLog.h"
@@ -57,14 +58,16 @@ std::optional<std::string> nextCommand()
 
 void reply(const std::string& line) { std::cout << line << std::endl; }
 
-void collectChildLog() { VyrLogSetHandler(collect, nullptr); }
-
-void replyLogged(std::string result)
+int serveLogged(const std::function<std::string(const std::string&)>& answer)
 {
-    for (const std::string& line : g_childLog)
-        result += "|" + line;
-    g_childLog.clear();
-    reply(result);
+    VyrLogSetHandler(collect, nullptr);
+    while (auto command = nextCommand()) {
+        std::string result = answer(*command);
+        for (const std::string& line : std::exchange(g_childLog, {}))
+            result += "|" + line;
+        reply(result);
+    }
+    return 0;
 }
 
 std::string uniqueName(const std::string& what)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,9 +26,9 @@ bool runChildIfAsked(int argc, char** argv, int& exitCode);
 // For child modes: the next command line from the parent (nullopt at end of input), and a reply.
 std::optional<std::string> nextCommand();
 void reply(const std::string& line);
-// Collects the library's log lines; replyLogged answers "<result>|<line>|..." with those since the last.
-void collectChildLog();
-void replyLogged(std::string result);
+// Answers each command "<answer(command)>|<line>|..." with the library's log lines since the last
+// answer, up to the end of input; then 0, for the child's exit code.
+int serveLogged(const std::function<std::string(const std::string&)>& answer);
 // "VyrTest.<pid>.<what>": a name of system objects that parallel runs never share.
 std::string uniqueName(const std::string& what);
 
