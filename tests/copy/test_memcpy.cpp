@@ -38,7 +38,6 @@ protected:
         if (GetParam().runs && !GetParam().runs())
             GTEST_SKIP() << GetParam().name << ": not run by this processor";
     }
-    const char* name() const { return GetParam().name; }
     copy::Path path() const { return GetParam().path; }
 };
 INSTANTIATE_TEST_SUITE_P(Paths, FastCopy, ::testing::ValuesIn(kPaths),

@@ -2,15 +2,9 @@
 // converted and written out as raw or PNG. The run goes through the tool's own command line, so
 // every check it makes is on the way; its refusals (ToolError) are answers, anything else a bug.
 //
-// Input: seven bytes that make the command line, then the input file.
-//   0  bit 0 PNG input, 1 PNG output, 2 --from given, 3 --unused-bits given, 4 --pattern given,
-//      5 --method given, 6 --blue-first, 7 --width and --height given with a PNG input
-//   1  --from: a format by its place in --list, or past the formats a name no format has
-//   2  --to: likewise
-//   3  --unused-bits N, N = byte % 33
-//   4  width - 1, 5 height - 1
-//   6  bits 0-2 pattern (0-3 GBRG, BGGR, RGGB, GRBG; others a name no pattern has), bit 3 method
-//      (2x2, malvar), bit 4 an unknown method, bits 5-6 --threads - 1, bit 7 --to left out
+// Input: seven bytes that make the command line (byte 0 which options are given and PNG input or
+// output, bytes 1-5 the formats, unused bits and size, byte 6 pattern, method and threads), then the
+// input file. Formats and patterns past the known ones are names no format or pattern has.
 #include <fcntl.h>
 #include <unistd.h>
 

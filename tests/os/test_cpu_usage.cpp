@@ -141,8 +141,9 @@ int step(std::atomic<int>& count)
     return n;
 }
 
-os::Platform steppingPlatform()
+os::Platform steppingPlatform(Steps& steps)
 {
+    g_steps = &steps;
     os::Platform p = os::platform();
     p.systemTimesAvailable = [] { return true; };
     p.createEvent = [] { return os::Handle(step(g_steps->events)); };
@@ -166,8 +167,7 @@ os::Platform steppingPlatform()
 TEST(MonitorStartStop, CallsFromManyThreadsGoOneAtATime)
 {
     Steps steps;
-    g_steps = &steps;
-    const os::Platform p = steppingPlatform();
+    const os::Platform p = steppingPlatform(steps);
     os::cpu_usage::Monitor m(p);
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t) {
@@ -195,8 +195,7 @@ TEST(MonitorStartStop, CallsFromManyThreadsGoOneAtATime)
 TEST(MonitorStartStop, AForkedChildForgetsItsParentsThread)
 {
     Steps steps;
-    g_steps = &steps;
-    const os::Platform p = steppingPlatform();
+    const os::Platform p = steppingPlatform(steps);
     os::cpu_usage::Monitor m(p);
     ASSERT_EQ(1u, m.enter(10, 4));
     steps.pid = 101;

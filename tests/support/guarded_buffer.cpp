@@ -26,15 +26,11 @@ uint8_t* reserve(size_t bytes)
 {
     return static_cast<uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 }
-enum Access { kNone, kRead, kReadWrite };
+enum Access { kNone = PAGE_NOACCESS, kRead = PAGE_READONLY, kReadWrite = PAGE_READWRITE };
 void protect(uint8_t* p, size_t bytes, Access access)
 {
     DWORD old;
-    VirtualProtect(p, bytes,
-                   access == kNone   ? PAGE_NOACCESS
-                   : access == kRead ? PAGE_READONLY
-                                     : PAGE_READWRITE,
-                   &old);
+    VirtualProtect(p, bytes, access, &old);
 }
 void release(uint8_t* p, size_t) { VirtualFree(p, 0, MEM_RELEASE); }
 #else
