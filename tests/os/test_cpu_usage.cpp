@@ -69,56 +69,6 @@ std::vector<double> values(const os::cpu_usage::Monitor& m)
     return {m.current(), m.minimum(), m.maximum(), m.longTerm()};
 }
 
-Sample g_samples[400];
-size_t g_taken;
-int g_eventsClosed, g_joins;
-
-// A platform whose samples, event and thread the test controls, the test running the cycles. Steps
-// that do not advance, idle that does not move (100.5: no clamping), failed samples, samples without
-// processors and samples back in time, for averaging lengths where 0 counts as 1; each start stops
-// the running monitor first, and the statistics carry over from one run to the next.
-TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
-{
-    os::Platform p = os::platform();
-    p.systemTimesAvailable = [] { return true; };
-    p.systemTimes = [](os::SystemTimes* out) {
-        const Sample& s = g_samples[g_taken++];
-        *out = {s.idle, s.now, s.processors};
-        return s.ok;
-    };
-    p.createEvent = [] { return os::Handle(1); };
-    p.setEvent = [](os::Handle) {};
-    p.closeEvent = [](os::Handle) { ++g_eventsClosed; };
-    p.startThread = [](os::ThreadMain, void*) { return os::Handle(1); };
-    p.joinThread = [](os::Handle) { ++g_joins; };
-    os::cpu_usage::Monitor m(p);
-    Reference want;
-    for (uint32_t ltSamples : {0u, 1u, 3u, 10u}) {
-        ASSERT_EQ(1u, m.enter(0, ltSamples));
-        g_taken = 0;
-        const std::vector<uint8_t> noise = randomBytes(4 * 400, ltSamples + 1);
-        uint64_t idle = 0, now = 1000;
-        for (size_t i = 0; i < 400; ++i) {
-            const uint8_t* r = &noise[4 * i];
-            const uint32_t processors = 1u + r[0] % 8;
-            const uint64_t step = r[1] % 16 == 0 ? 0 : 1000u * r[1];
-            idle += step * processors * r[2] / 255;
-            now += step;
-            g_samples[i] = {r[3] % 11 != 0, idle, r[3] % 37 == 1 ? now - 500 : now,
-                            r[3] == 2 ? 0 : processors};
-            m.cycle();
-            want.take(g_samples[i], ltSamples);
-            ASSERT_EQ(want.values(), values(m)) << "ltSamples " << ltSamples << ", cycle " << i;
-        }
-        EXPECT_EQ(100.5, m.maximum());
-        EXPECT_EQ(ltSamples <= 1, m.current() == m.longTerm()); // N of 0 or 1: the last value
-    }
-    EXPECT_EQ(1u, m.leave());
-    EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
-    EXPECT_EQ(4, g_joins);
-    EXPECT_EQ(4, g_eventsClosed);
-}
-
 // A platform whose steps note any overlap: starts and stops from many threads must go one at a time,
 // each thread started joined once, each event made closed once.
 struct Steps {
@@ -162,6 +112,50 @@ os::Platform steppingPlatform(Steps& steps)
     };
     p.processId = [] { return g_steps->pid; };
     return p;
+}
+
+Sample g_samples[400];
+size_t g_taken;
+
+// The stepping platform with samples the test chooses, the test running the cycles: time that stands
+// still, idle that does not move (100.5: no clamping), failed samples, samples without processors and
+// samples back in time, for averaging lengths where 0 counts as 1; each start stops the running
+// monitor first, and the statistics carry over from one run to the next.
+TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
+{
+    Steps steps;
+    os::Platform p = steppingPlatform(steps);
+    p.systemTimes = [](os::SystemTimes* out) {
+        const Sample& s = g_samples[g_taken++];
+        *out = {s.idle, s.now, s.processors};
+        return s.ok;
+    };
+    os::cpu_usage::Monitor m(p);
+    Reference want;
+    for (uint32_t ltSamples : {0u, 1u, 3u, 10u}) {
+        ASSERT_EQ(1u, m.enter(0, ltSamples));
+        g_taken = 0;
+        const std::vector<uint8_t> noise = randomBytes(4 * 400, ltSamples + 1);
+        uint64_t idle = 0, now = 1000;
+        for (size_t i = 0; i < 400; ++i) {
+            const uint8_t* r = &noise[4 * i];
+            const uint32_t processors = 1u + r[0] % 8;
+            const uint64_t step = r[1] % 16 == 0 ? 0 : 1000u * r[1];
+            idle += step * processors * r[2] / 255;
+            now += step;
+            g_samples[i] = {r[3] % 11 != 0, idle, r[3] % 37 == 1 ? now - 500 : now,
+                            r[3] == 2 ? 0 : processors};
+            m.cycle();
+            want.take(g_samples[i], ltSamples);
+            ASSERT_EQ(want.values(), values(m)) << "ltSamples " << ltSamples << ", cycle " << i;
+        }
+        EXPECT_EQ(100.5, m.maximum());
+        EXPECT_EQ(ltSamples <= 1, m.current() == m.longTerm()); // N of 0 or 1: the last value
+    }
+    EXPECT_EQ(1u, m.leave());
+    EXPECT_EQ(1u, m.leave()); // stopped already: nothing to do
+    EXPECT_EQ(4, steps.joined);
+    EXPECT_EQ(4, steps.closed.load());
 }
 
 TEST(MonitorStartStop, CallsFromManyThreadsGoOneAtATime)
