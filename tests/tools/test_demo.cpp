@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -15,10 +16,7 @@ using Words = std::vector<std::string>;
 Words words(const std::string& line)
 {
     std::istringstream in(line);
-    Words tokens;
-    for (std::string token; in >> token;)
-        tokens.push_back(token);
-    return tokens;
+    return Words(std::istream_iterator<std::string>(in), {});
 }
 
 // The words of each line after the first line whose first word is `first`, up to an empty line.
