@@ -40,10 +40,9 @@ VYR_CHILD_MAIN(loader)
 std::optional<int32_t> counter()
 {
     const int fd = shm_open(os::block::kName, O_RDONLY, 0);
-    if (fd < 0)
-        return std::nullopt;
-    void* p = mmap(nullptr, os::block::kObjectSize, PROT_READ, MAP_SHARED, fd, 0);
-    close(fd);
+    void* p = fd < 0 ? MAP_FAILED : mmap(nullptr, os::block::kObjectSize, PROT_READ, MAP_SHARED, fd, 0);
+    if (fd >= 0)
+        close(fd);
     if (p == MAP_FAILED)
         return std::nullopt;
     const int32_t value =

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <utility>
 
 #include "bytes.h"
 #include "tool_support.h"
@@ -114,15 +115,11 @@ TEST(Output, FileSizeLimitIsAnErrorOfTheWrite)
     EXPECT_EQ((Bytes{'o', 'l', 'd'}), readFile(d / "out.raw"));
 }
 
-struct ErrorCase {
-    const char* args;  // given --width 7 --height 5 unless they name --height, --demo or a PNG
-    const char* named; // what the message must name
-};
-
-// The scratch directory holds in.raw (a 7x5 MONO8 frame), bad.png (not a PNG), huge.png and vast.png
-// (grey PNGs that claim 20000 x 20000 and 100000 x 100000 pixels in 65 bytes), out.raw and the
-// directory out-dir.raw.
-const ErrorCase kCases[] = {
+// The arguments (given --width 7 --height 5 unless they name --height, --demo or a PNG) and what the
+// message must name. The scratch directory holds in.raw (a 7x5 MONO8 frame), bad.png (not a PNG),
+// huge.png and vast.png (grey PNGs that claim 20000 x 20000 and 100000 x 100000 pixels in 65 bytes),
+// out.raw and the directory out-dir.raw.
+const std::pair<const char*, const char*> kCases[] = {
     {"--from FOO in.raw out.raw", "'FOO'"},
     {"--to BAR in.raw out.raw", "'BAR'"},
     {"--from '' in.raw out.raw", "--from: unknown format ''"},
@@ -189,7 +186,7 @@ Bytes pngClaiming(uint32_t width, uint32_t height)
 TEST(ToolFailure, ExitsWithTwoAndOneLineAndWritesNothing)
 {
     const Bytes old = {'o', 'l', 'd'};
-    for (const ErrorCase& c : kCases) {
+    for (const auto& [given, named] : kCases) {
         ScratchDirectory dir;
         writeFile(dir.path() / "in.raw", randomBytes(7 * 5, 31));
         writeFile(dir.path() / "bad.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g', '\n'});
@@ -197,12 +194,12 @@ TEST(ToolFailure, ExitsWithTwoAndOneLineAndWritesNothing)
         writeFile(dir.path() / "vast.png", pngClaiming(100000, 100000));
         writeFile(dir.path() / "out.raw", old);
         fs::create_directory(dir.path() / "out-dir.raw");
-        std::string args = c.args;
+        std::string args = given;
         if (args.find("--height") == std::string::npos && args.find("--demo") == std::string::npos &&
             args.find(".png ") == std::string::npos)
             args += " --width 7 --height 5";
         const std::set<std::string> before = listTree(dir.path());
-        EXPECT_TRUE(failedWithOneLine(runTool(args, dir.path(), "ulimit -v 262144; "), c.named)) << args;
+        EXPECT_TRUE(failedWithOneLine(runTool(args, dir.path(), "ulimit -v 262144; "), named)) << args;
         EXPECT_EQ(before, listTree(dir.path())) << args << ": an output or temporary was left";
         EXPECT_EQ(old, readFile(dir.path() / "out.raw")) << args;
     }
