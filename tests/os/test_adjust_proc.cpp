@@ -77,33 +77,29 @@ const std::string kPrefix = "VyrUtilAdjustProcessPrivilege => ";
 
 TEST_F(AdjustProc, EachStepAndItsMessage)
 {
-    struct Case {
-        int32_t open, lookup, adjust;
-        uint32_t adjustError;
-        const char* name;
-        uint32_t enable, result;
-        const char* call;    // the apply step's, or none
-        std::string message; // after the prefix, or none
-    };
     const char* lock = "SeLockMemoryPrivilege"; // 21 characters
     const std::string policy = " \"SeDebugPrivilege\" privilege, please check the local policy";
-    const Case cases[] = {
-        {1, 1, 1, 0, lock, 1, 1, "42/21:1", ""},
-        {1, 1, 1, 0, lock, 0x100, 1, "42/21:1", ""}, // any nonzero enables
-        {0, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"},
-        {2, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"}, // only exactly 1 succeeds
-        {1, 0, 1, 0, lock, 1, 0, nullptr, "Cannot get privilege value for SeLockMemoryPrivilege"},
-        {1, 1, 0, 6, lock, 1, 0, "42/21:1", "Cannot adjust token privileges, error 6"},
-        // Applied, but the account does not hold the privilege.
-        {1, 1, 1, 1300, "SeDebugPrivilege", 1, 0, "42/16:1", "Cannot enable" + policy},
-        {1, 1, 1, 1300, "SeDebugPrivilege", 0, 0, "42/16:0", "Cannot disable" + policy},
-    };
-    for (const Case& c : cases) {
-        g = {c.open, c.lookup, c.adjust, 1, c.adjustError};
+    // The answers of the open, lookup and apply steps, the apply step's error, the name, enable, the
+    // result, the apply step's call (or none) and the message after the prefix (or none).
+    const std::tuple<int32_t, int32_t, int32_t, uint32_t, const char*, uint32_t, uint32_t, const char*,
+                     std::string>
+        cases[] = {
+            {1, 1, 1, 0, lock, 1, 1, "42/21:1", ""},
+            {1, 1, 1, 0, lock, 0x100, 1, "42/21:1", ""}, // any nonzero enables
+            {0, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"},
+            {2, 1, 1, 0, lock, 1, 0, nullptr, "Cannot open process token"}, // only exactly 1 succeeds
+            {1, 0, 1, 0, lock, 1, 0, nullptr, "Cannot get privilege value for SeLockMemoryPrivilege"},
+            {1, 1, 0, 6, lock, 1, 0, "42/21:1", "Cannot adjust token privileges, error 6"},
+            // Applied, but the account does not hold the privilege.
+            {1, 1, 1, 1300, "SeDebugPrivilege", 1, 0, "42/16:1", "Cannot enable" + policy},
+            {1, 1, 1, 1300, "SeDebugPrivilege", 0, 0, "42/16:0", "Cannot disable" + policy},
+        };
+    for (const auto& [open, lookup, adjust, adjustError, name, enable, result, call, message] : cases) {
+        g = {open, lookup, adjust, 1, adjustError};
         g_calls.clear();
-        EXPECT_EQ(c.result, os::adjust_proc::adjustPrivilege(p_, c.name, c.enable)) << c.name;
-        EXPECT_EQ(c.call ? Lines({c.call}) : Lines(), g_calls);
-        EXPECT_EQ(c.message.empty() ? Lines() : Lines({kPrefix + c.message}), logged());
+        EXPECT_EQ(result, os::adjust_proc::adjustPrivilege(p_, name, enable)) << name;
+        EXPECT_EQ(call ? Lines({call}) : Lines(), g_calls);
+        EXPECT_EQ(message.empty() ? Lines() : Lines({kPrefix + message}), logged());
     }
 }
 
