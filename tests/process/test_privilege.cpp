@@ -36,7 +36,6 @@ std::string policy(const char* verb, const std::string& name)
            "\" privilege, please check the local policy";
 }
 const std::string kLockPolicy = policy("enable", "SeLockMemoryPrivilege");
-const std::string kQuotaPolicy = policy("enable", "SeIncreaseQuotaPrivilege");
 
 using RealSystem = LogCapture;
 
@@ -133,7 +132,7 @@ TEST_F(RealSystem, CapabilitiesHeldAndDroppedInAChild)
     EXPECT_EQ("1", ask("adjust 0 SeLockMemoryPrivilege")); // disabling what is not held
     ASSERT_EQ("1", ask("drop " + resource));
     const std::string before = ask("limit");
-    EXPECT_EQ("0|" + kQuotaPolicy, ask("workingset 8192 16384"));
+    EXPECT_EQ("0|" + policy("enable", "SeIncreaseQuotaPrivilege"), ask("workingset 8192 16384"));
     EXPECT_EQ(before, ask("limit")); // not tried
     // The sizes become the locked-memory limits; within the hard limit no capability is needed.
     const std::string lower = "4096" + before.substr(before.find(' '));
