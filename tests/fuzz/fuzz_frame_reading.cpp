@@ -3,8 +3,8 @@
 // every check it makes is on the way; its refusals (ToolError) are answers, anything else a bug.
 //
 // Input: seven bytes that make the command line (byte 0 which options are given and PNG input or
-// output, bytes 1-5 the formats, unused bits and size, byte 6 pattern, method and threads), then the
-// input file. Formats and patterns past the known ones are names no format or pattern has.
+// output, bytes 1-5 the formats, unused bits and size, byte 6 pattern, method, threads and whether
+// --to is left out), then the input file. Choices past the known ones are names nothing has.
 #include <fcntl.h>
 #include <unistd.h>
 
