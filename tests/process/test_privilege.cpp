@@ -10,6 +10,7 @@
 #include "OS/os.h"
 #include "OS/user_buffer.h"
 #include "VyrUtility.h"
+#include "bytes.h"
 #include "child_process.h"
 #include "log_capture.h"
 
@@ -233,10 +234,8 @@ TEST_F(RealSystem, LockedPagesOrTheirRefusal)
     auto* some = static_cast<uint8_t*>(VyrUtilMapUserBuffer(b, at, 4000, &part));
     ASSERT_NE(nullptr, some);
     EXPECT_EQ(at % 4096, uintptr_t(some) % 4096);
-    for (int i = 0; i < 4000; ++i)
-        some[i] = uint8_t(i * 7 + 1);
-    for (int i = 0; i < 4000; ++i)
-        ASSERT_EQ(uint8_t(i * 7 + 1), all[at + i]) << i;
+    fillRandom(some, 4000, 7);
+    ASSERT_TRUE(sameBytes(some, all + at, 4000));
     EXPECT_EQ(1u, VyrUtilUnmapUserBuffer(part));
 #if !defined(_WIN32)
     ASSERT_EQ(3u, pages);
@@ -280,8 +279,7 @@ TEST_F(RealSystem, LockedPagesOrTheirRefusal)
     const std::vector<uint8_t*> refused = {area, area + 2 * kPage, area + 4 * kPage, area + 6 * kPage};
     const int PAGE_READONLY = PROT_READ, PAGE_NOACCESS = PROT_NONE, PAGE_READWRITE = PROT_READ | PROT_WRITE;
 #endif
-    for (size_t i = 0; i < 6 * kPage; ++i)
-        area[i] = uint8_t(i * 13 + 5);
+    fillRandom(area, 6 * kPage, 13);
     protect(area + 2 * kPage, 2, PAGE_READONLY);
     protect(area + 4 * kPage, 1, PAGE_NOACCESS);
     for (uint8_t* at : refused) {
@@ -299,8 +297,7 @@ TEST_F(RealSystem, LockedPagesOrTheirRefusal)
 #endif
     }
     protect(area + 2 * kPage, 3, PAGE_READWRITE);
-    for (size_t i = 0; i < 6 * kPage; ++i)
-        ASSERT_EQ(uint8_t(i * 13 + 5), area[i]) << "byte " << i;
+    ASSERT_TRUE(sameBytes(randomBytes(6 * kPage, 13).data(), area, 6 * kPage));
     area[0] = 1; // still the caller's writable memory
 #if defined(_WIN32)
     VirtualFree(area, 0, MEM_RELEASE);
