@@ -24,12 +24,6 @@ using convert::OutputLine;
 // Colours of the 2x2 cell whose phase is the index: the first line's two sites, then the second's.
 const char kCellNames[4][5] = {"GBRG", "BGGR", "RGGB", "GRBG"};
 
-struct SensorLayout {
-    size_t sampleBytes; // of the input lines and the planes: 1 or 2
-    size_t outputs;     // 1 (an RGB8888 line) or 3 (red, green, blue planes)
-    size_t outputBytes(uint32_t width) const { return width * (outputs == 1 ? 4 : sampleBytes); }
-};
-
 uint32_t sampleAt(const uint8_t* line, int64_t x, size_t bytes)
 {
     return loadLe(line + x * int64_t(bytes), bytes);
@@ -170,35 +164,14 @@ std::vector<Pixel> runOnSamples(SensorLayout l, const SensorCall& call,
     return pixels;
 }
 
-// ---- The three outputs of both methods, and their exports ----------------------------------------------
+// ---- Both methods and their exports ----------------------------------------------------------------
 
-struct Sensor {
-    const char* name;
-    SensorLayout layout;
-    const convert::Bayer2x2Paths* twoByTwo;
-    uint32_t block; // of the 2x2 vector part
-    const convert::MalvarPaths* malvar;
-    int maximum;
-    Bayer2x2Export export2x2;
-    MalvarExport exportMalvar;
-};
+using TwoByTwo = BayerConverter<convert::Bayer2x2Fn, Bayer2x2Export>;
+using MalvarConverter = BayerConverter<convert::MalvarFn, MalvarExport>;
 
-// Exports of the packed (RGB8888) or planar shape.
-#define SENSOR(name, bytes, outputs, paths2x2, block, pathsMalvar, maximum, shape, export2x2, exportMalvar)  \
-    {                                                                                                        \
-        name, {bytes, outputs}, &convert::paths2x2, block, &convert::pathsMalvar, maximum,                   \
-            shape##2x2 < VyrUtilConvert##export2x2 >, shape##Malvar<VyrUtilConvert##exportMalvar>            \
-    }
-
-const Sensor kSensors[] = {
-    SENSOR("Bayer8toRGB8888", 1, 1, kBayer8_2x2ToRgb8888, 4, kBayer8MalvarToRgb8888, 255, packed,
-           Bayer8_2x2toRGB8888, Bayer8_MalvartoRGB8888),
-    SENSOR("Bayer8toPlanar", 1, 3, kBayer8_2x2ToPlanar, 16, kBayer8MalvarToPlanar, 255, planar,
-           Bayer8_2x2toPlanarRGB, Bayer8_MalvartoPlanarRGB),
-    SENSOR("Bayer15toPlanar", 2, 3, kBayer15_2x2ToPlanar, 8, kBayer15MalvarToPlanar, 32767, planar,
-           Bayer15_2x2toPlanarRGB, Bayer15_MalvartoPlanarRGB),
-};
-#undef SENSOR
+// 94, 95, 190 and 191: runs that end one column past two whole registers (16- and 8-bit samples), where a
+// kernel may read up to the last column and no further.
+const std::vector<uint32_t> kWidths = countsUpTo(70, {94, 95, 190, 191, 1000, 4099});
 
 // The export at plain, at a sample of widths: it costs a processor check a call.
 bool exportAt(Isa isa, uint32_t width) { return isa == convert::kPlain && (width % 16 < 2 || width > 70); }
@@ -260,10 +233,10 @@ struct NamedCall {
 };
 
 // The paths at one instruction set and the export, whose vector part runs with MMX.
-std::vector<NamedCall> callsOf(const Sensor& s, Isa isa, uint32_t width)
+std::vector<NamedCall> callsOf(const TwoByTwo& s, Isa isa, uint32_t width)
 {
     std::vector<NamedCall> calls;
-    for (const auto& path : pathsAt(*s.twoByTwo, isa)) {
+    for (const auto& path : pathsAt(*s.paths, isa)) {
         calls.push_back({path.name,
                          [fn = path.fn](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p,
                                         uint32_t copy, uint32_t b) {
@@ -275,8 +248,8 @@ std::vector<NamedCall> callsOf(const Sensor& s, Isa isa, uint32_t width)
     if (exportAt(isa, width)) {
         calls.push_back(
             {"export",
-             [e = s.export2x2](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p,
-                               uint32_t c, uint32_t b) { return e(l[0], l[1], o, w, p, c, b); },
+             [e = s.exported](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p,
+                              uint32_t c, uint32_t b) { return e(l[0], l[1], o, w, p, c, b); },
              VyrUtilIsMMX() ? s.block : 0});
     }
     return calls;
@@ -289,11 +262,8 @@ SensorCall bound(const Call2x2& call, uint32_t width, uint32_t phase, uint32_t c
     };
 }
 
-class Bayer2x2 : public IsaTest<Sensor> {};
-INSTANTIATE_TEST_SUITE_P(Converters, Bayer2x2,
-                         atEveryIsa(kSensors,
-                                    [](const Sensor& s, Isa i) { return hasPathAt(*s.twoByTwo, i); }),
-                         IsaCaseName());
+class Bayer2x2 : public IsaTest<TwoByTwo> {};
+INSTANTIATE_TEST_SUITE_P(Converters, Bayer2x2, atEveryIsa(kBayer2x2s), IsaCaseName());
 
 // Nonzero flags other than 1 must act as set (here and for the Malvar border).
 constexpr uint32_t kSet = 0x80000100u;
@@ -301,10 +271,8 @@ constexpr uint32_t kSet = 0x80000100u;
 // 16-bit samples cover the whole word range, so the vector part's stop at 32767 shows.
 TEST_P(Bayer2x2, EveryPathFollowsTheRulesAtEveryWidthPhaseAndFlag)
 {
-    const Sensor& c = this->c();
-    // 94, 95, 190 and 191: runs that end one column past two whole registers (16- and 8-bit samples), where
-    // a kernel may read up to the last column and no further.
-    for (uint32_t width : countsUpTo(70, {94, 95, 190, 191, 1000, 4099})) {
+    const TwoByTwo& c = this->c();
+    for (uint32_t width : kWidths) {
         const auto calls = callsOf(c, isa(), width);
         for (uint32_t i = 0; i < 16; ++i) { // every phase, copy flag and border flag
             const uint32_t phase = i / 4, copy = i & 1 ? kSet : 0, border = i & 2 ? kSet : 0;
@@ -329,7 +297,7 @@ TEST_P(Bayer2x2, EveryPathFollowsTheRulesAtEveryWidthPhaseAndFlag)
 // The worked example (phase 2, RGGB) in each mode; pixel 0's greens 20 and 51 have the mean 36, rounded up.
 TEST_P(Bayer2x2, TellingValuesOnEveryPath)
 {
-    const Sensor& c = this->c();
+    const TwoByTwo& c = this->c();
     const uint32_t z = c.layout.outputs == 1 ? 0 : 0x5A; // the 2x2 converters zero the fourth byte
     const struct {
         uint32_t copy, border;
@@ -363,9 +331,10 @@ const Mask kColumnNeighbours = {
 
 int floorOver16(int v) { return v >= 0 ? v / 16 : -((-v + 15) / 16); }
 
-uint32_t referenceMalvar(const uint8_t* const* src, const OutputLine& out, SensorLayout l, int maximum,
-                         uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
+uint32_t referenceMalvar(const uint8_t* const* src, const OutputLine& out, SensorLayout l, uint32_t width,
+                         uint32_t phase, int32_t rowBorder, uint32_t border)
 {
+    const int maximum = l.sampleBytes == 1 ? 255 : 32767;
     int rows[5] = {0, 1, 2, 3, 4};
     if (border) {
         if (width < 4)
@@ -411,13 +380,13 @@ using CallMalvar = std::function<uint32_t(const uint8_t* const* l, const OutputL
                                           uint32_t phase, int32_t rowBorder, uint32_t border)>;
 
 // The paths at one instruction set, and the export.
-std::vector<std::pair<std::string, CallMalvar>> malvarCalls(const Sensor& s, Isa isa, uint32_t width)
+std::vector<std::pair<std::string, CallMalvar>> malvarCalls(const MalvarConverter& s, Isa isa, uint32_t width)
 {
     std::vector<std::pair<std::string, CallMalvar>> calls;
-    for (const auto& path : pathsAt(*s.malvar, isa))
+    for (const auto& path : pathsAt(*s.paths, isa))
         calls.emplace_back(path.name, path.fn);
     if (exportAt(isa, width))
-        calls.emplace_back("export", s.exportMalvar);
+        calls.emplace_back("export", s.exported);
     return calls;
 }
 
@@ -427,7 +396,7 @@ bool accepted(uint32_t width, int32_t rowBorder, uint32_t border)
 }
 
 // Without border columns -2..width+1 of the centre line; no line the row border names, none on refusal.
-SensorShape shapeOf(const Sensor& c, uint32_t width, int32_t rowBorder, uint32_t border)
+SensorShape shapeOf(const MalvarConverter& c, uint32_t width, int32_t rowBorder, uint32_t border)
 {
     const int64_t w = width;
     std::vector<ColumnRange> reads(5);
@@ -442,7 +411,7 @@ SensorShape shapeOf(const Sensor& c, uint32_t width, int32_t rowBorder, uint32_t
 
 // Random lines; the 15-bit converter gets samples within 15 bits for even seeds and any word for odd
 // ones (the rule takes the whole word, and two such samples overflow 16 bits).
-SensorInput inputFor(const Sensor& c, const SensorShape& shape, uint32_t seed)
+SensorInput inputFor(const MalvarConverter& c, const SensorShape& shape, uint32_t seed)
 {
     SensorInput input = randomInput(shape, seed);
     for (auto& line : input)
@@ -452,12 +421,13 @@ SensorInput inputFor(const Sensor& c, const SensorShape& shape, uint32_t seed)
 }
 
 // Checks every path and the export on one call's arguments.
-void checkCall(const Sensor& c, Isa isa, uint32_t width, uint32_t phase, int32_t rowBorder, uint32_t border)
+void checkCall(const MalvarConverter& c, Isa isa, uint32_t width, uint32_t phase, int32_t rowBorder,
+               uint32_t border)
 {
     const SensorShape shape = shapeOf(c, width, rowBorder, border);
     const SensorInput input = inputFor(c, shape, width * 16 + phase * 4 + uint32_t(rowBorder & 3));
     const SensorCall reference = [&](const uint8_t* const* l, const OutputLine& o) {
-        return referenceMalvar(l, o, c.layout, c.maximum, width, phase, rowBorder, border);
+        return referenceMalvar(l, o, c.layout, width, phase, rowBorder, border);
     };
     for (const auto& [name, call] : malvarCalls(c, isa, width)) {
         const SensorCall path = [&, call = call](const uint8_t* const* l, const OutputLine& o) {
@@ -469,18 +439,14 @@ void checkCall(const Sensor& c, Isa isa, uint32_t width, uint32_t phase, int32_t
     }
 }
 
-class Malvar : public IsaTest<Sensor> {};
-INSTANTIATE_TEST_SUITE_P(Converters, Malvar,
-                         atEveryIsa(kSensors, [](const Sensor& s, Isa i) { return hasPathAt(*s.malvar, i); }),
-                         IsaCaseName());
+class Malvar : public IsaTest<MalvarConverter> {};
+INSTANTIATE_TEST_SUITE_P(Converters, Malvar, atEveryIsa(kMalvars), IsaCaseName());
 
 // Without border the row border is ignored; with it, columns reflect and named lines are replaced.
 // Narrow lines are refused first (2), then unknown row borders (1): nothing read or written.
 TEST_P(Malvar, EveryPathFollowsTheRulesWithAndWithoutBorder)
 {
-    // 94, 95, 190 and 191: runs that end one column past two whole registers (16- and 8-bit samples), where
-    // a kernel may read up to the last column and no further.
-    for (uint32_t width : countsUpTo(70, {94, 95, 190, 191, 1000, 4099})) {
+    for (uint32_t width : kWidths) {
         for (uint32_t phase = 0; phase < 4; ++phase) {
             checkCall(c(), isa(), width, phase, width % 3 ? 7 : INT32_MIN, 0);
             const int32_t refused[] = {1, 2, -3, INT32_MAX, INT32_MIN}; // as is any width below 4
@@ -493,8 +459,8 @@ TEST_P(Malvar, EveryPathFollowsTheRulesWithAndWithoutBorder)
 // The weights and clamps worked by hand (the fourth byte kept).
 TEST_P(Malvar, TellingValuesOnEveryPath)
 {
-    const Sensor& c = this->c();
-    const uint32_t top = uint32_t(c.maximum), s = c.layout.sampleBytes == 2 ? 128 : 1; // s: sample scale
+    const MalvarConverter& c = this->c();
+    const uint32_t s = c.layout.sampleBytes == 2 ? 128 : 1, top = s == 1 ? 255 : 32767; // s: sample scale
     const auto field = [](uint32_t width, uint32_t fill) {
         return std::vector<std::vector<uint32_t>>(5, std::vector<uint32_t>(width + 4, fill));
     };

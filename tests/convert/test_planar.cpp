@@ -66,25 +66,12 @@ TEST(ReverseMono1, CountsThatWrapWriteNothing)
     }
 }
 
-struct PlanesCase {
-    const char* name;
-    const cv::Paths<cv::PlanesFn>* paths;
-    PlanesExport exported;
-    uint32_t sampleBytes, planes, maxUnusedBits;
-};
-
-const PlanesCase kPlanesCases[] = {
-    {"RGBP8toRGB8888", &cv::kRgbp8ToRgb8888, planes8<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
-    {"RGBAP8toRGB8888", &cv::kRgbap8ToRgb8888, planes8<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
-    {"RGBP16toRGB8888", &cv::kRgbp16ToRgb8888, planes16<VyrUtilConvertRGBP16toRGB8888>, 2, 3, 8},
-};
-
-class PlanarSource : public IsaTest<PlanesCase> {};
-INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, atEveryIsa(kPlanesCases), IsaCaseName());
+class PlanarSource : public IsaTest<PlanesConverter> {};
+INSTANTIATE_TEST_SUITE_P(Planar, PlanarSource, atEveryIsa(kPlaneSources), IsaCaseName());
 
 // Blue, green, red (and fourth) from the first `n` samples of planes red, green, blue (and fourth) of
 // `planeBytes` bytes each, the fourth byte 0 without a fourth plane.
-Path gathered(const PlanesCase& c, uint32_t height, uint32_t a)
+Path gathered(const PlanesConverter& c, uint32_t height, uint32_t a)
 {
     return [&c, height, a](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t) {
         const size_t planeBytes = size_t(height) * n * c.sampleBytes;
@@ -137,9 +124,9 @@ void putColourPlanes(uint8_t* src, uint32_t count, uint32_t i, uint32_t n)
 }
 
 // Three planes of bytes, by the planar source and by merge (the planes of one buffer): every colour.
-class PlanarSourceEveryColour : public IsaTest<PlanesCase> {};
+class PlanarSourceEveryColour : public IsaTest<PlanesConverter> {};
 INSTANTIATE_TEST_SUITE_P(Planar, PlanarSourceEveryColour,
-                         atEveryIsa(kPlanesCases,
+                         atEveryIsa(kPlaneSources,
                                     [](auto& c, Isa i) {
                                         return c.planes == 3 && c.sampleBytes == 1 &&
                                                (hasPathAt(*c.paths, i) ||

@@ -58,14 +58,6 @@ constexpr uint32_t kMaxCount =
     4096;                      // past the kernels' streaming-store threshold, thousands of runs a second
 constexpr uint32_t kAny = ~0u; // unusedBits: every value gives the same pixels
 
-uint32_t le(const uint8_t* p, size_t bytes)
-{
-    uint32_t v = 0;
-    for (size_t i = bytes; i-- > 0;)
-        v = v << 8 | p[i];
-    return v;
-}
-
 struct Input {
     uint32_t count, a, b;
     uint8_t options;
@@ -207,18 +199,10 @@ void checkPaths(const char* name, const Paths<Fn>& paths, Buffers& b, uint32_t c
 
 // ---- Line converters -------------------------------------------------------------------------------
 
-// The bytes of a run: `bytes` for every `pixels` pixels, a part unit taking whole bytes.
-struct Run {
-    uint32_t bytes, pixels = 1;
-    size_t of(uint32_t count) const { return (size_t(count) * bytes + pixels - 1) / pixels; }
-};
-
-using LineExport = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
-
 struct LineConverter {
     const char* name;
     const LinePaths* paths;
-    LineExport exported;
+    ExportedLine exported;
     Run src, dst;
     uint32_t maxUnusedBits = kAny;
     bool vectorOnlyWithout = false; // the vector rule only with unusedBits 0: its kernels take no other
@@ -388,35 +372,12 @@ void checkBicolor(const BicolorConverter& c, const Input& in)
 
 // ---- Bayer -------------------------------------------------------------------------------------------
 
-template <class Fn, class Export>
-struct BayerConverter {
-    const char* name;
-    const Paths<Fn>* paths;
-    Export exported;
-    uint32_t sampleBytes, outputs; // outputs: 1 (an RGB8888 line) or 3 (planes of sampleBytes)
-};
-
-const BayerConverter<Bayer2x2Fn, Bayer2x2Export> kBayer2x2s[] = {
-    {"Bayer8_2x2toRGB8888", &kBayer8_2x2ToRgb8888, packed2x2<VyrUtilConvertBayer8_2x2toRGB8888>, 1, 1},
-    {"Bayer8_2x2toPlanarRGB", &kBayer8_2x2ToPlanar, planar2x2<VyrUtilConvertBayer8_2x2toPlanarRGB>, 1, 3},
-    {"Bayer15_2x2toPlanarRGB", &kBayer15_2x2ToPlanar, planar2x2<VyrUtilConvertBayer15_2x2toPlanarRGB>, 2, 3},
-};
-
-const BayerConverter<MalvarFn, MalvarExport> kMalvars[] = {
-    {"Bayer8_MalvartoRGB8888", &kBayer8MalvarToRgb8888, packedMalvar<VyrUtilConvertBayer8_MalvartoRGB8888>, 1,
-     1},
-    {"Bayer8_MalvartoPlanarRGB", &kBayer8MalvarToPlanar, planarMalvar<VyrUtilConvertBayer8_MalvartoPlanarRGB>,
-     1, 3},
-    {"Bayer15_MalvartoPlanarRGB", &kBayer15MalvarToPlanar,
-     planarMalvar<VyrUtilConvertBayer15_MalvartoPlanarRGB>, 2, 3},
-};
-
 template <class C>
 OutputLine outputsOf(const C& c, Buffers& b, uint32_t width)
 {
     OutputLine out{};
-    for (uint32_t k = 0; k < c.outputs; ++k)
-        out.at[k] = b.destination(size_t(width) * (c.outputs == 1 ? 4 : c.sampleBytes));
+    for (uint32_t k = 0; k < c.layout.outputs; ++k)
+        out.at[k] = b.destination(c.layout.outputBytes(width));
     return out;
 }
 
@@ -425,9 +386,9 @@ void check2x2(const BayerConverter<Bayer2x2Fn, Bayer2x2Export>& c, const Input& 
 {
     const uint32_t width = in.count, phase = in.a, copy = in.options & 2, border = in.options & 4;
     Buffers b(in);
-    const size_t lineBytes = size_t(width + (border ? 0 : 1)) * c.sampleBytes;
-    const uint8_t* s0 = b.source(lineBytes, c.sampleBytes == 2);
-    const uint8_t* s1 = b.source(lineBytes, c.sampleBytes == 2);
+    const size_t lineBytes = size_t(width + (border ? 0 : 1)) * c.layout.sampleBytes;
+    const uint8_t* s0 = b.source(lineBytes, c.layout.sampleBytes == 2);
+    const uint8_t* s1 = b.source(lineBytes, c.layout.sampleBytes == 2);
     const OutputLine out = outputsOf(c, b, width);
     const Outcome exported = b.run({c.name, "export", kPlain, width},
                                    [&] { return c.exported(s0, s1, out, width, phase, copy, border); });
@@ -455,7 +416,7 @@ void checkMalvar(const BayerConverter<MalvarFn, MalvarExport>& c, const Input& i
     Buffers b(in);
     const uint8_t* lines[5];
     for (int i = 0; i < 5; ++i) {
-        const size_t sb = c.sampleBytes;
+        const size_t sb = c.layout.sampleBytes;
         lines[i] = reads[i].count
                        ? b.source(size_t(reads[i].count) * sb, sb == 2) - reads[i].first * ptrdiff_t(sb)
                        : nullptr;
@@ -469,19 +430,6 @@ void checkMalvar(const BayerConverter<MalvarFn, MalvarExport>& c, const Input& i
 }
 
 // ---- Planar sources, merge and split -----------------------------------------------------------------
-
-struct PlanesConverter {
-    const char* name;
-    const Paths<PlanesFn>* paths;
-    PlanesExport exported;
-    uint32_t sampleBytes, planes, maxUnusedBits;
-};
-
-const PlanesConverter kPlaneSources[] = {
-    {"RGBP8toRGB8888", &kRgbp8ToRgb8888, planes8<VyrUtilConvertRGBP8toRGB8888>, 1, 3, 0},
-    {"RGBAP8toRGB8888", &kRgbap8ToRgb8888, planes8<VyrUtilConvertRGBAP8toRGB8888>, 1, 4, 0},
-    {"RGBP16toRGB8888", &kRgbp16ToRgb8888, planes16<VyrUtilConvertRGBP16toRGB8888>, 2, 3, 8},
-};
 
 // Planes of width x height samples, the first `count` of each gathered.
 void checkPlanes(const PlanesConverter& c, const Input& in)
@@ -545,11 +493,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < kHeaderBytes)
         return 0;
-    const uint32_t w = le(data + 1, 2);
+    const uint32_t w = loadLe(data + 1, 2);
     const uint32_t count = (w & 0x1FFF) % (kMaxCount + 1) >> (w >> 13 & 3);
     const Input in{w & 0x8000 ? count / 32 * 32 : count,
-                   le(data + 5, 4),
-                   le(data + 9, 4),
+                   loadLe(data + 5, 4),
+                   loadLe(data + 9, 4),
                    data[13],
                    placement(data[3]),
                    placement(data[4]),

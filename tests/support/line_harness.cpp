@@ -92,20 +92,6 @@ std::string describe(const Placement& p)
     return ::testing::AssertionSuccess();
 }
 
-uint32_t loadLe(const uint8_t* p, size_t bytes)
-{
-    uint32_t v = 0;
-    for (size_t i = bytes; i-- > 0;)
-        v = v << 8 | p[i];
-    return v;
-}
-
-void storeLe(uint8_t* p, size_t bytes, uint32_t v)
-{
-    for (size_t i = 0; i < bytes; ++i, v >>= 8)
-        p[i] = uint8_t(v);
-}
-
 std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes)
 {
     if (sampleBytes == 0)

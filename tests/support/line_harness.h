@@ -12,6 +12,7 @@
 
 #include "bytes.h"
 #include "convert/line.h"
+#include "export_shapes.h"
 
 namespace vyr::test {
 
@@ -111,12 +112,6 @@ std::vector<NamedPath<Fn>> pathsAt(const convert::Paths<Fn>& p, Isa isa)
 // A path, or an export wrapped to check its result; `arg` is unusedBits or what the family packs there.
 using Path = std::function<void(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t arg)>;
 
-// The bytes of a run: `bytes` for every `pixels` pixels, a part unit taking whole bytes.
-struct Run {
-    uint32_t bytes, pixels = 1;
-    size_t of(uint32_t count) const { return (size_t(count) * bytes + pixels - 1) / pixels; }
-};
-
 struct LineShape {
     Run src, dst;
     uint32_t arg;
@@ -137,9 +132,6 @@ uint32_t streamingCount(const LineShape& shape);
                                             const std::vector<uint32_t>& counts);
 
 // ---- The 16-byte line frame --------------------------------------------------------------------------
-
-uint32_t loadLe(const uint8_t* p, size_t bytes);
-void storeLe(uint8_t* p, size_t bytes, uint32_t v);
 
 // One pixel of a rule: reads the source pixel at s, writes the destination pixel at d.
 using In = const uint8_t*;
@@ -163,8 +155,6 @@ constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, {SrcBpp}, {DstBpp}};
 
 // Random samples, every other one shifted right at random: samples within and beyond every depth.
 std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes);
-
-using ExportedLine = uint32_t(VYR_CALL*)(const void* src, void* dst, uint32_t count, uint32_t unusedBits);
 
 // The export as a path that must return 0.
 Path exportPath(ExportedLine exported);
