@@ -166,21 +166,16 @@ TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
 
 INSTANTIATE_TEST_SUITE_P(Converters, Bicolor, atEveryIsa(kCases), IsaCaseName());
 
-// Sweep input n as a source pixel: a Bicolor88 pixel takes n scrambled (an odd multiple modulo 2^16
-// takes every value once, beside varied neighbours), an RGB888 pixel takes n.
-void putInput(uint8_t* src, uint32_t bytes, uint32_t i, uint32_t n)
-{
-    const uint32_t v = bytes == 2 ? n * 0x9E37u : n;
-    for (uint32_t k = 0; k < bytes; ++k)
-        src[bytes * i + k] = uint8_t(v >> 8 * k);
-}
-
-// Sources of up to 24 bits: every value, in both colour orders.
+// Sources of up to 24 bits: every value, in both colour orders. Input n as a source pixel: a Bicolor88
+// pixel takes n scrambled (an odd multiple modulo 2^16 takes every value once, beside varied neighbours),
+// an RGB888 pixel takes n.
 class BicolorEveryInput : public IsaTest<BicolorCase> {};
 TEST_P(BicolorEveryInput, OnEveryPath)
 {
     const uint32_t bytes = c().srcBpp;
-    const auto put = [bytes](uint8_t* s, uint32_t, uint32_t i, uint32_t n) { putInput(s, bytes, i, n); };
+    const auto put = [bytes](uint8_t* s, uint32_t, uint32_t i, uint32_t n) {
+        storeLe(s + bytes * i, bytes, bytes == 2 ? n * 0x9E37u : n);
+    };
     for (uint32_t flag : {0u, 1u}) {
         EXPECT_TRUE(sweepPaths(1u << 8 * bytes, {bytes}, {c().dstBpp}, put, c().reference,
                                pathsOf(c(), isa()), flag << 8))

@@ -148,10 +148,12 @@ void refHsvToRgbVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_
     }
 }
 
-void refHsvToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
+// The grey plane: byte K of every pixel, V of HSV or L of LAB.
+template <size_t K>
+void refGrey(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     for (uint32_t i = 0; i < count; ++i)
-        dst[i] = src[4 * i];
+        dst[i] = src[4 * i + K];
 }
 
 // ---- How the two rules differ (pixels in B, G, R; V, S, H; bytes 0..2) ----------------------------
@@ -235,12 +237,6 @@ void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
     }
 }
 
-void refLabToMono8(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
-{
-    for (uint32_t i = 0; i < count; ++i)
-        dst[i] = src[4 * i + 2];
-}
-
 // Where the vector rules differ, the differences stated.
 #define COLOUR(name, paths, scalar, dstBytes, when, vector, differ)                                          \
     {                                                                                                        \
@@ -255,10 +251,10 @@ const LineCase kCases[] = {
     COLOUR(RGB8888toHSI, kRgb8888ToHsi, refHexconeScalar<true>, 4, Mmx, refHexconeVector<true>,
            rgbToHsiAsStated),
     COLOUR(HSItoRGB8888, kHsiToRgb8888, refToRgbScalar<true>, 4, Never, nullptr, nullptr),
-    COLOUR(HSVtoMONO8, kHsvToMono8, refHsvToMono8, 1, Never, nullptr, nullptr),
+    COLOUR(HSVtoMONO8, kHsvToMono8, refGrey<0>, 1, Never, nullptr, nullptr),
     COLOUR(RGB8888toLAB, kRgb8888ToLab, refRgbToLab, 4, Never, nullptr, nullptr),
     COLOUR(LABtoRGB8888, kLabToRgb8888, refLabToRgb, 4, Never, nullptr, nullptr),
-    COLOUR(LABtoMONO8, kLabToMono8, refLabToMono8, 1, Never, nullptr, nullptr),
+    COLOUR(LABtoMONO8, kLabToMono8, refGrey<2>, 1, Never, nullptr, nullptr),
 };
 
 // Where the vector rules differ. Bytes in memory order: in B, G, R; out V (or I), S, H or B, G, R.
