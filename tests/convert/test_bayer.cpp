@@ -62,11 +62,15 @@ using SensorCall = std::function<uint32_t(const uint8_t* const* lines, const Out
 // The bytes of each input line's readable columns.
 using SensorInput = std::vector<std::vector<uint8_t>>;
 
-SensorInput randomInput(const SensorShape& shape, uint32_t seed)
+// With `within15` 16-bit samples keep within 15 bits.
+SensorInput randomInput(const SensorShape& shape, uint32_t seed, bool within15 = false)
 {
     SensorInput input;
-    for (const ColumnRange& r : shape.reads)
+    for (const ColumnRange& r : shape.reads) {
         input.push_back(randomBytes(size_t(r.count) * shape.layout.sampleBytes, seed++));
+        for (size_t i = 1; within15 && shape.layout.sampleBytes == 2 && i < input.back().size(); i += 2)
+            input.back()[i] &= 0x7F;
+    }
     return input;
 }
 
@@ -409,23 +413,15 @@ SensorShape shapeOf(const MalvarConverter& c, uint32_t width, int32_t rowBorder,
     return {c.layout, reads, width};
 }
 
-// Random lines; the 15-bit converter gets samples within 15 bits for even seeds and any word for odd
-// ones (the rule takes the whole word, and two such samples overflow 16 bits).
-SensorInput inputFor(const MalvarConverter& c, const SensorShape& shape, uint32_t seed)
-{
-    SensorInput input = randomInput(shape, seed);
-    for (auto& line : input)
-        for (size_t i = 1; c.layout.sampleBytes == 2 && seed % 2 == 0 && i < line.size(); i += 2)
-            line[i] &= 0x7F;
-    return input;
-}
-
-// Checks every path and the export on one call's arguments.
+// Checks every path and the export on one call's arguments. 15-bit samples keep within 15 bits for even
+// seeds and take any word for odd ones (the rule takes the whole word, and two such samples overflow 16
+// bits).
 void checkCall(const MalvarConverter& c, Isa isa, uint32_t width, uint32_t phase, int32_t rowBorder,
                uint32_t border)
 {
     const SensorShape shape = shapeOf(c, width, rowBorder, border);
-    const SensorInput input = inputFor(c, shape, width * 16 + phase * 4 + uint32_t(rowBorder & 3));
+    const uint32_t seed = width * 16 + phase * 4 + uint32_t(rowBorder & 3);
+    const SensorInput input = randomInput(shape, seed, seed % 2 == 0);
     const SensorCall reference = [&](const uint8_t* const* l, const OutputLine& o) {
         return referenceMalvar(l, o, c.layout, width, phase, rowBorder, border);
     };

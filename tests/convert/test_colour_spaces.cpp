@@ -47,6 +47,12 @@ private:
 #endif
 };
 
+// Pixel i of a line of four bytes a pixel, the fourth 0.
+void put(uint8_t* dst, uint32_t i, uint8_t first, uint8_t second, uint8_t third)
+{
+    storeLe(dst + 4 * i, 4, first | second << 8 | third << 16);
+}
+
 uint8_t limitedByte(double x) // x * 255 + 0.5, limited to 0..255, truncated
 {
     const double v = x * 255.0 + 0.5;
@@ -74,8 +80,7 @@ void refHexconeScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t
             }
         }
         const double level = Intensity ? (b + r + g) / 3 : max;
-        const uint8_t out[4] = {limitedByte(level), limitedByte(s), limitedByte(h), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        put(dst, i, limitedByte(level), limitedByte(s), limitedByte(h));
     }
 }
 
@@ -98,9 +103,7 @@ void refHexconeVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t
         const int x = (n < 0 ? -q : q) + offset;
         const int h = ((((x * 21846) >> 16) + 1) >> 1) & 255;
         const int level = Intensity ? ((b + g + r) * 21846) >> 16 : max;
-        const uint8_t out[4] = {uint8_t(level), uint8_t(tableQuotient(uint32_t(d), uint32_t(max))),
-                                uint8_t(h), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        put(dst, i, uint8_t(level), uint8_t(tableQuotient(uint32_t(d), uint32_t(max))), uint8_t(h));
     }
 }
 
@@ -123,8 +126,7 @@ void refToRgbScalar(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
             const double table[6][3] = {{v, t, p}, {q, v, p}, {p, v, t}, {p, q, v}, {t, p, v}, {v, p, q}};
             std::copy(table[sector], table[sector] + 3, rgb);
         }
-        const uint8_t out[4] = {limitedByte(rgb[2]), limitedByte(rgb[1]), limitedByte(rgb[0]), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        put(dst, i, limitedByte(rgb[2]), limitedByte(rgb[1]), limitedByte(rgb[0]));
     }
 }
 
@@ -143,8 +145,7 @@ void refHsvToRgbVector(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_
         const int64_t table[6][3] = {{v, ramp, p}, {ramp, v, p}, {p, v, ramp},
                                      {p, ramp, v}, {ramp, p, v}, {v, p, ramp}};
         const int64_t* rgb = table[sector];
-        const uint8_t out[4] = {uint8_t(s ? rgb[2] : v), uint8_t(s ? rgb[1] : v), uint8_t(s ? rgb[0] : v), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        put(dst, i, uint8_t(s ? rgb[2] : v), uint8_t(s ? rgb[1] : v), uint8_t(s ? rgb[0] : v));
     }
 }
 
@@ -211,9 +212,8 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const double z = (double(0.1192f) * g + double(0.0193f) * r + double(0.9505f) * b) / 255;
         const double fx = arithmetic.pow(x, third), fy = arithmetic.pow(y, third),
                      fz = arithmetic.pow(z, third);
-        const uint8_t out[4] = {clampByte(128 + int(200 * (fy - fz))), clampByte(128 + int(500 * (fx - fy))),
-                                clampByte(int((stored(116 * fy) - 16) * double(2.55f))), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        put(dst, i, clampByte(128 + int(200 * (fy - fz))), clampByte(128 + int(500 * (fx - fy))),
+            clampByte(int((stored(116 * fy) - 16) * double(2.55f))));
     }
 }
 
@@ -230,10 +230,8 @@ void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
         const float x = float(int(double(single(single(fx * fx) * fx)) * 255));
         const float y = float(int(double(single(single(fy * fy) * fy)) * 255));
         const float z = float(int(double(single(single(fz * fz) * fz)) * 255));
-        const uint8_t out[4] = {sum(x, 0.0557f, y, -0.2040f, z, 1.0570f),
-                                sum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
-                                sum(x, 3.2406f, y, -1.5372f, z, -0.4986f), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        put(dst, i, sum(x, 0.0557f, y, -0.2040f, z, 1.0570f), sum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
+            sum(x, 3.2406f, y, -1.5372f, z, -0.4986f));
     }
 }
 

@@ -52,6 +52,7 @@ namespace {
 
 using namespace vyr::convert;
 using namespace vyr::test;
+namespace convert = vyr::convert;
 
 constexpr size_t kHeaderBytes = 14;
 constexpr uint32_t kMaxCount =
@@ -201,14 +202,12 @@ void checkPaths(const char* name, const Paths<Fn>& paths, Buffers& b, uint32_t c
 
 struct LineConverter {
     const char* name;
-    const LinePaths* paths;
     ExportedLine exported;
+    const LinePaths* paths;
     Run src, dst;
     uint32_t maxUnusedBits = kAny;
     bool vectorOnlyWithout = false; // the vector rule only with unusedBits 0: its kernels take no other
 };
-
-#define CONVERTER(name, paths) #name, &paths, VyrUtilConvert##name
 
 // Planar destinations are `count` samples apart in one buffer; YUV 4:2:2 and 4:1:1 sources come in
 // units of 2 and 4 pixels.
@@ -254,7 +253,7 @@ const LineConverter kLines[] = {
     {CONVERTER(RGB8888toRGBAP8, kRgb8888ToRgbap8), {4}, {4}},
     {CONVERTER(RGB101010toRGBP16, kRgb101010ToRgbp16), {4}, {6}, 6},
     {CONVERTER(RGB161616toRGBP16, kRgb161616ToRgbp16), {6}, {6}},
-    {"ReverseMONO1", &kReverseMono1, VyrUtilReverseMONO1, {1, 8}, {1, 8}},
+    {"ReverseMONO1", VyrUtilReverseMONO1, &kReverseMono1, {1, 8}, {1, 8}},
     {CONVERTER(UYVYtoMONO8, kUyvyToMono8), {4, 2}, {1}},
     {CONVERTER(UYVYtoRGB8888, kUyvyToRgb8888), {4, 2}, {4}},
     {CONVERTER(UYVYtoRGB888, kUyvyToRgb888), {4, 2}, {3}},

@@ -36,6 +36,9 @@ inline void storeLe(uint8_t* p, size_t bytes, uint32_t v)
         p[i] = uint8_t(v);
 }
 
+// The name, export and table of a line converter in a case table.
+#define CONVERTER(name, paths) #name, VyrUtilConvert##name, &convert::paths
+
 // Bicolor exports without a shift or a flag leave it out.
 using BicolorExport = uint32_t (*)(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift,
                                    uint32_t flag);

@@ -171,9 +171,6 @@ using PutInput = void (*)(uint8_t* src, uint32_t i, uint32_t input);
 // True where the outputs of the scalar and the vector rule for one input differ only as stated.
 using Differ = bool (*)(const uint8_t* in, const uint8_t* scalar, const uint8_t* vector);
 
-// The name, export and table of a converter in a case table.
-#define CONVERTER(name, paths) #name, VyrUtilConvert##name, &convert::paths
-
 struct LineCase {
     const char* name;
     ExportedLine exported;
