@@ -227,8 +227,9 @@ uint32_t reference2x2(const uint8_t* const* lines, const OutputLine& out, Sensor
     return 0;
 }
 
-using Call2x2 = std::function<uint32_t(const uint8_t* const* lines, const OutputLine& out, uint32_t width,
-                                       uint32_t phase, uint32_t copy, uint32_t border)>;
+// A path or the export, on the arguments of the export.
+using Call2x2 = std::function<uint32_t(const uint8_t* src0, const uint8_t* src1, const OutputLine& out,
+                                       uint32_t width, uint32_t phase, uint32_t copy, uint32_t border)>;
 
 struct NamedCall {
     std::string name;
@@ -241,28 +242,18 @@ std::vector<NamedCall> callsOf(const TwoByTwo& s, Isa isa, uint32_t width)
 {
     std::vector<NamedCall> calls;
     for (const auto& path : pathsAt(*s.paths, isa)) {
-        calls.push_back({path.name,
-                         [fn = path.fn](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p,
-                                        uint32_t copy, uint32_t b) {
-                             fn(l[0], l[1], o, w, p, copy, b);
-                             return 0u;
-                         },
-                         path.vectorRule ? s.block : 0});
+        const auto call = [fn = path.fn](auto... args) { return fn(args...), 0u; };
+        calls.push_back({path.name, call, path.vectorRule ? s.block : 0});
     }
-    if (exportAt(isa, width)) {
-        calls.push_back(
-            {"export",
-             [e = s.exported](const uint8_t* const* l, const OutputLine& o, uint32_t w, uint32_t p,
-                              uint32_t c, uint32_t b) { return e(l[0], l[1], o, w, p, c, b); },
-             VyrUtilIsMMX() ? s.block : 0});
-    }
+    if (exportAt(isa, width))
+        calls.push_back({"export", s.exported, VyrUtilIsMMX() ? s.block : 0});
     return calls;
 }
 
 SensorCall bound(const Call2x2& call, uint32_t width, uint32_t phase, uint32_t copy, uint32_t border)
 {
     return [=](const uint8_t* const* lines, const OutputLine& out) {
-        return call(lines, out, width, phase, copy, border);
+        return call(lines[0], lines[1], out, width, phase, copy, border);
     };
 }
 
