@@ -75,19 +75,14 @@ void refBicolorToBicolor(const uint8_t* src, uint8_t* dst, uint32_t count, uint3
     }
 }
 
-struct BicolorCase {
-    const char* name;
-    const convert::BicolorPaths* paths;
-    BicolorExport exported;
+struct BicolorCase : BicolorConverter {
     LineFn reference;
-    uint32_t srcBpp, dstBpp;
-    int args; // of the export: 3 (no flag), 4 (a flag) or 5 (a shift and a flag)
 };
 
 // The reference last: its template arguments hold commas.
-#define CASE(name, paths, args, srcBpp, dstBpp, ...)                                                         \
+#define CASE(name, paths, args, srcBytes, dstBytes, ...)                                                     \
     {                                                                                                        \
-#name, &convert::paths, bicolor##args < VyrUtilConvert##name>, __VA_ARGS__, srcBpp, dstBpp, args     \
+        BICOLOR(name, paths, args, srcBytes, dstBytes), __VA_ARGS__                                          \
     }
 
 const BicolorCase kCases[] = {
@@ -154,7 +149,7 @@ TEST_P(Bicolor, FollowsTheRuleForEveryCountFlagShiftAndPlacement)
     const auto paths = pathsOf(c(), isa());
     for (uint32_t flag : c().args >= 4 ? flags : none) {
         for (uint32_t shift : c().args == 5 ? shifts : none) {
-            const LineShape shape{{c().srcBpp}, {c().dstBpp}, flag << 8 | shift};
+            const LineShape shape{{c().srcBytes}, {c().dstBytes}, flag << 8 | shift};
             for (const auto& [name, path] : paths) {
                 EXPECT_TRUE(matchesReference(shape, path, c().reference,
                                              countsUpTo(kCountsThroughUnits, {255, 1001})))
@@ -172,19 +167,19 @@ INSTANTIATE_TEST_SUITE_P(Converters, Bicolor, atEveryIsa(kCases), IsaCaseName())
 class BicolorEveryInput : public IsaTest<BicolorCase> {};
 TEST_P(BicolorEveryInput, OnEveryPath)
 {
-    const uint32_t bytes = c().srcBpp;
+    const uint32_t bytes = c().srcBytes;
     const auto put = [bytes](uint8_t* s, uint32_t, uint32_t i, uint32_t n) {
         storeLe(s + bytes * i, bytes, bytes == 2 ? n * 0x9E37u : n);
     };
     for (uint32_t flag : {0u, 1u}) {
-        EXPECT_TRUE(sweepPaths(1u << 8 * bytes, {bytes}, {c().dstBpp}, put, c().reference,
+        EXPECT_TRUE(sweepPaths(1u << 8 * bytes, {bytes}, {c().dstBytes}, put, c().reference,
                                pathsOf(c(), isa()), flag << 8))
             << "flag " << flag;
     }
 }
 INSTANTIATE_TEST_SUITE_P(Converters, BicolorEveryInput,
                          atEveryIsa(kCases,
-                                    [](auto& c, Isa i) { return c.srcBpp <= 3 && hasPathAt(*c.paths, i); }),
+                                    [](auto& c, Isa i) { return c.srcBytes <= 3 && hasPathAt(*c.paths, i); }),
                          IsaCaseName());
 
 } // namespace

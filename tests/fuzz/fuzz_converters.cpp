@@ -313,19 +313,6 @@ void checkLine(const LineConverter& c, const Input& in)
 
 // ---- Bicolor ---------------------------------------------------------------------------------------
 
-struct BicolorConverter {
-    const char* name;
-    const BicolorPaths* paths;
-    BicolorExport exported;
-    uint32_t args; // of the export: 3 (no flag), 4 (a flag), 5 (a shift and a flag)
-    uint32_t srcBytes, dstBytes;
-};
-
-#define BICOLOR(name, paths, args, srcBytes, dstBytes)                                                       \
-    {                                                                                                        \
-#name, &paths, bicolor##args < VyrUtilConvert##name>, args, srcBytes, dstBytes                       \
-    }
-
 const BicolorConverter kBicolors[] = {
     BICOLOR(Bicolor88toRGB8888, kBicolor88ToRgb8888, 4, 2, 4),
     BICOLOR(Bicolor88toRGB888, kBicolor88ToRgb888, 4, 2, 3),
@@ -349,7 +336,6 @@ const BicolorConverter kBicolors[] = {
     BICOLOR(Bicolor88toBicolor1616, kBicolor88ToBicolor1616, 4, 2, 4),
     BICOLOR(Bicolor1616toBicolor1616, kBicolor1616ToBicolor1616, 5, 4, 4),
 };
-#undef BICOLOR
 
 // Every shift and flag: the rules take the shift modulo 32 and any flag but 0 as set. The exports
 // hand some flags on changed, so theirs are not held to a rule here. Exports without a shift hand on

@@ -8,6 +8,7 @@
 
 #include "VyrUtility.h"
 #include "convert/bayer2x2.h"
+#include "convert/bicolor.h"
 #include "convert/malvar.h"
 #include "convert/planar.h"
 
@@ -57,6 +58,19 @@ uint32_t bicolor5(const uint8_t* s, uint8_t* d, uint32_t n, uint32_t shift, uint
 {
     return F(s, d, n, shift, flag);
 }
+
+struct BicolorConverter {
+    const char* name;
+    const convert::BicolorPaths* paths;
+    BicolorExport exported;
+    uint32_t args; // of the export: 3 (no flag), 4 (a flag), 5 (a shift and a flag)
+    uint32_t srcBytes, dstBytes;
+};
+
+#define BICOLOR(name, paths, args, srcBytes, dstBytes)                                                       \
+    {                                                                                                        \
+#name, &convert::paths, bicolor##args < VyrUtilConvert##name>, args, srcBytes, dstBytes              \
+    }
 
 // Bayer exports writing one RGB8888 line (packed) or three planes.
 using Bayer2x2Export = uint32_t (*)(const uint8_t* src0, const uint8_t* src1, const convert::OutputLine& out,
