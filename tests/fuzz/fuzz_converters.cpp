@@ -55,9 +55,8 @@ using namespace vyr::test;
 namespace convert = vyr::convert;
 
 constexpr size_t kHeaderBytes = 14;
-constexpr uint32_t kMaxCount =
-    4096;                      // past the kernels' streaming-store threshold, thousands of runs a second
-constexpr uint32_t kAny = ~0u; // unusedBits: every value gives the same pixels
+// Past the kernels' streaming-store threshold, thousands of runs a second.
+constexpr uint32_t kMaxCount = 4096;
 
 struct Input {
     uint32_t count, a, b;
@@ -205,7 +204,7 @@ struct LineConverter {
     ExportedLine exported;
     const LinePaths* paths;
     Run src, dst;
-    uint32_t maxUnusedBits = kAny;
+    uint32_t maxUnusedBits = kAnyUnusedBits;
     bool vectorOnlyWithout = false; // the vector rule only with unusedBits 0: its kernels take no other
 };
 
@@ -298,7 +297,7 @@ void checkLine(const LineConverter& c, const Input& in)
     Buffers b(in);
     const uint8_t* src = b.source(c.src.of(in.count));
     uint8_t* dst = b.destination(c.dst.of(in.count));
-    const bool asGiven = in.options & 1 || c.maxUnusedBits == kAny;
+    const bool asGiven = in.options & 1 || c.maxUnusedBits == kAnyUnusedBits;
     const uint32_t a = asGiven ? in.a : in.a % (c.maxUnusedBits + 1);
     const Outcome exported =
         b.run({c.name, "export", kPlain, in.count}, [&] { return c.exported(src, dst, in.count, a); });

@@ -37,6 +37,8 @@ inline void storeLe(uint8_t* p, size_t bytes, uint32_t v)
         p[i] = uint8_t(v);
 }
 
+constexpr uint32_t kAnyUnusedBits = ~0u; // ignored: any value gives the same pixels
+
 // The name, export and table of a line converter in a case table.
 #define CONVERTER(name, paths) #name, VyrUtilConvert##name, &convert::paths
 

@@ -159,8 +159,6 @@ std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes)
 // The export as a path that must return 0.
 Path exportPath(ExportedLine exported);
 
-constexpr uint32_t kAnyUnusedBits = ~0u; // ignored: any value gives the same pixels
-
 // When the export takes the vector rule: never (one rule), or where the processor reports MMX and, for
 // some converters, unusedBits is 0 or the processor also reports SSE.
 enum class VectorWhen { Never, Mmx, MmxNoUnusedBits, MmxAndSse };
