@@ -190,14 +190,10 @@ bool rgbToHsiAsStated(const uint8_t* p, const uint8_t* scalar, const uint8_t* ve
 // ---- LAB ---------------------------------------------------------------------------------------------
 
 // Rounds to the type where the x87 would keep more, and keeps a product unfused with the sum it feeds.
-float single(float x)
+template <class T>
+T stored(T x)
 {
-    volatile float stored = x;
-    return stored;
-}
-double stored(double x)
-{
-    volatile double kept = x;
+    volatile T kept = x;
     return kept;
 }
 
@@ -221,15 +217,15 @@ void refRgbToLab(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 void refLabToRgb(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
     auto sum = [](float p, float a, float q, float b, float r, float c) {
-        return clampByte(int(single(single(single(a * p) + single(b * q)) + single(c * r))));
+        return clampByte(int(stored(stored(stored(a * p) + stored(b * q)) + stored(c * r))));
     };
     for (uint32_t i = 0; i < count; ++i) {
-        const float fy = single(single(single(src[4 * i + 2] / 2.55f) + 16) / 116);
-        const float fx = single(single((src[4 * i + 1] - 128) / 500.0f) + fy);
-        const float fz = single(fy - single((src[4 * i] - 128) / 200.0f));
-        const float x = float(int(double(single(single(fx * fx) * fx)) * 255));
-        const float y = float(int(double(single(single(fy * fy) * fy)) * 255));
-        const float z = float(int(double(single(single(fz * fz) * fz)) * 255));
+        const float fy = stored(stored(stored(src[4 * i + 2] / 2.55f) + 16) / 116);
+        const float fx = stored(stored((src[4 * i + 1] - 128) / 500.0f) + fy);
+        const float fz = stored(fy - stored((src[4 * i] - 128) / 200.0f));
+        const float x = float(int(double(stored(stored(fx * fx) * fx)) * 255));
+        const float y = float(int(double(stored(stored(fy * fy) * fy)) * 255));
+        const float z = float(int(double(stored(stored(fz * fz) * fz)) * 255));
         put(dst, i, sum(x, 0.0557f, y, -0.2040f, z, 1.0570f), sum(y, 1.8758f, x, -0.9689f, z, 0.0415f),
             sum(x, 3.2406f, y, -1.5372f, z, -0.4986f));
     }
