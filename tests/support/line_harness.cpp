@@ -221,62 +221,56 @@ template <class Job>
     return ::testing::AssertionSuccess();
 }
 
-// Every input at one unusedBits.
+// Every input at one unusedBits: the paths of either rule against it, and at plain the vector rule
+// against the scalar rule as the case's `differ` allows.
 ::testing::AssertionResult sweepEveryInput(const LineCase& c, Isa isa, uint32_t a)
 {
-    const Differ differ = c.differ;
-    constexpr uint32_t kLine = 1 << 16;
-    const auto paths = pathsAt(*c.paths, isa);
-    const auto any = [&](bool vector) {
-        return std::any_of(paths.begin(), paths.end(), [&](const auto& p) { return p.vectorRule == vector; });
-    };
-    const bool scalarRef = any(false) || (differ && isa == convert::kPlain), vectorRef = any(true);
-    const Run in = c.rule.src;
+    const Run in = c.rule.src, out = c.rule.dst;
     // A source unit of one or two bytes takes every value once (an input is a unit); otherwise whole
     // units of every sampled layout (up to 4 pixels a unit), so no line ends inside one.
     const bool small = in.bytes < 3 && !c.sweepInput;
-    const uint32_t stride = small ? 1 : kSweepStride, perInput = small ? in.pixels : 1;
-    const uint32_t inputs = small ? 1u << 8 * in.bytes : (((1u << 24) + stride - 1) / stride + 3) / 4 * 4;
-    return inParallel((inputs + kLine - 1) / kLine, [&](uint32_t line) -> ::testing::AssertionResult {
-        const uint32_t first = line * kLine, count = std::min(kLine, inputs - first) * perInput;
-        GuardedBuffer src(in.of(count), {Flush::Back, 0});
-        for (uint32_t i = 0; i < count / perInput; ++i) {
-            const uint32_t n = (first + i) * stride;
-            if (c.sweepInput) {
-                c.sweepInput(src.data(), i, n);
-                continue;
-            }
-            uint8_t* p = src.data() + in.bytes * i;
-            for (uint32_t k = 0; k < std::min(in.bytes, 3u); ++k)
-                p[k] = uint8_t(n >> 8 * k);
-            if (in.bytes == 4)
-                p[3] = uint8_t((n * 2654435761u) >> 24);
+    const uint32_t perInput = small ? in.pixels : 1;
+    const uint32_t inputs = small
+                                ? 1u << 8 * in.bytes
+                                : (((1u << 24) + kSweepStride - 1) / kSweepStride + 3) / 4 * 4 * kSweepStride;
+    const LineInput put = [&](uint8_t* src, uint32_t, uint32_t i, uint32_t n) {
+        if (c.sweepInput)
+            return c.sweepInput(src, i, n);
+        uint8_t* p = src + in.bytes * i;
+        for (uint32_t k = 0; k < std::min(in.bytes, 3u); ++k)
+            p[k] = uint8_t(n >> 8 * k);
+        if (in.bytes == 4)
+            p[3] = uint8_t((n * 2654435761u) >> 24);
+    };
+    const auto perUnit = [perInput](LineFn fn) -> Path {
+        return [=](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) { fn(s, d, n * perInput, arg); };
+    };
+    // The vector rule's bytes, but where the rules differ otherwise than stated a byte that neither gives.
+    const Path asStated = [&](const uint8_t* s, uint8_t* d, uint32_t n, uint32_t arg) {
+        std::vector<uint8_t> scalar(out.of(n));
+        c.rule.fn(s, scalar.data(), n, arg);
+        vectorRule(c)(s, d, n, arg);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (!c.differ(s + in.bytes * i, &scalar[out.bytes * i], d + out.bytes * i))
+                d[out.bytes * i] ^= 0xFF;
         }
-        src.makeReadOnly();
-        const size_t bytes = c.rule.dst.of(count), outBpp = c.rule.dst.bytes;
-        std::vector<uint8_t> scalar(bytes, 0xC3), vector(bytes, 0xC3);
-        if (scalarRef)
-            c.rule.fn(src.data(), scalar.data(), count, a);
-        if (vectorRef)
-            vectorRule(c)(src.data(), vector.data(), count, a);
-        GuardedBuffer dst(bytes, {Flush::Back, 0});
-        for (const auto& p : paths) {
-            if (p.vectorRule && !vectorPathsRun(c, a))
-                continue;
-            const std::vector<uint8_t>& expected = p.vectorRule ? vector : scalar;
-            std::fill(dst.data(), dst.data() + bytes, uint8_t(0xC3));
-            p.fn(src.data(), dst.data(), count, a);
-            const ::testing::AssertionResult same = sameBytes(expected.data(), dst.data(), bytes);
-            if (!dst.surroundingsIntact() || !same)
-                return ::testing::AssertionFailure() << p.name << ", line " << line << ": "
-                                                     << (same ? "wrote outside its run" : same.message());
+    };
+    for (bool vector : {false, true}) {
+        std::vector<std::pair<std::string, Path>> paths;
+        for (const auto& p : pathsAt(*c.paths, isa)) {
+            if (p.vectorRule == vector && (!vector || vectorPathsRun(c, a)))
+                paths.emplace_back(p.name, perUnit(p.fn));
         }
-        for (uint32_t i = 0; differ && isa == convert::kPlain && i < count; ++i) {
-            if (!differ(src.data() + in.bytes * i, &scalar[outBpp * i], &vector[outBpp * i]))
-                return ::testing::AssertionFailure() << "the rules differ at input " << (first + i) * stride;
-        }
-        return ::testing::AssertionSuccess();
-    });
+        if (vector && c.differ && isa == convert::kPlain)
+            paths.emplace_back("the rules' differences as stated", asStated);
+        if (paths.empty())
+            continue;
+        const Run units{in.bytes, small ? 1 : in.pixels}, unitsOut{out.bytes * perInput, out.pixels};
+        const Path reference = perUnit(vector ? vectorRule(c) : c.rule.fn);
+        if (::testing::AssertionResult r = sweepPaths(inputs, units, unitsOut, put, reference, paths, a); !r)
+            return r;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace
