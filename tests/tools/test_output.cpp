@@ -31,14 +31,13 @@ Bytes drain(int fd)
     return bytes;
 }
 
-TEST(Output, SymbolicLinksAreFollowedNotReplaced)
+TEST(Output, SymbolicLinksAreFollowedAndNamedPipesWrittenInPlace)
 {
     ScratchDirectory dir;
     const fs::path& d = dir.path();
     const Bytes grey = randomBytes(35, 51);
     writeFile(d / "in.raw", grey);
     fs::create_directory(d / "sub");
-    writeFile(d / "sub/target.raw", {'o', 'l', 'd'});
     fs::create_symlink("sub/target.raw", d / "link.raw");
     fs::create_symlink("link.raw", d / "chain.raw");
     fs::create_symlink("sub/new.raw", d / "dangling.raw"); // created where it points, as by a shell
@@ -50,18 +49,6 @@ TEST(Output, SymbolicLinksAreFollowedNotReplaced)
         EXPECT_TRUE(fs::is_symlink(d / link)) << link << " was replaced";
         EXPECT_EQ(repeated(grey, 4), readFile(target)) << link;
     }
-    EXPECT_EQ((std::set<std::string>{"in.raw", "sub", "sub/target.raw", "sub/new.raw", "link.raw",
-                                     "chain.raw", "dangling.raw"}),
-              listTree(d))
-        << "a temporary is left";
-}
-
-TEST(Output, NamedPipeIsWrittenInPlace)
-{
-    ScratchDirectory dir;
-    const fs::path& d = dir.path();
-    const Bytes grey = randomBytes(35, 52);
-    writeFile(d / "in.raw", grey);
     ASSERT_EQ(0, mkfifo((d / "out.fifo").c_str(), 0600));
     fs::create_symlink("out.fifo", d / "link.fifo");
     // A reader that does not wait, so the tool's open finds one; the frame fits in the pipe.
@@ -74,7 +61,10 @@ TEST(Output, NamedPipeIsWrittenInPlace)
         EXPECT_TRUE(fs::is_fifo(fs::symlink_status(d / "out.fifo"))) << output;
     }
     close(reader);
-    EXPECT_EQ((std::set<std::string>{"in.raw", "out.fifo", "link.fifo"}), listTree(d));
+    EXPECT_EQ((std::set<std::string>{"in.raw", "sub", "sub/target.raw", "sub/new.raw", "link.raw",
+                                     "chain.raw", "dangling.raw", "out.fifo", "link.fifo"}),
+              listTree(d))
+        << "a temporary is left";
 }
 
 // The tool opens its temporary before it reads the input, so an input pipe that stays empty holds
@@ -101,24 +91,11 @@ TEST(Output, TemporaryRemovedWhenASignalEndsTheRun)
     }
 }
 
-// Past the file size limit the write fails like any other: one line, no temporary, no signal.
-TEST(Output, FileSizeLimitIsAnErrorOfTheWrite)
-{
-    ScratchDirectory dir;
-    const fs::path& d = dir.path();
-    writeFile(d / "in.raw", randomBytes(64 * 64, 53));
-    writeFile(d / "out.raw", {'o', 'l', 'd'});
-    // 8 blocks of at most 1 KiB: below the 16 KiB of output, above the one line of stderr.
-    const ToolRun run = runTool("--width 64 --height 64 in.raw out.raw", d, "ulimit -f 8; ");
-    EXPECT_TRUE(failedWithOneLine(run, "cannot write 'out.raw'"));
-    EXPECT_EQ((std::set<std::string>{"in.raw", "out.raw"}), listTree(d));
-    EXPECT_EQ((Bytes{'o', 'l', 'd'}), readFile(d / "out.raw"));
-}
-
 // The arguments (given --width 7 --height 5 unless they name --height, --demo or a PNG) and what the
 // message must name. The scratch directory holds in.raw (a 7x5 MONO8 frame), bad.png (not a PNG),
 // huge.png and vast.png (grey PNGs that claim 20000 x 20000 and 100000 x 100000 pixels in 65 bytes),
-// out.raw and the directory out-dir.raw.
+// big.raw (a 64x64 MONO8 frame: 16 KiB as RGB8888, past the file size limit), out.raw and the
+// directory out-dir.raw.
 const std::pair<const char*, const char*> kCases[] = {
     {"--from FOO in.raw out.raw", "'FOO'"},
     {"--to BAR in.raw out.raw", "'BAR'"},
@@ -151,6 +128,8 @@ const std::pair<const char*, const char*> kCases[] = {
     {"--frobnicate in.raw out.raw", "--frobnicate"},
     {"--threads 0 in.raw out.raw", "--threads '0'"},
     {"--demo --pattern RGGB", "--demo"},
+    // Past the file size limit the write fails like any other: one line, no temporary, no signal.
+    {"--width 64 --height 64 big.raw out.raw", "cannot write 'out.raw'"},
 };
 
 void appendBe32(Bytes& bytes, uint32_t word)
@@ -182,13 +161,15 @@ Bytes pngClaiming(uint32_t width, uint32_t height)
     return png;
 }
 
-// Under a memory limit far below the sizes claimed above: none of them is allocated.
+// Under a memory limit far below the sizes claimed above, none of them is allocated; the file size
+// limit, 8 blocks of at most 1 KiB, holds one line of stderr.
 TEST(ToolFailure, ExitsWithTwoAndOneLineAndWritesNothing)
 {
     const Bytes old = {'o', 'l', 'd'};
     for (const auto& [given, named] : kCases) {
         ScratchDirectory dir;
         writeFile(dir.path() / "in.raw", randomBytes(7 * 5, 31));
+        writeFile(dir.path() / "big.raw", randomBytes(64 * 64, 53));
         writeFile(dir.path() / "bad.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g', '\n'});
         writeFile(dir.path() / "huge.png", pngClaiming(20000, 20000));
         writeFile(dir.path() / "vast.png", pngClaiming(100000, 100000));
@@ -199,7 +180,8 @@ TEST(ToolFailure, ExitsWithTwoAndOneLineAndWritesNothing)
             args.find(".png ") == std::string::npos)
             args += " --width 7 --height 5";
         const std::set<std::string> before = listTree(dir.path());
-        EXPECT_TRUE(failedWithOneLine(runTool(args, dir.path(), "ulimit -v 262144; "), named)) << args;
+        EXPECT_TRUE(failedWithOneLine(runTool(args, dir.path(), "ulimit -v 262144; ulimit -f 8; "), named))
+            << args;
         EXPECT_EQ(before, listTree(dir.path())) << args << ": an output or temporary was left";
         EXPECT_EQ(old, readFile(dir.path() / "out.raw")) << args;
     }
