@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -26,15 +27,8 @@ namespace {
 
 constexpr uint64_t kGranularity = 65536; // Windows' view offsets are multiples of this
 
-#if defined(_WIN32)
-bool fileOf(const std::string&) { return false; }
-#else
-bool fileOf(const std::string& name)
-{
-    struct stat st;
-    return stat(("/dev/shm/" + name).c_str(), &st) == 0;
-}
-#endif
+// Windows has no such directory.
+bool fileOf(const std::string& name) { return std::filesystem::exists("/dev/shm/" + name); }
 
 std::string n(uint64_t value) { return " " + std::to_string(value); }
 
