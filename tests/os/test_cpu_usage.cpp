@@ -235,8 +235,8 @@ TEST(MonitorStartStop, TheProcessMonitorUnderConcurrentCalls)
     EXPECT_EQ(1u, done.get());
     EXPECT_EQ(0, refused.load());
 #if !defined(_WIN32)
-    EXPECT_EQ(threads, settledTo(threads, "/proc/self/task"));
-    EXPECT_EQ(descriptors, settledTo(descriptors, "/proc/self/fd"));
+    EXPECT_EQ(threads, steadyCount("/proc/self/task"));
+    EXPECT_EQ(descriptors, steadyCount("/proc/self/fd"));
 #endif
 }
 

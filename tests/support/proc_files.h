@@ -25,16 +25,6 @@ inline size_t entriesOf(const char* directory, const char* prefix = "")
     return n;
 }
 
-// The count, given a moment to come to `want`: a thread just joined or a descriptor just closed shows
-// a little longer.
-inline size_t settledTo(size_t want, const char* directory)
-{
-    size_t n = entriesOf(directory);
-    for (int i = 0; i < 100 && n != want; ++i, n = entriesOf(directory))
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return n;
-}
-
 // The count once it has held for 50 ms (or after a second): a thread joined just before still shows
 // for a while under an emulator.
 inline size_t steadyCount(const char* directory)
