@@ -25,8 +25,6 @@
 namespace vyr::test {
 namespace {
 
-constexpr uint64_t kGranularity = 65536; // Windows' view offsets are multiples of this
-
 // Windows has no such directory.
 bool fileOf(const std::string& name) { return std::filesystem::exists("/dev/shm/" + name); }
 
@@ -157,7 +155,7 @@ TEST_F(SharedBuffers, OneCreatorAmongRacingAllocators)
 
 TEST_F(SharedBuffers, DataThroughViewsAtOffsets)
 {
-    const uint64_t g = kGranularity, size = 3 * g + 100;
+    const uint64_t g = 65536, size = 3 * g + 100; // Windows' view offsets are multiples of g
     const std::string name = uniqueName("da/ta%"), escaped = uniqueName("da%2Fta%");
 #if !defined(_WIN32)
     const mode_t mask = umask(077);
