@@ -38,7 +38,6 @@ protected:
         if (GetParam().runs && !GetParam().runs())
             GTEST_SKIP() << GetParam().name << ": not run by this processor";
     }
-    copy::Path path() const { return GetParam().path; }
 };
 INSTANTIATE_TEST_SUITE_P(Paths, FastCopy, ::testing::ValuesIn(kPaths),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -61,8 +60,8 @@ TEST_P(FastCopy, CopiesEverySizeAtEveryOffsetPair)
                         return variant & 2 ? ((kBytes - size - at) & ~size_t(31)) + at : at;
                     };
                     const size_t s = place(srcOff), d = place(dstOff);
-                    path()(copy::processorMoves(), dst.data() + d, src.data() + s, uint32_t(size),
-                           variant & 1);
+                    GetParam().path(copy::processorMoves(), dst.data() + d, src.data() + s, uint32_t(size),
+                                    variant & 1);
                     const bool same = std::memcmp(dst.data() + d, src.data() + s, size) == 0;
                     std::memcpy(dst.data() + d, canary.data() + d, size);
                     const size_t lo = d < 32 ? 0 : d - 32, n = std::min(kBytes, d + size + 32) - lo;
@@ -84,7 +83,7 @@ TEST_P(FastCopy, LargeCopies)
             std::memcpy(src.data(), source.data() + srcOff, size);
             src.makeReadOnly();
             for (bool onSrc : {false, true}) {
-                path()(copy::processorMoves(), dst.data(), src.data(), uint32_t(size), onSrc);
+                GetParam().path(copy::processorMoves(), dst.data(), src.data(), uint32_t(size), onSrc);
                 EXPECT_TRUE(std::memcmp(source.data() + srcOff, dst.data(), size) == 0 &&
                             dst.surroundingsIntact())
                     << "size " << size << ", offsets " << srcOff << "/" << dstOff;

@@ -64,11 +64,6 @@ struct Reference {
     std::vector<double> values() const { return {current, minimum, maximum, longTerm}; }
 };
 
-std::vector<double> values(const os::cpu_usage::Monitor& m)
-{
-    return {m.current(), m.minimum(), m.maximum(), m.longTerm()};
-}
-
 // A platform whose steps note any overlap: starts and stops from many threads must go one at a time,
 // each thread started joined once, each event made closed once.
 struct Steps {
@@ -147,7 +142,9 @@ TEST(InjectedSamples, RandomRunsFollowTheRulesCycleByCycle)
                             r[3] == 2 ? 0 : processors};
             m.cycle();
             want.take(g_samples[i], ltSamples);
-            ASSERT_EQ(want.values(), values(m)) << "ltSamples " << ltSamples << ", cycle " << i;
+            ASSERT_EQ(want.values(),
+                      std::vector<double>({m.current(), m.minimum(), m.maximum(), m.longTerm()}))
+                << "ltSamples " << ltSamples << ", cycle " << i;
         }
         EXPECT_EQ(100.5, m.maximum());
         EXPECT_EQ(ltSamples <= 1, m.current() == m.longTerm()); // N of 0 or 1: the last value
