@@ -17,13 +17,14 @@ std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large)
     return counts;
 }
 
+namespace {
+
+// Past the streaming-store threshold of the kernels, on the source or the destination.
 uint32_t streamingCount(const LineShape& shape)
 {
     const auto shortest = [](const Run& r) { return convert::kernels::kStreamingBytes * r.pixels / r.bytes; };
     return uint32_t(std::min(shortest(shape.src), shortest(shape.dst)) + 37);
 }
-
-namespace {
 
 constexpr size_t kMaxGap = 64;
 
@@ -107,14 +108,15 @@ std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes)
     };
 }
 
+namespace {
+
+// The export as a path that must return 0.
 Path exportPath(ExportedLine exported)
 {
     return [exported](const uint8_t* s, uint8_t* d, uint32_t count, uint32_t unusedBits) {
         EXPECT_EQ(0u, exported(s, d, count, unusedBits)) << "count " << count;
     };
 }
-
-namespace {
 
 // The valid unusedBits worth a sweep: all of them, or the ends and the middle of a long range.
 std::vector<uint32_t> unusedBitsToTest(const LineCase& c)

@@ -61,11 +61,6 @@ auto atEveryIsaOfSmallSources(const Cases& cases)
         cases, [](const auto& c, Isa isa) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, isa); });
 }
 
-template <class Case>
-void PrintTo(const AtIsa<Case>& p, std::ostream* os)
-{
-    *os << p.c->name << " " << convert::isaName(p.isa);
-}
 struct IsaCaseName {
     template <class Case>
     std::string operator()(const ::testing::TestParamInfo<AtIsa<Case>>& info) const
@@ -122,8 +117,6 @@ struct LineShape {
 std::vector<uint32_t> countsUpTo(uint32_t upTo, std::vector<uint32_t> large = {63, 64, 65, 255, 1000, 4099});
 // Counts through three units of the widest kernels (64 pixels) and into a fourth.
 constexpr uint32_t kCountsThroughUnits = 3 * 64 + 1;
-// Past the streaming-store threshold of the kernels, on the source or the destination.
-uint32_t streamingCount(const LineShape& shape);
 
 // The path writes what the reference does and nothing else. Source and destination lie flush against
 // either guard, and at every offset 0..63 from a page (counts 1, 17, 33, ... and above
@@ -155,9 +148,6 @@ constexpr Rule perPixel = {everyPixel<R, SrcBpp, DstBpp>, {SrcBpp}, {DstBpp}};
 
 // Random samples, every other one shifted right at random: samples within and beyond every depth.
 std::function<void(uint8_t*, size_t, uint32_t)> mixedSamples(size_t sampleBytes);
-
-// The export as a path that must return 0.
-Path exportPath(ExportedLine exported);
 
 // When the export takes the vector rule: never (one rule), or where the processor reports MMX and, for
 // some converters, unusedBits is 0 or the processor also reports SSE.
