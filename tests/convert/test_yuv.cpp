@@ -33,7 +33,7 @@ constexpr Layout kY411{4, 6, 0, 3, {1, 2, 4, 5}}, kIyu2{1, 3, 0, 2, {1}}, kYuv{1
 enum class Out { Mono8, Rgb8888, Rgb888, Yuv };
 constexpr uint32_t outBytes(Out o) { return o == Out::Mono8 ? 1 : o == Out::Rgb888 ? 3 : 4; }
 
-// MONO8 takes every pixel's luma, others whole units only; a fourth byte is kept (Keep) or zeroed.
+// MONO8 takes every pixel's luma, others whole units only; the vector rules zero a fourth byte (!Keep).
 template <const Layout& L, Out O, bool Keep = true>
 void refDecode(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
@@ -64,10 +64,10 @@ void putTriple(uint8_t* src, uint32_t i, uint32_t n)
         unit[L.u] = uint8_t(n >> 8), unit[L.v] = uint8_t(n >> 16);
 }
 
-#define DECODER(Name, L, O, paths, when, vector)                                                             \
+#define DECODER(Name, L, O, paths, when)                                                                     \
     {                                                                                                        \
         CONVERTER(Name, paths), {refDecode<L, Out::O>, {L.bytes, L.pixels}, {outBytes(Out::O)}}, 0,          \
-            kAnyUnusedBits, VectorWhen::when, vector, putTriple<L>                                           \
+            kAnyUnusedBits, VectorWhen::when, refDecode<L, Out::O, false>, putTriple<L>                      \
     }
 
 // ---- From RGB and MONO ------------------------------------------------------------------------------
@@ -128,28 +128,27 @@ void refMono16ToYuy2(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t 
 }
 
 const LineCase kCases[] = {
-    DECODER(UYVYtoMONO8, kUyvy, Mono8, kUyvyToMono8, Mmx, nullptr),
-    DECODER(UYVYtoRGB8888, kUyvy, Rgb8888, kUyvyToRgb8888, Mmx, (refDecode<kUyvy, Out::Rgb8888, false>)),
-    DECODER(UYVYtoRGB888, kUyvy, Rgb888, kUyvyToRgb888, Never, nullptr),
-    DECODER(UYVYtoYUV, kUyvy, Yuv, kUyvyToYuv, Never, nullptr),
-    DECODER(YUY2toMONO8, kYuy2, Mono8, kYuy2ToMono8, Mmx, nullptr),
-    DECODER(YUY2toRGB8888, kYuy2, Rgb8888, kYuy2ToRgb8888, Mmx, (refDecode<kYuy2, Out::Rgb8888, false>)),
-    DECODER(YUY2toRGB888, kYuy2, Rgb888, kYuy2ToRgb888, Never, nullptr),
-    DECODER(YUY2toYUV, kYuy2, Yuv, kYuy2ToYuv, Mmx, (refDecode<kYuy2, Out::Yuv, false>)),
-    DECODER(YVYUtoRGB8888, kYvyu, Rgb8888, kYvyuToRgb8888, Never, nullptr),
-    DECODER(YVYUtoRGB888, kYvyu, Rgb888, kYvyuToRgb888, Never, nullptr),
-    DECODER(YVYUtoYUV, kYvyu, Yuv, kYvyuToYuv, Never, nullptr),
-    DECODER(Y411toMONO8, kY411, Mono8, kY411ToMono8, Never, nullptr),
-    DECODER(Y411toRGB8888, kY411, Rgb8888, kY411ToRgb8888, MmxAndSse,
-            (refDecode<kY411, Out::Rgb8888, false>)),
-    DECODER(Y411toRGB888, kY411, Rgb888, kY411ToRgb888, Never, nullptr),
-    DECODER(Y411toYUV, kY411, Yuv, kY411ToYuv, Never, nullptr),
-    DECODER(IYU2toMONO8, kIyu2, Mono8, kIyu2ToMono8, Never, nullptr),
-    DECODER(IYU2toRGB8888, kIyu2, Rgb8888, kIyu2ToRgb8888, Never, nullptr),
-    DECODER(IYU2toRGB888, kIyu2, Rgb888, kIyu2ToRgb888, Never, nullptr),
-    DECODER(IYU2toYUV, kIyu2, Yuv, kIyu2ToYuv, Never, nullptr),
-    DECODER(YUVtoMONO8, kYuv, Mono8, kYuvToMono8, Never, nullptr),
-    DECODER(YUVtoRGB8888, kYuv, Rgb8888, kYuvToRgb8888, Mmx, (refDecode<kYuv, Out::Rgb8888, false>)),
+    DECODER(UYVYtoMONO8, kUyvy, Mono8, kUyvyToMono8, Mmx),
+    DECODER(UYVYtoRGB8888, kUyvy, Rgb8888, kUyvyToRgb8888, Mmx),
+    DECODER(UYVYtoRGB888, kUyvy, Rgb888, kUyvyToRgb888, Never),
+    DECODER(UYVYtoYUV, kUyvy, Yuv, kUyvyToYuv, Never),
+    DECODER(YUY2toMONO8, kYuy2, Mono8, kYuy2ToMono8, Mmx),
+    DECODER(YUY2toRGB8888, kYuy2, Rgb8888, kYuy2ToRgb8888, Mmx),
+    DECODER(YUY2toRGB888, kYuy2, Rgb888, kYuy2ToRgb888, Never),
+    DECODER(YUY2toYUV, kYuy2, Yuv, kYuy2ToYuv, Mmx),
+    DECODER(YVYUtoRGB8888, kYvyu, Rgb8888, kYvyuToRgb8888, Never),
+    DECODER(YVYUtoRGB888, kYvyu, Rgb888, kYvyuToRgb888, Never),
+    DECODER(YVYUtoYUV, kYvyu, Yuv, kYvyuToYuv, Never),
+    DECODER(Y411toMONO8, kY411, Mono8, kY411ToMono8, Never),
+    DECODER(Y411toRGB8888, kY411, Rgb8888, kY411ToRgb8888, MmxAndSse),
+    DECODER(Y411toRGB888, kY411, Rgb888, kY411ToRgb888, Never),
+    DECODER(Y411toYUV, kY411, Yuv, kY411ToYuv, Never),
+    DECODER(IYU2toMONO8, kIyu2, Mono8, kIyu2ToMono8, Never),
+    DECODER(IYU2toRGB8888, kIyu2, Rgb8888, kIyu2ToRgb8888, Never),
+    DECODER(IYU2toRGB888, kIyu2, Rgb888, kIyu2ToRgb888, Never),
+    DECODER(IYU2toYUV, kIyu2, Yuv, kIyu2ToYuv, Never),
+    DECODER(YUVtoMONO8, kYuv, Mono8, kYuvToMono8, Never),
+    DECODER(YUVtoRGB8888, kYuv, Rgb8888, kYuvToRgb8888, Mmx),
     // From RGB and MONO.
     {CONVERTER(RGB888toUYVY, kRgb888ToUyvy), {refRgbToCells<3, 1, 0, 3, 2>, {3}, {2}}},
     {CONVERTER(RGB888toYUY2, kRgb888ToYuy2), {refRgbToCells<3, 0, 1, 2, 3>, {3}, {2}}},
@@ -184,11 +183,8 @@ const std::vector<Telling> kTelling = {
 };
 
 // The kernels convert up to four 16-byte steps at a time, then single steps, then a tail: counts through
-// all of them. Every triple, every 24-bit colour from RGB (a cell's second pixel adds only its luma).
-VYR_LINE_FAMILY(Yuv, kCases,
-                atEveryIsa(kCases,
-                           [](auto& c, Isa i) { return c.rule.src.bytes >= 3 && hasPathAt(*c.paths, i); }),
-                kTelling, kCountsThroughUnits);
+// all of them. Every input: triples, RGB colours (a cell's second pixel adds only its luma), MONO samples.
+VYR_LINE_FAMILY(Yuv, kCases, atEveryIsa(kCases), kTelling, kCountsThroughUnits);
 
 } // namespace
 } // namespace vyr::test
