@@ -10,19 +10,17 @@
 namespace vyr::test {
 namespace {
 
-uint32_t le16(const uint8_t* p) { return loadLe(p, 2); }
-void setLe16(uint8_t* p, uint32_t v) { storeLe(p, 2, v); }
-
-void mono16ToMono8(In s, Out d, uint32_t a) { d[0] = uint8_t(le16(s) >> (8 - a)); }
+uint8_t grey16(In s, uint32_t a) { return uint8_t(loadLe(s, 2) >> (8 - a)); }
+void mono16ToMono8(In s, Out d, uint32_t a) { d[0] = grey16(s, a); }
 void mono32ToMono8(In s, Out d, uint32_t a) { d[0] = uint8_t(loadLe(s, 4) >> (24 - a)); }
-void mono8ToMono16(In s, Out d, uint32_t a) { setLe16(d, uint32_t(s[0]) << (8 - a)); }
+void mono8ToMono16(In s, Out d, uint32_t a) { storeLe(d, 2, uint32_t(s[0]) << (8 - a)); }
 void mono8ToInt8(In s, Out d, uint32_t) { d[0] = uint8_t((s[0] + 128) % 256); }
 void int8ToMono8(In s, Out d, uint32_t) { d[0] = uint8_t((s[0] + 256 - 128) % 256); }
-void mono8ToInt16(In s, Out d, uint32_t a) { setLe16(d, (uint32_t(s[0]) << (8 - a)) + 0x8000); }
+void mono8ToInt16(In s, Out d, uint32_t a) { storeLe(d, 2, (uint32_t(s[0]) << (8 - a)) + 0x8000); }
 
 void int16ToMono8(In s, Out d, uint32_t a)
 {
-    const int v = int16_t(le16(s));
+    const int v = int16_t(loadLe(s, 2));
     if (a == 0) {
         d[0] = uint8_t(int(std::floor(v / 256.0)) + 128);
         return;
@@ -32,13 +30,13 @@ void int16ToMono8(In s, Out d, uint32_t a)
 }
 
 // A field value in every field (uncut: it spills into the next); RGB565's red and blue drop green's low bit.
-void setRgb5551(uint8_t* d, uint32_t c) { setLe16(d, c << 10 | c << 5 | c); }
-void setRgb565(uint8_t* d, uint32_t g) { setLe16(d, (g >> 1) << 11 | g << 5 | g >> 1); }
+void setRgb5551(uint8_t* d, uint32_t c) { storeLe(d, 2, c << 10 | c << 5 | c); }
+void setRgb565(uint8_t* d, uint32_t g) { storeLe(d, 2, (g >> 1) << 11 | g << 5 | g >> 1); }
 
-void mono16ToRgb5551(In s, Out d, uint32_t a) { setRgb5551(d, (le16(s) >> (11 - a)) & 31); }
-void mono16ToRgb565(In s, Out d, uint32_t a) { setRgb565(d, (le16(s) >> (10 - a)) & 63); }
-void mono16ToRgb888(In s, Out d, uint32_t a) { d[0] = d[1] = d[2] = uint8_t(le16(s) >> (8 - a)); }
-void mono16ToRgb8888(In s, Out d, uint32_t a) { storeLe(d, 4, ((le16(s) >> (8 - a)) & 255) * 0x01010101u); }
+void mono16ToRgb5551(In s, Out d, uint32_t a) { setRgb5551(d, (loadLe(s, 2) >> (11 - a)) & 31); }
+void mono16ToRgb565(In s, Out d, uint32_t a) { setRgb565(d, (loadLe(s, 2) >> (10 - a)) & 63); }
+void mono16ToRgb888(In s, Out d, uint32_t a) { d[0] = d[1] = d[2] = grey16(s, a); }
+void mono16ToRgb8888(In s, Out d, uint32_t a) { d[0] = d[1] = d[2] = d[3] = grey16(s, a); }
 void mono8ToRgb5551(In s, Out d, uint32_t a) { setRgb5551(d, s[0] >> (3 - a)); }
 void mono8ToRgb565(In s, Out d, uint32_t a) { setRgb565(d, s[0] >> (2 - a)); }
 // The vector rule: green is the 5-bit value doubled, so its lowest bit is 0.
