@@ -7,7 +7,6 @@
 namespace vyr::test {
 namespace {
 
-// Blue, green, red of a pixel, as the rules name them.
 struct Bgr {
     uint32_t b, g, r;
 };
@@ -37,9 +36,6 @@ Bgr shifted(const Bgr& c, int right) // a negative count shifts left
 // The first three bytes, in their order or with red and blue swapped; a fourth byte is kept.
 void keepOrder(In s, Out d, uint32_t) { put(d, {s[0], s[1], s[2]}); }
 void swapRedBlue(In s, Out d, uint32_t) { put(d, {s[2], s[1], s[0]}); }
-// The vector rules write the fourth byte as 0.
-void rgb888ToRgb8888Vector(In s, Out d, uint32_t) { storeLe(d, 4, loadLe(s, 3)); }
-void rgbr888ToRgb8888Vector(In s, Out d, uint32_t) { storeLe(d, 4, s[0] << 16 | s[1] << 8 | s[2]); }
 
 void rgb888ToRgb5551(In s, Out d, uint32_t)
 {
@@ -56,19 +52,18 @@ void rgb565ToRgb888(In s, Out d, uint32_t a)
     put(d, {(w & 31) << (3 - a), ((w >> 5) & 63) << (2 - a), (w >> 11) << (3 - a)});
 }
 
-// The shift-then-mask form of the 8-bit cut, against the field form of rgb101010ToRgb888.
-void rgb101010ToRgb8888(In s, Out d, uint32_t a)
+// A three-channel rule, then a fourth channel of `Bytes` bytes written 0 (as the vector rules do).
+template <PixelRule R, size_t Bytes>
+void zeroFourth(In s, Out d, uint32_t a)
 {
-    put(d, fields(loadLe(s, 4) >> (2 - a), 10, 255));
-    d[3] = 0;
+    R(s, d, a);
+    storeLe(d + 3 * Bytes, Bytes, 0);
 }
+
+// The shift-then-mask form of the 8-bit cut, against the field form of rgb101010ToRgb888.
+void rgb101010Cut(In s, Out d, uint32_t a) { put(d, fields(loadLe(s, 4) >> (2 - a), 10, 255)); }
 void rgb101010ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(fields101010(s), 2 - a)); }
 void rgb101010ToRgb161616(In s, Out d, uint32_t a) { put(d, shifted(fields101010(s), int(a) - 6), 2); }
-void rgb101010ToRgb16161616(In s, Out d, uint32_t a)
-{
-    rgb101010ToRgb161616(s, d, a);
-    storeLe(d + 6, 2, 0);
-}
 
 // The mask form of the rule.
 void rgb161616ToRgb101010(In s, Out d, uint32_t a)
@@ -85,11 +80,6 @@ void rgb16161616ToRgb101010(In s, Out d, uint32_t a)
 }
 
 void rgb161616ToRgb888(In s, Out d, uint32_t a) { put(d, shifted(words(s), 8 - a)); }
-void rgb161616ToRgb8888(In s, Out d, uint32_t a)
-{
-    rgb161616ToRgb888(s, d, a);
-    d[3] = 0;
-}
 void rgb16161616ToRgb8888(In s, Out d, uint32_t a)
 {
     rgb161616ToRgb888(s, d, a);
@@ -105,25 +95,26 @@ constexpr auto kMmx = VectorWhen::Mmx;
 
 const LineCase kCases[] = {
     {CONVERTER(RGB888toRGB8888, kRgb888ToRgb8888), perPixel<keepOrder, 3, 4>, 1, kAny, kMmx,
-     everyPixel<rgb888ToRgb8888Vector, 3, 4>},
+     everyPixel<zeroFourth<keepOrder, 1>, 3, 4>},
     {CONVERTER(RGBR888toRGB8888, kRgbr888ToRgb8888), perPixel<swapRedBlue, 3, 4>, 1, kAny, kMmx,
-     everyPixel<rgbr888ToRgb8888Vector, 3, 4>},
+     everyPixel<zeroFourth<swapRedBlue, 1>, 3, 4>},
     {CONVERTER(RGBR888toRGB888, kRgbr888ToRgb888), perPixel<swapRedBlue, 3, 3>, 1, kAny, kMmx},
     {CONVERTER(RGB8888toRGB888, kRgb8888ToRgb888), perPixel<keepOrder, 4, 3>},
     {CONVERTER(RGB888toRGB5551, kRgb888ToRgb5551), perPixel<rgb888ToRgb5551, 3, 2>},
     {CONVERTER(RGB888toRGB565, kRgb888ToRgb565), perPixel<rgb888ToRgb565, 3, 2>, 1, 2},
     {CONVERTER(RGB5551toRGB888, kRgb5551ToRgb888), perPixel<rgb5551ToRgb888, 2, 3>, 2, 3},
     {CONVERTER(RGB565toRGB888, kRgb565ToRgb888), perPixel<rgb565ToRgb888, 2, 3>, 2, 2},
-    {CONVERTER(RGB101010toRGB8888, kRgb101010ToRgb8888), perPixel<rgb101010ToRgb8888, 4, 4>, 4, 2,
+    {CONVERTER(RGB101010toRGB8888, kRgb101010ToRgb8888), perPixel<zeroFourth<rgb101010Cut, 1>, 4, 4>, 4, 2,
      VectorWhen::MmxNoUnusedBits},
     {CONVERTER(RGB101010toRGB888, kRgb101010ToRgb888), perPixel<rgb101010ToRgb888, 4, 3>, 4, 2},
     {CONVERTER(RGB101010toRGB161616, kRgb101010ToRgb161616), perPixel<rgb101010ToRgb161616, 4, 6>, 4, 6},
-    {CONVERTER(RGB101010toRGB16161616, kRgb101010ToRgb16161616), perPixel<rgb101010ToRgb16161616, 4, 8>, 4,
-     6},
+    {CONVERTER(RGB101010toRGB16161616, kRgb101010ToRgb16161616),
+     perPixel<zeroFourth<rgb101010ToRgb161616, 2>, 4, 8>, 4, 6},
     {CONVERTER(RGB161616toRGB101010, kRgb161616ToRgb101010), perPixel<rgb161616ToRgb101010, 6, 4>, 2, 6},
     {CONVERTER(RGB16161616toRGB101010, kRgb16161616ToRgb101010), perPixel<rgb16161616ToRgb101010, 8, 4>, 2,
      6},
-    {CONVERTER(RGB161616toRGB8888, kRgb161616ToRgb8888), perPixel<rgb161616ToRgb8888, 6, 4>, 2, 8},
+    {CONVERTER(RGB161616toRGB8888, kRgb161616ToRgb8888), perPixel<zeroFourth<rgb161616ToRgb888, 1>, 6, 4>, 2,
+     8},
     {CONVERTER(RGB161616toRGB888, kRgb161616ToRgb888), perPixel<rgb161616ToRgb888, 6, 3>, 2, 8},
     {CONVERTER(RGB16161616toRGB8888, kRgb16161616ToRgb8888), perPixel<rgb16161616ToRgb8888, 8, 4>, 2, 8},
     {CONVERTER(RGB16161616toRGB888, kRgb16161616ToRgb888), perPixel<rgb161616ToRgb888, 8, 3>, 2, 8},
