@@ -61,6 +61,11 @@ auto atEveryIsaOfSmallSources(const Cases& cases)
         cases, [](const auto& c, Isa isa) { return c.rule.src.bytes <= 3 && hasPathAt(*c.paths, isa); });
 }
 
+template <class Case>
+void PrintTo(const AtIsa<Case>& p, std::ostream* os)
+{
+    *os << p.c->name << " " << convert::isaName(p.isa);
+}
 struct IsaCaseName {
     template <class Case>
     std::string operator()(const ::testing::TestParamInfo<AtIsa<Case>>& info) const
