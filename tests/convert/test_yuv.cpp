@@ -1,8 +1,6 @@
 // Packed YUV to and from MONO, RGB and YUV 4:4:4: the integer equations on every path and every input.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "convert/yuv422.h"
 #include "convert/yuv444.h"
 #include "convert/yuv_encode.h"
@@ -106,8 +104,7 @@ void refRgb8888ToYuv(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
     auto chroma = Vector ? refVectorChroma : refScalarChroma;
     for (uint32_t i = 0; i < count; ++i) {
         const RefYuv p = refYuv(src + 4 * i);
-        const uint8_t out[4] = {uint8_t(chroma(p.v)), uint8_t(chroma(p.u)), uint8_t(p.y), 0};
-        std::copy(out, out + 4, dst + 4 * i);
+        storeLe(dst + 4 * i, 4, uint32_t(chroma(p.v) | chroma(p.u) << 8 | p.y << 16));
     }
 }
 
