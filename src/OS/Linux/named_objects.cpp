@@ -264,13 +264,15 @@ int32_t finish(Object* o, int fd, bool fresh, const char* posixName, Handle* out
 // when a view is made or touched.
 int unbackable(uint64_t size, bool named)
 {
+    // Whole units of memory or blocks: a part of one takes one.
+    const auto units = [size](uint64_t unit) { return size / unit + (size % unit != 0); };
     struct sysinfo system;
-    if (sysinfo(&system) == 0 &&
-        size / system.mem_unit > uint64_t(system.totalram) + uint64_t(system.totalswap))
+    if (sysinfo(&system) == 0 && system.mem_unit != 0 &&
+        units(system.mem_unit) > uint64_t(system.totalram) + uint64_t(system.totalswap))
         return ENOMEM;
     struct statvfs fs;
     if (named && statvfs("/dev/shm", &fs) == 0 && fs.f_frsize != 0 &&
-        size / fs.f_frsize > uint64_t(fs.f_bavail))
+        units(fs.f_frsize) > uint64_t(fs.f_bavail))
         return ENOSPC;
     return 0;
 }
