@@ -3,6 +3,7 @@
 #include "bench_support.h"
 
 #include <array>
+#include <memory>
 
 #if defined(VYR_BENCH_LIBYUV)
 #include <libyuv.h>
@@ -114,7 +115,19 @@ void registerOpencv()
                       cv::Mat out = mat(d, 0, CV_8UC3);
                       cv::merge(bytePlanes(s).data(), 3, out);
                   }});
-    // Our job exactly: three planes to blue, green, red and a fourth byte of 0 (mixChannels' -1 source).
+    // Our job exactly: three planes to blue, green, red and a fourth byte of 0, by merge with a plane of
+    // zeros (made on the first call, outside the timed ones) and by mixChannels (its -1 source).
+    registerPeer({"OpenCV merge (zero plane)",
+                  "MergeMONO8toRGB8888",
+                  {3, 4, 3, 1},
+                  [zero = std::make_shared<cv::Mat>()](const Image& s, const Image& d) {
+                      const std::array<cv::Mat, 3> planes = bytePlanes(s);
+                      if (zero->size() != planes[0].size())
+                          *zero = cv::Mat::zeros(planes[0].size(), CV_8UC1);
+                      const cv::Mat four[4] = {planes[0], planes[1], planes[2], *zero};
+                      cv::Mat out = mat(d, 0, CV_8UC4);
+                      cv::merge(four, 4, out);
+                  }});
     registerPeer({"OpenCV mixChannels (zero fourth)",
                   "MergeMONO8toRGB8888",
                   {3, 4, 3, 1},
