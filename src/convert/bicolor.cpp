@@ -123,28 +123,9 @@ constexpr BicolorPaths pixelUnits()
     return {Rule, unitEntries<BicolorFn, PixelUnits<Rule, K>::template At, K>()};
 }
 
-// The first pixel from 1 to Unit whose destination starts a line of Unit bytes (a register of the
-// kernel's width), or Unit + 1 where none does: only the speed of the stores depends on it.
-template <uint32_t Unit, int Bytes>
-size_t alignedStart(const uint8_t* dst)
-{
-    constexpr uint32_t g = Bytes & -Bytes, period = Unit / g; // g: the largest power of 2 dividing Bytes
-    constexpr uint32_t odd = uint32_t(Bytes) / g;
-    uint32_t inverse = odd; // of odd modulo 2^32, by Newton's steps (each doubles the bits that hold)
-    for (int k = 0; k < 5; ++k)
-        inverse *= 2 - odd * inverse;
-    const uint32_t to = uint32_t(0u - reinterpret_cast<uintptr_t>(dst)) & (Unit - 1);
-    if (to % g)
-        return Unit + 1;
-    const uint32_t p = to / g * inverse & (period - 1);
-    return p ? p : period;
-}
-
-// The kernels convert the pixels that have both neighbours, from pixel 1: one unit there, whole units
-// from the first pixel after it whose destination starts a register's width (alignedStart), then the
-// last unit before the last pixel once more (the same bytes again); the rule converts the two ends. A
-// run shorter than a unit and its two neighbours goes through one unit on the stack, or, below
-// kStackFrom pixels, through the rule alone.
+// The kernels convert the pixels that have both neighbours, from pixel 1, in one call; the rule
+// converts the two ends. A run shorter than a unit and its two neighbours goes through one unit on the
+// stack, or, below kStackFrom pixels, through the rule alone.
 template <class Rule, class K>
 struct InterpolatingUnits {
     template <uint32_t Unit, UnitKernel Kernel>
@@ -181,23 +162,12 @@ struct InterpolatingUnits {
         {
             if (count < kStackFrom)
                 return Rule::run(src, dst, count, shift, blueFirst);
-            const size_t last = count - 1;
-            if (count < Unit + 2) {
+            if (count < Unit + 2)
                 onStack(src, dst, count, shift, blueFirst);
-            } else {
-                const auto from = [&](size_t at, size_t n) {
-                    units(src + at * kIn, dst + at * kOut, at, n, shift, blueFirst);
-                };
-                from(1, Unit);
-                const size_t at = alignedStart<Unit, K::kOut[0]>(dst);
-                const size_t whole = (last - at) / Unit * Unit;
-                if (whole)
-                    from(at, whole);
-                if (at + whole < last)
-                    from(last - Unit, Unit);
-            }
+            else
+                units(src + kIn, dst + kOut, 1, count - 2, shift, blueFirst);
             Rule::pixels(src, dst, count, shift, blueFirst, 0, 1);
-            Rule::pixels(src, dst, count, shift, blueFirst, last, count);
+            Rule::pixels(src, dst, count, shift, blueFirst, count - 1, count);
         }
     };
 };

@@ -22,7 +22,8 @@ struct SelectColour : Shuffles {
 
 // Bicolor with samples of Sample bytes to RGB of Samples samples of Out bytes, blue first (or red
 // first where RedFirst), a fourth sample kept: each pixel's missing colour the mean of its
-// neighbours' (the kernels see only pixels that have both).
+// neighbours'. The kernels see only pixels that have both, and take any number of them from one unit
+// on (bicolor_steps.h).
 template <int Sample, int Out, int Samples, bool RedFirst>
 struct Interpolate : Shuffles {
     static constexpr int kIn[1] = {2 * Sample}, kOut[1] = {Out * Samples};

@@ -2,6 +2,8 @@
 // route.h.
 #pragma once
 
+#include <type_traits>
+
 #include "convert/kernels/bicolor_kernels.h"
 #include "convert/kernels/units.h"
 
@@ -108,19 +110,22 @@ struct Neighbours<Sample, V512> {
 };
 #endif
 
+// An interpolating kernel with the choices of its argument made once a call (Runner, below): blue first
+// (Flag), 16-bit samples shifted (Scaled), and, for the steps of 3-byte outputs at AVX-512, the greens of
+// 16-bit samples left beside the colours (GreensStay).
+template <class K, bool Flag, bool Scaled, bool GreensStay>
+struct Chosen : K {
+};
+
 // The missing colour of each pixel the mean of its neighbours' samples; their sum fits the pixel's
-// width, and is shifted right by one and by the shift at once.
-template <int Sample, int Out, int Samples, bool RedFirst, class W>
-struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
-    BicolorArg arg;
+// width, and is shifted right by one and by the shift at once. A shift of 1 to 15 is the high half of a
+// product (off the shuffle ports), 16 and more a product by 0.
+template <int Sample, int Out, int Samples, bool RedFirst, bool Flag, bool Scaled, bool GreensStay, class W>
+struct Steps<Chosen<tag::Interpolate<Sample, Out, Samples, RedFirst>, Flag, Scaled, GreensStay>, W> {
     __m128i meanShift;
-    // A shift of 1 to 15 as the high half of a product (off the shuffle ports), 16 and more as a
-    // product by 0, none as no product.
-    bool scaled;
     typename W::V scale;
     explicit Steps(uint32_t a)
-        : arg(a), meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scaled((a & 31) != 0),
-          scale(W::set16(sampleScale(a & 31)))
+        : meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scale(W::set16(sampleScale(a & 31)))
     {
     }
     template <bool Stream>
@@ -135,69 +140,180 @@ struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
                 v[k] = n.here[k];
             } else {
                 m[k] = W::srl32(W::add32(n.before[k], n.after[k]), meanShift);
-                v[k] = scaled ? W::mulhiu16(n.here[k], scale) : n.here[k];
+                v[k] = Scaled ? W::mulhiu16(n.here[k], scale) : n.here[k];
             }
         }
         const typename W::V* streams[2] = {v, m};
-        if (arg.flag)
-            routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, true>, W, Stream>(streams, out,
-                                                                                              i);
-        else
-            routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, false>, W, Stream>(streams, out,
-                                                                                               i);
+        routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, Flag>, W, Stream>(streams, out, i);
     }
 };
 
 #if defined(__AVX512VBMI__)
-// Bicolor1616 to 3-byte RGB at AVX-512: an 8-bit output leaves the high byte of each pixel's own
-// (shifted) sample unused, so the mean goes there and every output register is one permute of two
-// registers. A rotation brings the bits of the neighbours' sum from the shift + 1 up to bits 8-15 (the
-// sum has 17 bits: for shifts of 16 and more the outputs are all 0).
+// Bicolor1616 to 3-byte RGB at AVX-512, in steps of 63 pixels whose registers hold the pixel before each
+// one. A lane's colour sample and that of the lane two further are then the neighbours of the lane's
+// own pixel: their sum comes from one alignment a register. An 8-bit output leaves the high byte of each
+// pixel's own (shifted) sample unused, so the mean goes there, one lane before its pixel's samples, and
+// each output register is one permute of two registers; the third store leaves out the 64th pixel, which
+// the next step writes. A rotation brings the bits of the sum from the shift + 1 up to bits 8-15 (the sum
+// has 17 bits: for shifts of 16 and more the outputs are all 0). Where those bits lie below bit 16 (shifts
+// up to 7) or do not count, the greens stay beside the colours in the sums (GreensStay), unmasked.
 template <bool RedFirst, bool BlueFirst>
-struct MeanInOwnHighByte {
-    static constexpr int kIn[1] = {4}, kOut[1] = {3};
-    static constexpr From from(int, int byte, int)
-    {
-        const int p = byte / 3, k = byte % 3;
-        const int channel = RedFirst ? 2 - k : k; // 0 blue, 1 green, 2 red
-        if (channel == 1)
-            return {0, 4 * p + 2};
-        const bool carriesRed = (p % 2 == 0) != BlueFirst;
-        return {0, 4 * p + ((channel == 2) == carriesRed ? 0 : 1)};
-    }
+struct StepIndices {
+    alignas(64) uint8_t at[3][64];
 };
+template <bool RedFirst, bool BlueFirst>
+constexpr StepIndices<RedFirst, BlueFirst> stepIndices()
+{
+    StepIndices<RedFirst, BlueFirst> t{};
+    for (int o = 0; o < 189; ++o) {
+        const int p = o / 3, k = o % 3, channel = RedFirst ? 2 - k : k; // 0 blue, 1 green, 2 red
+        const bool carriesRed = (p % 2 == 0) != BlueFirst;
+        const int at = channel == 1                   ? 4 * (p + 1) + 2
+                       : (channel == 2) == carriesRed ? 4 * (p + 1)
+                                                      : 4 * p + 1;
+        t.at[o / 64][o % 64] = uint8_t(at - o / 64 * 64); // from registers o / 64 and o / 64 + 1
+    }
+    return t;
+}
+template <bool RedFirst, bool BlueFirst>
+constexpr StepIndices<RedFirst, BlueFirst> kStepIndices = stepIndices<RedFirst, BlueFirst>();
 
-template <bool RedFirst>
-struct Steps<tag::Interpolate<2, 1, 3, RedFirst>, V512> {
-    bool flag, scaled;
-    __m512i scale, rotation, meanByte;
-    explicit Steps(uint32_t a)
+// Any number of pixels from 63 on: whole steps, then one more ending at the last pixel (a step at an odd
+// pixel starts with the other colour). Streaming stores measured slower: the stores stay plain.
+template <bool RedFirst, bool Flag, bool Scaled, bool GreensStay>
+struct UnitLoop<Chosen<tag::Interpolate<2, 1, 3, RedFirst>, Flag, Scaled, GreensStay>, V512> {
+    static constexpr size_t kStep = 63;
+    __m512i scale, rotation, meanByte, index[2][3];
+
+    explicit UnitLoop(uint32_t arg)
     {
-        const uint32_t s = a & 31;
-        flag = (a >> 5) & 1;
-        scaled = s != 0;
+        const uint32_t s = arg & 31;
         scale = V512::set16(sampleScale(s));
         rotation = V512::set32(int32_t((s - 7) & 31));
         meanByte = V512::set32(s < 16 ? 0xFF00 : 0);
+        for (int r = 0; r < 3; ++r) {
+            index[0][r] = _mm512_load_si512(kStepIndices<RedFirst, Flag>.at[r]);
+            index[1][r] = _mm512_load_si512(kStepIndices<RedFirst, !Flag>.at[r]);
+        }
+    }
+    // Pixels 0-62 from p, in the pattern of pixel `at` of the call.
+    void step(const uint8_t* p, uint8_t* d, size_t at) const
+    {
+        __m512i c[5], v[4];
+        for (int k = 0; k < 4; ++k) {
+            __m512i x = V512::load(p - 4 + 64 * k);
+            __asm__("" : "+v"(x)); // one load: the compiler would repeat it, across cache lines, in each use
+            c[k] = GreensStay ? x : _mm512_and_si512(x, V512::set32(0xFFFF));
+            v[k] = Scaled ? _mm512_mulhi_epu16(x, scale) : x;
+        }
+        c[4] = _mm512_maskz_loadu_epi16(GreensStay ? 0x3 : 0x1,
+                                        p + 4 * kStep); // pixel 63, the line's last at most
+        for (int k = 0; k < 4; ++k) {
+            const __m512i sum = _mm512_add_epi32(c[k], _mm512_alignr_epi32(c[k + 1], c[k], 2));
+            v[k] = _mm512_ternarylogic_epi32(v[k], _mm512_rorv_epi32(sum, rotation), meanByte, 0xD8);
+        }
+        const __m512i* const at3 = index[at % 2];
+        V512::store<false>(d, _mm512_permutex2var_epi8(v[0], at3[0], v[1]));
+        V512::store<false>(d + 64, _mm512_permutex2var_epi8(v[1], at3[1], v[2]));
+        _mm512_mask_storeu_epi8(d + 128, ~__mmask64(0) >> 3, _mm512_permutex2var_epi8(v[2], at3[2], v[3]));
     }
     template <bool Stream>
-    void unit(const uint8_t* const* in, uint8_t* const* out, size_t i) const
+    [[gnu::flatten]] static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels,
+                                     uint32_t arg)
     {
-        const Neighbours<2, V512> n(in[0] + i * 4);
-        __m512i v[4];
-        for (int k = 0; k < 4; ++k) {
-            const __m512i own = scaled ? _mm512_mulhi_epu16(n.here[k], scale) : n.here[k];
-            const __m512i mean = _mm512_rorv_epi32(_mm512_add_epi32(n.before[k], n.after[k]), rotation);
-            v[k] = _mm512_ternarylogic_epi32(own, mean, meanByte, 0xD8); // meanByte ? mean : own
+        const UnitLoop loop(arg);
+        const uint8_t* const src = in[0];
+        uint8_t* const dst = out[0];
+        size_t i = 0;
+        for (; i + 2 * kStep <= pixels; i += 2 * kStep) {
+            loop.step(src + 4 * i, dst + 3 * i, 0);
+            loop.step(src + 4 * (i + kStep), dst + 3 * (i + kStep), 1);
         }
-        const __m512i* streams[1] = {v};
-        if (flag)
-            routeToMemory<MeanInOwnHighByte<RedFirst, true>, V512, Stream>(streams, out, i);
-        else
-            routeToMemory<MeanInOwnHighByte<RedFirst, false>, V512, Stream>(streams, out, i);
+        if (i + kStep <= pixels) {
+            loop.step(src + 4 * i, dst + 3 * i, 0);
+            i += kStep;
+        }
+        if (i < pixels)
+            loop.step(src + 4 * (pixels - kStep), dst + 3 * (pixels - kStep), pixels - kStep);
     }
 };
 #endif
+
+// The first pixel from 1 to Unit whose destination starts a line of Unit bytes (a register of the
+// kernel's width), or Unit + 1 where none does: only the speed of the stores depends on it.
+template <uint32_t Unit, int Bytes>
+size_t alignedStart(const uint8_t* dst)
+{
+    constexpr uint32_t g = Bytes & -Bytes, period = Unit / g; // g: the largest power of 2 dividing Bytes
+    constexpr uint32_t odd = uint32_t(Bytes) / g;
+    uint32_t inverse = odd; // of odd modulo 2^32, by Newton's steps (each doubles the bits that hold)
+    for (int k = 0; k < 5; ++k)
+        inverse *= 2 - odd * inverse;
+    const uint32_t to = uint32_t(0u - reinterpret_cast<uintptr_t>(dst)) & (Unit - 1);
+    if (to % g)
+        return Unit + 1;
+    const uint32_t p = to / g * inverse & (period - 1);
+    return p ? p : period;
+}
+
+// An interpolating kernel takes the pixels that have both neighbours, any number from one unit on, and
+// makes the choices of its argument once a call. Its units: one at pixel 0, whole ones from the first
+// pixel whose destination starts a register (alignedStart), and a last one ending at the last pixel,
+// writing some bytes twice, the same both times (a unit at an odd pixel starts with the other colour).
+// The 3-byte outputs' AVX-512 steps take any number of pixels themselves.
+template <int Sample, int Out, int Samples, bool RedFirst, class W>
+struct Runner<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
+    using K = tag::Interpolate<Sample, Out, Samples, RedFirst>;
+    static constexpr size_t kUnit = W::kBytes, kIn = size_t(K::kIn[0]), kOut = size_t(K::kOut[0]);
+#if defined(__AVX512VBMI__)
+    static constexpr bool kSteps = Sample == 2 && Out == 1 && Samples == 3 && std::is_same_v<W, V512>;
+#else
+    static constexpr bool kSteps = false;
+#endif
+    template <bool Flag, bool Scaled, bool GreensStay>
+    static void covering(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+    {
+        if constexpr (kSteps) {
+            UnitLoop<Chosen<K, Flag, Scaled, GreensStay>, W>::template run<false>(in, out, pixels, arg);
+        } else {
+            const auto units = [&](size_t at, size_t n) {
+                const uint8_t* const from[1] = {in[0] + at * kIn};
+                uint8_t* const to[1] = {out[0] + at * kOut};
+                if (at % 2)
+                    runUnits<Chosen<K, !Flag, Scaled, GreensStay>, W>(from, to, n, arg);
+                else
+                    runUnits<Chosen<K, Flag, Scaled, GreensStay>, W>(from, to, n, arg);
+            };
+            units(0, kUnit);
+            if (pixels == kUnit)
+                return;
+            const size_t at = std::min<size_t>(alignedStart<kUnit, int(kOut)>(out[0]), kUnit);
+            const size_t end = at + (pixels - at) / kUnit * kUnit;
+            if (end > at)
+                units(at, end - at);
+            if (end < pixels)
+                units(pixels - kUnit, kUnit);
+        }
+    }
+    template <bool Scaled, bool GreensStay>
+    static void as(bool flag, const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+    {
+        if (flag)
+            covering<true, Scaled, GreensStay>(in, out, pixels, arg);
+        else
+            covering<false, Scaled, GreensStay>(in, out, pixels, arg);
+    }
+    static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+    {
+        const uint32_t s = arg & 31;
+        const bool flag = (arg >> 5) & 1;
+        if (Sample == 1 || s == 0)
+            return as<false, kSteps>(flag, in, out, pixels, arg);
+        if (kSteps && (s < 8 || s >= 16))
+            return as<true, true>(flag, in, out, pixels, arg);
+        as<Sample == 2, false>(flag, in, out, pixels, arg);
+    }
+};
 
 // Both samples of a pixel exchanged: the bytes of every 16-bit word, or the words of every 32-bit one.
 template <class W>

@@ -54,8 +54,8 @@ using PixelRoute = PeriodRoute<1, In, Out, Pick...>;
 
 using UnitKernel = void (*)(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg);
 
-// K's kernel over `pixels`, a multiple of the unit. `arg` is the converter's unusedBits, or what a
-// family packs there.
+// K's kernel over `pixels`, a multiple of the unit unless its tag says otherwise. `arg` is the
+// converter's unusedBits, or what a family packs there.
 template <class K>
 void unitsSse2(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg);
 template <class K>

@@ -194,6 +194,16 @@ inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixel
         UnitLoop<K, W>::template run<false>(in, out, pixels, arg);
 }
 
+// How a kernel runs its units: runUnits, unless its family's steps header specializes this (to make
+// the choices of the argument once a call, for one).
+template <class K, class W>
+struct Runner {
+    static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+    {
+        runUnits<K, W>(in, out, pixels, arg);
+    }
+};
+
 } // namespace
 
 // Kernels that shuffle run with SSSE3 and AVX-512 only; the others at every width.
@@ -201,14 +211,14 @@ template <class K>
 void unitsSse2(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
     static_assert(!K::kShuffles, "shuffles need SSSE3");
-    runUnits<K, V128>(in, out, pixels, arg);
+    Runner<K, V128>::run(in, out, pixels, arg);
 }
 #if defined(__SSSE3__)
 template <class K>
 void unitsSsse3(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
     static_assert(K::kShuffles, "a kernel at every width runs SSE2 on SSSE3 processors");
-    runUnits<K, V128>(in, out, pixels, arg);
+    Runner<K, V128>::run(in, out, pixels, arg);
 }
 #endif
 #if defined(__AVX2__)
@@ -216,14 +226,14 @@ template <class K>
 void unitsAvx2(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
     static_assert(!K::kShuffles, "shuffles across 32 bytes need AVX-512");
-    runUnits<K, V256>(in, out, pixels, arg);
+    Runner<K, V256>::run(in, out, pixels, arg);
 }
 #endif
 #if defined(__AVX512VBMI__)
 template <class K>
 void unitsAvx512(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
-    runUnits<K, V512>(in, out, pixels, arg);
+    Runner<K, V512>::run(in, out, pixels, arg);
 }
 #endif
 
