@@ -4,7 +4,6 @@
 
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "OS/adjust_proc.h"
 #include "VyrUtility.h"
