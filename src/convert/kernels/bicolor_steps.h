@@ -110,22 +110,18 @@ struct Neighbours<Sample, V512> {
 };
 #endif
 
-// An interpolating kernel with the choices of its argument made once a call (Runner, below): blue first
-// (Flag), 16-bit samples shifted (Scaled), and, for the steps of 3-byte outputs at AVX-512, the greens of
-// 16-bit samples left beside the colours (GreensStay).
-template <class K, bool Flag, bool Scaled, bool GreensStay>
-struct Chosen : K {
-};
-
 // The missing colour of each pixel the mean of its neighbours' samples; their sum fits the pixel's
 // width, and is shifted right by one and by the shift at once. A shift of 1 to 15 is the high half of a
-// product (off the shuffle ports), 16 and more a product by 0.
-template <int Sample, int Out, int Samples, bool RedFirst, bool Flag, bool Scaled, bool GreensStay, class W>
-struct Steps<Chosen<tag::Interpolate<Sample, Out, Samples, RedFirst>, Flag, Scaled, GreensStay>, W> {
+// product (off the shuffle ports), 16 and more a product by 0, none no product.
+template <int Sample, int Out, int Samples, bool RedFirst, class W>
+struct Steps<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
+    BicolorArg arg;
     __m128i meanShift;
+    bool scaled;
     typename W::V scale;
     explicit Steps(uint32_t a)
-        : meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scale(W::set16(sampleScale(a & 31)))
+        : arg(a), meanShift(_mm_cvtsi32_si128(int(a & 31) + 1)), scaled((a & 31) != 0),
+          scale(W::set16(sampleScale(a & 31)))
     {
     }
     template <bool Stream>
@@ -140,11 +136,16 @@ struct Steps<Chosen<tag::Interpolate<Sample, Out, Samples, RedFirst>, Flag, Scal
                 v[k] = n.here[k];
             } else {
                 m[k] = W::srl32(W::add32(n.before[k], n.after[k]), meanShift);
-                v[k] = Scaled ? W::mulhiu16(n.here[k], scale) : n.here[k];
+                v[k] = scaled ? W::mulhiu16(n.here[k], scale) : n.here[k];
             }
         }
         const typename W::V* streams[2] = {v, m};
-        routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, Flag>, W, Stream>(streams, out, i);
+        if (arg.flag)
+            routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, true>, W, Stream>(streams, out,
+                                                                                              i);
+        else
+            routeToMemory<InterpolatedRoute<Sample, Out, Samples, RedFirst, false>, W, Stream>(streams, out,
+                                                                                               i);
     }
 };
 
@@ -179,13 +180,15 @@ template <bool RedFirst, bool BlueFirst>
 constexpr StepIndices<RedFirst, BlueFirst> kStepIndices = stepIndices<RedFirst, BlueFirst>();
 
 // Any number of pixels from 63 on: whole steps, then one more ending at the last pixel (a step at an odd
-// pixel starts with the other colour). Streaming stores measured slower: the stores stay plain.
+// pixel starts with the other colour). The argument's choices are made once a call: blue first (Flag),
+// samples shifted (Scaled), greens left in (GreensStay); the loop has no branch. Streaming stores
+// measured slower: the stores stay plain.
 template <bool RedFirst, bool Flag, bool Scaled, bool GreensStay>
-struct UnitLoop<Chosen<tag::Interpolate<2, 1, 3, RedFirst>, Flag, Scaled, GreensStay>, V512> {
+struct Steps63 {
     static constexpr size_t kStep = 63;
     __m512i scale, rotation, meanByte, index[2][3];
 
-    explicit UnitLoop(uint32_t arg)
+    explicit Steps63(uint32_t arg)
     {
         const uint32_t s = arg & 31;
         scale = V512::set16(sampleScale(s));
@@ -201,8 +204,7 @@ struct UnitLoop<Chosen<tag::Interpolate<2, 1, 3, RedFirst>, Flag, Scaled, Greens
     {
         __m512i c[5], v[4];
         for (int k = 0; k < 4; ++k) {
-            __m512i x = V512::load(p - 4 + 64 * k);
-            __asm__("" : "+v"(x)); // one load: the compiler would repeat it, across cache lines, in each use
+            const __m512i x = opaque(V512::load(p - 4 + 64 * k)); // one load (opaque), not one per use
             c[k] = GreensStay ? x : _mm512_and_si512(x, V512::set32(0xFFFF));
             v[k] = Scaled ? _mm512_mulhi_epu16(x, scale) : x;
         }
@@ -217,11 +219,10 @@ struct UnitLoop<Chosen<tag::Interpolate<2, 1, 3, RedFirst>, Flag, Scaled, Greens
         V512::store<false>(d + 64, _mm512_permutex2var_epi8(v[1], at3[1], v[2]));
         _mm512_mask_storeu_epi8(d + 128, ~__mmask64(0) >> 3, _mm512_permutex2var_epi8(v[2], at3[2], v[3]));
     }
-    template <bool Stream>
     [[gnu::flatten]] static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels,
                                      uint32_t arg)
     {
-        const UnitLoop loop(arg);
+        const Steps63 loop(arg);
         const uint8_t* const src = in[0];
         uint8_t* const dst = out[0];
         size_t i = 0;
@@ -256,62 +257,59 @@ size_t alignedStart(const uint8_t* dst)
     return p ? p : period;
 }
 
-// An interpolating kernel takes the pixels that have both neighbours, any number from one unit on, and
-// makes the choices of its argument once a call. Its units: one at pixel 0, whole ones from the first
-// pixel whose destination starts a register (alignedStart), and a last one ending at the last pixel,
-// writing some bytes twice, the same both times (a unit at an odd pixel starts with the other colour).
-// The 3-byte outputs' AVX-512 steps take any number of pixels themselves.
+// An interpolating kernel takes the pixels that have both neighbours, any number from one unit on. Its
+// units: one at pixel 0, whole ones from the first pixel whose destination starts a register
+// (alignedStart), and a last one ending at the last pixel, writing some bytes twice, the same both times
+// (a unit at an odd pixel starts with the other colour). The 3-byte outputs' AVX-512 steps take any
+// number of pixels themselves.
 template <int Sample, int Out, int Samples, bool RedFirst, class W>
 struct Runner<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     using K = tag::Interpolate<Sample, Out, Samples, RedFirst>;
     static constexpr size_t kUnit = W::kBytes, kIn = size_t(K::kIn[0]), kOut = size_t(K::kOut[0]);
-#if defined(__AVX512VBMI__)
-    static constexpr bool kSteps = Sample == 2 && Out == 1 && Samples == 3 && std::is_same_v<W, V512>;
-#else
-    static constexpr bool kSteps = false;
-#endif
-    template <bool Flag, bool Scaled, bool GreensStay>
+    static void units(const uint8_t* const* in, uint8_t* const* out, size_t at, size_t n, uint32_t arg)
+    {
+        const uint8_t* const from[1] = {in[0] + at * kIn};
+        uint8_t* const to[1] = {out[0] + at * kOut};
+        runUnits<K, W>(from, to, n, at % 2 ? arg ^ 32 : arg);
+    }
     static void covering(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
     {
-        if constexpr (kSteps) {
-            UnitLoop<Chosen<K, Flag, Scaled, GreensStay>, W>::template run<false>(in, out, pixels, arg);
-        } else {
-            const auto units = [&](size_t at, size_t n) {
-                const uint8_t* const from[1] = {in[0] + at * kIn};
-                uint8_t* const to[1] = {out[0] + at * kOut};
-                if (at % 2)
-                    runUnits<Chosen<K, !Flag, Scaled, GreensStay>, W>(from, to, n, arg);
-                else
-                    runUnits<Chosen<K, Flag, Scaled, GreensStay>, W>(from, to, n, arg);
-            };
-            units(0, kUnit);
-            if (pixels == kUnit)
-                return;
-            const size_t at = std::min<size_t>(alignedStart<kUnit, int(kOut)>(out[0]), kUnit);
-            const size_t end = at + (pixels - at) / kUnit * kUnit;
-            if (end > at)
-                units(at, end - at);
-            if (end < pixels)
-                units(pixels - kUnit, kUnit);
-        }
+        units(in, out, 0, kUnit, arg);
+        if (pixels == kUnit)
+            return;
+        const size_t at = std::min<size_t>(alignedStart<kUnit, int(kOut)>(out[0]), kUnit);
+        const size_t end = at + (pixels - at) / kUnit * kUnit;
+        if (end > at)
+            units(in, out, at, end - at, arg);
+        if (end < pixels)
+            units(in, out, pixels - kUnit, kUnit, arg);
     }
+#if defined(__AVX512VBMI__)
+    // The greens may stay beside the colours where only bits 0-15 of the neighbours' sums count: the
+    // mean's bits s + 1 to s + 8 lie below bit 16 for shifts up to 7, and none count from 16 on.
     template <bool Scaled, bool GreensStay>
-    static void as(bool flag, const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
+    static void steps(bool flag, const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
     {
         if (flag)
-            covering<true, Scaled, GreensStay>(in, out, pixels, arg);
+            Steps63<RedFirst, true, Scaled, GreensStay>::run(in, out, pixels, arg);
         else
-            covering<false, Scaled, GreensStay>(in, out, pixels, arg);
+            Steps63<RedFirst, false, Scaled, GreensStay>::run(in, out, pixels, arg);
     }
+#endif
     static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
     {
-        const uint32_t s = arg & 31;
-        const bool flag = (arg >> 5) & 1;
-        if (Sample == 1 || s == 0)
-            return as<false, kSteps>(flag, in, out, pixels, arg);
-        if (kSteps && (s < 8 || s >= 16))
-            return as<true, true>(flag, in, out, pixels, arg);
-        as<Sample == 2, false>(flag, in, out, pixels, arg);
+#if defined(__AVX512VBMI__)
+        if constexpr (Sample == 2 && Out == 1 && Samples == 3 && std::is_same_v<W, V512>) {
+            const uint32_t s = arg & 31;
+            const bool flag = (arg >> 5) & 1;
+            if (s == 0)
+                return steps<false, true>(flag, in, out, pixels, arg);
+            if (s < 8 || s >= 16)
+                return steps<true, true>(flag, in, out, pixels, arg);
+            return steps<true, false>(flag, in, out, pixels, arg);
+        }
+#endif
+        covering(in, out, pixels, arg);
     }
 };
 

@@ -524,7 +524,8 @@ struct V512 {
 // ---- Written once over the widths ----------------------------------------------------------------
 
 // A register the compiler cannot see into: a product by it stays one multiply, where GCC turns a
-// product by a constant into a chain of shifts and adds (shifts are the scarcer ports here).
+// product by a constant into a chain of shifts and adds (shifts are the scarcer ports here); a load
+// stays one load, where GCC would repeat it (across cache lines) in every instruction that uses it.
 template <class V>
 inline V opaque(V v)
 {
