@@ -132,55 +132,102 @@ inline size_t wholeRegisters(const uint8_t* colour, const uint8_t* green, size_t
     return x;
 }
 
-struct Colours {
-    __m512i red, green, blue;
-};
+// RGB8888 pixels: each quad of 16 pixels is one byte permute of two tables. With the mean for green
+// the tables are Q (the colour line's samples at even columns, the green line's at odd ones: every red
+// and blue) and the means; with copied green they are the two lines. The last quad needs sample 64, so
+// it takes the lines or Q from sample 48 on, the means staying. No shuffle of whole colours, and no
+// load across cache lines.
+constexpr QuadIndices packedIndices(BayerGreen green, bool redAtEven)
+{
+    const bool mean = green == BayerGreen::Mean;
+    QuadIndices t{};
+    for (size_t p = 0; p < 64; ++p) {
+        const size_t from = p < 48 ? 0 : 48;
+        auto colour = [&](size_t i) { return uint8_t(i - from); };
+        auto greenLine = [&](size_t i) { return uint8_t((mean ? 0 : 64) + i - from); };
+        const uint8_t even = colour(p + (p & 1)), odd = greenLine(p | 1);
+        uint8_t* q = t.at[p / 16] + 4 * (p % 16);
+        q[0] = redAtEven ? odd : even;
+        q[1] = mean                                ? uint8_t(64 + p)
+               : green == BayerGreen::OfColourLine ? colour(p | 1)
+                                                   : greenLine(p + (p & 1));
+        q[2] = redAtEven ? even : odd;
+    }
+    return t;
+}
 
-// RGB8888 pixels: here choosing the green and the order of red and blue per register measured faster than
-// a loop per mode.
+constexpr QuadIndices kPackedIndices[3][2] = {
+    {packedIndices(BayerGreen::Mean, false), packedIndices(BayerGreen::Mean, true)},
+    {packedIndices(BayerGreen::OfColourLine, false), packedIndices(BayerGreen::OfColourLine, true)},
+    {packedIndices(BayerGreen::OfGreenLine, false), packedIndices(BayerGreen::OfGreenLine, true)}};
+
+template <bool Mean>
 struct PackedLoop {
     using S = Samples<1>;
 
-    // From the samples of a register (c0, g0) and of the one a sample further (c1, g1).
-    static Colours colours(const BayerRun& r, __m512i c0, __m512i c1, __m512i g0, __m512i g1)
+    // The two tables of a register's samples: with the mean Q and its complement (green-line samples at
+    // even columns, colour-line ones at odd: the mean of a sample and the next is the green), else the
+    // lines.
+    static void tables(__m512i c, __m512i g, __m512i& t0, __m512i& t1)
     {
-        const __m512i colourEven = S::oddFrom(c0, c1), colourOdd = S::oddFrom(c1, c0);
-        const __m512i greenEven = S::oddFrom(g0, g1), otherOdd = S::oddFrom(g1, g0);
-        const __m512i green = r.greenFrom == BayerGreen::OfColourLine  ? colourOdd
-                              : r.greenFrom == BayerGreen::OfGreenLine ? greenEven
-                                                                       : S::mean(greenEven, colourOdd);
-        return r.redAtEven ? Colours{colourEven, green, otherOdd} : Colours{otherOdd, green, colourEven};
+        if constexpr (Mean) {
+            t0 = S::oddFrom(c, g);
+            t1 = S::oddFrom(g, c);
+        } else {
+            t0 = c;
+            t1 = g;
+        }
     }
-    static Colours colours(const BayerRun& r, size_t x, uint64_t lanes)
+
+    // The 64 pixels of a register whose tables are t0, t1, those of the next being n0, n1.
+    static void quads(const __m512i at[4], __m512i t0, __m512i t1, __m512i n0, __m512i n1, __m512i out[4])
     {
-        return colours(r, S::load(r.colour + x, lanes), S::load(r.colour + x + 1, lanes),
-                       S::load(r.green + x, lanes), S::load(r.green + x + 1, lanes));
+        const __m512i last0 = _mm512_alignr_epi32(n0, t0, 12);
+        __m512i b = t1, last1;
+        if constexpr (Mean)
+            b = last1 = S::mean(t1, S::nextSample(t1, n1));
+        else
+            last1 = _mm512_alignr_epi32(n1, t1, 12);
+        for (int k = 0; k < 3; ++k)
+            out[k] = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, t0, at[k], b);
+        out[3] = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, last0, at[3], last1);
     }
 
     template <bool Stream>
-    static void put(uint8_t* dst, const Colours& c)
+    static void run(const BayerRun& r, const QuadIndices& indices, uint8_t* dst, size_t pixels)
     {
-        __m512i quads[4];
-        bgrxQuads(c.blue, c.green, c.red, quads);
+        __m512i at[4], out[4], t0, t1, n0, n1;
         for (int k = 0; k < 4; ++k)
-            V512::store<Stream>(dst + 64 * k, quads[k]);
-    }
-
-    template <bool Stream>
-    static void run(const BayerRun& r, uint8_t* dst, size_t pixels)
-    {
-        const size_t x = wholeRegisters<S>(r.colour, r.green, pixels,
-                                           [&](size_t at, __m512i c0, __m512i c1, __m512i g0, __m512i g1) {
-                                               put<Stream>(dst + 4 * at, colours(r, c0, c1, g0, g1));
-                                           });
+            at[k] = _mm512_load_si512(indices.at[k]);
+        const uint8_t *c = r.colour, *g = r.green;
+        size_t x = 0;
+        if (pixels >= 64) {
+            tables(V512::load(c), V512::load(g), t0, t1);
+            for (; x + 64 <= pixels; x += 64) {
+                // The run reads samples up to `pixels`, part of the next register at the end.
+                const size_t ahead = pixels - x - 63;
+                if (ahead >= 64) {
+                    tables(V512::load(c + x + 64), V512::load(g + x + 64), n0, n1);
+                } else {
+                    const uint64_t lanes = (1ull << ahead) - 1;
+                    tables(S::load(c + x + 64, lanes), S::load(g + x + 64, lanes), n0, n1);
+                }
+                quads(at, t0, t1, n0, n1, out);
+                for (int k = 0; k < 4; ++k)
+                    V512::store<Stream>(dst + 4 * x + 64 * k, out[k]);
+                t0 = n0;
+                t1 = n1;
+            }
+        }
         if (x < pixels) {
-            const size_t rest = pixels - x;
-            const Colours c = colours(r, x, (1ull << rest) - 1);
-            __m512i quads[4];
-            bgrxQuads(c.blue, c.green, c.red, quads);
+            const size_t rest = pixels - x; // samples x .. pixels fill at most one register
+            const uint64_t lanes = ~0ull >> (63 - rest);
+            const __m512i none = _mm512_setzero_si512();
+            tables(S::load(c + x, lanes), S::load(g + x, lanes), t0, t1);
+            quads(at, t0, t1, none, none, out);
             for (size_t k = 0; 16 * k < rest; ++k) {
                 const size_t n = rest - 16 * k < 16 ? rest - 16 * k : 16;
-                _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1), quads[k]);
+                _mm512_mask_storeu_epi32(dst + 4 * x + 64 * k, __mmask16((1u << n) - 1), out[k]);
             }
         }
     }
@@ -251,7 +298,11 @@ void planarRun(const BayerRun& r, uint8_t* red, uint8_t* green, uint8_t* blue, s
 
 void bayer8ToRgb8888Avx512(const BayerRun& run, uint8_t* dst, size_t pixels)
 {
-    withStores<PackedLoop>(dst, 4 * pixels, run, dst, pixels);
+    const QuadIndices& at = kPackedIndices[size_t(run.greenFrom)][run.redAtEven];
+    if (run.greenFrom == BayerGreen::Mean)
+        withStores<PackedLoop<true>>(dst, 4 * pixels, run, at, dst, pixels);
+    else
+        withStores<PackedLoop<false>>(dst, 4 * pixels, run, at, dst, pixels);
 }
 
 void bayer8ToPlanarAvx512(const BayerRun& run, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels)
