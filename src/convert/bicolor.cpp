@@ -134,6 +134,8 @@ struct InterpolatingUnits {
         // Measured: the copies to the stack and back cost about what the rule takes for 16 Bicolor88 or
         // 10 Bicolor1616 pixels.
         static constexpr uint32_t kStackFrom = kIn == 2 ? 16 : 10;
+        // The least run of the kernel: a unit, or one step where it goes in steps of 63 pixels.
+        static constexpr uint32_t kLeast = Unit == 64 && K::kSteps63 ? 63 : Unit;
 
         // n pixels from pixel `at` of the run, whose bytes are at s and d. A kernel's pattern starts at
         // its first pixel: blue first where that pixel carries blue.
@@ -155,14 +157,14 @@ struct InterpolatingUnits {
             std::memset(in + count * kIn, 0, sizeof in - count * kIn);
             if constexpr (K::kKeeps)
                 std::memcpy(out, dst + kOut, (count - 2) * kOut);
-            units(in + kIn, out, 1, Unit, shift, blueFirst);
+            units(in + kIn, out, 1, kLeast, shift, blueFirst);
             std::memcpy(dst + kOut, out, (count - 2) * kOut);
         }
         static void run(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t shift, uint32_t blueFirst)
         {
             if (count < kStackFrom)
                 return Rule::run(src, dst, count, shift, blueFirst);
-            if (count < Unit + 2)
+            if (count < kLeast + 2)
                 onStack(src, dst, count, shift, blueFirst);
             else
                 units(src + kIn, dst + kOut, 1, count - 2, shift, blueFirst);

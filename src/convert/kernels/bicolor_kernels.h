@@ -29,6 +29,8 @@ struct Interpolate : Shuffles {
     static constexpr int kIn[1] = {2 * Sample}, kOut[1] = {Out * Samples};
     static constexpr bool kLongRunsStream = false; // measured 15% slower streamed
     static constexpr bool kKeeps = Samples == 4;   // the fourth sample of every pixel
+    // Bicolor1616 to 3-byte pixels: at AVX-512 in steps of 63 pixels, which take any number from 63 on.
+    static constexpr bool kSteps63 = Sample == 2 && Out == 1 && Samples == 3;
 };
 
 // Bicolor to Bicolor: samples widened from In to Out bytes, shifted, exchanged where the flag says.

@@ -299,7 +299,7 @@ struct Runner<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     static void run(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
     {
 #if defined(__AVX512VBMI__)
-        if constexpr (Sample == 2 && Out == 1 && Samples == 3 && std::is_same_v<W, V512>) {
+        if constexpr (K::kSteps63 && std::is_same_v<W, V512>) {
             const uint32_t s = arg & 31;
             const bool flag = (arg >> 5) & 1;
             if (s == 0)
