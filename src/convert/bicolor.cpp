@@ -134,8 +134,7 @@ struct InterpolatingUnits {
         // Measured: the copies to the stack and back cost about what the rule takes for 16 Bicolor88 or
         // 10 Bicolor1616 pixels.
         static constexpr uint32_t kStackFrom = kIn == 2 ? 16 : 10;
-        // The least run of the kernel: a unit, or one step where it goes in steps of 63 pixels.
-        static constexpr uint32_t kLeast = Unit == 64 && K::kSteps63 ? 63 : Unit;
+        static constexpr uint32_t kLeast = K::leastRun(Unit);
 
         // n pixels from pixel `at` of the run, whose bytes are at s and d. A kernel's pattern starts at
         // its first pixel: blue first where that pixel carries blue.

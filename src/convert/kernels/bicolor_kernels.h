@@ -29,8 +29,10 @@ struct Interpolate : Shuffles {
     static constexpr int kIn[1] = {2 * Sample}, kOut[1] = {Out * Samples};
     static constexpr bool kLongRunsStream = false; // measured 15% slower streamed
     static constexpr bool kKeeps = Samples == 4;   // the fourth sample of every pixel
-    // Bicolor1616 to 3-byte pixels: at AVX-512 in steps of 63 pixels, which take any number from 63 on.
+    // Bicolor1616 to 3-byte pixels: at AVX-512 (units of 64 pixels) in steps of 63, which take any
+    // number of pixels from 63 on; every other kernel from one unit on.
     static constexpr bool kSteps63 = Sample == 2 && Out == 1 && Samples == 3;
+    static constexpr uint32_t leastRun(uint32_t unit) { return unit == 64 && kSteps63 ? 63 : unit; }
 };
 
 // Bicolor to Bicolor: samples widened from In to Out bytes, shifted, exchanged where the flag says.

@@ -261,7 +261,7 @@ size_t alignedStart(const uint8_t* dst)
 // units: one at pixel 0, whole ones from the first pixel whose destination starts a register
 // (alignedStart), and a last one ending at the last pixel, writing some bytes twice, the same both times
 // (a unit at an odd pixel starts with the other colour). The 3-byte outputs' AVX-512 steps take any
-// number of pixels themselves.
+// number from 63 on themselves (Interpolate::leastRun).
 template <int Sample, int Out, int Samples, bool RedFirst, class W>
 struct Runner<tag::Interpolate<Sample, Out, Samples, RedFirst>, W> {
     using K = tag::Interpolate<Sample, Out, Samples, RedFirst>;
