@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <immintrin.h>
 
 #include "convert/kernels/store.h"
 
@@ -34,6 +35,17 @@ inline void fetchAhead(const uint8_t* src)
             _mm_prefetch(p, _MM_HINT_T0);
     }
 }
+
+#if defined(__AVX512BW__)
+// The bytes of `bytes` stored, the rest of the destination kept. Unlike a plain store, a masked one does
+// not bring its line in ahead of it: beyond the caches each waited for memory, until the line kAheadBytes
+// on was fetched with it (Bicolor88 to RGB8888 on a frame: 0.49 to 0.9 of memcpy).
+inline void storeKeeping(uint8_t* p, __mmask64 bytes, __m512i v)
+{
+    fetchAhead<64>(p);
+    _mm512_mask_storeu_epi8(p, bytes, v);
+}
+#endif
 
 // Pass::convert<Stream>(src, dst) converts Pass::kPixels pixels of SrcBytes to DstBytes bytes.
 template <class Pass, size_t SrcBytes, size_t DstBytes>

@@ -21,6 +21,7 @@
 #include <immintrin.h>
 #include <utility>
 
+#include "convert/kernels/passes.h"
 #include "convert/kernels/unit_kernels.h"
 #include "convert/kernels/vec.h"
 
@@ -219,7 +220,7 @@ struct Permutes<64> {
     {
         constexpr const RoutePiece<64>& pc = Plan::kPlan.piece[I];
         if constexpr (pc.anyKept)
-            _mm512_mask_storeu_epi8(p, ~__mmask64(pc.keepBits), v);
+            storeKeeping(p, ~__mmask64(pc.keepBits), v);
         else
             V512::store<Stream>(p, v);
     }

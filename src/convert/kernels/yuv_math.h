@@ -14,6 +14,7 @@
 #include <array>
 #include <type_traits>
 
+#include "convert/kernels/passes.h"
 #include "convert/kernels/store.h"
 #include "convert/kernels/vec.h"
 
@@ -211,18 +212,12 @@ struct BgrxBytes<V512> {
     }
 };
 
-// In the cache a masked store leaves the fourth bytes without reading them; beyond it the masked
-// store is the slower of the two.
 template <>
 struct KeepFourth<V512> {
-    template <bool Large>
+    template <bool>
     static void store(uint8_t* p, __m512i v)
     {
-        constexpr __mmask64 kBgr = 0x7777777777777777ull;
-        if constexpr (Large)
-            V512::store<false>(p, _mm512_mask_blend_epi8(kBgr, V512::load(p), v));
-        else
-            _mm512_mask_storeu_epi8(p, kBgr, v);
+        storeKeeping(p, 0x7777777777777777ull, v);
     }
 };
 #endif
