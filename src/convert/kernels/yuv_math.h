@@ -74,8 +74,13 @@ struct Walk {
     {
         constexpr size_t k = Wide::kBytes / 16;
         size_t i = 0;
-        for (; i + k <= steps; i += k)
+        for (; i + k <= steps; i += k) {
+            // A step that reads more than it writes (the lumas, the encoders) outruns the prefetcher beyond
+            // the caches (RGB888 to YUY2 on a frame: 1.1-1.4 times as fast with this).
+            if constexpr (Step::kSrcStep > Step::kDstStep)
+                fetchAhead<k * Step::kSrcStep, kPageAhead, true>(src + i * Step::kSrcStep);
             step.template convert<Wide, Stream>(src + i * Step::kSrcStep, dst + i * Step::kDstStep);
+        }
         for (; i < steps; ++i)
             step.template convert<V128, Stream>(src + i * Step::kSrcStep, dst + i * Step::kDstStep);
     }

@@ -150,9 +150,6 @@ struct Moves {
     template <class W, bool Stream>
     void convert(const uint8_t* s, uint8_t* d) const
     {
-        // A gather that reads more than it writes (the lumas) outruns the prefetcher beyond the caches.
-        if constexpr (kSrcStep > kDstStep)
-            fetchAhead<W::kBytes / 16 * kSrcStep, kPageAhead, true>(s);
         move<W, Stream>(s, d, std::make_index_sequence<W::kBytes / 16 * kDstStep / W::kBytes>());
     }
 };
