@@ -165,8 +165,8 @@ constexpr int sumOf(const int (&bytes)[N])
 
 // The steps inlined whole, and the stream pointers held apart from the memory the stores write. On runs
 // as long as a frame's line, the loads of a kernel that reads more than it writes leave the hardware
-// prefetcher behind: its inputs are fetched a page ahead (RGB8888 to MONO8 and RGB888, RGB16161616 to
-// Bicolor1616 on a frame 1.2-1.35 times as fast; in the cache the fetches cost 10-15%).
+// prefetcher behind: its inputs are fetched a page ahead (RGB8888 to MONO8 and RGB888, MONO16 to MONO8
+// on a frame 1.17-1.27 times as fast; in the cache the fetches cost 10-15%).
 template <class K, class W>
 struct UnitLoop {
     template <bool Stream>
