@@ -112,10 +112,13 @@ constexpr int lumaAt(size_t pixel)
 template <class Src, To D>
 constexpr size_t kStepPixels = Decode<Src, D>::kStepPixels;
 
+// Long runs stream where the source has two bytes a pixel or more: on a frame IYU2, YUY2 and UYVY to MONO8
+// 1.05-1.2 times as fast streamed (two runs of two builds side by side), Y411 to MONO8 0.91.
 template <class Src>
 struct LumaBytes {
     static constexpr size_t kSrcStep = kStepPixels<Src, To::Mono8> * Src::kBytes / Src::kPixels;
     static constexpr size_t kOutStep = kStepPixels<Src, To::Mono8>;
+    static constexpr bool kLongRunsStream = Src::kBytes >= 2 * Src::kPixels;
     static constexpr int at(size_t b) { return lumaAt<Src>(b); }
 };
 
@@ -138,6 +141,7 @@ template <class Map, bool Keep>
 struct Moves {
     static constexpr size_t kSrcStep = Map::kSrcStep, kDstStep = Map::kOutStep;
     static constexpr bool kKeeps = Keep;
+    static constexpr bool kLongRunsStream = LongRunsStream<Map, false>::value;
 
     template <class W, bool Stream, size_t... Regs>
     static void move(const uint8_t* s, uint8_t* d, std::index_sequence<Regs...>)
@@ -191,11 +195,13 @@ inline typename W::V highTimes4(typename W::V x)
     return W::template srai16<6>(W::xor_(x, W::set16(-32768)));
 }
 
-// Sixteen pixels a step, two groups of W: units sharing chroma by cells (Y411), else per pixel.
+// Sixteen pixels a step, two groups of W: units sharing chroma by cells (Y411), else per pixel. Long
+// runs stream: on a frame Y411 to RGB888 1.09-1.15 times as fast streamed, IYU2 to RGB888 1.01-1.12.
 template <class Src, class Out>
 struct GatheredToRgb {
     static constexpr size_t kSrcStep = 16 * Src::kBytes / Src::kPixels, kDstStep = 16 * Out::kBytes;
     static constexpr bool kKeeps = KeepsBytes<Out>::value;
+    static constexpr bool kLongRunsStream = true;
 
     template <class W, bool Stream, size_t Group>
     static void group(const uint8_t* s, uint8_t* d)
@@ -334,10 +340,12 @@ inline typename W::V pairChromas(const PixelWords<W>& a, const PixelWords<W>& b)
     return W::select(W::set32(0xFFFF), lo, hi);
 }
 
-// A cell Y0 C0 Y1 C1 from every two pixels: luma of both, chroma of the first by the scalar rule.
+// A cell Y0 C0 Y1 C1 from every two pixels: luma of both, chroma of the first by the scalar rule. Long
+// runs stream: RGB888 to the 4:2:2 formats on a frame 1.08-1.19 times as fast streamed.
 template <class Pixels, class Cell>
 struct PixelsToCells {
     static constexpr size_t kSrcStep = Pixels::kSrcStep, kDstStep = 16;
+    static constexpr bool kLongRunsStream = true;
 
     template <class W, bool Stream>
     void convert(const uint8_t* s, uint8_t* d) const
@@ -389,7 +397,7 @@ struct Mono8ToYuy2 {
 
 struct Mono16ToYuy2 {
     static constexpr size_t kSrcStep = 16, kDstStep = 16;
-    // Measured 27% faster streamed on long runs; the other steps measured -11% to +23%.
+    // Measured 27% faster streamed on long runs.
     static constexpr bool kLongRunsStream = true;
     __m128i count; // of the shift: the significant bits' top 8 become Y, none beyond 8 unused bits
 
