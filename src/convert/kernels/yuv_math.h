@@ -17,6 +17,9 @@
 #include "convert/kernels/passes.h"
 #include "convert/kernels/store.h"
 #include "convert/kernels/vec.h"
+#if defined(__AVX512VBMI__)
+#include "convert/kernels/pixels512.h"
+#endif
 
 namespace vyr::convert::kernels {
 namespace {
@@ -150,14 +153,27 @@ struct Offsets {
     typename W::V b, g, r;
 };
 
-// Cells of two pixels sharing one chroma pair: uv4 holds 4c0, 4c1 in each 32-bit lane, c0 being U and
-// c1 V where UFirst, else the other way round.
+// The offsets of cells of two pixels sharing one chroma pair, one a cell: br holds the blue offset in
+// the cell's even word and the red one in its odd word (the other way round without UFirst), g the green
+// one in its odd word. uv4 holds 4c0, 4c1 in each 32-bit lane, c0 being U and c1 V where UFirst, else
+// the other way round.
+template <class W>
+struct CellOffsets {
+    typename W::V br, g;
+};
+template <class W, bool UFirst>
+inline CellOffsets<W> offsetsOfCells(typename W::V uv4)
+{
+    return {W::mulhi16(uv4, UFirst ? W::pair16(29147, 23060) : W::pair16(23060, 29147)),
+            W::madd16(uv4, UFirst ? W::pair16(-5661, -11746) : W::pair16(-11746, -5661))};
+}
+
+// The same, each spread to both pixels of its cell.
 template <class W, bool UFirst>
 inline Offsets<W> cellOffsets(typename W::V uv4)
 {
-    const typename W::V br = W::mulhi16(uv4, UFirst ? W::pair16(29147, 23060) : W::pair16(23060, 29147));
-    const typename W::V g = W::madd16(uv4, UFirst ? W::pair16(-5661, -11746) : W::pair16(-11746, -5661));
-    return {bothHalves<W, !UFirst>(br), bothHalves<W, true>(g), bothHalves<W, UFirst>(br)};
+    const CellOffsets<W> c = offsetsOfCells<W, UFirst>(uv4);
+    return {bothHalves<W, !UFirst>(c.br), bothHalves<W, true>(c.g), bothHalves<W, UFirst>(c.br)};
 }
 
 // Pixels with their own chroma: u4 = 4u and v4 = 4v per pixel.
@@ -227,7 +243,7 @@ struct KeepFourth<V512> {
     template <bool>
     static void store(uint8_t* p, __m512i v)
     {
-        storeKeeping(p, 0x7777777777777777ull, v);
+        storeKeeping(p, kFirstThreeBytes, v);
     }
 };
 #endif
@@ -258,6 +274,11 @@ struct BgrxOut {
         BgrxBytes<W>::get(b, g, r, lo, hi);
         storeQuads<W, Keep, Stream>(d, lo, hi);
     }
+#if defined(__AVX512VBMI__)
+    // As BgrOut::putCells.
+    template <bool Stream, bool UFirst>
+    static void putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green);
+#endif
 };
 
 // 3-byte pixels from the clamped bytes: for each 16-byte lane, bg holds the blue bytes of its eight
@@ -357,7 +378,58 @@ struct BgrOut {
     {
         BgrStore<W>::template put<Stream>(d, W::packus16(b, g), W::packus16(r, r));
     }
+#if defined(__AVX512VBMI__)
+    template <bool Stream, bool UFirst>
+    static void putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green);
+#endif
 };
+
+#if defined(__AVX512VBMI__)
+// 4:2:2 cells to pixels without spreading each cell's chroma offsets to both its pixels: with y the
+// lumas and y' the lumas of each cell exchanged, in each 16-byte lane of `sameAndSwapped` the clamped
+// bytes of y + br (bytes 0-7) and y' + br (8-15), br holding the cell's blue offset in its even word and
+// its red one in the odd word (the other way round without UFirst); in `green` those of y + g and y' + g,
+// whose odd words are the pixels' greens. Byte i of bytes From.. of 32 pixels of PixelBytes bytes comes
+// from there (0 for a fourth byte, which the caller masks).
+template <int PixelBytes, int From, bool UFirst>
+constexpr std::array<int8_t, 64> cellPixelIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
+        const int at = From + i, p = at / PixelBytes, c = at % PixelBytes, lane = p / 8 * 16, j = p % 8;
+        const bool odd = j % 2, evenWords = (c == 0) == UFirst; // c's offset is the cell's even word
+        m[i] = int8_t(c == 3      ? 0
+                      : c == 1    ? 64 + lane + (odd ? j : 8 + j + 1)
+                      : evenWords ? lane + (odd ? 8 + j - 1 : j)
+                                  : lane + (odd ? j : 8 + j + 1));
+    }
+    return m;
+}
+template <int PixelBytes, int From, bool UFirst>
+constexpr std::array<int8_t, 64> kCellPixelIndex = cellPixelIndex<PixelBytes, From, UFirst>();
+
+template <bool Stream, bool UFirst>
+void BgrOut::putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green)
+{
+    const __m512i lo =
+        _mm512_permutex2var_epi8(sameAndSwapped, constant<V512>(kCellPixelIndex<3, 0, UFirst>), green);
+    const __m512i hi =
+        _mm512_permutex2var_epi8(sameAndSwapped, constant<V512>(kCellPixelIndex<3, 64, UFirst>), green);
+    V512::store<Stream>(d, lo);
+    V256::store<Stream>(d + 64, _mm512_castsi512_si256(hi));
+}
+
+template <bool Keep>
+template <bool Stream, bool UFirst>
+void BgrxOut<Keep>::putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green)
+{
+    const __m512i lo = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, sameAndSwapped,
+                                                      constant<V512>(kCellPixelIndex<4, 0, UFirst>), green);
+    const __m512i hi = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, sameAndSwapped,
+                                                      constant<V512>(kCellPixelIndex<4, 64, UFirst>), green);
+    storeQuads<V512, Keep, Stream>(d, lo, hi);
+}
+#endif
 
 // ---- RGB to YUV ------------------------------------------------------------------------------------
 
@@ -474,7 +546,7 @@ template <>
 struct YuvQuads<V512> {
     static __m512i of(__m512i vu, __m512i sums)
     {
-        return _mm512_maskz_permutex2var_epi8(0x7777777777777777ull, vu, constant<V512>(kYuvQuadIndex), sums);
+        return _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, vu, constant<V512>(kYuvQuadIndex), sums);
     }
 };
 #endif

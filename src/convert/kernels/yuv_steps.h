@@ -38,10 +38,9 @@ template <class W, class Cell>
 inline typename W::V cellChromas(typename W::V x)
 {
 #if defined(__SSSE3__)
-    // The low byte less 128 (a signed byte) times 4 by the byte multiply-add, which spares the
-    // shuffle unit two shifts.
-    if constexpr (kLumaHigh<Cell>)
-        return W::maddubs16(W::set16(4), W::xor_(x, W::set16(int16_t(0x8080))));
+    // The chroma byte less 128 (a signed byte) times 4 by the byte multiply-add, the luma byte times 0,
+    // which spares the shuffle unit two shifts.
+    return W::maddubs16(W::set16(kLumaHigh<Cell> ? 4 : 0x400), W::xor_(x, W::set16(int16_t(0x8080))));
 #endif
     return kLumaHigh<Cell> ? lowByteTimes4<W>(x) : highByteTimes4<W>(x);
 }
@@ -60,6 +59,18 @@ struct CellsToRgb {
     {
         const typename W::V x = W::load(s);
         const typename W::V y = cellLumas<W, Cell>(x);
+#if defined(__AVX512VBMI__)
+        // The offsets stay one a cell: the lumas exchanged within each cell take the other pixel's.
+        if constexpr (std::is_same_v<W, V512>) {
+            const CellOffsets<W> o = offsetsOfCells<W, kUFirst<Cell>>(cellChromas<W, Cell>(x));
+            const __m512i swapped = kLumaHigh<Cell> ? shuffleEachLane32<W, 3, -1, 1, -1>(x)
+                                                    : shuffleEachLane32<W, 2, -1, 0, -1>(x);
+            Out::template putCells<Stream, kUFirst<Cell>>(
+                d, W::packus16(W::add16(y, o.br), W::add16(swapped, o.br)),
+                W::packus16(W::add16(y, o.g), W::add16(swapped, o.g)));
+            return;
+        }
+#endif
         const Offsets<W> o = cellOffsets<W, kUFirst<Cell>>(cellChromas<W, Cell>(x));
         Out::template put<W, Stream>(d, W::add16(y, o.b), W::add16(y, o.g), W::add16(y, o.r));
     }
