@@ -171,11 +171,11 @@ struct Moves {
 
 // ---- Y411 and IYU2 to RGB: lumas and chromas gathered ---------------------------------------------
 
-// Pixel p's luma in the low byte of 16-bit lane p.
-template <class Src>
+// Pixel p's luma in the low byte of 16-bit lane p; Swapped: that of the other pixel of p's cell.
+template <class Src, bool Swapped = false>
 struct LumaWords {
     static constexpr size_t kSrcStep = 16 * Src::kBytes / Src::kPixels, kOutStep = 32;
-    static constexpr int at(size_t b) { return b % 2 ? -1 : lumaAt<Src>(b / 2); }
+    static constexpr int at(size_t b) { return b % 2 ? -1 : lumaAt<Src>(Swapped ? b / 2 ^ 1 : b / 2); }
 };
 
 // The U and V of the unit of cell c (two pixels) in the high bytes of 16-bit lanes 2c and 2c + 1.
@@ -218,6 +218,18 @@ struct GatheredToRgb {
     static void group(const uint8_t* s, uint8_t* d)
     {
         const typename W::V y = gather<LumaWords<Src>, W, Group>(s);
+#if defined(__AVX512VBMI__)
+        // Cells' offsets kept one a cell, as CellsToRgb does.
+        if constexpr (Src::kPixels > 1 && std::is_same_v<W, V512>) {
+            const CellOffsets<W> c =
+                offsetsOfCells<W, true>(highTimes4<W>(gather<CellChromaWords<Src>, W, Group>(s)));
+            const __m512i swapped = gather<LumaWords<Src, true>, W, Group>(s);
+            Out::template putCells<Stream, true>(d + Group * W::kBytes / 2 * Out::kBytes,
+                                                 W::packus16(W::add16(y, c.br), W::add16(swapped, c.br)),
+                                                 W::packus16(W::add16(y, c.g), W::add16(swapped, c.g)));
+            return;
+        }
+#endif
         Offsets<W> o;
         if constexpr (Src::kPixels > 1) {
             o = cellOffsets<W, true>(highTimes4<W>(gather<CellChromaWords<Src>, W, Group>(s)));
