@@ -153,10 +153,10 @@ struct Offsets {
     typename W::V b, g, r;
 };
 
-// The offsets of cells of two pixels sharing one chroma pair, one a cell: br holds the blue offset in
-// the cell's even word and the red one in its odd word (the other way round without UFirst), g the green
-// one in its odd word. uv4 holds 4c0, 4c1 in each 32-bit lane, c0 being U and c1 V where UFirst, else
-// the other way round.
+// The offsets of cells of two pixels sharing one chroma pair (or of pixels with their own), one a cell:
+// br holds the blue offset in the cell's even word and the red one in its odd word (the other way round
+// without UFirst), g the green one in its odd word. uv4 holds 4c0, 4c1 in each 32-bit lane, c0 being U
+// and c1 V where UFirst, else the other way round.
 template <class W>
 struct CellOffsets {
     typename W::V br, g;
@@ -275,9 +275,9 @@ struct BgrxOut {
         storeQuads<W, Keep, Stream>(d, lo, hi);
     }
 #if defined(__AVX512VBMI__)
-    // As BgrOut::putCells.
-    template <bool Stream, bool UFirst>
-    static void putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green);
+    // As BgrOut::putPicked.
+    template <bool Stream, class Picks>
+    static void putPicked(uint8_t* d, __m512i blueRed, __m512i green);
 #endif
 };
 
@@ -379,54 +379,78 @@ struct BgrOut {
         BgrStore<W>::template put<Stream>(d, W::packus16(b, g), W::packus16(r, r));
     }
 #if defined(__AVX512VBMI__)
-    template <bool Stream, bool UFirst>
-    static void putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green);
+    // 32 pixels from two registers of clamped sums, their bytes where Picks says (below).
+    template <bool Stream, class Picks>
+    static void putPicked(uint8_t* d, __m512i blueRed, __m512i green);
 #endif
 };
 
 #if defined(__AVX512VBMI__)
-// 4:2:2 cells to pixels without spreading each cell's chroma offsets to both its pixels: with y the
-// lumas and y' the lumas of each cell exchanged, in each 16-byte lane of `sameAndSwapped` the clamped
-// bytes of y + br (bytes 0-7) and y' + br (8-15), br holding the cell's blue offset in its even word and
-// its red one in the odd word (the other way round without UFirst); in `green` those of y + g and y' + g,
-// whose odd words are the pixels' greens. Byte i of bytes From.. of 32 pixels of PixelBytes bytes comes
-// from there (0 for a fourth byte, which the caller masks).
-template <int PixelBytes, int From, bool UFirst>
-constexpr std::array<int8_t, 64> cellPixelIndex()
-{
-    std::array<int8_t, 64> m{};
-    for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
-        const int at = From + i, p = at / PixelBytes, c = at % PixelBytes, lane = p / 8 * 16, j = p % 8;
-        const bool odd = j % 2, evenWords = (c == 0) == UFirst; // c's offset is the cell's even word
-        m[i] = int8_t(c == 3      ? 0
-                      : c == 1    ? 64 + lane + (odd ? j : 8 + j + 1)
-                      : evenWords ? lane + (odd ? 8 + j - 1 : j)
-                                  : lane + (odd ? j : 8 + j + 1));
+// Where the bytes of 32 pixels of PixelBytes bytes come from in two registers of sums clamped to bytes,
+// blueRed and then green (0 for a fourth byte, which the caller masks): Picks::kIndex<PixelBytes, From>
+// for the output bytes From.. .
+//
+// CellPicks: 4:2:2 cells without each cell's chroma offsets spread to both its pixels. With y the lumas
+// and y' the lumas of each cell exchanged, each 16-byte lane of blueRed holds the bytes of y + br (bytes
+// 0-7) and y' + br (8-15), br holding the cell's blue offset in its even word and its red one in the odd
+// word (the other way round without UFirst); green those of y + g and y' + g, whose odd words are the
+// pixels' greens.
+template <bool UFirst>
+struct CellPicks {
+    template <int PixelBytes, int From>
+    static constexpr std::array<int8_t, 64> index()
+    {
+        std::array<int8_t, 64> m{};
+        for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
+            const int at = From + i, p = at / PixelBytes, c = at % PixelBytes, lane = p / 8 * 16, j = p % 8;
+            const bool odd = j % 2, evenWords = (c == 0) == UFirst; // c's offset is the cell's even word
+            m[i] = int8_t(c == 3      ? 0
+                          : c == 1    ? 64 + lane + (odd ? j : 8 + j + 1)
+                          : evenWords ? lane + (odd ? 8 + j - 1 : j)
+                                      : lane + (odd ? j : 8 + j + 1));
+        }
+        return m;
     }
-    return m;
-}
-template <int PixelBytes, int From, bool UFirst>
-constexpr std::array<int8_t, 64> kCellPixelIndex = cellPixelIndex<PixelBytes, From, UFirst>();
+    template <int PixelBytes, int From>
+    static constexpr std::array<int8_t, 64> kIndex = index<PixelBytes, From>();
+};
 
-template <bool Stream, bool UFirst>
-void BgrOut::putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green)
+// PixelPicks: pixels with chroma of their own, as pairs of words (blue and red, something and green) in
+// each pixel's 32-bit lane, pixels 0-15 in the first register of each pair packed, 16-31 in the second.
+struct PixelPicks {
+    template <int PixelBytes, int From>
+    static constexpr std::array<int8_t, 64> index()
+    {
+        std::array<int8_t, 64> m{};
+        for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
+            const int at = From + i, p = at / PixelBytes, c = at % PixelBytes;
+            const int pair = p % 16 / 4 * 16 + p / 16 * 8 + p % 4 * 2; // bytes of p's lane in the packs
+            m[i] = int8_t(c == 3 ? 0 : c == 1 ? 64 + pair + 1 : pair + (c == 2));
+        }
+        return m;
+    }
+    template <int PixelBytes, int From>
+    static constexpr std::array<int8_t, 64> kIndex = index<PixelBytes, From>();
+};
+
+template <bool Stream, class Picks>
+void BgrOut::putPicked(uint8_t* d, __m512i blueRed, __m512i green)
 {
-    const __m512i lo =
-        _mm512_permutex2var_epi8(sameAndSwapped, constant<V512>(kCellPixelIndex<3, 0, UFirst>), green);
+    const __m512i lo = _mm512_permutex2var_epi8(blueRed, constant<V512>(Picks::template kIndex<3, 0>), green);
     const __m512i hi =
-        _mm512_permutex2var_epi8(sameAndSwapped, constant<V512>(kCellPixelIndex<3, 64, UFirst>), green);
+        _mm512_permutex2var_epi8(blueRed, constant<V512>(Picks::template kIndex<3, 64>), green);
     V512::store<Stream>(d, lo);
     V256::store<Stream>(d + 64, _mm512_castsi512_si256(hi));
 }
 
 template <bool Keep>
-template <bool Stream, bool UFirst>
-void BgrxOut<Keep>::putCells(uint8_t* d, __m512i sameAndSwapped, __m512i green)
+template <bool Stream, class Picks>
+void BgrxOut<Keep>::putPicked(uint8_t* d, __m512i blueRed, __m512i green)
 {
-    const __m512i lo = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, sameAndSwapped,
-                                                      constant<V512>(kCellPixelIndex<4, 0, UFirst>), green);
-    const __m512i hi = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, sameAndSwapped,
-                                                      constant<V512>(kCellPixelIndex<4, 64, UFirst>), green);
+    const __m512i lo = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, blueRed,
+                                                      constant<V512>(Picks::template kIndex<4, 0>), green);
+    const __m512i hi = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, blueRed,
+                                                      constant<V512>(Picks::template kIndex<4, 64>), green);
     storeQuads<V512, Keep, Stream>(d, lo, hi);
 }
 #endif

@@ -65,7 +65,7 @@ struct CellsToRgb {
             const CellOffsets<W> o = offsetsOfCells<W, kUFirst<Cell>>(cellChromas<W, Cell>(x));
             const __m512i swapped = kLumaHigh<Cell> ? shuffleEachLane32<W, 3, -1, 1, -1>(x)
                                                     : shuffleEachLane32<W, 2, -1, 0, -1>(x);
-            Out::template putCells<Stream, kUFirst<Cell>>(
+            Out::template putPicked<Stream, CellPicks<kUFirst<Cell>>>(
                 d, W::packus16(W::add16(y, o.br), W::add16(swapped, o.br)),
                 W::packus16(W::add16(y, o.g), W::add16(swapped, o.g)));
             return;
@@ -178,6 +178,22 @@ struct LumaWords {
     static constexpr int at(size_t b) { return b % 2 ? -1 : lumaAt<Src>(Swapped ? b / 2 ^ 1 : b / 2); }
 };
 
+// Pixels with chroma of their own, each in a 32-bit lane: its luma in the low bytes of both 16-bit
+// halves (LumaPairs), its U and V in the high bytes of the low and the high half (ChromaPairs).
+template <class Src>
+struct LumaPairs {
+    static constexpr size_t kSrcStep = 16 * Src::kBytes, kOutStep = 64;
+    static constexpr int at(size_t b) { return b % 2 ? -1 : lumaAt<Src>(b / 4); }
+};
+template <class Src>
+struct ChromaPairs {
+    static constexpr size_t kSrcStep = 16 * Src::kBytes, kOutStep = 64;
+    static constexpr int at(size_t b)
+    {
+        return b % 2 == 0 ? -1 : int(b / 4 * Src::kBytes + (b % 4 == 1 ? Src::u : Src::v));
+    }
+};
+
 // The U and V of the unit of cell c (two pixels) in the high bytes of 16-bit lanes 2c and 2c + 1.
 template <class Src>
 struct CellChromaWords {
@@ -217,6 +233,22 @@ struct GatheredToRgb {
     template <class W, bool Stream, size_t Group>
     static void group(const uint8_t* s, uint8_t* d)
     {
+#if defined(__AVX512VBMI__)
+        // Pixels with their own chroma as pairs of words: blue and red offsets and the green one beside
+        // each pixel's luma taken twice, no word moved between lanes before the byte permutes.
+        if constexpr (Src::kPixels == 1 && std::is_same_v<W, V512>) {
+            const __m512i y0 = gather<LumaPairs<Src>, W, 2 * Group>(s);
+            const __m512i y1 = gather<LumaPairs<Src>, W, 2 * Group + 1>(s);
+            const CellOffsets<W> o0 =
+                offsetsOfCells<W, true>(highTimes4<W>(gather<ChromaPairs<Src>, W, 2 * Group>(s)));
+            const CellOffsets<W> o1 =
+                offsetsOfCells<W, true>(highTimes4<W>(gather<ChromaPairs<Src>, W, 2 * Group + 1>(s)));
+            Out::template putPicked<Stream, PixelPicks>(d + Group * W::kBytes / 2 * Out::kBytes,
+                                                        W::packus16(W::add16(y0, o0.br), W::add16(y1, o1.br)),
+                                                        W::packus16(W::add16(y0, o0.g), W::add16(y1, o1.g)));
+            return;
+        }
+#endif
         const typename W::V y = gather<LumaWords<Src>, W, Group>(s);
 #if defined(__AVX512VBMI__)
         // Cells' offsets kept one a cell, as CellsToRgb does.
@@ -224,9 +256,10 @@ struct GatheredToRgb {
             const CellOffsets<W> c =
                 offsetsOfCells<W, true>(highTimes4<W>(gather<CellChromaWords<Src>, W, Group>(s)));
             const __m512i swapped = gather<LumaWords<Src, true>, W, Group>(s);
-            Out::template putCells<Stream, true>(d + Group * W::kBytes / 2 * Out::kBytes,
-                                                 W::packus16(W::add16(y, c.br), W::add16(swapped, c.br)),
-                                                 W::packus16(W::add16(y, c.g), W::add16(swapped, c.g)));
+            Out::template putPicked<Stream, CellPicks<true>>(
+                d + Group * W::kBytes / 2 * Out::kBytes,
+                W::packus16(W::add16(y, c.br), W::add16(swapped, c.br)),
+                W::packus16(W::add16(y, c.g), W::add16(swapped, c.g)));
             return;
         }
 #endif
