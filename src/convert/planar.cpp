@@ -192,14 +192,6 @@ struct MirrorUnits {
     }
 };
 
-// AVX-512 takes the rest with masks, not through a stack unit.
-#if defined(VYR_X86_KERNELS)
-void reverseMono1Avx512(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
-{
-    kernels::mirrorBitsAvx512(src, dst, (count + 7u) / 8u);
-}
-#endif
-
 // Three separate planes, any of them null.
 template <uint32_t Unit, UnitKernel Kernel>
 struct MergeUnits {
@@ -241,7 +233,8 @@ const Paths<PlanesFn> kRgbp16ToRgb8888 =
 const LinePaths kReverseMono1 = {
     reverseMono1,
     withEntries(unitEntries<LineFn, MirrorUnits, tag::MirrorBits>(),
-                PerIsa<LineFn>{nullptr, nullptr, nullptr, nullptr, VYR_KERNEL(reverseMono1Avx512)}, kAvx512)};
+                PerIsa<LineFn>{nullptr, nullptr, nullptr, nullptr, VYR_KERNEL(kernels::mirrorBitsAvx512)},
+                kAvx512)};
 
 // The kernels take null planes too; the vector rule, which has all three, keeps its older SSE2 kernel.
 constexpr PerIsa<MergeFn> kMergeUnits = unitEntries<MergeFn, MergeUnits, tag::MergeRgb8888>();

@@ -18,8 +18,9 @@ struct MirrorLoop {
 
 } // namespace
 
-void mirrorBitsAvx512(const uint8_t* src, uint8_t* dst, size_t bytes)
+void mirrorBitsAvx512(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t)
 {
+    const size_t bytes = (count + 7u) / 8u;
     const Steps<tag::MirrorBits, V512> steps(0);
     const size_t whole = bytes / 64 * 64, rest = bytes - whole;
     withStores<MirrorLoop>(dst, bytes, src, dst, whole, steps);

@@ -17,9 +17,10 @@ void mergeSse2(const uint8_t* red, const uint8_t* green, const uint8_t* blue, ui
 // Bytes 2, 1 and 0 of every pixel to the red, green and blue planes.
 void splitSse2(const uint8_t* src, uint8_t* red, uint8_t* green, uint8_t* blue, size_t pixels);
 
-// Any number of bytes with their bits mirrored, the last partial register through masked loads and
-// stores (no stack unit: a 1920-pixel MONO1 line is only 240 bytes).
-void mirrorBitsAvx512(const uint8_t* src, uint8_t* dst, size_t bytes);
+// The bytes of `count` MONO1 pixels with their bits mirrored, the last partial register through masked
+// loads and stores (no stack unit: a 1920-pixel MONO1 line is only 240 bytes). It takes the line's
+// arguments, so the converter's table calls it without a wrapper (a 240-byte line is mostly call).
+void mirrorBitsAvx512(const uint8_t* src, uint8_t* dst, uint32_t count, uint32_t);
 
 // ---- Unit kernels of the rules (planar_steps.h): every plane a stream ----------------------------------
 
