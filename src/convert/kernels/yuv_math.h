@@ -453,6 +453,16 @@ void BgrxOut<Keep>::putPicked(uint8_t* d, __m512i blueRed, __m512i green)
                                                       constant<V512>(Picks::template kIndex<4, 64>), green);
     storeQuads<V512, Keep, Stream>(d, lo, hi);
 }
+
+// 32 pixels through Out::putPicked from two registers of lumas and the offsets each takes (for cells the
+// lumas and the lumas exchanged within each cell, with the same offsets).
+template <class Out, bool Stream, class Picks>
+inline void putSums(uint8_t* d, __m512i y0, const CellOffsets<V512>& o0, __m512i y1,
+                    const CellOffsets<V512>& o1)
+{
+    Out::template putPicked<Stream, Picks>(d, V512::packus16(V512::add16(y0, o0.br), V512::add16(y1, o1.br)),
+                                           V512::packus16(V512::add16(y0, o0.g), V512::add16(y1, o1.g)));
+}
 #endif
 
 // ---- RGB to YUV ------------------------------------------------------------------------------------

@@ -65,9 +65,7 @@ struct CellsToRgb {
             const CellOffsets<W> o = offsetsOfCells<W, kUFirst<Cell>>(cellChromas<W, Cell>(x));
             const __m512i swapped = kLumaHigh<Cell> ? shuffleEachLane32<W, 3, -1, 1, -1>(x)
                                                     : shuffleEachLane32<W, 2, -1, 0, -1>(x);
-            Out::template putPicked<Stream, CellPicks<kUFirst<Cell>>>(
-                d, W::packus16(W::add16(y, o.br), W::add16(swapped, o.br)),
-                W::packus16(W::add16(y, o.g), W::add16(swapped, o.g)));
+            putSums<Out, Stream, CellPicks<kUFirst<Cell>>>(d, y, o, swapped, o);
             return;
         }
 #endif
@@ -243,9 +241,7 @@ struct GatheredToRgb {
                 offsetsOfCells<W, true>(highTimes4<W>(gather<ChromaPairs<Src>, W, 2 * Group>(s)));
             const CellOffsets<W> o1 =
                 offsetsOfCells<W, true>(highTimes4<W>(gather<ChromaPairs<Src>, W, 2 * Group + 1>(s)));
-            Out::template putPicked<Stream, PixelPicks>(d + Group * W::kBytes / 2 * Out::kBytes,
-                                                        W::packus16(W::add16(y0, o0.br), W::add16(y1, o1.br)),
-                                                        W::packus16(W::add16(y0, o0.g), W::add16(y1, o1.g)));
+            putSums<Out, Stream, PixelPicks>(d + Group * W::kBytes / 2 * Out::kBytes, y0, o0, y1, o1);
             return;
         }
 #endif
@@ -256,10 +252,7 @@ struct GatheredToRgb {
             const CellOffsets<W> c =
                 offsetsOfCells<W, true>(highTimes4<W>(gather<CellChromaWords<Src>, W, Group>(s)));
             const __m512i swapped = gather<LumaWords<Src, true>, W, Group>(s);
-            Out::template putPicked<Stream, CellPicks<true>>(
-                d + Group * W::kBytes / 2 * Out::kBytes,
-                W::packus16(W::add16(y, c.br), W::add16(swapped, c.br)),
-                W::packus16(W::add16(y, c.g), W::add16(swapped, c.g)));
+            putSums<Out, Stream, CellPicks<true>>(d + Group * W::kBytes / 2 * Out::kBytes, y, c, swapped, c);
             return;
         }
 #endif
