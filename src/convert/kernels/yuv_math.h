@@ -379,7 +379,7 @@ struct BgrOut {
         BgrStore<W>::template put<Stream>(d, W::packus16(b, g), W::packus16(r, r));
     }
 #if defined(__AVX512VBMI__)
-    // 32 pixels from two registers of clamped sums, their bytes where Picks says (below).
+    // 32 pixels from two registers of clamped sums, their bytes where Picks says (pickIndex, below).
     template <bool Stream, class Picks>
     static void putPicked(uint8_t* d, __m512i blueRed, __m512i green);
 #endif
@@ -387,9 +387,21 @@ struct BgrOut {
 
 #if defined(__AVX512VBMI__)
 // Where the bytes of 32 pixels of PixelBytes bytes come from in two registers of sums clamped to bytes,
-// blueRed and then green (0 for a fourth byte, which the caller masks): Picks::kIndex<PixelBytes, From>
-// for the output bytes From.. .
-//
+// blueRed and then green: Picks::at(p, c) for channel c (0 blue, 1 green, 2 red) of pixel p; a fourth
+// byte takes 0, which the caller masks.
+template <class Picks, int PixelBytes, int From>
+constexpr std::array<int8_t, 64> pickIndex()
+{
+    std::array<int8_t, 64> m{};
+    for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
+        const int p = (From + i) / PixelBytes, c = (From + i) % PixelBytes;
+        m[i] = int8_t(c == 3 ? 0 : Picks::at(p, c));
+    }
+    return m;
+}
+template <class Picks, int PixelBytes, int From>
+constexpr std::array<int8_t, 64> kPickIndex = pickIndex<Picks, PixelBytes, From>();
+
 // CellPicks: 4:2:2 cells without each cell's chroma offsets spread to both its pixels. With y the lumas
 // and y' the lumas of each cell exchanged, each 16-byte lane of blueRed holds the bytes of y + br (bytes
 // 0-7) and y' + br (8-15), br holding the cell's blue offset in its even word and its red one in the odd
@@ -397,48 +409,31 @@ struct BgrOut {
 // pixels' greens.
 template <bool UFirst>
 struct CellPicks {
-    template <int PixelBytes, int From>
-    static constexpr std::array<int8_t, 64> index()
+    static constexpr int at(int p, int c)
     {
-        std::array<int8_t, 64> m{};
-        for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
-            const int at = From + i, p = at / PixelBytes, c = at % PixelBytes, lane = p / 8 * 16, j = p % 8;
-            const bool odd = j % 2, evenWords = (c == 0) == UFirst; // c's offset is the cell's even word
-            m[i] = int8_t(c == 3      ? 0
-                          : c == 1    ? 64 + lane + (odd ? j : 8 + j + 1)
-                          : evenWords ? lane + (odd ? 8 + j - 1 : j)
-                                      : lane + (odd ? j : 8 + j + 1));
-        }
-        return m;
+        const int lane = p / 8 * 16, j = p % 8;
+        const bool odd = j % 2, evenWords = (c == 0) == UFirst; // c's offset is the cell's even word
+        return c == 1      ? 64 + lane + (odd ? j : 8 + j + 1)
+               : evenWords ? lane + (odd ? 8 + j - 1 : j)
+                           : lane + (odd ? j : 8 + j + 1);
     }
-    template <int PixelBytes, int From>
-    static constexpr std::array<int8_t, 64> kIndex = index<PixelBytes, From>();
 };
 
 // PixelPicks: pixels with chroma of their own, as pairs of words (blue and red, something and green) in
 // each pixel's 32-bit lane, pixels 0-15 in the first register of each pair packed, 16-31 in the second.
 struct PixelPicks {
-    template <int PixelBytes, int From>
-    static constexpr std::array<int8_t, 64> index()
+    static constexpr int at(int p, int c)
     {
-        std::array<int8_t, 64> m{};
-        for (int i = 0; i < 64 && From + i < 32 * PixelBytes; ++i) {
-            const int at = From + i, p = at / PixelBytes, c = at % PixelBytes;
-            const int pair = p % 16 / 4 * 16 + p / 16 * 8 + p % 4 * 2; // bytes of p's lane in the packs
-            m[i] = int8_t(c == 3 ? 0 : c == 1 ? 64 + pair + 1 : pair + (c == 2));
-        }
-        return m;
+        const int pair = p % 16 / 4 * 16 + p / 16 * 8 + p % 4 * 2; // bytes of p's lane in the packs
+        return c == 1 ? 64 + pair + 1 : pair + (c == 2);
     }
-    template <int PixelBytes, int From>
-    static constexpr std::array<int8_t, 64> kIndex = index<PixelBytes, From>();
 };
 
 template <bool Stream, class Picks>
 void BgrOut::putPicked(uint8_t* d, __m512i blueRed, __m512i green)
 {
-    const __m512i lo = _mm512_permutex2var_epi8(blueRed, constant<V512>(Picks::template kIndex<3, 0>), green);
-    const __m512i hi =
-        _mm512_permutex2var_epi8(blueRed, constant<V512>(Picks::template kIndex<3, 64>), green);
+    const __m512i lo = _mm512_permutex2var_epi8(blueRed, constant<V512>(kPickIndex<Picks, 3, 0>), green);
+    const __m512i hi = _mm512_permutex2var_epi8(blueRed, constant<V512>(kPickIndex<Picks, 3, 64>), green);
     V512::store<Stream>(d, lo);
     V256::store<Stream>(d + 64, _mm512_castsi512_si256(hi));
 }
@@ -448,9 +443,9 @@ template <bool Stream, class Picks>
 void BgrxOut<Keep>::putPicked(uint8_t* d, __m512i blueRed, __m512i green)
 {
     const __m512i lo = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, blueRed,
-                                                      constant<V512>(Picks::template kIndex<4, 0>), green);
+                                                      constant<V512>(kPickIndex<Picks, 4, 0>), green);
     const __m512i hi = _mm512_maskz_permutex2var_epi8(kFirstThreeBytes, blueRed,
-                                                      constant<V512>(Picks::template kIndex<4, 64>), green);
+                                                      constant<V512>(kPickIndex<Picks, 4, 64>), green);
     storeQuads<V512, Keep, Stream>(d, lo, hi);
 }
 
